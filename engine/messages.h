@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// The user-facing message table. Placeholders are printf-style.
+namespace msg {
+inline constexpr const char *EmptyInput = "Input parameters (Agent, Community, Oid) cannot be empty.";
+inline constexpr const char *OpenError = "SnmpMgrOpen error: %d.";
+inline constexpr const char *InvalidOids = "Invalid Oids, '%s', specified.";
+inline constexpr const char *RequestError = "SnmpMgrRequest error: %d.";
+inline constexpr const char *RequestStatus = "SnmpMgrRequest: ErrorStatus = %d, ErrorIndex = %d.";
+
+inline constexpr const char *GetDataFailed = "Failed to get data for '%s'";
+inline constexpr const char *InvalidDataType = "Invalid data type for '%s'";
+inline constexpr const char *SetDataFailed = "Failed to set data for '%s'";
+
+inline constexpr const char *FileNotFound = "File not found";
+inline constexpr const char *InvalidFilename = "Invalid filename";
+inline constexpr const char *TooManyOpenFiles = "Too many open files";
+inline constexpr const char *FileAccessDenied = "File access denied";
+inline constexpr const char *ReadBeyondEof = "Read beyond end of file";
+inline constexpr const char *DiskFull = "Disk full";
+inline constexpr const char *InvalidNumericInput = "Invalid numeric input";
+inline constexpr const char *IoError = "I/O error %d";
+
+inline constexpr const char *Ready = "Ready";
+inline constexpr const char *Updating = "Updating...";
+} // namespace msg

@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "rowrender.h"
+
+#include <QString>
+
+// The item list of one input combo box, most recent first.
+class HistoryList
+{
+public:
+    virtual ~HistoryList() = default;
+    virtual QString currentText() const = 0; // the box's text as typed
+    virtual int count() const = 0;
+    virtual QString item(int index) const = 0;
+    virtual void moveItem(int from, int to) = 0;
+    virtual void insertItem(int index, const QString &text) = 0; // keeps selection and text
+    virtual void removeItem(int index) = 0;
+    virtual void selectItem(int index) = 0; // the box then shows that entry's text
+};
+
+// Records one input: move a case-insensitive match to the top and select it,
+// or insert the text at the top and drop one entry past 10.
+void recordHistory(HistoryList &list);
+
+enum Operation : int { OpGet = 1, OpGetNext = 2, OpWalk = 3 };
+
+// What the query run needs of the main window.
+class QueryHost
+{
+public:
+    virtual ~QueryHost() = default;
+
+    virtual bool isIdle() const = 0;
+    virtual void setIdle(bool idle) = 0;
+    virtual void refreshCommands() = 0;       // re-evaluate the enabling rules now
+    virtual void setAutoHint(bool on) = 0;    // automatic hint display in the status bar
+    virtual void setSimpleStatus(const QString &text) = 0; // simple panel with this text
+    virtual void pushBusyCursor() = 0;        // remember the cursor, show the busy one
+    virtual void popCursor() = 0;             // restore the remembered cursor
+    virtual void processEvents() = 0;         // process pending window events once
+
+    virtual QString agentText() const = 0;
+    virtual QString communityText() const = 0;
+    virtual QString oidText() const = 0;
+    virtual int operation() const = 0;
+    virtual int timeOut() const = 0;
+    virtual int retries() const = 0;
+    virtual HistoryList &agentHistory() = 0;
+    virtual HistoryList &communityHistory() = 0;
+    virtual HistoryList &oidHistory() = 0;
+
+    virtual void appendRow(ResultRow &&row) = 0;
+};
+
+// The Run command. Throws AppError with the user's message; the closing steps
+// (idle, "Ready", hints on, cursor) have run by then.
+void runQuery(QueryHost &host);
+// The Stop command: sets the idle flag, then processes pending events.
+void stopQuery(QueryHost &host);

@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "snmpmgr.h"
+
+#include <string>
+
+// One row of the result list: OID text, name, type and value, as bytes
+// (ASCII in practice: readable octet strings are 0x20..0x7F).
+struct ResultRow
+{
+    std::string oid;
+    std::string name;
+    std::string type;
+    std::string value;
+};
+
+// Turns one returned binding into its row texts.
+ResultRow renderBinding(const SnmpVarBind &binding);
+
+// Helpers of the rendering, exposed for their own tests.
+std::string hexDump(const std::string &bytes);
+std::string octetStringText(const std::string &bytes);
+std::string timeTicksText(uint32_t ticks);

@@ -1,0 +1,117 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// The SNMP manager service: the operations and records of the platform's SNMP
+// Management API, with Net-SNMP doing the work behind them. Records own their
+// memory (vectors and strings), so a dropped binding list never leaks; the
+// free functions remain for callers that release explicitly.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// ASN.1 type tags of binding values.
+inline constexpr uint8_t ASN_INTEGER32 = 0x02;
+inline constexpr uint8_t ASN_BITS = 0x03;
+inline constexpr uint8_t ASN_OCTETSTRING = 0x04;
+inline constexpr uint8_t ASN_NULL_VALUE = 0x05;
+inline constexpr uint8_t ASN_OBJECTIDENTIFIER = 0x06;
+inline constexpr uint8_t ASN_SEQUENCE_VALUE = 0x30;
+inline constexpr uint8_t ASN_IPADDRESS = 0x40;
+inline constexpr uint8_t ASN_COUNTER32 = 0x41;
+inline constexpr uint8_t ASN_GAUGE32 = 0x42;
+inline constexpr uint8_t ASN_TIMETICKS = 0x43;
+inline constexpr uint8_t ASN_OPAQUE = 0x44;
+inline constexpr uint8_t ASN_COUNTER64 = 0x46;
+inline constexpr uint8_t ASN_UNSIGNED32 = 0x47;
+
+// PDU types of the requests.
+inline constexpr uint8_t SNMP_PDU_GET = 0xA0;
+inline constexpr uint8_t SNMP_PDU_GETNEXT = 0xA1;
+
+// Error status values the run looks at.
+inline constexpr int32_t SNMP_ERRORSTATUS_NOERROR = 0;
+inline constexpr int32_t SNMP_ERRORSTATUS_NOSUCHNAME = 2;
+
+struct AsnObjectIdentifier
+{
+    std::vector<uint32_t> ids; // sub-identifiers, 32-bit unsigned
+};
+
+// A tagged value: asnType says which member holds it.
+struct AsnAny
+{
+    uint8_t asnType = ASN_NULL_VALUE;
+    int32_t number = 0;          // Integer32
+    uint32_t unsigned32 = 0;     // Counter32, Gauge32, TimeTicks, Unsigned32
+    uint64_t counter64 = 0;      // Counter64
+    std::string bytes;           // Octet String, Bits, IpAddress, Opaque, Sequence and unknown tags
+    AsnObjectIdentifier object;  // Object Identifier
+};
+
+struct SnmpVarBind
+{
+    AsnObjectIdentifier name;
+    AsnAny value;
+};
+
+struct SnmpVarBindList
+{
+    std::vector<SnmpVarBind> list;
+};
+
+struct SnmpMgrSessionData;
+using LPSNMP_MGR_SESSION = SnmpMgrSessionData *;
+
+// Once, before the first call: MIB folders to load besides Net-SNMP's own
+// search path. MIBs are loaded lazily at the first name conversion or session.
+void SnmpMgrConfigure(const std::vector<std::string> &extraMibDirs);
+
+// The last-error code of the failed call on this thread (0 when none).
+uint32_t SnmpMgrGetLastError();
+
+// Last-error codes this service reports (the README lists the mapping).
+namespace SnmpMgrErrors {
+inline constexpr uint32_t Timeout = 40;           // no response within timeout x (retries + 1)
+inline constexpr uint32_t SelectFdErrors = 41;    // socket send or receive failed
+inline constexpr uint32_t AgentErrors = 45;       // the response could not be decoded, or another library failure
+inline constexpr uint32_t InvalidSession = 47;    // null session handle
+inline constexpr uint32_t InvalidParameter = 87;  // agent text Net-SNMP cannot use as a peer name
+inline constexpr uint32_t HostNotFound = 11001;   // the host name does not resolve
+} // namespace SnmpMgrErrors
+
+// Null on failure, with SnmpMgrGetLastError() describing it.
+LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const std::string &community, int timeoutMs,
+                               int retries);
+// Non-zero on success; the list is overwritten with the response.
+int SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindList *list,
+                   int32_t *errorStatus, int32_t *errorIndex);
+int SnmpMgrClose(LPSNMP_MGR_SESSION session);
+
+struct SnmpMgrSessionCloser
+{
+    void operator()(SnmpMgrSessionData *s) const { SnmpMgrClose(s); }
+};
+using SnmpMgrSession = std::unique_ptr<SnmpMgrSessionData, SnmpMgrSessionCloser>;
+
+// Non-zero and a filled identifier on success. Never converts a text holding ";" or the empty text.
+int SnmpMgrStrToOid(const std::string &text, AsnObjectIdentifier *oid);
+// A newly allocated symbolic name (release with SnmpUtilMemFree); always returns a text.
+int SnmpMgrOidToStr(const AsnObjectIdentifier *oid, char **text);
+
+// Dotted decimal without a leading dot, in a buffer the service owns (valid
+// until the next call on this thread): copy it at once.
+const char *SnmpUtilOidToA(const AsnObjectIdentifier *oid);
+int SnmpUtilOidCpy(AsnObjectIdentifier *dst, const AsnObjectIdentifier *src);
+int SnmpUtilOidNCmp(const AsnObjectIdentifier *a, const AsnObjectIdentifier *b, unsigned n);
+void *SnmpUtilMemAlloc(size_t size);
+void SnmpUtilMemFree(void *block);
+void SnmpUtilVarBindListFree(SnmpVarBindList *list);
+
+struct SnmpMemDeleter
+{
+    void operator()(void *p) const { SnmpUtilMemFree(p); }
+};
+using SnmpText = std::unique_ptr<char, SnmpMemDeleter>;

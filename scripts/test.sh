@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# Builds Norvane and runs every test.
+set -euo pipefail
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$ROOT/scripts/setup.sh"
+cd "$BUILD_DIR"
+ctest --output-on-failure -j2 "$@"
