@@ -1,0 +1,164 @@
+// SPDX-License-Identifier: MIT
+#include "aboutbox.h"
+#include "programicon.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+template <typename T>
+T *child(QWidget &box, const char *name)
+{
+    return box.findChild<T *>(QLatin1String(name));
+}
+
+// Counts the fully transparent and the opaque pixels of an image.
+std::pair<int, int> transparentAndOpaque(const QImage &image)
+{
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    int transparent = 0;
+    int opaque = 0;
+    for (int y = 0; y < argb.height(); ++y)
+        for (int x = 0; x < argb.width(); ++x) {
+            const int alpha = qAlpha(argb.pixel(x, y));
+            transparent += alpha == 0;
+            opaque += alpha == 255;
+        }
+    return {transparent, opaque};
+}
+
+} // namespace
+
+class TestAboutBox final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void showsNameVersionAndCopyright();
+    void showsTheProgramIcon();
+    void enterAndEscapeClose_data();
+    void enterAndEscapeClose();
+    void artworkIsCompiledIn_data();
+    void artworkIsCompiledIn();
+};
+
+void TestAboutBox::showsNameVersionAndCopyright()
+{
+    QWidget owner;
+    owner.setGeometry(100, 100, 640, 480);
+    owner.show();
+    TAboutBox box(&owner);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowActive(&box));
+    QCOMPARE(box.windowTitle(), QStringLiteral("About Norvane"));
+    QCOMPARE(box.height(), 89);
+    QVERIFY(box.width() >= 353);
+    QCOMPARE(box.minimumSize(), box.maximumSize());
+    QVERIFY(box.isModal());
+    QVERIFY((box.frameGeometry().center() - owner.frameGeometry().center()).manhattanLength() <= 2);
+
+    auto *name = child<QLabel>(box, "lblName");
+    QCOMPARE(name->text(), QStringLiteral("Norvane"));
+    QVERIFY(!name->font().bold());
+    QCOMPARE(box.font().pointSize(), 8);
+    QCOMPARE(name->font().pointSize(), 8);
+    QCOMPARE(name->palette().color(QPalette::WindowText), QColor(Qt::black));
+    QCOMPARE(child<QLabel>(box, "lblVersion")->text(), QStringLiteral("Version 1.3"));
+    const QString copyright = child<QLabel>(box, "lblCopyright")->text();
+    QVERIFY(copyright.startsWith(QLatin1String("Copyright")));
+    QVERIFY(!copyright.contains(QLatin1Char('\n')));
+
+    // Every text whole and inside the box, the copyright line under the button.
+    auto *ok = child<QPushButton>(box, "btnOk");
+    for (const char *label : {"lblName", "lblVersion", "lblCopyright"}) {
+        const QLabel *l = child<QLabel>(box, label);
+        QVERIFY2(l->width() >= l->sizeHint().width(), label);
+        QVERIFY2(box.rect().contains(l->geometry()), label);
+        QVERIFY2(!l->geometry().intersects(ok->geometry()), label);
+    }
+    QVERIFY(box.rect().contains(ok->geometry()));
+
+    // OK is the only control that takes the focus, and it has it.
+    QTRY_COMPARE(QApplication::focusWidget(), ok);
+    QVERIFY(ok->isDefault());
+    QTest::keyClick(ok, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), ok);
+}
+
+void TestAboutBox::showsTheProgramIcon()
+{
+    QVERIFY(!programIcon().isNull());
+    QVERIFY(programIcon().availableSizes().contains(QSize(32, 32)));
+
+    TAboutBox box(nullptr);
+    auto *image = child<QLabel>(box, "ProgramIcon");
+    QCOMPARE(image->geometry(), QRect(16, 28, 32, 32));
+    const QPixmap icon = image->pixmap();
+    QVERIFY(!icon.isNull());
+    QCOMPARE(icon.size(), QSize(32, 32));
+    // Drawn over the background: the corners are transparent.
+    QCOMPARE(qAlpha(icon.toImage().pixel(0, 0)), 0);
+    QCOMPARE(icon.toImage(), programIcon().pixmap(QSize(32, 32)).toImage());
+}
+
+void TestAboutBox::enterAndEscapeClose_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::newRow("Enter") << int(Qt::Key_Return);
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter);
+    QTest::newRow("Esc") << int(Qt::Key_Escape);
+    QTest::newRow("Space") << int(Qt::Key_Space);
+}
+
+void TestAboutBox::enterAndEscapeClose()
+{
+    QFETCH(int, key);
+    TAboutBox box(nullptr);
+    QTimer::singleShot(0, &box, [&box, key] {
+        [&] {
+            QTRY_VERIFY(QApplication::focusWidget());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key),
+                            key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+            QTRY_VERIFY(!box.isVisible());
+        }();
+        // A box the key did not close is closed with -1, so the test cannot hang.
+        if (box.isVisible())
+            box.done(-1);
+    });
+    QCOMPARE(box.exec(), int(QDialog::Accepted));
+}
+
+void TestAboutBox::artworkIsCompiledIn_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("size");
+    QTest::newRow("row") << ":/images/row.png" << 16;
+    QTest::newRow("run") << ":/images/run.png" << 16;
+    QTest::newRow("stop") << ":/images/stop.png" << 16;
+    QTest::newRow("clear") << ":/images/clear.png" << 16;
+    QTest::newRow("program") << ":/images/norvane.png" << 256;
+    QTest::newRow("program 32") << ":/images/norvane-32.png" << 32;
+    QTest::newRow("program 16") << ":/images/norvane-16.png" << 16;
+}
+
+void TestAboutBox::artworkIsCompiledIn()
+{
+    QFETCH(QString, path);
+    QFETCH(int, size);
+    const QImage image(path);
+    QVERIFY2(!image.isNull(), qPrintable(path));
+    QCOMPARE(image.size(), QSize(size, size));
+    QVERIFY(image.hasAlphaChannel());
+    // A drawing over a transparent ground, not a blank or a filled square.
+    const auto [transparent, opaque] = transparentAndOpaque(image);
+    QVERIFY(transparent > 0);
+    QVERIFY(opaque > size * size / 10);
+}
+
+QTEST_MAIN(TestAboutBox)
+#include "tst_aboutbox.moc"

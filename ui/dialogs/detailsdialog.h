@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QDialog>
+
+class QAbstractButton;
+class QModelIndex;
+class QPlainTextEdit;
+class QPushButton;
+class QTreeView;
+
+// Shows one row of the main window's result list field by field and steps
+// through the list. It keeps no data of its own: every refresh reads the
+// list's selected row, and a step moves the list's selection, current row
+// and scroll position, which stay where they are when the dialog closes.
+//
+// The list's model gives the row texts in columns 0 to 3 (OID, name, type,
+// value); the list allows one selected row at most, selected as a whole.
+class TDetailsDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    TDetailsDialog(QTreeView *listView, QWidget *owner);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void createControls();
+    void fitButtons();
+    QPlainTextEdit *createField(const char *name, const QString &caption, int labelY, int fieldY, int height,
+                                bool tall);
+    void FormShow();
+    void GroupClick(QAbstractButton *button);
+    void refresh();
+    void step(int t);
+    int selectedRow() const;
+    bool isPartlyVisible(const QModelIndex &index) const;
+
+    QTreeView *m_list;
+
+    QPlainTextEdit *edtOid = nullptr;
+    QPlainTextEdit *edtName = nullptr;
+    QPlainTextEdit *edtType = nullptr;
+    QPlainTextEdit *edtValue = nullptr;
+    QPushButton *btnPrev = nullptr;
+    QPushButton *btnNext = nullptr;
+    QPushButton *btnClose = nullptr;
+};
