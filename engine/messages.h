@@ -12,6 +12,9 @@ inline constexpr const char *RequestStatus = "SnmpMgrRequest: ErrorStatus = %d, 
 inline constexpr const char *GetDataFailed = "Failed to get data for '%s'";
 inline constexpr const char *InvalidDataType = "Invalid data type for '%s'";
 inline constexpr const char *SetDataFailed = "Failed to set data for '%s'";
+inline constexpr const char *SettingsFileKept = "The settings file could not be read; it was kept as '%s'.";
+inline constexpr const char *SettingsFileUnreadable = "The settings file '%s' could not be read: %s.";
+inline constexpr const char *SettingsFileUnwritten = "The settings file '%s' could not be written: %s.";
 
 inline constexpr const char *FileNotFound = "File not found";
 inline constexpr const char *InvalidFilename = "Invalid filename";

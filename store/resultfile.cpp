@@ -1,0 +1,220 @@
+// SPDX-License-Identifier: MIT
+#include "resultfile.h"
+
+#include "apperror.h"
+#include "messages.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr size_t BlockSize = 128;
+
+// The result file's buffer: full 128-byte blocks go out as they fill. After a
+// failed block nothing more is written, so the file keeps exactly the blocks
+// before it; the caller reports the error once the current row is formatted.
+class BlockWriter
+{
+public:
+    BlockWriter(int fd, const FileWriteFunction &write) : m_fd(fd), m_write(write) {}
+
+    void append(std::string_view text)
+    {
+        while (!text.empty()) {
+            const size_t n = std::min(BlockSize - m_used, text.size());
+            std::memcpy(m_buffer + m_used, text.data(), n);
+            m_used += n;
+            text.remove_prefix(n);
+            if (m_used == BlockSize)
+                flush();
+        }
+    }
+
+    void flush()
+    {
+        if (m_error == 0 && m_used > 0)
+            m_error = writeAll(m_buffer, m_used);
+        m_used = 0;
+    }
+
+    int error() const { return m_error; }
+
+private:
+    int writeAll(const char *data, size_t size) const
+    {
+        while (size > 0) {
+            const ssize_t n = m_write ? m_write(m_fd, data, size) : ::write(m_fd, data, size);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return errno;
+            if (n == 0)
+                return EIO;
+            data += n;
+            size -= size_t(n);
+        }
+        return 0;
+    }
+
+    int m_fd;
+    const FileWriteFunction &m_write;
+    char m_buffer[BlockSize];
+    size_t m_used = 0;
+    int m_error = 0;
+};
+
+// Closes the file and restores the cursor when rows cannot be read (an
+// exception from the source); the normal path does both itself, in order.
+class OpenFileGuard
+{
+public:
+    OpenFileGuard(int fd, CursorControl &cursor) : m_fd(fd), m_cursor(cursor) {}
+    ~OpenFileGuard()
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+            m_cursor.popCursor();
+        }
+    }
+    OpenFileGuard(const OpenFileGuard &) = delete;
+    OpenFileGuard &operator=(const OpenFileGuard &) = delete;
+
+    // Closes, restores the cursor, and returns the close's error.
+    int finish()
+    {
+        int err = 0;
+        if (::close(std::exchange(m_fd, -1)) != 0 && errno != EINTR)
+            err = errno;
+        m_cursor.popCursor();
+        return err;
+    }
+
+private:
+    int m_fd;
+    CursorControl &m_cursor;
+};
+
+[[noreturn]] void raiseFileError(int err, const QString &fileName)
+{
+    throw AppError(fileErrorMessage(err, fileName));
+}
+
+bool folderExists(const QString &fileName)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(QFileInfo(fileName).absolutePath()).constData(), &st) == 0
+           && S_ISDIR(st.st_mode);
+}
+
+bool isTxtExtension(QStringView ext)
+{
+    static constexpr char16_t txt[] = u".txt";
+    if (ext.size() != 4)
+        return false;
+    for (qsizetype i = 0; i < 4; ++i) {
+        char16_t c = ext[i].unicode();
+        if (c >= u'A' && c <= u'Z')
+            c = char16_t(c + (u'a' - u'A'));
+        if (c != txt[i])
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void writeResultFile(const QString &fileName, const ResultSource &source, CursorControl &cursor,
+                     const FileWriteFunction &write)
+{
+    const int fd = ::open(QFile::encodeName(fileName).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        raiseFileError(errno, fileName);
+
+    cursor.pushBusyCursor();
+    OpenFileGuard file(fd, cursor);
+    BlockWriter out(fd, write);
+    int writeError = 0;
+    const int rows = source.rowCount();
+    for (int row = 0; row < rows; ++row) {
+        const ResultTexts texts = source.rowTexts(row);
+        out.append(texts.oid);
+        out.append(" | ");
+        out.append(texts.name);
+        out.append(" | ");
+        out.append(texts.type);
+        out.append(" | ");
+        out.append(texts.value);
+        out.append("\r\n");
+        if (out.error()) {
+            writeError = out.error();
+            break;
+        }
+    }
+    int closeError = 0;
+    if (!writeError) {
+        out.flush(); // the last partial block goes out with the close
+        closeError = out.error();
+    }
+    if (const int err = file.finish(); !closeError)
+        closeError = err;
+    if (writeError)
+        raiseFileError(writeError, fileName);
+    if (closeError)
+        raiseFileError(closeError, fileName);
+}
+
+std::string fileErrorMessage(int errnoValue, const QString &fileName)
+{
+    switch (errnoValue) {
+    case ENOENT:
+        return folderExists(fileName) ? msg::FileNotFound : msg::InvalidFilename;
+    case ENOTDIR: // a part of the folder path is a file: the folder is missing
+        return msg::InvalidFilename;
+    case EMFILE:
+    case ENFILE:
+        return msg::TooManyOpenFiles;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR: // the name of a folder, which Windows refuses as access denied
+        return msg::FileAccessDenied;
+    case ENOSPC:
+    case EDQUOT:
+        return formatMessage(msg::IoError, 112); // the code of a full disk
+    default:
+        return formatMessage(msg::IoError, errnoValue);
+    }
+}
+
+QString withTxtExtension(const QString &chosenPath)
+{
+    qsizetype extStart = chosenPath.size();
+    for (qsizetype i = chosenPath.size() - 1; i >= 0; --i) {
+        const QChar c = chosenPath[i];
+        if (c == u'.') {
+            extStart = i;
+            break;
+        }
+        if (c == u'\\' || c == u':' || c == u'/')
+            break;
+    }
+    const QStringView ext = QStringView(chosenPath).mid(extStart);
+    if (isTxtExtension(ext))
+        return chosenPath;
+    return chosenPath.left(extStart) + QStringLiteral(".txt");
+}
+
+bool needsReplaceQuestion(const QString &dialogName, const QString &finalName)
+{
+    if (finalName == dialogName)
+        return false;
+    const QFileInfo info(finalName);
+    return info.exists() || info.isSymLink(); // a dangling link would be written through
+}

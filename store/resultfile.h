@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+
+// The four texts of one result row in column order. The views stay valid until
+// the next call of rowTexts.
+struct ResultTexts
+{
+    std::string_view oid;
+    std::string_view name;
+    std::string_view type;
+    std::string_view value;
+};
+
+// The result list as the writer reads it, row by row.
+class ResultSource
+{
+public:
+    virtual ~ResultSource() = default;
+    virtual int rowCount() const = 0;
+    virtual ResultTexts rowTexts(int row) const = 0;
+};
+
+class CursorControl
+{
+public:
+    virtual ~CursorControl() = default;
+    virtual void pushBusyCursor() = 0; // remember the cursor, show arrow with hourglass
+    virtual void popCursor() = 0;      // restore the remembered cursor
+};
+
+// POSIX write(2) semantics; replaceable so a test can fail a block.
+using FileWriteFunction = std::function<ssize_t(int fd, const void *data, size_t size)>;
+
+// Writes every row as "oid | name | type | value" plus CR LF, bytes as they
+// are, through a 128-byte buffer. Replaces an existing file; a new one gets
+// mode 0666 less the umask. While the file is written others may read it
+// (POSIX does not lock it against readers). Throws AppError:
+// - open fails: the mapped message, the cursor untouched;
+// - a block write fails: reported once the row it happened in is formatted,
+//   after the file is closed and the cursor restored; the file holds the
+//   blocks written before;
+// - close (with the final partial block) fails: raised after the cursor is restored.
+void writeResultFile(const QString &fileName, const ResultSource &source, CursorControl &cursor,
+                     const FileWriteFunction &write = {});
+
+// The message for a failed file call. errno values map to the codes of the
+// message table: ENOENT 2 "File not found", or 3 "Invalid filename" when the
+// file's folder is missing; ENOTDIR 3; EMFILE, ENFILE 4 "Too many open files";
+// EACCES, EPERM, EROFS, EISDIR 5 "File access denied"; ENOSPC, EDQUOT 112
+// "I/O error 112". Any other errno gives "I/O error <errno>" (never a table
+// text: EIO is 5 but is no access problem).
+std::string fileErrorMessage(int errnoValue, const QString &fileName);
+
+// Save As step 7: the extension is the text from the last "." on, unless a
+// "\", ":" or (on this platform) "/" follows that dot. When it is not ".txt"
+// in any letter case it is replaced by ".txt" (or ".txt" is appended).
+QString withTxtExtension(const QString &chosenPath);
+
+// The save dialog asked about dialogName only. When the name to be written
+// differs and that file exists, the window must ask before replacing it; when
+// the user declines, nothing is written and the current file name stays as it
+// was before Save As (otherwise a later Save would replace it unasked).
+bool needsReplaceQuestion(const QString &dialogName, const QString &finalName);
