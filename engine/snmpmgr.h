@@ -89,6 +89,8 @@ LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const std::string &comm
 int SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindList *list,
                    int32_t *errorStatus, int32_t *errorIndex);
 int SnmpMgrClose(LPSNMP_MGR_SESSION session);
+// Sessions opened and not yet closed in this process; tests check it returns to 0.
+int SnmpMgrOpenSessionCount();
 
 struct SnmpMgrSessionCloser
 {

@@ -26,7 +26,7 @@ sysContact you@localhost
 sysName norvane-demo
 CONF
     /usr/sbin/snmpd -f -Lf "$AGENT_DIR/snmpd.log" -C -c "$AGENT_DIR/snmpd.conf" \
-        -p "$AGENT_DIR/snmpd.pid" --persistentDir="$AGENT_DIR" "udp:127.0.0.1:$port" &
+        -p "$AGENT_DIR/snmpd.pid" --persistentDir="$AGENT_DIR" &
     AGENT_PID=$!
     for _ in $(seq 50); do port_answers "$port" && return 0; sleep 0.1; done
     kill "$AGENT_PID" 2>/dev/null || true; AGENT_PID=

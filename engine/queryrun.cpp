@@ -1,0 +1,226 @@
+// SPDX-License-Identifier: MIT
+#include "queryrun.h"
+
+#include "apperror.h"
+#include "messages.h"
+
+#include <QCollator>
+#include <QLocale>
+#include <QStringList>
+
+namespace {
+
+constexpr int MaxHistory = 10;
+
+// Visible state the run changes for its duration, restored on every way out:
+// normal end, Stop and failures alike.
+class ClosingSteps
+{
+public:
+    explicit ClosingSteps(QueryHost &host) : m_host(host) {}
+    ~ClosingSteps()
+    {
+        m_host.setIdle(true);
+        m_host.setSimpleStatus(QString::fromLatin1(msg::Ready));
+        m_host.setAutoHint(true);
+        if (m_cursorPushed)
+            m_host.popCursor();
+    }
+    ClosingSteps(const ClosingSteps &) = delete;
+    ClosingSteps &operator=(const ClosingSteps &) = delete;
+
+    void showBusyCursor()
+    {
+        m_host.pushBusyCursor();
+        m_cursorPushed = true;
+    }
+
+private:
+    QueryHost &m_host;
+    bool m_cursorPushed = false;
+};
+
+bool isBlankOrControl(QChar c)
+{
+    return c.unicode() <= 0x20 || c.isSpace() || c.category() == QChar::Other_Control;
+}
+
+bool isBlank(const QString &text)
+{
+    for (const QChar c : text) {
+        if (!isBlankOrControl(c))
+            return false;
+    }
+    return true;
+}
+
+std::string toBytes(const QString &text)
+{
+    return text.toUtf8().toStdString();
+}
+
+// ";" starts a new line, then the text splits at CR, LF or CR LF; a last empty
+// line (the text ended in a break) is no piece, other empty lines are.
+QStringList splitOidPieces(QString text)
+{
+    text.replace(QLatin1Char(';'), QLatin1Char('\n'));
+    QStringList pieces;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
+            continue;
+        pieces.append(text.mid(start, i - start));
+        if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        pieces.append(text.mid(start));
+    return pieces;
+}
+
+void appendBinding(SnmpVarBindList &list, const QString &text)
+{
+    SnmpVarBind binding; // value stays NULL, as a request needs
+    if (!SnmpMgrStrToOid(toBytes(text), &binding.name))
+        raise(msg::InvalidOids, toBytes(text).c_str());
+    list.list.push_back(std::move(binding));
+}
+
+// Frees the list on every path, the names and values with it.
+class BindingListGuard
+{
+public:
+    explicit BindingListGuard(SnmpVarBindList &list) : m_list(list) {}
+    ~BindingListGuard() { SnmpUtilVarBindListFree(&m_list); }
+    BindingListGuard(const BindingListGuard &) = delete;
+    BindingListGuard &operator=(const BindingListGuard &) = delete;
+
+private:
+    SnmpVarBindList &m_list;
+};
+
+void request(SnmpMgrSessionData *session, uint8_t type, SnmpVarBindList &list, int32_t &status, int32_t &index)
+{
+    status = 0;
+    index = 0;
+    if (!SnmpMgrRequest(session, type, &list, &status, &index))
+        raise(msg::RequestError, int(SnmpMgrGetLastError()));
+}
+
+void walk(QueryHost &host, SnmpMgrSessionData *session, SnmpVarBindList &list, bool all)
+{
+    AsnObjectIdentifier root;
+    if (!all)
+        SnmpUtilOidCpy(&root, &list.list.front().name);
+
+    for (;;) {
+        int32_t status = 0;
+        int32_t index = 0;
+        request(session, SNMP_PDU_GETNEXT, list, status, index);
+        if (status == SNMP_ERRORSTATUS_NOSUCHNAME)
+            return; // the end of the agent's MIB
+        const SnmpVarBind &answer = list.list.front();
+        if (!all && SnmpUtilOidNCmp(&answer.name, &root, unsigned(root.ids.size())) != 0)
+            return; // left the subtree
+        if (status != SNMP_ERRORSTATUS_NOERROR)
+            raise(msg::RequestStatus, int(status), int(index));
+        host.appendRow(renderBinding(answer));
+        // Stop only sets the idle flag; the row asked for before it is still shown.
+        if (host.isIdle())
+            return;
+        host.processEvents();
+    }
+}
+
+} // namespace
+
+void recordHistory(HistoryList &list)
+{
+    const QString text = list.currentText();
+    QCollator collator{QLocale()};
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    for (int i = 0; i < list.count(); ++i) {
+        if (collator.compare(list.item(i), text) == 0) {
+            list.moveItem(i, 0);
+            list.selectItem(0);
+            return;
+        }
+    }
+    list.insertItem(0, text);
+    // One entry only: a list loaded with more than 10 keeps its length.
+    if (list.count() > MaxHistory)
+        list.removeItem(list.count() - 1);
+}
+
+void runQuery(QueryHost &host)
+{
+    host.setIdle(false);
+    host.refreshCommands();
+    // Armed before the first event processing, so that nothing raised from
+    // there leaves the window busy either.
+    ClosingSteps closing(host);
+
+    host.setAutoHint(false);
+    host.setSimpleStatus(QString::fromLatin1(msg::Updating));
+    host.processEvents();
+
+    closing.showBusyCursor();
+
+    const QString agent = host.agentText();
+    const QString community = host.communityText();
+    const QString oids = host.oidText();
+    if (isBlank(agent) || isBlank(community) || isBlank(oids))
+        raise(msg::EmptyInput);
+
+    const SnmpMgrSession session(SnmpMgrOpen(toBytes(agent), toBytes(community), host.timeOut(), host.retries()));
+    if (!session)
+        raise(msg::OpenError, int(SnmpMgrGetLastError()));
+
+    const bool multiple = oids.contains(QLatin1Char(';'));
+    const bool all = oids.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0;
+    const int operation = host.operation();
+
+    SnmpVarBindList list;
+    const BindingListGuard listGuard(list);
+    if (operation == OpGet && multiple) {
+        for (const QString &piece : splitOidPieces(oids))
+            appendBinding(list, piece);
+    } else if (operation == OpWalk && all) {
+        appendBinding(list, QStringLiteral("1"));
+    } else {
+        appendBinding(list, oids);
+    }
+
+    recordHistory(host.agentHistory());
+    recordHistory(host.communityHistory());
+    recordHistory(host.oidHistory());
+
+    // Read again at the dispatch; no events were processed since the list was built.
+    const int dispatched = host.operation();
+    switch (dispatched) {
+    case OpGet:
+    case OpGetNext: {
+        int32_t status = 0;
+        int32_t index = 0;
+        request(session.get(), dispatched == OpGet ? SNMP_PDU_GET : SNMP_PDU_GETNEXT, list, status, index);
+        if (status != SNMP_ERRORSTATUS_NOERROR)
+            raise(msg::RequestStatus, int(status), int(index));
+        for (const SnmpVarBind &binding : list.list)
+            host.appendRow(renderBinding(binding));
+        break;
+    }
+    case OpWalk:
+        walk(host, session.get(), list, all);
+        break;
+    default:
+        break; // no such operation: nothing is sent
+    }
+}
+
+void stopQuery(QueryHost &host)
+{
+    host.setIdle(true);
+    host.processEvents();
+}

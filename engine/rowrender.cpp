@@ -1,0 +1,152 @@
+// SPDX-License-Identifier: MIT
+#include "rowrender.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr size_t MaxOidText = 255;
+
+// "." and the dotted decimal cut to its first 255 characters.
+std::string oidText(const AsnObjectIdentifier &id)
+{
+    const char *dotted = SnmpUtilOidToA(&id);
+    const size_t length = strnlen(dotted, MaxOidText);
+    std::string text;
+    text.reserve(length + 1);
+    text.push_back('.');
+    text.append(dotted, length);
+    return text;
+}
+
+std::string unsignedText(uint64_t value)
+{
+    return std::to_string(value);
+}
+
+// The platform formats an address from its first four bytes; a shorter value
+// shows the bytes it has, so nothing past the data is read.
+std::string ipAddressText(const std::string &bytes)
+{
+    std::string text;
+    const size_t count = bytes.size() < 4 ? bytes.size() : 4;
+    for (size_t i = 0; i < count; ++i) {
+        if (i > 0)
+            text.push_back('.');
+        text += std::to_string(static_cast<unsigned char>(bytes[i]));
+    }
+    return text;
+}
+
+} // namespace
+
+std::string hexDump(const std::string &bytes)
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(bytes.size() * 3);
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        text.push_back(digits[byte >> 4]);
+        text.push_back(digits[byte & 0x0F]);
+        text.push_back(' ');
+    }
+    return text;
+}
+
+std::string octetStringText(const std::string &bytes)
+{
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte != 0x00 && (byte < 0x20 || byte > 0x7F))
+            return hexDump(bytes);
+    }
+    // Readable: the text ends at the first NUL, as a C string would.
+    return bytes.substr(0, bytes.find('\0'));
+}
+
+std::string timeTicksText(uint32_t ticks)
+{
+    uint32_t seconds = ticks / 100;
+    uint32_t days = 0;
+    if (seconds >= 86400) {
+        days = seconds / 86400;
+        seconds %= 86400;
+    }
+    char text[96];
+    std::snprintf(text, sizeof(text), "%u (%u days, %u hours, %u minutes, %u seconds)", ticks, days, seconds / 3600,
+                  (seconds % 3600) / 60, seconds % 60);
+    return text;
+}
+
+ResultRow renderBinding(const SnmpVarBind &binding)
+{
+    ResultRow row;
+    row.oid = oidText(binding.name);
+
+    char *name = nullptr;
+    SnmpMgrOidToStr(&binding.name, &name);
+    const SnmpText ownedName(name);
+    if (ownedName)
+        row.name = ownedName.get();
+
+    const AsnAny &value = binding.value;
+    switch (value.asnType) {
+    case ASN_INTEGER32:
+        row.type = "Integer32";
+        row.value = std::to_string(value.number);
+        break;
+    case ASN_BITS:
+        row.type = "Bits";
+        row.value = hexDump(value.bytes);
+        break;
+    case ASN_OCTETSTRING:
+        row.type = "Octet String";
+        row.value = octetStringText(value.bytes);
+        break;
+    case ASN_NULL_VALUE:
+        row.type = "Null";
+        break;
+    case ASN_OBJECTIDENTIFIER:
+        row.type = "Object Identifier";
+        row.value = oidText(value.object);
+        break;
+    case ASN_SEQUENCE_VALUE:
+        row.type = "Sequence";
+        row.value = hexDump(value.bytes);
+        break;
+    case ASN_IPADDRESS:
+        row.type = "IpAddress";
+        row.value = ipAddressText(value.bytes);
+        break;
+    case ASN_COUNTER32:
+        row.type = "Counter32";
+        row.value = unsignedText(value.unsigned32);
+        break;
+    case ASN_GAUGE32:
+        row.type = "Gauge32";
+        row.value = unsignedText(value.unsigned32);
+        break;
+    case ASN_TIMETICKS:
+        row.type = "TimeTicks";
+        row.value = timeTicksText(value.unsigned32);
+        break;
+    case ASN_OPAQUE:
+        row.type = "Opaque";
+        row.value = hexDump(value.bytes);
+        break;
+    case ASN_COUNTER64:
+        row.type = "Counter64";
+        row.value = unsignedText(value.counter64);
+        break;
+    case ASN_UNSIGNED32:
+        row.type = "Unsigned32";
+        row.value = unsignedText(value.unsigned32);
+        break;
+    default:
+        row.type = "Unexpected Type";
+        break;
+    }
+    return row;
+}

@@ -1,0 +1,471 @@
+// SPDX-License-Identifier: MIT
+// Our own header comes first: Net-SNMP defines some of the same tag names
+// (ASN_IPADDRESS, ASN_COUNTER64...) as macros, which would mangle our
+// declarations if they were seen first. The values are the same.
+#include "snmpmgr.h"
+
+#include <net-snmp/net-snmp-config.h>
+#include <net-snmp/net-snmp-includes.h>
+
+#include <netdb.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string_view>
+
+// Last-error codes (SnmpMgrGetLastError) and the Net-SNMP failures behind them:
+//
+//   code   operation        Net-SNMP outcome
+//   40     SnmpMgrRequest   STAT_TIMEOUT and nothing came back from the agent
+//   41     SnmpMgrRequest   STAT_ERROR with SNMPERR_BAD_SENDTO or SNMPERR_BAD_RECVFROM
+//   45     SnmpMgrRequest   STAT_TIMEOUT although datagrams came back (none decoded into
+//                           the answer: garbage, a wrong request id, a type Net-SNMP
+//                           refuses); any other STAT_ERROR; a response whose binding
+//                           count differs from the request's
+//   45     SnmpMgrOpen      the transport was made but the session could not be set up,
+//                           or a well-formed peer text whose host does resolve failed
+//   47     both             null session handle
+//   87     SnmpMgrOpen      no transport for a text that is no [transport:]host[:port]
+//   87     SnmpMgrRequest   null or empty list, unknown request type, unusable name
+//   11001  SnmpMgrOpen      no transport for a well-formed text whose host does not resolve
+
+struct SnmpMgrSessionData
+{
+    void *handle = nullptr;  // Net-SNMP single-session handle
+    unsigned datagrams = 0;  // every datagram that reached the session, decodable or not
+};
+
+namespace {
+
+thread_local uint32_t t_lastError = 0;
+std::atomic<int> g_openSessions{0};
+
+std::mutex g_configMutex;
+std::vector<std::string> g_extraMibDirs;
+std::once_flag g_initOnce;
+std::atomic<bool> g_initialised{false};
+bool g_loadAllMibs = false;
+
+int fail(uint32_t code)
+{
+    t_lastError = code;
+    return 0;
+}
+
+struct PduDeleter
+{
+    void operator()(netsnmp_pdu *pdu) const { snmp_free_pdu(pdu); }
+};
+using PduPtr = std::unique_ptr<netsnmp_pdu, PduDeleter>;
+
+void appendMibDir(const std::string &dir)
+{
+    if (!dir.empty())
+        netsnmp_set_mib_directory(("+" + dir).c_str());
+}
+
+// Net-SNMP logs MIB parse warnings and "Cannot find module" lines to stderr
+// unless some handler is enabled; an enabled null handler swallows them all.
+// Host and user config files are not read: they may print, change the MIB
+// list ("mibs :" on Debian) or write persistent state.
+void initLibrary()
+{
+    netsnmp_register_loghandler(NETSNMP_LOGHANDLER_NONE, LOG_DEBUG);
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_READ_CONFIGS, 1);
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_PERSIST_STATE, 1);
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 1);
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_MIB_ERRORS, 0);
+    netsnmp_ds_set_int(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_MIB_WARNINGS, 0);
+
+    // Fills the search path from MIBDIRS or the built-in default, so that ours append to it.
+    netsnmp_get_mib_directory();
+    {
+        std::lock_guard lock(g_configMutex);
+        for (const std::string &dir : g_extraMibDirs)
+            appendMibDir(dir);
+    }
+    if (const char *dir = std::getenv("NORVANE_MIBDIR"))
+        appendMibDir(dir);
+
+    // Reads the modules MIBS names (or Net-SNMP's default list); without
+    // MIBS every module in the search path is wanted.
+    netsnmp_init_mib();
+    g_loadAllMibs = std::getenv("MIBS") == nullptr;
+    if (g_loadAllMibs)
+        read_all_mibs();
+
+    // No init_snmp(): it would also set up certificate stores on disk. The
+    // transports initialise themselves at the first session (calling that
+    // here as well would run their constructors twice and leak the first).
+    g_initialised = true;
+}
+
+void ensureInit()
+{
+    std::call_once(g_initOnce, initLibrary);
+}
+
+bool isHostChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-'
+        || c == '_' || c == ':' || c == '%';
+}
+
+// Net-SNMP reports both an unresolvable host and an unparsable peer text as
+// SNMPERR_BAD_ADDRESS; tell them apart by the text's shape and a lookup of its host.
+uint32_t classifyBadAddress(const std::string &agent)
+{
+    static constexpr std::string_view transports[] = {"udp", "tcp", "udp6", "tcp6", "udpv6", "tcpv6",
+                                                      "udpipv6", "tcpipv6", "unix", "ipx", "dtlsudp", "tlstcp"};
+    std::string_view rest = agent;
+    if (const auto colon = rest.find(':'); colon != std::string_view::npos) {
+        std::string prefix(rest.substr(0, colon));
+        std::transform(prefix.begin(), prefix.end(), prefix.begin(), [](unsigned char c) { return std::tolower(c); });
+        if (std::find(std::begin(transports), std::end(transports), prefix) != std::end(transports))
+            rest.remove_prefix(colon + 1);
+    }
+
+    std::string_view host = rest;
+    std::string_view port;
+    if (!rest.empty() && rest.front() == '[') {
+        const auto close = rest.find(']');
+        if (close == std::string_view::npos)
+            return SnmpMgrErrors::InvalidParameter;
+        host = rest.substr(1, close - 1);
+        const std::string_view after = rest.substr(close + 1);
+        if (!after.empty()) {
+            if (after.front() != ':')
+                return SnmpMgrErrors::InvalidParameter;
+            port = after.substr(1);
+            if (port.empty())
+                return SnmpMgrErrors::InvalidParameter;
+        }
+    } else if (std::count(rest.begin(), rest.end(), ':') == 1) {
+        const auto colon = rest.find(':');
+        host = rest.substr(0, colon);
+        port = rest.substr(colon + 1);
+        if (port.empty())
+            return SnmpMgrErrors::InvalidParameter;
+    }
+    if (host.empty() || !std::all_of(host.begin(), host.end(), isHostChar))
+        return SnmpMgrErrors::InvalidParameter;
+    if (!port.empty()) {
+        unsigned value = 0;
+        const auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), value);
+        if (ec != std::errc() || end != port.data() + port.size() || value > 65535)
+            return SnmpMgrErrors::InvalidParameter;
+    }
+
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo *found = nullptr;
+    const std::string hostText(host);
+    const int rc = getaddrinfo(hostText.c_str(), nullptr, &hints, &found);
+    if (found)
+        freeaddrinfo(found);
+    return rc == 0 ? SnmpMgrErrors::AgentErrors : SnmpMgrErrors::HostNotFound;
+}
+
+// Net-SNMP drops a datagram it cannot use without a trace, and the request
+// then ends as a timeout; counting arrivals before the parse tells that apart
+// from an agent that stayed silent.
+int countDatagram(netsnmp_session *session, netsnmp_transport *, void *, int)
+{
+    if (auto *data = static_cast<SnmpMgrSessionData *>(session->myvoid))
+        ++data->datagrams;
+    return 1; // go on and parse it
+}
+
+void fillValue(AsnAny &value, const netsnmp_variable_list &var)
+{
+    value.asnType = var.type;
+    value.number = 0;
+    value.unsigned32 = 0;
+    value.counter64 = 0;
+    value.bytes.clear();
+    value.object.ids.clear();
+    switch (var.type) {
+    case ASN_INTEGER:
+        value.number = int32_t(*var.val.integer);
+        break;
+    case ASN_COUNTER:
+    case ASN_GAUGE:
+    case ASN_TIMETICKS:
+    case ASN_UINTEGER:
+        value.unsigned32 = uint32_t(*var.val.integer);
+        break;
+    case ASN_COUNTER64:
+        value.counter64 = (uint64_t(var.val.counter64->high & 0xFFFFFFFFu) << 32)
+            | uint64_t(var.val.counter64->low & 0xFFFFFFFFu);
+        break;
+    case ASN_OBJECT_ID:
+        value.object.ids.assign(var.val.objid, var.val.objid + var.val_len / sizeof(oid));
+        break;
+    case ASN_NULL:
+        break;
+    default:
+        if (var.val.string && var.val_len > 0)
+            value.bytes.assign(reinterpret_cast<const char *>(var.val.string), var.val_len);
+        break;
+    }
+}
+
+} // namespace
+
+void SnmpMgrConfigure(const std::vector<std::string> &extraMibDirs)
+{
+    {
+        std::lock_guard lock(g_configMutex);
+        g_extraMibDirs.insert(g_extraMibDirs.end(), extraMibDirs.begin(), extraMibDirs.end());
+    }
+    // Too late for the lazy start: add the folders to the loaded library now.
+    if (g_initialised) {
+        for (const std::string &dir : extraMibDirs) {
+            appendMibDir(dir);
+            add_mibdir(dir.c_str());
+        }
+        if (g_loadAllMibs)
+            read_all_mibs();
+    }
+}
+
+uint32_t SnmpMgrGetLastError()
+{
+    return t_lastError;
+}
+
+LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const std::string &community, int timeoutMs, int retries)
+{
+    ensureInit();
+
+    netsnmp_session settings;
+    snmp_sess_init(&settings);
+    settings.version = SNMP_VERSION_1;
+    // snmp_sess_add copies both texts; the casts only satisfy its C signature.
+    settings.peername = const_cast<char *>(agent.c_str());
+    settings.community = reinterpret_cast<u_char *>(const_cast<char *>(community.data()));
+    settings.community_len = community.size();
+    settings.timeout = long(std::max(timeoutMs, 0)) * 1000;
+    settings.retries = std::max(retries, 0);
+
+    auto session = std::make_unique<SnmpMgrSessionData>();
+    settings.myvoid = session.get();
+
+    // What snmp_sess_open does, with a pre-parse hook added.
+    netsnmp_transport *transport =
+        netsnmp_tdomain_transport_full("snmp", settings.peername, 0, "udp,udp6", nullptr);
+    if (!transport) {
+        fail(classifyBadAddress(agent));
+        return nullptr;
+    }
+    // UDP transports come open already; others (TCP) connect here. Net-SNMP
+    // disposes of the transport itself when this or snmp_sess_add fails.
+    if (netsnmp_sess_config_and_open_transport(&settings, transport) != SNMPERR_SUCCESS) {
+        fail(SnmpMgrErrors::AgentErrors);
+        return nullptr;
+    }
+    session->handle = snmp_sess_add(&settings, transport, countDatagram, nullptr);
+    if (!session->handle) {
+        fail(SnmpMgrErrors::AgentErrors);
+        return nullptr;
+    }
+    ++g_openSessions;
+    return session.release();
+}
+
+int SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindList *list, int32_t *errorStatus,
+                   int32_t *errorIndex)
+{
+    if (!session || !session->handle)
+        return fail(SnmpMgrErrors::InvalidSession);
+    if (!list || list->list.empty() || (requestType != SNMP_PDU_GET && requestType != SNMP_PDU_GETNEXT))
+        return fail(SnmpMgrErrors::InvalidParameter);
+
+    PduPtr request(snmp_pdu_create(requestType == SNMP_PDU_GET ? SNMP_MSG_GET : SNMP_MSG_GETNEXT));
+    if (!request)
+        return fail(SnmpMgrErrors::AgentErrors);
+    oid name[MAX_OID_LEN];
+    for (const SnmpVarBind &binding : list->list) {
+        const std::vector<uint32_t> &ids = binding.name.ids;
+        if (ids.empty() || ids.size() > MAX_OID_LEN)
+            return fail(SnmpMgrErrors::InvalidParameter);
+        std::copy(ids.begin(), ids.end(), name);
+        // A request carries NULL values whatever the list holds from a previous answer.
+        if (!snmp_add_null_var(request.get(), name, ids.size()))
+            return fail(SnmpMgrErrors::AgentErrors);
+    }
+
+    const unsigned datagramsBefore = session->datagrams;
+    netsnmp_pdu *answer = nullptr;
+    // Takes the request PDU on every path.
+    const int status = snmp_sess_synch_response(session->handle, request.release(), &answer);
+    const PduPtr response(answer);
+
+    if (status == STAT_TIMEOUT)
+        return fail(session->datagrams != datagramsBefore ? SnmpMgrErrors::AgentErrors : SnmpMgrErrors::Timeout);
+    if (status != STAT_SUCCESS || !response) {
+        const netsnmp_session *state = snmp_sess_session(session->handle);
+        const int libError = state ? state->s_snmp_errno : SNMPERR_GENERR;
+        if (libError == SNMPERR_BAD_SENDTO || libError == SNMPERR_BAD_RECVFROM)
+            return fail(SnmpMgrErrors::SelectFdErrors);
+        return fail(SnmpMgrErrors::AgentErrors);
+    }
+
+    size_t count = 0;
+    for (const netsnmp_variable_list *var = response->variables; var; var = var->next_variable)
+        ++count;
+    if (count != list->list.size())
+        return fail(SnmpMgrErrors::AgentErrors);
+
+    // Overwrite in place: a walk reuses one list for every row, so keep its buffers.
+    auto binding = list->list.begin();
+    for (const netsnmp_variable_list *var = response->variables; var; var = var->next_variable, ++binding) {
+        binding->name.ids.assign(var->name, var->name + var->name_length);
+        fillValue(binding->value, *var);
+    }
+    if (errorStatus)
+        *errorStatus = int32_t(response->errstat);
+    if (errorIndex)
+        *errorIndex = int32_t(response->errindex);
+    return 1;
+}
+
+int SnmpMgrClose(LPSNMP_MGR_SESSION session)
+{
+    if (!session)
+        return fail(SnmpMgrErrors::InvalidSession);
+    const std::unique_ptr<SnmpMgrSessionData> owned(session);
+    if (owned->handle) {
+        snmp_sess_close(owned->handle);
+        --g_openSessions;
+    }
+    return 1;
+}
+
+int SnmpMgrOpenSessionCount()
+{
+    return g_openSessions;
+}
+
+int SnmpMgrStrToOid(const std::string &text, AsnObjectIdentifier *oidOut)
+{
+    // ";" separates OIDs for the query run; a NUL would hide the rest of the text from the C parser.
+    if (!oidOut || text.empty() || text.find(';') != std::string::npos || text.find('\0') != std::string::npos)
+        return 0;
+    ensureInit();
+
+    oid parsed[MAX_OID_LEN];
+    size_t length = MAX_OID_LEN;
+    if (!snmp_parse_oid(text.c_str(), parsed, &length) || length == 0)
+        return 0;
+    if (std::any_of(parsed, parsed + length, [](oid id) { return id > 0xFFFFFFFFu; }))
+        return 0;
+    oidOut->ids.assign(parsed, parsed + length);
+    return 1;
+}
+
+int SnmpMgrOidToStr(const AsnObjectIdentifier *oidIn, char **text)
+{
+    if (!text)
+        return 0;
+    *text = nullptr;
+    ensureInit();
+
+    // Called once per row of a walk: keep the conversion buffers between calls.
+    thread_local std::vector<oid> name;
+    thread_local std::vector<char> out(512);
+    const char *result = nullptr;
+    size_t length = 0;
+    if (oidIn) {
+        name.assign(oidIn->ids.begin(), oidIn->ids.end());
+        for (;;) {
+            const int n = snprint_objid(out.data(), out.size(), name.data(), name.size());
+            if (n >= 0) {
+                result = out.data();
+                length = size_t(n);
+                break;
+            }
+            if (out.size() >= 65536)
+                break;
+            out.resize(out.size() * 2);
+        }
+    }
+    if (!result) {
+        // The name always comes back as some text: the numeric form then.
+        static const AsnObjectIdentifier empty;
+        result = SnmpUtilOidToA(oidIn ? oidIn : &empty);
+        length = std::strlen(result);
+    }
+    char *copy = static_cast<char *>(SnmpUtilMemAlloc(length + 1));
+    if (!copy)
+        return 0;
+    std::memcpy(copy, result, length);
+    copy[length] = '\0';
+    *text = copy;
+    return 1;
+}
+
+const char *SnmpUtilOidToA(const AsnObjectIdentifier *oidIn)
+{
+    thread_local std::string text;
+    text.clear();
+    if (!oidIn)
+        return text.c_str();
+    char number[16];
+    for (size_t i = 0; i < oidIn->ids.size(); ++i) {
+        if (i > 0)
+            text.push_back('.');
+        const auto [end, ec] = std::to_chars(number, number + sizeof(number), oidIn->ids[i]);
+        text.append(number, end);
+    }
+    return text.c_str();
+}
+
+int SnmpUtilOidCpy(AsnObjectIdentifier *dst, const AsnObjectIdentifier *src)
+{
+    if (!dst || !src)
+        return 0;
+    dst->ids = src->ids;
+    return 1;
+}
+
+int SnmpUtilOidNCmp(const AsnObjectIdentifier *a, const AsnObjectIdentifier *b, unsigned n)
+{
+    if (!a || !b)
+        return a == b ? 0 : (a ? 1 : -1);
+    const size_t la = std::min<size_t>(a->ids.size(), n);
+    const size_t lb = std::min<size_t>(b->ids.size(), n);
+    const size_t common = std::min(la, lb);
+    for (size_t i = 0; i < common; ++i) {
+        if (a->ids[i] != b->ids[i])
+            return a->ids[i] < b->ids[i] ? -1 : 1;
+    }
+    // An identifier shorter than n cannot match over n sub-identifiers.
+    if (la != lb)
+        return la < lb ? -1 : 1;
+    return 0;
+}
+
+void *SnmpUtilMemAlloc(size_t size)
+{
+    // Zeroed, as the platform's allocator hands it out.
+    return std::calloc(1, size ? size : 1);
+}
+
+void SnmpUtilMemFree(void *block)
+{
+    std::free(block);
+}
+
+void SnmpUtilVarBindListFree(SnmpVarBindList *list)
+{
+    if (list)
+        std::vector<SnmpVarBind>().swap(list->list);
+}

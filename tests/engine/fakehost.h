@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// A stand-in for the main window: records what the query run does to it.
+
+#include "queryrun.h"
+
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+class FakeHistory : public HistoryList
+{
+public:
+    QStringList items;
+    QString text;          // what the box shows
+    int selected = -1;
+
+    QString currentText() const override { return text; }
+    int count() const override { return int(items.size()); }
+    QString item(int index) const override { return items.at(index); }
+    void moveItem(int from, int to) override { items.move(from, to); }
+    void insertItem(int index, const QString &entry) override { items.insert(index, entry); }
+    void removeItem(int index) override { items.removeAt(index); }
+    void selectItem(int index) override
+    {
+        selected = index;
+        text = items.at(index);
+    }
+};
+
+class FakeHost : public QueryHost
+{
+public:
+    // Inputs: the box texts live in the histories, as in the window.
+    int op = OpGet;
+    int timeout = 1000;
+    int retryCount = 0;
+
+    // What the run did
+    bool idle = true;
+    bool autoHint = true;
+    QString status = QStringLiteral("Ready");
+    int cursorDepth = 0;
+    int refreshCount = 0;
+    int processCount = 0;
+    std::vector<ResultRow> rows;
+    QStringList statusLog;
+    std::vector<bool> idleLog; // the idle flag at every refreshCommands()
+
+    FakeHistory agents;
+    FakeHistory communities;
+    FakeHistory oidList;
+
+    // Called from processEvents() with the number of that call (1-based),
+    // as the window's event loop would run a Stop or another command.
+    std::function<void(FakeHost &, int)> onProcessEvents;
+
+    bool isIdle() const override { return idle; }
+    void setIdle(bool value) override { idle = value; }
+    void refreshCommands() override
+    {
+        ++refreshCount;
+        idleLog.push_back(idle);
+    }
+    void setAutoHint(bool on) override { autoHint = on; }
+    void setSimpleStatus(const QString &text) override
+    {
+        status = text;
+        statusLog.append(text);
+    }
+    void pushBusyCursor() override { ++cursorDepth; }
+    void popCursor() override { --cursorDepth; }
+    void processEvents() override
+    {
+        ++processCount;
+        if (onProcessEvents)
+            onProcessEvents(*this, processCount);
+    }
+
+    QString agentText() const override { return agents.text; }
+    QString communityText() const override { return communities.text; }
+    QString oidText() const override { return oidList.text; }
+    int operation() const override { return op; }
+    int timeOut() const override { return timeout; }
+    int retries() const override { return retryCount; }
+    HistoryList &agentHistory() override { return agents; }
+    HistoryList &communityHistory() override { return communities; }
+    HistoryList &oidHistory() override { return oidList; }
+
+    void appendRow(ResultRow &&row) override { rows.push_back(std::move(row)); }
+
+    void setInputs(const QString &agentText, const QString &communityText, const QString &oidText, int operation)
+    {
+        agents.text = agentText;
+        communities.text = communityText;
+        oidList.text = oidText;
+        op = operation;
+    }
+
+    // The closing steps have all run.
+    bool closedCleanly() const { return idle && autoHint && status == QLatin1String("Ready") && cursorDepth == 0; }
+};

@@ -1,0 +1,574 @@
+// SPDX-License-Identifier: MIT
+#include "apperror.h"
+#include "fakehost.h"
+#include "scriptedagent.h"
+#include "snmpdagent.h"
+
+#include <QProcess>
+#include <QTest>
+
+namespace {
+
+using Value = ScriptedAgent::Value;
+using Oid = ScriptedAgent::Oid;
+
+const QString Descr = QStringLiteral("1.3.6.1.2.1.1.1.0");
+const QString ObjectId = QStringLiteral("1.3.6.1.2.1.1.2.0");
+const QString UpTime = QStringLiteral("1.3.6.1.2.1.1.3.0");
+
+// A small MIB: three system objects, one interface object, one enterprise object.
+std::vector<ScriptedAgent::Binding> smallTable()
+{
+    return {
+        {ScriptedAgent::oid("1.3.6.1.2.1.1.1.0"), Value::octets("scripted box")},
+        {ScriptedAgent::oid("1.3.6.1.2.1.1.2.0"), Value::objectId(ScriptedAgent::oid("1.3.6.1.4.1.8072.3.2.10"))},
+        {ScriptedAgent::oid("1.3.6.1.2.1.1.3.0"), Value::unsignedValue(0x43, 12345678)},
+        {ScriptedAgent::oid("1.3.6.1.2.1.2.1.0"), Value::integer(2)},
+        {ScriptedAgent::oid("1.3.6.1.4.1.99999.1.0"), Value::counter64(0xFFFFFFFFFFFFFFFFull)},
+    };
+}
+
+// The message the run raised, or a null text when it raised nothing.
+QString run(FakeHost &host)
+{
+    try {
+        runQuery(host);
+    } catch (const AppError &error) {
+        return QString::fromUtf8(error.what());
+    }
+    return {};
+}
+
+QStringList rowOids(const FakeHost &host)
+{
+    QStringList oids;
+    for (const ResultRow &row : host.rows)
+        oids.append(QString::fromStdString(row.oid));
+    return oids;
+}
+
+QString dotted(const Oid &ids)
+{
+    const AsnObjectIdentifier id{ids};
+    return QString::fromLatin1(SnmpUtilOidToA(&id));
+}
+
+// Stops the run from inside the event processing that follows row `afterRow`
+// (0: the processing of step 2, before any request), once.
+std::function<void(FakeHost &, int)> stopAfterRow(int afterRow)
+{
+    auto done = std::make_shared<bool>(false);
+    return [afterRow, done](FakeHost &host, int) {
+        if (!*done && int(host.rows.size()) == afterRow) {
+            *done = true;
+            stopQuery(host);
+        }
+    };
+}
+
+} // namespace
+
+class TestQueryRun final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void getOneObjectFromSnmpd();
+    void getThreeObjectsInOneRequest_data();
+    void getThreeObjectsInOneRequest();
+    void getThreeObjectsFromSnmpd();
+    void emptyPieceIsRefused_data();
+    void emptyPieceIsRefused();
+    void getNextAsksForTheSuccessor();
+    void semicolonRefusedOutsideGet_data();
+    void semicolonRefusedOutsideGet();
+    void allIsAnOrdinaryTextOutsideWalk();
+    void missingObjectGivesErrorStatus2();
+    void otherErrorStatusFails();
+
+    void walkMatchesSnmpwalk_data();
+    void walkMatchesSnmpwalk();
+    void walkAll_data();
+    void walkAll();
+    void walkEndsAtTheSubtreeEnd();
+    void walkWithoutSuccessorAddsNothing();
+    void walkEndsAtNoSuchName();
+    void walkStepsInOrder();
+    void walkFailingHalfWayKeepsItsRows_data();
+    void walkFailingHalfWayKeepsItsRows();
+
+    void stopGivesExactlyOneMoreRow();
+    void stopEndsAnEndlessWalk();
+    void stopBeforeTheFirstRequest();
+
+    void blankInputOpensNoSession_data();
+    void blankInputOpensNoSession();
+    void openFailure();
+    void timeoutAfterTheHistoryUpdate();
+    void agentGoneIsATimeout();
+    void inputsPassedAsTyped();
+    void unknownOperationSendsNothing();
+
+private:
+    SnmpdAgent m_snmpd;
+    ScriptedAgent m_scripted;
+    FakeHost m_host;
+
+    void setInputs(const QString &agent, const QString &oids, int operation);
+    void verifyHistoryHoldsInputs();
+    void verifyHistoryUntouched();
+    QStringList snmpwalk(const QString &root);
+};
+
+void TestQueryRun::initTestCase()
+{
+    QVERIFY2(m_snmpd.start(), qPrintable(m_snmpd.log()));
+    QVERIFY(m_scripted.start());
+}
+
+void TestQueryRun::init()
+{
+    m_host = FakeHost();
+    m_scripted.setTable(smallTable());
+    m_scripted.clearRequests();
+}
+
+// Every path of every test ends with the closing steps done and no session open.
+void TestQueryRun::cleanup()
+{
+    QVERIFY(m_host.closedCleanly());
+    QCOMPARE(SnmpMgrOpenSessionCount(), 0);
+    if (m_host.refreshCount > 0) {
+        QCOMPARE(m_host.idleLog.front(), false); // Run disabled before any work
+        QCOMPARE(m_host.statusLog.front(), QStringLiteral("Updating..."));
+        QCOMPARE(m_host.statusLog.back(), QStringLiteral("Ready"));
+    }
+}
+
+void TestQueryRun::setInputs(const QString &agent, const QString &oids, int operation)
+{
+    m_host.setInputs(agent, QStringLiteral("tarnel"), oids, operation);
+}
+
+void TestQueryRun::verifyHistoryHoldsInputs()
+{
+    QCOMPARE(m_host.agents.items.value(0), m_host.agents.text);
+    QCOMPARE(m_host.communities.items.value(0), m_host.communities.text);
+    QCOMPARE(m_host.oidList.items.value(0), m_host.oidList.text);
+}
+
+void TestQueryRun::verifyHistoryUntouched()
+{
+    QVERIFY(m_host.agents.items.isEmpty());
+    QVERIFY(m_host.communities.items.isEmpty());
+    QVERIFY(m_host.oidList.items.isEmpty());
+}
+
+QStringList TestQueryRun::snmpwalk(const QString &root)
+{
+    QProcess walk;
+    walk.start(QStringLiteral("snmpwalk"), {QStringLiteral("-v1"), QStringLiteral("-On"), QStringLiteral("-c"),
+                                            QStringLiteral("tarnel"), m_snmpd.address(), root});
+    if (!walk.waitForFinished(60000))
+        return {QStringLiteral("snmpwalk did not finish")};
+    QStringList oids;
+    for (const QString &line : QString::fromUtf8(walk.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+        const qsizetype separator = line.indexOf(QLatin1String(" = "));
+        if (line.startsWith(QLatin1Char('.')) && separator > 0)
+            oids.append(line.left(separator));
+    }
+    return oids;
+}
+
+void TestQueryRun::getOneObjectFromSnmpd()
+{
+    setInputs(m_snmpd.address(), QStringLiteral("1.3.6.1.2.1.1.6.0"), OpGet);
+    QCOMPARE(run(m_host), QString());
+    QCOMPARE(m_host.rows.size(), size_t(1));
+    const ResultRow &row = m_host.rows[0];
+    QCOMPARE(row.oid, std::string(".1.3.6.1.2.1.1.6.0"));
+    QCOMPARE(row.name, std::string("SNMPv2-MIB::sysLocation.0"));
+    QCOMPARE(row.type, std::string("Octet String"));
+    QCOMPARE(row.value, std::string(SnmpdAgent::SysLocation));
+    verifyHistoryHoldsInputs();
+
+    // By name, from another MIB module.
+    setInputs(m_snmpd.address(), QStringLiteral("IF-MIB::ifNumber.0"), OpGet);
+    QCOMPARE(run(m_host), QString());
+    QCOMPARE(m_host.rows.size(), size_t(2));
+    QCOMPARE(m_host.rows[1].name, std::string("IF-MIB::ifNumber.0"));
+    QCOMPARE(m_host.rows[1].type, std::string("Integer32"));
+}
+
+void TestQueryRun::getThreeObjectsInOneRequest_data()
+{
+    QTest::addColumn<QString>("oids");
+    QTest::newRow("semicolons") << QStringLiteral(".1.3.6.1.2.1.1.1.0;.1.3.6.1.2.1.1.2.0;.1.3.6.1.2.1.1.3.0");
+    QTest::newRow("trailing semicolon") << QStringLiteral(".1.3.6.1.2.1.1.1.0;.1.3.6.1.2.1.1.2.0;.1.3.6.1.2.1.1.3.0;");
+    QTest::newRow("line breaks split too") << QStringLiteral("sysDescr.0\r\n1.3.6.1.2.1.1.2.0\r1.3.6.1.2.1.1.3.0;");
+    QTest::newRow("break then semicolon") << QStringLiteral("sysDescr.0;1.3.6.1.2.1.1.2.0\n1.3.6.1.2.1.1.3.0");
+}
+
+void TestQueryRun::getThreeObjectsInOneRequest()
+{
+    QFETCH(QString, oids);
+    setInputs(m_scripted.address(), oids, OpGet);
+    QCOMPARE(run(m_host), QString());
+    QCOMPARE(rowOids(m_host), (QStringList{"." + Descr, "." + ObjectId, "." + UpTime}));
+    QCOMPARE(m_host.rows[0].value, std::string("scripted box"));
+    QCOMPARE(m_host.rows[1].type, std::string("Object Identifier"));
+    QCOMPARE(m_host.rows[2].value, std::string("12345678 (1 days, 10 hours, 17 minutes, 36 seconds)"));
+
+    const auto requests = m_scripted.requests();
+    QCOMPARE(requests.size(), size_t(1));
+    QCOMPARE(requests[0].pduType, uint8_t(0xA0));
+    QCOMPARE(requests[0].names.size(), size_t(3));
+    QCOMPARE(dotted(requests[0].names[2]), UpTime);
+    QCOMPARE(m_host.processCount, 1); // a Get processes no events while it waits
+}
+
+void TestQueryRun::getThreeObjectsFromSnmpd()
+{
+    setInputs(m_snmpd.address(), QStringLiteral(".1.3.6.1.2.1.1.1.0;.1.3.6.1.2.1.1.2.0;.1.3.6.1.2.1.1.3.0"), OpGet);
+    QCOMPARE(run(m_host), QString());
+    QCOMPARE(rowOids(m_host), (QStringList{"." + Descr, "." + ObjectId, "." + UpTime}));
+    QCOMPARE(m_host.rows[0].type, std::string("Octet String"));
+    QCOMPARE(m_host.rows[1].type, std::string("Object Identifier"));
+    QCOMPARE(m_host.rows[2].type, std::string("TimeTicks"));
+    QCOMPARE(m_host.rows[2].name, std::string("SNMPv2-MIB::sysUpTime.0"));
+}
+
+void TestQueryRun::emptyPieceIsRefused_data()
+{
+    QTest::addColumn<QString>("oids");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("two semicolons") << QStringLiteral("1.3.6.1.2.1.1.1.0;;1.3.6.1.2.1.1.3.0")
+                                    << QStringLiteral("Invalid Oids, '', specified.");
+    QTest::newRow("semicolon alone") << QStringLiteral(";") << QStringLiteral("Invalid Oids, '', specified.");
+    QTest::newRow("empty line") << QStringLiteral("1.3.6.1.2.1.1.1.0\n\n;") << QStringLiteral("Invalid Oids, '', specified.");
+    QTest::newRow("bad second piece") << QStringLiteral("1.3.6.1.2.1.1.1.0;1.3..6;1.3.6.1.2.1.1.3.0")
+                                      << QStringLiteral("Invalid Oids, '1.3..6', specified.");
+    QTest::newRow("pieces are not trimmed") << QStringLiteral("1.3.6.1.2.1.1.1.0; 1.3.6.1.2.1.1.3.0")
+                                            << QStringLiteral("Invalid Oids, ' 1.3.6.1.2.1.1.3.0', specified.");
+    QTest::newRow("break without semicolon converts whole")
+        << QStringLiteral("1.3.6.1.2.1.1.1.0\n1.3.6.1.2.1.1.3.0")
+        << QStringLiteral("Invalid Oids, '1.3.6.1.2.1.1.1.0\n1.3.6.1.2.1.1.3.0', specified.");
+}
+
+void TestQueryRun::emptyPieceIsRefused()
+{
+    QFETCH(QString, oids);
+    QFETCH(QString, message);
+    setInputs(m_scripted.address(), oids, OpGet);
+    QCOMPARE(run(m_host), message);
+    QVERIFY(m_host.rows.empty());
+    QVERIFY(m_scripted.requests().empty());
+    verifyHistoryUntouched(); // conversion comes before the history
+}
+
+void TestQueryRun::getNextAsksForTheSuccessor()
+{
+    setInputs(m_scripted.address(), Descr, OpGetNext);
+    QCOMPARE(run(m_host), QString());
+    QCOMPARE(rowOids(m_host), QStringList{"." + ObjectId});
+    QCOMPARE(m_host.rows[0].value, std::string(".1.3.6.1.4.1.8072.3.2.10"));
+    const auto requests = m_scripted.requests();
+    QCOMPARE(requests.size(), size_t(1));
+    QCOMPARE(requests[0].pduType, uint8_t(0xA1));
+    QCOMPARE(dotted(requests[0].names[0]), Descr);
+}
+
+void TestQueryRun::semicolonRefusedOutsideGet_data()
+{
+    QTest::addColumn<int>("operation");
+    QTest::newRow("GetNext") << int(OpGetNext);
+    QTest::newRow("Walk") << int(OpWalk);
+}
+
+void TestQueryRun::semicolonRefusedOutsideGet()
+{
+    QFETCH(int, operation);
+    setInputs(m_scripted.address(), Descr + ";" + UpTime, operation);
+    QCOMPARE(run(m_host), QStringLiteral("Invalid Oids, '%1;%2', specified.").arg(Descr, UpTime));
+    QVERIFY(m_scripted.requests().empty());
+}
+
+void TestQueryRun::allIsAnOrdinaryTextOutsideWalk()
+{
+    // Whatever Net-SNMP makes of "all" as an OID text, a Get asks for exactly that.
+    AsnObjectIdentifier converted;
+    const bool converts = SnmpMgrStrToOid("all", &converted);
+    setInputs(m_scripted.address(), QStringLiteral("all"), OpGet);
+    const QString message = run(m_host);
+    if (!converts) {
+        QCOMPARE(message, QStringLiteral("Invalid Oids, 'all', specified."));
+        return;
+    }
+    const auto requests = m_scripted.requests();
+    QCOMPARE(requests.size(), size_t(1));
+    QCOMPARE(requests[0].names.size(), size_t(1));
+    QCOMPARE(requests[0].names[0], converted.ids);
+    QVERIFY(requests[0].names[0] != Oid{1});
+}
+
+void TestQueryRun::missingObjectGivesErrorStatus2()
+{
+    setInputs(m_snmpd.address(), QStringLiteral("1.3.6.1.2.1.1.99.0"), OpGet);
+    QCOMPARE(run(m_host), QStringLiteral("SnmpMgrRequest: ErrorStatus = 2, ErrorIndex = 1."));
+    QVERIFY(m_host.rows.empty());
+    verifyHistoryHoldsInputs();
+}
+
+void TestQueryRun::otherErrorStatusFails()
+{
+    m_scripted.setHandler(ScriptedAgent::errorStatusHandler(5, 3));
+    for (const int operation : {int(OpGet), int(OpGetNext), int(OpWalk)}) {
+        setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1"), operation);
+        QCOMPARE(run(m_host), QStringLiteral("SnmpMgrRequest: ErrorStatus = 5, ErrorIndex = 3."));
+        QVERIFY(m_host.rows.empty());
+    }
+}
+
+void TestQueryRun::walkMatchesSnmpwalk_data()
+{
+    QTest::addColumn<QString>("root");
+    QTest::newRow("system") << QStringLiteral("1.3.6.1.2.1.1");
+    QTest::newRow("interfaces") << QStringLiteral(".1.3.6.1.2.1.2");
+    QTest::newRow("snmp") << QStringLiteral("1.3.6.1.2.1.11");
+}
+
+void TestQueryRun::walkMatchesSnmpwalk()
+{
+    QFETCH(QString, root);
+    setInputs(m_snmpd.address(), root, OpWalk);
+    QCOMPARE(run(m_host), QString());
+    const QStringList expected = snmpwalk(root);
+    QVERIFY(expected.size() > 2);
+    QCOMPARE(rowOids(m_host), expected);
+    QCOMPARE(m_host.processCount, 1 + int(m_host.rows.size())); // events after every row
+}
+
+void TestQueryRun::walkAll_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("ALL") << QStringLiteral("ALL");
+    QTest::newRow("All") << QStringLiteral("All");
+    QTest::newRow("all") << QStringLiteral("all");
+}
+
+void TestQueryRun::walkAll()
+{
+    QFETCH(QString, text);
+    setInputs(m_scripted.address(), text, OpWalk);
+    QCOMPARE(run(m_host), QString());
+    QCOMPARE(rowOids(m_host), (QStringList{"." + Descr, "." + ObjectId, "." + UpTime, QStringLiteral(".1.3.6.1.2.1.2.1.0"),
+                                           QStringLiteral(".1.3.6.1.4.1.99999.1.0")}));
+    QCOMPARE(m_host.rows[4].value, std::string("18446744073709551615"));
+    const auto requests = m_scripted.requests();
+    QCOMPARE(requests.size(), size_t(6)); // the last one meets noSuchName
+    // The conversion of "1": Net-SNMP puts a one-sub-identifier OID on the
+    // wire as the single octet 0x01, which reads back as 0.1.
+    QCOMPARE(requests[0].names[0], (Oid{0, 1}));
+    QCOMPARE(m_host.oidList.items.value(0), text); // the history keeps what was typed
+}
+
+void TestQueryRun::walkEndsAtTheSubtreeEnd()
+{
+    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1"), OpWalk);
+    QCOMPARE(run(m_host), QString());
+    QCOMPARE(rowOids(m_host), (QStringList{"." + Descr, "." + ObjectId, "." + UpTime}));
+    QCOMPARE(m_scripted.requests().size(), size_t(4)); // the fourth answer lies outside
+}
+
+void TestQueryRun::walkWithoutSuccessorAddsNothing()
+{
+    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1.3.0"), OpWalk);
+    QCOMPARE(run(m_host), QString());
+    QVERIFY(m_host.rows.empty());
+    QCOMPARE(m_host.processCount, 1);
+}
+
+void TestQueryRun::walkEndsAtNoSuchName()
+{
+    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.4.1.99999.1.0"), OpWalk);
+    QCOMPARE(run(m_host), QString()); // the first answer is noSuchName
+    QVERIFY(m_host.rows.empty());
+
+    // The agent's MIB ends inside the subtree.
+    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.4.1"), OpWalk);
+    QCOMPARE(run(m_host), QString());
+    QCOMPARE(rowOids(m_host), QStringList{QStringLiteral(".1.3.6.1.4.1.99999.1.0")});
+}
+
+// The status is looked at after the subtree: an error answer from outside
+// the root ends the walk quietly.
+void TestQueryRun::walkStepsInOrder()
+{
+    m_scripted.setHandler([](const ScriptedAgent::Request &) {
+        return ScriptedAgent::Response::answer({{ScriptedAgent::oid("1.3.6.1.2.1.2.1.0"), Value::null()}}, 5, 1);
+    });
+    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1"), OpWalk);
+    QCOMPARE(run(m_host), QString());
+    QVERIFY(m_host.rows.empty());
+}
+
+void TestQueryRun::walkFailingHalfWayKeepsItsRows_data()
+{
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("error status") << false << QStringLiteral("SnmpMgrRequest: ErrorStatus = 5, ErrorIndex = 1.");
+    QTest::newRow("timeout") << true << QStringLiteral("SnmpMgrRequest error: 40.");
+}
+
+void TestQueryRun::walkFailingHalfWayKeepsItsRows()
+{
+    QFETCH(bool, silent);
+    QFETCH(QString, message);
+    auto table = ScriptedAgent::tableHandler(smallTable());
+    auto count = std::make_shared<int>(0);
+    m_scripted.setHandler([table, count, silent](const ScriptedAgent::Request &request) {
+        if (++*count < 3)
+            return table(request);
+        return silent ? ScriptedAgent::Response::silence() : ScriptedAgent::Response::error(request, 5, 1);
+    });
+    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1"), OpWalk);
+    m_host.timeout = 200;
+    QCOMPARE(run(m_host), message);
+    QCOMPARE(rowOids(m_host), (QStringList{"." + Descr, "." + ObjectId}));
+}
+
+void TestQueryRun::stopGivesExactlyOneMoreRow()
+{
+    setInputs(m_snmpd.address(), QStringLiteral("1.3.6.1.2.1.1"), OpWalk);
+    m_host.onProcessEvents = stopAfterRow(2);
+    QCOMPARE(run(m_host), QString());
+    QCOMPARE(m_host.rows.size(), size_t(3));
+    QCOMPARE(rowOids(m_host), snmpwalk(QStringLiteral("1.3.6.1.2.1.1")).mid(0, 3));
+}
+
+// An agent that keeps answering inside the subtree without increasing: the
+// walk does not check for that, Stop ends it.
+void TestQueryRun::stopEndsAnEndlessWalk()
+{
+    m_scripted.setHandler(ScriptedAgent::sameBindingHandler({ScriptedAgent::oid("1.3.6.1.2.1.1.1.0"), Value::octets("again")}));
+    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1"), OpWalk);
+    m_host.onProcessEvents = stopAfterRow(50);
+    QCOMPARE(run(m_host), QString());
+    QCOMPARE(m_host.rows.size(), size_t(51));
+    QCOMPARE(m_scripted.requests().size(), size_t(51));
+
+    // "all" is not bounded by any subtree either.
+    m_host.rows.clear();
+    m_scripted.setHandler(ScriptedAgent::sameBindingHandler({ScriptedAgent::oid("1.3.6.1.2.1.1.1.0"), Value::octets("again")}));
+    setInputs(m_scripted.address(), QStringLiteral("all"), OpWalk);
+    m_host.onProcessEvents = stopAfterRow(7);
+    QCOMPARE(run(m_host), QString());
+    QCOMPARE(m_host.rows.size(), size_t(8));
+}
+
+void TestQueryRun::stopBeforeTheFirstRequest()
+{
+    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1"), OpWalk);
+    m_host.onProcessEvents = stopAfterRow(0);
+    QCOMPARE(run(m_host), QString());
+    QCOMPARE(rowOids(m_host), QStringList{"." + Descr});
+
+    // A Get is not affected by it.
+    m_host = FakeHost();
+    setInputs(m_scripted.address(), Descr + ";" + ObjectId + ";" + UpTime, OpGet);
+    m_host.onProcessEvents = stopAfterRow(0);
+    QCOMPARE(run(m_host), QString());
+    QCOMPARE(m_host.rows.size(), size_t(3));
+}
+
+void TestQueryRun::blankInputOpensNoSession_data()
+{
+    QTest::addColumn<QString>("agent");
+    QTest::addColumn<QString>("community");
+    QTest::addColumn<QString>("oids");
+    // Where the agent is not blank it is one that cannot be opened, so a
+    // session attempt would show as "SnmpMgrOpen error".
+    const QString unopenable = QStringLiteral("udp:[::1");
+    QTest::newRow("empty agent") << QString() << "tarnel" << Descr;
+    QTest::newRow("blank agent") << "   " << "tarnel" << Descr;
+    QTest::newRow("control characters") << "\t\r\n" << "tarnel" << Descr;
+    QTest::newRow("blank community") << unopenable << " " << Descr;
+    QTest::newRow("empty oid") << unopenable << "tarnel" << QString();
+    QTest::newRow("control oid") << unopenable << "tarnel" << QStringLiteral("\x01 \x1f\x7f");
+}
+
+void TestQueryRun::blankInputOpensNoSession()
+{
+    QFETCH(QString, agent);
+    QFETCH(QString, community);
+    QFETCH(QString, oids);
+    m_host.setInputs(agent, community, oids, OpWalk);
+    QCOMPARE(run(m_host), QStringLiteral("Input parameters (Agent, Community, Oid) cannot be empty."));
+    QVERIFY(m_host.rows.empty());
+    verifyHistoryUntouched();
+}
+
+void TestQueryRun::openFailure()
+{
+    setInputs(QStringLiteral("udp:[::1"), Descr, OpGet);
+    QCOMPARE(run(m_host), QStringLiteral("SnmpMgrOpen error: 87."));
+    verifyHistoryUntouched();
+}
+
+void TestQueryRun::timeoutAfterTheHistoryUpdate()
+{
+    m_scripted.setHandler(ScriptedAgent::silentHandler());
+    setInputs(m_scripted.address(), Descr, OpGet);
+    m_host.timeout = 200;
+    m_host.retryCount = 1;
+    QCOMPARE(run(m_host), QStringLiteral("SnmpMgrRequest error: 40."));
+    QVERIFY(m_host.rows.empty());
+    verifyHistoryHoldsInputs();
+    QCOMPARE(m_scripted.requests().size(), size_t(2)); // the retry count reached the session
+}
+
+void TestQueryRun::agentGoneIsATimeout()
+{
+    SnmpdAgent doomed;
+    QVERIFY2(doomed.start(), qPrintable(doomed.log()));
+    setInputs(doomed.address(), UpTime, OpGet);
+    QCOMPARE(run(m_host), QString());
+    QCOMPARE(m_host.rows.size(), size_t(1));
+
+    doomed.kill();
+    m_host.timeout = 200;
+    QCOMPARE(run(m_host), QStringLiteral("SnmpMgrRequest error: 40."));
+    QCOMPARE(m_host.rows.size(), size_t(1));
+}
+
+void TestQueryRun::inputsPassedAsTyped()
+{
+    // The community goes out untrimmed, in UTF-8.
+    m_host.setInputs(m_scripted.address(), QStringLiteral(" Tarnel\u00e9"), Descr, OpGet);
+    QCOMPARE(run(m_host), QString());
+    const auto requests = m_scripted.requests();
+    QCOMPARE(requests.size(), size_t(1));
+    QCOMPARE(requests[0].community, QByteArray(" Tarnel\xc3\xa9"));
+    QCOMPARE(m_host.communities.items.value(0), QStringLiteral(" Tarnel\u00e9"));
+
+    // So does the agent, and Net-SNMP has no peer name with a blank in front.
+    m_host = FakeHost();
+    setInputs(" " + m_scripted.address(), Descr, OpGet);
+    QCOMPARE(run(m_host), QStringLiteral("SnmpMgrOpen error: 87."));
+}
+
+void TestQueryRun::unknownOperationSendsNothing()
+{
+    setInputs(m_scripted.address(), Descr, 4);
+    QCOMPARE(run(m_host), QString());
+    QVERIFY(m_host.rows.empty());
+    QVERIFY(m_scripted.requests().empty());
+    verifyHistoryHoldsInputs();
+}
+
+QTEST_GUILESS_MAIN(TestQueryRun)
+#include "tst_queryrun.moc"

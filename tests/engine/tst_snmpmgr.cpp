@@ -1,0 +1,491 @@
+// SPDX-License-Identifier: MIT
+#include "scriptedagent.h"
+#include "snmpmgr.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+using Oid = ScriptedAgent::Oid;
+using Value = ScriptedAgent::Value;
+
+AsnObjectIdentifier ids(const char *dotted)
+{
+    return AsnObjectIdentifier{ber::parseOid(dotted)};
+}
+
+QString nameOf(const char *dotted)
+{
+    const AsnObjectIdentifier id = ids(dotted);
+    char *text = nullptr;
+    if (!SnmpMgrOidToStr(&id, &text))
+        return QStringLiteral("<failed>");
+    const SnmpText owned(text);
+    return QString::fromUtf8(owned.get());
+}
+
+SnmpVarBindList request(std::initializer_list<const char *> names)
+{
+    SnmpVarBindList list;
+    for (const char *name : names)
+        list.list.push_back(SnmpVarBind{ids(name), AsnAny{}});
+    return list;
+}
+
+} // namespace
+
+class TestSnmpMgr final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void textToOid_data();
+    void textToOid();
+    void textRefused_data();
+    void textRefused();
+    void symbolicNames_data();
+    void symbolicNames();
+    void namesAsNetSnmpToolsPrint();
+    void mibFolderAddedLater();
+    void oidUtilities();
+    void memoryAndListFree();
+
+    void openFailures_data();
+    void openFailures();
+    void openAndCloseCounted();
+    void invalidCalls();
+
+    void getAndGetNextOverTheWire();
+    void everyTagDecoded();
+    void listOverwrittenInPlace();
+    void errorStatusReported();
+    void timeoutIs40();
+    void unusableAnswersAre45_data();
+    void unusableAnswersAre45();
+    void bindingCountMismatchIs45();
+
+private:
+    ScriptedAgent m_agent;
+    SnmpMgrSession m_session;
+
+    void openSession(int timeoutMs = 300, int retries = 0);
+};
+
+void TestSnmpMgr::initTestCase()
+{
+    QVERIFY(m_agent.start());
+}
+
+void TestSnmpMgr::cleanup()
+{
+    m_session.reset();
+    m_agent.setTable({});
+    m_agent.clearRequests();
+    QCOMPARE(SnmpMgrOpenSessionCount(), 0);
+}
+
+void TestSnmpMgr::openSession(int timeoutMs, int retries)
+{
+    m_session.reset(SnmpMgrOpen(m_agent.address().toStdString(), "tarnel", timeoutMs, retries));
+    QVERIFY(m_session);
+}
+
+void TestSnmpMgr::textToOid_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("dotted");
+    QTest::newRow("numbers") << "1.3.6.1.2.1.1.1.0" << "1.3.6.1.2.1.1.1.0";
+    QTest::newRow("leading dot") << ".1.3.6.1.2.1.1.1.0" << "1.3.6.1.2.1.1.1.0";
+    QTest::newRow("the walk-all root") << "1" << "1";
+    QTest::newRow("name") << "sysDescr.0" << "1.3.6.1.2.1.1.1.0";
+    QTest::newRow("module and name") << "SNMPv2-MIB::sysDescr.0" << "1.3.6.1.2.1.1.1.0";
+    QTest::newRow("IF-MIB name") << "ifNumber.0" << "1.3.6.1.2.1.2.1.0";
+    QTest::newRow("largest sub-identifier") << "1.3.6.1.4.1.4294967295" << "1.3.6.1.4.1.4294967295";
+}
+
+void TestSnmpMgr::textToOid()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, dotted);
+    AsnObjectIdentifier id;
+    QVERIFY(SnmpMgrStrToOid(text.toStdString(), &id));
+    QCOMPARE(QString::fromLatin1(SnmpUtilOidToA(&id)), dotted);
+}
+
+void TestSnmpMgr::textRefused_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("semicolon alone") << QByteArray(";");
+    QTest::newRow("semicolon inside") << QByteArray("1.3.6;1");
+    QTest::newRow("trailing semicolon") << QByteArray("1.3.6.1.2.1.1.1.0;");
+    QTest::newRow("named with semicolon") << QByteArray("sysDescr.0;sysContact.0");
+    QTest::newRow("unknown module") << QByteArray("NO-SUCH-MIB::sysDescr.0");
+    QTest::newRow("sub-identifier past 32 bits") << QByteArray("1.3.6.1.4.1.4294967296");
+    QTest::newRow("embedded NUL") << QByteArray("1.3.6\0.1", 8);
+}
+
+void TestSnmpMgr::textRefused()
+{
+    QFETCH(QByteArray, text);
+    AsnObjectIdentifier id{{7, 7}};
+    QVERIFY(!SnmpMgrStrToOid(text.toStdString(), &id));
+    QCOMPARE(id.ids, (std::vector<uint32_t>{7, 7})); // untouched on failure
+}
+
+void TestSnmpMgr::symbolicNames_data()
+{
+    QTest::addColumn<QByteArray>("dotted");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("sysDescr.0") << QByteArray("1.3.6.1.2.1.1.1.0") << "SNMPv2-MIB::sysDescr.0";
+    QTest::newRow("ifNumber.0") << QByteArray("1.3.6.1.2.1.2.1.0") << "IF-MIB::ifNumber.0";
+    QTest::newRow("snmpInPkts.0") << QByteArray("1.3.6.1.2.1.11.1.0") << "SNMPv2-MIB::snmpInPkts.0";
+    QTest::newRow("ifDescr.1") << QByteArray("1.3.6.1.2.1.2.2.1.2.1") << "IF-MIB::ifDescr.1";
+    QTest::newRow("no MIB knows it") << QByteArray("1.5.99") << "iso.5.99";
+}
+
+void TestSnmpMgr::symbolicNames()
+{
+    QFETCH(QByteArray, dotted);
+    QFETCH(QString, name);
+    QCOMPARE(nameOf(dotted.constData()), name);
+}
+
+// The same MIB folders and modules (the default list, then all) given to
+// snmptranslate must give the same names.
+void TestSnmpMgr::namesAsNetSnmpToolsPrint()
+{
+    QProcess config;
+    config.start(QStringLiteral("net-snmp-config"), {QStringLiteral("--default-mibdirs")});
+    if (!config.waitForFinished(10000) || config.exitCode() != 0)
+        QSKIP("net-snmp-config is not available");
+    const QString defaults = QString::fromUtf8(config.readAllStandardOutput()).trimmed();
+    const QString ours = qEnvironmentVariable("NORVANE_MIBDIR");
+    QVERIFY2(!ours.isEmpty(), "NORVANE_MIBDIR is set by the test environment");
+
+    const QStringList oids = {QStringLiteral(".1.3.6.1.4.1.99999"), QStringLiteral(".1.3.6.1.2.1.1.3.0"),
+                              QStringLiteral(".1.3.6.1.2.1.4.20.1.1.127.0.0.1"),
+                              QStringLiteral(".1.3.6.1.6.3.15.1.1.4.0"), QStringLiteral(".1.3.6.1.4.1.8072.3.2.10")};
+    QProcess translate;
+    translate.start(QStringLiteral("snmptranslate"),
+                    QStringList{QStringLiteral("-M"), defaults + QLatin1Char(':') + ours, QStringLiteral("-m"),
+                                QStringLiteral("+ALL")}
+                        + oids);
+    QVERIFY(translate.waitForFinished(30000));
+    const QStringList expected = QString::fromUtf8(translate.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(expected.size(), oids.size());
+    for (int i = 0; i < oids.size(); ++i)
+        QCOMPARE(nameOf(oids[i].toLatin1().constData()), expected[i]);
+}
+
+// The library is running by now; a folder configured late still loads.
+void TestSnmpMgr::mibFolderAddedLater()
+{
+    QCOMPARE(nameOf("1.3.6.1.4.1.99998.1"), QStringLiteral("SNMPv2-SMI::enterprises.99998.1"));
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QFile mib(dir.filePath(QStringLiteral("NORVANE-TEST-MIB.txt")));
+    QVERIFY(mib.open(QIODevice::WriteOnly));
+    mib.write("NORVANE-TEST-MIB DEFINITIONS ::= BEGIN\n"
+              "IMPORTS enterprises FROM SNMPv2-SMI;\n"
+              "norvaneTest OBJECT IDENTIFIER ::= { enterprises 99998 }\n"
+              "END\n");
+    mib.close();
+    SnmpMgrConfigure({dir.path().toStdString()});
+    QCOMPARE(nameOf("1.3.6.1.4.1.99998.1"), QStringLiteral("NORVANE-TEST-MIB::norvaneTest.1"));
+    AsnObjectIdentifier id;
+    QVERIFY(SnmpMgrStrToOid("NORVANE-TEST-MIB::norvaneTest.7", &id));
+    QCOMPARE(QByteArray(SnmpUtilOidToA(&id)), QByteArray("1.3.6.1.4.1.99998.7"));
+}
+
+void TestSnmpMgr::oidUtilities()
+{
+    const AsnObjectIdentifier root = ids("1.3.6.1.2.1.1");
+    const AsnObjectIdentifier inside = ids("1.3.6.1.2.1.1.5.0");
+    const AsnObjectIdentifier outside = ids("1.3.6.1.2.1.2.1.0");
+    const AsnObjectIdentifier shorter = ids("1.3.6.1.2");
+
+    QCOMPARE(SnmpUtilOidNCmp(&inside, &root, 7), 0);
+    QVERIFY(SnmpUtilOidNCmp(&outside, &root, 7) != 0);
+    QVERIFY(SnmpUtilOidNCmp(&shorter, &root, 7) != 0); // a prefix of the root is not inside it
+    QCOMPARE(SnmpUtilOidNCmp(&shorter, &root, 5), 0);
+    QVERIFY(SnmpUtilOidNCmp(&outside, &inside, 7) > 0);
+    QVERIFY(SnmpUtilOidNCmp(&inside, &outside, 7) < 0);
+
+    AsnObjectIdentifier copy;
+    QVERIFY(SnmpUtilOidCpy(&copy, &inside));
+    QCOMPARE(copy.ids, inside.ids);
+    copy.ids[0] = 2;
+    QCOMPARE(inside.ids[0], 1u); // deep
+
+    QCOMPARE(QByteArray(SnmpUtilOidToA(&inside)), QByteArray("1.3.6.1.2.1.1.5.0"));
+    const AsnObjectIdentifier big = ids("1.3.4294967295");
+    QCOMPARE(QByteArray(SnmpUtilOidToA(&big)), QByteArray("1.3.4294967295"));
+    const AsnObjectIdentifier none;
+    QCOMPARE(QByteArray(SnmpUtilOidToA(&none)), QByteArray());
+}
+
+void TestSnmpMgr::memoryAndListFree()
+{
+    auto *block = static_cast<unsigned char *>(SnmpUtilMemAlloc(64));
+    QVERIFY(block);
+    QCOMPARE(std::count(block, block + 64, 0), 64L);
+    SnmpUtilMemFree(block);
+
+    SnmpVarBindList list = request({"1.3.6.1", "1.3.6.2"});
+    list.list[0].value.bytes = std::string(1000, 'x');
+    SnmpUtilVarBindListFree(&list);
+    QVERIFY(list.list.empty());
+    QCOMPARE(list.list.capacity(), size_t(0));
+}
+
+void TestSnmpMgr::openFailures_data()
+{
+    QTest::addColumn<QString>("agent");
+    QTest::addColumn<uint>("code");
+    // A label starting with "-" is refused by the resolver itself: no query leaves the machine.
+    const QString unresolvable = QStringLiteral("-nosuchhost");
+    QTest::newRow("host does not resolve") << unresolvable << 11001u;
+    QTest::newRow("with a port") << unresolvable + QStringLiteral(":1161") << 11001u;
+    QTest::newRow("unclosed bracket") << "udp:[::1" << 87u;
+    QTest::newRow("port out of range") << "127.0.0.1:99999" << 87u;
+    QTest::newRow("port not a number") << "127.0.0.1:snmp!" << 87u;
+    QTest::newRow("blank inside") << "127.0.0.1 x" << 87u;
+}
+
+void TestSnmpMgr::openFailures()
+{
+    QFETCH(QString, agent);
+    QFETCH(uint, code);
+    const SnmpMgrSession session(SnmpMgrOpen(agent.toStdString(), "tarnel", 300, 0));
+    QVERIFY(!session);
+    QCOMPARE(SnmpMgrGetLastError(), code);
+}
+
+void TestSnmpMgr::openAndCloseCounted()
+{
+    QCOMPARE(SnmpMgrOpenSessionCount(), 0);
+    LPSNMP_MGR_SESSION a = SnmpMgrOpen(m_agent.address().toStdString(), "tarnel", 300, 0);
+    LPSNMP_MGR_SESSION b = SnmpMgrOpen("udp:127.0.0.1:9", "x", 300, 0);
+    QVERIFY(a && b);
+    QCOMPARE(SnmpMgrOpenSessionCount(), 2);
+    QVERIFY(SnmpMgrClose(a));
+    QCOMPARE(SnmpMgrOpenSessionCount(), 1);
+    QVERIFY(SnmpMgrClose(b));
+    QCOMPARE(SnmpMgrOpenSessionCount(), 0);
+}
+
+void TestSnmpMgr::invalidCalls()
+{
+    SnmpVarBindList list = request({"1.3.6.1"});
+    int32_t status = -1;
+    int32_t index = -1;
+    QVERIFY(!SnmpMgrRequest(nullptr, SNMP_PDU_GET, &list, &status, &index));
+    QCOMPARE(SnmpMgrGetLastError(), SnmpMgrErrors::InvalidSession);
+    QVERIFY(!SnmpMgrClose(nullptr));
+    QCOMPARE(SnmpMgrGetLastError(), SnmpMgrErrors::InvalidSession);
+
+    openSession();
+    SnmpVarBindList empty;
+    QVERIFY(!SnmpMgrRequest(m_session.get(), SNMP_PDU_GET, &empty, &status, &index));
+    QCOMPARE(SnmpMgrGetLastError(), SnmpMgrErrors::InvalidParameter);
+    QVERIFY(!SnmpMgrRequest(m_session.get(), 0xA3, &list, &status, &index));
+    QCOMPARE(SnmpMgrGetLastError(), SnmpMgrErrors::InvalidParameter);
+    QVERIFY(m_agent.requests().empty()); // none of these reached the wire
+}
+
+void TestSnmpMgr::getAndGetNextOverTheWire()
+{
+    m_agent.setTable({{ScriptedAgent::oid("1.3.6.1.2.1.1.1.0"), Value::octets("first")},
+                      {ScriptedAgent::oid("1.3.6.1.2.1.1.5.0"), Value::octets("second")}});
+    openSession();
+    int32_t status = -1;
+    int32_t index = -1;
+
+    SnmpVarBindList list = request({"1.3.6.1.2.1.1.5.0", "1.3.6.1.2.1.1.1.0"});
+    QVERIFY(SnmpMgrRequest(m_session.get(), SNMP_PDU_GET, &list, &status, &index));
+    QCOMPARE(status, 0);
+    QCOMPARE(index, 0);
+    QCOMPARE(list.list.size(), size_t(2));
+    QCOMPARE(list.list[0].value.bytes, std::string("second"));
+    QCOMPARE(list.list[1].value.bytes, std::string("first"));
+
+    list = request({"1.3.6.1.2.1.1.1.0"});
+    QVERIFY(SnmpMgrRequest(m_session.get(), SNMP_PDU_GETNEXT, &list, &status, &index));
+    QCOMPARE(QByteArray(SnmpUtilOidToA(&list.list[0].name)), QByteArray("1.3.6.1.2.1.1.5.0"));
+    QCOMPARE(list.list[0].value.asnType, ASN_OCTETSTRING);
+
+    const auto seen = m_agent.requests();
+    QCOMPARE(seen.size(), size_t(2));
+    QCOMPARE(seen[0].pduType, uint8_t(0xA0));
+    QCOMPARE(seen[0].names.size(), size_t(2));
+    QCOMPARE(seen[1].pduType, uint8_t(0xA1));
+    QCOMPARE(seen[1].version, int64_t(0)); // SNMPv1
+    QCOMPARE(seen[1].community, QByteArray("tarnel"));
+}
+
+void TestSnmpMgr::everyTagDecoded()
+{
+    const Oid base = ScriptedAgent::oid("1.3.6.1.4.1.99999");
+    auto at = [&base](uint32_t n) {
+        Oid id = base;
+        id.push_back(n);
+        return id;
+    };
+    m_agent.setTable({
+        {at(1), Value::integer(-1)},
+        {at(2), Value::octets(QByteArray("\xf0", 1), 0x03)},
+        {at(3), Value::octets(QByteArray("ab\0c", 4))},
+        {at(4), Value::null()},
+        {at(5), Value::objectId(ScriptedAgent::oid("1.3.6.1.4.1.8072.3.2.10"))},
+        {at(6), Value::octets(QByteArray("\x0a\x00\x00\x01", 4), 0x40)},
+        {at(7), Value::unsignedValue(0x41, 4294967295u)},
+        {at(8), Value::unsignedValue(0x42, 7)},
+        {at(9), Value::unsignedValue(0x43, 12345678)},
+        {at(10), Value::octets(QByteArray("\x9f\x78", 2), 0x44)},
+        {at(11), Value::octets(QByteArray("\x01\x02", 2), 0x45)},
+        {at(12), Value::counter64(0xFFFFFFFFFFFFFFFFull)},
+        {at(13), Value::unsignedValue(0x47, 3000000000u)},
+    });
+    openSession();
+    SnmpVarBindList list;
+    for (uint32_t n = 1; n <= 13; ++n)
+        list.list.push_back(SnmpVarBind{AsnObjectIdentifier{at(n)}, AsnAny{}});
+    int32_t status = -1;
+    int32_t index = -1;
+    QVERIFY2(SnmpMgrRequest(m_session.get(), SNMP_PDU_GET, &list, &status, &index),
+             qPrintable(QString::number(SnmpMgrGetLastError())));
+    QCOMPARE(status, 0);
+
+    const auto &v = list.list;
+    QCOMPARE(v[0].value.asnType, uint8_t(0x02));
+    QCOMPARE(v[0].value.number, -1);
+    QCOMPARE(v[1].value.asnType, uint8_t(0x03));
+    QCOMPARE(v[1].value.bytes, std::string("\xf0"));
+    QCOMPARE(v[2].value.bytes, std::string("ab\0c", 4));
+    QCOMPARE(v[3].value.asnType, uint8_t(0x05));
+    QCOMPARE(v[4].value.asnType, uint8_t(0x06));
+    QCOMPARE(v[4].value.object.ids, ScriptedAgent::oid("1.3.6.1.4.1.8072.3.2.10"));
+    QCOMPARE(v[5].value.bytes, std::string("\x0a\x00\x00\x01", 4));
+    QCOMPARE(v[6].value.unsigned32, 4294967295u);
+    QCOMPARE(v[7].value.asnType, uint8_t(0x42));
+    QCOMPARE(v[7].value.unsigned32, 7u);
+    QCOMPARE(v[8].value.unsigned32, 12345678u);
+    QCOMPARE(v[9].value.asnType, uint8_t(0x44));
+    QCOMPARE(v[9].value.bytes, std::string("\x9f\x78"));
+    QCOMPARE(v[10].value.asnType, uint8_t(0x45));
+    QCOMPARE(v[11].value.asnType, uint8_t(0x46));
+    QCOMPARE(v[11].value.counter64, 0xFFFFFFFFFFFFFFFFull);
+    QCOMPARE(v[12].value.asnType, uint8_t(0x47));
+    QCOMPARE(v[12].value.unsigned32, 3000000000u);
+}
+
+void TestSnmpMgr::listOverwrittenInPlace()
+{
+    m_agent.setTable({{ScriptedAgent::oid("1.3.6.1.2.1.1.3.0"), Value::unsignedValue(0x43, 5)}});
+    openSession();
+    SnmpVarBindList list = request({"1.3.6.1.2.1.1"});
+    list.list[0].value.asnType = ASN_OCTETSTRING; // left over from an earlier answer
+    list.list[0].value.bytes = "stale";
+    int32_t status = -1;
+    int32_t index = -1;
+    QVERIFY(SnmpMgrRequest(m_session.get(), SNMP_PDU_GETNEXT, &list, &status, &index));
+    QCOMPARE(list.list[0].value.asnType, ASN_TIMETICKS);
+    QCOMPARE(list.list[0].value.unsigned32, 5u);
+    QVERIFY(list.list[0].value.bytes.empty());
+    QCOMPARE(QByteArray(SnmpUtilOidToA(&list.list[0].name)), QByteArray("1.3.6.1.2.1.1.3.0"));
+}
+
+void TestSnmpMgr::errorStatusReported()
+{
+    m_agent.setHandler(ScriptedAgent::errorStatusHandler(5, 2));
+    openSession();
+    SnmpVarBindList list = request({"1.3.6.1.2.1.1.1.0", "1.3.6.1.2.1.1.2.0"});
+    int32_t status = -1;
+    int32_t index = -1;
+    QVERIFY(SnmpMgrRequest(m_session.get(), SNMP_PDU_GET, &list, &status, &index));
+    QCOMPARE(status, 5);
+    QCOMPARE(index, 2);
+}
+
+void TestSnmpMgr::timeoutIs40()
+{
+    m_agent.setHandler(ScriptedAgent::silentHandler());
+    openSession(200, 1);
+    SnmpVarBindList list = request({"1.3.6.1.2.1.1.1.0"});
+    int32_t status = 0;
+    int32_t index = 0;
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!SnmpMgrRequest(m_session.get(), SNMP_PDU_GET, &list, &status, &index));
+    QCOMPARE(SnmpMgrGetLastError(), 40u);
+    QVERIFY(clock.elapsed() >= 390); // timeout x (retries + 1)
+    QCOMPARE(m_agent.requests().size(), size_t(2));
+    QCOMPARE(QByteArray(SnmpUtilOidToA(&list.list[0].name)), QByteArray("1.3.6.1.2.1.1.1.0"));
+}
+
+void TestSnmpMgr::unusableAnswersAre45_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::newRow("garbage") << 0;
+    QTest::newRow("wrong request id") << 1;
+    QTest::newRow("Sequence value") << 2;
+    QTest::newRow("IpAddress of two bytes") << 3;
+}
+
+// The agent answers, but with nothing Net-SNMP can match to the request:
+// that is no timeout for the user.
+void TestSnmpMgr::unusableAnswersAre45()
+{
+    QFETCH(int, kind);
+    const Oid name = ScriptedAgent::oid("1.3.6.1.2.1.1.1.0");
+    switch (kind) {
+    case 0:
+        m_agent.setHandler(ScriptedAgent::garbageHandler());
+        break;
+    case 1:
+        m_agent.setHandler(ScriptedAgent::wrongIdHandler(ScriptedAgent::tableHandler({{name, Value::octets("late")}})));
+        break;
+    case 2:
+        m_agent.setTable({{name, Value::raw(0x30, QByteArray("\x02\x01\x05", 3))}});
+        break;
+    default:
+        m_agent.setTable({{name, Value::octets(QByteArray("\x0a\x01", 2), 0x40)}});
+        break;
+    }
+    openSession(200, 0);
+    SnmpVarBindList list = request({"1.3.6.1.2.1.1.1.0"});
+    int32_t status = 0;
+    int32_t index = 0;
+    QVERIFY(!SnmpMgrRequest(m_session.get(), SNMP_PDU_GET, &list, &status, &index));
+    QCOMPARE(SnmpMgrGetLastError(), 45u);
+
+    // The session still works afterwards.
+    m_agent.setTable({{name, Value::octets("fine")}});
+    QVERIFY(SnmpMgrRequest(m_session.get(), SNMP_PDU_GET, &list, &status, &index));
+    QCOMPARE(list.list[0].value.bytes, std::string("fine"));
+}
+
+void TestSnmpMgr::bindingCountMismatchIs45()
+{
+    m_agent.setHandler([](const ScriptedAgent::Request &) {
+        return ScriptedAgent::Response::answer({}); // no bindings at all
+    });
+    openSession(200, 0);
+    SnmpVarBindList list = request({"1.3.6.1.2.1.1.1.0"});
+    int32_t status = 0;
+    int32_t index = 0;
+    QVERIFY(!SnmpMgrRequest(m_session.get(), SNMP_PDU_GETNEXT, &list, &status, &index));
+    QCOMPARE(SnmpMgrGetLastError(), 45u);
+    QCOMPARE(list.list.size(), size_t(1)); // the caller's list is left as it was
+}
+
+QTEST_GUILESS_MAIN(TestSnmpMgr)
+#include "tst_snmpmgr.moc"

@@ -1,0 +1,283 @@
+// SPDX-License-Identifier: MIT
+#include "scriptedagent.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <iterator>
+
+ScriptedAgent::Value ScriptedAgent::Value::null()
+{
+    return {0x05, {}};
+}
+
+ScriptedAgent::Value ScriptedAgent::Value::integer(int32_t number)
+{
+    return {0x02, ber::integerContent(number)};
+}
+
+ScriptedAgent::Value ScriptedAgent::Value::unsignedValue(uint8_t tag, uint32_t number)
+{
+    return {tag, ber::unsignedContent(number)};
+}
+
+ScriptedAgent::Value ScriptedAgent::Value::counter64(uint64_t number)
+{
+    return {0x46, ber::unsignedContent(number)};
+}
+
+ScriptedAgent::Value ScriptedAgent::Value::octets(const QByteArray &bytes, uint8_t tag)
+{
+    return {tag, bytes};
+}
+
+ScriptedAgent::Value ScriptedAgent::Value::objectId(const Oid &id)
+{
+    return {0x06, ber::oidContent(id)};
+}
+
+ScriptedAgent::Value ScriptedAgent::Value::raw(uint8_t tag, const QByteArray &content)
+{
+    return {tag, content};
+}
+
+ScriptedAgent::Response ScriptedAgent::Response::answer(std::vector<Binding> bindings, int32_t errorStatus,
+                                                        int32_t errorIndex)
+{
+    Response response;
+    response.bindings = std::move(bindings);
+    response.errorStatus = errorStatus;
+    response.errorIndex = errorIndex;
+    return response;
+}
+
+ScriptedAgent::Response ScriptedAgent::Response::silence()
+{
+    Response response;
+    response.kind = Kind::Silence;
+    return response;
+}
+
+ScriptedAgent::Response ScriptedAgent::Response::rawBytes(const QByteArray &datagram)
+{
+    Response response;
+    response.kind = Kind::Raw;
+    response.raw = datagram;
+    return response;
+}
+
+ScriptedAgent::Response ScriptedAgent::Response::error(const Request &request, int32_t errorStatus, int32_t errorIndex)
+{
+    std::vector<Binding> echoed;
+    for (const Oid &name : request.names)
+        echoed.push_back({name, Value::null()});
+    return answer(std::move(echoed), errorStatus, errorIndex);
+}
+
+ScriptedAgent::ScriptedAgent() : m_handler(tableHandler({})) {}
+
+ScriptedAgent::~ScriptedAgent()
+{
+    stop();
+}
+
+bool ScriptedAgent::start()
+{
+    if (m_running)
+        return true;
+    m_socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (m_socket < 0)
+        return false;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    socklen_t length = sizeof(address);
+    if (::bind(m_socket, reinterpret_cast<sockaddr *>(&address), sizeof(address)) != 0
+        || ::getsockname(m_socket, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
+        ::close(m_socket);
+        m_socket = -1;
+        return false;
+    }
+    m_port = ntohs(address.sin_port);
+    m_running = true;
+    m_thread = std::thread(&ScriptedAgent::serve, this);
+    return true;
+}
+
+void ScriptedAgent::stop()
+{
+    if (!m_running)
+        return;
+    m_running = false;
+    m_thread.join();
+    ::close(m_socket);
+    m_socket = -1;
+}
+
+QString ScriptedAgent::address() const
+{
+    return QStringLiteral("127.0.0.1:%1").arg(m_port);
+}
+
+quint16 ScriptedAgent::port() const
+{
+    return m_port;
+}
+
+void ScriptedAgent::setHandler(Handler handler)
+{
+    std::lock_guard lock(m_mutex);
+    m_handler = std::move(handler);
+}
+
+void ScriptedAgent::setTable(std::vector<Binding> table)
+{
+    setHandler(tableHandler(std::move(table)));
+}
+
+std::vector<ScriptedAgent::Request> ScriptedAgent::requests() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_requests;
+}
+
+int ScriptedAgent::undecodedCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_undecoded;
+}
+
+void ScriptedAgent::clearRequests()
+{
+    std::lock_guard lock(m_mutex);
+    m_requests.clear();
+    m_undecoded = 0;
+}
+
+ScriptedAgent::Oid ScriptedAgent::oid(const char *dotted)
+{
+    return ber::parseOid(dotted);
+}
+
+ScriptedAgent::Handler ScriptedAgent::tableHandler(std::vector<Binding> table)
+{
+    std::sort(table.begin(), table.end(), [](const Binding &a, const Binding &b) { return a.name < b.name; });
+    return [table = std::move(table)](const Request &request) {
+        std::vector<Binding> answer;
+        for (size_t i = 0; i < request.names.size(); ++i) {
+            const Oid &name = request.names[i];
+            const auto next = std::upper_bound(table.begin(), table.end(), name,
+                                               [](const Oid &n, const Binding &b) { return n < b.name; });
+            if (request.pduType == 0xA1) {
+                if (next == table.end())
+                    return Response::error(request, 2, int32_t(i + 1));
+                answer.push_back(*next);
+            } else {
+                // upper_bound passed the exact match, if there is one.
+                if (next == table.begin() || std::prev(next)->name != name)
+                    return Response::error(request, 2, int32_t(i + 1));
+                answer.push_back(*std::prev(next));
+            }
+        }
+        return Response::answer(std::move(answer));
+    };
+}
+
+ScriptedAgent::Handler ScriptedAgent::silentHandler()
+{
+    return [](const Request &) { return Response::silence(); };
+}
+
+ScriptedAgent::Handler ScriptedAgent::errorStatusHandler(int32_t errorStatus, int32_t errorIndex)
+{
+    return [errorStatus, errorIndex](const Request &request) {
+        return Response::error(request, errorStatus, errorIndex);
+    };
+}
+
+ScriptedAgent::Handler ScriptedAgent::sameBindingHandler(Binding binding)
+{
+    return [binding = std::move(binding)](const Request &) { return Response::answer({binding}); };
+}
+
+ScriptedAgent::Handler ScriptedAgent::garbageHandler()
+{
+    return [](const Request &) {
+        // A sequence header promising more than follows, then noise.
+        return Response::rawBytes(QByteArray::fromHex("30 7f 02 01 00 04 06 74 61 72 6e 65 6c a2 ff ff 13 37"));
+    };
+}
+
+ScriptedAgent::Handler ScriptedAgent::wrongIdHandler(Handler inner)
+{
+    return [inner = std::move(inner)](const Request &request) {
+        Response response = inner(request);
+        response.requestId = request.requestId + 1;
+        return response;
+    };
+}
+
+void ScriptedAgent::serve()
+{
+    QByteArray buffer(65536, '\0');
+    while (m_running) {
+        pollfd watched{m_socket, POLLIN, 0};
+        // A short wait keeps stop() prompt without a wake-up pipe.
+        if (::poll(&watched, 1, 50) <= 0)
+            continue;
+        sockaddr_in peer{};
+        socklen_t peerLength = sizeof(peer);
+        const ssize_t received = ::recvfrom(m_socket, buffer.data(), size_t(buffer.size()), 0,
+                                            reinterpret_cast<sockaddr *>(&peer), &peerLength);
+        if (received <= 0)
+            continue;
+
+        const auto message = ber::decodeMessage(buffer.left(qsizetype(received)));
+        Handler handler;
+        {
+            std::lock_guard lock(m_mutex);
+            if (!message) {
+                ++m_undecoded;
+                continue;
+            }
+            handler = m_handler;
+        }
+        Request request;
+        request.pduType = message->pduType;
+        request.requestId = message->requestId;
+        request.version = message->version;
+        request.community = message->community;
+        for (const ber::VarBind &binding : message->bindings)
+            request.names.push_back(binding.name);
+        {
+            std::lock_guard lock(m_mutex);
+            m_requests.push_back(request);
+        }
+
+        const Response response = handler ? handler(request) : Response::silence();
+        QByteArray datagram;
+        if (response.kind == Response::Kind::Silence)
+            continue;
+        if (response.kind == Response::Kind::Raw) {
+            datagram = response.raw;
+        } else {
+            ber::Message reply;
+            reply.version = message->version;
+            reply.community = message->community;
+            reply.pduType = 0xA2;
+            reply.requestId = response.requestId.value_or(request.requestId);
+            reply.errorStatus = response.errorStatus;
+            reply.errorIndex = response.errorIndex;
+            for (const Binding &binding : response.bindings)
+                reply.bindings.push_back({binding.name, binding.value.tag, binding.value.content});
+            datagram = ber::encodeMessage(reply);
+        }
+        ::sendto(m_socket, datagram.constData(), size_t(datagram.size()), 0, reinterpret_cast<sockaddr *>(&peer),
+                 peerLength);
+    }
+}

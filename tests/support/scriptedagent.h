@@ -1,0 +1,132 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// An in-process SNMPv1 agent on a free 127.0.0.1 UDP port, on a thread of its
+// own, for answers a real snmpd never gives: every value type, odd error
+// statuses, silence, garbage, wrong request ids, endless subtrees.
+//
+// Each request is decoded and handed to the handler (on the agent's thread);
+// what the handler returns is sent back. Requests that do not decode are
+// counted and get no answer.
+//
+//   ScriptedAgent agent;
+//   agent.setTable({{ScriptedAgent::oid("1.3.6.1.2.1.1.1.0"), ScriptedAgent::Value::octets("box")}});
+//   QVERIFY(agent.start());
+//   ... agent.address() is "127.0.0.1:PORT" ...
+
+#include "bercodec.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+class ScriptedAgent
+{
+public:
+    using Oid = ber::Oid;
+
+    // A value as it goes on the wire: the type tag and its BER content octets.
+    struct Value
+    {
+        uint8_t tag = 0x05;
+        QByteArray content;
+
+        static Value null();
+        static Value integer(int32_t number);                      // 0x02
+        static Value unsignedValue(uint8_t tag, uint32_t number);  // 0x41, 0x42, 0x43, 0x47
+        static Value counter64(uint64_t number);                   // 0x46
+        static Value octets(const QByteArray &bytes, uint8_t tag = 0x04); // also Bits, IpAddress, Opaque...
+        static Value objectId(const Oid &id);                      // 0x06
+        static Value raw(uint8_t tag, const QByteArray &content);  // anything at all
+    };
+
+    struct Binding
+    {
+        Oid name;
+        Value value;
+    };
+
+    struct Request
+    {
+        uint8_t pduType = 0;     // 0xA0 GetRequest, 0xA1 GetNextRequest
+        int32_t requestId = 0;
+        int64_t version = 0;
+        QByteArray community;
+        std::vector<Oid> names;
+    };
+
+    struct Response
+    {
+        enum class Kind { Answer, Silence, Raw };
+        Kind kind = Kind::Answer;
+        std::vector<Binding> bindings;
+        int32_t errorStatus = 0;
+        int32_t errorIndex = 0;
+        std::optional<int32_t> requestId; // answer with this id instead of the request's
+        QByteArray raw;                   // the datagram sent as it is, for Kind::Raw
+
+        static Response answer(std::vector<Binding> bindings, int32_t errorStatus = 0, int32_t errorIndex = 0);
+        static Response silence();
+        static Response rawBytes(const QByteArray &datagram);
+        // The request's own names with NULL values and an error status, as a v1 agent reports errors.
+        static Response error(const Request &request, int32_t errorStatus, int32_t errorIndex);
+    };
+
+    using Handler = std::function<Response(const Request &)>;
+
+    ScriptedAgent();
+    ~ScriptedAgent();
+    ScriptedAgent(const ScriptedAgent &) = delete;
+    ScriptedAgent &operator=(const ScriptedAgent &) = delete;
+
+    bool start(); // binds a free port and starts answering
+    void stop();  // also done by the destructor
+    QString address() const; // "127.0.0.1:PORT"
+    quint16 port() const;
+
+    void setHandler(Handler handler);  // may be changed while running
+    void setTable(std::vector<Binding> table); // setHandler(tableHandler(table))
+
+    // Every request decoded so far, oldest first, and the datagrams that did not decode.
+    std::vector<Request> requests() const;
+    int undecodedCount() const;
+    void clearRequests();
+
+    // "1.3.6.1" or ".1.3.6.1".
+    static Oid oid(const char *dotted);
+
+    // Get and GetNext over a fixed table (sorted here): exact match, or the
+    // lexicographic successor; noSuchName (status 2) for a missing name or
+    // past the end. The default handler is an empty table.
+    static Handler tableHandler(std::vector<Binding> table);
+    // Never answers.
+    static Handler silentHandler();
+    // Always answers with this error status and index.
+    static Handler errorStatusHandler(int32_t errorStatus, int32_t errorIndex = 1);
+    // Answers every request with the same binding (a subtree that never ends).
+    static Handler sameBindingHandler(Binding binding);
+    // Answers every request with bytes that are no SNMP message.
+    static Handler garbageHandler();
+    // Answers correctly but with the request id plus one, so the manager must ignore it.
+    static Handler wrongIdHandler(Handler inner);
+
+private:
+    void serve();
+
+    int m_socket = -1;
+    quint16 m_port = 0;
+    std::atomic<bool> m_running{false};
+    std::thread m_thread;
+    mutable std::mutex m_mutex;
+    Handler m_handler;
+    std::vector<Request> m_requests;
+    int m_undecoded = 0;
+};

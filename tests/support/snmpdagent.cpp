@@ -1,0 +1,180 @@
+// SPDX-License-Identifier: MIT
+#include "snmpdagent.h"
+
+#include "bercodec.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+class Socket
+{
+public:
+    Socket() : m_fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {}
+    ~Socket()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Socket(const Socket &) = delete;
+    Socket &operator=(const Socket &) = delete;
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+sockaddr_in loopback(quint16 port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    return address;
+}
+
+// A port the kernel just handed out; snmpd binds it a moment later.
+quint16 freePort()
+{
+    const Socket socket;
+    sockaddr_in address = loopback(0);
+    socklen_t length = sizeof(address);
+    if (socket.fd() < 0 || ::bind(socket.fd(), reinterpret_cast<sockaddr *>(&address), sizeof(address)) != 0
+        || ::getsockname(socket.fd(), reinterpret_cast<sockaddr *>(&address), &length) != 0)
+        return 0;
+    return ntohs(address.sin_port);
+}
+
+} // namespace
+
+SnmpdAgent::SnmpdAgent() = default;
+
+SnmpdAgent::~SnmpdAgent()
+{
+    if (m_process && m_process->state() != QProcess::NotRunning) {
+        m_process->terminate();
+        if (!m_process->waitForFinished(3000))
+            kill();
+    }
+}
+
+bool SnmpdAgent::start()
+{
+    if (!m_dir.isValid())
+        return false;
+    // The port may be taken between asking and binding; try a few.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const quint16 port = freePort();
+        if (port != 0 && launch(port)) {
+            m_port = port;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool SnmpdAgent::launch(quint16 port)
+{
+    const QString config = m_dir.filePath(QStringLiteral("snmpd.conf"));
+    QFile file(config);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    file.write(QStringLiteral("agentAddress udp:127.0.0.1:%1\n"
+                              "rocommunity %2 127.0.0.1\n"
+                              "sysLocation %3\n"
+                              "sysContact %4\n"
+                              "sysName %5\n"
+                              "dontLogTCPWrappersConnects yes\n")
+                   .arg(port)
+                   .arg(QLatin1String(Community), QLatin1String(SysLocation), QLatin1String(SysContact),
+                        QLatin1String(SysName))
+                   .toUtf8());
+    file.close();
+
+    m_process = std::make_unique<QProcess>();
+    m_process->setProgram(QStringLiteral("/usr/sbin/snmpd"));
+    // -f: stay in the foreground as our child; -C: no system config files.
+    // The address is in the config only: naming it twice makes snmpd bind it twice and fail.
+    m_process->setArguments({QStringLiteral("-f"), QStringLiteral("-Lf"), m_dir.filePath(QStringLiteral("snmpd.log")),
+                             QStringLiteral("-C"), QStringLiteral("-c"), config, QStringLiteral("-p"),
+                             m_dir.filePath(QStringLiteral("snmpd.pid")),
+                             QStringLiteral("--persistentDir=%1").arg(m_dir.path())});
+    m_process->setStandardOutputFile(QProcess::nullDevice());
+    m_process->setStandardErrorFile(QProcess::nullDevice());
+    m_process->start();
+    if (!m_process->waitForStarted(5000))
+        return false;
+
+    m_port = port;
+    const QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired()) {
+        if (m_process->state() == QProcess::NotRunning)
+            return false;
+        if (answers(200))
+            return true;
+    }
+    kill();
+    return false;
+}
+
+// A Get of sysDescr.0 with our own codec, so a broken engine cannot hide a
+// working agent (or the other way round).
+bool SnmpdAgent::answers(int waitMs) const
+{
+    const Socket socket;
+    if (socket.fd() < 0)
+        return false;
+    ber::Message get;
+    get.community = Community;
+    get.pduType = 0xA0;
+    get.requestId = 4711;
+    get.bindings.push_back({ber::parseOid("1.3.6.1.2.1.1.1.0"), 0x05, {}});
+    const QByteArray datagram = ber::encodeMessage(get);
+    const sockaddr_in agent = loopback(m_port);
+    if (::sendto(socket.fd(), datagram.constData(), size_t(datagram.size()), 0,
+                 reinterpret_cast<const sockaddr *>(&agent), sizeof(agent))
+        < 0)
+        return false;
+    pollfd watched{socket.fd(), POLLIN, 0};
+    if (::poll(&watched, 1, waitMs) <= 0)
+        return false;
+    QByteArray reply(65536, '\0');
+    const ssize_t received = ::recv(socket.fd(), reply.data(), size_t(reply.size()), 0);
+    if (received <= 0)
+        return false;
+    const auto message = ber::decodeMessage(reply.left(qsizetype(received)));
+    return message && message->pduType == 0xA2 && message->requestId == get.requestId;
+}
+
+QString SnmpdAgent::address() const
+{
+    return QStringLiteral("127.0.0.1:%1").arg(m_port);
+}
+
+quint16 SnmpdAgent::port() const
+{
+    return m_port;
+}
+
+void SnmpdAgent::kill()
+{
+    if (m_process && m_process->state() != QProcess::NotRunning) {
+        m_process->kill();
+        m_process->waitForFinished(3000);
+    }
+}
+
+QString SnmpdAgent::log() const
+{
+    QFile file(m_dir.filePath(QStringLiteral("snmpd.log")));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}

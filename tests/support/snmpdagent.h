@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// A real Net-SNMP snmpd for the tests: bound to a free 127.0.0.1 UDP port,
+// read-only community "tarnel", its own generated config, log, pid file and
+// persistent state in a temporary folder (never the system's). It is killed
+// when the object goes.
+//
+//   SnmpdAgent agent;
+//   QVERIFY(agent.start());      // waits until it answers a Get
+//   ... agent.address() is "127.0.0.1:PORT" ...
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+class SnmpdAgent
+{
+public:
+    static constexpr const char *Community = "tarnel";
+    static constexpr const char *SysLocation = "Norvane test bench, loopback only";
+    static constexpr const char *SysContact = "tests@localhost";
+    static constexpr const char *SysName = "norvane-test-agent";
+
+    SnmpdAgent();
+    ~SnmpdAgent();
+    SnmpdAgent(const SnmpdAgent &) = delete;
+    SnmpdAgent &operator=(const SnmpdAgent &) = delete;
+
+    // Starts snmpd and waits (up to about 10 s) until it answers; false when it does not.
+    bool start();
+    QString address() const; // "127.0.0.1:PORT"
+    quint16 port() const;
+    // SIGKILL now, for tests of an agent that goes away.
+    void kill();
+
+    // The agent's log so far, for failure messages.
+    QString log() const;
+
+private:
+    bool launch(quint16 port);
+    bool answers(int waitMs) const;
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<QProcess> m_process;
+    quint16 m_port = 0;
+};
