@@ -1,0 +1,959 @@
+// SPDX-License-Identifier: MIT
+#include "coolbar.h"
+#include "errorbox.h"
+#include "listview.h"
+#include "mainform.h"
+#include "resultmodel.h"
+#include "scriptedagent.h"
+#include "snmpdagent.h"
+#include "statusbar.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusTipEvent>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+
+namespace {
+
+// Answers the window's dialog questions and records them.
+class StubDialogs final : public DialogService
+{
+public:
+    QStringList errors;
+    int detailsOpened = 0;
+    int detailsRow = -1;
+    int detailsRowCount = -1;
+    int optionsOpened = 0;
+    int aboutOpened = 0;
+    std::function<bool(int &, int &)> answerOptions = [](int &, int &) { return false; };
+
+    void showError(QWidget *, const QString &message) override { errors << message; }
+    void openDetails(QWidget *, QTreeView *listView) override
+    {
+        ++detailsOpened;
+        detailsRow = listView->currentIndex().row();
+        detailsRowCount = listView->model()->rowCount();
+    }
+    bool editOptions(QWidget *, int &timeOut, int &retries) override
+    {
+        ++optionsOpened;
+        return answerOptions(timeOut, retries);
+    }
+    void openAbout(QWidget *) override { ++aboutOpened; }
+};
+
+// Records the keys that reach a widget.
+class KeyRecorder final : public QObject
+{
+public:
+    QList<int> keys;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress)
+            keys << static_cast<QKeyEvent *>(event)->key();
+        return false;
+    }
+};
+
+ResultRow row(int n)
+{
+    const std::string s = std::to_string(n);
+    return {".1.3.6.1.4.1.99999.1." + s, "enterprises.99999.1." + s, "Integer32", s};
+}
+
+// GetNext over a subtree of n integers under .1.3.6.1.4.1.99999.1. The agent
+// copies its handler for every request, so the table is shared, not captured.
+ScriptedAgent::Handler subtreeHandler(int n)
+{
+    auto bindings = std::make_shared<std::vector<ScriptedAgent::Binding>>();
+    for (int i = 1; i <= n; ++i) {
+        const std::string dotted = "1.3.6.1.4.1.99999.1." + std::to_string(i);
+        bindings->push_back({ScriptedAgent::oid(dotted.c_str()), ScriptedAgent::Value::integer(i)});
+    }
+    return [bindings](const ScriptedAgent::Request &request) {
+        std::vector<ScriptedAgent::Binding> answer;
+        for (const ScriptedAgent::Oid &name : request.names) {
+            const auto next = std::upper_bound(bindings->begin(), bindings->end(), name,
+                                               [](const ScriptedAgent::Oid &n, const ScriptedAgent::Binding &b) {
+                                                   return n < b.name;
+                                               });
+            if (next == bindings->end())
+                return ScriptedAgent::Response::error(request, 2, 1);
+            answer.push_back(*next);
+        }
+        return ScriptedAgent::Response::answer(std::move(answer));
+    };
+}
+
+// Snapshot of the commands' states.
+struct CommandStates
+{
+    QMap<QString, bool> enabled;
+    QMap<QString, bool> checked;
+};
+
+} // namespace
+
+class TestMainForm final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void startsReady();
+    void layoutAsDesigned();
+    void commandTable_data();
+    void commandTable();
+    void menusAndToolBar();
+    void enablingRulesWhileIdle();
+    void executeReevaluatesRules();
+    void enablingRulesWhileRunning();
+    void f9RunsGetFromTheFocusedBox();
+    void walkAndClear();
+    void stopAddsExactlyOneRow();
+    void enterOpensDetails();
+    void disabledShortcutKeysReachTheFocusedBox();
+    void failuresShowInTheErrorBox_data();
+    void failuresShowInTheErrorBox();
+    void closingDuringWalk();
+    void exitDuringWalk();
+    void tenThousandRowWalk();
+    void hintsInTheStatusBar();
+    void optionsAndAbout();
+    void realDialogsAreWired();
+
+private:
+    QAction *command(const char *name) const;
+    bool trigger(const char *name);
+    QComboBox *box(const char *name) const;
+    CommandStates states() const;
+    void setInputs(const QString &agent, const QString &community, const QString &oids);
+    bool makeWindow(std::unique_ptr<DialogService> dialogs = nullptr);
+
+    SnmpdAgent m_snmpd;
+    bool m_snmpdUp = false;
+    StubDialogs *m_dialogs = nullptr;
+    std::unique_ptr<TMainForm> m_form;
+};
+
+QAction *TestMainForm::command(const char *name) const
+{
+    return m_form->findChild<QAction *>(QString::fromLatin1(name));
+}
+
+// As a user would: only an enabled command can be triggered.
+bool TestMainForm::trigger(const char *name)
+{
+    QAction *action = command(name);
+    if (!action || !action->isEnabled())
+        return false;
+    action->trigger();
+    return true;
+}
+
+QComboBox *TestMainForm::box(const char *name) const
+{
+    return m_form->findChild<QComboBox *>(QString::fromLatin1(name));
+}
+
+CommandStates TestMainForm::states() const
+{
+    CommandStates s;
+    for (QAction *action : m_form->commands().all()) {
+        s.enabled[action->objectName()] = action->isEnabled();
+        s.checked[action->objectName()] = action->isChecked();
+    }
+    return s;
+}
+
+void TestMainForm::setInputs(const QString &agent, const QString &community, const QString &oids)
+{
+    box("cboAgent")->setEditText(agent);
+    box("cboCommunity")->setEditText(community);
+    box("cboOids")->setEditText(oids);
+}
+
+bool TestMainForm::makeWindow(std::unique_ptr<DialogService> dialogs)
+{
+    m_form = std::make_unique<TMainForm>(std::move(dialogs));
+    m_form->show();
+    return QTest::qWaitForWindowActive(m_form.get());
+}
+
+void TestMainForm::initTestCase()
+{
+    m_snmpdUp = m_snmpd.start();
+    if (!m_snmpdUp)
+        qWarning("snmpd did not start: %s", qPrintable(m_snmpd.log()));
+}
+
+void TestMainForm::init()
+{
+    auto stub = std::make_unique<StubDialogs>();
+    m_dialogs = stub.get();
+    QVERIFY(makeWindow(std::move(stub)));
+}
+
+void TestMainForm::cleanup()
+{
+    m_form.reset();
+    m_dialogs = nullptr;
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+}
+
+void TestMainForm::startsReady()
+{
+    QCOMPARE(box("cboAgent")->currentText(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(box("cboCommunity")->currentText(), QStringLiteral("tarnel"));
+    QCOMPARE(box("cboOids")->currentText(), QStringLiteral(".1.3.6.1.2.1.1.1.0"));
+    QCOMPARE(box("cboOids")->count(), 3);
+    QCOMPARE(box("cboOids")->itemText(1), QStringLiteral(".1.3.6.1.2.1.1.1.0;.1.3.6.1.2.1.1.2.0;.1.3.6.1.2.1.1.3.0"));
+    QCOMPARE(box("cboOids")->itemText(2), QStringLiteral("all"));
+    QCOMPARE(m_form->operation(), 1);
+    QVERIFY(command("actGet")->isChecked());
+    QVERIFY(!command("actGetNext")->isChecked());
+    QVERIFY(!command("actWalk")->isChecked());
+    QVERIFY(m_form->isIdle());
+    QVERIFY(m_form->statusLine()->simplePanel());
+    QCOMPARE(m_form->statusLine()->simpleText(), QStringLiteral("Ready"));
+    QCOMPARE(QApplication::focusWidget(), box("cboAgent"));
+    QCOMPARE(m_form->timeOut(), 1000);
+    QCOMPARE(m_form->retries(), 1);
+    QVERIFY(m_form->currentFileName().isEmpty());
+
+    const CommandStates s = states();
+    QVERIFY(s.enabled["actRun"]);
+    QVERIFY(!s.enabled["actStop"]);
+    QVERIFY(!s.enabled["actSave"]);
+    QVERIFY(!s.enabled["actSaveAs"]);
+    QVERIFY(!s.enabled["actClear"]);
+    QVERIFY(!s.enabled["actDetails"]);
+    QVERIFY(s.checked["actToolBar"]);
+    QVERIFY(s.checked["actStatusBar"]);
+}
+
+void TestMainForm::layoutAsDesigned()
+{
+    QCOMPARE(m_form->windowTitle(), QStringLiteral("Norvane"));
+    // 640 by 480, wider only when the font needs it for the whole tool bar.
+    QCOMPARE(m_form->height(), 480);
+    QCOMPARE(m_form->width(), std::max(640, m_form->coolBar()->sizeHint().width()));
+    QCOMPARE(m_form->font().pointSize(), 8);
+    // No classic menu bar: the menus drop down from the cool bar's buttons.
+    QCOMPARE(m_form->findChild<QMenuBar *>(), nullptr);
+
+    CoolBar *bar = m_form->coolBar();
+    QCOMPARE(bar->bandCount(), 2);
+    QCOMPARE(bar->band(0)->control()->objectName(), QStringLiteral("psMenuBar"));
+    QCOMPARE(bar->band(1)->control()->objectName(), QStringLiteral("psToolBar"));
+    QCOMPARE(bar->bandRow(0), 0);
+    QCOMPARE(bar->bandRow(1), 1);
+    QVERIFY(bar->bandHeight(0) >= 21);
+    QVERIFY(bar->bandHeight(1) >= 22);
+
+    QCOMPARE(box("cboAgent")->width(), 110);
+    QCOMPARE(box("cboCommunity")->width(), 110);
+    QCOMPARE(box("cboOids")->width(), 211);
+    for (const char *name : {"cboAgent", "cboCommunity", "cboOids"}) {
+        QVERIFY(box(name)->isEditable());
+        QCOMPARE(box(name)->insertPolicy(), QComboBox::NoInsert);
+        QCOMPARE(box(name)->completer(), nullptr);
+    }
+
+    // Captions fit: no label or button is narrower than its text needs.
+    for (QLabel *label : m_form->findChildren<QLabel *>()) {
+        if (label->isVisible())
+            QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
+    }
+    for (QToolButton *button : m_form->findChildren<QToolButton *>()) {
+        if (!button->isVisible())
+            continue;
+        if (button->toolButtonStyle() == Qt::ToolButtonIconOnly)
+            QVERIFY(button->width() >= button->iconSize().width() + 4);
+        else
+            QVERIFY2(button->width() >= button->sizeHint().width(), qPrintable(button->text()));
+    }
+    // The whole tool bar fits the window without scrolling.
+    QWidget *toolBar = m_form->findChild<QWidget *>(QStringLiteral("ToolBar"));
+    QCOMPARE(toolBar->x(), 0);
+    QVERIFY(toolBar->width() >= toolBar->sizeHint().width());
+    QCOMPARE(toolBar->parentWidget()->width(), toolBar->width());
+    for (const char *name : {"btnRun", "btnStop", "btnClear"})
+        QCOMPARE(m_form->findChild<QToolButton *>(QString::fromLatin1(name))->size(), QSize(23, 22));
+
+    ListView *list = m_form->listView();
+    const QStringList headers = {"Object Identifier", "Name", "Type", "Value"};
+    const int widths[] = {130, 130, 130, 220};
+    for (int c = 0; c < 4; ++c) {
+        QCOMPARE(list->model()->headerData(c, Qt::Horizontal).toString(), headers[c]);
+        QCOMPARE(list->columnWidth(c), widths[c]);
+    }
+    QVERIFY(!list->rootIsDecorated());
+    QVERIFY(list->uniformRowHeights());
+    QCOMPARE(list->selectionMode(), QAbstractItemView::SingleSelection);
+    QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
+    QCOMPARE(list->editTriggers(), QAbstractItemView::NoEditTriggers);
+    // The selection looks the same with and without the focus.
+    QCOMPARE(list->palette().color(QPalette::Inactive, QPalette::Highlight),
+             list->palette().color(QPalette::Active, QPalette::Highlight));
+    QCOMPARE(list->y() + list->height() <= m_form->statusLine()->y(), true);
+}
+
+void TestMainForm::commandTable_data()
+{
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QList<QKeySequence>>("shortcuts");
+    QTest::addColumn<QString>("toolTip");
+    QTest::addColumn<QString>("statusTip");
+    using K = QList<QKeySequence>;
+    auto add = [](const char *name, const char *caption, const K &keys, const char *tip, const char *status) {
+        QTest::newRow(name) << caption << keys << tip << status;
+    };
+    add("actSave", "&Save", {QKeySequence("Ctrl+S")}, "Save current file.", "Save current file.");
+    add("actSaveAs", "Save &As...", {}, "Save current file with different name.",
+        "Save current file with different name.");
+    add("actExit", "E&xit", {}, "Exit application.", "Exit application.");
+    add("actToolBar", "&Toolbar", {}, "Shows or hides toolbar.", "Shows or hides toolbar.");
+    add("actStatusBar", "Status &Bar", {}, "Shows or hides the status bar.", "Shows or hides the status bar.");
+    add("actDetails", "&Details...", {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)},
+        "MIB Object Details.", "MIB Object Details.");
+    add("actOptions", "&Options...", {}, "SnmpMgrOpen settings.", "SnmpMgrOpen settings.");
+    add("actRun", "&Run", {QKeySequence("F9")}, "Run", "Run.");
+    add("actStop", "Sto&p", {QKeySequence("Esc")}, "Stop", "Stop.");
+    add("actClear", "&Clear", {QKeySequence("Ctrl+R")}, "Clear", "Clear previous results.");
+    add("actGet", "&Get", {QKeySequence("Ctrl+G")}, "Retrieve the value of the specified variable.",
+        "Retrieve the value of the specified variable.");
+    add("actGetNext", "Get&Next", {QKeySequence("Ctrl+T")},
+        "Retrieve the value of the lexicographic successor the specified variable.",
+        "Retrieve the value of the lexicographic successor the specified variable.");
+    add("actWalk", "&Walk", {QKeySequence("Ctrl+W")}, "Retrieve the all values of the specified subtree.",
+        "Retrieve the all values of the specified subtree.");
+    add("actAbout", "&About Norvane...", {}, "About",
+        "Displays program information, version number, and copyright.");
+}
+
+void TestMainForm::commandTable()
+{
+    QAction *action = command(QTest::currentDataTag());
+    QVERIFY(action);
+    QFETCH(QString, caption);
+    QFETCH(QList<QKeySequence>, shortcuts);
+    QFETCH(QString, toolTip);
+    QFETCH(QString, statusTip);
+    QCOMPARE(action->text(), caption);
+    QCOMPARE(action->shortcuts(), shortcuts);
+    QCOMPARE(action->shortcutContext(), Qt::WindowShortcut);
+    QCOMPARE(action->toolTip(), toolTip);
+    QCOMPARE(action->statusTip(), statusTip);
+    QVERIFY(m_form->actions().contains(action));
+
+    const QString name = QString::fromLatin1(QTest::currentDataTag());
+    const int tag = name == "actGet" ? 1 : name == "actGetNext" ? 2 : name == "actWalk" ? 3 : 0;
+    QCOMPARE(operationTag(action), tag);
+    QCOMPARE(action->isCheckable(), tag != 0 || name == "actToolBar" || name == "actStatusBar");
+}
+
+void TestMainForm::menusAndToolBar()
+{
+    auto layout = [this](const char *menu) {
+        QStringList items;
+        for (QAction *a : m_form->findChild<QMenu *>(QString::fromLatin1(menu))->actions())
+            items << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
+        return items;
+    };
+    QCOMPARE(layout("miFile"), QStringList({"actSave", "actSaveAs", "-", "actExit"}));
+    QCOMPARE(layout("miView"), QStringList({"actToolBar", "actStatusBar", "-", "actDetails", "-", "actOptions"}));
+    QCOMPARE(layout("miAction"),
+             QStringList({"actRun", "actStop", "actClear", "-", "actGet", "actGetNext", "actWalk"}));
+    QCOMPARE(layout("miHelp"), QStringList({"actAbout"}));
+    // The operation items are drawn as one radio group.
+    QVERIFY(command("actGet")->actionGroup());
+    QCOMPARE(command("actGet")->actionGroup(), command("actWalk")->actionGroup());
+    QVERIFY(command("actGet")->actionGroup()->isExclusive());
+
+    QWidget *menuBar = m_form->findChild<QWidget *>(QStringLiteral("MenuBar"));
+    const auto buttons = menuBar->findChildren<QToolButton *>();
+    QCOMPARE(buttons.size(), 4);
+    const QStringList captions = {"&File", "&View", "&Action", "&Help"};
+    const QStringList hints = {"File related commands.", "Contains commands for manipulating the view.",
+                               "Contains action commands.", "Help topics."};
+    const QStringList menus = {"miFile", "miView", "miAction", "miHelp"};
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(buttons[i]->text(), captions[i]);
+        QCOMPARE(buttons[i]->statusTip(), hints[i]);
+        QVERIFY(buttons[i]->toolTip().isEmpty());
+        QCOMPARE(buttons[i]->menu()->objectName(), menus[i]);
+        QVERIFY(buttons[i]->width() <= 135);
+    }
+
+    const char *toolButtons[] = {"btnRun", "btnStop", "btnClear"};
+    const char *actions[] = {"actRun", "actStop", "actClear"};
+    const QStringList tips = {"Run", "Stop", "Clear"};
+    for (int i = 0; i < 3; ++i) {
+        auto *button = m_form->findChild<QToolButton *>(QString::fromLatin1(toolButtons[i]));
+        QCOMPARE(button->defaultAction(), command(actions[i]));
+        QCOMPARE(button->toolTip(), tips[i]);
+        QVERIFY(!button->icon().isNull());
+    }
+    for (const char *name : {"cboAgent", "cboCommunity", "cboOids"})
+        QVERIFY(box(name)->toolTip().isEmpty());
+    QCOMPARE(box("cboAgent")->statusTip(), QStringLiteral("IP Address or IP Hostname."));
+
+    // Each label's accelerator moves the focus to its box.
+    QCOMPARE(m_form->findChild<QLabel *>(QStringLiteral("lblAgent"))->text(), QStringLiteral("A&gent "));
+    QCOMPARE(m_form->findChild<QLabel *>(QStringLiteral("lblCommunity"))->text(), QStringLiteral(" C&ommunity "));
+    QCOMPARE(m_form->findChild<QLabel *>(QStringLiteral("lblOids"))->text(), QStringLiteral(" O&ids "));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_I, Qt::AltModifier);
+    QTRY_COMPARE(QApplication::focusWidget(), box("cboOids"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_O, Qt::AltModifier);
+    QTRY_COMPARE(QApplication::focusWidget(), box("cboCommunity"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_G, Qt::AltModifier);
+    QTRY_COMPARE(QApplication::focusWidget(), box("cboAgent"));
+
+    // Alt+F drops the File menu down.
+    QMenu *file = m_form->findChild<QMenu *>(QStringLiteral("miFile"));
+    QTimer::singleShot(0, this, [file] {
+        QTRY_VERIFY(file->isVisible());
+        file->close();
+    });
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::AltModifier);
+    QTRY_VERIFY(!file->isVisible());
+}
+
+void TestMainForm::enablingRulesWhileIdle()
+{
+    // Rule 2: rows make Save, Save As and Clear available.
+    m_form->appendRow(row(1));
+    m_form->appendRow(row(2));
+    m_form->results();
+    m_form->updateCommands();
+    CommandStates s = states();
+    QVERIFY(s.enabled["actSave"] && s.enabled["actSaveAs"] && s.enabled["actClear"]);
+    QVERIFY(!s.enabled["actDetails"]);
+
+    // Rule 4: a selected row makes Details available.
+    ListView *list = m_form->listView();
+    list->setCurrentIndex(list->model()->index(1, 0));
+    m_form->updateCommands();
+    QVERIFY(command("actDetails")->isEnabled());
+    list->clearSelection();
+    m_form->updateCommands();
+    QVERIFY(!command("actDetails")->isEnabled());
+
+    // Rule 3: the view toggles follow what is shown.
+    QVERIFY(trigger("actToolBar"));
+    QVERIFY(m_form->findChild<QWidget *>(QStringLiteral("psToolBar"))->isHidden());
+    QVERIFY(!command("actToolBar")->isChecked());
+    QCOMPARE(m_form->coolBar()->rowCount(), 1);
+    QVERIFY(trigger("actToolBar"));
+    QVERIFY(command("actToolBar")->isChecked());
+    QCOMPARE(m_form->coolBar()->rowCount(), 2);
+    QVERIFY(trigger("actStatusBar"));
+    QVERIFY(m_form->statusLine()->isHidden());
+    QVERIFY(!command("actStatusBar")->isChecked());
+    m_form->setStatusBarShown(true);
+    m_form->updateCommands();
+    QVERIFY(command("actStatusBar")->isChecked());
+
+    // Rule 6: the operation chosen is the one checked; none outside 1..3.
+    QVERIFY(trigger("actWalk"));
+    QCOMPARE(m_form->operation(), 3);
+    s = states();
+    QVERIFY(s.checked["actWalk"] && !s.checked["actGet"] && !s.checked["actGetNext"]);
+    // Triggering the checked item again keeps it checked.
+    QVERIFY(trigger("actWalk"));
+    QVERIFY(command("actWalk")->isChecked());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_T, Qt::ControlModifier);
+    QCOMPARE(m_form->operation(), 2);
+    QVERIFY(command("actGetNext")->isChecked() && !command("actWalk")->isChecked());
+    m_form->setOperation(7);
+    m_form->updateCommands();
+    s = states();
+    QVERIFY(!s.checked["actGet"] && !s.checked["actGetNext"] && !s.checked["actWalk"]);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_G, Qt::ControlModifier);
+    QCOMPARE(m_form->operation(), 1);
+
+    // Clear empties the list in one go and becomes unavailable.
+    QVERIFY(trigger("actClear"));
+    QCOMPARE(m_form->results().storedRowCount(), 0);
+    QVERIFY(!command("actClear")->isEnabled());
+    QVERIFY(!trigger("actClear"));
+}
+
+void TestMainForm::executeReevaluatesRules()
+{
+    // The enabled states are stale (no refresh after the rows came), yet
+    // execute() re-evaluates before it runs the handler.
+    m_form->appendRow(row(1));
+    QVERIFY(!command("actClear")->isEnabled());
+    QVERIFY(m_form->execute(command("actClear")));
+    QCOMPARE(m_form->results().storedRowCount(), 0);
+
+    // And refuses a command whose rule now says no, whatever its stale state.
+    m_form->appendRow(row(2));
+    m_form->updateCommands();
+    QVERIFY(command("actClear")->isEnabled());
+    m_form->setIdle(false);
+    QVERIFY(!m_form->execute(command("actClear")));
+    QCOMPARE(m_form->results().storedRowCount(), 1);
+    QVERIFY(!command("actRun")->isEnabled());
+    QVERIFY(command("actStop")->isEnabled());
+    m_form->setIdle(true);
+    m_form->updateCommands();
+}
+
+void TestMainForm::enablingRulesWhileRunning()
+{
+    ScriptedAgent agent;
+    agent.setHandler(ScriptedAgent::sameBindingHandler(
+        {ScriptedAgent::oid("1.3.6.1.4.1.99999.1.1"), ScriptedAgent::Value::integer(1)}));
+    QVERIFY(agent.start());
+    m_form->appendRow(row(0)); // rows from an earlier run
+    setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999");
+    QVERIFY(trigger("actWalk"));
+
+    CommandStates during;
+    CommandStates selected;
+    bool stillUpdating = false;
+    bool simpleDuring = false;
+    QTimer::singleShot(100, m_form.get(), [&] {
+        during = states();
+        // A hint while running: automatic hint display is off.
+        QStatusTipEvent tip(QStringLiteral("some hint"));
+        QCoreApplication::sendEvent(m_form.get(), &tip);
+        stillUpdating = m_form->statusLine()->simpleText() == QLatin1String("Updating...");
+        simpleDuring = m_form->statusLine()->simplePanel();
+        m_form->listView()->setCurrentIndex(m_form->listView()->model()->index(0, 0));
+        QTimer::singleShot(20, m_form.get(), [&] {
+            selected = states();
+            QVERIFY(trigger("actStop"));
+        });
+    });
+    QVERIFY(trigger("actRun"));
+
+    QVERIFY(!during.enabled["actRun"]);
+    QVERIFY(during.enabled["actStop"]);
+    QVERIFY(!during.enabled["actSave"]);
+    QVERIFY(!during.enabled["actSaveAs"]);
+    QVERIFY(!during.enabled["actClear"]);
+    QVERIFY(!during.enabled["actDetails"]);
+    for (const char *name : {"actGet", "actGetNext", "actWalk", "actOptions", "actAbout", "actExit", "actToolBar",
+                             "actStatusBar"})
+        QVERIFY2(during.enabled[name], name);
+    QVERIFY(during.checked["actWalk"]);
+    QVERIFY(stillUpdating);
+    QVERIFY(simpleDuring);
+    QVERIFY(selected.enabled["actDetails"]);
+    QVERIFY(!selected.enabled["actRun"]);
+
+    // Back to idle: Run, Save, Save As, Clear again; Stop not.
+    const CommandStates after = states();
+    QVERIFY(after.enabled["actRun"] && after.enabled["actSave"] && after.enabled["actClear"]);
+    QVERIFY(!after.enabled["actStop"]);
+    QCOMPARE(m_form->statusLine()->simpleText(), QStringLiteral("Ready"));
+    QVERIFY(m_dialogs->errors.isEmpty());
+}
+
+void TestMainForm::f9RunsGetFromTheFocusedBox()
+{
+    if (!m_snmpdUp)
+        QSKIP("snmpd is not available");
+    QComboBox *agentBox = box("cboAgent");
+    QCOMPARE(QApplication::focusWidget(), agentBox);
+    agentBox->lineEdit()->selectAll();
+    QTest::keyClicks(agentBox, m_snmpd.address());
+    QCOMPARE(agentBox->currentText(), m_snmpd.address());
+    QTest::keyClick(agentBox, Qt::Key_F9);
+
+    QVERIFY2(m_dialogs->errors.isEmpty(), qPrintable(m_dialogs->errors.join('\n')));
+    ResultModel &rows = m_form->results();
+    QCOMPARE(rows.rowCount(), 1);
+    const auto texts = rows.rowTexts(0);
+    QCOMPARE(texts[0], QStringLiteral(".1.3.6.1.2.1.1.1.0"));
+    QVERIFY2(texts[1].endsWith(QLatin1String("sysDescr.0")), qPrintable(texts[1]));
+    QCOMPARE(texts[2], QStringLiteral("Octet String"));
+    QVERIFY(!texts[3].isEmpty());
+    // Appending neither selects nor scrolls.
+    QVERIFY(!m_form->listView()->selectionModel()->hasSelection());
+    // The typed agent went on top of its history; the others were already there.
+    QCOMPARE(agentBox->itemText(0), m_snmpd.address());
+    QCOMPARE(agentBox->itemText(1), QStringLiteral("127.0.0.1"));
+    QCOMPARE(box("cboCommunity")->count(), 1);
+    QVERIFY(m_form->isIdle());
+    QCOMPARE(m_form->statusLine()->simpleText(), QStringLiteral("Ready"));
+}
+
+void TestMainForm::walkAndClear()
+{
+    if (!m_snmpdUp)
+        QSKIP("snmpd is not available");
+    setInputs(m_snmpd.address(), "tarnel", ".1.3.6.1.2.1.1");
+    QWidget *focused = QApplication::focusWidget();
+    QTest::keyClick(focused, Qt::Key_W, Qt::ControlModifier);
+    QCOMPARE(m_form->operation(), 3);
+    QTest::keyClick(focused, Qt::Key_F9);
+    QVERIFY2(m_dialogs->errors.isEmpty(), qPrintable(m_dialogs->errors.join('\n')));
+
+    ResultModel &rows = m_form->results();
+    QVERIFY2(rows.rowCount() >= 7, qPrintable(QString::number(rows.rowCount())));
+    QCOMPARE(rows.rowTexts(0)[0], QStringLiteral(".1.3.6.1.2.1.1.1.0"));
+    bool sawName = false;
+    for (int i = 0; i < rows.rowCount(); ++i) {
+        const auto texts = rows.rowTexts(i);
+        QVERIFY2(texts[0].startsWith(QLatin1String(".1.3.6.1.2.1.1.")), qPrintable(texts[0]));
+        sawName = sawName || texts[3] == QLatin1String(SnmpdAgent::SysName);
+    }
+    QVERIFY(sawName);
+
+    QTest::keyClick(focused, Qt::Key_R, Qt::ControlModifier);
+    QCOMPARE(rows.rowCount(), 0);
+    QVERIFY(!command("actClear")->isEnabled());
+    QVERIFY(!command("actSave")->isEnabled());
+}
+
+void TestMainForm::stopAddsExactlyOneRow()
+{
+    ScriptedAgent agent;
+    agent.setHandler(ScriptedAgent::sameBindingHandler(
+        {ScriptedAgent::oid("1.3.6.1.4.1.99999.1.1"), ScriptedAgent::Value::integer(1)}));
+    QVERIFY(agent.start());
+    setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999");
+    QVERIFY(trigger("actWalk"));
+
+    qsizetype atStop = -1;
+    QTimer::singleShot(150, m_form.get(), [&] {
+        atStop = m_form->results().storedRowCount();
+        // Esc from the focused box, as a user stops a walk.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    });
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F9);
+    QVERIFY(atStop > 0);
+    QCOMPARE(m_form->results().storedRowCount(), atStop + 1);
+    QCOMPARE(m_form->listView()->model()->rowCount(), int(atStop + 1));
+    QVERIFY(m_form->isIdle());
+    QVERIFY(m_dialogs->errors.isEmpty());
+}
+
+void TestMainForm::enterOpensDetails()
+{
+    for (int i = 0; i < 5; ++i)
+        m_form->appendRow(row(i));
+    m_form->results();
+    ListView *list = m_form->listView();
+    list->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), list);
+
+    // Without a selected row Enter does nothing.
+    QTest::keyClick(list, Qt::Key_Return);
+    QTest::keyClick(list, Qt::Key_Return, Qt::ShiftModifier);
+    QCOMPARE(m_dialogs->detailsOpened, 0);
+
+    list->setCurrentIndex(list->model()->index(2, 0));
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(m_dialogs->detailsOpened, 1);
+    QCOMPARE(m_dialogs->detailsRow, 2);
+    // The list looks at the key only, not at Shift or Ctrl.
+    QTest::keyClick(list, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClick(list, Qt::Key_Return, Qt::ControlModifier);
+    QTest::keyClick(list, Qt::Key_Enter, Qt::KeypadModifier);
+    QTest::keyClick(list, Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
+    QCOMPARE(m_dialogs->detailsOpened, 5);
+
+    // A double click on a row.
+    const QRect rect = list->visualRect(list->model()->index(3, 1));
+    // (QTest sends a lone double-click event to a widget; a real one follows a press and release.)
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, rect.center());
+    QCOMPARE(m_dialogs->detailsOpened, 6);
+    QCOMPARE(m_dialogs->detailsRow, 3);
+
+    // Enter in a box opens the details while the list has a selected row.
+    box("cboOids")->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), box("cboOids"));
+    QTest::keyClick(box("cboOids"), Qt::Key_Return);
+    QCOMPARE(m_dialogs->detailsOpened, 7);
+
+    // Rows still waiting to be announced are shown to the dialog.
+    m_form->appendRow(row(5));
+    m_form->appendRow(row(6));
+    QTest::keyClick(box("cboOids"), Qt::Key_Return);
+    QCOMPARE(m_dialogs->detailsRowCount, 7);
+}
+
+void TestMainForm::disabledShortcutKeysReachTheFocusedBox()
+{
+    QComboBox *oids = box("cboOids");
+    oids->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), oids);
+    KeyRecorder recorder;
+    oids->installEventFilter(&recorder);
+
+    // Details and Stop are disabled: their keys go on to the box.
+    QVERIFY(!command("actDetails")->isEnabled());
+    QVERIFY(!command("actStop")->isEnabled());
+    QTest::keyClick(oids, Qt::Key_Return);
+    QTest::keyClick(oids, Qt::Key_Escape);
+    QCOMPARE(recorder.keys, QList<int>({Qt::Key_Return, Qt::Key_Escape}));
+    QCOMPARE(m_dialogs->detailsOpened, 0);
+
+    // Enabled, the shortcut takes the key.
+    m_form->appendRow(row(1));
+    m_form->results();
+    m_form->listView()->setCurrentIndex(m_form->listView()->model()->index(0, 0));
+    m_form->updateCommands();
+    recorder.keys.clear();
+    QTest::keyClick(oids, Qt::Key_Return);
+    QCOMPARE(m_dialogs->detailsOpened, 1);
+    QVERIFY(recorder.keys.isEmpty());
+    oids->removeEventFilter(&recorder);
+}
+
+void TestMainForm::failuresShowInTheErrorBox_data()
+{
+    QTest::addColumn<QString>("agent");
+    QTest::addColumn<QString>("community");
+    QTest::addColumn<QString>("oids");
+    QTest::addColumn<int>("operation");
+    QTest::addColumn<QString>("scripted"); // "" for no agent, or how the scripted agent answers
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("blank agent") << "  " << "tarnel" << ".1.3.6.1.2.1.1.1.0" << 1 << ""
+                                 << "Input parameters (Agent, Community, Oid) cannot be empty.";
+    QTest::newRow("empty oid") << "127.0.0.1" << "tarnel" << "" << 3 << ""
+                               << "Input parameters (Agent, Community, Oid) cannot be empty.";
+    QTest::newRow("bad port") << "127.0.0.1:99999" << "tarnel" << ".1.3.6.1.2.1.1.1.0" << 1 << ""
+                              << "SnmpMgrOpen error: 87.";
+    QTest::newRow("invalid oid") << "SCRIPTED" << "tarnel" << "no-such-object-name" << 2 << "silent"
+                                 << "Invalid Oids, 'no-such-object-name', specified.";
+    QTest::newRow("invalid piece") << "SCRIPTED" << "tarnel" << ".1.3.6.1.2.1.1.1.0;;.1.3.6.1.2.1.1.3.0" << 1
+                                   << "silent" << "Invalid Oids, '', specified.";
+    QTest::newRow("timeout") << "SCRIPTED" << "tarnel" << ".1.3.6.1.2.1.1.1.0" << 1 << "silent"
+                             << "SnmpMgrRequest error: 40.";
+    QTest::newRow("error status") << "SCRIPTED" << "tarnel" << ".1.3.6.1.2.1.1.1.0" << 1 << "status"
+                                  << "SnmpMgrRequest: ErrorStatus = 5, ErrorIndex = 1.";
+}
+
+void TestMainForm::failuresShowInTheErrorBox()
+{
+    QFETCH(QString, agent);
+    QFETCH(QString, community);
+    QFETCH(QString, oids);
+    QFETCH(int, operation);
+    QFETCH(QString, scripted);
+    QFETCH(QString, message);
+
+    ScriptedAgent scriptedAgent;
+    if (!scripted.isEmpty()) {
+        scriptedAgent.setHandler(scripted == "silent" ? ScriptedAgent::silentHandler()
+                                                      : ScriptedAgent::errorStatusHandler(5, 1));
+        QVERIFY(scriptedAgent.start());
+        agent = scriptedAgent.address();
+    }
+    m_form->setTimeOut(200);
+    m_form->setRetries(0);
+    m_form->setOperation(operation);
+    setInputs(agent, community, oids);
+    QVERIFY(trigger("actRun"));
+
+    QCOMPARE(m_dialogs->errors, QStringList({message}));
+    // Every run failure ends in ".", so the box adds none.
+    QCOMPARE(errorBoxText(m_dialogs->errors.first()), message);
+    QCOMPARE(m_form->results().storedRowCount(), 0);
+    // The program carries on idle.
+    QVERIFY(m_form->isIdle());
+    QVERIFY(command("actRun")->isEnabled());
+    QVERIFY(!command("actStop")->isEnabled());
+    QVERIFY(m_form->statusLine()->simplePanel());
+    QCOMPARE(m_form->statusLine()->simpleText(), QStringLiteral("Ready"));
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+}
+
+void TestMainForm::closingDuringWalk()
+{
+    ScriptedAgent agent;
+    agent.setHandler(ScriptedAgent::sameBindingHandler(
+        {ScriptedAgent::oid("1.3.6.1.4.1.99999.1.1"), ScriptedAgent::Value::integer(1)}));
+    QVERIFY(agent.start());
+    setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999");
+    QVERIFY(trigger("actWalk"));
+
+    qsizetype atClose = -1;
+    bool closedAtOnce = true;
+    bool visibleAfterClose = false;
+    QTimer::singleShot(150, m_form.get(), [&] {
+        atClose = m_form->results().storedRowCount();
+        closedAtOnce = m_form->close(); // the window's close box
+        visibleAfterClose = m_form->isVisible();
+    });
+    QVERIFY(trigger("actRun"));
+
+    // The close stopped the walk and waited for its loop to end.
+    QVERIFY(!closedAtOnce);
+    QVERIFY(visibleAfterClose);
+    QCOMPARE(m_form->results().storedRowCount(), atClose + 1);
+    QVERIFY(!m_form->isRunning());
+    QTRY_VERIFY(!m_form->isVisible());
+    QVERIFY(m_dialogs->errors.isEmpty());
+}
+
+void TestMainForm::exitDuringWalk()
+{
+    ScriptedAgent agent;
+    agent.setHandler(ScriptedAgent::sameBindingHandler(
+        {ScriptedAgent::oid("1.3.6.1.4.1.99999.1.1"), ScriptedAgent::Value::integer(1)}));
+    QVERIFY(agent.start());
+    setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999");
+    QVERIFY(trigger("actWalk"));
+    bool exitEnabled = false;
+    QTimer::singleShot(100, m_form.get(), [&] { exitEnabled = trigger("actExit"); });
+    QVERIFY(trigger("actRun"));
+    QVERIFY(exitEnabled);
+    QTRY_VERIFY(!m_form->isVisible());
+    QVERIFY(m_form->isIdle());
+}
+
+void TestMainForm::tenThousandRowWalk()
+{
+    constexpr int Rows = 10'000;
+    ScriptedAgent agent;
+    agent.setHandler(subtreeHandler(Rows));
+    QVERIFY(agent.start());
+    setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999.1");
+    QVERIFY(trigger("actWalk"));
+
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(trigger("actRun"));
+    const qint64 elapsed = clock.elapsed();
+    qInfo("%d rows in %lld ms", Rows, qlonglong(elapsed));
+    QVERIFY2(m_dialogs->errors.isEmpty(), qPrintable(m_dialogs->errors.join('\n')));
+    QCOMPARE(m_form->listView()->model()->rowCount(), Rows);
+    QCOMPARE(m_form->results().rowTexts(Rows - 1)[0], QStringLiteral(".1.3.6.1.4.1.99999.1.10000"));
+    QVERIFY2(elapsed < 8000, qPrintable(QString::number(elapsed)));
+}
+
+void TestMainForm::hintsInTheStatusBar()
+{
+    StatusBar *status = m_form->statusLine();
+    QStatusTipEvent tip(QStringLiteral("Clear previous results."));
+    QCoreApplication::sendEvent(m_form.get(), &tip);
+    QVERIFY(!status->simplePanel());
+    QCOMPARE(status->panelText(), QStringLiteral("Clear previous results."));
+    QVERIFY(status->findChildren<QLabel *>().size() >= 1);
+    QStatusTipEvent none{QString()};
+    QCoreApplication::sendEvent(m_form.get(), &none);
+    QVERIFY(status->simplePanel());
+    QCOMPARE(status->simpleText(), QStringLiteral("Ready"));
+
+    // The pointer over a box shows its hint; leaving it brings "Ready" back.
+    QComboBox *agentBox = box("cboAgent");
+    QTest::mouseMove(agentBox, QPoint(20, 5));
+    QTRY_VERIFY(!status->simplePanel());
+    QCOMPARE(status->panelText(), QStringLiteral("IP Address or IP Hostname."));
+    QTest::mouseMove(m_form->listView()->viewport(), QPoint(100, 100));
+    QTRY_VERIFY2(status->simplePanel(), qPrintable(status->panelText()));
+    QCOMPARE(status->simpleText(), QStringLiteral("Ready"));
+
+    // Over a tool bar button: the long part of the hint.
+    auto *clear = m_form->findChild<QToolButton *>(QStringLiteral("btnClear"));
+    QTest::mouseMove(clear, QPoint(5, 5));
+    QTRY_COMPARE(status->panelText(), QStringLiteral("Clear previous results."));
+    QTest::mouseMove(m_form->listView()->viewport(), QPoint(100, 100));
+    QTRY_VERIFY(status->simplePanel());
+
+    // A highlighted menu item.
+    QMenu *menu = m_form->findChild<QMenu *>(QStringLiteral("miAction"));
+    menu->popup(m_form->mapToGlobal(QPoint(10, 10)));
+    QTRY_VERIFY(menu->isVisible());
+    menu->setActiveAction(command("actGetNext"));
+    QTRY_COMPARE(status->panelText(),
+                 QStringLiteral("Retrieve the value of the lexicographic successor the specified variable."));
+    menu->close();
+    QTRY_VERIFY(status->simplePanel());
+    QCOMPARE(status->simpleText(), QStringLiteral("Ready"));
+}
+
+void TestMainForm::optionsAndAbout()
+{
+    m_dialogs->answerOptions = [](int &timeOut, int &retries) {
+        timeOut = 5000;
+        retries = 3;
+        return true;
+    };
+    QVERIFY(trigger("actOptions"));
+    QCOMPARE(m_dialogs->optionsOpened, 1);
+    QCOMPARE(m_form->timeOut(), 5000);
+    QCOMPARE(m_form->retries(), 3);
+    QVERIFY(trigger("actAbout"));
+    QCOMPARE(m_dialogs->aboutOpened, 1);
+}
+
+void TestMainForm::realDialogsAreWired()
+{
+    m_form.reset();
+    QVERIFY(makeWindow());
+    m_form->appendRow(row(1));
+    m_form->appendRow(row(2));
+    m_form->results();
+    m_form->listView()->setCurrentIndex(m_form->listView()->model()->index(1, 0));
+    m_form->updateCommands();
+
+    // Closes the first modal dialog of that class to appear, recording what it was.
+    // (Polled: the run processes events before its error box exists.)
+    auto closeModal = [this](const char *className, QString *seen) {
+        auto *poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [poll, className, seen] {
+            QWidget *dialog = QApplication::activeModalWidget();
+            if (!dialog || !dialog->inherits(className))
+                return;
+            poll->stop();
+            poll->deleteLater();
+            *seen = QString::fromLatin1(dialog->metaObject()->className());
+            if (auto *box = qobject_cast<QMessageBox *>(dialog))
+                *seen += QLatin1Char('|') + box->text();
+            static_cast<QDialog *>(dialog)->reject();
+        });
+        poll->start(10);
+    };
+    QString seen;
+    closeModal("TDetailsDialog", &seen);
+    QVERIFY(trigger("actDetails"));
+    QCOMPARE(seen, QStringLiteral("TDetailsDialog"));
+
+    closeModal("TOptionsDialog", &seen);
+    QVERIFY(trigger("actOptions"));
+    QCOMPARE(seen, QStringLiteral("TOptionsDialog"));
+    QCOMPARE(m_form->timeOut(), 1000); // cancelled
+
+    closeModal("TAboutBox", &seen);
+    QVERIFY(trigger("actAbout"));
+    QCOMPARE(seen, QStringLiteral("TAboutBox"));
+
+    closeModal("QMessageBox", &seen);
+    setInputs("", "tarnel", "x");
+    QVERIFY(trigger("actRun"));
+    QCOMPARE(seen, QStringLiteral("QMessageBox|Input parameters (Agent, Community, Oid) cannot be empty."));
+}
+
+QTEST_MAIN(TestMainForm)
+#include "tst_mainform.moc"

@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: MIT
+#include "actionlist.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QWidget>
+
+namespace {
+
+struct Command
+{
+    QAction *ActionList::*member;
+    const char *name;
+    const char *caption;
+    QList<QKeySequence> shortcuts;
+    const char *hint;
+    int tag;
+    bool checkable;
+};
+
+} // namespace
+
+void ActionList::create(QWidget *window)
+{
+    const Command table[] = {
+        {&ActionList::actSave, "actSave", "&Save", {QKeySequence(Qt::CTRL | Qt::Key_S)}, "Save current file.", 0, false},
+        {&ActionList::actSaveAs, "actSaveAs", "Save &As...", {}, "Save current file with different name.", 0, false},
+        {&ActionList::actExit, "actExit", "E&xit", {}, "Exit application.", 0, false},
+        {&ActionList::actToolBar, "actToolBar", "&Toolbar", {}, "Shows or hides toolbar.", 0, true},
+        {&ActionList::actStatusBar, "actStatusBar", "Status &Bar", {}, "Shows or hides the status bar.", 0, true},
+        // Enter is Return on the main keyboard and Enter on the keypad.
+        {&ActionList::actDetails, "actDetails", "&Details...",
+         {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}, "MIB Object Details.", 0, false},
+        {&ActionList::actOptions, "actOptions", "&Options...", {}, "SnmpMgrOpen settings.", 0, false},
+        {&ActionList::actRun, "actRun", "&Run", {QKeySequence(Qt::Key_F9)}, "Run|Run.", 0, false},
+        {&ActionList::actStop, "actStop", "Sto&p", {QKeySequence(Qt::Key_Escape)}, "Stop|Stop.", 0, false},
+        {&ActionList::actClear, "actClear", "&Clear", {QKeySequence(Qt::CTRL | Qt::Key_R)},
+         "Clear|Clear previous results.", 0, false},
+        {&ActionList::actGet, "actGet", "&Get", {QKeySequence(Qt::CTRL | Qt::Key_G)},
+         "Retrieve the value of the specified variable.", 1, true},
+        {&ActionList::actGetNext, "actGetNext", "Get&Next", {QKeySequence(Qt::CTRL | Qt::Key_T)},
+         "Retrieve the value of the lexicographic successor the specified variable.", 2, true},
+        {&ActionList::actWalk, "actWalk", "&Walk", {QKeySequence(Qt::CTRL | Qt::Key_W)},
+         "Retrieve the all values of the specified subtree.", 3, true},
+        {&ActionList::actAbout, "actAbout", "&About Norvane...", {},
+         "About|Displays program information, version number, and copyright.", 0, false},
+    };
+
+    // The group only draws the three as radio items; which one is checked is
+    // set by the enabling rules, which allow none (an operation outside 1..3).
+    operations = new QActionGroup(window);
+    operations->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+
+    for (const Command &command : table) {
+        // Parented to the window: a highlighted menu item sends its status tip
+        // to the action's parent when no widget caused the menu.
+        auto *action = new QAction(QString::fromLatin1(command.caption), window);
+        action->setObjectName(QString::fromLatin1(command.name));
+        action->setShortcuts(command.shortcuts);
+        action->setShortcutContext(Qt::WindowShortcut);
+        applyHint(action, QString::fromLatin1(command.hint));
+        action->setCheckable(command.checkable);
+        if (command.tag != 0) {
+            action->setData(command.tag);
+            operations->addAction(action);
+        }
+        this->*command.member = action;
+        window->addAction(action);
+    }
+    actToolBar->setChecked(true);
+    actStatusBar->setChecked(true);
+}
+
+QList<QAction *> ActionList::all() const
+{
+    return {actSave, actSaveAs, actExit, actToolBar, actStatusBar, actDetails, actOptions,
+            actRun, actStop, actClear, actGet, actGetNext, actWalk, actAbout};
+}
+
+void applyHint(QAction *action, const QString &hint)
+{
+    const qsizetype bar = hint.indexOf(u'|');
+    action->setToolTip(bar < 0 ? hint : hint.left(bar));
+    action->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
+}
+
+int operationTag(const QAction *action)
+{
+    return action->data().toInt();
+}

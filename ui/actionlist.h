@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class QAction;
+class QActionGroup;
+class QWidget;
+
+// The command set: one QAction per command, shared by the menus, the tool bar
+// buttons and the shortcuts. The window runs them; this only builds them.
+struct ActionList
+{
+    QAction *actSave = nullptr;
+    QAction *actSaveAs = nullptr;
+    QAction *actExit = nullptr;
+    QAction *actToolBar = nullptr;
+    QAction *actStatusBar = nullptr;
+    QAction *actDetails = nullptr;
+    QAction *actOptions = nullptr;
+    QAction *actRun = nullptr;
+    QAction *actStop = nullptr;
+    QAction *actClear = nullptr;
+    QAction *actGet = nullptr;
+    QAction *actGetNext = nullptr;
+    QAction *actWalk = nullptr;
+    QAction *actAbout = nullptr;
+    // actGet, actGetNext and actWalk; their data() is the operation tag 1..3.
+    QActionGroup *operations = nullptr;
+
+    // Creates the commands as children of the window and adds them to it, so
+    // that their shortcuts work from whichever control has the focus.
+    void create(QWidget *window);
+    QList<QAction *> all() const;
+};
+
+// "Short|Long" gives the tooltip Short and the status tip Long; a hint
+// without "|" serves as both.
+void applyHint(QAction *action, const QString &hint);
+// The operation tag of a radio command, 0 for the others.
+int operationTag(const QAction *action);

@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+
+class QTreeView;
+class QWidget;
+
+// Every question the main window asks through a modal dialog goes through
+// here, so that tests can answer them without a dialog on screen.
+class DialogService
+{
+public:
+    virtual ~DialogService() = default;
+
+    // The error box of the application's top-level handler.
+    virtual void showError(QWidget *owner, const QString &message) = 0;
+    // The details dialog over the list's selected row.
+    virtual void openDetails(QWidget *owner, QTreeView *listView) = 0;
+    // The options dialog; true with both values written when confirmed.
+    virtual bool editOptions(QWidget *owner, int &timeOut, int &retries) = 0;
+    virtual void openAbout(QWidget *owner) = 0;
+};
+
+// The real dialogs, shown modally with the owner as their parent.
+class ModalDialogs final : public DialogService
+{
+public:
+    void showError(QWidget *owner, const QString &message) override;
+    void openDetails(QWidget *owner, QTreeView *listView) override;
+    bool editOptions(QWidget *owner, int &timeOut, int &retries) override;
+    void openAbout(QWidget *owner) override;
+};

@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: MIT
+#include "errorbox.h"
+#include "mainform.h"
+#include "snmpmgr.h"
+
+#include "programicon.h"
+
+#include <QApplication>
+#include <QDir>
+
+#include <memory>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Norvane"));
+    QApplication::setWindowIcon(programIcon());
+
+    // The MIB folder sits beside bin/, in the build tree as after installation.
+    const QString mibDir = QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../")
+                                           + QStringLiteral(NORVANE_MIB_SUBDIR));
+    SnmpMgrConfigure({QDir::toNativeSeparators(mibDir).toStdString()});
+
+    // The window reports its own failures (settings load and write) through
+    // the error box; this catches what escapes its creation or destruction.
+    int result = 0;
+    try {
+        auto window = std::make_unique<TMainForm>();
+        window->show();
+        result = QApplication::exec();
+        window.reset();
+    } catch (const std::exception &failure) {
+        showErrorBox(nullptr, QString::fromUtf8(failure.what()));
+    }
+    return result;
+}

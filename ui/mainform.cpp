@@ -1,0 +1,474 @@
+// SPDX-License-Identifier: MIT
+#include "mainform.h"
+
+#include "coolbar.h"
+#include "listview.h"
+#include "menubar.h"
+#include "messages.h"
+#include "pagescroller.h"
+#include "resultmodel.h"
+#include "splitter.h"
+#include "statusbar.h"
+#include "uifont.h"
+
+#include <QAbstractEventDispatcher>
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QScopeGuard>
+#include <QStatusTipEvent>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+TMainForm::TMainForm(std::unique_ptr<DialogService> dialogs, QWidget *parent)
+    : QMainWindow(parent), m_dialogs(dialogs ? std::move(dialogs) : std::make_unique<ModalDialogs>())
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Norvane"));
+    // The drop-down menus are windows of their own; they take the font too.
+    setAttribute(Qt::WA_WindowPropagation);
+    setFont(norvaneFont());
+
+    createActions();
+    createCoolBar();
+    createSplitter();
+    createListView();
+    createStatusBar();
+    arrangeClientArea();
+    connectCommands();
+
+    // The design's 640 pixels assume its narrow 8-point font; with a wider
+    // one the window grows just enough to show the whole tool bar.
+    move(191, 101);
+    resize(std::max(640, m_coolBar->sizeHint().width()), 480);
+    cboAgent->setFocus();
+
+    m_operation = OpGet;
+    // A failed load is shown; the window still starts idle rather than with
+    // Run disabled until someone presses Stop.
+    reportFailures([this] { loadSettings(); });
+    m_idle = true;
+    setSimpleStatus(QString::fromLatin1(msg::Ready));
+    updateCommands();
+
+    // Commands refresh whenever the application has nothing left to do.
+    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+            &TMainForm::updateCommands);
+}
+
+TMainForm::~TMainForm()
+{
+    Q_ASSERT(m_runDepth == 0);
+    reportFailures([this] { writeSettings(); });
+}
+
+void TMainForm::createActions()
+{
+    m_commands.create(this);
+    // The tool bar shows these images; the menus stay text only.
+    const std::pair<QAction *, const char *> images[] = {
+        {m_commands.actRun, ":/images/run.png"},
+        {m_commands.actStop, ":/images/stop.png"},
+        {m_commands.actClear, ":/images/clear.png"},
+    };
+    for (const auto &[action, image] : images) {
+        action->setIcon(QIcon(QString::fromLatin1(image)));
+        action->setIconVisibleInMenu(false);
+    }
+}
+
+void TMainForm::createCoolBar()
+{
+    m_coolBar = new CoolBar;
+
+    psMenuBar = new PageScroller;
+    psMenuBar->setObjectName(QStringLiteral("psMenuBar"));
+    m_menuBar = new MenuBar;
+    m_menuBar->setObjectName(QStringLiteral("MenuBar"));
+    createMenus();
+    psMenuBar->setControl(m_menuBar);
+    m_coolBar->addBand(psMenuBar, 21, false);
+
+    psToolBar = new PageScroller;
+    psToolBar->setObjectName(QStringLiteral("psToolBar"));
+    m_toolBar = new QWidget;
+    m_toolBar->setObjectName(QStringLiteral("ToolBar"));
+    createToolBar();
+    psToolBar->setControl(m_toolBar);
+    m_coolBar->addBand(psToolBar, 22, true);
+}
+
+void TMainForm::createMenus()
+{
+    const ActionList &c = m_commands;
+    auto makeMenu = [this](const char *name, const char *title, const char *hint, const QList<QAction *> &items) {
+        auto *menu = new QMenu(QString::fromLatin1(title), this);
+        menu->setObjectName(QString::fromLatin1(name));
+        for (QAction *item : items) {
+            if (item)
+                menu->addAction(item);
+            else
+                menu->addSeparator();
+        }
+        m_menuBar->addMenu(menu, QString::fromLatin1(hint));
+        return menu;
+    };
+    miFile = makeMenu("miFile", "&File", "File related commands.", {c.actSave, c.actSaveAs, nullptr, c.actExit});
+    miView = makeMenu("miView", "&View", "Contains commands for manipulating the view.",
+                      {c.actToolBar, c.actStatusBar, nullptr, c.actDetails, nullptr, c.actOptions});
+    miAction = makeMenu("miAction", "&Action", "Contains action commands.",
+                        {c.actRun, c.actStop, c.actClear, nullptr, c.actGet, c.actGetNext, c.actWalk});
+    miHelp = makeMenu("miHelp", "&Help", "Help topics.", {c.actAbout});
+}
+
+void TMainForm::createToolBar()
+{
+    auto *layout = new QHBoxLayout(m_toolBar);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    auto addInput = [&](QLabel *&label, const char *labelName, const char *caption, QComboBox *&box,
+                        const char *boxName, int width, const char *hint) {
+        label = new QLabel(QString::fromLatin1(caption), m_toolBar);
+        label->setObjectName(QString::fromLatin1(labelName));
+        box = new QComboBox(m_toolBar);
+        box->setObjectName(QString::fromLatin1(boxName));
+        box->setEditable(true);
+        // The run's history rule alone decides what enters the list, and the
+        // text stays in the case it was typed in.
+        box->setInsertPolicy(QComboBox::NoInsert);
+        box->setCompleter(nullptr);
+        box->setFixedWidth(width);
+        box->setStatusTip(QString::fromLatin1(hint));
+        label->setBuddy(box);
+        layout->addWidget(label);
+        layout->addWidget(box);
+    };
+    addInput(lblAgent, "lblAgent", "A&gent ", cboAgent, "cboAgent", 110, "IP Address or IP Hostname.");
+    addInput(lblCommunity, "lblCommunity", " C&ommunity ", cboCommunity, "cboCommunity", 110,
+             "A community name identifies a collection of SNMP managers and agents.");
+    addInput(lblOids, "lblOids", " O&ids ", cboOids, "cboOids", 211,
+             "String format of an oid.You can specify multiple oids, separated by semicolons.Oid 'all' is "
+             "applicable only for 'walk' action.");
+
+    auto addButton = [&](QToolButton *&button, const char *name, QAction *action) {
+        button = new QToolButton(m_toolBar);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setDefaultAction(action);
+        button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        button->setIconSize(QSize(16, 16));
+        button->setFixedSize(23, 22);
+        button->setAutoRaise(true);
+        button->setFocusPolicy(Qt::NoFocus);
+        layout->addWidget(button);
+    };
+    addButton(btnRun, "btnRun", m_commands.actRun);
+    addButton(btnStop, "btnStop", m_commands.actStop);
+    addButton(btnClear, "btnClear", m_commands.actClear);
+
+    cboAgent->addItem(QStringLiteral("127.0.0.1"));
+    cboCommunity->addItem(QStringLiteral("tarnel"));
+    cboOids->addItems({QStringLiteral(".1.3.6.1.2.1.1.1.0"),
+                       QStringLiteral(".1.3.6.1.2.1.1.1.0;.1.3.6.1.2.1.1.2.0;.1.3.6.1.2.1.1.3.0"),
+                       QStringLiteral("all")});
+    // The built-in entries are in the lists, but nothing is selected until the settings load selects it.
+    for (QComboBox *box : {cboAgent, cboCommunity, cboOids})
+        box->setCurrentIndex(-1);
+
+    m_agentHistory = std::make_unique<ComboHistory>(cboAgent);
+    m_communityHistory = std::make_unique<ComboHistory>(cboCommunity);
+    m_oidHistory = std::make_unique<ComboHistory>(cboOids);
+}
+
+void TMainForm::createSplitter()
+{
+    m_splitter = new Splitter(m_coolBar);
+}
+
+void TMainForm::createListView()
+{
+    m_results = new ResultModel(this);
+    m_results->setRowIcon(QIcon(QStringLiteral(":/images/row.png")));
+    m_listView = new ListView;
+    m_listView->setModel(m_results);
+    const int widths[ResultModel::ColumnCount] = {130, 130, 130, 220};
+    for (int column = 0; column < ResultModel::ColumnCount; ++column)
+        m_listView->setColumnWidth(column, widths[column]);
+}
+
+void TMainForm::createStatusBar()
+{
+    m_statusBar = new StatusBar(this);
+    setStatusBar(m_statusBar);
+}
+
+void TMainForm::arrangeClientArea()
+{
+    auto *client = new QWidget(this);
+    auto *layout = new QVBoxLayout(client);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_coolBar);
+    layout->addWidget(m_splitter);
+    layout->addWidget(m_listView, 1);
+    setCentralWidget(client);
+    setTabOrder(cboAgent, cboCommunity);
+    setTabOrder(cboCommunity, cboOids);
+    setTabOrder(cboOids, m_listView);
+}
+
+void TMainForm::connectCommands()
+{
+    const ActionList &c = m_commands;
+    m_handlers = {
+        {c.actSave, [this] { actSaveExecute(); }},
+        {c.actSaveAs, [this] { actSaveAsExecute(); }},
+        {c.actExit, [this] { actExitExecute(); }},
+        {c.actToolBar, [this] { actToolBarExecute(); }},
+        {c.actStatusBar, [this] { actStatusBarExecute(); }},
+        {c.actDetails, [this] { actDetailsExecute(); }},
+        {c.actOptions, [this] { actOptionsExecute(); }},
+        {c.actRun, [this] { actRunExecute(); }},
+        {c.actStop, [this] { actStopExecute(); }},
+        {c.actClear, [this] { actClearExecute(); }},
+        {c.actGet, [this, a = c.actGet] { actOperationExecute(a); }},
+        {c.actGetNext, [this, a = c.actGetNext] { actOperationExecute(a); }},
+        {c.actWalk, [this, a = c.actWalk] { actOperationExecute(a); }},
+        {c.actAbout, [this] { actAboutExecute(); }},
+    };
+    for (QAction *action : c.all())
+        connect(action, &QAction::triggered, this, [this, action] { execute(action); });
+
+    connect(m_listView, &ListView::doubleClicked, this, [this] { execute(m_commands.actDetails); });
+    connect(m_listView, &ListView::enterPressed, this, [this] { execute(m_commands.actDetails); });
+}
+
+void TMainForm::loadSettings()
+{
+    // The settings store reads the stored state here. Without stored history
+    // lists, entry 0 of each box is selected.
+    for (QComboBox *box : {cboAgent, cboCommunity, cboOids})
+        ComboHistory(box).selectItem(0);
+}
+
+void TMainForm::writeSettings()
+{
+    // The settings store writes the window's state back here.
+}
+
+bool TMainForm::execute(QAction *command)
+{
+    updateCommands();
+    if (!command->isEnabled())
+        return false;
+    if (const std::function<void()> handler = m_handlers.value(command))
+        reportFailures(handler);
+    updateCommands();
+    if (m_closePending && m_runDepth == 0) {
+        m_closePending = false;
+        close();
+    }
+    return true;
+}
+
+void TMainForm::reportFailures(const std::function<void()> &step)
+{
+    try {
+        step();
+    } catch (const std::exception &failure) {
+        m_dialogs->showError(this, QString::fromUtf8(failure.what()));
+    }
+}
+
+void TMainForm::updateCommands()
+{
+    const ActionList &c = m_commands;
+    c.actRun->setEnabled(m_idle);
+    const bool canSave = c.actRun->isEnabled() && m_results->storedRowCount() > 0;
+    c.actSave->setEnabled(canSave);
+    c.actSaveAs->setEnabled(canSave);
+    c.actClear->setEnabled(canSave);
+    c.actToolBar->setChecked(toolBarShown());
+    c.actStatusBar->setChecked(statusBarShown());
+    c.actDetails->setEnabled(m_listView->selectionModel()->hasSelection());
+    c.actStop->setEnabled(!c.actRun->isEnabled());
+    for (QAction *action : c.operations->actions())
+        action->setChecked(operationTag(action) == m_operation);
+}
+
+ResultModel &TMainForm::results()
+{
+    m_results->flush();
+    return *m_results;
+}
+
+bool TMainForm::toolBarShown() const
+{
+    return !psToolBar->isHidden();
+}
+
+void TMainForm::setToolBarShown(bool shown)
+{
+    psToolBar->setVisible(shown);
+}
+
+bool TMainForm::statusBarShown() const
+{
+    return !m_statusBar->isHidden();
+}
+
+void TMainForm::setStatusBarShown(bool shown)
+{
+    m_statusBar->setVisible(shown);
+}
+
+void TMainForm::setSimpleStatus(const QString &text)
+{
+    m_statusBar->setSimplePanel(true);
+    m_statusBar->setSimpleText(text);
+}
+
+void TMainForm::pushBusyCursor()
+{
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+}
+
+void TMainForm::popCursor()
+{
+    QGuiApplication::restoreOverrideCursor();
+}
+
+void TMainForm::processEvents()
+{
+    QCoreApplication::processEvents();
+    updateCommands();
+}
+
+QString TMainForm::agentText() const
+{
+    return cboAgent->currentText();
+}
+
+QString TMainForm::communityText() const
+{
+    return cboCommunity->currentText();
+}
+
+QString TMainForm::oidText() const
+{
+    return cboOids->currentText();
+}
+
+void TMainForm::appendRow(ResultRow &&row)
+{
+    m_results->appendRow(std::move(row));
+}
+
+bool TMainForm::event(QEvent *event)
+{
+    // The application's current hint changed: the long part of the hint of
+    // the control under the pointer or of the highlighted menu item.
+    if (event->type() == QEvent::StatusTip) {
+        if (m_autoHint)
+            showHint(static_cast<QStatusTipEvent *>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void TMainForm::showHint(const QString &hint)
+{
+    if (hint.isEmpty()) {
+        setSimpleStatus(QString::fromLatin1(msg::Ready));
+        return;
+    }
+    m_statusBar->setSimplePanel(false);
+    m_statusBar->setPanelText(hint);
+}
+
+void TMainForm::closeEvent(QCloseEvent *event)
+{
+    execute(m_commands.actStop);
+    if (m_runDepth > 0) {
+        // The run's loop is still on the stack and uses this window; close
+        // once it has returned.
+        m_closePending = true;
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void TMainForm::actSaveExecute()
+{
+    // Writing the result file is the store's; it plugs in here.
+}
+
+void TMainForm::actSaveAsExecute()
+{
+    // Choosing the file and writing it is the store's; it plugs in here.
+}
+
+void TMainForm::actExitExecute()
+{
+    close();
+}
+
+void TMainForm::actToolBarExecute()
+{
+    setToolBarShown(!toolBarShown());
+}
+
+void TMainForm::actStatusBarExecute()
+{
+    setStatusBarShown(!statusBarShown());
+}
+
+void TMainForm::actDetailsExecute()
+{
+    m_results->flush();
+    m_dialogs->openDetails(this, m_listView);
+}
+
+void TMainForm::actOptionsExecute()
+{
+    m_dialogs->editOptions(this, m_timeOut, m_retries);
+}
+
+void TMainForm::actRunExecute()
+{
+    ++m_runDepth;
+    const auto ended = qScopeGuard([this] {
+        --m_runDepth;
+        m_results->flush();
+    });
+    runQuery(*this);
+}
+
+void TMainForm::actStopExecute()
+{
+    stopQuery(*this);
+}
+
+void TMainForm::actClearExecute()
+{
+    if (m_results->storedRowCount() > 0)
+        m_results->clear();
+}
+
+void TMainForm::actOperationExecute(QAction *command)
+{
+    m_operation = operationTag(command);
+}
+
+void TMainForm::actAboutExecute()
+{
+    m_dialogs->openAbout(this);
+}

@@ -1,0 +1,163 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "actionlist.h"
+#include "combohistory.h"
+#include "dialogservice.h"
+#include "queryrun.h"
+
+#include <QHash>
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+
+class CoolBar;
+class ListView;
+class MenuBar;
+class PageScroller;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QToolButton;
+class ResultModel;
+class Splitter;
+class StatusBar;
+
+// The program's one window: the input boxes, the commands, the result list
+// and the status line. It is also the query run's host: runQuery() and
+// stopQuery() drive it through QueryHost.
+class TMainForm : public QMainWindow, public QueryHost
+{
+    Q_OBJECT
+
+public:
+    // Without a dialog service the window shows the real modal dialogs.
+    explicit TMainForm(std::unique_ptr<DialogService> dialogs = nullptr, QWidget *parent = nullptr);
+    ~TMainForm() override;
+
+    // Every way of running a command ends here: the enabling rules are
+    // re-evaluated, then the handler runs only when the command is enabled.
+    // A failure it raises is shown in the error box. False when disabled.
+    bool execute(QAction *command);
+    // The enabling rules, applied to every command.
+    void updateCommands();
+
+    const ActionList &commands() const { return m_commands; }
+    // The result rows, all of them announced to the view.
+    ResultModel &results();
+    ListView *listView() const { return m_listView; }
+    StatusBar *statusLine() const { return m_statusBar; }
+    CoolBar *coolBar() const { return m_coolBar; }
+    QComboBox *agentBox() const { return cboAgent; }
+    QComboBox *communityBox() const { return cboCommunity; }
+    QComboBox *oidBox() const { return cboOids; }
+    bool isRunning() const { return m_runDepth > 0; }
+
+    // Window state that the settings store reads and restores.
+    void setOperation(int operation) { m_operation = operation; }
+    void setTimeOut(int milliseconds) { m_timeOut = milliseconds; }
+    void setRetries(int retries) { m_retries = retries; }
+    bool toolBarShown() const;
+    void setToolBarShown(bool shown);
+    bool statusBarShown() const;
+    void setStatusBarShown(bool shown);
+    QString currentFileName() const { return m_currentFileName; }
+
+    // QueryHost
+    bool isIdle() const override { return m_idle; }
+    void setIdle(bool idle) override { m_idle = idle; }
+    void refreshCommands() override { updateCommands(); }
+    void setAutoHint(bool on) override { m_autoHint = on; }
+    void setSimpleStatus(const QString &text) override;
+    void pushBusyCursor() override;
+    void popCursor() override;
+    void processEvents() override;
+    QString agentText() const override;
+    QString communityText() const override;
+    QString oidText() const override;
+    int operation() const override { return m_operation; }
+    int timeOut() const override { return m_timeOut; }
+    int retries() const override { return m_retries; }
+    HistoryList &agentHistory() override { return *m_agentHistory; }
+    HistoryList &communityHistory() override { return *m_communityHistory; }
+    HistoryList &oidHistory() override { return *m_oidHistory; }
+    void appendRow(ResultRow &&row) override;
+
+protected:
+    bool event(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createActions();
+    void createCoolBar();
+    void createMenus();
+    void createToolBar();
+    void createSplitter();
+    void createListView();
+    void createStatusBar();
+    void arrangeClientArea();
+    void connectCommands();
+    void loadSettings();
+    void writeSettings();
+
+    // The top-level handler: runs the step and shows any failure it raises.
+    void reportFailures(const std::function<void()> &step);
+    void showHint(const QString &hint);
+
+    void actSaveExecute();
+    void actSaveAsExecute();
+    void actExitExecute();
+    void actToolBarExecute();
+    void actStatusBarExecute();
+    void actDetailsExecute();
+    void actOptionsExecute();
+    void actRunExecute();
+    void actStopExecute();
+    void actClearExecute();
+    void actOperationExecute(QAction *command);
+    void actAboutExecute();
+
+    std::unique_ptr<DialogService> m_dialogs;
+    ActionList m_commands;
+    QHash<QAction *, std::function<void()>> m_handlers;
+
+    // The controls. Their object names are the names the window's design
+    // gives them; CoolBar, MenuBar, ToolBar, Splitter, ListView and StatusBar
+    // name classes here, so those members carry the m_ prefix instead.
+    CoolBar *m_coolBar = nullptr;
+    PageScroller *psMenuBar = nullptr;
+    MenuBar *m_menuBar = nullptr;
+    PageScroller *psToolBar = nullptr;
+    QWidget *m_toolBar = nullptr;
+    QMenu *miFile = nullptr;
+    QMenu *miView = nullptr;
+    QMenu *miAction = nullptr;
+    QMenu *miHelp = nullptr;
+    QLabel *lblAgent = nullptr;
+    QLabel *lblCommunity = nullptr;
+    QLabel *lblOids = nullptr;
+    QComboBox *cboAgent = nullptr;
+    QComboBox *cboCommunity = nullptr;
+    QComboBox *cboOids = nullptr;
+    QToolButton *btnRun = nullptr;
+    QToolButton *btnStop = nullptr;
+    QToolButton *btnClear = nullptr;
+    Splitter *m_splitter = nullptr;
+    ListView *m_listView = nullptr;
+    StatusBar *m_statusBar = nullptr;
+
+    ResultModel *m_results = nullptr;
+    std::unique_ptr<ComboHistory> m_agentHistory;
+    std::unique_ptr<ComboHistory> m_communityHistory;
+    std::unique_ptr<ComboHistory> m_oidHistory;
+
+    bool m_idle = false;
+    int m_operation = OpGet;
+    int m_timeOut = 1000;
+    int m_retries = 1;
+    QString m_currentFileName;
+    bool m_autoHint = true;
+    int m_runDepth = 0;         // runs in progress; a run started inside a walk's event processing nests
+    bool m_closePending = false; // a close came during a run: close when it has ended
+};
