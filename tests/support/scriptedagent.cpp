@@ -78,7 +78,7 @@ ScriptedAgent::Response ScriptedAgent::Response::error(const Request &request, i
     return answer(std::move(echoed), errorStatus, errorIndex);
 }
 
-ScriptedAgent::ScriptedAgent() : m_handler(tableHandler({})) {}
+ScriptedAgent::ScriptedAgent() : m_handler(std::make_shared<const Handler>(tableHandler({}))) {}
 
 ScriptedAgent::~ScriptedAgent()
 {
@@ -132,7 +132,7 @@ quint16 ScriptedAgent::port() const
 void ScriptedAgent::setHandler(Handler handler)
 {
     std::lock_guard lock(m_mutex);
-    m_handler = std::move(handler);
+    m_handler = std::make_shared<const Handler>(std::move(handler));
 }
 
 void ScriptedAgent::setTable(std::vector<Binding> table)
@@ -238,7 +238,8 @@ void ScriptedAgent::serve()
             continue;
 
         const auto message = ber::decodeMessage(buffer.left(qsizetype(received)));
-        Handler handler;
+        // Shared, not copied: a table handler carries its whole table.
+        std::shared_ptr<const Handler> handler;
         {
             std::lock_guard lock(m_mutex);
             if (!message) {
@@ -259,7 +260,7 @@ void ScriptedAgent::serve()
             m_requests.push_back(request);
         }
 
-        const Response response = handler ? handler(request) : Response::silence();
+        const Response response = handler && *handler ? (*handler)(request) : Response::silence();
         QByteArray datagram;
         if (response.kind == Response::Kind::Silence)
             continue;

@@ -126,7 +126,7 @@ private:
     std::atomic<bool> m_running{false};
     std::thread m_thread;
     mutable std::mutex m_mutex;
-    Handler m_handler;
+    std::shared_ptr<const Handler> m_handler;
     std::vector<Request> m_requests;
     int m_undecoded = 0;
 };
