@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class QTreeView;
 class QWidget;
 
@@ -20,6 +22,14 @@ public:
     // The options dialog; true with both values written when confirmed.
     virtual bool editOptions(QWidget *owner, int &timeOut, int &retries) = 0;
     virtual void openAbout(QWidget *owner) = 0;
+
+    // Save As: which file? The chosen path, nothing when cancelled. A service
+    // that has no way to ask answers as a user who cancels, so nothing is
+    // written unasked.
+    virtual std::optional<QString> askSaveFileName(QWidget *owner, const QString &initialName);
+    // Whether an existing file that the dialog did not ask about may be
+    // replaced; no unless someone says yes.
+    virtual bool confirmReplace(QWidget *owner, const QString &fileName);
 };
 
 // The real dialogs, shown modally with the owner as their parent.
@@ -30,4 +40,6 @@ public:
     void openDetails(QWidget *owner, QTreeView *listView) override;
     bool editOptions(QWidget *owner, int &timeOut, int &retries) override;
     void openAbout(QWidget *owner) override;
+    std::optional<QString> askSaveFileName(QWidget *owner, const QString &initialName) override;
+    bool confirmReplace(QWidget *owner, const QString &fileName) override;
 };

@@ -6,6 +6,8 @@
 #include "menubar.h"
 #include "messages.h"
 #include "pagescroller.h"
+#include "programicon.h"
+#include "resultfile.h"
 #include "resultmodel.h"
 #include "splitter.h"
 #include "statusbar.h"
@@ -21,17 +23,69 @@
 #include <QLabel>
 #include <QMenu>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QStatusTipEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <optional>
+#include <string_view>
+#include <utility>
+
+namespace {
+
+// The window's built-in position; also where a window whose stored place is
+// on no screen any more reappears, on the primary screen.
+constexpr QPoint BuiltInPosition(191, 101);
+
+// The result list as the file writer reads it: views into the model's own
+// bytes, nothing copied per row.
+class ListRows final : public ResultSource
+{
+public:
+    explicit ListRows(const ResultModel &model) : m_model(model) {}
+
+    int rowCount() const override { return int(m_model.storedRowCount()); }
+    ResultTexts rowTexts(int row) const override
+    {
+        return {text(row, ResultModel::OidColumn), text(row, ResultModel::NameColumn),
+                text(row, ResultModel::TypeColumn), text(row, ResultModel::ValueColumn)};
+    }
+
+private:
+    std::string_view text(int row, int column) const
+    {
+        const QByteArrayView bytes = m_model.field(row, column);
+        return {bytes.data(), size_t(bytes.size())};
+    }
+
+    const ResultModel &m_model;
+};
+
+// The writer's cursor is the window's busy cursor.
+class WindowCursor final : public CursorControl
+{
+public:
+    explicit WindowCursor(QueryHost &window) : m_window(window) {}
+    void pushBusyCursor() override { m_window.pushBusyCursor(); }
+    void popCursor() override { m_window.popCursor(); }
+
+private:
+    QueryHost &m_window;
+};
+
+} // namespace
 
 TMainForm::TMainForm(std::unique_ptr<DialogService> dialogs, QWidget *parent)
-    : QMainWindow(parent), m_dialogs(dialogs ? std::move(dialogs) : std::make_unique<ModalDialogs>())
+    : QMainWindow(parent),
+      m_dialogs(dialogs ? std::move(dialogs) : std::make_unique<ModalDialogs>()),
+      m_settings(RegistryHive::defaultFilePath())
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Norvane"));
+    // Its own icon, the artwork the About box shows, whoever creates the window.
+    setWindowIcon(programIcon());
     // The drop-down menus are windows of their own; they take the font too.
     setAttribute(Qt::WA_WindowPropagation);
     setFont(norvaneFont());
@@ -46,8 +100,7 @@ TMainForm::TMainForm(std::unique_ptr<DialogService> dialogs, QWidget *parent)
 
     // The design's 640 pixels assume its narrow 8-point font; with a wider
     // one the window grows just enough to show the whole tool bar.
-    move(191, 101);
-    resize(std::max(640, m_coolBar->sizeHint().width()), 480);
+    setGeometry(QRect(BuiltInPosition, QSize(std::max(640, m_coolBar->sizeHint().width()), 480)));
     cboAgent->setFocus();
 
     m_operation = OpGet;
@@ -252,15 +305,12 @@ void TMainForm::connectCommands()
 
 void TMainForm::loadSettings()
 {
-    // The settings store reads the stored state here. Without stored history
-    // lists, entry 0 of each box is selected.
-    for (QComboBox *box : {cboAgent, cboCommunity, cboOids})
-        ComboHistory(box).selectItem(0);
+    ::loadSettings(m_settings, *this);
 }
 
 void TMainForm::writeSettings()
 {
-    // The settings store writes the window's state back here.
+    ::saveSettings(m_settings, *this);
 }
 
 bool TMainForm::execute(QAction *command)
@@ -307,6 +357,69 @@ ResultModel &TMainForm::results()
 {
     m_results->flush();
     return *m_results;
+}
+
+void TMainForm::setBounds(const QRect &bounds)
+{
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    if (screens.isEmpty()) {
+        setGeometry(bounds);
+        return;
+    }
+    // No larger than the desktop, as Windows limits a window: a stored size
+    // of millions of pixels would otherwise take gigabytes of backing store.
+    QRect desktop;
+    for (QScreen *screen : screens)
+        desktop |= screen->geometry();
+    QRect r(bounds.topLeft(), bounds.size().boundedTo(desktop.size()));
+
+    // On a screen when any of it is; an empty rectangle counts by its corner.
+    const QRect probe(r.topLeft(), r.size().expandedTo(QSize(1, 1)));
+    const bool onScreen = std::any_of(screens.begin(), screens.end(), [&](QScreen *screen) {
+        return screen->availableGeometry().intersects(probe);
+    });
+    // Stored on a screen that is gone, the window would open where nobody
+    // can reach it: it keeps its size and opens on the primary screen.
+    if (!onScreen)
+        r.moveTopLeft(QGuiApplication::primaryScreen()->availableGeometry().topLeft() + BuiltInPosition);
+    setGeometry(r);
+}
+
+QRect TMainForm::normalBounds() const
+{
+    return normalGeometry();
+}
+
+void TMainForm::setWindowStateValue(int state)
+{
+    // Before the window is shown this only records the state; show() then
+    // opens it so, with the bounds set before as its normal bounds.
+    const Qt::WindowStates others = windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
+    switch (state) {
+    case 2:
+        setWindowState(others | Qt::WindowMaximized);
+        break;
+    case 1:
+        setWindowState(others | Qt::WindowMinimized);
+        break;
+    default:
+        setWindowState(others);
+        break;
+    }
+    m_windowStateValue = state == 1 || state == 2 ? state : 0;
+}
+
+HistoryList &TMainForm::history(HistoryBox box)
+{
+    switch (box) {
+    case AgentBox:
+        return *m_agentHistory;
+    case CommunityBox:
+        return *m_communityHistory;
+    case OidBox:
+        break;
+    }
+    return *m_oidHistory;
 }
 
 bool TMainForm::toolBarShown() const
@@ -393,6 +506,20 @@ void TMainForm::showHint(const QString &hint)
     m_statusBar->setPanelText(hint);
 }
 
+void TMainForm::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::WindowStateChange) {
+        // Minimising leaves the stored state as it was (normal or maximised),
+        // whatever flags the platform reports with it.
+        const Qt::WindowStates states = windowState();
+        if (states & Qt::WindowMaximized)
+            m_windowStateValue = 2;
+        else if (!(states & Qt::WindowMinimized))
+            m_windowStateValue = 0;
+    }
+    QMainWindow::changeEvent(event);
+}
+
 void TMainForm::closeEvent(QCloseEvent *event)
 {
     execute(m_commands.actStop);
@@ -408,12 +535,36 @@ void TMainForm::closeEvent(QCloseEvent *event)
 
 void TMainForm::actSaveExecute()
 {
-    // Writing the result file is the store's; it plugs in here.
+    if (m_currentFileName.isEmpty()) {
+        execute(m_commands.actSaveAs);
+        return;
+    }
+    writeResults(m_currentFileName);
 }
 
 void TMainForm::actSaveAsExecute()
 {
-    // Choosing the file and writing it is the store's; it plugs in here.
+    QCoreApplication::processEvents();
+    const QString initialName = m_currentFileName.isEmpty() ? QStringLiteral("*.txt") : m_currentFileName;
+    const std::optional<QString> chosen = m_dialogs->askSaveFileName(this, initialName);
+    if (!chosen)
+        return;
+    const QString previousName = std::exchange(m_currentFileName, withTxtExtension(*chosen));
+    // The dialog asked about the name it returned only; the file actually
+    // written may be another one that exists. Declined, nothing changes:
+    // keeping the new name would let a later Save replace that file unasked.
+    if (needsReplaceQuestion(*chosen, m_currentFileName) && !m_dialogs->confirmReplace(this, m_currentFileName)) {
+        m_currentFileName = previousName;
+        return;
+    }
+    writeResults(m_currentFileName);
+}
+
+void TMainForm::writeResults(const QString &fileName)
+{
+    m_results->flush();
+    WindowCursor cursor(*this);
+    writeResultFile(fileName, ListRows(*m_results), cursor);
 }
 
 void TMainForm::actExitExecute()

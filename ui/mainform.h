@@ -5,6 +5,7 @@
 #include "combohistory.h"
 #include "dialogservice.h"
 #include "queryrun.h"
+#include "settingsstore.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -26,8 +27,10 @@ class StatusBar;
 
 // The program's one window: the input boxes, the commands, the result list
 // and the status line. It is also the query run's host: runQuery() and
-// stopQuery() drive it through QueryHost.
-class TMainForm : public QMainWindow, public QueryHost
+// stopQuery() drive it through QueryHost; and the settings store reads and
+// restores its state through SettingsHost, once at creation and once at
+// destruction.
+class TMainForm : public QMainWindow, public QueryHost, public SettingsHost
 {
     Q_OBJECT
 
@@ -54,15 +57,22 @@ public:
     QComboBox *oidBox() const { return cboOids; }
     bool isRunning() const { return m_runDepth > 0; }
 
-    // Window state that the settings store reads and restores.
-    void setOperation(int operation) { m_operation = operation; }
-    void setTimeOut(int milliseconds) { m_timeOut = milliseconds; }
-    void setRetries(int retries) { m_retries = retries; }
-    bool toolBarShown() const;
-    void setToolBarShown(bool shown);
-    bool statusBarShown() const;
-    void setStatusBarShown(bool shown);
     QString currentFileName() const { return m_currentFileName; }
+
+    // SettingsHost. Bounds are the client area's geometry (setGeometry and
+    // normalGeometry), so a stored rectangle comes back as the same numbers.
+    void setOperation(int operation) override { m_operation = operation; }
+    void setBounds(const QRect &bounds) override;
+    QRect normalBounds() const override;
+    void setWindowStateValue(int state) override;
+    int windowStateValue() const override { return m_windowStateValue; }
+    bool toolBarShown() const override;
+    void setToolBarShown(bool shown) override;
+    bool statusBarShown() const override;
+    void setStatusBarShown(bool shown) override;
+    void setTimeOut(int milliseconds) override { m_timeOut = milliseconds; }
+    void setRetries(int retries) override { m_retries = retries; }
+    HistoryList &history(HistoryBox box) override;
 
     // QueryHost
     bool isIdle() const override { return m_idle; }
@@ -86,6 +96,7 @@ public:
 
 protected:
     bool event(QEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -100,6 +111,7 @@ private:
     void connectCommands();
     void loadSettings();
     void writeSettings();
+    void writeResults(const QString &fileName);
 
     // The top-level handler: runs the step and shows any failure it raises.
     void reportFailures(const std::function<void()> &step);
@@ -119,6 +131,7 @@ private:
     void actAboutExecute();
 
     std::unique_ptr<DialogService> m_dialogs;
+    RegistryHive m_settings;
     ActionList m_commands;
     QHash<QAction *, std::function<void()>> m_handlers;
 
@@ -156,6 +169,7 @@ private:
     int m_operation = OpGet;
     int m_timeOut = 1000;
     int m_retries = 1;
+    int m_windowStateValue = 0; // 0 normal, 1 minimised, 2 maximised, as stored
     QString m_currentFileName;
     bool m_autoHint = true;
     int m_runDepth = 0;         // runs in progress; a run started inside a walk's event processing nests

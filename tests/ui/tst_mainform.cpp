@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,6 +22,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStatusTipEvent>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -151,6 +153,7 @@ private:
 
     SnmpdAgent m_snmpd;
     bool m_snmpdUp = false;
+    std::unique_ptr<QTemporaryDir> m_config;
     StubDialogs *m_dialogs = nullptr;
     std::unique_ptr<TMainForm> m_form;
 };
@@ -208,6 +211,10 @@ void TestMainForm::initTestCase()
 
 void TestMainForm::init()
 {
+    // The window stores its state at exit; every case starts as a first start.
+    m_config = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_config->isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config->path()));
     auto stub = std::make_unique<StubDialogs>();
     m_dialogs = stub.get();
     QVERIFY(makeWindow(std::move(stub)));
@@ -217,6 +224,7 @@ void TestMainForm::cleanup()
 {
     m_form.reset();
     m_dialogs = nullptr;
+    m_config.reset();
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
 }
 

@@ -1,0 +1,597 @@
+// SPDX-License-Identifier: MIT
+#include "errorbox.h"
+#include "listview.h"
+#include "mainform.h"
+#include "resultmodel.h"
+#include "scriptedagent.h"
+#include "snmpdagent.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <sys/mount.h>
+#include <unistd.h>
+
+namespace {
+
+// The window's questions, answered by the test and recorded; it outlives the window.
+struct DialogLog
+{
+    QStringList errors;
+    QStringList asked;    // the initial name of each save dialog
+    QStringList replaced; // the files each replace question named
+    std::function<std::optional<QString>()> answerFile = [] { return std::nullopt; };
+    bool answerReplace = false;
+};
+
+class StubDialogs final : public DialogService
+{
+public:
+    explicit StubDialogs(DialogLog &log) : m_log(log) {}
+    void showError(QWidget *, const QString &message) override { m_log.errors << message; }
+    void openDetails(QWidget *, QTreeView *) override {}
+    bool editOptions(QWidget *, int &, int &) override { return false; }
+    void openAbout(QWidget *) override {}
+    std::optional<QString> askSaveFileName(QWidget *, const QString &initialName) override
+    {
+        m_log.asked << initialName;
+        return m_log.answerFile();
+    }
+    bool confirmReplace(QWidget *, const QString &fileName) override
+    {
+        m_log.replaced << fileName;
+        return m_log.answerReplace;
+    }
+
+private:
+    DialogLog &m_log;
+};
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeText(const QString &path, const QByteArray &text)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text) == text.size();
+}
+
+// The OIDs of a walk's lines, in order: "oid | ..." lines of a saved file or
+// "oid = ..." lines of snmpwalk -On (whose long values may go on over lines).
+QStringList oidsOf(const QByteArray &text, const QString &separator)
+{
+    const QRegularExpression line(QStringLiteral("^(\\.\\d+(?:\\.\\d+)*)") + QRegularExpression::escape(separator));
+    QStringList oids;
+    for (const QByteArray &l : text.split('\n')) {
+        const QRegularExpressionMatch m = line.match(QString::fromLatin1(l));
+        if (m.hasMatch())
+            oids << m.captured(1);
+    }
+    return oids;
+}
+
+// GetNext over a subtree of n integers under .1.3.6.1.4.1.99999.2.
+ScriptedAgent::Handler subtreeHandler(int n)
+{
+    auto bindings = std::make_shared<std::vector<ScriptedAgent::Binding>>();
+    for (int i = 1; i <= n; ++i) {
+        const std::string dotted = "1.3.6.1.4.1.99999.2." + std::to_string(i);
+        bindings->push_back({ScriptedAgent::oid(dotted.c_str()), ScriptedAgent::Value::integer(i)});
+    }
+    return [bindings](const ScriptedAgent::Request &request) {
+        std::vector<ScriptedAgent::Binding> answer;
+        for (const ScriptedAgent::Oid &name : request.names) {
+            const auto next = std::upper_bound(bindings->begin(), bindings->end(), name,
+                                               [](const ScriptedAgent::Oid &o, const ScriptedAgent::Binding &b) {
+                                                   return o < b.name;
+                                               });
+            if (next == bindings->end())
+                return ScriptedAgent::Response::error(request, 2, 1);
+            answer.push_back(*next);
+        }
+        return ScriptedAgent::Response::answer(std::move(answer));
+    };
+}
+
+// A tmpfs of 64 KiB, unmounted when the object goes.
+class TinyFileSystem
+{
+public:
+    explicit TinyFileSystem(const QString &dir) : m_dir(QFile::encodeName(dir))
+    {
+        m_mounted = ::mount("tmpfs", m_dir.constData(), "tmpfs", 0, "size=64k") == 0;
+    }
+    ~TinyFileSystem()
+    {
+        if (m_mounted)
+            ::umount2(m_dir.constData(), MNT_DETACH);
+    }
+    TinyFileSystem(const TinyFileSystem &) = delete;
+    TinyFileSystem &operator=(const TinyFileSystem &) = delete;
+    bool mounted() const { return m_mounted; }
+
+private:
+    QByteArray m_dir;
+    bool m_mounted = false;
+};
+
+} // namespace
+
+class TestSave final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void threeRowsInListOrder();
+    void cancelWritesNothing();
+    void extensionRule_data();
+    void extensionRule();
+    void saveAgainWithoutAsking();
+    void refusedFolder();
+    void fullDevice();
+    void fullFileSystemKeepsEarlierBlocks();
+    void replaceQuestionForTheChangedName();
+    void savedWalkMatchesSnmpwalk_data();
+    void savedWalkMatchesSnmpwalk();
+    void realSaveDialog();
+
+private:
+    void startWindow(bool realDialogs = false);
+    bool trigger(const char *name);
+    void run(const QString &agent, const QString &oids, const char *operation);
+    QByteArray listText() const;
+    QString out(const QString &name) const { return m_dir->filePath(QStringLiteral("out/") + name); }
+    void answer(const QString &path);
+
+    ScriptedAgent m_agent;
+    SnmpdAgent m_snmpd;
+    bool m_snmpdUp = false;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    DialogLog m_log;
+    std::unique_ptr<TMainForm> m_form;
+};
+
+void TestSave::initTestCase()
+{
+    // A readable value with the separator in it, and one rendered as a long hex dump.
+    m_agent.setTable({
+        {ScriptedAgent::oid("1.3.6.1.4.1.99999.1.1"), ScriptedAgent::Value::integer(7)},
+        {ScriptedAgent::oid("1.3.6.1.4.1.99999.1.2"), ScriptedAgent::Value::octets("left | right\x7f")},
+        {ScriptedAgent::oid("1.3.6.1.4.1.99999.1.3"), ScriptedAgent::Value::octets(QByteArray(48, '\xc3'))},
+    });
+    QVERIFY(m_agent.start());
+    m_snmpdUp = m_snmpd.start();
+    if (!m_snmpdUp)
+        qWarning("snmpd did not start: %s", qPrintable(m_snmpd.log()));
+}
+
+void TestSave::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("out")));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir->filePath(QStringLiteral("config"))));
+    m_log = {};
+    startWindow();
+}
+
+void TestSave::cleanup()
+{
+    m_form.reset();
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    m_dir.reset();
+}
+
+void TestSave::startWindow(bool realDialogs)
+{
+    m_form.reset();
+    m_form = std::make_unique<TMainForm>(realDialogs ? nullptr : std::make_unique<StubDialogs>(m_log));
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+}
+
+// As a user would: only an enabled command can be triggered.
+bool TestSave::trigger(const char *name)
+{
+    QAction *action = m_form->findChild<QAction *>(QString::fromLatin1(name));
+    if (!action || !action->isEnabled())
+        return false;
+    action->trigger();
+    return true;
+}
+
+void TestSave::run(const QString &agent, const QString &oids, const char *operation)
+{
+    m_form->agentBox()->setEditText(agent);
+    m_form->communityBox()->setEditText(QStringLiteral("tarnel"));
+    m_form->oidBox()->setEditText(oids);
+    QVERIFY(trigger(operation));
+    QVERIFY(trigger("actRun"));
+    QVERIFY2(m_log.errors.isEmpty(), qPrintable(m_log.errors.join('\n')));
+}
+
+// The list as the file must hold it, read through the view's own texts.
+QByteArray TestSave::listText() const
+{
+    const QAbstractItemModel *model = m_form->listView()->model();
+    QByteArray text;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        QStringList fields;
+        for (int column = 0; column < 4; ++column)
+            fields << model->index(row, column).data().toString();
+        text += fields.join(QStringLiteral(" | ")).toLatin1() + "\r\n";
+    }
+    return text;
+}
+
+void TestSave::answer(const QString &path)
+{
+    m_log.answerFile = [path] { return std::optional<QString>(path); };
+}
+
+void TestSave::threeRowsInListOrder()
+{
+    run(m_agent.address(), QStringLiteral(".1.3.6.1.4.1.99999.1"), "actWalk");
+    QCOMPARE(m_form->listView()->model()->rowCount(), 3);
+    answer(out("three.txt"));
+    QVERIFY(trigger("actSave"));
+    QCOMPARE(m_log.asked, QStringList{"*.txt"});
+    QVERIFY(m_log.errors.isEmpty());
+    QCOMPARE(m_form->currentFileName(), out("three.txt"));
+
+    const QByteArray text = readAll(out("three.txt"));
+    QCOMPARE(text, listText());
+    QVERIFY(text.endsWith("\r\n"));
+    const QList<QByteArray> lines = text.chopped(2).split('\n');
+    QCOMPARE(lines.size(), 3);
+    for (const QByteArray &line : lines.first(2))
+        QVERIFY(line.endsWith('\r'));
+    QVERIFY(lines[0].startsWith(".1.3.6.1.4.1.99999.1.1 | "));
+    QVERIFY(lines[0].endsWith(" | Integer32 | 7\r"));
+    // Verbatim: the separator inside the value, the DEL byte, the hex dump.
+    QVERIFY(lines[1].startsWith(".1.3.6.1.4.1.99999.1.2 | "));
+    QVERIFY(lines[1].endsWith(" | Octet String | left | right\x7f\r"));
+    QVERIFY(lines[2].endsWith(" | Octet String | " + QByteArray("C3 ").repeated(48)));
+}
+
+void TestSave::cancelWritesNothing()
+{
+    run(m_agent.address(), QStringLiteral(".1.3.6.1.4.1.99999.1"), "actWalk");
+    QVERIFY(trigger("actSave"));
+    QCOMPARE(m_log.asked, QStringList{"*.txt"});
+    QVERIFY(m_form->currentFileName().isEmpty());
+    QCOMPARE(QDir(out(QString())).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+
+    // With a current file: the dialog starts from it, and a cancel keeps it.
+    answer(out("first.txt"));
+    QVERIFY(trigger("actSaveAs"));
+    QVERIFY(writeText(out("first.txt"), "old"));
+    m_log.answerFile = [] { return std::nullopt; };
+    QVERIFY(trigger("actSaveAs"));
+    QCOMPARE(m_log.asked, (QStringList{"*.txt", "*.txt", out("first.txt")}));
+    QCOMPARE(m_form->currentFileName(), out("first.txt"));
+    QCOMPARE(readAll(out("first.txt")), QByteArray("old"));
+    QVERIFY(m_log.errors.isEmpty());
+}
+
+void TestSave::extensionRule_data()
+{
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("no extension") << "results" << "results.txt";
+    QTest::newRow(".log replaced") << "results.log" << "results.txt";
+    QTest::newRow(".TXT kept") << "results.TXT" << "results.TXT";
+    QTest::newRow(".Txt kept") << "results.Txt" << "results.Txt";
+    QTest::newRow("final dot") << "results." << "results.txt";
+    QTest::newRow("dotted folder") << "data.old/results" << "data.old/results.txt";
+    QTest::newRow("two dots") << "results.final.log" << "results.final.txt";
+}
+
+void TestSave::extensionRule()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, written);
+    QVERIFY(QDir(out(QString())).mkdir(QStringLiteral("data.old")));
+    run(m_agent.address(), QStringLiteral(".1.3.6.1.4.1.99999.1"), "actWalk");
+    answer(out(chosen));
+    QVERIFY(trigger("actSaveAs"));
+    QVERIFY(m_log.errors.isEmpty());
+    QVERIFY(m_log.replaced.isEmpty());
+    QCOMPARE(m_form->currentFileName(), out(written));
+    QCOMPARE(readAll(out(written)), listText());
+    if (chosen != written)
+        QVERIFY(!QFileInfo::exists(out(chosen)) || QFileInfo(out(chosen)).isDir());
+}
+
+void TestSave::saveAgainWithoutAsking()
+{
+    run(m_agent.address(), QStringLiteral(".1.3.6.1.4.1.99999.1"), "actWalk");
+    answer(out("r.txt"));
+    QVERIFY(trigger("actSaveAs"));
+    const QByteArray walked = readAll(out("r.txt"));
+    QCOMPARE(walked, listText());
+
+    // Save writes the same file again: no dialog, no question.
+    QVERIFY(writeText(out("r.txt"), "stale"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(m_log.asked.size(), 1);
+    QVERIFY(m_log.replaced.isEmpty());
+    QCOMPARE(readAll(out("r.txt")), walked);
+
+    // Clear keeps the name; after a new run, Save replaces the file with the new rows.
+    QVERIFY(trigger("actClear"));
+    QCOMPARE(m_form->currentFileName(), out("r.txt"));
+    run(m_agent.address(), QStringLiteral(".1.3.6.1.4.1.99999.1.1"), "actGet");
+    QCOMPARE(m_form->listView()->model()->rowCount(), 1);
+    QVERIFY(trigger("actSave"));
+    QCOMPARE(m_log.asked.size(), 1);
+    const QByteArray text = readAll(out("r.txt"));
+    QCOMPARE(text, listText());
+    QCOMPARE(text.count("\r\n"), 1);
+    QVERIFY(text.startsWith(".1.3.6.1.4.1.99999.1.1 | "));
+}
+
+void TestSave::refusedFolder()
+{
+    // Root may write anywhere a mode allows; sysfs refuses new files even to root.
+    QString refused;
+    if (::geteuid() == 0) {
+        refused = QStringLiteral("/sys/norvane-results.txt");
+    } else {
+        QVERIFY(QDir(out(QString())).mkdir(QStringLiteral("locked")));
+        QVERIFY(QFile::setPermissions(out("locked"), QFile::ReadOwner | QFile::ExeOwner));
+        refused = out("locked/results.txt");
+    }
+    run(m_agent.address(), QStringLiteral(".1.3.6.1.4.1.99999.1"), "actWalk");
+    answer(refused);
+    QVERIFY(trigger("actSaveAs"));
+    QCOMPARE(m_log.errors, QStringList{"File access denied"});
+    QCOMPARE(errorBoxText(m_log.errors.first()), QStringLiteral("File access denied."));
+    QVERIFY(!QFileInfo::exists(refused));
+    // The refused name is the current one: Save tries it again, without the dialog.
+    QCOMPARE(m_form->currentFileName(), refused);
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    QVERIFY(m_form->isIdle());
+    QVERIFY(trigger("actSave"));
+    QCOMPARE(m_log.asked.size(), 1);
+    QCOMPARE(m_log.errors, (QStringList{"File access denied", "File access denied"}));
+    QCOMPARE(m_form->listView()->model()->rowCount(), 3);
+}
+
+void TestSave::fullDevice()
+{
+    // A ".txt" name that leads to /dev/full: opens, then every write finds no space.
+    QVERIFY(QFile::link(QStringLiteral("/dev/full"), out("full.txt")));
+    run(m_agent.address(), QStringLiteral(".1.3.6.1.4.1.99999.1"), "actWalk");
+    answer(out("full.txt"));
+    QVERIFY(trigger("actSaveAs"));
+    QCOMPARE(m_log.errors, QStringList{"I/O error 112"});
+    QCOMPARE(errorBoxText(m_log.errors.first()), QStringLiteral("I/O error 112."));
+    QCOMPARE(m_form->currentFileName(), out("full.txt"));
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    QCOMPARE(m_form->listView()->model()->rowCount(), 3);
+}
+
+void TestSave::fullFileSystemKeepsEarlierBlocks()
+{
+    QVERIFY(QDir(out(QString())).mkdir(QStringLiteral("small")));
+    const TinyFileSystem disk(out("small"));
+    if (!disk.mounted())
+        QSKIP("cannot mount a tmpfs here (needs root)");
+    ScriptedAgent agent;
+    agent.setHandler(subtreeHandler(3000));
+    QVERIFY(agent.start());
+    run(agent.address(), QStringLiteral(".1.3.6.1.4.1.99999.2"), "actWalk");
+    QCOMPARE(m_form->listView()->model()->rowCount(), 3000);
+    const QByteArray full = listText();
+    QVERIFY(full.size() > 64 * 1024);
+
+    answer(out("small/walk.txt"));
+    QVERIFY(trigger("actSaveAs"));
+    QCOMPARE(m_log.errors, QStringList{"I/O error 112"});
+    const QByteArray kept = readAll(out("small/walk.txt"));
+    QVERIFY(kept.size() > 0);
+    QCOMPARE(kept.size() % 128, 0);
+    QCOMPARE(kept, full.left(kept.size()));
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    QVERIFY(m_form->isIdle());
+}
+
+void TestSave::replaceQuestionForTheChangedName()
+{
+    run(m_agent.address(), QStringLiteral(".1.3.6.1.4.1.99999.1"), "actWalk");
+    QVERIFY(writeText(out("results.txt"), "keep"));
+
+    // "results" typed while results.txt exists: asked about results.txt. No,
+    // and nothing is written, the current name stays empty.
+    answer(out("results"));
+    m_log.answerReplace = false;
+    QVERIFY(trigger("actSaveAs"));
+    QCOMPARE(m_log.replaced, QStringList{out("results.txt")});
+    QCOMPARE(readAll(out("results.txt")), QByteArray("keep"));
+    QVERIFY(!QFileInfo::exists(out("results")));
+    QVERIFY(m_form->currentFileName().isEmpty());
+
+    // With an earlier file: No keeps it as the current name, so Ctrl+S writes
+    // there and still not over results.txt.
+    answer(out("earlier.txt"));
+    QVERIFY(trigger("actSaveAs"));
+    QVERIFY(writeText(out("earlier.txt"), "stale"));
+    answer(out("results.log"));
+    QVERIFY(writeText(out("results.log"), "log"));
+    QVERIFY(trigger("actSaveAs"));
+    QCOMPARE(m_log.replaced.size(), 2);
+    QCOMPARE(m_log.replaced.last(), out("results.txt"));
+    QCOMPARE(m_form->currentFileName(), out("earlier.txt"));
+    QVERIFY(trigger("actSave"));
+    QCOMPARE(readAll(out("earlier.txt")), listText());
+    QCOMPARE(readAll(out("results.txt")), QByteArray("keep"));
+    QCOMPARE(readAll(out("results.log")), QByteArray("log"));
+
+    // Yes: results.txt is replaced and becomes the current file.
+    answer(out("results"));
+    m_log.answerReplace = true;
+    QVERIFY(trigger("actSaveAs"));
+    QCOMPARE(m_log.replaced.size(), 3);
+    QCOMPARE(readAll(out("results.txt")), listText());
+    QCOMPARE(m_form->currentFileName(), out("results.txt"));
+
+    // The name the dialog itself returned was the dialog's to confirm.
+    QVERIFY(writeText(out("results.txt"), "again"));
+    answer(out("results.txt"));
+    QVERIFY(trigger("actSaveAs"));
+    QCOMPARE(m_log.replaced.size(), 3);
+    QCOMPARE(readAll(out("results.txt")), listText());
+    QVERIFY(m_log.errors.isEmpty());
+}
+
+void TestSave::savedWalkMatchesSnmpwalk_data()
+{
+    QTest::addColumn<QString>("subtree");
+    QTest::newRow("system") << ".1.3.6.1.2.1.1";
+    QTest::newRow("interfaces") << ".1.3.6.1.2.1.2";
+}
+
+void TestSave::savedWalkMatchesSnmpwalk()
+{
+    QFETCH(QString, subtree);
+    if (!m_snmpdUp)
+        QSKIP("snmpd is not available");
+    run(m_snmpd.address(), subtree, "actWalk");
+    answer(out("walk.txt"));
+    QVERIFY(trigger("actSaveAs"));
+    QVERIFY(m_log.errors.isEmpty());
+    const QStringList saved = oidsOf(readAll(out("walk.txt")), QStringLiteral(" | "));
+    QCOMPARE(saved.size(), m_form->listView()->model()->rowCount());
+    QVERIFY2(saved.size() >= 5, qPrintable(QString::number(saved.size())));
+
+    QProcess snmpwalk;
+    snmpwalk.start(QStringLiteral("snmpwalk"),
+                   {"-v1", "-On", "-c", QString::fromLatin1(SnmpdAgent::Community), m_snmpd.address(), subtree});
+    QVERIFY(snmpwalk.waitForFinished(30000));
+    QCOMPARE(snmpwalk.exitCode(), 0);
+    const QStringList walked = oidsOf(snmpwalk.readAllStandardOutput(), QStringLiteral(" = "));
+    QCOMPARE(saved, walked);
+}
+
+void TestSave::realSaveDialog()
+{
+    startWindow(true);
+    run(m_agent.address(), QStringLiteral(".1.3.6.1.4.1.99999.1"), "actWalk");
+
+    // The first modal dialog of the class, handled once it is up (polled: the
+    // command processes events before it shows the dialog).
+    auto whenModal = [this](const char *className, std::function<void(QDialog *)> handle) {
+        auto *poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [poll, className, handle] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->inherits(className) || !dialog->isVisible())
+                return;
+            poll->stop();
+            poll->deleteLater();
+            const QPointer<QDialog> guard(dialog);
+            handle(dialog);
+            // A handler that failed half-way must not leave the test waiting on the dialog.
+            if (guard && guard->isVisible())
+                guard->reject();
+        });
+        poll->start(10);
+    };
+
+    // The name field of the active dialog, focused as a user's typing would
+    // find it (the dialog's completion looks at the focus).
+    auto nameField = [](QDialog *dialog) {
+        auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        if (QTest::qWaitForWindowActive(dialog))
+            edit->setFocus();
+        return edit;
+    };
+    auto typeName = [](QLineEdit *edit, const QString &name) {
+        QTRY_VERIFY(edit->hasFocus());
+        edit->clear();
+        QTest::keyClicks(edit, name);
+    };
+
+    QString initialText;
+    QStringList filters;
+    bool saving = false;
+    bool confirms = false;
+    bool grip = false;
+    QString suffix = QStringLiteral("unset");
+    QWidget *owner = nullptr;
+    whenModal("QFileDialog", [&](QDialog *d) {
+        auto *dialog = static_cast<QFileDialog *>(d);
+        owner = dialog->parentWidget();
+        saving = dialog->acceptMode() == QFileDialog::AcceptSave;
+        confirms = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+        grip = dialog->isSizeGripEnabled();
+        suffix = dialog->defaultSuffix();
+        filters = dialog->nameFilters();
+        QLineEdit *edit = nameField(dialog);
+        initialText = edit->text();
+        dialog->setDirectory(out(QString()));
+        typeName(edit, QStringLiteral("viaDialog"));
+        QTest::keyClick(edit, Qt::Key_Return);
+    });
+    QVERIFY(trigger("actSave"));
+    QCOMPARE(owner, m_form.get());
+    QVERIFY(saving);
+    QVERIFY(confirms);
+    QVERIFY(grip);
+    QCOMPARE(suffix, QString());
+    QCOMPARE(filters, QStringList{"Norvane Files (*.txt)"});
+    QCOMPARE(initialText, QStringLiteral("*.txt"));
+    QCOMPARE(m_form->currentFileName(), out("viaDialog.txt"));
+    QCOMPARE(readAll(out("viaDialog.txt")), listText());
+
+    // The same name typed again: the dialog sees no "viaDialog" file, the
+    // window asks about viaDialog.txt. No leaves it as it was.
+    QVERIFY(writeText(out("viaDialog.txt"), "stale"));
+    QString question;
+    bool defaultNo = false;
+    whenModal("QFileDialog", [&](QDialog *d) {
+        QLineEdit *edit = nameField(d);
+        initialText = edit->text();
+        typeName(edit, QStringLiteral("viaDialog"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        whenModal("QMessageBox", [&](QDialog *asked) {
+            auto *box = static_cast<QMessageBox *>(asked);
+            question = box->windowTitle() + QLatin1Char('|') + box->text();
+            defaultNo = box->defaultButton() == box->button(QMessageBox::No);
+            box->button(QMessageBox::No)->click();
+        });
+    });
+    QVERIFY(trigger("actSaveAs"));
+    QCOMPARE(initialText, QStringLiteral("viaDialog.txt"));
+    QCOMPARE(question, QStringLiteral("Norvane|'viaDialog.txt' already exists.\nDo you want to replace it?"));
+    QVERIFY(defaultNo);
+    QCOMPARE(readAll(out("viaDialog.txt")), QByteArray("stale"));
+    QCOMPARE(m_form->currentFileName(), out("viaDialog.txt"));
+}
+
+QTEST_MAIN(TestSave)
+#include "tst_save.moc"

@@ -1,0 +1,670 @@
+// SPDX-License-Identifier: MIT
+#include "coolbar.h"
+#include "errorbox.h"
+#include "mainform.h"
+#include "resultmodel.h"
+#include "scriptedagent.h"
+#include "settingsstore.h"
+#include "statusbar.h"
+
+#include <QAbstractItemModel>
+#include <QAction>
+#include <QActionGroup>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <sys/stat.h>
+
+namespace {
+
+// What the window asked and showed; it outlives the window, since the
+// settings are written while the window is destroyed.
+struct DialogLog
+{
+    QStringList errors;
+};
+
+class StubDialogs final : public DialogService
+{
+public:
+    explicit StubDialogs(DialogLog &log) : m_log(log) {}
+    void showError(QWidget *, const QString &message) override { m_log.errors << message; }
+    void openDetails(QWidget *, QTreeView *) override {}
+    bool editOptions(QWidget *, int &, int &) override { return false; }
+    void openAbout(QWidget *) override {}
+
+private:
+    DialogLog &m_log;
+};
+
+const QByteArray Header = "REGEDIT4\r\n\r\n";
+const QByteArray SettingsSection = "[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane]\r\n";
+const QByteArray AgentSection = "[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane\\History Lists\\hlAgent]\r\n";
+const QByteArray CommunitySection = "[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane\\History Lists\\hlCommunity]\r\n";
+const QByteArray OidSection = "[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane\\History Lists\\hlOid]\r\n";
+
+// "Position" in the file's text form: four little-endian 32-bit integers.
+QByteArray positionLine(int left, int top, int right, int bottom)
+{
+    QByteArray line = "\"Position\"=hex:";
+    QStringList bytes;
+    for (int v : {left, top, right, bottom}) {
+        for (int i = 0; i < 4; ++i)
+            bytes << QString::asprintf("%02x", (uint32_t(v) >> (8 * i)) & 0xff);
+    }
+    return line + bytes.join(',').toLatin1() + "\r\n";
+}
+
+QByteArray dwordLine(const char *name, uint32_t value)
+{
+    return QByteArray("\"") + name + "\"=dword:" + QByteArray::number(value, 16).rightJustified(8, '0') + "\r\n";
+}
+
+QByteArray dword(uint32_t v)
+{
+    QByteArray out;
+    for (int i = 0; i < 4; ++i)
+        out.append(char(v >> (8 * i)));
+    return out;
+}
+
+QByteArray position(const QRect &r)
+{
+    return dword(uint32_t(r.x())) + dword(uint32_t(r.y())) + dword(uint32_t(r.x() + r.width()))
+           + dword(uint32_t(r.y() + r.height()));
+}
+
+struct Stored
+{
+    bool exists = false;
+    uint32_t type = 0;
+    QByteArray data;
+};
+
+QStringList items(const QComboBox *box)
+{
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i)
+        out << box->itemText(i);
+    return out;
+}
+
+// Answers every Get and GetNext with one readable value.
+ScriptedAgent::Handler oneValueHandler()
+{
+    return ScriptedAgent::sameBindingHandler(
+        {ScriptedAgent::oid("1.3.6.1.2.1.1.1.0"), ScriptedAgent::Value::octets("agent")});
+}
+
+} // namespace
+
+class TestSettings final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void firstStartWithoutFile();
+    void boundsRoundTrip();
+    void boundsOffEveryScreen();
+    void maximisedWithStoredPosition();
+    void exitWhileMaximisedKeepsPosition();
+    void minimisedKeepsTheStateItCameFrom();
+    void emptyHistoryKeyEmptiesItsBox();
+    void oidListWithoutAgentList();
+    void operationOutsideTheRange();
+    void timeOutOfWrongKind_data();
+    void timeOutOfWrongKind();
+    void twelveEntriesStayTwelve();
+    void otherValueNamesInCreationOrder();
+    void viewTogglesStoredAndRestored();
+    void corruptFileKeptAside();
+    void failedWriteAtExitShown();
+
+private:
+    void writeFile(const QByteArray &text);
+    QByteArray fileText() const;
+    Stored stored(const char *key, const QByteArray &name) const;
+    void startWindow();
+    void endWindow();
+    QAction *command(const char *name) const;
+    QComboBox *box(const char *name) const;
+    QRect builtInBounds() const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_path;
+    DialogLog m_log;
+    std::unique_ptr<TMainForm> m_form;
+};
+
+void TestSettings::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir->path()));
+    m_path = RegistryHive::defaultFilePath();
+    QVERIFY(m_path.startsWith(m_dir->path()));
+    m_log = {};
+}
+
+void TestSettings::cleanup()
+{
+    m_form.reset();
+    m_dir.reset();
+}
+
+void TestSettings::writeFile(const QByteArray &text)
+{
+    QVERIFY(QDir().mkpath(QFileInfo(m_path).path()));
+    QFile f(m_path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(text), text.size());
+}
+
+QByteArray TestSettings::fileText() const
+{
+    QFile f(m_path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// What the file holds now, read through a hive of its own.
+Stored TestSettings::stored(const char *key, const QByteArray &name) const
+{
+    RegistryHive hive(m_path);
+    hive.load();
+    HiveKey k;
+    Stored s;
+    uint32_t size = 0;
+    if (hive.regOpenKey(key, &k) != ERROR_SUCCESS || k.regQueryValue(name, &s.type, nullptr, &size) != ERROR_SUCCESS)
+        return s;
+    s.exists = true;
+    s.data.resize(size);
+    k.regQueryValue(name, &s.type, s.data.data(), &size);
+    return s;
+}
+
+// A program start: the window loads the file while it is created, then shows.
+void TestSettings::startWindow()
+{
+    m_form = std::make_unique<TMainForm>(std::make_unique<StubDialogs>(m_log));
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+}
+
+// A program end: the window writes the file while it is destroyed.
+void TestSettings::endWindow()
+{
+    m_form->close();
+    m_form.reset();
+}
+
+QAction *TestSettings::command(const char *name) const
+{
+    return m_form->findChild<QAction *>(QString::fromLatin1(name));
+}
+
+QComboBox *TestSettings::box(const char *name) const
+{
+    return m_form->findChild<QComboBox *>(QString::fromLatin1(name));
+}
+
+QRect TestSettings::builtInBounds() const
+{
+    return QRect(191, 101, std::max(640, m_form->coolBar()->sizeHint().width()), 480);
+}
+
+void TestSettings::firstStartWithoutFile()
+{
+    QVERIFY(!QFile::exists(m_path));
+    startWindow();
+    QVERIFY2(m_log.errors.isEmpty(), qPrintable(m_log.errors.join('\n')));
+    QCOMPARE(m_form->geometry(), builtInBounds());
+    QCOMPARE(m_form->windowStateValue(), 0);
+    QCOMPARE(box("cboAgent")->currentText(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(box("cboCommunity")->currentText(), QStringLiteral("tarnel"));
+    QCOMPARE(box("cboOids")->currentText(), QStringLiteral(".1.3.6.1.2.1.1.1.0"));
+    QCOMPARE(box("cboOids")->count(), 3);
+    QVERIFY(command("actGet")->isChecked());
+    QCOMPARE(m_form->operation(), 1);
+    QCOMPARE(m_form->timeOut(), 1000);
+    QCOMPARE(m_form->retries(), 1);
+    // Nothing is written before the exit.
+    QVERIFY(!QFile::exists(m_path));
+
+    const QRect bounds = m_form->geometry();
+    endWindow();
+    QVERIFY2(m_log.errors.isEmpty(), qPrintable(m_log.errors.join('\n')));
+    QVERIFY(QFile::exists(m_path));
+    struct stat st {};
+    QCOMPARE(::stat(QFile::encodeName(m_path).constData(), &st), 0);
+    QCOMPARE(st.st_mode & 07777, mode_t(0600));
+
+    const Stored pos = stored(SettingsKey, "Position");
+    QCOMPARE(pos.type, REG_BINARY);
+    QCOMPARE(pos.data, position(bounds));
+    const struct
+    {
+        const char *name;
+        uint32_t value;
+    } dwords[] = {{"WindowState", 0}, {"ShowToolBar", 1}, {"ShowStatusBar", 1},
+                  {"Action", 1},      {"TimeOut", 1000}, {"Retries", 1}};
+    for (const auto &d : dwords) {
+        const Stored s = stored(SettingsKey, d.name);
+        QVERIFY2(s.exists, d.name);
+        QCOMPARE(s.type, REG_DWORD);
+        QCOMPARE(s.data, dword(d.value));
+    }
+    QCOMPARE(stored(AgentHistoryKey, "Item0").data, QByteArray("127.0.0.1", 10));
+    QCOMPARE(stored(CommunityHistoryKey, "Item0").data, QByteArray("tarnel", 7));
+    QCOMPARE(stored(OidHistoryKey, "Item0").data, QByteArray(".1.3.6.1.2.1.1.1.0", 19));
+    QCOMPARE(stored(OidHistoryKey, "Item2").type, REG_SZ);
+    QCOMPARE(stored(OidHistoryKey, "Item2").data, QByteArray("all", 4));
+    QVERIFY(!stored(OidHistoryKey, "Item3").exists);
+    // The intermediate key is there and empty.
+    QVERIFY(fileText().contains("[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane\\History Lists]\r\n\r\n"));
+
+    // The next start finds it all and asks nothing.
+    startWindow();
+    QVERIFY(m_log.errors.isEmpty());
+    QCOMPARE(m_form->geometry(), bounds);
+    QCOMPARE(box("cboOids")->currentText(), QStringLiteral(".1.3.6.1.2.1.1.1.0"));
+}
+
+void TestSettings::boundsRoundTrip()
+{
+    const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect first(avail.x() + 40, avail.y() + 30, 700, 450);
+    writeFile(Header + SettingsSection
+              + positionLine(first.x(), first.y(), first.x() + first.width(), first.y() + first.height()));
+    startWindow();
+    QVERIFY(m_log.errors.isEmpty());
+    QCOMPARE(m_form->geometry(), first);
+    QCOMPARE(m_form->normalBounds(), first);
+    endWindow();
+    // Written back as the very numbers that were read.
+    QCOMPARE(stored(SettingsKey, "Position").data, position(first));
+
+    // The user moves and sizes the window: the next start has it there.
+    startWindow();
+    const QRect moved(avail.x() + 12, avail.y() + 8, 680, 500);
+    m_form->setGeometry(moved);
+    QTRY_COMPARE(m_form->geometry(), moved);
+    endWindow();
+    QCOMPARE(stored(SettingsKey, "Position").data, position(moved));
+    startWindow();
+    QCOMPARE(m_form->geometry(), moved);
+}
+
+void TestSettings::boundsOffEveryScreen()
+{
+    const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+    QRect desktop;
+    for (QScreen *screen : QGuiApplication::screens())
+        desktop |= screen->geometry();
+
+    // Wholly left of and above every screen: the stored size, on the primary screen.
+    const int left = desktop.left() - 5000;
+    const int top = desktop.top() - 4000;
+    writeFile(Header + SettingsSection + positionLine(left, top, left + 660, top + 470));
+    startWindow();
+    QVERIFY(m_log.errors.isEmpty());
+    QCOMPARE(m_form->geometry(), QRect(avail.topLeft() + QPoint(191, 101), QSize(660, 470)));
+    QVERIFY(avail.intersects(m_form->frameGeometry()));
+    endWindow();
+    // The place it opened at is the place it keeps.
+    QCOMPARE(stored(SettingsKey, "Position").data,
+             position(QRect(avail.topLeft() + QPoint(191, 101), QSize(660, 470))));
+
+    // Partly on a screen: taken as stored.
+    const QRect partly(avail.right() - 200, avail.top() + 10, 650, 460);
+    writeFile(Header + SettingsSection
+              + positionLine(partly.x(), partly.y(), partly.x() + partly.width(), partly.y() + partly.height()));
+    startWindow();
+    QCOMPARE(m_form->geometry(), partly);
+    endWindow();
+
+    // Right of every screen, and far larger than the desktop.
+    writeFile(Header + SettingsSection + positionLine(desktop.right() + 100, 0, 2'000'000'000, 2'000'000'000));
+    startWindow();
+    QVERIFY(m_log.errors.isEmpty());
+    QVERIFY(avail.intersects(m_form->frameGeometry()));
+    QVERIFY(m_form->width() <= desktop.width());
+    QVERIFY(m_form->height() <= desktop.height());
+}
+
+void TestSettings::maximisedWithStoredPosition()
+{
+    const QRect normal(60, 50, 650, 420);
+    writeFile(Header + SettingsSection + positionLine(60, 50, 710, 470) + dwordLine("WindowState", 2));
+    startWindow();
+    QVERIFY(m_log.errors.isEmpty());
+    QTRY_VERIFY(m_form->isMaximized());
+    QCOMPARE(m_form->windowStateValue(), 2);
+    QCOMPARE(m_form->normalBounds(), normal);
+    endWindow();
+    QCOMPARE(stored(SettingsKey, "Position").data, position(normal));
+    QCOMPARE(stored(SettingsKey, "WindowState").data, dword(2));
+
+    // "WindowState" 1 (or any other value) opens the window normal.
+    writeFile(Header + SettingsSection + positionLine(60, 50, 710, 470) + dwordLine("WindowState", 1));
+    startWindow();
+    QVERIFY(!m_form->isMaximized());
+    QVERIFY(!m_form->isMinimized());
+    QCOMPARE(m_form->windowStateValue(), 0);
+    QCOMPARE(m_form->geometry(), normal);
+}
+
+void TestSettings::exitWhileMaximisedKeepsPosition()
+{
+    const QRect stored1(70, 40, 660, 430);
+    writeFile(Header + SettingsSection + positionLine(70, 40, 730, 470));
+    startWindow();
+    QCOMPARE(m_form->geometry(), stored1);
+    // Moved, then maximised: the move is not what the store keeps.
+    m_form->setGeometry(20, 20, 640, 440);
+    QTRY_COMPARE(m_form->geometry(), QRect(20, 20, 640, 440));
+    m_form->showMaximized();
+    QTRY_VERIFY(m_form->isMaximized());
+    QCOMPARE(m_form->windowStateValue(), 2);
+    endWindow();
+    QCOMPARE(stored(SettingsKey, "Position").data, position(stored1));
+    QCOMPARE(stored(SettingsKey, "WindowState").data, dword(2));
+
+    // The next start: the bounds of the last normal exit, then maximised.
+    startWindow();
+    QTRY_VERIFY(m_form->isMaximized());
+    QCOMPARE(m_form->normalBounds(), stored1);
+}
+
+void TestSettings::minimisedKeepsTheStateItCameFrom()
+{
+    const QRect normal(80, 60, 640, 430);
+    writeFile(Header + SettingsSection + positionLine(80, 60, 720, 490));
+    startWindow();
+
+    // Minimised from normal: 0, and the normal bounds are written.
+    m_form->showMinimized();
+    QTRY_VERIFY(m_form->isMinimized());
+    QCOMPARE(m_form->windowStateValue(), 0);
+    endWindow();
+    QCOMPARE(stored(SettingsKey, "WindowState").data, dword(0));
+    QCOMPARE(stored(SettingsKey, "Position").data, position(normal));
+
+    // Minimised from maximised: 2, whether or not the platform keeps the
+    // maximised flag while minimised.
+    startWindow();
+    m_form->showMaximized();
+    QTRY_VERIFY(m_form->isMaximized());
+    m_form->setWindowState(Qt::WindowMinimized);
+    QTRY_VERIFY(m_form->isMinimized());
+    QCOMPARE(m_form->windowStateValue(), 2);
+    m_form->setGeometry(0, 0, 700, 500); // must not reach the store
+    endWindow();
+    QCOMPARE(stored(SettingsKey, "WindowState").data, dword(2));
+    QCOMPARE(stored(SettingsKey, "Position").data, position(normal));
+
+    // The launcher's minimised request is the one way to 1; an exit in it keeps Position.
+    startWindow();
+    m_form->setWindowStateValue(1);
+    QTRY_VERIFY(m_form->isMinimized());
+    QCOMPARE(m_form->windowStateValue(), 1);
+    endWindow();
+    QCOMPARE(stored(SettingsKey, "WindowState").data, dword(1));
+    QCOMPARE(stored(SettingsKey, "Position").data, position(normal));
+}
+
+void TestSettings::emptyHistoryKeyEmptiesItsBox()
+{
+    // "hlOid" is missing too, so entry 0 is selected in every box that has one.
+    writeFile(Header + AgentSection);
+    startWindow();
+    QVERIFY(m_log.errors.isEmpty());
+    QCOMPARE(box("cboAgent")->count(), 0);
+    QCOMPARE(box("cboAgent")->currentText(), QString());
+    QCOMPARE(box("cboCommunity")->currentText(), QStringLiteral("tarnel"));
+    QCOMPARE(box("cboOids")->currentText(), QStringLiteral(".1.3.6.1.2.1.1.1.0"));
+
+    // An empty list is written as no values at all.
+    endWindow();
+    QVERIFY(!stored(AgentHistoryKey, "Item0").exists);
+    QVERIFY(fileText().contains(AgentSection));
+}
+
+void TestSettings::oidListWithoutAgentList()
+{
+    writeFile(Header + CommunitySection + "\"Item0\"=\"public\"\r\n\r\n" + OidSection
+              + "\"Item0\"=\".1.3.6.1.2.1.1.5.0\"\r\n\"Item1\"=\"all\"\r\n");
+    startWindow();
+    QVERIFY(m_log.errors.isEmpty());
+    QComboBox *agent = box("cboAgent");
+    QCOMPARE(items(agent), QStringList{"127.0.0.1"});
+    QCOMPARE(agent->currentIndex(), -1);
+    QCOMPARE(agent->currentText(), QString());
+    QCOMPARE(box("cboCommunity")->currentText(), QStringLiteral("public"));
+    QCOMPARE(items(box("cboOids")), (QStringList{".1.3.6.1.2.1.1.5.0", "all"}));
+    QCOMPARE(box("cboOids")->currentText(), QStringLiteral(".1.3.6.1.2.1.1.5.0"));
+}
+
+void TestSettings::operationOutsideTheRange()
+{
+    ScriptedAgent agent;
+    agent.setHandler(oneValueHandler());
+    QVERIFY(agent.start());
+    writeFile(Header + SettingsSection + dwordLine("Action", 7));
+    startWindow();
+    QVERIFY(m_log.errors.isEmpty());
+    QCOMPARE(m_form->operation(), 7);
+    for (QAction *action : command("actGet")->actionGroup()->actions())
+        QVERIFY2(!action->isChecked(), qPrintable(action->objectName()));
+
+    box("cboAgent")->setEditText(agent.address());
+    QVERIFY(command("actRun")->isEnabled());
+    command("actRun")->trigger();
+    QVERIFY(m_log.errors.isEmpty());
+    QVERIFY(agent.requests().empty());
+    QCOMPARE(m_form->results().storedRowCount(), 0);
+    QVERIFY(m_form->isIdle());
+    endWindow();
+    QCOMPARE(stored(SettingsKey, "Action").data, dword(7));
+}
+
+void TestSettings::timeOutOfWrongKind_data()
+{
+    QTest::addColumn<QByteArray>("timeOut");
+    QTest::addColumn<QString>("message");
+    // REG_SZ "1500" with its zero byte: 5 bytes, more than an integer holds.
+    QTest::newRow("5-byte string") << QByteArray("\"TimeOut\"=\"1500\"\r\n")
+                                   << "Failed to get data for 'TimeOut'";
+    // REG_SZ "15": 3 bytes, read but not a REG_DWORD.
+    QTest::newRow("3-byte string") << QByteArray("\"TimeOut\"=\"15\"\r\n") << "Invalid data type for 'TimeOut'";
+}
+
+void TestSettings::timeOutOfWrongKind()
+{
+    QFETCH(QByteArray, timeOut);
+    QFETCH(QString, message);
+    writeFile(Header + SettingsSection + dwordLine("ShowStatusBar", 0) + dwordLine("Action", 3) + timeOut
+              + dwordLine("Retries", 5) + "\r\n" + AgentSection + "\"Item0\"=\"10.0.0.1\"\r\n\r\n" + CommunitySection
+              + "\"Item0\"=\"public\"\r\n\r\n" + OidSection + "\"Item0\"=\"all\"\r\n");
+    startWindow();
+
+    QCOMPARE(m_log.errors, QStringList{message});
+    // It ends in a quote: the box adds no ".".
+    QCOMPARE(errorBoxText(m_log.errors.first()), message);
+    // What came before the value is applied...
+    QVERIFY(m_form->statusLine()->isHidden());
+    QCOMPARE(m_form->operation(), 3);
+    QVERIFY(command("actWalk")->isChecked());
+    // ...the value and all after it are not.
+    QCOMPARE(m_form->timeOut(), 1000);
+    QCOMPARE(m_form->retries(), 1);
+    QCOMPARE(items(box("cboAgent")), QStringList{"127.0.0.1"});
+    QCOMPARE(items(box("cboCommunity")), QStringList{"tarnel"});
+    QCOMPARE(box("cboOids")->count(), 3);
+    for (const char *name : {"cboAgent", "cboCommunity", "cboOids"}) {
+        QCOMPARE(box(name)->currentIndex(), -1);
+        QCOMPARE(box(name)->currentText(), QString());
+    }
+    // The failed load leaves the window idle, not busy.
+    QVERIFY(m_form->isIdle());
+    QVERIFY(command("actRun")->isEnabled());
+    QVERIFY(!command("actStop")->isEnabled());
+    QVERIFY(m_form->statusLine()->simplePanel());
+    QCOMPARE(m_form->statusLine()->simpleText(), QStringLiteral("Ready"));
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+
+    // The exit writes what the window holds, as a DWORD again.
+    endWindow();
+    QCOMPARE(m_log.errors.size(), 1);
+    QCOMPARE(stored(SettingsKey, "Action").data, dword(3));
+    QCOMPARE(stored(SettingsKey, "TimeOut").type, REG_DWORD);
+    QCOMPARE(stored(SettingsKey, "TimeOut").data, dword(1000));
+    QCOMPARE(stored(SettingsKey, "Retries").data, dword(1));
+}
+
+void TestSettings::twelveEntriesStayTwelve()
+{
+    ScriptedAgent agent;
+    agent.setHandler(oneValueHandler());
+    QVERIFY(agent.start());
+    QByteArray agents;
+    QStringList loaded;
+    for (int i = 0; i < 12; ++i) {
+        loaded << QStringLiteral("10.0.0.%1").arg(i);
+        agents += "\"Item" + QByteArray::number(i) + "\"=\"" + loaded.last().toLatin1() + "\"\r\n";
+    }
+    writeFile(Header + AgentSection + agents + "\r\n" + OidSection + "\"Item0\"=\".1.3.6.1.2.1.1.1.0\"\r\n");
+    startWindow();
+    QVERIFY(m_log.errors.isEmpty());
+    QComboBox *agentBox = box("cboAgent");
+    QCOMPARE(items(agentBox), loaded);
+    QCOMPARE(agentBox->currentText(), QStringLiteral("10.0.0.0"));
+
+    int largest = 0;
+    connect(agentBox->model(), &QAbstractItemModel::rowsInserted, this,
+            [&] { largest = std::max(largest, agentBox->count()); });
+    agentBox->setEditText(agent.address());
+    // No "hlCommunity": its built-in entry is listed but not selected.
+    QCOMPARE(box("cboCommunity")->currentText(), QString());
+    box("cboCommunity")->setEditText(QStringLiteral("tarnel"));
+    command("actRun")->trigger();
+    QVERIFY2(m_log.errors.isEmpty(), qPrintable(m_log.errors.join('\n')));
+    QCOMPARE(m_form->results().storedRowCount(), 1);
+    QCOMPARE(largest, 13);
+    QStringList expected = QStringList{agent.address()} + loaded.first(11);
+    QCOMPARE(items(agentBox), expected);
+
+    endWindow();
+    for (int i = 0; i < 12; ++i) {
+        const Stored s = stored(AgentHistoryKey, "Item" + QByteArray::number(i));
+        QCOMPARE(s.type, REG_SZ);
+        QCOMPARE(s.data, expected[i].toLatin1() + '\0');
+    }
+    QVERIFY(!stored(AgentHistoryKey, "Item12").exists);
+    startWindow();
+    QCOMPARE(items(box("cboAgent")), expected);
+}
+
+void TestSettings::otherValueNamesInCreationOrder()
+{
+    writeFile(Header + CommunitySection + "\"Item0\"=\"public\"\r\n\"Item1\"=\"private\"\r\n\"Last Used\"=\"lab\"\r\n"
+              + "\r\n" + OidSection + "\"Item1\"=\"second\"\r\n\"Item0\"=\"first\"\r\n");
+    startWindow();
+    QVERIFY(m_log.errors.isEmpty());
+    // Creation order, whatever the names say.
+    QCOMPARE(items(box("cboCommunity")), (QStringList{"public", "private", "lab"}));
+    QCOMPARE(items(box("cboOids")), (QStringList{"second", "first"}));
+    QCOMPARE(box("cboOids")->currentText(), QStringLiteral("second"));
+    endWindow();
+
+    QCOMPARE(stored(CommunityHistoryKey, "Item2").data, QByteArray("lab", 4));
+    QCOMPARE(stored(CommunityHistoryKey, "Last Used").data, QByteArray("lab", 4));
+    QCOMPARE(stored(OidHistoryKey, "Item0").data, QByteArray("second", 7));
+    QCOMPARE(stored(OidHistoryKey, "Item1").data, QByteArray("first", 6));
+    // The other name stays where it was created, Item2 comes after it.
+    startWindow();
+    QCOMPARE(items(box("cboCommunity")), (QStringList{"public", "private", "lab", "lab"}));
+    // Item1 was created first and now holds "first".
+    QCOMPARE(items(box("cboOids")), (QStringList{"first", "second"}));
+}
+
+void TestSettings::viewTogglesStoredAndRestored()
+{
+    startWindow();
+    QVERIFY(command("actToolBar")->isChecked());
+    command("actToolBar")->trigger();
+    command("actStatusBar")->trigger();
+    QVERIFY(!m_form->toolBarShown());
+    QVERIFY(!m_form->statusBarShown());
+    endWindow();
+    QCOMPARE(stored(SettingsKey, "ShowToolBar").data, dword(0));
+    QCOMPARE(stored(SettingsKey, "ShowStatusBar").data, dword(0));
+
+    startWindow();
+    QWidget *toolBar = m_form->findChild<QWidget *>(QStringLiteral("psToolBar"));
+    QVERIFY(toolBar->isHidden());
+    QVERIFY(m_form->statusLine()->isHidden());
+    QVERIFY(!command("actToolBar")->isChecked());
+    QVERIFY(!command("actStatusBar")->isChecked());
+    QCOMPARE(m_form->coolBar()->rowCount(), 1);
+    endWindow();
+
+    // Any value but 0 shows.
+    writeFile(Header + SettingsSection + dwordLine("ShowToolBar", 5) + dwordLine("ShowStatusBar", 0xffffffff));
+    startWindow();
+    QVERIFY(m_form->findChild<QWidget *>(QStringLiteral("psToolBar"))->isVisible());
+    QVERIFY(m_form->statusLine()->isVisible());
+    QCOMPARE(m_form->coolBar()->rowCount(), 2);
+    endWindow();
+    QCOMPARE(stored(SettingsKey, "ShowToolBar").data, dword(1));
+}
+
+void TestSettings::corruptFileKeptAside()
+{
+    const QByteArray garbage = "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software]\r\n\"Action\"=dword:zz\r\n";
+    writeFile(garbage);
+    startWindow();
+    QCOMPARE(m_log.errors.size(), 1);
+    const QStringList kept = QDir(QFileInfo(m_path).path()).entryList({"Norvane.reg.bad-*"}, QDir::Files);
+    QCOMPARE(kept.size(), 1);
+    QVERIFY2(m_log.errors.first().contains(kept.first()), qPrintable(m_log.errors.first()));
+    QFile aside(QFileInfo(m_path).dir().filePath(kept.first()));
+    QVERIFY(aside.open(QIODevice::ReadOnly));
+    QCOMPARE(aside.readAll(), garbage);
+    // The window starts as with an empty store, idle.
+    QCOMPARE(box("cboAgent")->currentText(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(m_form->operation(), 1);
+    QVERIFY(m_form->isIdle());
+    QCOMPARE(m_form->statusLine()->simpleText(), QStringLiteral("Ready"));
+
+    // The exit writes a sound file, told once only.
+    endWindow();
+    QCOMPARE(m_log.errors.size(), 1);
+    QCOMPARE(stored(SettingsKey, "Action").data, dword(1));
+    startWindow();
+    QCOMPARE(m_log.errors.size(), 1);
+}
+
+void TestSettings::failedWriteAtExitShown()
+{
+    startWindow();
+    // A file where the settings folder should be: the file cannot be written.
+    QFile blocker(QFileInfo(m_path).path());
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    endWindow();
+    QCOMPARE(m_log.errors.size(), 1);
+    QVERIFY2(m_log.errors.first().contains(QStringLiteral("could not be written")), qPrintable(m_log.errors.first()));
+}
+
+QTEST_MAIN(TestSettings)
+#include "tst_settings.moc"
