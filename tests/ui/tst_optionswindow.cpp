@@ -1,0 +1,237 @@
+// SPDX-License-Identifier: MIT
+// The options dialog opened from the main window: what it confirms is what
+// the next Run's session uses, and nothing reaches the settings file before exit.
+#include "mainform.h"
+#include "modaldriver.h"
+#include "optionsdialog.h"
+#include "registryhive.h"
+#include "scriptedagent.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+// When each request reached an agent that never answers, in ms from its start.
+struct Arrivals
+{
+    QElapsedTimer clock;
+    std::mutex mutex;
+    std::vector<qint64> times;
+
+    std::vector<qint64> snapshot()
+    {
+        const std::lock_guard lock(mutex);
+        return times;
+    }
+};
+
+// Never answers; notes the time of each request (on the agent's thread).
+ScriptedAgent::Handler silentHandler(std::shared_ptr<Arrivals> arrivals)
+{
+    arrivals->clock.start();
+    return [arrivals](const ScriptedAgent::Request &) {
+        const std::lock_guard lock(arrivals->mutex);
+        arrivals->times.push_back(arrivals->clock.elapsed());
+        return ScriptedAgent::Response::silence();
+    };
+}
+
+template <typename T>
+T *child(QWidget *dialog, const char *name)
+{
+    return dialog->findChild<T *>(QLatin1String(name));
+}
+
+QString text(QWidget *dialog, const char *edit)
+{
+    return child<QLineEdit>(dialog, edit)->text();
+}
+
+QString focusName()
+{
+    const QWidget *focus = QApplication::focusWidget();
+    return focus ? focus->objectName() : QString();
+}
+
+} // namespace
+
+class TestOptionsWindow final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void confirmedValuesOpenTheNextRunsSession();
+    void cancellingKeepsTheOldValues_data();
+    void cancellingKeepsTheOldValues();
+
+private:
+    bool trigger(const char *name);
+    bool options(const std::function<void(TOptionsDialog *)> &script);
+    QStringList configFiles() const;
+
+    std::unique_ptr<QTemporaryDir> m_config;
+    std::unique_ptr<TMainForm> m_form;
+};
+
+void TestOptionsWindow::init()
+{
+    // Each window starts from an empty settings folder, which shows whether anything was written.
+    m_config = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_config->isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config->path()));
+    m_form = std::make_unique<TMainForm>();
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+}
+
+void TestOptionsWindow::cleanup()
+{
+    m_form.reset();
+    m_config.reset();
+}
+
+bool TestOptionsWindow::trigger(const char *name)
+{
+    auto *action = m_form->findChild<QAction *>(QLatin1String(name));
+    m_form->updateCommands();
+    if (!action || !action->isEnabled())
+        return false;
+    action->trigger();
+    return true;
+}
+
+bool TestOptionsWindow::options(const std::function<void(TOptionsDialog *)> &script)
+{
+    return driveModal<TOptionsDialog>([this] { QVERIFY(trigger("actOptions")); }, script);
+}
+
+QStringList TestOptionsWindow::configFiles() const
+{
+    QStringList files;
+    QDirIterator it(m_config->path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << it.next();
+    return files;
+}
+
+void TestOptionsWindow::confirmedValuesOpenTheNextRunsSession()
+{
+    m_form->move(120, 60);
+    const bool opened = options([this](TOptionsDialog *dialog) {
+        QCOMPARE(dialog->parentWidget(), m_form.get());
+        QVERIFY(centredOver(dialog, m_form.get()));
+        QCOMPARE(text(dialog, "edtTimeOut"), QStringLiteral("1000"));
+        QCOMPARE(text(dialog, "edtRetries"), QStringLiteral("1"));
+        QTRY_COMPARE(focusName(), QStringLiteral("edtTimeOut"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+        QCOMPARE(text(dialog, "edtTimeOut"), QStringLiteral("2000"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(focusName(), QStringLiteral("edtRetries"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+        QCOMPARE(text(dialog, "edtRetries"), QStringLiteral("2"));
+        QTest::mouseClick(child<QPushButton>(dialog, "btnOk"), Qt::LeftButton);
+        QVERIFY(!dialog->isVisible());
+    });
+    QVERIFY(opened);
+    QCOMPARE(m_form->timeOut(), 2000);
+    QCOMPARE(m_form->retries(), 2);
+    QCOMPARE(m_form->findChild<TOptionsDialog *>(), nullptr);
+    // The settings are written when the program ends, not here.
+    QVERIFY(!QFileInfo::exists(RegistryHive::defaultFilePath()));
+    QCOMPARE(configFiles(), QStringList());
+
+    // A Get from an agent that never answers: three attempts (retries 2), two
+    // seconds apart, and the failure after the third has timed out.
+    auto arrivals = std::make_shared<Arrivals>();
+    ScriptedAgent agent;
+    agent.setHandler(silentHandler(arrivals));
+    QVERIFY(agent.start());
+    m_form->agentBox()->setEditText(agent.address());
+    m_form->communityBox()->setEditText(QStringLiteral("tarnel"));
+    m_form->oidBox()->setEditText(QStringLiteral(".1.3.6.1.2.1.1.1.0"));
+    QVERIFY(trigger("actGet"));
+    ErrorBoxWatch errors;
+    QVERIFY(trigger("actRun"));
+
+    QCOMPARE(errors.texts, QStringList({QStringLiteral("SnmpMgrRequest error: 40.")}));
+    const qint64 failedAfter = errors.shownAfterMs.first();
+    qInfo("failure after %lld ms", qlonglong(failedAfter));
+    QVERIFY2(failedAfter >= 5400 && failedAfter < 9000, qPrintable(QString::number(failedAfter)));
+    const std::vector<qint64> times = arrivals->snapshot();
+    QCOMPARE(times.size(), size_t(3));
+    for (size_t i = 1; i < times.size(); ++i) {
+        const qint64 gap = times[i] - times[i - 1];
+        QVERIFY2(gap >= 1800 && gap < 3000, qPrintable(QString::number(gap)));
+    }
+    QVERIFY(m_form->isIdle());
+    QCOMPARE(configFiles(), QStringList());
+    // The settings go to that file when the window goes, as at program end.
+    m_form.reset();
+    QVERIFY(QFileInfo::exists(RegistryHive::defaultFilePath()));
+}
+
+void TestOptionsWindow::cancellingKeepsTheOldValues_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::newRow("Cancel") << "cancel";
+    QTest::newRow("Esc") << "escape";
+    QTest::newRow("close box") << "close";
+}
+
+void TestOptionsWindow::cancellingKeepsTheOldValues()
+{
+    QFETCH(QString, way);
+    // Values from an earlier confirmation, not the defaults.
+    m_form->setTimeOut(3000);
+    m_form->setRetries(4);
+    bool closed = false;
+    const bool opened = options([&](TOptionsDialog *dialog) {
+        QCOMPARE(text(dialog, "edtTimeOut"), QStringLiteral("3000"));
+        QCOMPARE(text(dialog, "edtRetries"), QStringLiteral("4"));
+        QTRY_COMPARE(focusName(), QStringLiteral("edtTimeOut"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+        QTest::keyClick(child<QLineEdit>(dialog, "edtRetries"), Qt::Key_Down);
+        QCOMPARE(text(dialog, "edtTimeOut"), QStringLiteral("4000"));
+        QCOMPARE(text(dialog, "edtRetries"), QStringLiteral("3"));
+        if (way == "cancel")
+            QTest::mouseClick(child<QPushButton>(dialog, "btnCancel"), Qt::LeftButton);
+        else if (way == "escape")
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        else
+            dialog->close();
+        closed = !dialog->isVisible();
+    });
+    QVERIFY(opened);
+    QVERIFY(closed);
+    QCOMPARE(m_form->timeOut(), 3000);
+    QCOMPARE(m_form->retries(), 4);
+
+    // The next opening shows them; OK without a change writes them back as shown.
+    QVERIFY(options([](TOptionsDialog *dialog) {
+        QCOMPARE(text(dialog, "edtTimeOut"), QStringLiteral("3000"));
+        QCOMPARE(text(dialog, "edtRetries"), QStringLiteral("4"));
+        QTRY_COMPARE(focusName(), QStringLiteral("edtTimeOut"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY(!dialog->isVisible());
+    }));
+    QCOMPARE(m_form->timeOut(), 3000);
+    QCOMPARE(m_form->retries(), 4);
+    QCOMPARE(configFiles(), QStringList());
+}
+
+QTEST_MAIN(TestOptionsWindow)
+#include "tst_optionswindow.moc"
