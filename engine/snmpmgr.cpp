@@ -43,6 +43,8 @@ struct SnmpMgrSessionData
 
 namespace {
 
+constexpr size_t MaxOidTextLength = 4096;
+
 thread_local uint32_t t_lastError = 0;
 std::atomic<int> g_openSessions{0};
 
@@ -83,6 +85,9 @@ void initLibrary()
     netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
     netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_MIB_ERRORS, 0);
     netsnmp_ds_set_int(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_MIB_WARNINGS, 0);
+    // Otherwise a numeric OID whose index lies outside the range its MIB
+    // declares (ifInOctets.0) does not convert: the agent decides what exists.
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_CHECK_RANGE, 1);
 
     // Fills the search path from MIBDIRS or the built-in default, so that ours append to it.
     netsnmp_get_mib_directory();
@@ -181,6 +186,52 @@ int countDatagram(netsnmp_session *session, netsnmp_transport *, void *, int)
     if (auto *data = static_cast<SnmpMgrSessionData *>(session->myvoid))
         ++data->datagrams;
     return 1; // go on and parse it
+}
+
+// Net-SNMP decodes the index of a table column by its MIB and refuses a
+// numeric text whose index it cannot decode (a string length larger than the
+// rest of the OID). An agent may well return such a name, and its row's text
+// must convert back: plain decimal sub-identifiers (no leading zeros, which
+// Net-SNMP reads as octal) are then taken as they stand.
+int plainDottedDecimal(std::string_view text, AsnObjectIdentifier *oidOut)
+{
+    if (!text.empty() && text.front() == '.')
+        text.remove_prefix(1);
+    std::vector<uint32_t> ids;
+    for (;;) {
+        const std::string_view piece = text.substr(0, text.find('.'));
+        uint32_t id = 0;
+        const auto [end, ec] = std::from_chars(piece.data(), piece.data() + piece.size(), id);
+        if (piece.empty() || ec != std::errc() || end != piece.data() + piece.size()
+            || (piece.size() > 1 && piece.front() == '0') || ids.size() == MAX_OID_LEN)
+            return 0;
+        ids.push_back(id);
+        if (piece.size() == text.size())
+            break;
+        text.remove_prefix(piece.size() + 1);
+    }
+    oidOut->ids = std::move(ids);
+    return 1;
+}
+
+// Net-SNMP reads on past the end of a text whose quoted index is not closed
+// ("sysDescr.'abc", "1.3.1.2.\"ab"): valgrind shows the reads, and what such
+// a text converts to depends on whatever follows it in memory. It is no OID.
+bool quotesClosed(std::string_view text)
+{
+    char open = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (!open) {
+            if (c == '"' || c == '\'')
+                open = c;
+        } else if (c == '\\') {
+            ++i; // escapes the next character, a quote included
+        } else if (c == open) {
+            open = 0;
+        }
+    }
+    return !open;
 }
 
 void fillValue(AsnAny &value, const netsnmp_variable_list &var)
@@ -292,14 +343,19 @@ int SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindL
     if (!request)
         return fail(SnmpMgrErrors::AgentErrors);
     oid name[MAX_OID_LEN];
+    // Appended at the tail: snmp_add_null_var walks the whole list for every
+    // binding, minutes for the 50,000 OIDs of a pasted megabyte.
+    netsnmp_variable_list **tail = &request->variables;
     for (const SnmpVarBind &binding : list->list) {
         const std::vector<uint32_t> &ids = binding.name.ids;
         if (ids.empty() || ids.size() > MAX_OID_LEN)
             return fail(SnmpMgrErrors::InvalidParameter);
         std::copy(ids.begin(), ids.end(), name);
         // A request carries NULL values whatever the list holds from a previous answer.
-        if (!snmp_add_null_var(request.get(), name, ids.size()))
+        netsnmp_variable_list *added = snmp_varlist_add_variable(tail, name, ids.size(), ASN_NULL, nullptr, 0);
+        if (!added)
             return fail(SnmpMgrErrors::AgentErrors);
+        tail = &added->next_variable;
     }
 
     const unsigned datagramsBefore = session->datagrams;
@@ -359,12 +415,26 @@ int SnmpMgrStrToOid(const std::string &text, AsnObjectIdentifier *oidOut)
     // ";" separates OIDs for the query run; a NUL would hide the rest of the text from the C parser.
     if (!oidOut || text.empty() || text.find(';') != std::string::npos || text.find('\0') != std::string::npos)
         return 0;
+    // No OID of MAX_OID_LEN sub-identifiers needs this much text: a longer one
+    // (a paste gone wrong) never reaches a C parser made for short names, nor
+    // does one with a quote left open.
+    if (text.size() > MaxOidTextLength || !quotesClosed(text))
+        return 0;
     ensureInit();
 
+    // What snmp_parse_oid does, without its last resort: that runs the text
+    // as a regular expression over every label of the MIB tree, so that a
+    // typo ("x", "all") becomes some unrelated object, and a text such as
+    // ".34" and 150 "*" takes seconds (more of them, hours) to match.
     oid parsed[MAX_OID_LEN];
     size_t length = MAX_OID_LEN;
-    if (!snmp_parse_oid(text.c_str(), parsed, &length) || length == 0)
-        return 0;
+    bool converted = text.find(':') == std::string::npos && read_objid(text.c_str(), parsed, &length);
+    if (!converted) {
+        length = MAX_OID_LEN;
+        converted = get_node(text.c_str(), parsed, &length);
+    }
+    if (!converted || length == 0)
+        return plainDottedDecimal(text, oidOut);
     if (std::any_of(parsed, parsed + length, [](oid id) { return id > 0xFFFFFFFFu; }))
         return 0;
     oidOut->ids.assign(parsed, parsed + length);

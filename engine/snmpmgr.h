@@ -98,7 +98,8 @@ struct SnmpMgrSessionCloser
 };
 using SnmpMgrSession = std::unique_ptr<SnmpMgrSessionData, SnmpMgrSessionCloser>;
 
-// Non-zero and a filled identifier on success. Never converts a text holding ";" or the empty text.
+// Non-zero and a filled identifier on success. Never converts a text holding ";", the empty
+// text or a text longer than 4096 bytes (no OID needs that much; refused at once).
 int SnmpMgrStrToOid(const std::string &text, AsnObjectIdentifier *oid);
 // A newly allocated symbolic name (release with SnmpUtilMemFree); always returns a text.
 int SnmpMgrOidToStr(const AsnObjectIdentifier *oid, char **text);

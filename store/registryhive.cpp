@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -182,6 +183,27 @@ int moveAside(const QString &path, QString *keptAs)
         return errno;
     *keptAs = candidate;
     return 0;
+}
+
+struct DirCloser
+{
+    void operator()(DIR *dir) const { ::closedir(dir); }
+};
+
+// The temporary files of writers that died before their rename ("<file>.tmp-"
+// and mkostemp's six characters). Called under the lock, so none of them
+// belongs to a writer still at work; they hold settings, so they do not stay.
+void removeStaleTemporaries(const QByteArray &folder, const QByteArray &fileName)
+{
+    const std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.constData()));
+    if (!dir)
+        return;
+    const QByteArray prefix = fileName + ".tmp-";
+    while (const dirent *entry = ::readdir(dir.get())) {
+        const QByteArrayView name(entry->d_name);
+        if (name.size() == prefix.size() + 6 && name.startsWith(prefix))
+            ::unlinkat(::dirfd(dir.get()), entry->d_name, 0);
+    }
 }
 
 QList<QByteArray> splitPath(const QByteArray &path, bool *ok)
@@ -743,8 +765,13 @@ void RegistryHive::load()
 
     const QByteArray path = nativePath(m_filePath);
     struct stat st {};
-    if (::stat(nativePath(QFileInfo(m_filePath).path()).constData(), &st) != 0)
-        return; // no folder, no file: nothing to read and nothing to create yet
+    if (::stat(nativePath(QFileInfo(m_filePath).path()).constData(), &st) != 0) {
+        // No folder, no file: nothing to read and nothing to create yet. A
+        // folder that is there but closed to us is said now, not only at exit.
+        if (const int err = errno; err != ENOENT && err != ENOTDIR)
+            m_loadMessage = fileMessage(msg::SettingsFileUnreadable, m_filePath, err);
+        return;
+    }
 
     // Held so that moving a bad file aside cannot take away another copy's
     // freshly written one. Without it (read-only folder) reading is still safe:
@@ -873,6 +900,8 @@ QString RegistryHive::commit()
     text = serializeHive(*root);
     if (text.size() > MaxFileSize)
         return failed(EFBIG);
+
+    removeStaleTemporaries(folder, nativePath(QFileInfo(m_filePath).fileName()));
 
     // Temporary file in the same folder, so the rename is atomic.
     QByteArray temp = path + ".tmp-XXXXXX";

@@ -162,6 +162,11 @@ void writeResultFile(const QString &fileName, const ResultSource &source, Cursor
         out.flush(); // the last partial block goes out with the close
         closeError = out.error();
     }
+    // The file or its folder was removed while it was written: the writes went
+    // to a file nobody can open any more. The platform would have refused the
+    // removal; here the user is told rather than shown a save that kept nothing.
+    if (struct stat st {}; !writeError && !closeError && ::fstat(fd, &st) == 0 && st.st_nlink == 0)
+        closeError = ENOENT;
     if (const int err = file.finish(); !closeError)
         closeError = err;
     if (writeError)

@@ -46,7 +46,9 @@ using FileWriteFunction = std::function<ssize_t(int fd, const void *data, size_t
 // - a block write fails: reported once the row it happened in is formatted,
 //   after the file is closed and the cursor restored; the file holds the
 //   blocks written before;
-// - close (with the final partial block) fails: raised after the cursor is restored.
+// - close (with the final partial block) fails: raised after the cursor is restored;
+//   so is a file removed (or whose folder was removed) while it was written,
+//   as ENOENT.
 void writeResultFile(const QString &fileName, const ResultSource &source, CursorControl &cursor,
                      const FileWriteFunction &write = {});
 

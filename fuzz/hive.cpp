@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: MIT
+// The settings file parser and writer on arbitrary bytes. Whatever parses must
+// write back to a text that parses to the same tree, and writing that tree
+// again must give the very same bytes: a hand-edited file must never change
+// meaning, nor keep changing, across starts and exits.
+#include "registryhive.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+[[noreturn]] void mismatch(const char *what, const QByteArray &first, const QByteArray &second)
+{
+    std::fprintf(stderr, "hive round trip: %s\n--- first\n%s\n--- second\n%s\n", what, first.constData(),
+                 second.constData());
+    std::abort();
+}
+
+// Same structure, names, order, types and bytes.
+bool sameTree(const HiveNode &a, const HiveNode &b)
+{
+    if (a.name != b.name || a.values.size() != b.values.size() || a.children.size() != b.children.size())
+        return false;
+    for (size_t i = 0; i < a.values.size(); ++i) {
+        const HiveValue &x = a.values[i];
+        const HiveValue &y = b.values[i];
+        if (x.name != y.name || x.type != y.type || x.data != y.data)
+            return false;
+    }
+    for (size_t i = 0; i < a.children.size(); ++i) {
+        if (!sameTree(*a.children[i], *b.children[i]))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray input(reinterpret_cast<const char *>(data), qsizetype(size));
+    const std::unique_ptr<HiveNode> parsed = parseHive(input);
+    if (!parsed)
+        return 0;
+
+    const QByteArray first = serializeHive(*parsed);
+    const std::unique_ptr<HiveNode> reparsed = parseHive(first);
+    if (!reparsed)
+        mismatch("the written text does not parse", input, first);
+    if (!sameTree(*parsed, *reparsed))
+        mismatch("the tree read back differs", input, first);
+    const QByteArray second = serializeHive(*reparsed);
+    if (second != first)
+        mismatch("the second write differs from the first", first, second);
+    return 0;
+}

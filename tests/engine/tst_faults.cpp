@@ -1,0 +1,577 @@
+// SPDX-License-Identifier: MIT
+// Faults of the agent and the network, seen through the query run as the
+// window sees it: what the user is told, which rows stay, that the run ends in
+// time and the window is idle and usable afterwards.
+#include "apperror.h"
+#include "fakehost.h"
+#include "scriptedagent.h"
+#include "snmpdagent.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+using Value = ScriptedAgent::Value;
+using Request = ScriptedAgent::Request;
+using Response = ScriptedAgent::Response;
+
+// Short transport settings keep the suite fast; the bounds below derive from them.
+constexpr int TimeoutMs = 150;
+constexpr int Retries = 1;
+constexpr qint64 BlockedAtMost = TimeoutMs * (Retries + 1);
+// Scheduling, session set-up and the sanitizer builds' slowness.
+constexpr qint64 Margin = 700;
+
+// The sanitizer build runs slower and keeps freed memory in quarantine.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool AddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool AddressSanitizer = true;
+#else
+constexpr bool AddressSanitizer = false;
+#endif
+#else
+constexpr bool AddressSanitizer = false;
+#endif
+
+const char *const ChildMode = "NORVANE_FAULTS_CHILD";
+const char *const SecretCommunity = "Kx9-secret-c0mmunity";
+
+std::vector<ScriptedAgent::Binding> systemTable()
+{
+    return {
+        {ScriptedAgent::oid("1.3.6.1.2.1.1.1.0"), Value::octets("scripted box")},
+        {ScriptedAgent::oid("1.3.6.1.2.1.1.2.0"), Value::objectId(ScriptedAgent::oid("1.3.6.1.4.1.8072.3.2.10"))},
+        {ScriptedAgent::oid("1.3.6.1.2.1.1.3.0"), Value::unsignedValue(0x43, 12345678)},
+        {ScriptedAgent::oid("1.3.6.1.2.1.1.4.0"), Value::octets("ops@example.net")},
+        {ScriptedAgent::oid("1.3.6.1.2.1.1.5.0"), Value::octets("box-5")},
+    };
+}
+
+QString run(FakeHost &host)
+{
+    try {
+        runQuery(host);
+    } catch (const AppError &error) {
+        return QString::fromUtf8(error.what());
+    }
+    return {};
+}
+
+QStringList rowOids(const std::vector<ResultRow> &rows)
+{
+    QStringList oids;
+    for (const ResultRow &row : rows)
+        oids.append(QString::fromStdString(row.oid));
+    return oids;
+}
+
+// A UDP port on 127.0.0.1 that nobody listens on (just handed out and closed again).
+quint16 silentPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    quint16 port = 0;
+    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)) == 0
+        && ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    if (fd >= 0)
+        ::close(fd);
+    return port;
+}
+
+// The datagram the agent would send for this request and answer.
+QByteArray encodeAnswer(const Request &request, const Response &response)
+{
+    ber::Message reply;
+    reply.version = request.version;
+    reply.community = request.community;
+    reply.pduType = 0xA2;
+    reply.requestId = response.requestId.value_or(request.requestId);
+    reply.errorStatus = response.errorStatus;
+    reply.errorIndex = response.errorIndex;
+    for (const ScriptedAgent::Binding &binding : response.bindings)
+        reply.bindings.push_back({binding.name, binding.value.tag, binding.value.content});
+    return ber::encodeMessage(reply);
+}
+
+qint64 residentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toLongLong() * ::sysconf(_SC_PAGESIZE) : -1;
+}
+
+// A window that counts its rows and keeps only the last one, so that memory
+// growth over a long walk is the engine's own.
+class CountingHost final : public FakeHost
+{
+public:
+    void appendRow(ResultRow &&row) override
+    {
+        ++count;
+        last = std::move(row);
+    }
+    qint64 count = 0;
+    ResultRow last;
+};
+
+// Run in a process of its own by communityStaysPrivate(): a whole session
+// with a distinctive community, ending in the failures that are most likely
+// to print something. Prints only what the parent checks.
+int runWithSecretCommunity()
+{
+    ScriptedAgent agent;
+    if (!agent.start())
+        return 2;
+    auto table = ScriptedAgent::tableHandler(systemTable());
+    auto answered = std::make_shared<int>(0);
+    agent.setHandler([table, answered](const Request &request) {
+        if (++*answered <= 3)
+            return table(request);
+        if (*answered == 4)
+            return ScriptedAgent::garbageHandler()(request);
+        return Response::silence();
+    });
+
+    QStringList outcomes;
+    const auto runOnce = [&outcomes](const QString &agentText, const QString &oids, int operation) {
+        FakeHost host;
+        host.setInputs(agentText, QString::fromLatin1(SecretCommunity), oids, operation);
+        host.timeout = 100;
+        host.retryCount = 0;
+        const QString message = run(host);
+        outcomes.append(QStringLiteral("%1 rows, %2").arg(host.rows.size()).arg(message.isEmpty() ? "ok" : message));
+    };
+    runOnce(agent.address(), QStringLiteral("1.3.6.1.2.1.1.1.0"), OpGet);     // answered
+    runOnce(agent.address(), QStringLiteral("1.3.6.1.2.1.1"), OpWalk);        // 2 rows, then garbage
+    runOnce(agent.address(), QStringLiteral("1.3.6.1.2.1.1.1.0"), OpGet);     // silence
+    runOnce(QStringLiteral("-nosuchhost"), QStringLiteral("1.3.6.1"), OpGet); // no such host
+    runOnce(QStringLiteral("127.0.0.1:%1").arg(silentPort()), QStringLiteral("1.3.6.1"), OpGetNext);
+    std::printf("%s\n", qPrintable(outcomes.join(QLatin1Char('|'))));
+    return 0;
+}
+
+} // namespace
+
+class TestFaults final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void agentKilledMidWalk();
+    void unusableAnswersMidWalk_data();
+    void unusableAnswersMidWalk();
+    void largestValueInOneDatagram();
+    void endlessWalkStopsAndStaysBounded();
+    void unresolvableAndSilentAgents();
+    void manyOidsInOneGet();
+    void textsThatAreNoOids_data();
+    void textsThatAreNoOids();
+    void namesOutsideTheMibsRanges();
+    void communityStaysPrivate();
+
+private:
+    SnmpdAgent m_snmpd;
+    ScriptedAgent m_scripted;
+    FakeHost m_host;
+
+    void setInputs(const QString &agent, const QString &oids, int operation);
+    void verifyUsableAfterwards();
+};
+
+void TestFaults::initTestCase()
+{
+    QVERIFY2(m_snmpd.start(), qPrintable(m_snmpd.log()));
+    QVERIFY(m_scripted.start());
+}
+
+void TestFaults::init()
+{
+    m_host = FakeHost();
+    m_host.timeout = TimeoutMs;
+    m_host.retryCount = Retries;
+    m_scripted.setTable(systemTable());
+    m_scripted.clearRequests();
+}
+
+// Whatever happened, the window is idle with "Ready" and no session is left open.
+void TestFaults::cleanup()
+{
+    QVERIFY(m_host.closedCleanly());
+    QCOMPARE(m_host.status, QStringLiteral("Ready"));
+    QCOMPARE(SnmpMgrOpenSessionCount(), 0);
+}
+
+void TestFaults::setInputs(const QString &agent, const QString &oids, int operation)
+{
+    m_host.setInputs(agent, QStringLiteral("tarnel"), oids, operation);
+}
+
+// The same window runs again against a live agent, and the rows it had stay in front.
+void TestFaults::verifyUsableAfterwards()
+{
+    const std::vector<ResultRow> before = m_host.rows;
+    m_host.onProcessEvents = nullptr;
+    m_scripted.setTable(systemTable());
+    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1.5.0"), OpGet);
+    QCOMPARE(run(m_host), QString());
+    QCOMPARE(m_host.rows.size(), before.size() + 1);
+    QCOMPARE(rowOids({m_host.rows.begin(), m_host.rows.end() - 1}), rowOids(before));
+    QCOMPARE(m_host.rows.back().value, std::string("box-5"));
+}
+
+void TestFaults::agentKilledMidWalk()
+{
+    SnmpdAgent doomed;
+    QVERIFY2(doomed.start(), qPrintable(doomed.log()));
+    const QString root = QStringLiteral("1.3.6.1.2.1.1");
+
+    // What the same walk gives from a twin agent that stays up.
+    FakeHost twin;
+    twin.setInputs(m_snmpd.address(), QStringLiteral("tarnel"), root, OpWalk);
+    QCOMPARE(run(twin), QString());
+    QVERIFY(twin.rows.size() > 4);
+
+    setInputs(doomed.address(), root, OpWalk);
+    QElapsedTimer lastRequest;
+    m_host.onProcessEvents = [&doomed, &lastRequest](FakeHost &host, int) {
+        if (host.rows.size() == 3) {
+            doomed.kill();
+            lastRequest.start();
+        }
+    };
+    QCOMPARE(run(m_host), QStringLiteral("SnmpMgrRequest error: 40."));
+    QVERIFY(lastRequest.isValid());
+    QVERIFY2(lastRequest.elapsed() <= BlockedAtMost + Margin, qPrintable(QString::number(lastRequest.elapsed())));
+    QCOMPARE(rowOids(m_host.rows), rowOids(twin.rows).mid(0, 3));
+    QVERIFY(m_host.closedCleanly());
+    verifyUsableAfterwards();
+}
+
+void TestFaults::unusableAnswersMidWalk_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::newRow("garbage") << 0;
+    QTest::newRow("truncated to its first half") << 1;
+    QTest::newRow("truncated by one byte") << 2;
+    QTest::newRow("only the message header") << 3;
+    QTest::newRow("wrong request id") << 4;
+    QTest::newRow("answer to the previous request") << 5;
+}
+
+// Two good answers, then the fault for every later request (retries
+// included): the two rows stay and the run ends with 45 once the retries are
+// used up, never later. Net-SNMP must not take a stale answer for the awaited one.
+void TestFaults::unusableAnswersMidWalk()
+{
+    QFETCH(int, fault);
+    auto table = ScriptedAgent::tableHandler(systemTable());
+    auto count = std::make_shared<int>(0);
+    auto previous = std::make_shared<std::pair<int32_t, Response>>();
+    m_scripted.setHandler([=](const Request &request) {
+        const Response good = table(request);
+        const auto remember = [&] { *previous = {request.requestId, good}; };
+        if (++*count <= 2) {
+            remember();
+            return good;
+        }
+        const QByteArray datagram = encodeAnswer(request, good);
+        switch (fault) {
+        case 0:
+            return ScriptedAgent::garbageHandler()(request);
+        case 1:
+            return Response::rawBytes(datagram.left(datagram.size() / 2));
+        case 2:
+            return Response::rawBytes(datagram.chopped(1));
+        case 3:
+            return Response::rawBytes(datagram.left(2));
+        case 4:
+            return ScriptedAgent::wrongIdHandler(table)(request);
+        default: {
+            Response stale = previous->second;
+            stale.requestId = previous->first;
+            return stale;
+        }
+        }
+    });
+    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1"), OpWalk);
+    QElapsedTimer clock;
+    m_host.onProcessEvents = [&clock](FakeHost &host, int) {
+        if (host.rows.size() == 2)
+            clock.start();
+    };
+    QCOMPARE(run(m_host), QStringLiteral("SnmpMgrRequest error: 45."));
+    QVERIFY(clock.isValid());
+    QVERIFY2(clock.elapsed() <= BlockedAtMost + Margin, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(rowOids(m_host.rows), (QStringList{".1.3.6.1.2.1.1.1.0", ".1.3.6.1.2.1.1.2.0"}));
+    QCOMPARE(*count, 2 + Retries + 1); // every try was answered, none accepted
+    verifyUsableAfterwards();
+}
+
+// An Octet String as large as one UDP datagram can carry (65,507 bytes of
+// payload over IPv4): Net-SNMP receives up to 64 KiB, so it arrives whole.
+void TestFaults::largestValueInOneDatagram()
+{
+    constexpr qsizetype MaxDatagram = 65507;
+    const ScriptedAgent::Oid name = ScriptedAgent::oid("1.3.6.1.4.1.99999.1.0");
+    Request probe;
+    probe.version = 0;
+    probe.community = "tarnel";
+    probe.requestId = 0x7fffffff; // the longest id encoding
+    qsizetype length = MaxDatagram;
+    while (length > 0 && encodeAnswer(probe, Response::answer({{name, Value::octets(QByteArray(length, 'x'))}})).size() > MaxDatagram)
+        --length;
+    QVERIFY(length > 65000);
+
+    for (const char fill : {'x', '\x01'}) {
+        const QByteArray value(length, fill);
+        m_scripted.setTable({{name, Value::octets(value)}});
+        setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.4.1.99999.1.0"), OpGet);
+        QCOMPARE(run(m_host), QString());
+        QCOMPARE(m_host.rows.back().type, std::string("Octet String"));
+        // Readable text as it is; any control byte makes the whole value a hex dump.
+        QCOMPARE(m_host.rows.back().value.size(), size_t(fill == 'x' ? length : 3 * length));
+        QVERIFY(m_host.rows.back().value.starts_with(fill == 'x' ? "xxx" : "01 01 "));
+    }
+    QCOMPARE(m_host.rows.size(), size_t(2));
+
+    // A larger value does not fit in a datagram at all: the agent cannot send
+    // it, and the user sees a timeout rather than a cut value.
+    m_scripted.setTable({{name, Value::octets(QByteArray(length + 100, 'x'))}});
+    QCOMPARE(run(m_host), QStringLiteral("SnmpMgrRequest error: 40."));
+    QCOMPARE(m_host.rows.size(), size_t(2));
+}
+
+// An agent that answers every GetNext with the same name: the walk has no row
+// limit, so Stop is the way out. It must end the walk after one more row, and
+// the rows a walk has shown must not leave memory behind in the engine.
+void TestFaults::endlessWalkStopsAndStaysBounded()
+{
+    constexpr qint64 WarmUpRows = 2000;
+    constexpr qint64 StopAfterRows = 20000;
+    m_scripted.setHandler(ScriptedAgent::sameBindingHandler(
+        {ScriptedAgent::oid("1.3.6.1.2.1.1.1.0"), Value::octets(QByteArray(200, 'y'))}));
+
+    CountingHost host;
+    host.setInputs(m_scripted.address(), QStringLiteral("tarnel"), QStringLiteral("1.3.6.1.2.1.1"), OpWalk);
+    host.timeout = 2000; // a loaded machine must not end this walk by a timeout
+    host.retryCount = 0;
+    qint64 rssAtWarmUp = 0;
+    qint64 rssAtStop = 0;
+    qint64 rowsAtStop = -1;
+    ScriptedAgent &agent = m_scripted;
+    host.onProcessEvents = [&](FakeHost &, int) {
+        if (host.count % 1000 == 0)
+            agent.clearRequests(); // the test agent's own log must not grow either
+        if (host.count == WarmUpRows)
+            rssAtWarmUp = residentBytes();
+        if (host.count == StopAfterRows && rowsAtStop < 0) { // Stop processes events itself
+            rssAtStop = residentBytes();
+            rowsAtStop = host.count;
+            stopQuery(host);
+        }
+    };
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(run(host), QString());
+    qInfo("%lld rows in %lld ms, resident memory %lld KiB after %lld rows, %lld KiB after %lld", host.count,
+          clock.elapsed(), rssAtWarmUp / 1024, WarmUpRows, rssAtStop / 1024, StopAfterRows);
+    QCOMPARE(rowsAtStop, StopAfterRows);
+    QCOMPARE(host.count, StopAfterRows + 1);
+    QCOMPARE(host.last.value, std::string(200, 'y'));
+    QVERIFY(host.closedCleanly());
+    QVERIFY(rssAtWarmUp > 0 && rssAtStop > 0);
+    if (AddressSanitizer)
+        return; // freed memory sits in quarantine there; leaks are LeakSanitizer's to find
+    // 18,000 rows: even 100 bytes kept per row would show as 1.7 MiB.
+    QVERIFY2(rssAtStop - rssAtWarmUp < 1024 * 1024,
+             qPrintable(QStringLiteral("resident memory grew by %1 KiB").arg((rssAtStop - rssAtWarmUp) / 1024)));
+}
+
+// The documented codes, and the window blocked no longer than timeout x (retries + 1).
+void TestFaults::unresolvableAndSilentAgents()
+{
+    // A label starting with "-" is refused by the resolver itself: no query leaves the machine.
+    setInputs(QStringLiteral("-nosuchhost"), QStringLiteral("1.3.6.1.2.1.1.1.0"), OpGet);
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(run(m_host), QStringLiteral("SnmpMgrOpen error: 11001."));
+    QVERIFY2(clock.elapsed() <= BlockedAtMost + Margin, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(m_host.agents.items.isEmpty()); // refused before the history
+    QVERIFY(m_host.closedCleanly());
+
+    const quint16 port = silentPort();
+    QVERIFY(port != 0);
+    for (const int operation : {int(OpGet), int(OpWalk)}) {
+        setInputs(QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("1.3.6.1.2.1.1"), operation);
+        clock.restart();
+        QCOMPARE(run(m_host), QStringLiteral("SnmpMgrRequest error: 40."));
+        const qint64 blocked = clock.elapsed();
+        QVERIFY2(blocked >= BlockedAtMost - 20 && blocked <= BlockedAtMost + Margin, qPrintable(QString::number(blocked)));
+        QVERIFY(m_host.rows.empty());
+        QVERIFY(m_host.closedCleanly());
+    }
+    verifyUsableAfterwards();
+}
+
+// 10,000 OIDs in one Get (more than a datagram holds), then a megabyte of
+// them: converted quickly, and refused as one request, before the agent.
+void TestFaults::manyOidsInOneGet()
+{
+    QStringList oids;
+    for (int i = 0; i < 10000; ++i)
+        oids.append(QStringLiteral("1.3.6.1.2.1.2.2.1.10.%1").arg(i));
+    QString megabyte;
+    while (megabyte.size() < (1 << 20))
+        megabyte += QStringLiteral("1.3.6.1.2.1.1.1.0;");
+    for (const QString &text : {oids.join(QLatin1Char(';')), megabyte}) {
+        setInputs(m_scripted.address(), text, OpGet);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(run(m_host), QStringLiteral("SnmpMgrRequest error: 45."));
+        qInfo("%lld characters of OIDs refused after %lld ms", qint64(text.size()), clock.elapsed());
+        // Linear work: building the request binding by binding from the list's
+        // head took 16 s here for the megabyte.
+        QVERIFY2(clock.elapsed() < (AddressSanitizer ? 15000 : 3000), qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(m_host.rows.empty());
+        QCOMPARE(m_host.oidList.items.value(0), text); // recorded before the request
+    }
+    QVERIFY(m_scripted.requests().empty());
+}
+
+void TestFaults::textsThatAreNoOids_data()
+{
+    QTest::addColumn<QString>("text");
+    // Read as a regular expression, this took seconds; with more "*", hours.
+    QTest::newRow("pattern") << QStringLiteral(".34") + QString(150, QLatin1Char('*'));
+    QTest::newRow("one letter") << QStringLiteral("x");
+    QTest::newRow("part of a name") << QStringLiteral("nosuchname");
+    QString junk;
+    for (int i = 0; junk.size() < (1 << 20); ++i)
+        junk.append(QChar(u'a' + (uint(i) * 7919u) % 26)).append(i % 9 == 0 ? QStringLiteral(".") : QString());
+    QTest::newRow("a megabyte") << junk;
+}
+
+// Texts that name no object: refused at once, for every operation, and never
+// turned into some other object that happens to match them.
+void TestFaults::textsThatAreNoOids()
+{
+    QFETCH(QString, text);
+    for (const int operation : {int(OpGet), int(OpGetNext), int(OpWalk)}) {
+        setInputs(m_scripted.address(), text, operation);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(run(m_host), QStringLiteral("Invalid Oids, '%1', specified.").arg(text));
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    }
+    QVERIFY(m_scripted.requests().empty());
+    QVERIFY(m_host.rows.empty());
+}
+
+// Agents return names whose index breaks what their MIB declares: an
+// ifIndex of 0 or past its range, a string index whose length runs past the
+// name. The walk shows them, and each row's OID text asks for it again.
+void TestFaults::namesOutsideTheMibsRanges()
+{
+    const QStringList odd{QStringLiteral(".1.3.6.1.2.1.2.2.1.10.0"), QStringLiteral(".1.3.6.1.2.1.2.2.1.10.2147483648"),
+                          QStringLiteral(".1.3.6.1.6.3.16.1.2.1.3.1.127.1")};
+    std::vector<ScriptedAgent::Binding> table;
+    for (const QString &name : odd)
+        table.push_back({ScriptedAgent::oid(qPrintable(name)), Value::unsignedValue(0x41, 7)});
+    m_scripted.setTable(table);
+
+    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1"), OpWalk);
+    QCOMPARE(run(m_host), QString());
+    QCOMPARE(rowOids(m_host.rows), odd);
+    for (const QString &name : odd) {
+        setInputs(m_scripted.address(), name, OpGet);
+        QCOMPARE(run(m_host), QString());
+        QCOMPARE(QString::fromStdString(m_host.rows.back().oid), name);
+        QCOMPARE(m_host.rows.back().value, std::string("7"));
+    }
+}
+
+// Nothing the engine does prints the community: not a success, not a
+// timeout, not an undecodable answer, not a failed open, not even with a
+// Net-SNMP configuration that asks for packet dumps. Nor does it leave files.
+void TestFaults::communityStaysPrivate()
+{
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    const QString confDir = home.filePath(QStringLiteral("snmpconf"));
+    QVERIFY(QDir().mkpath(confDir));
+    QFile conf(confDir + QStringLiteral("/snmp.conf"));
+    QVERIFY(conf.open(QIODevice::WriteOnly));
+    conf.write("dumpPacket yes\ndoDebugging 1\ndebugTokens all\n");
+    conf.close();
+
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QString::fromLatin1(ChildMode), QStringLiteral("1"));
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("SNMPCONFPATH"), confDir);
+    env.insert(QStringLiteral("SNMP_PERSISTENT_DIR"), home.filePath(QStringLiteral("persist")));
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {});
+    QVERIFY(child.waitForFinished(60000));
+    const QByteArray out = child.readAllStandardOutput();
+    const QByteArray err = child.readAllStandardError();
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 0);
+
+    // The runs did what they should, so there was something to print.
+    QCOMPARE(QString::fromUtf8(out).trimmed(),
+             QStringLiteral("1 rows, ok|2 rows, SnmpMgrRequest error: 45.|0 rows, SnmpMgrRequest error: 40."
+                            "|0 rows, SnmpMgrOpen error: 11001.|0 rows, SnmpMgrRequest error: 40."));
+    QVERIFY2(!out.contains(SecretCommunity), out.constData());
+    QVERIFY2(!err.contains(SecretCommunity), err.constData());
+    QVERIFY2(err.isEmpty(), err.constData());
+
+    QDirIterator files(home.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        QFile file(files.next());
+        if (file.fileName().endsWith(QLatin1String("/snmp.conf")))
+            continue;
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY2(!file.readAll().contains(SecretCommunity), qPrintable(file.fileName()));
+    }
+}
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsSet(ChildMode))
+        return runWithSecretCommunity();
+    QCoreApplication app(argc, argv);
+    TestFaults test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_faults.moc"

@@ -1,0 +1,681 @@
+// SPDX-License-Identifier: MIT
+// Faults of the files the program keeps and writes: a settings file that is
+// damaged, huge, of the wrong kinds or unreadable, a crash while it is
+// replaced, and result files saved where they cannot go. Each case checks
+// the user's message and that nothing the user had is lost.
+#include "apperror.h"
+#include "resultfile.h"
+#include "settingsstore.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <functional>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr uid_t Nobody = 65534;
+const QString KeptPrefix = QStringLiteral("The settings file could not be read; it was kept as '");
+
+class Box final : public HistoryList
+{
+public:
+    explicit Box(QStringList items) : m_items(std::move(items)) {}
+    QString currentText() const override { return m_text; }
+    int count() const override { return int(m_items.size()); }
+    QString item(int index) const override { return m_items.at(index); }
+    void moveItem(int from, int to) override { m_items.move(from, to); }
+    void insertItem(int index, const QString &text) override { m_items.insert(index, text); }
+    void removeItem(int index) override { m_items.removeAt(index); }
+    void selectItem(int index) override { m_text = m_items.at(index); }
+
+    QStringList m_items;
+    QString m_text;
+};
+
+// A fresh window: the built-in state before loading.
+class Window final : public SettingsHost
+{
+public:
+    void setOperation(int operation) override { m_operation = operation; }
+    int operation() const override { return m_operation; }
+    void setBounds(const QRect &bounds) override { m_bounds = bounds; }
+    QRect normalBounds() const override { return m_bounds; }
+    void setWindowStateValue(int state) override { m_state = state; }
+    int windowStateValue() const override { return m_state; }
+    void setToolBarShown(bool shown) override { m_toolBar = shown; }
+    bool toolBarShown() const override { return m_toolBar; }
+    void setStatusBarShown(bool shown) override { m_statusBar = shown; }
+    bool statusBarShown() const override { return m_statusBar; }
+    void setTimeOut(int milliseconds) override { m_timeOut = milliseconds; }
+    int timeOut() const override { return m_timeOut; }
+    void setRetries(int retries) override { m_retries = retries; }
+    int retries() const override { return m_retries; }
+    HistoryList &history(HistoryBox box) override { return *m_boxes[box]; }
+
+    // What a user who ran a few queries leaves behind at exit.
+    static Window used()
+    {
+        Window w;
+        w.m_operation = 3;
+        w.m_bounds = QRect(10, 20, 700, 500);
+        w.m_toolBar = false;
+        w.m_timeOut = 2500;
+        w.m_retries = 4;
+        w.m_agent.m_items = QStringList{"10.9.8.7", "router-\"east\"\\2", "127.0.0.1"};
+        w.m_community.m_items = QStringList{"s3cret", "public"};
+        w.m_oids.m_items = QStringList{"IF-MIB::ifTable", ".1.3.6.1.2.1.1.1.0;.1.3.6.1.2.1.1.3.0", "all"};
+        return w;
+    }
+
+    bool isFresh() const
+    {
+        return m_operation == 1 && m_bounds == QRect(191, 101, 640, 480) && m_state == 0 && m_toolBar && m_statusBar
+               && m_timeOut == 1000 && m_retries == 1 && m_agent.m_items == QStringList{"127.0.0.1"};
+    }
+
+    int m_operation = 0;
+    QRect m_bounds{191, 101, 640, 480};
+    int m_state = 0;
+    bool m_toolBar = true;
+    bool m_statusBar = true;
+    int m_timeOut = 1000;
+    int m_retries = 1;
+    Box m_agent{{"127.0.0.1"}};
+    Box m_community{{"tarnel"}};
+    Box m_oids{{".1.3.6.1.2.1.1.1.0", ".1.3.6.1.2.1.1.1.0;.1.3.6.1.2.1.1.2.0;.1.3.6.1.2.1.1.3.0", "all"}};
+    Box *m_boxes[3] = {&m_agent, &m_community, &m_oids};
+};
+
+class Cursor final : public CursorControl
+{
+public:
+    void pushBusyCursor() override
+    {
+        ++depth;
+        ++pushed;
+    }
+    void popCursor() override { --depth; }
+    int depth = 0;
+    int pushed = 0;
+};
+
+class Rows final : public ResultSource
+{
+public:
+    int rowCount() const override { return 40; }
+    ResultTexts rowTexts(int) const override { return {".1.3.6.1.2.1.1.5.0", "SNMPv2-MIB::sysName.0", "Octet String", "box"}; }
+    static QByteArray text()
+    {
+        QByteArray out;
+        for (int i = 0; i < 40; ++i)
+            out += ".1.3.6.1.2.1.1.5.0 | SNMPv2-MIB::sysName.0 | Octet String | box\r\n";
+        return out;
+    }
+};
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeAll(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+QString load(const QString &path, Window &window)
+{
+    RegistryHive hive(path);
+    try {
+        loadSettings(hive, window);
+    } catch (const AppError &e) {
+        return QString::fromUtf8(e.what());
+    }
+    return {};
+}
+
+QString save(const QString &path, Window &window, RegistryHive::WriteFunction write = {})
+{
+    RegistryHive hive(path);
+    hive.setWriteFunction(std::move(write));
+    try {
+        saveSettings(hive, window);
+    } catch (const AppError &e) {
+        return QString::fromUtf8(e.what());
+    }
+    return {};
+}
+
+QString writeResult(const QString &fileName, Cursor &cursor, const FileWriteFunction &write = {})
+{
+    try {
+        writeResultFile(fileName, Rows(), cursor, write);
+    } catch (const AppError &e) {
+        return QString::fromUtf8(e.what());
+    }
+    return {};
+}
+
+QStringList filesIn(const QString &folder, const QString &pattern)
+{
+    return QDir(folder).entryList({pattern}, QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+mode_t modeOf(const QString &path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : mode_t(-1);
+}
+
+struct ChildOutcome
+{
+    int status = -1;  // as waitpid gives it
+    QByteArray reply; // what the child wrote back
+};
+
+// Runs work in a forked child, optionally as user nobody, and returns what it
+// wrote back. The child never returns into the test.
+ChildOutcome inChild(const std::function<QByteArray()> &work, bool asNobody)
+{
+    ChildOutcome outcome;
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return outcome;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        if (asNobody && (::setgroups(0, nullptr) != 0 || ::setgid(Nobody) != 0 || ::setuid(Nobody) != 0))
+            ::_exit(99);
+        const QByteArray reply = work();
+        const ssize_t written = ::write(fds[1], reply.constData(), size_t(reply.size()));
+        ::_exit(written == reply.size() ? 0 : 98);
+    }
+    ::close(fds[1]);
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) != 0;) {
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            break;
+        outcome.reply.append(buffer, n);
+    }
+    ::close(fds[0]);
+    if (pid > 0)
+        ::waitpid(pid, &outcome.status, 0);
+    return outcome;
+}
+
+} // namespace
+
+class TestStoreFaults final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void truncatedFileAtEveryByte();
+    void unparsableFiles_data();
+    void unparsableFiles();
+    void fiftyMegabyteFile();
+    void everyWrongType_data();
+    void everyWrongType();
+    void unreadableFile_data();
+    void unreadableFile();
+    void crashWhileReplacing_data();
+    void crashWhileReplacing();
+    void privateUnderPermissiveUmask();
+
+    void resultFolderDisappears();
+    void resultFolderReadOnly();
+    void resultLongPaths();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_path;
+    QString m_folder;
+    QByteArray m_usedFile; // what Window::used() leaves in the file
+
+    void verifyKeptAside(const QString &message, const QByteArray &original);
+};
+
+void TestStoreFaults::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir->path()));
+    m_path = RegistryHive::defaultFilePath();
+    m_folder = QFileInfo(m_path).path();
+    if (m_usedFile.isEmpty()) {
+        Window used = Window::used();
+        QCOMPARE(save(m_path, used), QString());
+        m_usedFile = readAll(m_path);
+        QVERIFY(m_usedFile.contains("10.9.8.7"));
+        QFile::remove(m_path);
+    }
+}
+
+void TestStoreFaults::cleanup()
+{
+    // Nothing a test does may leave a half-written settings file behind.
+    if (m_dir && QFile::exists(m_path)) {
+        RegistryHive hive(m_path);
+        hive.load();
+        QCOMPARE(hive.takeLoadMessage(), QString());
+    }
+    m_dir.reset();
+}
+
+// The message names the file the bytes went to; they are all there, the
+// settings file itself is gone, and the next exit writes a fresh one beside it.
+void TestStoreFaults::verifyKeptAside(const QString &message, const QByteArray &original)
+{
+    QVERIFY2(message.startsWith(KeptPrefix + m_path + ".bad-") && message.endsWith(QLatin1String("'.")),
+             qPrintable(message));
+    const QString keptAs = message.section(QLatin1Char('\''), 1, 1);
+    QCOMPARE(readAll(keptAs), original);
+    QVERIFY(!QFile::exists(m_path));
+}
+
+// Cut the file a user left after any byte: each cut either still reads (what
+// is there is used) or is kept aside whole with a message; never a crash,
+// never a file lost.
+void TestStoreFaults::truncatedFileAtEveryByte()
+{
+    int read = 0;
+    int keptAside = 0;
+    for (qsizetype cut = 1; cut < m_usedFile.size(); ++cut) {
+        const QByteArray truncated = m_usedFile.left(cut);
+        QVERIFY(writeAll(m_path, truncated));
+        Window window;
+        const QString message = load(m_path, window);
+        if (message.isEmpty()) {
+            ++read;
+            QCOMPARE(readAll(m_path), truncated);
+        } else {
+            ++keptAside;
+            verifyKeptAside(message, truncated);
+            QVERIFY(window.isFresh());
+            for (const QString &bad : filesIn(m_folder, QStringLiteral("Norvane.reg.bad-*")))
+                QVERIFY(QFile::remove(m_folder + QLatin1Char('/') + bad));
+        }
+    }
+    qInfo("%lld cuts: %d read, %d kept aside", m_usedFile.size() - 1, read, keptAside);
+    QVERIFY(read > 0 && keptAside > 0);
+}
+
+void TestStoreFaults::unparsableFiles_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QByteArray junk;
+    QRandomGenerator random(2024);
+    for (int i = 0; i < 4096; ++i)
+        junk.append(char(random.bounded(256)));
+    QTest::newRow("binary junk") << junk;
+    QTest::newRow("zero bytes") << QByteArray(1000, '\0');
+    QTest::newRow("junk behind a good header") << QByteArray("REGEDIT4\r\n\r\n") + junk;
+    // What regedit exports on Windows: version 5 syntax in UTF-16.
+    const QString export5 = QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
+                                           "[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane]\r\n\"Action\"=dword:00000003\r\n");
+    QTest::newRow("UTF-16 export") << QByteArray("\xff\xfe", 2)
+                                          + QByteArray(reinterpret_cast<const char *>(export5.utf16()), export5.size() * 2);
+    QTest::newRow("a document") << QByteArray("%PDF-1.7\n%\xe2\xe3\xcf\xd3\n1 0 obj\n<< /Type /Catalog >>\nendobj\n");
+}
+
+void TestStoreFaults::unparsableFiles()
+{
+    QFETCH(QByteArray, content);
+    QVERIFY(writeAll(m_path, content));
+    Window window;
+    const QString message = load(m_path, window);
+    verifyKeptAside(message, content);
+    QVERIFY(window.isFresh());
+    QCOMPARE(window.m_agent.m_text, QStringLiteral("127.0.0.1")); // a first start's selection
+
+    // The exit writes a good file and leaves the kept one alone.
+    window.m_timeOut = 3210;
+    QCOMPARE(save(m_path, window), QString());
+    Window next;
+    QCOMPARE(load(m_path, next), QString());
+    QCOMPARE(next.m_timeOut, 3210);
+    QCOMPARE(readAll(message.section(QLatin1Char('\''), 1, 1)), content);
+}
+
+// A file far past the reader's bound is not read at all (so it is quick),
+// and it is kept aside like any other file that cannot be used.
+void TestStoreFaults::fiftyMegabyteFile()
+{
+    constexpr qint64 Size = 50 * 1024 * 1024;
+    {
+        QVERIFY(writeAll(m_path, m_usedFile));
+        QFile file(m_path);
+        QVERIFY(file.resize(Size)); // sparse: the rest reads as zero bytes
+    }
+    Window window;
+    QElapsedTimer clock;
+    clock.start();
+    const QString message = load(m_path, window);
+    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(message.startsWith(KeptPrefix + m_path + ".bad-"), qPrintable(message));
+    const QString keptAs = message.section(QLatin1Char('\''), 1, 1);
+    QCOMPARE(QFileInfo(keptAs).size(), Size);
+    QFile kept(keptAs);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.read(m_usedFile.size()), m_usedFile);
+    QVERIFY(window.isFresh());
+    QCOMPARE(save(m_path, window), QString());
+    QVERIFY(QFileInfo(m_path).size() < 4096);
+}
+
+void TestStoreFaults::everyWrongType_data()
+{
+    QTest::addColumn<int>("failing");  // position in the load order below
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("message");
+
+    const char *const integers[] = {"WindowState", "ShowToolBar", "ShowStatusBar", "Action", "TimeOut", "Retries"};
+    for (int i = 0; i < 6; ++i) {
+        const QByteArray name = QByteArray("\"") + integers[i] + "\"=";
+        const QString invalid = QStringLiteral("Invalid data type for '%1'").arg(QLatin1String(integers[i]));
+        const QString failed = QStringLiteral("Failed to get data for '%1'").arg(QLatin1String(integers[i]));
+        const auto row = [&](const char *kind) -> QTestData & { return QTest::addRow("%s as %s", integers[i], kind); };
+        row("text of 3 bytes") << i + 1 << name + "\"12\"" << invalid;
+        row("text of 5 bytes") << i + 1 << name + "\"1234\"" << failed;
+        row("binary of 4 bytes") << i + 1 << name + "hex:01,00,00,00" << invalid;
+        row("no type, no data") << i + 1 << name + "hex(0):" << invalid;
+        row("expandable text") << i + 1 << name + "hex(2):31,00" << invalid;
+        row("multi text") << i + 1 << name + "hex(7):31,00,32,00,00" << failed;
+        row("64-bit number") << i + 1 << name + "hex(b):01,00,00,00,00,00,00,00" << failed;
+    }
+    const QString position = QStringLiteral("Invalid data type for 'Position'");
+    QTest::newRow("Position as text") << 0 << QByteArray("\"Position\"=\"0,0,640,480\"") << position;
+    QTest::newRow("Position as number") << 0 << QByteArray("\"Position\"=dword:00000010") << position;
+    QTest::newRow("Position as expandable text") << 0 << QByteArray("\"Position\"=hex(2):30,00") << position;
+    QTest::newRow("Position of 17 bytes") << 0 << QByteArray("\"Position\"=hex:") + QByteArray(17, 'x').toHex(',')
+                                          << position;
+    const QString item = QStringLiteral("Invalid data type for 'Item0'");
+    QTest::newRow("history entry as number") << 7 << QByteArray("\"Item0\"=dword:0a090807") << item;
+    QTest::newRow("history entry as binary") << 7 << QByteArray("\"Item0\"=hex:31,30,00") << item;
+    QTest::newRow("history entry as multi text") << 7 << QByteArray("\"Item0\"=hex(7):31,00,00") << item;
+}
+
+// One value of a wrong kind: its message, everything read before it applied,
+// nothing after it, no key left open, and the file itself untouched.
+void TestStoreFaults::everyWrongType()
+{
+    QFETCH(int, failing);
+    QFETCH(QByteArray, line);
+    QFETCH(QString, message);
+    const QByteArray good[] = {
+        "\"Position\"=hex:0a,00,00,00,14,00,00,00,28,00,00,00,3c,00,00,00",
+        "\"WindowState\"=dword:00000002", "\"ShowToolBar\"=dword:00000000", "\"ShowStatusBar\"=dword:00000000",
+        "\"Action\"=dword:00000003", "\"TimeOut\"=dword:000009c4", "\"Retries\"=dword:00000004",
+        "\"Item0\"=\"10.9.8.7\"",
+    };
+    QByteArray text = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane]\r\n";
+    for (int i = 0; i < 7; ++i)
+        text += (i == failing ? line : good[i]) + "\r\n";
+    text += "\r\n[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane\\History Lists\\hlAgent]\r\n";
+    text += (failing == 7 ? line : good[7]) + "\r\n";
+    QVERIFY(writeAll(m_path, text));
+
+    Window window;
+    QCOMPARE(load(m_path, window), message);
+    QCOMPARE(window.m_bounds, failing > 0 ? QRect(10, 20, 30, 40) : QRect(191, 101, 640, 480));
+    QCOMPARE(window.m_state, failing > 1 ? 2 : 0);
+    QCOMPARE(window.m_toolBar, failing <= 2);
+    QCOMPARE(window.m_statusBar, failing <= 3);
+    QCOMPARE(window.m_operation, failing > 4 ? 3 : 1);
+    QCOMPARE(window.m_timeOut, failing > 5 ? 2500 : 1000);
+    QCOMPARE(window.m_retries, failing > 6 ? 4 : 1);
+    // The failing entry's list was emptied before it was read.
+    QCOMPARE(window.m_agent.m_items, failing == 7 ? QStringList() : QStringList{"127.0.0.1"});
+    QCOMPARE(readAll(m_path), text);
+    QVERIFY(filesIn(m_folder, QStringLiteral("Norvane.reg.*")) == QStringList{"Norvane.reg.lock"});
+}
+
+void TestStoreFaults::unreadableFile_data()
+{
+    QTest::addColumn<int>("closed");
+    QTest::newRow("file not readable") << 0;
+    QTest::newRow("settings folder not searchable") << 1;
+    QTest::newRow("config folder not searchable") << 2;
+}
+
+// Start and exit say why, and the file is neither moved nor replaced: the
+// user can put the permissions right and has everything back.
+void TestStoreFaults::unreadableFile()
+{
+    QFETCH(int, closed);
+    QVERIFY(writeAll(m_path, m_usedFile));
+    const QString closedPath = QStringList{m_path, m_folder, m_dir->path()}.at(closed);
+    const auto attempt = [this]() {
+        Window window;
+        const QString loaded = load(m_path, window);
+        const QString state = window.isFresh() ? QStringLiteral("fresh") : QStringLiteral("changed");
+        window.m_timeOut = 7777;
+        const QString saved = save(m_path, window);
+        return (loaded + QLatin1Char('\n') + saved + QLatin1Char('\n') + state).toUtf8();
+    };
+
+    QByteArray reply;
+    const auto owner = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    if (::geteuid() == 0) {
+        // Root reads every file: try as nobody, with everything open to all
+        // but the one place root keeps to itself.
+        for (const QString &path : {m_dir->path(), m_folder})
+            QVERIFY(QFile::setPermissions(path, owner | QFile::ReadOther | QFile::ExeOther));
+        QVERIFY(QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner)); // as the program writes it
+        QVERIFY(QFile::setPermissions(closedPath, closed == 0 ? QFile::ReadOwner | QFile::WriteOwner : owner));
+        const ChildOutcome child = inChild(attempt, true);
+        QVERIFY2(WIFEXITED(child.status) && WEXITSTATUS(child.status) == 0, qPrintable(QString::number(child.status)));
+        reply = child.reply;
+    } else {
+        QVERIFY(QFile::setPermissions(closedPath, QFileDevice::Permissions()));
+        reply = attempt();
+        QVERIFY(QFile::setPermissions(closedPath, closed == 0 ? QFile::ReadOwner | QFile::WriteOwner : owner));
+    }
+
+    const QString denied = QString::fromLocal8Bit(std::strerror(EACCES));
+    const QStringList lines = QString::fromUtf8(reply).split(QLatin1Char('\n'));
+    QCOMPARE(lines.value(0), "The settings file '" + m_path + "' could not be read: " + denied + '.');
+    QCOMPARE(lines.value(1), "The settings file '" + m_path + "' could not be written: " + denied + '.');
+    QCOMPARE(lines.value(2), QStringLiteral("fresh"));
+    QCOMPARE(readAll(m_path), m_usedFile);
+    QCOMPARE(filesIn(m_folder, QStringLiteral("Norvane.reg.bad-*")), QStringList());
+    QCOMPARE(filesIn(m_folder, QStringLiteral("Norvane.reg.tmp-*")), QStringList());
+}
+
+void TestStoreFaults::crashWhileReplacing_data()
+{
+    QTest::addColumn<bool>("halfWritten");
+    QTest::newRow("killed after the temporary file is written") << false;
+    QTest::newRow("killed half-way through the temporary file") << true;
+}
+
+// The program dies while it writes the settings at exit: the file it had is
+// whole and reads as before, and the leftover temporary file is no obstacle
+// to the next start and exit.
+void TestStoreFaults::crashWhileReplacing()
+{
+    QFETCH(bool, halfWritten);
+    QVERIFY(writeAll(m_path, m_usedFile));
+
+    const ChildOutcome child = inChild(
+        [this, halfWritten]() {
+            Window window = Window::used();
+            window.m_timeOut = 9999;
+            window.m_agent.m_items = QStringList{"new-agent"};
+            save(m_path, window, [halfWritten](int fd, const void *data, size_t size) -> ssize_t {
+                if (halfWritten) {
+                    [[maybe_unused]] const ssize_t n = ::write(fd, data, size / 2);
+                    ::kill(::getpid(), SIGKILL);
+                }
+                [[maybe_unused]] const ssize_t n = ::write(fd, data, size);
+                ::_exit(3); // before the fsync and the rename
+            });
+            return QByteArray("returned");
+        },
+        false);
+    if (halfWritten)
+        QVERIFY(WIFSIGNALED(child.status) && WTERMSIG(child.status) == SIGKILL);
+    else
+        QVERIFY(WIFEXITED(child.status) && WEXITSTATUS(child.status) == 3);
+    QVERIFY(child.reply.isEmpty());
+
+    QCOMPARE(readAll(m_path), m_usedFile);
+    const QStringList stale = filesIn(m_folder, QStringLiteral("Norvane.reg.tmp-*"));
+    QCOMPARE(stale.size(), 1);
+    QVERIFY(readAll(m_folder + '/' + stale[0]).contains(halfWritten ? "REGEDIT4" : "new-agent"));
+
+    Window window;
+    QCOMPARE(load(m_path, window), QString());
+    QCOMPARE(window.m_timeOut, 2500);
+    QCOMPARE(window.m_agent.m_items, (QStringList{"10.9.8.7", "router-\"east\"\\2", "127.0.0.1"}));
+
+    window.m_agent.m_items = QStringList{"after-crash"};
+    QCOMPARE(save(m_path, window), QString());
+    Window next;
+    QCOMPARE(load(m_path, next), QString());
+    QCOMPARE(next.m_agent.m_items.value(0), QStringLiteral("after-crash"));
+    QCOMPARE(next.m_timeOut, 2500);
+    // The writer holds the lock, so a temporary file it finds is a dead writer's.
+    QCOMPARE(filesIn(m_folder, QStringLiteral("Norvane.reg.tmp-*")), QStringList());
+}
+
+// The file holds community strings: it and its folder are the user's alone
+// even when the umask gives everything away, also over a file made public by hand.
+void TestStoreFaults::privateUnderPermissiveUmask()
+{
+    const mode_t previous = ::umask(0);
+    Window window = Window::used();
+    const QString first = save(m_path, window);
+    QVERIFY(QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+    const QString second = save(m_path, window);
+    ::umask(previous);
+    QCOMPARE(first, QString());
+    QCOMPARE(second, QString());
+    QCOMPARE(modeOf(m_folder), mode_t(0700));
+    QCOMPARE(modeOf(m_path), mode_t(0600));
+    QCOMPARE(modeOf(m_path + ".lock"), mode_t(0600));
+
+    // The settings file is the one place the community is kept.
+    QDirIterator files(m_dir->path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    QStringList holding;
+    while (files.hasNext()) {
+        const QString path = files.next();
+        if (readAll(path).contains("s3cret"))
+            holding.append(path);
+    }
+    QCOMPARE(holding, QStringList{m_path});
+}
+
+// The folder chosen in the dialog is gone by the time the file is written,
+// or goes while it is written: either way the user is told, never "saved".
+void TestStoreFaults::resultFolderDisappears()
+{
+    const QString folder = m_dir->filePath(QStringLiteral("results"));
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QDir(folder).removeRecursively());
+    Cursor before;
+    QCOMPARE(writeResult(folder + QStringLiteral("/walk.txt"), before), QStringLiteral("Invalid filename"));
+    QCOMPARE(before.pushed, 0);
+    QVERIFY(!QFileInfo::exists(folder));
+
+    QVERIFY(QDir().mkpath(folder));
+    Cursor during;
+    int blocks = 0;
+    const FileWriteFunction removeFolder = [&](int fd, const void *data, size_t size) -> ssize_t {
+        if (++blocks == 2)
+            QDir(folder).removeRecursively();
+        return ::write(fd, data, size);
+    };
+    QCOMPARE(writeResult(folder + QStringLiteral("/walk.txt"), during, removeFolder), QStringLiteral("Invalid filename"));
+    QVERIFY(blocks > 2); // the folder went in the middle of the rows
+    QCOMPARE(during.pushed, 1);
+    QCOMPARE(during.depth, 0);
+
+    // Only the file went: "File not found".
+    QVERIFY(QDir().mkpath(folder));
+    const QString file = folder + QStringLiteral("/walk.txt");
+    const FileWriteFunction removeFile = [&](int fd, const void *data, size_t size) -> ssize_t {
+        QFile::remove(file);
+        return ::write(fd, data, size);
+    };
+    Cursor fileGone;
+    QCOMPARE(writeResult(file, fileGone, removeFile), QStringLiteral("File not found"));
+    QCOMPARE(fileGone.depth, 0);
+
+    Cursor again;
+    QCOMPARE(writeResult(file, again), QString());
+    QCOMPARE(readAll(file), Rows::text());
+}
+
+void TestStoreFaults::resultFolderReadOnly()
+{
+    if (::geteuid() != 0)
+        QSKIP("tst_resultfile covers a read-only folder for users other than root");
+    // Root may write anywhere; nobody may not write into root's folder.
+    const QString folder = m_dir->filePath(QStringLiteral("shared"));
+    QVERIFY(QDir().mkpath(folder));
+    const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+    QVERIFY(QFile::setPermissions(m_dir->path(), open));
+    QVERIFY(QFile::setPermissions(folder, open));
+    const QString existing = folder + QStringLiteral("/kept.txt");
+    QVERIFY(writeAll(existing, "results of an earlier day\r\n"));
+
+    const ChildOutcome child = inChild(
+        [&]() {
+            Cursor cursor;
+            const QString intoFolder = writeResult(folder + QStringLiteral("/walk.txt"), cursor);
+            const QString overFile = writeResult(existing, cursor);
+            return (intoFolder + '|' + overFile + '|' + QString::number(cursor.pushed)).toUtf8();
+        },
+        true);
+    QVERIFY(WIFEXITED(child.status) && WEXITSTATUS(child.status) == 0);
+    QCOMPARE(QString::fromUtf8(child.reply), QStringLiteral("File access denied|File access denied|0"));
+    QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/walk.txt")));
+    QCOMPARE(readAll(existing), QByteArray("results of an earlier day\r\n"));
+}
+
+// A path of 4,000 characters in folders that exist is written like any other;
+// past the system's limits the user gets a message, not a crash.
+void TestStoreFaults::resultLongPaths()
+{
+    QString folder = m_dir->path();
+    const QString part = QLatin1Char('/') + QString(200, QLatin1Char('d'));
+    while (folder.size() + part.size() + 10 < 4000)
+        folder += part;
+    folder += QLatin1Char('/') + QString(3990 - folder.size(), QLatin1Char('e'));
+    QVERIFY(QDir().mkpath(folder));
+    const QString file = folder + QStringLiteral("/walk.txt");
+    QCOMPARE(file.size(), 4000);
+    Cursor cursor;
+    QCOMPARE(writeResult(file, cursor), QString());
+    QCOMPARE(readAll(file), Rows::text());
+
+    // Longer than a path may be, and a name longer than a file name may be.
+    QCOMPARE(writeResult(folder + QLatin1Char('/') + QString(200, QLatin1Char('f')), cursor), QStringLiteral("I/O error 36"));
+    QCOMPARE(writeResult(m_dir->filePath(QString(300, QLatin1Char('g'))), cursor), QStringLiteral("I/O error 36"));
+    QCOMPARE(cursor.depth, 0);
+}
+
+QTEST_GUILESS_MAIN(TestStoreFaults)
+#include "tst_storefaults.moc"
