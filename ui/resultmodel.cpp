@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "resultmodel.h"
 
+#include <algorithm>
+
 ResultModel::ResultModel(QObject *parent) : QAbstractTableModel(parent) {}
 
 void ResultModel::setRowIcon(const QIcon &icon)
@@ -59,12 +61,33 @@ QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int r
 
 void ResultModel::appendRow(ResultRow &&row)
 {
-    for (const std::string *text : {&row.oid, &row.name, &row.type, &row.value}) {
-        m_text.append(*text);
-        m_bounds.push_back(m_text.size());
+    const std::array<const std::string *, ColumnCount> texts = {&row.oid, &row.name, &row.type, &row.value};
+    size_t bytes = 0;
+    for (const std::string *text : texts)
+        bytes += text->size();
+    if (m_textBlocks.empty() || m_textBlocks.back().capacity() - m_textBlocks.back().size() < bytes) {
+        m_textBlocks.emplace_back();
+        m_textBlocks.back().reserve(std::max(TextBlockBytes, bytes));
     }
-    if (!m_sinceAnnounce.isValid() || m_sinceAnnounce.elapsed() >= AnnounceIntervalMs)
+    if (m_rows % RecordsPerBlock == 0)
+        m_recordBlocks.push_back(std::make_unique_for_overwrite<RowRecord[]>(size_t(RecordsPerBlock)));
+
+    std::string &block = m_textBlocks.back();
+    RowRecord &record = m_recordBlocks.back()[size_t(m_rows % RecordsPerBlock)];
+    record.block = quint32(m_textBlocks.size() - 1);
+    record.offset = quint32(block.size());
+    for (int column = 0; column < ColumnCount; ++column) {
+        record.length[size_t(column)] = quint32(texts[size_t(column)]->size());
+        block.append(*texts[size_t(column)]); // within the reserved capacity: never reallocates
+    }
+    ++m_rows;
+    if (!m_sinceAnnounce.isValid() || m_sinceAnnounce.elapsed() >= announceIntervalMs(m_announced))
         flush();
+}
+
+int ResultModel::announceIntervalMs(qsizetype shownRows)
+{
+    return int(std::clamp<qsizetype>(shownRows / 250, AnnounceIntervalMs, MaxAnnounceIntervalMs));
 }
 
 void ResultModel::flush()
@@ -82,8 +105,9 @@ void ResultModel::clear()
 {
     beginResetModel();
     // Give the memory back: a long walk may have grown these to hundreds of MB.
-    std::string().swap(m_text);
-    std::vector<quint64>().swap(m_bounds);
+    std::vector<std::string>().swap(m_textBlocks);
+    std::vector<std::unique_ptr<RowRecord[]>>().swap(m_recordBlocks);
+    m_rows = 0;
     m_announced = 0;
     m_sinceAnnounce.invalidate();
     endResetModel();
@@ -92,9 +116,11 @@ void ResultModel::clear()
 QByteArrayView ResultModel::field(qsizetype row, int column) const
 {
     Q_ASSERT(row >= 0 && row < storedRowCount() && column >= 0 && column < ColumnCount);
-    const size_t i = size_t(row) * ColumnCount + size_t(column);
-    const quint64 begin = i == 0 ? 0 : m_bounds[i - 1];
-    return QByteArrayView(m_text.data() + begin, qsizetype(m_bounds[i] - begin));
+    const RowRecord &record = m_recordBlocks[size_t(row / RecordsPerBlock)][size_t(row % RecordsPerBlock)];
+    const char *text = m_textBlocks[record.block].data() + record.offset;
+    for (int before = 0; before < column; ++before)
+        text += record.length[size_t(before)];
+    return QByteArrayView(text, qsizetype(record.length[size_t(column)]));
 }
 
 std::array<QString, ResultModel::ColumnCount> ResultModel::rowTexts(qsizetype row) const
@@ -109,5 +135,10 @@ std::array<QString, ResultModel::ColumnCount> ResultModel::rowTexts(qsizetype ro
 
 qsizetype ResultModel::memoryUsed() const
 {
-    return qsizetype(m_text.capacity() + m_bounds.capacity() * sizeof(quint64));
+    size_t bytes = m_textBlocks.capacity() * sizeof(std::string)
+        + m_recordBlocks.capacity() * sizeof(std::unique_ptr<RowRecord[]>)
+        + m_recordBlocks.size() * size_t(RecordsPerBlock) * sizeof(RowRecord);
+    for (const std::string &block : m_textBlocks)
+        bytes += block.capacity();
+    return qsizetype(bytes);
 }

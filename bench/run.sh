@@ -1,0 +1,248 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# Norvane against Net-SNMP's own tools on the same loopback agent: walk speed,
+# responsiveness, memory, save and start-up. Prints one markdown table.
+#
+#   bench/run.sh [--quick] [--build-dir DIR] [--no-build]
+#
+# --quick walks 1,000 and 10,000 rows (100,000 for the scale figures) with 3
+# runs instead of 5. The default build is Release in build-bench-release/.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_DIR=$ROOT/build-bench-release
+QUICK=0
+BUILD=1
+while [ $# -gt 0 ]; do
+    case $1 in
+        --quick) QUICK=1 ;;
+        --no-build) BUILD=0 ;;
+        --build-dir) BUILD_DIR=$(realpath -m "$2"); shift ;;
+        *) echo "usage: bench/run.sh [--quick] [--build-dir DIR] [--no-build]" >&2; exit 2 ;;
+    esac
+    shift
+done
+
+if [ $QUICK -eq 1 ]; then
+    WALK_ROWS=(1000 10000); RESPONSIVE_ROWS=10000; SCALE_ROWS=100000; RUNS=3
+else
+    WALK_ROWS=(10000 100000); RESPONSIVE_ROWS=100000; SCALE_ROWS=1000000; RUNS=5
+fi
+STARTUP_RUNS=10
+MIB_RUNS=5
+
+for tool in snmpwalk snmptranslate Xvfb cmake; do
+    command -v $tool >/dev/null || { echo "bench: $tool is missing (bash scripts/setup.sh installs it)" >&2; exit 1; }
+done
+[ -x /usr/bin/time ] || { echo "bench: /usr/bin/time is missing (apt-get install time)" >&2; exit 1; }
+
+MIBS=$BUILD_DIR/share/norvane/mibs
+if [ ! -f "$MIBS/.complete" ]; then
+    if [ -f "$ROOT/build/share/norvane/mibs/.complete" ]; then
+        mkdir -p "$BUILD_DIR/share/norvane"
+        cp -r "$ROOT/build/share/norvane/mibs" "$BUILD_DIR/share/norvane/"
+    else
+        BUILD_DIR=$BUILD_DIR CMAKE_EXTRA_ARGS=-DCMAKE_BUILD_TYPE=Release bash "$ROOT/scripts/setup.sh"
+    fi
+fi
+if [ $BUILD -eq 1 ]; then
+    [ -f "$BUILD_DIR/CMakeCache.txt" ] || cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$BUILD_DIR" -j2 --target bench_agent bench_walk_window >/dev/null
+fi
+BIN=$BUILD_DIR/bin
+BUILD_TYPE=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$BUILD_DIR/CMakeCache.txt")
+
+WORK=$(mktemp -d)
+PIDS=()
+cleanup() {
+    for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+# A private settings folder: the benchmark never touches the user's.
+export XDG_CONFIG_HOME=$WORK/config LANG=C.UTF-8
+mkdir -p "$XDG_CONFIG_HOME"
+
+# Starts a bench agent of $1 rows; its address goes to the variable named $2.
+start_agent() {
+    local out=$WORK/agent-$1
+    "$BIN/bench_agent" --rows "$1" >"$out.addr" 2>"$out.log" &
+    PIDS+=($!)
+    for _ in $(seq 100); do [ -s "$out.addr" ] && break; sleep 0.05; done
+    [ -s "$out.addr" ] || { echo "bench: the agent did not start" >&2; exit 1; }
+    printf -v "$2" '%s' "$(head -1 "$out.addr")"
+}
+
+# The first free display from :79 on.
+DISPLAY_NUMBER=79
+while [ -e /tmp/.X11-unix/X$DISPLAY_NUMBER ] || [ -e /tmp/.X$DISPLAY_NUMBER-lock ]; do
+    DISPLAY_NUMBER=$((DISPLAY_NUMBER + 1))
+done
+Xvfb :$DISPLAY_NUMBER -screen 0 1280x1024x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+PIDS+=($!)
+for _ in $(seq 100); do [ -e /tmp/.X11-unix/X$DISPLAY_NUMBER ] && break; sleep 0.05; done
+XDISPLAY=:$DISPLAY_NUMBER
+
+now_ns() { date +%s%N; }
+median() { sort -g | awk '{v[NR]=$1} END {if (NR%2) print v[(NR+1)/2]; else print (v[NR/2]+v[NR/2+1])/2}'; }
+maximum() { sort -g | tail -1; }
+field() { sed -n "s/.*\\b$1=\\([^ ]*\\).*/\\1/p"; }
+calc() { awk "BEGIN {printf \"$1\", $2}"; }
+thousands() { sed ':a;s/\B[0-9]\{3\}\>/,&/;ta' <<<"$1"; }
+
+# snmpwalk as Norvane is compared with it: v1, the same MIB set, all output kept.
+snmpwalk_run() { # rows address -> "wall_ms cpu_ms"
+    local t0 t1 rows
+    t0=$(now_ns)
+    /usr/bin/time -f "%U %S" -o "$WORK/time" \
+        snmpwalk -v1 -Cc -c tarnel -M "+$MIBS" -m ALL "$2" .1.3.6.1.2.1 >"$WORK/snmpwalk.out" 2>/dev/null
+    t1=$(now_ns)
+    rows=$(grep -c ' = ' "$WORK/snmpwalk.out")
+    [ "$rows" -eq "$1" ] || { echo "bench: snmpwalk brought $rows rows, $1 expected" >&2; exit 1; }
+    echo "$(calc %.1f "($t1 - $t0) / 1e6") $(awk '{printf "%.1f", ($1 + $2) * 1000}' "$WORK/time")"
+}
+
+norvane_walk() { # platform rows address -> the key=value line
+    if [ "$1" = xcb ]; then
+        DISPLAY=$XDISPLAY QT_QPA_PLATFORM=xcb "$BIN/bench_walk_window" --walk "$3" .1.3.6.1.2.1 "$2" 2>"$WORK/walk.err"
+    else
+        QT_QPA_PLATFORM=offscreen "$BIN/bench_walk_window" --walk "$3" .1.3.6.1.2.1 "$2" 2>"$WORK/walk.err"
+    fi || { cat "$WORK/walk.err" >&2; exit 1; }
+}
+
+ROWS_OUT=()
+RESPONSIVE=()
+row() { ROWS_OUT+=("| $1 | $2 | $3 | $4 | $5 | $6 |"); }
+verdict() { awk "BEGIN {print ($1) ? \"yes\" : \"**no**\"}"; }
+# The walk and memory targets hold at 100,000 and 1,000,000 rows, not at --quick's sizes.
+full_verdict() { if [ $QUICK -eq 1 ]; then echo "(quick run)"; else verdict "$1"; fi; }
+
+echo "bench: $BUILD_TYPE build in $BUILD_DIR, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)" >&2
+
+# The agent itself: snmpwalk against snmpd and against the bench agent.
+if [ -x /usr/sbin/snmpd ]; then
+    mkdir -p "$WORK/snmpd"
+    SNMPD_PORT=$(python3 -c 'import socket; s=socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])' 2>/dev/null || echo 16161)
+    printf 'agentAddress udp:127.0.0.1:%s\nrocommunity tarnel 127.0.0.1\n' "$SNMPD_PORT" >"$WORK/snmpd/snmpd.conf"
+    /usr/sbin/snmpd -f -Lf "$WORK/snmpd/log" -C -c "$WORK/snmpd/snmpd.conf" -p "$WORK/snmpd/pid" \
+        --persistentDir="$WORK/snmpd" >/dev/null 2>&1 &
+    SNMPD_PID=$!
+    PIDS+=($SNMPD_PID)
+    for _ in $(seq 100); do
+        snmpget -v1 -c tarnel -r0 -t0.2 127.0.0.1:$SNMPD_PORT .1.3.6.1.2.1.1.1.0 >/dev/null 2>&1 && break
+        sleep 0.05
+    done
+    cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+    c0=$(cpu_ticks $SNMPD_PID); t0=$(now_ns)
+    snmpwalk -v1 -Cc -c tarnel -M "+$MIBS" -m ALL 127.0.0.1:$SNMPD_PORT .1 >"$WORK/snmpd.out" 2>/dev/null
+    t1=$(now_ns); c1=$(cpu_ticks $SNMPD_PID)
+    SNMPD_ROWS=$(grep -c ' = ' "$WORK/snmpd.out")
+    SNMPD_RATE=$(calc %.0f "$SNMPD_ROWS * 1e9 / ($t1 - $t0)")
+    SNMPD_CPU=$(calc %.0f "($c1 - $c0) * 1e6 / $(getconf CLK_TCK) / $SNMPD_ROWS")
+    kill $SNMPD_PID 2>/dev/null || true
+fi
+start_agent "${WALK_ROWS[0]}" CHECK_AGENT
+snmpwalk_run "${WALK_ROWS[0]}" "$CHECK_AGENT" >"$WORK/check"
+read -r wall _ <"$WORK/check"
+AGENT_RATE=$(calc %.0f "${WALK_ROWS[0]} * 1000 / $wall")
+kill "${PIDS[-1]}"; wait "${PIDS[-1]}" 2>/dev/null || true
+AGENT_CPU=$(sed -n 's/.*, \([0-9.]*\) us CPU per request/\1/p' "$WORK/agent-${WALK_ROWS[0]}.log")
+if [ -n "${SNMPD_ROWS:-}" ]; then
+    row "Agent: snmpwalk against the bench agent ($(thousands "${WALK_ROWS[0]}") rows) and against snmpd (its own $(thousands "$SNMPD_ROWS") rows)" \
+        "bench agent: $AGENT_RATE rows/s, ${AGENT_CPU} µs CPU per request" \
+        "snmpd: $SNMPD_RATE rows/s, ~${SNMPD_CPU} µs CPU per request" \
+        "$(calc %.1f "$AGENT_RATE / $SNMPD_RATE") x faster" "faster than snmpd" \
+        "$(verdict "$AGENT_RATE > $SNMPD_RATE")"
+fi
+
+# 1 and 2: walk throughput and responsiveness, runs alternating.
+for rows in "${WALK_ROWS[@]}"; do
+    start_agent "$rows" AGENT
+    : >"$WORK/sw" ; : >"$WORK/off" ; : >"$WORK/x"
+    for _ in $(seq $RUNS); do
+        snmpwalk_run "$rows" "$AGENT" >>"$WORK/sw"
+        norvane_walk offscreen "$rows" "$AGENT" >>"$WORK/off"
+        norvane_walk xcb "$rows" "$AGENT" >>"$WORK/x"
+    done
+    kill "${PIDS[-1]}"
+    sw_ms=$(cut -d' ' -f1 "$WORK/sw" | median)
+    sw_cpu=$(cut -d' ' -f2 "$WORK/sw" | median)
+    for platform in off x; do
+        ms=$(field ms <"$WORK/$platform" | median)
+        cpu=$(field cpu_ms <"$WORK/$platform" | median)
+        label=$([ $platform = off ] && echo offscreen || echo "Xvfb, list visible")
+        target="-"; met="-"
+        if [ "$rows" -eq "${WALK_ROWS[-1]}" ]; then
+            target="≤ 1.25 x"; met=$(full_verdict "$ms / $sw_ms <= 1.25")
+        fi
+        row "Walk $(thousands "$rows") rows, $label (median of $RUNS)" \
+            "$(calc %.0f "$rows * 1000 / $ms") rows/s ($(calc %.2f "$ms / 1000") s; CPU $(calc %.1f "$cpu * 1000 / $rows") µs/row)" \
+            "snmpwalk -v1 -Cc: $(calc %.0f "$rows * 1000 / $sw_ms") rows/s ($(calc %.2f "$sw_ms / 1000") s; CPU $(calc %.1f "$sw_cpu * 1000 / $rows") µs/row)" \
+            "$(calc %.2f "$ms / $sw_ms")" "$target" "$met"
+        if [ "$rows" -eq "$RESPONSIVE_ROWS" ]; then
+            delay=$(field event_delay_ms <"$WORK/$platform" | maximum)
+            late=$(field timer_late_ms <"$WORK/$platform" | maximum)
+            start=$(field start_event_delay_ms <"$WORK/$platform" | maximum)
+            RESPONSIVE+=("$label|$delay|$late|$start")
+        fi
+    done
+done
+for entry in "${RESPONSIVE[@]}"; do
+    IFS='|' read -r label delay late start <<<"$entry"
+    row "Largest event delay during a $(thousands "$RESPONSIVE_ROWS")-row walk, $label (worst of $RUNS)" \
+        "$delay ms (10 ms timer late by $late ms; run start before the first row, MIB loading included: $start ms)" \
+        "-" "-" "≤ 50 ms" "$(verdict "$delay <= 50")"
+done
+
+# 3 and 4: a real walk of the scale rows into the list, then memory, End and Save.
+mkdir -p "$WORK/save"
+start_agent "$SCALE_ROWS" SCALE_AGENT
+QT_QPA_PLATFORM=offscreen "$BIN/bench_walk_window" --scale "$SCALE_AGENT" .1.3.6.1.2.1 "$SCALE_ROWS" "$WORK/save" \
+    >"$WORK/scale" 2>"$WORK/scale.err" || { cat "$WORK/scale.err" >&2; exit 1; }
+kill "${PIDS[-1]}"
+read -r line_bytes rss_row delta_row rss walk_ms scale_delay scroll end save cp big file <<<"$(
+    for k in line_bytes rss_per_row delta_per_row rss_mib walk_ms event_delay_ms scroll_ms end_ms save_ms cp_ms \
+        save_64k_ms file_mib; do
+        field $k <"$WORK/scale"
+    done | tr '\n' ' ')"
+row "Largest event delay during the $(thousands "$SCALE_ROWS")-row walk, offscreen (one run, $(calc %.0f "$walk_ms / 1000") s)" \
+    "$scale_delay ms" "-" "-" "≤ 50 ms" "$(verdict "$scale_delay <= 50")"
+row "Memory after $(thousands "$SCALE_ROWS") rows in the list" \
+    "$(calc %.0f "$rss_row") bytes/row resident ($(calc %.0f "$rss") MiB in all; $(calc %.0f "$delta_row") bytes/row grown during the walk)" \
+    "saved line: $(calc %.1f "$line_bytes") bytes" "$(calc %.2f "$rss_row / $line_bytes") x line" "≤ 4 x line" \
+    "$(full_verdict "$rss_row / $line_bytes <= 4")"
+row "Scroll bar to the end / End key selecting the last of $(thousands "$SCALE_ROWS") rows, painted" \
+    "$scroll ms / $end ms" "-" "-" "instant (≤ 50 ms)" "$(verdict "$scroll <= 50 && $end <= 50")"
+row "Save $(thousands "$SCALE_ROWS") rows ($(calc %.0f "$file") MiB; median of 3)" \
+    "$save ms (the same writer in 64 KiB writes instead of 128-byte blocks: $big ms, $(calc %.1f "$big / $cp") x cp)" \
+    "cp: $cp ms" "$(calc %.1f "$save / $cp")" "≤ 3 x" "$(verdict "$save / $cp <= 3")"
+
+# 5: start-up, and MIB loading beside snmptranslate.
+for platform in offscreen xcb; do
+    label=$([ $platform = offscreen ] && echo offscreen || echo Xvfb)
+    out=$(DISPLAY=$XDISPLAY QT_QPA_PLATFORM=$platform "$BIN/bench_walk_window" --startup-runs $STARTUP_RUNS 2>/dev/null)
+    ms=$(field median_ms <<<"$out")
+    row "Start-up to the window shown and idle, $label (median of $STARTUP_RUNS)" \
+        "$ms ms (min $(field min_ms <<<"$out"), max $(field max_ms <<<"$out"))" "-" "-" "≤ 400 ms" \
+        "$(verdict "$ms <= 400")"
+done
+: >"$WORK/mib"; : >"$WORK/translate"
+for _ in $(seq $MIB_RUNS); do
+    "$BIN/bench_walk_window" --mibload | field ms >>"$WORK/mib"
+    t0=$(now_ns)
+    snmptranslate -M "+$MIBS" -m ALL -On SNMPv2-MIB::sysDescr.0 >/dev/null 2>&1
+    t1=$(now_ns)
+    calc %.1f "($t1 - $t0) / 1e6" >>"$WORK/translate"; echo >>"$WORK/translate"
+done
+mib=$(median <"$WORK/mib"); translate=$(median <"$WORK/translate")
+row "MIB loading: the first name conversion, same MIB set (median of $MIB_RUNS)" "$mib ms (in the running program)" \
+    "snmptranslate -On SNMPv2-MIB::sysDescr.0: $translate ms (whole process)" "$(calc %.2f "$mib / $translate")" "-" "-"
+
+echo
+echo "| Measurement | Norvane | Net-SNMP tool | Ratio | Target | Met |"
+echo "|---|---|---|---|---|---|"
+printf '%s\n' "${ROWS_OUT[@]}"
+echo
+echo "$BUILD_TYPE build, $(nproc) cores, $(uname -m), load average at the end $(cut -d' ' -f1-3 /proc/loadavg)."

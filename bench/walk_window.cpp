@@ -1,0 +1,555 @@
+// SPDX-License-Identifier: MIT
+// The real main window under measurement: the agent and OID are typed into
+// its boxes, Walk is picked and Run executed as a user would, on whatever
+// platform QT_QPA_PLATFORM names. Each mode prints one line of key=value
+// figures for bench/run.sh.
+//
+//   bench_walk_window --walk AGENT OID ROWS        one timed walk, with the event-delay probes
+//   bench_walk_window --scale AGENT OID ROWS DIR   walk, memory, End in the list, Save against cp
+//   bench_walk_window --startup-runs COUNT         process start to window shown and idle
+//   bench_walk_window --mibload                    the first name conversion (MIB loading)
+#include "listview.h"
+#include "mainform.h"
+#include "resultfile.h"
+#include "resultmodel.h"
+#include "snmpmgr.h"
+
+#include <QAbstractEventDispatcher>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QFile>
+#include <QProcess>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+// Failures are printed instead of shown in a modal box nobody would close.
+class BenchDialogs final : public DialogService
+{
+public:
+    static inline int failures = 0;
+    static inline QString saveFileName; // the answer to Save As
+
+    void showError(QWidget *, const QString &message) override
+    {
+        ++failures;
+        std::fprintf(stderr, "error box: %s\n", qPrintable(message));
+    }
+    void openDetails(QWidget *, QTreeView *) override {}
+    bool editOptions(QWidget *, int &, int &) override { return false; }
+    void openAbout(QWidget *) override {}
+    std::optional<QString> askSaveFileName(QWidget *, const QString &) override { return saveFileName; }
+    bool confirmReplace(QWidget *, const QString &) override { return true; }
+};
+
+void configureMibs()
+{
+    // As the program does: the MIB folder beside bin/.
+    const QString mibDir =
+        QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/norvane/mibs"));
+    SnmpMgrConfigure({QDir::toNativeSeparators(mibDir).toStdString()});
+}
+
+double residentMiB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
+}
+
+qint64 realtimeNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// User and system time of the whole process so far.
+double cpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
+double msSince(const QElapsedTimer &clock)
+{
+    return double(clock.nsecsElapsed()) / 1e6;
+}
+
+// How long the window keeps events waiting. A thread posts an event to the
+// window whenever the previous one has been handled (checking every
+// millisecond), so each measures the time from posting to handling, as a
+// click from the window system would wait. A 10 ms timer measures its own
+// lateness besides. Delays before the first row (session, MIB loading) are
+// kept apart from those during the walk proper.
+class ResponsivenessProbe : public QObject
+{
+public:
+    static constexpr QEvent::Type ProbeEvent = QEvent::Type(QEvent::User + 77);
+    static constexpr int TimerMs = 10;
+
+    struct Figures
+    {
+        double eventMs = 0; // largest posted-event delay
+        double timerMs = 0; // largest timer lateness
+    };
+
+    explicit ResponsivenessProbe(TMainForm *window) : m_window(window)
+    {
+        window->installEventFilter(this);
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(TimerMs);
+        QObject::connect(&m_timer, &QTimer::timeout, this, [this] {
+            const qint64 now = steadyNs();
+            record(m_lastTick, double(now - m_lastTick) / 1e6 - TimerMs, &Figures::timerMs);
+            m_lastTick = now;
+        });
+        QObject::connect(window->listView()->model(), &QAbstractItemModel::rowsInserted, this, [this] {
+            if (m_firstRowAt == 0)
+                m_firstRowAt = steadyNs();
+        });
+    }
+    ~ResponsivenessProbe() override { stop(); }
+
+    void start()
+    {
+        m_lastTick = steadyNs();
+        m_timer.start();
+        m_running = true;
+        m_poster = std::thread([this] { post(); });
+    }
+
+    void stop()
+    {
+        m_timer.stop();
+        if (m_running.exchange(false))
+            m_poster.join();
+    }
+
+    Figures beforeRows() const { return m_before; }
+    Figures duringWalk() const { return m_during; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != ProbeEvent)
+            return QObject::eventFilter(watched, event);
+        const qint64 postedAt = m_postedAt;
+        record(postedAt, double(steadyNs() - postedAt) / 1e6, &Figures::eventMs);
+        m_pending = false;
+        return true;
+    }
+
+private:
+    static qint64 steadyNs()
+    {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+
+    // A wait that began before the first row belongs to the run's start.
+    void record(qint64 beganAt, double ms, double Figures::*field)
+    {
+        Figures &figures = m_firstRowAt != 0 && beganAt >= m_firstRowAt ? m_during : m_before;
+        figures.*field = std::max(figures.*field, ms);
+    }
+
+    void post()
+    {
+        while (m_running) {
+            if (!m_pending.exchange(true)) {
+                m_postedAt = steadyNs();
+                QCoreApplication::postEvent(m_window, new QEvent(ProbeEvent));
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+
+    TMainForm *m_window;
+    QTimer m_timer;
+    qint64 m_lastTick = 0;
+    qint64 m_firstRowAt = 0;
+    std::thread m_poster;
+    std::atomic<bool> m_running{false};
+    std::atomic<bool> m_pending{false};
+    std::atomic<qint64> m_postedAt{0};
+    Figures m_before;
+    Figures m_during;
+};
+
+void typeInto(QComboBox *box, const QString &text)
+{
+    box->setFocus();
+    box->clearEditText();
+    QTest::keyClicks(box, text);
+}
+
+struct Window
+{
+    std::unique_ptr<TMainForm> form;
+
+    Window() : form(std::make_unique<TMainForm>(std::make_unique<BenchDialogs>()))
+    {
+        form->show();
+        if (!QTest::qWaitForWindowExposed(form.get()))
+            std::fprintf(stderr, "the window was not exposed\n");
+    }
+
+    // Types the inputs, picks Walk and runs it; the run's wall time in ms.
+    double walk(const QString &agent, const QString &oid)
+    {
+        const ActionList &c = form->commands();
+        typeInto(form->agentBox(), agent);
+        typeInto(form->communityBox(), QStringLiteral("tarnel"));
+        typeInto(form->oidBox(), oid);
+        form->execute(c.actWalk);
+        QElapsedTimer clock;
+        clock.start();
+        form->execute(c.actRun);
+        return msSince(clock);
+    }
+};
+
+bool checkRows(TMainForm &form, qsizetype expected)
+{
+    const qsizetype rows = form.results().storedRowCount();
+    if (BenchDialogs::failures > 0 || rows != expected) {
+        std::fprintf(stderr, "the walk brought %lld rows, %lld expected\n", static_cast<long long>(rows),
+                     static_cast<long long>(expected));
+        return false;
+    }
+    return true;
+}
+
+int walkMode(const QString &agent, const QString &oid, qsizetype expected)
+{
+    Window window;
+    ResponsivenessProbe probe(window.form.get());
+    if (qEnvironmentVariableIsEmpty("NOPROBE"))
+    probe.start();
+    const double cpuBefore = cpuMs();
+    const double ms = window.walk(agent, oid);
+    const double cpu = cpuMs() - cpuBefore;
+    probe.stop();
+    if (!checkRows(*window.form, expected))
+        return 1;
+    const ResponsivenessProbe::Figures before = probe.beforeRows();
+    const ResponsivenessProbe::Figures during = probe.duringWalk();
+    std::printf("walk rows=%lld ms=%.1f cpu_ms=%.1f rows_per_s=%.0f event_delay_ms=%.1f timer_late_ms=%.1f "
+                "start_event_delay_ms=%.1f start_timer_late_ms=%.1f\n",
+                static_cast<long long>(expected), ms, cpu, double(expected) * 1000.0 / ms, during.eventMs,
+                during.timerMs, before.eventMs, before.timerMs);
+    return 0;
+}
+
+// The window's list as the result file writer reads it.
+class ModelRows final : public ResultSource
+{
+public:
+    explicit ModelRows(const ResultModel &model) : m_model(model) {}
+    int rowCount() const override { return int(m_model.storedRowCount()); }
+    ResultTexts rowTexts(int row) const override
+    {
+        return {text(row, ResultModel::OidColumn), text(row, ResultModel::NameColumn),
+                text(row, ResultModel::TypeColumn), text(row, ResultModel::ValueColumn)};
+    }
+
+private:
+    std::string_view text(int row, int column) const
+    {
+        const QByteArrayView bytes = m_model.field(row, column);
+        return {bytes.data(), size_t(bytes.size())};
+    }
+
+    const ResultModel &m_model;
+};
+
+class NoCursor final : public CursorControl
+{
+public:
+    void pushBusyCursor() override {}
+    void popCursor() override {}
+};
+
+// writeResultFile with its 128-byte blocks gathered into 64 KiB writes. The
+// writer's own descriptor is closed before the last block could be passed on,
+// so the blocks go to a second descriptor of the same file, flushed at the end.
+bool writeWithBigBuffer(const QString &fileName, const ResultModel &model)
+{
+    constexpr size_t Size = 64 * 1024;
+    std::vector<char> buffer;
+    buffer.reserve(Size);
+    int fd = -1;
+    auto drain = [&] {
+        const char *data = buffer.data();
+        size_t left = buffer.size();
+        while (left > 0) {
+            const ssize_t n = ::write(fd, data, left);
+            if (n <= 0)
+                return false;
+            data += n;
+            left -= size_t(n);
+        }
+        buffer.clear();
+        return true;
+    };
+    const FileWriteFunction gather = [&](int, const void *data, size_t size) -> ssize_t {
+        if (fd < 0)
+            fd = ::open(QFile::encodeName(fileName).constData(), O_WRONLY | O_CLOEXEC);
+        if (fd < 0)
+            return -1;
+        const char *bytes = static_cast<const char *>(data);
+        buffer.insert(buffer.end(), bytes, bytes + size);
+        if (buffer.size() >= Size && !drain())
+            return -1;
+        return ssize_t(size);
+    };
+    NoCursor cursor;
+    bool written = true;
+    try {
+        writeResultFile(fileName, ModelRows(model), cursor, gather);
+    } catch (const std::exception &failure) {
+        std::fprintf(stderr, "64 KiB save failed: %s\n", failure.what());
+        written = false;
+    }
+    if (fd >= 0) {
+        written = drain() && written;
+        ::close(fd);
+    }
+    return written;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n == 0 ? 0 : (n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2);
+}
+
+int scaleMode(const QString &agent, const QString &oid, qsizetype expected, const QString &dir)
+{
+    Window window;
+    TMainForm &form = *window.form;
+    const double rssBefore = residentMiB();
+    ResponsivenessProbe probe(&form);
+    probe.start();
+    const double walkMs = window.walk(agent, oid);
+    probe.stop();
+    if (!checkRows(form, expected))
+        return 1;
+    const double rssAfter = residentMiB();
+
+    ResultModel &model = form.results();
+    double lineBytes = 0;
+    for (qsizetype row = 0; row < expected; ++row) {
+        for (int column = 0; column < ResultModel::ColumnCount; ++column)
+            lineBytes += double(model.field(row, column).size());
+        lineBytes += 3 * 3 + 2; // three " | " and CR LF
+    }
+    const double lineLength = lineBytes / double(expected);
+    const double bytesPerRow = rssAfter * 1024 * 1024 / double(expected);
+    const double deltaPerRow = (rssAfter - rssBefore) * 1024 * 1024 / double(expected);
+
+    // The scroll bar dragged to the end, then End pressed in the list, each
+    // painted before the clock stops.
+    ListView *list = form.listView();
+    QCoreApplication::processEvents();
+    QElapsedTimer clock;
+    clock.start();
+    list->verticalScrollBar()->setValue(list->verticalScrollBar()->maximum());
+    list->viewport()->repaint();
+    const double scrollMs = msSince(clock);
+    list->setFocus();
+    clock.restart();
+    QTest::keyClick(list, Qt::Key_End);
+    list->viewport()->repaint();
+    const double endMs = msSince(clock);
+    if (list->currentIndex().row() != int(expected - 1)) {
+        std::fprintf(stderr, "End selected row %d\n", list->currentIndex().row());
+        return 1;
+    }
+
+    // Save against cp of the same bytes, alternating, fresh targets each time.
+    // The first Save asks for the name (Save As), the others write to it.
+    const QString saved = QDir(dir).filePath(QStringLiteral("bench-save.txt"));
+    const QString copied = QDir(dir).filePath(QStringLiteral("bench-copy.txt"));
+    BenchDialogs::saveFileName = saved;
+    std::vector<double> saveMs;
+    std::vector<double> cpMs;
+    qint64 fileSize = 0;
+    for (int run = 0; run < 3; ++run) {
+        QFile::remove(saved);
+        clock.restart();
+        if (!form.execute(form.commands().actSave) || BenchDialogs::failures > 0 || form.currentFileName() != saved) {
+            std::fprintf(stderr, "Save failed\n");
+            return 1;
+        }
+        saveMs.push_back(msSince(clock));
+        fileSize = QFileInfo(saved).size();
+
+        QFile::remove(copied);
+        QProcess cp;
+        clock.restart();
+        cp.start(QStringLiteral("cp"), {saved, copied});
+        cp.waitForFinished(-1);
+        cpMs.push_back(msSince(clock));
+        if (cp.exitCode() != 0 || QFileInfo(copied).size() != fileSize) {
+            std::fprintf(stderr, "cp failed\n");
+            return 1;
+        }
+    }
+    QFile::remove(copied);
+
+    // What the 128-byte blocks cost: the same writer and rows, its blocks
+    // gathered into 64 KiB writes to the same file.
+    std::vector<double> bigBufferMs;
+    for (int run = 0; run < 3; ++run) {
+        QFile::remove(saved);
+        clock.restart();
+        if (!writeWithBigBuffer(saved, model))
+            return 1;
+        bigBufferMs.push_back(msSince(clock));
+        if (QFileInfo(saved).size() != fileSize) {
+            std::fprintf(stderr, "the 64 KiB save wrote %lld bytes\n", static_cast<long long>(QFileInfo(saved).size()));
+            return 1;
+        }
+    }
+    QFile::remove(saved);
+    if (std::abs(double(fileSize) - lineBytes) > 0.5) {
+        std::fprintf(stderr, "the file holds %lld bytes, the lines %.0f\n", static_cast<long long>(fileSize),
+                     lineBytes);
+        return 1;
+    }
+
+    std::printf("scale rows=%lld walk_ms=%.0f event_delay_ms=%.1f rss_mib=%.1f rss_before_mib=%.1f line_bytes=%.1f "
+                "rss_per_row=%.1f delta_per_row=%.1f model_per_row=%.1f scroll_ms=%.1f end_ms=%.1f "
+                "save_ms=%.0f cp_ms=%.0f save_64k_ms=%.0f file_mib=%.1f\n",
+                static_cast<long long>(expected), walkMs, probe.duringWalk().eventMs, rssAfter, rssBefore, lineLength, bytesPerRow, deltaPerRow,
+                double(model.memoryUsed()) / double(expected), scrollMs, endMs, median(saveMs), median(cpMs), median(bigBufferMs),
+                double(fileSize) / (1024.0 * 1024.0));
+    return 0;
+}
+
+// The child of --startup-runs: reports when its window is shown and the event
+// loop has nothing left to do, timed from the parent's clock before the start.
+int startupChild()
+{
+    const qint64 started = QByteArray(qgetenv("NORVANE_BENCH_T0_NS")).toLongLong();
+    configureMibs();
+    TMainForm form(std::make_unique<BenchDialogs>());
+    form.show();
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &form, [&] {
+        if (!form.windowHandle() || !form.windowHandle()->isExposed())
+            return;
+        std::printf("%.2f\n", double(realtimeNs() - started) / 1e6);
+        std::fflush(stdout);
+        QCoreApplication::exit(0);
+    });
+    return QApplication::exec();
+}
+
+int startupRuns(int count)
+{
+    std::vector<double> ms;
+    for (int run = 0; run < count; ++run) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("NORVANE_BENCH_T0_NS"), QString::number(realtimeNs()));
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--startup-child")});
+        if (!child.waitForFinished(30000) || child.exitCode() != 0) {
+            std::fprintf(stderr, "start-up run failed\n");
+            return 1;
+        }
+        ms.push_back(child.readAllStandardOutput().trimmed().toDouble());
+    }
+    std::printf("startup runs=%d median_ms=%.1f min_ms=%.1f max_ms=%.1f\n", count, median(ms),
+                *std::min_element(ms.begin(), ms.end()), *std::max_element(ms.begin(), ms.end()));
+    return 0;
+}
+
+int mibLoad()
+{
+    configureMibs();
+    AsnObjectIdentifier oid;
+    QElapsedTimer clock;
+    clock.start();
+    const int converted = SnmpMgrStrToOid("SNMPv2-MIB::sysDescr.0", &oid);
+    const double ms = msSince(clock);
+    if (!converted) {
+        std::fprintf(stderr, "SNMPv2-MIB::sysDescr.0 did not convert: no MIBs?\n");
+        return 1;
+    }
+    std::printf("mibload ms=%.1f\n", ms);
+    return 0;
+}
+
+int usage()
+{
+    std::fprintf(stderr, "usage: bench_walk_window --walk AGENT OID ROWS | --scale AGENT OID ROWS DIR | "
+                         "--startup-runs COUNT | --mibload\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const QStringList args = [&] {
+        QStringList list;
+        for (int i = 1; i < argc; ++i)
+            list << QString::fromLocal8Bit(argv[i]);
+        return list;
+    }();
+    if (args.isEmpty())
+        return usage();
+    const QString mode = args.front();
+
+    if (mode == QLatin1String("--mibload")) {
+        QCoreApplication app(argc, argv);
+        return mibLoad();
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Norvane"));
+    if (mode == QLatin1String("--startup-child"))
+        return startupChild();
+    if (mode == QLatin1String("--startup-runs") && args.size() == 2)
+        return startupRuns(args[1].toInt());
+
+    configureMibs();
+    if (mode == QLatin1String("--walk") && args.size() == 4)
+        return walkMode(args[1], args[2], args[3].toLongLong());
+    if (mode == QLatin1String("--scale") && args.size() == 5)
+        return scaleMode(args[1], args[2], args[3].toLongLong(), args[4]);
+    return usage();
+}
