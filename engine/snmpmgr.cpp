@@ -416,8 +416,8 @@ int SnmpMgrStrToOid(const std::string &text, AsnObjectIdentifier *oidOut)
     if (!oidOut || text.empty() || text.find(';') != std::string::npos || text.find('\0') != std::string::npos)
         return 0;
     // No OID of MAX_OID_LEN sub-identifiers needs this much text: a longer one
-    // (a paste gone wrong) never reaches a C parser made for short names, nor
-    // does one with a quote left open.
+    // (a paste gone wrong) never reaches the C parser, which the bound below
+    // relies on; nor does one with a quote left open, past which it reads.
     if (text.size() > MaxOidTextLength || !quotesClosed(text))
         return 0;
     ensureInit();
@@ -426,18 +426,25 @@ int SnmpMgrStrToOid(const std::string &text, AsnObjectIdentifier *oidOut)
     // as a regular expression over every label of the MIB tree, so that a
     // typo ("x", "all") becomes some unrelated object, and a text such as
     // ".34" and 150 "*" takes seconds (more of them, hours) to match.
-    oid parsed[MAX_OID_LEN];
+    //
+    // Both may write past the length they are given: an IMPLIED string index
+    // of numbers (snmpTargetAddrTDomain and 123 numbers) put 134
+    // sub-identifiers into a buffer of 128. A text yields at most its first
+    // label's path and one sub-identifier per further character, so room for
+    // that takes such writes; a result past MAX_OID_LEN is then refused.
+    thread_local std::vector<oid> parsed(2 * MAX_OID_LEN + MaxOidTextLength);
     size_t length = MAX_OID_LEN;
-    bool converted = text.find(':') == std::string::npos && read_objid(text.c_str(), parsed, &length);
+    bool converted = text.find(':') == std::string::npos && read_objid(text.c_str(), parsed.data(), &length);
     if (!converted) {
         length = MAX_OID_LEN;
-        converted = get_node(text.c_str(), parsed, &length);
+        converted = get_node(text.c_str(), parsed.data(), &length);
     }
-    if (!converted || length == 0)
+    if (!converted || length == 0 || length > MAX_OID_LEN)
         return plainDottedDecimal(text, oidOut);
-    if (std::any_of(parsed, parsed + length, [](oid id) { return id > 0xFFFFFFFFu; }))
+    const auto end = parsed.begin() + std::ptrdiff_t(length);
+    if (std::any_of(parsed.begin(), end, [](oid id) { return id > 0xFFFFFFFFu; }))
         return 0;
-    oidOut->ids.assign(parsed, parsed + length);
+    oidOut->ids.assign(parsed.begin(), end);
     return 1;
 }
 

@@ -472,6 +472,17 @@ void TestFaults::textsThatAreNoOids_data()
     QTest::newRow("pattern") << QStringLiteral(".34") + QString(150, QLatin1Char('*'));
     QTest::newRow("one letter") << QStringLiteral("x");
     QTest::newRow("part of a name") << QStringLiteral("nosuchname");
+    // Net-SNMP read past the end of these, and what they became depended on that.
+    QTest::newRow("index quote left open") << QStringLiteral("sysDescr.'abc");
+    QTest::newRow("quote left open after numbers") << QStringLiteral("1.3.1.2.\"ab");
+    // Net-SNMP wrote these past the end of a 128-entry buffer: 134 entries for
+    // the first, and the window crashed on the second.
+    const auto implied = [](int count) {
+        QStringList numbers(count, QStringLiteral("1"));
+        return QStringLiteral("snmpTargetAddrTDomain.") + numbers.join(QLatin1Char('.'));
+    };
+    QTest::newRow("IMPLIED index of 123 numbers") << implied(123);
+    QTest::newRow("IMPLIED index of 2,000 numbers") << implied(2000);
     QString junk;
     for (int i = 0; junk.size() < (1 << 20); ++i)
         junk.append(QChar(u'a' + (uint(i) * 7919u) % 26)).append(i % 9 == 0 ? QStringLiteral(".") : QString());
