@@ -104,6 +104,11 @@ snmpwalk_run() { # rows address -> "wall_ms cpu_ms"
     echo "$(calc %.1f "($t1 - $t0) / 1e6") $(awk '{printf "%.1f", ($1 + $2) * 1000}' "$WORK/time")"
 }
 
+engine_walk() { # mode rows address -> the key=value line
+    QT_QPA_PLATFORM=offscreen "$BIN/bench_walk_window" "$1" "$3" .1.3.6.1.2.1 "$2" 2>"$WORK/walk.err" \
+        || { cat "$WORK/walk.err" >&2; exit 1; }
+}
+
 norvane_walk() { # platform rows address -> the key=value line
     if [ "$1" = xcb ]; then
         DISPLAY=$XDISPLAY QT_QPA_PLATFORM=xcb "$BIN/bench_walk_window" --walk "$3" .1.3.6.1.2.1 "$2" 2>"$WORK/walk.err"
@@ -160,28 +165,40 @@ fi
 # 1 and 2: walk throughput and responsiveness, runs alternating.
 for rows in "${WALK_ROWS[@]}"; do
     start_agent "$rows" AGENT
-    : >"$WORK/sw" ; : >"$WORK/off" ; : >"$WORK/x"
+    : >"$WORK/sw" ; : >"$WORK/off" ; : >"$WORK/x"; : >"$WORK/engine"; : >"$WORK/events"
     for _ in $(seq $RUNS); do
         snmpwalk_run "$rows" "$AGENT" >>"$WORK/sw"
         norvane_walk offscreen "$rows" "$AGENT" >>"$WORK/off"
         norvane_walk xcb "$rows" "$AGENT" >>"$WORK/x"
+        # What the window adds: the same query run without it, with and without the events.
+        if [ "$rows" -eq "${WALK_ROWS[-1]}" ]; then
+            engine_walk --engine "$rows" "$AGENT" >>"$WORK/engine"
+            engine_walk --engine-events "$rows" "$AGENT" >>"$WORK/events"
+        fi
     done
     kill "${PIDS[-1]}"
     sw_ms=$(cut -d' ' -f1 "$WORK/sw" | median)
     sw_cpu=$(cut -d' ' -f2 "$WORK/sw" | median)
-    for platform in off x; do
+    platforms=(off x)
+    [ "$rows" -eq "${WALK_ROWS[-1]}" ] && platforms+=(engine events)
+    for platform in "${platforms[@]}"; do
         ms=$(field ms <"$WORK/$platform" | median)
         cpu=$(field cpu_ms <"$WORK/$platform" | median)
-        label=$([ $platform = off ] && echo offscreen || echo "Xvfb, list visible")
+        case $platform in
+            off) label=offscreen ;;
+            x) label="Xvfb, list visible" ;;
+            engine) label="the query run alone, rows into the result model: no window, no event processing" ;;
+            events) label="the query run alone with events processed after every row: no window" ;;
+        esac
         target="-"; met="-"
-        if [ "$rows" -eq "${WALK_ROWS[-1]}" ]; then
+        if [ "$rows" -eq "${WALK_ROWS[-1]}" ] && [ "$platform" = off -o "$platform" = x ]; then
             target="≤ 1.25 x"; met=$(full_verdict "$ms / $sw_ms <= 1.25")
         fi
         row "Walk $(thousands "$rows") rows, $label (median of $RUNS)" \
             "$(calc %.0f "$rows * 1000 / $ms") rows/s ($(calc %.2f "$ms / 1000") s; CPU $(calc %.1f "$cpu * 1000 / $rows") µs/row)" \
             "snmpwalk -v1 -Cc: $(calc %.0f "$rows * 1000 / $sw_ms") rows/s ($(calc %.2f "$sw_ms / 1000") s; CPU $(calc %.1f "$sw_cpu * 1000 / $rows") µs/row)" \
             "$(calc %.2f "$ms / $sw_ms")" "$target" "$met"
-        if [ "$rows" -eq "$RESPONSIVE_ROWS" ]; then
+        if [ "$rows" -eq "$RESPONSIVE_ROWS" ] && [ "$platform" = off -o "$platform" = x ]; then
             delay=$(field event_delay_ms <"$WORK/$platform" | maximum)
             late=$(field timer_late_ms <"$WORK/$platform" | maximum)
             start=$(field start_event_delay_ms <"$WORK/$platform" | maximum)

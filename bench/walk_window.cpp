@@ -5,11 +5,14 @@
 // figures for bench/run.sh.
 //
 //   bench_walk_window --walk AGENT OID ROWS        one timed walk, with the event-delay probes
+//   bench_walk_window --engine AGENT OID ROWS      the query run alone into the result model
+//   bench_walk_window --engine-events AGENT OID ROWS   the same, processing events after every row
 //   bench_walk_window --scale AGENT OID ROWS DIR   walk, memory, End in the list, Save against cp
 //   bench_walk_window --startup-runs COUNT         process start to window shown and idle
 //   bench_walk_window --mibload                    the first name conversion (MIB loading)
 #include "listview.h"
 #include "mainform.h"
+#include "queryrun.h"
 #include "resultfile.h"
 #include "resultmodel.h"
 #include "snmpmgr.h"
@@ -24,6 +27,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QScrollBar>
+#include <QStringList>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -249,11 +253,95 @@ bool checkRows(TMainForm &form, qsizetype expected)
     return true;
 }
 
+// The query run without the window, to tell its cost from the window's: the
+// rows go to the result model (no view attached), and events are processed
+// after every row or not at all.
+class FixedHistory final : public HistoryList
+{
+public:
+    explicit FixedHistory(QString text) : m_text(std::move(text)) {}
+    QString currentText() const override { return m_text; }
+    int count() const override { return int(m_items.size()); }
+    QString item(int index) const override { return m_items.at(index); }
+    void moveItem(int from, int to) override { m_items.move(from, to); }
+    void insertItem(int index, const QString &text) override { m_items.insert(index, text); }
+    void removeItem(int index) override { m_items.removeAt(index); }
+    void selectItem(int index) override { m_text = m_items.at(index); }
+
+private:
+    QString m_text;
+    QStringList m_items;
+};
+
+class EngineHost final : public QueryHost
+{
+public:
+    EngineHost(const QString &agent, const QString &oid, bool processEvents)
+        : m_agent(agent), m_community(QStringLiteral("tarnel")), m_oid(oid), m_processEvents(processEvents)
+    {
+    }
+
+    ResultModel rows;
+
+    bool isIdle() const override { return m_idle; }
+    void setIdle(bool idle) override { m_idle = idle; }
+    void refreshCommands() override {}
+    void setAutoHint(bool) override {}
+    void setSimpleStatus(const QString &) override {}
+    void pushBusyCursor() override {}
+    void popCursor() override {}
+    void processEvents() override
+    {
+        if (m_processEvents)
+            QCoreApplication::processEvents();
+    }
+    QString agentText() const override { return m_agent.currentText(); }
+    QString communityText() const override { return m_community.currentText(); }
+    QString oidText() const override { return m_oid.currentText(); }
+    int operation() const override { return OpWalk; }
+    int timeOut() const override { return 1000; }
+    int retries() const override { return 1; }
+    HistoryList &agentHistory() override { return m_agent; }
+    HistoryList &communityHistory() override { return m_community; }
+    HistoryList &oidHistory() override { return m_oid; }
+    void appendRow(ResultRow &&row) override { rows.appendRow(std::move(row)); }
+
+private:
+    bool m_idle = true;
+    FixedHistory m_agent;
+    FixedHistory m_community;
+    FixedHistory m_oid;
+    bool m_processEvents;
+};
+
+int engineMode(const QString &agent, const QString &oid, qsizetype expected, bool processEvents)
+{
+    EngineHost host(agent, oid, processEvents);
+    const double cpuBefore = cpuMs();
+    QElapsedTimer clock;
+    clock.start();
+    try {
+        runQuery(host);
+    } catch (const std::exception &failure) {
+        std::fprintf(stderr, "the walk failed: %s\n", failure.what());
+        return 1;
+    }
+    const double ms = msSince(clock);
+    const double cpu = cpuMs() - cpuBefore;
+    if (host.rows.storedRowCount() != expected) {
+        std::fprintf(stderr, "the walk brought %lld rows, %lld expected\n",
+                     static_cast<long long>(host.rows.storedRowCount()), static_cast<long long>(expected));
+        return 1;
+    }
+    std::printf("engine rows=%lld ms=%.1f cpu_ms=%.1f events=%d\n", static_cast<long long>(expected), ms, cpu,
+                processEvents ? 1 : 0);
+    return 0;
+}
+
 int walkMode(const QString &agent, const QString &oid, qsizetype expected)
 {
     Window window;
     ResponsivenessProbe probe(window.form.get());
-    if (qEnvironmentVariableIsEmpty("NOPROBE"))
     probe.start();
     const double cpuBefore = cpuMs();
     const double ms = window.walk(agent, oid);
@@ -515,8 +603,8 @@ int mibLoad()
 
 int usage()
 {
-    std::fprintf(stderr, "usage: bench_walk_window --walk AGENT OID ROWS | --scale AGENT OID ROWS DIR | "
-                         "--startup-runs COUNT | --mibload\n");
+    std::fprintf(stderr, "usage: bench_walk_window --walk AGENT OID ROWS | --engine[-events] AGENT OID ROWS | "
+                         "--scale AGENT OID ROWS DIR | --startup-runs COUNT | --mibload\n");
     return 2;
 }
 
@@ -549,6 +637,8 @@ int main(int argc, char **argv)
     configureMibs();
     if (mode == QLatin1String("--walk") && args.size() == 4)
         return walkMode(args[1], args[2], args[3].toLongLong());
+    if ((mode == QLatin1String("--engine") || mode == QLatin1String("--engine-events")) && args.size() == 4)
+        return engineMode(args[1], args[2], args[3].toLongLong(), mode == QLatin1String("--engine-events"));
     if (mode == QLatin1String("--scale") && args.size() == 5)
         return scaleMode(args[1], args[2], args[3].toLongLong(), args[4]);
     return usage();
