@@ -170,6 +170,16 @@ int ensureFolder(const QByteArray &dir)
     return 0;
 }
 
+// The folder holds community strings. One made earlier by hand or by another
+// program may be open to others; ours to fix only when it is the user's own.
+void tightenFolder(const QByteArray &dir)
+{
+    struct stat st {};
+    if (::stat(dir.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid()
+        && (st.st_mode & 077) != 0)
+        ::chmod(dir.constData(), st.st_mode & 0700);
+}
+
 // Moves an unreadable file aside, never over an earlier one.
 int moveAside(const QString &path, QString *keptAs)
 {
@@ -864,6 +874,7 @@ QString RegistryHive::commit()
     const QByteArray folder = nativePath(QFileInfo(m_filePath).path());
     if (const int err = ensureFolder(folder))
         return failed(err);
+    tightenFolder(folder);
     FileLock lock;
     if (const int err = lock.acquire(path + ".lock"))
         return failed(err);
