@@ -21,6 +21,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QScopeGuard>
 #include <QScreen>
@@ -198,6 +199,10 @@ void TMainForm::createToolBar()
         // text stays in the case it was typed in.
         box->setInsertPolicy(QComboBox::NoInsert);
         box->setCompleter(nullptr);
+        // The edit box's usual limit, said aloud: a longer paste keeps its first
+        // 32,767 characters. Unlimited, a 1 MB text costs most of a second per
+        // keystroke, and every history entry ends up in the settings file.
+        box->lineEdit()->setMaxLength(InputMaxLength);
         box->setFixedWidth(width);
         box->setStatusTip(QString::fromLatin1(hint));
         label->setBuddy(box);

@@ -35,6 +35,9 @@ class TMainForm : public QMainWindow, public QueryHost, public SettingsHost
     Q_OBJECT
 
 public:
+    // Characters an input box takes, like the platform's edit boxes.
+    static constexpr int InputMaxLength = 32767;
+
     // Without a dialog service the window shows the real modal dialogs.
     explicit TMainForm(std::unique_ptr<DialogService> dialogs = nullptr, QWidget *parent = nullptr);
     ~TMainForm() override;

@@ -1,0 +1,292 @@
+// SPDX-License-Identifier: MIT
+// Faults and bad input met through the real window, as a user meets them:
+// what the window shows, that it is idle and usable afterwards, and that
+// nothing the user had is lost.
+#include "listview.h"
+#include "mainform.h"
+#include "resultmodel.h"
+#include "scriptedagent.h"
+#include "snmpdagent.h"
+#include "statusbar.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <sys/stat.h>
+
+#include <memory>
+
+namespace {
+
+class RecordingDialogs final : public DialogService
+{
+public:
+    QStringList errors;
+    void showError(QWidget *, const QString &message) override { errors << message; }
+    void openDetails(QWidget *, QTreeView *) override {}
+    bool editOptions(QWidget *, int &, int &) override { return false; }
+    void openAbout(QWidget *) override {}
+};
+
+const ScriptedAgent::Oid SysDescr = ScriptedAgent::oid("1.3.6.1.2.1.1.1.0");
+
+mode_t modeOf(const QString &path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : mode_t(-1);
+}
+
+} // namespace
+
+class TestWindowFaults final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void hugePasteIntoEachBox_data();
+    void hugePasteIntoEachBox();
+    void agentKilledMidWalk();
+    void settingsPrivateInAnOpenFolder();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_config;
+    std::unique_ptr<TMainForm> m_form;
+    RecordingDialogs *m_dialogs = nullptr;
+    ScriptedAgent m_agent;
+
+    void openWindow();
+    QAction *command(const char *name) const;
+    void setInputs(const QString &agent, const QString &community, const QString &oids);
+    // Runs the current operation by F9 from the agent box; the run is over when it returns.
+    qint64 runByKey();
+    void verifyIdleAndUsable();
+};
+
+void TestWindowFaults::init()
+{
+    m_config = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_config->isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config->path()));
+    m_agent.setTable({{SysDescr, ScriptedAgent::Value::octets("bench switch")}});
+    if (m_agent.port() == 0)
+        QVERIFY(m_agent.start());
+    m_agent.clearRequests();
+    openWindow();
+}
+
+void TestWindowFaults::cleanup()
+{
+    m_form.reset();
+    m_dialogs = nullptr;
+    m_config.reset();
+}
+
+void TestWindowFaults::openWindow()
+{
+    auto dialogs = std::make_unique<RecordingDialogs>();
+    m_dialogs = dialogs.get();
+    m_form = std::make_unique<TMainForm>(std::move(dialogs));
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+}
+
+QAction *TestWindowFaults::command(const char *name) const
+{
+    return m_form->findChild<QAction *>(QString::fromLatin1(name));
+}
+
+void TestWindowFaults::setInputs(const QString &agent, const QString &community, const QString &oids)
+{
+    m_form->agentBox()->setEditText(agent);
+    m_form->communityBox()->setEditText(community);
+    m_form->oidBox()->setEditText(oids);
+}
+
+qint64 TestWindowFaults::runByKey()
+{
+    m_form->agentBox()->setFocus();
+    QElapsedTimer clock;
+    clock.start();
+    QTest::keyClick(m_form->agentBox()->lineEdit(), Qt::Key_F9);
+    return clock.elapsed();
+}
+
+void TestWindowFaults::verifyIdleAndUsable()
+{
+    QVERIFY(m_form->isIdle());
+    QVERIFY(!m_form->isRunning());
+    QCOMPARE(m_form->statusLine()->simpleText(), QStringLiteral("Ready"));
+    QVERIFY(command("actRun")->isEnabled());
+    QVERIFY(!command("actStop")->isEnabled());
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+
+    // A plain Get right after works and adds its row below the ones there.
+    const int before = m_form->listView()->model()->rowCount();
+    const int errors = int(m_dialogs->errors.size());
+    QVERIFY(command("actGet")->isChecked() || m_form->execute(command("actGet")));
+    setInputs(m_agent.address(), QStringLiteral("tarnel"), QStringLiteral(".1.3.6.1.2.1.1.1.0"));
+    runByKey();
+    QCOMPARE(m_dialogs->errors.size(), errors);
+    QCOMPARE(m_form->listView()->model()->rowCount(), before + 1);
+    const QModelIndex value = m_form->listView()->model()->index(before, 3);
+    QCOMPARE(value.data().toString(), QStringLiteral("bench switch"));
+}
+
+void TestWindowFaults::hugePasteIntoEachBox_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("piece");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<int>("rows");
+
+    // A host name of 32,767 letters resolves to nothing, at once.
+    QTest::newRow("agent") << "cboAgent" << "a" << "SnmpMgrOpen error: 11001." << 0;
+    // The community goes out whole, but Net-SNMP parses no answer that
+    // carries a community over 256 bytes back.
+    QTest::newRow("community") << "cboCommunity" << "c" << "SnmpMgrRequest error: 45." << 0;
+    QTest::newRow("oids, junk") << "cboOids" << "x"
+                                << QStringLiteral("Invalid Oids, '%1', specified.")
+                                       .arg(QString(TMainForm::InputMaxLength, QLatin1Char('x')))
+                                << 0;
+    // 1,724 whole OIDs and a cut one: the cut piece is named.
+    QTest::newRow("oids, list") << "cboOids" << ".1.3.6.1.2.1.1.1.0;" << "Invalid Oids, '.1.3.6.1.2.', specified."
+                                << 0;
+}
+
+// A megabyte pasted into a box: the box keeps its first 32,767 characters at
+// once, the run that follows ends in a clear outcome within the request's
+// time, and the text survives the exit into the next start.
+void TestWindowFaults::hugePasteIntoEachBox()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, piece);
+    QFETCH(QString, error);
+    QFETCH(int, rows);
+
+    setInputs(m_agent.address(), QStringLiteral("tarnel"), QStringLiteral(".1.3.6.1.2.1.1.1.0"));
+    QString megabyte;
+    while (megabyte.size() < (1 << 20))
+        megabyte += piece;
+    const QString kept = megabyte.left(TMainForm::InputMaxLength);
+    QGuiApplication::clipboard()->setText(megabyte);
+
+    auto *target = m_form->findChild<QComboBox *>(box);
+    QVERIFY(target);
+    target->setFocus();
+    target->lineEdit()->selectAll();
+    QElapsedTimer clock;
+    clock.start();
+    QTest::keyClick(target->lineEdit(), Qt::Key_V, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(target->currentText().size(), kept.size());
+    QVERIFY(target->currentText() == kept);
+
+    // Typing at the end of the full box stays quick and changes nothing.
+    clock.restart();
+    QTest::keyClicks(target->lineEdit(), QStringLiteral("zz"));
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(target->currentText() == kept);
+
+    // Timeout 1000 ms and one retry: nothing may take longer than the request.
+    const qint64 ms = runByKey();
+    QVERIFY2(ms < 2500, qPrintable(QString::number(ms)));
+    QCOMPARE(m_dialogs->errors, error.isEmpty() ? QStringList() : QStringList{error});
+    QCOMPARE(m_form->listView()->model()->rowCount(), rows);
+    if (box == QLatin1String("cboCommunity")) {
+        const auto requests = m_agent.requests();
+        QVERIFY(!requests.empty());
+        for (const ScriptedAgent::Request &request : requests)
+            QCOMPARE(request.community, kept.toLatin1());
+    }
+    const bool recorded = !error.startsWith(QLatin1String("Invalid")) && !error.startsWith(QLatin1String("SnmpMgrOpen"));
+    if (recorded)
+        QVERIFY(target->itemText(0) == kept);
+    verifyIdleAndUsable();
+
+    // Exit writes the long entry without complaint; the next start has it back.
+    m_form.reset();
+    openWindow();
+    QCOMPARE(m_dialogs->errors, QStringList());
+    target = m_form->findChild<QComboBox *>(box);
+    QCOMPARE(target->findText(kept, Qt::MatchFixedString | Qt::MatchCaseSensitive) >= 0, recorded);
+}
+
+// snmpd goes away in the middle of a walk: the rows so far stay, the run
+// ends with the timeout's message within the request's time, and the window
+// goes on working.
+void TestWindowFaults::agentKilledMidWalk()
+{
+    SnmpdAgent doomed;
+    QVERIFY2(doomed.start(), qPrintable(doomed.log()));
+    QVERIFY(m_form->execute(command("actWalk")));
+    setInputs(doomed.address(), QStringLiteral("tarnel"), QStringLiteral(".1.3.6.1.2.1"));
+
+    qsizetype rowsAtKill = -1;
+    QElapsedTimer sinceKill;
+    QTimer watch;
+    watch.setInterval(1);
+    connect(&watch, &QTimer::timeout, this, [&] {
+        if (rowsAtKill < 0 && m_form->results().storedRowCount() >= 50) {
+            doomed.kill();
+            sinceKill.start();
+            rowsAtKill = m_form->results().storedRowCount();
+            watch.stop();
+        }
+    });
+    watch.start();
+    runByKey();
+    const qint64 afterKill = sinceKill.isValid() ? sinceKill.elapsed() : -1;
+
+    QVERIFY(rowsAtKill >= 50);
+    QCOMPARE(m_dialogs->errors, QStringList{QStringLiteral("SnmpMgrRequest error: 40.")});
+    // At most the request in flight when the agent died got its answer.
+    const qsizetype rows = m_form->results().storedRowCount();
+    QVERIFY2(rows >= rowsAtKill && rows <= rowsAtKill + 1, qPrintable(QString::number(rows)));
+    QCOMPARE(m_form->listView()->model()->rowCount(), int(rows));
+    QCOMPARE(m_form->listView()->model()->index(0, 0).data().toString(), QStringLiteral(".1.3.6.1.2.1.1.1.0"));
+    // One request of 1000 ms and one retry, then the message.
+    QVERIFY2(afterKill >= 1900 && afterKill < 3500, qPrintable(QString::number(afterKill)));
+
+    QVERIFY(m_form->execute(command("actGet")));
+    verifyIdleAndUsable();
+    QCOMPARE(m_form->results().storedRowCount(), rows + 1);
+}
+
+// The settings folder was made open to others before Norvane ever ran and
+// the umask gives everything away: the exit leaves both private.
+void TestWindowFaults::settingsPrivateInAnOpenFolder()
+{
+    const QString folder = m_config->filePath(QStringLiteral("Ferrolyn"));
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions(0x7777)));
+    QCOMPARE(modeOf(folder), mode_t(0777));
+
+    setInputs(m_agent.address(), QStringLiteral("s3cret"), QStringLiteral(".1.3.6.1.2.1.1.1.0"));
+    runByKey();
+    QCOMPARE(m_dialogs->errors, QStringList());
+    const mode_t previous = ::umask(0);
+    m_form.reset();
+    ::umask(previous);
+
+    QCOMPARE(modeOf(folder), mode_t(0700));
+    QCOMPARE(modeOf(folder + QStringLiteral("/Norvane.reg")), mode_t(0600));
+    QFile store(folder + QStringLiteral("/Norvane.reg"));
+    QVERIFY(store.open(QIODevice::ReadOnly));
+    QVERIFY(store.readAll().contains("s3cret"));
+}
+
+QTEST_MAIN(TestWindowFaults)
+#include "tst_windowfaults.moc"
