@@ -12,6 +12,8 @@
 // SIGTERM or SIGINT, then prints its request count and CPU time per request
 // on stderr.
 
+#include "loopbackudp.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -579,23 +581,6 @@ double cpuSeconds()
         + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-class Socket
-{
-public:
-    Socket() : m_fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {}
-    ~Socket()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Socket(const Socket &) = delete;
-    Socket &operator=(const Socket &) = delete;
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 int usage()
 {
     std::fprintf(stderr, "usage: benchagent --rows N [--port P]\n");
@@ -625,14 +610,9 @@ int main(int argc, char **argv)
     if (rows == 0 || rows > 27ull * 0xFFFFFF || argc % 2 == 0)
         return usage();
 
-    const Socket socket;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(uint16_t(port));
-    socklen_t length = sizeof(address);
-    if (socket.fd() < 0 || ::bind(socket.fd(), reinterpret_cast<sockaddr *>(&address), sizeof(address)) != 0
-        || ::getsockname(socket.fd(), reinterpret_cast<sockaddr *>(&address), &length) != 0) {
+    const UdpSocket socket;
+    const uint16_t bound = bindLoopback(socket.fd(), uint16_t(port));
+    if (bound == 0) {
         std::perror("benchagent: bind");
         return 1;
     }
@@ -644,7 +624,7 @@ int main(int argc, char **argv)
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
 
-    std::printf("127.0.0.1:%u\n", unsigned(ntohs(address.sin_port)));
+    std::printf("127.0.0.1:%u\n", unsigned(bound));
     std::fflush(stdout);
 
     Agent agent(rows);

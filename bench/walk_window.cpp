@@ -12,10 +12,10 @@
 //   bench_walk_window --mibload                    the first name conversion (MIB loading)
 #include "listview.h"
 #include "mainform.h"
-#include "queryrun.h"
 #include "resultfile.h"
 #include "resultmodel.h"
 #include "snmpmgr.h"
+#include "walkhost.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
@@ -256,62 +256,14 @@ bool checkRows(TMainForm &form, qsizetype expected)
 // The query run without the window, to tell its cost from the window's: the
 // rows go to the result model (no view attached), and events are processed
 // after every row or not at all.
-class FixedHistory final : public HistoryList
+class EngineHost final : public WalkHost
 {
 public:
-    explicit FixedHistory(QString text) : m_text(std::move(text)) {}
-    QString currentText() const override { return m_text; }
-    int count() const override { return int(m_items.size()); }
-    QString item(int index) const override { return m_items.at(index); }
-    void moveItem(int from, int to) override { m_items.move(from, to); }
-    void insertItem(int index, const QString &text) override { m_items.insert(index, text); }
-    void removeItem(int index) override { m_items.removeAt(index); }
-    void selectItem(int index) override { m_text = m_items.at(index); }
-
-private:
-    QString m_text;
-    QStringList m_items;
-};
-
-class EngineHost final : public QueryHost
-{
-public:
-    EngineHost(const QString &agent, const QString &oid, bool processEvents)
-        : m_agent(agent), m_community(QStringLiteral("tarnel")), m_oid(oid), m_processEvents(processEvents)
-    {
-    }
+    using WalkHost::WalkHost;
 
     ResultModel rows;
 
-    bool isIdle() const override { return m_idle; }
-    void setIdle(bool idle) override { m_idle = idle; }
-    void refreshCommands() override {}
-    void setAutoHint(bool) override {}
-    void setSimpleStatus(const QString &) override {}
-    void pushBusyCursor() override {}
-    void popCursor() override {}
-    void processEvents() override
-    {
-        if (m_processEvents)
-            QCoreApplication::processEvents();
-    }
-    QString agentText() const override { return m_agent.currentText(); }
-    QString communityText() const override { return m_community.currentText(); }
-    QString oidText() const override { return m_oid.currentText(); }
-    int operation() const override { return OpWalk; }
-    int timeOut() const override { return 1000; }
-    int retries() const override { return 1; }
-    HistoryList &agentHistory() override { return m_agent; }
-    HistoryList &communityHistory() override { return m_community; }
-    HistoryList &oidHistory() override { return m_oid; }
     void appendRow(ResultRow &&row) override { rows.appendRow(std::move(row)); }
-
-private:
-    bool m_idle = true;
-    FixedHistory m_agent;
-    FixedHistory m_community;
-    FixedHistory m_oid;
-    bool m_processEvents;
 };
 
 int engineMode(const QString &agent, const QString &oid, qsizetype expected, bool processEvents)
@@ -320,12 +272,8 @@ int engineMode(const QString &agent, const QString &oid, qsizetype expected, boo
     const double cpuBefore = cpuMs();
     QElapsedTimer clock;
     clock.start();
-    try {
-        runQuery(host);
-    } catch (const std::exception &failure) {
-        std::fprintf(stderr, "the walk failed: %s\n", failure.what());
+    if (!runWalk(host))
         return 1;
-    }
     const double ms = msSince(clock);
     const double cpu = cpuMs() - cpuBefore;
     if (host.rows.storedRowCount() != expected) {

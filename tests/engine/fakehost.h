@@ -2,7 +2,9 @@
 #pragma once
 
 // A stand-in for the main window: records what the query run does to it.
+// Below it, the run as the tests call it and the rows it brought.
 
+#include "apperror.h"
 #include "queryrun.h"
 
 #include <QStringList>
@@ -102,3 +104,27 @@ public:
     // The closing steps have all run.
     bool closedCleanly() const { return idle && autoHint && status == QLatin1String("Ready") && cursorDepth == 0; }
 };
+
+// The message the run raised, or a null text when it raised nothing.
+inline QString run(FakeHost &host)
+{
+    try {
+        runQuery(host);
+    } catch (const AppError &error) {
+        return QString::fromUtf8(error.what());
+    }
+    return {};
+}
+
+inline QStringList rowOids(const std::vector<ResultRow> &rows)
+{
+    QStringList oids;
+    for (const ResultRow &row : rows)
+        oids.append(QString::fromStdString(row.oid));
+    return oids;
+}
+
+inline QStringList rowOids(const FakeHost &host)
+{
+    return rowOids(host.rows);
+}

@@ -2,8 +2,8 @@
 // Faults of the agent and the network, seen through the query run as the
 // window sees it: what the user is told, which rows stay, that the run ends in
 // time and the window is idle and usable afterwards.
-#include "apperror.h"
 #include "fakehost.h"
+#include "loopbackudp.h"
 #include "scriptedagent.h"
 #include "snmpdagent.h"
 
@@ -16,9 +16,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -62,41 +59,6 @@ std::vector<ScriptedAgent::Binding> systemTable()
         {ScriptedAgent::oid("1.3.6.1.2.1.1.4.0"), Value::octets("ops@example.net")},
         {ScriptedAgent::oid("1.3.6.1.2.1.1.5.0"), Value::octets("box-5")},
     };
-}
-
-QString run(FakeHost &host)
-{
-    try {
-        runQuery(host);
-    } catch (const AppError &error) {
-        return QString::fromUtf8(error.what());
-    }
-    return {};
-}
-
-QStringList rowOids(const std::vector<ResultRow> &rows)
-{
-    QStringList oids;
-    for (const ResultRow &row : rows)
-        oids.append(QString::fromStdString(row.oid));
-    return oids;
-}
-
-// A UDP port on 127.0.0.1 that nobody listens on (just handed out and closed again).
-quint16 silentPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    quint16 port = 0;
-    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)) == 0
-        && ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    if (fd >= 0)
-        ::close(fd);
-    return port;
 }
 
 // The datagram the agent would send for this request and answer.
@@ -168,7 +130,7 @@ int runWithSecretCommunity()
     runOnce(agent.address(), QStringLiteral("1.3.6.1.2.1.1"), OpWalk);        // 2 rows, then garbage
     runOnce(agent.address(), QStringLiteral("1.3.6.1.2.1.1.1.0"), OpGet);     // silence
     runOnce(QStringLiteral("-nosuchhost"), QStringLiteral("1.3.6.1"), OpGet); // no such host
-    runOnce(QStringLiteral("127.0.0.1:%1").arg(silentPort()), QStringLiteral("1.3.6.1"), OpGetNext);
+    runOnce(QStringLiteral("127.0.0.1:%1").arg(freeLoopbackPort()), QStringLiteral("1.3.6.1"), OpGetNext);
     std::printf("%s\n", qPrintable(outcomes.join(QLatin1Char('|'))));
     return 0;
 }
@@ -426,7 +388,7 @@ void TestFaults::unresolvableAndSilentAgents()
     QVERIFY(m_host.agents.items.isEmpty()); // refused before the history
     QVERIFY(m_host.closedCleanly());
 
-    const quint16 port = silentPort();
+    const quint16 port = freeLoopbackPort(); // nobody listens there
     QVERIFY(port != 0);
     for (const int operation : {int(OpGet), int(OpWalk)}) {
         setInputs(QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("1.3.6.1.2.1.1"), operation);

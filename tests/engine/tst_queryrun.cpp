@@ -1,5 +1,4 @@
 // SPDX-License-Identifier: MIT
-#include "apperror.h"
 #include "fakehost.h"
 #include "scriptedagent.h"
 #include "snmpdagent.h"
@@ -26,25 +25,6 @@ std::vector<ScriptedAgent::Binding> smallTable()
         {ScriptedAgent::oid("1.3.6.1.2.1.2.1.0"), Value::integer(2)},
         {ScriptedAgent::oid("1.3.6.1.4.1.99999.1.0"), Value::counter64(0xFFFFFFFFFFFFFFFFull)},
     };
-}
-
-// The message the run raised, or a null text when it raised nothing.
-QString run(FakeHost &host)
-{
-    try {
-        runQuery(host);
-    } catch (const AppError &error) {
-        return QString::fromUtf8(error.what());
-    }
-    return {};
-}
-
-QStringList rowOids(const FakeHost &host)
-{
-    QStringList oids;
-    for (const ResultRow &row : host.rows)
-        oids.append(QString::fromStdString(row.oid));
-    return oids;
 }
 
 QString dotted(const Oid &ids)

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
+#include "confighome.h"
 #include "registryhive.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
@@ -44,6 +44,14 @@ struct Value
     uint32_t type = 0;
     QByteArray data;
     long rc = ERROR_FILE_NOT_FOUND;
+};
+
+// A row of the value tables below: a value name and what it holds.
+struct NamedValue
+{
+    const char *name;
+    uint32_t type;
+    QByteArray data;
 };
 
 Value query(RegistryHive &hive, const QByteArray &key, const QByteArray &name)
@@ -131,15 +139,14 @@ private slots:
     void concurrentWritersNeverTear();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ConfigHome> m_dir;
     QString m_path;
 };
 
 void TestRegistryHive::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<ConfigHome>();
     QVERIFY(m_dir->isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir->path()));
     m_path = RegistryHive::defaultFilePath();
     QCOMPARE(m_path, m_dir->path() + "/Ferrolyn/Norvane.reg");
 }
@@ -228,12 +235,7 @@ void TestRegistryHive::handWrittenFileReadsByteExact()
     hive.load();
     QVERIFY(hive.takeLoadMessage().isEmpty());
 
-    const struct
-    {
-        const char *name;
-        uint32_t type;
-        QByteArray data;
-    } expected[] = {
+    const NamedValue expected[] = {
         {"Path", REG_SZ, bin("C:\\Program Files\\\"Norvane\"\\\0")},
         {"Expand", REG_EXPAND_SZ, bin("%\0PATH%\0")},
         {"Nothing", REG_NONE, QByteArray("\x01\x02")},
@@ -313,12 +315,7 @@ void TestRegistryHive::textFormsAndWrapping()
     QByteArray blob;
     for (int i = 0; i < 300; ++i)
         blob.append(char(i));
-    const struct
-    {
-        const char *name;
-        uint32_t type;
-        QByteArray data;
-    } values[] = {
+    const NamedValue values[] = {
         {"InnerZero", REG_SZ, bin("a\0b\0")},
         {"TwoZeros", REG_SZ, bin("ab\0\0")},
         {"NoData", REG_SZ, QByteArray()},

@@ -1,105 +1,20 @@
 // SPDX-License-Identifier: MIT
 #include "apperror.h"
-#include "settingsstore.h"
+#include "confighome.h"
+#include "fakewindow.h"
+#include "settingsfile.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
-
-// A combo box's item list as the window keeps it: removing and inserting
-// leave the edit text alone, selecting shows the entry.
-class FakeHistory final : public HistoryList
-{
-public:
-    explicit FakeHistory(QStringList items) : m_items(std::move(items)) {}
-
-    QString currentText() const override { return m_text; }
-    int count() const override { return int(m_items.size()); }
-    QString item(int index) const override { return m_items.at(index); }
-    void moveItem(int from, int to) override { m_items.move(from, to); }
-    void insertItem(int index, const QString &text) override { m_items.insert(index, text); }
-    void removeItem(int index) override
-    {
-        m_items.removeAt(index);
-        if (m_selected >= count())
-            m_selected = -1;
-    }
-    void selectItem(int index) override
-    {
-        m_selected = index;
-        m_text = m_items.at(index);
-    }
-
-    QStringList m_items;
-    QString m_text;
-    int m_selected = -1;
-};
-
-// The main window's side, with the built-in state of a fresh window.
-class FakeWindow final : public SettingsHost
-{
-public:
-    void setOperation(int operation) override { m_operation = operation; }
-    int operation() const override { return m_operation; }
-    void setBounds(const QRect &bounds) override
-    {
-        m_bounds = bounds;
-        m_log << "bounds";
-    }
-    QRect normalBounds() const override { return m_bounds; }
-    void setWindowStateValue(int state) override
-    {
-        m_state = state;
-        m_log << "state";
-    }
-    int windowStateValue() const override { return m_state; }
-    void setToolBarShown(bool shown) override { m_toolBar = shown; }
-    bool toolBarShown() const override { return m_toolBar; }
-    void setStatusBarShown(bool shown) override { m_statusBar = shown; }
-    bool statusBarShown() const override { return m_statusBar; }
-    void setTimeOut(int milliseconds) override { m_timeOut = milliseconds; }
-    int timeOut() const override { return m_timeOut; }
-    void setRetries(int retries) override { m_retries = retries; }
-    int retries() const override { return m_retries; }
-    HistoryList &history(HistoryBox box) override { return *m_boxes[box]; }
-
-    FakeHistory &box(HistoryBox box) { return *m_boxes[box]; }
-
-    int m_operation = 0;
-    QRect m_bounds{191, 101, 640, 480};
-    int m_state = 0;
-    bool m_toolBar = true;
-    bool m_statusBar = true;
-    int m_timeOut = 1000;
-    int m_retries = 1;
-    QStringList m_log;
-    FakeHistory m_agent{{"127.0.0.1"}};
-    FakeHistory m_community{{"tarnel"}};
-    FakeHistory m_oids{{".1.3.6.1.2.1.1.1.0", ".1.3.6.1.2.1.1.1.0;.1.3.6.1.2.1.1.2.0;.1.3.6.1.2.1.1.3.0", "all"}};
-    FakeHistory *m_boxes[3] = {&m_agent, &m_community, &m_oids};
-};
-
-const QByteArray Header = "REGEDIT4\r\n\r\n";
-const QByteArray SettingsSection = "[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane]\r\n";
-const QByteArray AgentSection = "[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane\\History Lists\\hlAgent]\r\n";
-const QByteArray CommunitySection = "[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane\\History Lists\\hlCommunity]\r\n";
-const QByteArray OidSection = "[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane\\History Lists\\hlOid]\r\n";
 
 template<size_t N>
 QByteArray bin(const char (&text)[N])
 {
     return QByteArray(text, N - 1);
 }
-
-struct Stored
-{
-    bool exists = false;
-    uint32_t type = 0;
-    QByteArray data;
-};
 
 QByteArray bounds(int32_t left, int32_t top, int32_t right, int32_t bottom)
 {
@@ -109,11 +24,6 @@ QByteArray bounds(int32_t left, int32_t top, int32_t right, int32_t bottom)
             out.append(char(uint32_t(v) >> (8 * i)));
     }
     return out;
-}
-
-QByteArray dword(uint32_t v)
-{
-    return bounds(int32_t(v), 0, 0, 0).first(4);
 }
 
 } // namespace
@@ -144,18 +54,17 @@ private slots:
 
 private:
     void writeFile(const QByteArray &text);
-    Stored stored(const char *key, const QByteArray &name);
+    Stored stored(const char *key, const QByteArray &name) const { return storedValue(m_path, key, name); }
     QString loadError(FakeWindow &window);
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ConfigHome> m_dir;
     QString m_path;
 };
 
 void TestSettingsStore::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<ConfigHome>();
     QVERIFY(m_dir->isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir->path()));
     m_path = RegistryHive::defaultFilePath();
 }
 
@@ -170,22 +79,6 @@ void TestSettingsStore::writeFile(const QByteArray &text)
     QFile f(m_path);
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(text);
-}
-
-// What the file holds now, read through a fresh hive.
-Stored TestSettingsStore::stored(const char *key, const QByteArray &name)
-{
-    RegistryHive hive(m_path);
-    hive.load();
-    HiveKey k;
-    Stored s;
-    uint32_t size = 0;
-    if (hive.regOpenKey(key, &k) != ERROR_SUCCESS || k.regQueryValue(name, &s.type, nullptr, &size) != ERROR_SUCCESS)
-        return s;
-    s.exists = true;
-    s.data.resize(size);
-    k.regQueryValue(name, &s.type, s.data.data(), &size);
-    return s;
 }
 
 QString TestSettingsStore::loadError(FakeWindow &window)

@@ -4,15 +4,15 @@
 // replaced, and result files saved where they cannot go. Each case checks
 // the user's message and that nothing the user had is lost.
 #include "apperror.h"
+#include "confighome.h"
+#include "fakewindow.h"
 #include "resultfile.h"
-#include "settingsstore.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
@@ -29,42 +29,10 @@ namespace {
 constexpr uid_t Nobody = 65534;
 const QString KeptPrefix = QStringLiteral("The settings file could not be read; it was kept as '");
 
-class Box final : public HistoryList
+// A fresh window, and one with what a user leaves behind.
+class Window final : public FakeWindow
 {
 public:
-    explicit Box(QStringList items) : m_items(std::move(items)) {}
-    QString currentText() const override { return m_text; }
-    int count() const override { return int(m_items.size()); }
-    QString item(int index) const override { return m_items.at(index); }
-    void moveItem(int from, int to) override { m_items.move(from, to); }
-    void insertItem(int index, const QString &text) override { m_items.insert(index, text); }
-    void removeItem(int index) override { m_items.removeAt(index); }
-    void selectItem(int index) override { m_text = m_items.at(index); }
-
-    QStringList m_items;
-    QString m_text;
-};
-
-// A fresh window: the built-in state before loading.
-class Window final : public SettingsHost
-{
-public:
-    void setOperation(int operation) override { m_operation = operation; }
-    int operation() const override { return m_operation; }
-    void setBounds(const QRect &bounds) override { m_bounds = bounds; }
-    QRect normalBounds() const override { return m_bounds; }
-    void setWindowStateValue(int state) override { m_state = state; }
-    int windowStateValue() const override { return m_state; }
-    void setToolBarShown(bool shown) override { m_toolBar = shown; }
-    bool toolBarShown() const override { return m_toolBar; }
-    void setStatusBarShown(bool shown) override { m_statusBar = shown; }
-    bool statusBarShown() const override { return m_statusBar; }
-    void setTimeOut(int milliseconds) override { m_timeOut = milliseconds; }
-    int timeOut() const override { return m_timeOut; }
-    void setRetries(int retries) override { m_retries = retries; }
-    int retries() const override { return m_retries; }
-    HistoryList &history(HistoryBox box) override { return *m_boxes[box]; }
-
     // What a user who ran a few queries leaves behind at exit.
     static Window used()
     {
@@ -85,18 +53,6 @@ public:
         return m_operation == 1 && m_bounds == QRect(191, 101, 640, 480) && m_state == 0 && m_toolBar && m_statusBar
                && m_timeOut == 1000 && m_retries == 1 && m_agent.m_items == QStringList{"127.0.0.1"};
     }
-
-    int m_operation = 0;
-    QRect m_bounds{191, 101, 640, 480};
-    int m_state = 0;
-    bool m_toolBar = true;
-    bool m_statusBar = true;
-    int m_timeOut = 1000;
-    int m_retries = 1;
-    Box m_agent{{"127.0.0.1"}};
-    Box m_community{{"tarnel"}};
-    Box m_oids{{".1.3.6.1.2.1.1.1.0", ".1.3.6.1.2.1.1.1.0;.1.3.6.1.2.1.1.2.0;.1.3.6.1.2.1.1.3.0", "all"}};
-    Box *m_boxes[3] = {&m_agent, &m_community, &m_oids};
 };
 
 class Cursor final : public CursorControl
@@ -248,7 +204,7 @@ private slots:
     void resultLongPaths();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ConfigHome> m_dir;
     QString m_path;
     QString m_folder;
     QByteArray m_usedFile; // what Window::used() leaves in the file
@@ -258,9 +214,8 @@ private:
 
 void TestStoreFaults::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<ConfigHome>();
     QVERIFY(m_dir->isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir->path()));
     m_path = RegistryHive::defaultFilePath();
     m_folder = QFileInfo(m_path).path();
     if (m_usedFile.isEmpty()) {

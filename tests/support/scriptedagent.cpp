@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "scriptedagent.h"
 
+#include "loopbackudp.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -9,6 +11,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string>
 
 ScriptedAgent::Value ScriptedAgent::Value::null()
 {
@@ -92,18 +95,12 @@ bool ScriptedAgent::start()
     m_socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (m_socket < 0)
         return false;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    socklen_t length = sizeof(address);
-    if (::bind(m_socket, reinterpret_cast<sockaddr *>(&address), sizeof(address)) != 0
-        || ::getsockname(m_socket, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
+    m_port = bindLoopback(m_socket, 0);
+    if (m_port == 0) {
         ::close(m_socket);
         m_socket = -1;
         return false;
     }
-    m_port = ntohs(address.sin_port);
     m_running = true;
     m_thread = std::thread(&ScriptedAgent::serve, this);
     return true;
@@ -203,6 +200,26 @@ ScriptedAgent::Handler ScriptedAgent::errorStatusHandler(int32_t errorStatus, in
 ScriptedAgent::Handler ScriptedAgent::sameBindingHandler(Binding binding)
 {
     return [binding = std::move(binding)](const Request &) { return Response::answer({binding}); };
+}
+
+ScriptedAgent::Handler ScriptedAgent::integerSubtreeHandler(const char *subtree, int count)
+{
+    std::vector<Binding> bindings;
+    for (int i = 1; i <= count; ++i) {
+        const std::string dotted = std::string(subtree) + '.' + std::to_string(i);
+        bindings.push_back({oid(dotted.c_str()), Value::integer(i)});
+    }
+    return [bindings = std::move(bindings)](const Request &request) {
+        std::vector<Binding> answer;
+        for (const Oid &name : request.names) {
+            const auto next = std::upper_bound(bindings.begin(), bindings.end(), name,
+                                               [](const Oid &n, const Binding &b) { return n < b.name; });
+            if (next == bindings.end())
+                return Response::error(request, 2, 1);
+            answer.push_back(*next);
+        }
+        return Response::answer(std::move(answer));
+    };
 }
 
 ScriptedAgent::Handler ScriptedAgent::garbageHandler()

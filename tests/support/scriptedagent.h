@@ -113,6 +113,10 @@ public:
     static Handler errorStatusHandler(int32_t errorStatus, int32_t errorIndex = 1);
     // Answers every request with the same binding (a subtree that never ends).
     static Handler sameBindingHandler(Binding binding);
+    // GetNext over the integers 1..count at subtree.1 .. subtree.count (subtree
+    // dotted, without a leading dot), whatever the request's type;
+    // noSuchName past the last.
+    static Handler integerSubtreeHandler(const char *subtree, int count);
     // Answers every request with bytes that are no SNMP message.
     static Handler garbageHandler();
     // Answers correctly but with the request id plus one, so the manager must ignore it.

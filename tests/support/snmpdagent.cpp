@@ -2,57 +2,12 @@
 #include "snmpdagent.h"
 
 #include "bercodec.h"
+#include "loopbackudp.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-namespace {
-
-class Socket
-{
-public:
-    Socket() : m_fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {}
-    ~Socket()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Socket(const Socket &) = delete;
-    Socket &operator=(const Socket &) = delete;
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
-sockaddr_in loopback(quint16 port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    return address;
-}
-
-// A port the kernel just handed out; snmpd binds it a moment later.
-quint16 freePort()
-{
-    const Socket socket;
-    sockaddr_in address = loopback(0);
-    socklen_t length = sizeof(address);
-    if (socket.fd() < 0 || ::bind(socket.fd(), reinterpret_cast<sockaddr *>(&address), sizeof(address)) != 0
-        || ::getsockname(socket.fd(), reinterpret_cast<sockaddr *>(&address), &length) != 0)
-        return 0;
-    return ntohs(address.sin_port);
-}
-
-} // namespace
 
 SnmpdAgent::SnmpdAgent() = default;
 
@@ -71,7 +26,7 @@ bool SnmpdAgent::start()
         return false;
     // The port may be taken between asking and binding; try a few.
     for (int attempt = 0; attempt < 3; ++attempt) {
-        const quint16 port = freePort();
+        const quint16 port = freeLoopbackPort();
         if (port != 0 && launch(port)) {
             m_port = port;
             return true;
@@ -128,7 +83,7 @@ bool SnmpdAgent::launch(quint16 port)
 // working agent (or the other way round).
 bool SnmpdAgent::answers(int waitMs) const
 {
-    const Socket socket;
+    const UdpSocket socket;
     if (socket.fd() < 0)
         return false;
     ber::Message get;
@@ -137,7 +92,7 @@ bool SnmpdAgent::answers(int waitMs) const
     get.requestId = 4711;
     get.bindings.push_back({ber::parseOid("1.3.6.1.2.1.1.1.0"), 0x05, {}});
     const QByteArray datagram = ber::encodeMessage(get);
-    const sockaddr_in agent = loopback(m_port);
+    const sockaddr_in agent = loopbackAddress(m_port);
     if (::sendto(socket.fd(), datagram.constData(), size_t(datagram.size()), 0,
                  reinterpret_cast<const sockaddr *>(&agent), sizeof(agent))
         < 0)

@@ -5,6 +5,9 @@
 // window. A modal dialog runs its own event loop inside the command that
 // opened it, so the test drives it from a timer posted before the command.
 
+#include "mainform.h"
+
+#include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -121,4 +124,29 @@ private:
 inline bool centredOver(const QWidget *dialog, const QWidget *owner)
 {
     return (dialog->frameGeometry().center() - owner->frameGeometry().center()).manhattanLength() <= 3;
+}
+
+// As a user would: only a command that is enabled once the window has
+// re-evaluated its rules can be triggered. False when it was not.
+inline bool triggerEnabled(TMainForm &form, const char *name)
+{
+    auto *action = form.findChild<QAction *>(QLatin1String(name));
+    form.updateCommands();
+    if (!action || !action->isEnabled())
+        return false;
+    action->trigger();
+    return true;
+}
+
+template <typename T>
+T *child(QWidget *dialog, const char *name)
+{
+    return dialog->findChild<T *>(QLatin1String(name));
+}
+
+// The object name of the widget with the keyboard focus, or empty.
+inline QString focusName()
+{
+    const QWidget *focus = QApplication::focusWidget();
+    return focus ? focus->objectName() : QString();
 }

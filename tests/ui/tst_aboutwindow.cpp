@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The About box opened from the main window, and the program icon the two share.
 #include "aboutbox.h"
+#include "confighome.h"
 #include "mainform.h"
 #include "modaldriver.h"
 #include "programicon.h"
@@ -8,17 +9,10 @@
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
-#include <QTemporaryDir>
 
 #include <memory>
 
 namespace {
-
-template <typename T>
-T *child(QWidget *box, const char *name)
-{
-    return box->findChild<T *>(QLatin1String(name));
-}
 
 QImage programImage()
 {
@@ -43,15 +37,14 @@ private slots:
 private:
     bool about(const std::function<void(TAboutBox *)> &script);
 
-    std::unique_ptr<QTemporaryDir> m_config;
+    std::unique_ptr<ConfigHome> m_config;
     std::unique_ptr<TMainForm> m_form;
 };
 
 void TestAboutWindow::init()
 {
-    m_config = std::make_unique<QTemporaryDir>();
+    m_config = std::make_unique<ConfigHome>();
     QVERIFY(m_config->isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config->path()));
     m_form = std::make_unique<TMainForm>();
     m_form->show();
     QVERIFY(QTest::qWaitForWindowActive(m_form.get()));

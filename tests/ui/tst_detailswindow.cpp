@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The details dialog as the user meets it: opened from the main window over
 // rows that a walk brought in, stepping through the window's own list.
+#include "confighome.h"
 #include "detailsdialog.h"
 #include "listview.h"
 #include "mainform.h"
@@ -14,7 +15,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextLayout>
 
@@ -51,21 +51,9 @@ std::vector<ScriptedAgent::Binding> agentTable()
     return table;
 }
 
-template <typename T>
-T *child(QWidget *dialog, const char *name)
-{
-    return dialog->findChild<T *>(QLatin1String(name));
-}
-
 QString field(QWidget *dialog, const char *name)
 {
     return child<QPlainTextEdit>(dialog, name)->toPlainText();
-}
-
-QString focusName()
-{
-    const QWidget *focus = QApplication::focusWidget();
-    return focus ? focus->objectName() : QString();
 }
 
 } // namespace
@@ -99,7 +87,7 @@ private:
     bool details(const std::function<void(TDetailsDialog *)> &script);
 
     ScriptedAgent m_agent;
-    std::unique_ptr<QTemporaryDir> m_config;
+    std::unique_ptr<ConfigHome> m_config;
     std::unique_ptr<TMainForm> m_form;
     ListView *m_list = nullptr;
 };
@@ -113,9 +101,8 @@ void TestDetailsWindow::initTestCase()
 void TestDetailsWindow::init()
 {
     // Each window starts from an empty settings folder and leaves nothing for the next.
-    m_config = std::make_unique<QTemporaryDir>();
+    m_config = std::make_unique<ConfigHome>();
     QVERIFY(m_config->isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config->path()));
     m_form = std::make_unique<TMainForm>();
     m_form->show();
     QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
@@ -129,15 +116,9 @@ void TestDetailsWindow::cleanup()
     m_config.reset();
 }
 
-// As a user would: only an enabled command can be triggered.
 bool TestDetailsWindow::trigger(const char *name)
 {
-    auto *action = m_form->findChild<QAction *>(QLatin1String(name));
-    m_form->updateCommands();
-    if (!action || !action->isEnabled())
-        return false;
-    action->trigger();
-    return true;
+    return triggerEnabled(*m_form, name);
 }
 
 // Walks a subtree of the agent; the number of rows in the list, -1 on failure.

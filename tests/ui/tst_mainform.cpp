@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "confighome.h"
 #include "coolbar.h"
 #include "errorbox.h"
 #include "listview.h"
@@ -22,7 +23,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStatusTipEvent>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -79,28 +79,12 @@ ResultRow row(int n)
     return {".1.3.6.1.4.1.99999.1." + s, "enterprises.99999.1." + s, "Integer32", s};
 }
 
-// GetNext over a subtree of n integers under .1.3.6.1.4.1.99999.1. The agent
-// copies its handler for every request, so the table is shared, not captured.
-ScriptedAgent::Handler subtreeHandler(int n)
+// Answers every request with the same row under .1.3.6.1.4.1.99999: a walk
+// there goes on until it is stopped.
+ScriptedAgent::Handler endlessSubtreeHandler()
 {
-    auto bindings = std::make_shared<std::vector<ScriptedAgent::Binding>>();
-    for (int i = 1; i <= n; ++i) {
-        const std::string dotted = "1.3.6.1.4.1.99999.1." + std::to_string(i);
-        bindings->push_back({ScriptedAgent::oid(dotted.c_str()), ScriptedAgent::Value::integer(i)});
-    }
-    return [bindings](const ScriptedAgent::Request &request) {
-        std::vector<ScriptedAgent::Binding> answer;
-        for (const ScriptedAgent::Oid &name : request.names) {
-            const auto next = std::upper_bound(bindings->begin(), bindings->end(), name,
-                                               [](const ScriptedAgent::Oid &n, const ScriptedAgent::Binding &b) {
-                                                   return n < b.name;
-                                               });
-            if (next == bindings->end())
-                return ScriptedAgent::Response::error(request, 2, 1);
-            answer.push_back(*next);
-        }
-        return ScriptedAgent::Response::answer(std::move(answer));
-    };
+    return ScriptedAgent::sameBindingHandler(
+        {ScriptedAgent::oid("1.3.6.1.4.1.99999.1.1"), ScriptedAgent::Value::integer(1)});
 }
 
 // Snapshot of the commands' states.
@@ -153,7 +137,7 @@ private:
 
     SnmpdAgent m_snmpd;
     bool m_snmpdUp = false;
-    std::unique_ptr<QTemporaryDir> m_config;
+    std::unique_ptr<ConfigHome> m_config;
     StubDialogs *m_dialogs = nullptr;
     std::unique_ptr<TMainForm> m_form;
 };
@@ -212,9 +196,8 @@ void TestMainForm::initTestCase()
 void TestMainForm::init()
 {
     // The window stores its state at exit; every case starts as a first start.
-    m_config = std::make_unique<QTemporaryDir>();
+    m_config = std::make_unique<ConfigHome>();
     QVERIFY(m_config->isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config->path()));
     auto stub = std::make_unique<StubDialogs>();
     m_dialogs = stub.get();
     QVERIFY(makeWindow(std::move(stub)));
@@ -532,8 +515,7 @@ void TestMainForm::executeReevaluatesRules()
 void TestMainForm::enablingRulesWhileRunning()
 {
     ScriptedAgent agent;
-    agent.setHandler(ScriptedAgent::sameBindingHandler(
-        {ScriptedAgent::oid("1.3.6.1.4.1.99999.1.1"), ScriptedAgent::Value::integer(1)}));
+    agent.setHandler(endlessSubtreeHandler());
     QVERIFY(agent.start());
     m_form->appendRow(row(0)); // rows from an earlier run
     setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999");
@@ -641,8 +623,7 @@ void TestMainForm::walkAndClear()
 void TestMainForm::stopAddsExactlyOneRow()
 {
     ScriptedAgent agent;
-    agent.setHandler(ScriptedAgent::sameBindingHandler(
-        {ScriptedAgent::oid("1.3.6.1.4.1.99999.1.1"), ScriptedAgent::Value::integer(1)}));
+    agent.setHandler(endlessSubtreeHandler());
     QVERIFY(agent.start());
     setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999");
     QVERIFY(trigger("actWalk"));
@@ -799,8 +780,7 @@ void TestMainForm::failuresShowInTheErrorBox()
 void TestMainForm::closingDuringWalk()
 {
     ScriptedAgent agent;
-    agent.setHandler(ScriptedAgent::sameBindingHandler(
-        {ScriptedAgent::oid("1.3.6.1.4.1.99999.1.1"), ScriptedAgent::Value::integer(1)}));
+    agent.setHandler(endlessSubtreeHandler());
     QVERIFY(agent.start());
     setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999");
     QVERIFY(trigger("actWalk"));
@@ -827,8 +807,7 @@ void TestMainForm::closingDuringWalk()
 void TestMainForm::exitDuringWalk()
 {
     ScriptedAgent agent;
-    agent.setHandler(ScriptedAgent::sameBindingHandler(
-        {ScriptedAgent::oid("1.3.6.1.4.1.99999.1.1"), ScriptedAgent::Value::integer(1)}));
+    agent.setHandler(endlessSubtreeHandler());
     QVERIFY(agent.start());
     setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999");
     QVERIFY(trigger("actWalk"));
@@ -844,7 +823,7 @@ void TestMainForm::tenThousandRowWalk()
 {
     constexpr int Rows = 10'000;
     ScriptedAgent agent;
-    agent.setHandler(subtreeHandler(Rows));
+    agent.setHandler(ScriptedAgent::integerSubtreeHandler("1.3.6.1.4.1.99999.1", Rows));
     QVERIFY(agent.start());
     setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999.1");
     QVERIFY(trigger("actWalk"));

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The options dialog opened from the main window: what it confirms is what
 // the next Run's session uses, and nothing reaches the settings file before exit.
+#include "confighome.h"
 #include "mainform.h"
 #include "modaldriver.h"
 #include "optionsdialog.h"
@@ -14,7 +15,6 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 
 #include <memory>
 #include <mutex>
@@ -47,21 +47,9 @@ ScriptedAgent::Handler silentHandler(std::shared_ptr<Arrivals> arrivals)
     };
 }
 
-template <typename T>
-T *child(QWidget *dialog, const char *name)
-{
-    return dialog->findChild<T *>(QLatin1String(name));
-}
-
 QString text(QWidget *dialog, const char *edit)
 {
     return child<QLineEdit>(dialog, edit)->text();
-}
-
-QString focusName()
-{
-    const QWidget *focus = QApplication::focusWidget();
-    return focus ? focus->objectName() : QString();
 }
 
 } // namespace
@@ -83,16 +71,15 @@ private:
     bool options(const std::function<void(TOptionsDialog *)> &script);
     QStringList configFiles() const;
 
-    std::unique_ptr<QTemporaryDir> m_config;
+    std::unique_ptr<ConfigHome> m_config;
     std::unique_ptr<TMainForm> m_form;
 };
 
 void TestOptionsWindow::init()
 {
     // Each window starts from an empty settings folder, which shows whether anything was written.
-    m_config = std::make_unique<QTemporaryDir>();
+    m_config = std::make_unique<ConfigHome>();
     QVERIFY(m_config->isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config->path()));
     m_form = std::make_unique<TMainForm>();
     m_form->show();
     QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
@@ -106,12 +93,7 @@ void TestOptionsWindow::cleanup()
 
 bool TestOptionsWindow::trigger(const char *name)
 {
-    auto *action = m_form->findChild<QAction *>(QLatin1String(name));
-    m_form->updateCommands();
-    if (!action || !action->isEnabled())
-        return false;
-    action->trigger();
-    return true;
+    return triggerEnabled(*m_form, name);
 }
 
 bool TestOptionsWindow::options(const std::function<void(TOptionsDialog *)> &script)

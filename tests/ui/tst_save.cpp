@@ -5,6 +5,7 @@
 #include "resultmodel.h"
 #include "scriptedagent.h"
 #include "snmpdagent.h"
+#include "stubdialogs.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,39 +32,6 @@
 
 namespace {
 
-// The window's questions, answered by the test and recorded; it outlives the window.
-struct DialogLog
-{
-    QStringList errors;
-    QStringList asked;    // the initial name of each save dialog
-    QStringList replaced; // the files each replace question named
-    std::function<std::optional<QString>()> answerFile = [] { return std::nullopt; };
-    bool answerReplace = false;
-};
-
-class StubDialogs final : public DialogService
-{
-public:
-    explicit StubDialogs(DialogLog &log) : m_log(log) {}
-    void showError(QWidget *, const QString &message) override { m_log.errors << message; }
-    void openDetails(QWidget *, QTreeView *) override {}
-    bool editOptions(QWidget *, int &, int &) override { return false; }
-    void openAbout(QWidget *) override {}
-    std::optional<QString> askSaveFileName(QWidget *, const QString &initialName) override
-    {
-        m_log.asked << initialName;
-        return m_log.answerFile();
-    }
-    bool confirmReplace(QWidget *, const QString &fileName) override
-    {
-        m_log.replaced << fileName;
-        return m_log.answerReplace;
-    }
-
-private:
-    DialogLog &m_log;
-};
-
 QByteArray readAll(const QString &path)
 {
     QFile f(path);
@@ -88,29 +56,6 @@ QStringList oidsOf(const QByteArray &text, const QString &separator)
             oids << m.captured(1);
     }
     return oids;
-}
-
-// GetNext over a subtree of n integers under .1.3.6.1.4.1.99999.2.
-ScriptedAgent::Handler subtreeHandler(int n)
-{
-    auto bindings = std::make_shared<std::vector<ScriptedAgent::Binding>>();
-    for (int i = 1; i <= n; ++i) {
-        const std::string dotted = "1.3.6.1.4.1.99999.2." + std::to_string(i);
-        bindings->push_back({ScriptedAgent::oid(dotted.c_str()), ScriptedAgent::Value::integer(i)});
-    }
-    return [bindings](const ScriptedAgent::Request &request) {
-        std::vector<ScriptedAgent::Binding> answer;
-        for (const ScriptedAgent::Oid &name : request.names) {
-            const auto next = std::upper_bound(bindings->begin(), bindings->end(), name,
-                                               [](const ScriptedAgent::Oid &o, const ScriptedAgent::Binding &b) {
-                                                   return o < b.name;
-                                               });
-            if (next == bindings->end())
-                return ScriptedAgent::Response::error(request, 2, 1);
-            answer.push_back(*next);
-        }
-        return ScriptedAgent::Response::answer(std::move(answer));
-    };
 }
 
 // A tmpfs of 64 KiB, unmounted when the object goes.
@@ -403,7 +348,7 @@ void TestSave::fullFileSystemKeepsEarlierBlocks()
     if (!disk.mounted())
         QSKIP("cannot mount a tmpfs here (needs root)");
     ScriptedAgent agent;
-    agent.setHandler(subtreeHandler(3000));
+    agent.setHandler(ScriptedAgent::integerSubtreeHandler("1.3.6.1.4.1.99999.2", 3000));
     QVERIFY(agent.start());
     run(agent.address(), QStringLiteral(".1.3.6.1.4.1.99999.2"), "actWalk");
     QCOMPARE(m_form->listView()->model()->rowCount(), 3000);

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
+#include "confighome.h"
 #include "coolbar.h"
 #include "errorbox.h"
 #include "mainform.h"
 #include "resultmodel.h"
 #include "scriptedagent.h"
+#include "settingsfile.h"
 #include "settingsstore.h"
 #include "statusbar.h"
+#include "stubdialogs.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
@@ -16,39 +19,12 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 #include <sys/stat.h>
 
 namespace {
-
-// What the window asked and showed; it outlives the window, since the
-// settings are written while the window is destroyed.
-struct DialogLog
-{
-    QStringList errors;
-};
-
-class StubDialogs final : public DialogService
-{
-public:
-    explicit StubDialogs(DialogLog &log) : m_log(log) {}
-    void showError(QWidget *, const QString &message) override { m_log.errors << message; }
-    void openDetails(QWidget *, QTreeView *) override {}
-    bool editOptions(QWidget *, int &, int &) override { return false; }
-    void openAbout(QWidget *) override {}
-
-private:
-    DialogLog &m_log;
-};
-
-const QByteArray Header = "REGEDIT4\r\n\r\n";
-const QByteArray SettingsSection = "[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane]\r\n";
-const QByteArray AgentSection = "[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane\\History Lists\\hlAgent]\r\n";
-const QByteArray CommunitySection = "[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane\\History Lists\\hlCommunity]\r\n";
-const QByteArray OidSection = "[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane\\History Lists\\hlOid]\r\n";
 
 // "Position" in the file's text form: four little-endian 32-bit integers.
 QByteArray positionLine(int left, int top, int right, int bottom)
@@ -67,26 +43,11 @@ QByteArray dwordLine(const char *name, uint32_t value)
     return QByteArray("\"") + name + "\"=dword:" + QByteArray::number(value, 16).rightJustified(8, '0') + "\r\n";
 }
 
-QByteArray dword(uint32_t v)
-{
-    QByteArray out;
-    for (int i = 0; i < 4; ++i)
-        out.append(char(v >> (8 * i)));
-    return out;
-}
-
 QByteArray position(const QRect &r)
 {
     return dword(uint32_t(r.x())) + dword(uint32_t(r.y())) + dword(uint32_t(r.x() + r.width()))
            + dword(uint32_t(r.y() + r.height()));
 }
-
-struct Stored
-{
-    bool exists = false;
-    uint32_t type = 0;
-    QByteArray data;
-};
 
 QStringList items(const QComboBox *box)
 {
@@ -133,14 +94,14 @@ private slots:
 private:
     void writeFile(const QByteArray &text);
     QByteArray fileText() const;
-    Stored stored(const char *key, const QByteArray &name) const;
+    Stored stored(const char *key, const QByteArray &name) const { return storedValue(m_path, key, name); }
     void startWindow();
     void endWindow();
     QAction *command(const char *name) const;
     QComboBox *box(const char *name) const;
     QRect builtInBounds() const;
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ConfigHome> m_dir;
     QString m_path;
     DialogLog m_log;
     std::unique_ptr<TMainForm> m_form;
@@ -148,9 +109,8 @@ private:
 
 void TestSettings::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<ConfigHome>();
     QVERIFY(m_dir->isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir->path()));
     m_path = RegistryHive::defaultFilePath();
     QVERIFY(m_path.startsWith(m_dir->path()));
     m_log = {};
@@ -174,22 +134,6 @@ QByteArray TestSettings::fileText() const
 {
     QFile f(m_path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// What the file holds now, read through a hive of its own.
-Stored TestSettings::stored(const char *key, const QByteArray &name) const
-{
-    RegistryHive hive(m_path);
-    hive.load();
-    HiveKey k;
-    Stored s;
-    uint32_t size = 0;
-    if (hive.regOpenKey(key, &k) != ERROR_SUCCESS || k.regQueryValue(name, &s.type, nullptr, &size) != ERROR_SUCCESS)
-        return s;
-    s.exists = true;
-    s.data.resize(size);
-    k.regQueryValue(name, &s.type, s.data.data(), &size);
-    return s;
 }
 
 // A program start: the window loads the file while it is created, then shows.

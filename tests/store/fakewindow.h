@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// The main window's side of the settings load and save, for the store tests.
+
+#include "settingsstore.h"
+
+#include <QRect>
+#include <QStringList>
+
+// A combo box's item list as the window keeps it: removing and inserting
+// leave the edit text alone, selecting shows the entry.
+class FakeHistory final : public HistoryList
+{
+public:
+    explicit FakeHistory(QStringList items) : m_items(std::move(items)) {}
+
+    QString currentText() const override { return m_text; }
+    int count() const override { return int(m_items.size()); }
+    QString item(int index) const override { return m_items.at(index); }
+    void moveItem(int from, int to) override { m_items.move(from, to); }
+    void insertItem(int index, const QString &text) override { m_items.insert(index, text); }
+    void removeItem(int index) override
+    {
+        m_items.removeAt(index);
+        if (m_selected >= count())
+            m_selected = -1;
+    }
+    void selectItem(int index) override
+    {
+        m_selected = index;
+        m_text = m_items.at(index);
+    }
+
+    QStringList m_items;
+    QString m_text;
+    int m_selected = -1;
+};
+
+// The window with the built-in state of a fresh window. m_log tells the order
+// in which bounds and window state were set.
+class FakeWindow : public SettingsHost
+{
+public:
+    void setOperation(int operation) override { m_operation = operation; }
+    int operation() const override { return m_operation; }
+    void setBounds(const QRect &bounds) override
+    {
+        m_bounds = bounds;
+        m_log << "bounds";
+    }
+    QRect normalBounds() const override { return m_bounds; }
+    void setWindowStateValue(int state) override
+    {
+        m_state = state;
+        m_log << "state";
+    }
+    int windowStateValue() const override { return m_state; }
+    void setToolBarShown(bool shown) override { m_toolBar = shown; }
+    bool toolBarShown() const override { return m_toolBar; }
+    void setStatusBarShown(bool shown) override { m_statusBar = shown; }
+    bool statusBarShown() const override { return m_statusBar; }
+    void setTimeOut(int milliseconds) override { m_timeOut = milliseconds; }
+    int timeOut() const override { return m_timeOut; }
+    void setRetries(int retries) override { m_retries = retries; }
+    int retries() const override { return m_retries; }
+    // Looked up on each call, so that a copied window hands out its own boxes.
+    HistoryList &history(HistoryBox box) override
+    {
+        FakeHistory *const boxes[] = {&m_agent, &m_community, &m_oids};
+        return *boxes[box];
+    }
+
+    int m_operation = 0;
+    QRect m_bounds{191, 101, 640, 480};
+    int m_state = 0;
+    bool m_toolBar = true;
+    bool m_statusBar = true;
+    int m_timeOut = 1000;
+    int m_retries = 1;
+    QStringList m_log;
+    FakeHistory m_agent{{"127.0.0.1"}};
+    FakeHistory m_community{{"tarnel"}};
+    FakeHistory m_oids{{".1.3.6.1.2.1.1.1.0", ".1.3.6.1.2.1.1.1.0;.1.3.6.1.2.1.1.2.0;.1.3.6.1.2.1.1.3.0", "all"}};
+};
