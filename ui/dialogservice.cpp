@@ -9,6 +9,30 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPointer>
+
+namespace {
+
+// Hands the activation back to the owner's window once a dialog has closed.
+// A window manager does this itself; without one (a bare X server, a kiosk)
+// nothing does, and the window's shortcuts stay dead until a click.
+class GiveBackActivation
+{
+public:
+    explicit GiveBackActivation(QWidget *owner) : m_window(owner ? owner->window() : nullptr) {}
+    ~GiveBackActivation()
+    {
+        if (m_window && m_window->isVisible() && !m_window->isActiveWindow())
+            m_window->activateWindow();
+    }
+    GiveBackActivation(const GiveBackActivation &) = delete;
+    GiveBackActivation &operator=(const GiveBackActivation &) = delete;
+
+private:
+    QPointer<QWidget> m_window;
+};
+
+} // namespace
 
 std::optional<QString> DialogService::askSaveFileName(QWidget *, const QString &)
 {
@@ -22,28 +46,33 @@ bool DialogService::confirmReplace(QWidget *, const QString &)
 
 void ModalDialogs::showError(QWidget *owner, const QString &message)
 {
+    const GiveBackActivation activation(owner);
     showErrorBox(owner, message);
 }
 
 void ModalDialogs::openDetails(QWidget *owner, QTreeView *listView)
 {
+    const GiveBackActivation activation(owner);
     TDetailsDialog dialog(listView, owner);
     dialog.exec();
 }
 
 bool ModalDialogs::editOptions(QWidget *owner, int &timeOut, int &retries)
 {
+    const GiveBackActivation activation(owner);
     return TOptionsDialog::edit(owner, timeOut, retries);
 }
 
 void ModalDialogs::openAbout(QWidget *owner)
 {
+    const GiveBackActivation activation(owner);
     TAboutBox box(owner);
     box.exec();
 }
 
 std::optional<QString> ModalDialogs::askSaveFileName(QWidget *owner, const QString &initialName)
 {
+    const GiveBackActivation activation(owner);
     // No caption: the dialog's own title. It asks before replacing the file
     // it returns and adds no suffix; the ".txt" rule is applied afterwards.
     // Qt's own dialog rather than the desktop's, so that the options hold
@@ -66,6 +95,7 @@ std::optional<QString> ModalDialogs::askSaveFileName(QWidget *owner, const QStri
 
 bool ModalDialogs::confirmReplace(QWidget *owner, const QString &fileName)
 {
+    const GiveBackActivation activation(owner);
     const QString text = QStringLiteral("'%1' already exists.\nDo you want to replace it?")
                              .arg(QFileInfo(fileName).fileName());
     return QMessageBox::question(owner, QStringLiteral("Norvane"), text, QMessageBox::Yes | QMessageBox::No,

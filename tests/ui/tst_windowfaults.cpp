@@ -17,6 +17,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -59,6 +60,7 @@ private slots:
     void hugePasteIntoEachBox();
     void agentKilledMidWalk();
     void settingsPrivateInAnOpenFolder();
+    void shortcutsLiveAfterTheErrorBox();
 
 private:
     std::unique_ptr<QTemporaryDir> m_config;
@@ -286,6 +288,39 @@ void TestWindowFaults::settingsPrivateInAnOpenFolder()
     QFile store(folder + QStringLiteral("/Norvane.reg"));
     QVERIFY(store.open(QIODevice::ReadOnly));
     QVERIFY(store.readAll().contains("s3cret"));
+}
+
+// Keyboard only: F9, the real error box closed by Enter, F9 again. The
+// second run must happen although no window manager hands the activation
+// back to the window (the offscreen platform has none either).
+void TestWindowFaults::shortcutsLiveAfterTheErrorBox()
+{
+    m_form = std::make_unique<TMainForm>();
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    QVERIFY(m_form->execute(command("actGetNext")));
+    setInputs(m_agent.address(), QStringLiteral("tarnel"), QStringLiteral("no;oid"));
+
+    QStringList shown;
+    const auto answerBoxes = [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        shown << box->text();
+        QTest::keyClick(box, Qt::Key_Return);
+    };
+    QTimer boxes;
+    boxes.setInterval(10);
+    connect(&boxes, &QTimer::timeout, this, answerBoxes);
+    boxes.start();
+
+    m_form->oidBox()->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F9);
+    QTRY_COMPARE(shown.size(), 1);
+    QTRY_VERIFY(m_form->isActiveWindow());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F9);
+    QTRY_COMPARE(shown.size(), 2);
+    QCOMPARE(shown.last(), QStringLiteral("Invalid Oids, 'no;oid', specified."));
 }
 
 QTEST_MAIN(TestWindowFaults)
