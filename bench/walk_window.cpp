@@ -62,7 +62,7 @@ public:
         ++failures;
         std::fprintf(stderr, "error box: %s\n", qPrintable(message));
     }
-    void openDetails(QWidget *, QTreeView *) override {}
+    void openDetails(QWidget *, QAbstractItemView *) override {}
     bool editOptions(QWidget *, int &, int &) override { return false; }
     void openAbout(QWidget *) override {}
     std::optional<QString> askSaveFileName(QWidget *, const QString &) override { return saveFileName; }

@@ -50,7 +50,7 @@ void ModalDialogs::showError(QWidget *owner, const QString &message)
     showErrorBox(owner, message);
 }
 
-void ModalDialogs::openDetails(QWidget *owner, QTreeView *listView)
+void ModalDialogs::openDetails(QWidget *owner, QAbstractItemView *listView)
 {
     const GiveBackActivation activation(owner);
     TDetailsDialog dialog(listView, owner);

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-class QTreeView;
+class QAbstractItemView;
 class QWidget;
 
 // Every question the main window asks through a modal dialog goes through
@@ -18,7 +18,7 @@ public:
     // The error box of the application's top-level handler.
     virtual void showError(QWidget *owner, const QString &message) = 0;
     // The details dialog over the list's selected row.
-    virtual void openDetails(QWidget *owner, QTreeView *listView) = 0;
+    virtual void openDetails(QWidget *owner, QAbstractItemView *listView) = 0;
     // The options dialog; true with both values written when confirmed.
     virtual bool editOptions(QWidget *owner, int &timeOut, int &retries) = 0;
     virtual void openAbout(QWidget *owner) = 0;
@@ -37,7 +37,7 @@ class ModalDialogs final : public DialogService
 {
 public:
     void showError(QWidget *owner, const QString &message) override;
-    void openDetails(QWidget *owner, QTreeView *listView) override;
+    void openDetails(QWidget *owner, QAbstractItemView *listView) override;
     bool editOptions(QWidget *owner, int &timeOut, int &retries) override;
     void openAbout(QWidget *owner) override;
     std::optional<QString> askSaveFileName(QWidget *owner, const QString &initialName) override;

@@ -1,11 +1,18 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QTreeView>
+#include <QTableView>
 
 // The result list: a read-only report view, one selected row at most, whose
 // selection stays visible while another control has the focus.
-class ListView : public QTreeView
+//
+// A table view underneath, not a tree view: a tree view lays out every row it
+// holds again whenever rows are added (about 40 ms at a million rows, with an
+// item array of 40 bytes a row), while a table of fixed-height rows only
+// counts them. Keys and scrolling behave as in a report list: Home and End go
+// to the first and last row, Left and Right scroll sideways, and the top row
+// is always a whole one, also at the end of the list.
+class ListView : public QTableView
 {
     Q_OBJECT
 
@@ -18,4 +25,10 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+    void changeEvent(QEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    void updateRowHeight();
 };

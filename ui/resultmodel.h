@@ -20,8 +20,8 @@
 // with the list (170 ms at 800,000 rows).
 //
 // Rows are stored the moment they arrive, but the view learns of them at most
-// once per AnnounceIntervalMs: telling a QTreeView about every single row while
-// events are processed after each costs milliseconds per row. flush() announces
+// once per AnnounceIntervalMs: telling the view about every single row while
+// events are processed after each costs a repaint per row. flush() announces
 // the rest at once; call it when a run ends and before anything reads the list
 // through the view.
 class ResultModel : public QAbstractTableModel
@@ -33,10 +33,9 @@ public:
     static constexpr int AnnounceIntervalMs = 30;
     // The interval for a list that shows this many rows: AnnounceIntervalMs,
     // growing by 1 ms per 250 rows up to MaxAnnounceIntervalMs. Each
-    // announcement makes a QTreeView lay out every row it knows again (some
-    // 25 ns a row) and repaint the visible ones (about 2 ms), which a fixed
-    // interval turns into a fifth of a 100,000-row walk and most of a
-    // million-row one; growing, they stay a few per cent of it.
+    // announcement costs the view a repaint of the visible rows (about 2 ms)
+    // and bookkeeping that grows with the list; spaced out as the list grows,
+    // they stay a few per cent of a long walk.
     static constexpr int MaxAnnounceIntervalMs = 500;
     static int announceIntervalMs(qsizetype shownRows);
 

@@ -26,7 +26,7 @@ class StubDialogs final : public DialogService
 public:
     explicit StubDialogs(DialogLog &log) : m_log(log) {}
     void showError(QWidget *, const QString &message) override { m_log.errors << message; }
-    void openDetails(QWidget *, QTreeView *) override {}
+    void openDetails(QWidget *, QAbstractItemView *) override {}
     bool editOptions(QWidget *, int &, int &) override { return false; }
     void openAbout(QWidget *) override {}
     std::optional<QString> askSaveFileName(QWidget *, const QString &initialName) override

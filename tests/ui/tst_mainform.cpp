@@ -22,6 +22,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusTipEvent>
 #include <QTest>
 #include <QTimer>
@@ -46,7 +47,7 @@ public:
     std::function<bool(int &, int &)> answerOptions = [](int &, int &) { return false; };
 
     void showError(QWidget *, const QString &message) override { errors << message; }
-    void openDetails(QWidget *, QTreeView *listView) override
+    void openDetails(QWidget *, QAbstractItemView *listView) override
     {
         ++detailsOpened;
         detailsRow = listView->currentIndex().row();
@@ -117,6 +118,7 @@ private slots:
     void walkAndClear();
     void stopAddsExactlyOneRow();
     void enterOpensDetails();
+    void listKeysAsInAReportList();
     void disabledShortcutKeysReachTheFocusedBox();
     void failuresShowInTheErrorBox_data();
     void failuresShowInTheErrorBox();
@@ -298,8 +300,11 @@ void TestMainForm::layoutAsDesigned()
         QCOMPARE(list->model()->headerData(c, Qt::Horizontal).toString(), headers[c]);
         QCOMPARE(list->columnWidth(c), widths[c]);
     }
-    QVERIFY(!list->rootIsDecorated());
-    QVERIFY(list->uniformRowHeights());
+    // A report list: no grid, no row headers, rows of one fixed height that
+    // holds a small icon and a line of text.
+    QVERIFY(!list->showGrid());
+    QVERIFY(list->verticalHeader()->isHidden());
+    QVERIFY(list->verticalHeader()->defaultSectionSize() >= qMax(16, list->fontMetrics().height()));
     QCOMPARE(list->selectionMode(), QAbstractItemView::SingleSelection);
     QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
     QCOMPARE(list->editTriggers(), QAbstractItemView::NoEditTriggers);
@@ -687,6 +692,50 @@ void TestMainForm::enterOpensDetails()
     m_form->appendRow(row(6));
     QTest::keyClick(box("cboOids"), Qt::Key_Return);
     QCOMPARE(m_dialogs->detailsRowCount, 7);
+}
+
+// Home and End go to the first and last row, Left and Right scroll sideways
+// and leave the row alone, Tab leaves the list.
+void TestMainForm::listKeysAsInAReportList()
+{
+    for (int n = 1; n <= 500; ++n)
+        m_form->results().appendRow(row(n));
+    m_form->results().flush();
+    ListView *list = m_form->listView();
+    list->setColumnWidth(3, 3000);
+    list->setFocus();
+    QCoreApplication::processEvents();
+
+    const auto selectedRow = [list] {
+        const QModelIndexList rows = list->selectionModel()->selectedRows();
+        return rows.size() == 1 ? rows.front().row() : -1;
+    };
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_End);
+    QCOMPARE(list->currentIndex().row(), 499);
+    QCOMPARE(selectedRow(), 499);
+    // The last row whole at the bottom, and a whole row at the top as well.
+    QVERIFY(list->visualRect(list->currentIndex()).bottom() < list->viewport()->height());
+    QCOMPARE(list->visualRect(list->indexAt(QPoint(1, 0))).top(), 0);
+
+    QTest::keyClick(list, Qt::Key_Home);
+    QCOMPARE(list->currentIndex().row(), 0);
+    QCOMPARE(selectedRow(), 0);
+    QCOMPARE(list->verticalScrollBar()->value(), 0);
+
+    const int column = list->currentIndex().column();
+    QTest::keyClick(list, Qt::Key_Right);
+    QTest::keyClick(list, Qt::Key_Right);
+    QVERIFY(list->horizontalScrollBar()->value() > 0);
+    QCOMPARE(list->currentIndex().row(), 0);
+    QCOMPARE(list->currentIndex().column(), column);
+    QTest::keyClick(list, Qt::Key_Left);
+    QTest::keyClick(list, Qt::Key_Left);
+    QCOMPARE(list->horizontalScrollBar()->value(), 0);
+    QCOMPARE(selectedRow(), 0);
+
+    QTest::keyClick(list, Qt::Key_Tab);
+    QVERIFY(QApplication::focusWidget() != list);
 }
 
 void TestMainForm::disabledShortcutKeysReachTheFocusedBox()

@@ -33,7 +33,7 @@ class RecordingDialogs final : public DialogService
 public:
     QStringList errors;
     void showError(QWidget *, const QString &message) override { errors << message; }
-    void openDetails(QWidget *, QTreeView *) override {}
+    void openDetails(QWidget *, QAbstractItemView *) override {}
     bool editOptions(QWidget *, int &, int &) override { return false; }
     void openAbout(QWidget *) override {}
 };

@@ -10,7 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTreeView>
+#include <QAbstractItemView>
 
 #include <algorithm>
 
@@ -27,7 +27,7 @@ const char *const tagName = "tag";
 
 } // namespace
 
-TDetailsDialog::TDetailsDialog(QTreeView *listView, QWidget *owner)
+TDetailsDialog::TDetailsDialog(QAbstractItemView *listView, QWidget *owner)
     : QDialog(owner)
     , m_list(listView)
 {

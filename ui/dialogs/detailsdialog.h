@@ -7,7 +7,7 @@ class QAbstractButton;
 class QModelIndex;
 class QPlainTextEdit;
 class QPushButton;
-class QTreeView;
+class QAbstractItemView;
 
 // Shows one row of the main window's result list field by field and steps
 // through the list. It keeps no data of its own: every refresh reads the
@@ -21,7 +21,7 @@ class TDetailsDialog : public QDialog
     Q_OBJECT
 
 public:
-    TDetailsDialog(QTreeView *listView, QWidget *owner);
+    TDetailsDialog(QAbstractItemView *listView, QWidget *owner);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -39,7 +39,7 @@ private:
     int selectedRow() const;
     bool isPartlyVisible(const QModelIndex &index) const;
 
-    QTreeView *m_list;
+    QAbstractItemView *m_list;
 
     QPlainTextEdit *edtOid = nullptr;
     QPlainTextEdit *edtName = nullptr;
