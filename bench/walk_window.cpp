@@ -14,6 +14,7 @@
 #include "mainform.h"
 #include "resultfile.h"
 #include "resultmodel.h"
+#include "resultrows.h"
 #include "snmpmgr.h"
 #include "walkhost.h"
 
@@ -306,28 +307,6 @@ int walkMode(const QString &agent, const QString &oid, qsizetype expected)
     return 0;
 }
 
-// The window's list as the result file writer reads it.
-class ModelRows final : public ResultSource
-{
-public:
-    explicit ModelRows(const ResultModel &model) : m_model(model) {}
-    int rowCount() const override { return int(m_model.storedRowCount()); }
-    ResultTexts rowTexts(int row) const override
-    {
-        return {text(row, ResultModel::OidColumn), text(row, ResultModel::NameColumn),
-                text(row, ResultModel::TypeColumn), text(row, ResultModel::ValueColumn)};
-    }
-
-private:
-    std::string_view text(int row, int column) const
-    {
-        const QByteArrayView bytes = m_model.field(row, column);
-        return {bytes.data(), size_t(bytes.size())};
-    }
-
-    const ResultModel &m_model;
-};
-
 class NoCursor final : public CursorControl
 {
 public:
@@ -371,7 +350,7 @@ bool writeWithBigBuffer(const QString &fileName, const ResultModel &model)
     NoCursor cursor;
     bool written = true;
     try {
-        writeResultFile(fileName, ModelRows(model), cursor, gather);
+        writeResultFile(fileName, ResultRows(model), cursor, gather);
     } catch (const std::exception &failure) {
         std::fprintf(stderr, "64 KiB save failed: %s\n", failure.what());
         written = false;

@@ -9,6 +9,7 @@
 #include "programicon.h"
 #include "resultfile.h"
 #include "resultmodel.h"
+#include "resultrows.h"
 #include "splitter.h"
 #include "statusbar.h"
 #include "uifont.h"
@@ -39,30 +40,6 @@ namespace {
 // The window's built-in position; also where a window whose stored place is
 // on no screen any more reappears, on the primary screen.
 constexpr QPoint BuiltInPosition(191, 101);
-
-// The result list as the file writer reads it: views into the model's own
-// bytes, nothing copied per row.
-class ListRows final : public ResultSource
-{
-public:
-    explicit ListRows(const ResultModel &model) : m_model(model) {}
-
-    int rowCount() const override { return int(m_model.storedRowCount()); }
-    ResultTexts rowTexts(int row) const override
-    {
-        return {text(row, ResultModel::OidColumn), text(row, ResultModel::NameColumn),
-                text(row, ResultModel::TypeColumn), text(row, ResultModel::ValueColumn)};
-    }
-
-private:
-    std::string_view text(int row, int column) const
-    {
-        const QByteArrayView bytes = m_model.field(row, column);
-        return {bytes.data(), size_t(bytes.size())};
-    }
-
-    const ResultModel &m_model;
-};
 
 // The writer's cursor is the window's busy cursor.
 class WindowCursor final : public CursorControl
@@ -569,7 +546,7 @@ void TMainForm::writeResults(const QString &fileName)
 {
     m_results->flush();
     WindowCursor cursor(*this);
-    writeResultFile(fileName, ListRows(*m_results), cursor);
+    writeResultFile(fileName, ResultRows(*m_results), cursor);
 }
 
 void TMainForm::actExitExecute()
