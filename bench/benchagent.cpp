@@ -12,7 +12,7 @@
 // SIGTERM or SIGINT, then prints its request count and CPU time per request
 // on stderr.
 
-#include "loopbackudp.h"
+#include "tests/support/loopbackudp.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -4,7 +4,7 @@
 // the right successor from any name, exact Gets, v1 errors, and well-formed
 // long messages. Requests and answers go through the test codec, not
 // Net-SNMP, so a fault on either side cannot hide one on the other.
-#include "bercodec.h"
+#include "tests/support/bercodec.h"
 
 #include <QProcess>
 #include <QSet>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // One Walk of a whole snmpd (OID text "all") through the query run, beside
 // snmpwalk -v1 of the same agent in the same run. Prints rows and seconds.
-#include "snmpdagent.h"
-#include "walkhost.h"
+#include "bench/walkhost.h"
+#include "tests/support/snmpdagent.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

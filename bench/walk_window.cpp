@@ -10,13 +10,13 @@
 //   bench_walk_window --scale AGENT OID ROWS DIR   walk, memory, End in the list, Save against cp
 //   bench_walk_window --startup-runs COUNT         process start to window shown and idle
 //   bench_walk_window --mibload                    the first name conversion (MIB loading)
-#include "listview.h"
-#include "mainform.h"
-#include "resultfile.h"
-#include "resultmodel.h"
-#include "resultrows.h"
-#include "snmpmgr.h"
-#include "walkhost.h"
+#include "bench/walkhost.h"
+#include "engine/snmpmgr.h"
+#include "store/resultfile.h"
+#include "ui/listview.h"
+#include "ui/mainform.h"
+#include "ui/resultmodel.h"
+#include "ui/resultrows.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>

@@ -5,7 +5,7 @@
 // window: fixed inputs (community "tarnel", Walk), nothing shown, and events
 // processed after every row or not at all. Subclasses keep the rows.
 
-#include "queryrun.h"
+#include "engine/queryrun.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -54,7 +54,7 @@ public:
     QString agentText() const override { return m_agent.currentText(); }
     QString communityText() const override { return m_community.currentText(); }
     QString oidText() const override { return m_oid.currentText(); }
-    int operation() const override { return OpWalk; }
+    Operation operation() const override { return Operation::Walk; }
     int timeOut() const override { return 1000; }
     int retries() const override { return 1; }
     HistoryList &agentHistory() override { return m_agent; }

@@ -1,16 +1,13 @@
 // SPDX-License-Identifier: MIT
-#include "queryrun.h"
+#include "engine/queryrun.h"
 
-#include "apperror.h"
-#include "messages.h"
+#include "common/apperror.h"
+#include "common/messages.h"
+#include "engine/historyrule.h"
 
-#include <QCollator>
-#include <QLocale>
 #include <QStringList>
 
 namespace {
-
-constexpr int MaxHistory = 10;
 
 // Visible state the run changes for its duration, restored on every way out:
 // normal end, Stop and failures alike.
@@ -84,7 +81,7 @@ void appendBinding(SnmpVarBindList &list, const QString &text)
 {
     SnmpVarBind binding; // value stays NULL, as a request needs
     if (!SnmpMgrStrToOid(toBytes(text), &binding.name))
-        raise(msg::InvalidOids, toBytes(text).c_str());
+        throwMessage(msg::InvalidOids, toBytes(text).c_str());
     list.list.push_back(std::move(binding));
 }
 
@@ -106,7 +103,7 @@ void request(SnmpMgrSessionData *session, uint8_t type, SnmpVarBindList &list, i
     status = 0;
     index = 0;
     if (!SnmpMgrRequest(session, type, &list, &status, &index))
-        raise(msg::RequestError, int(SnmpMgrGetLastError()));
+        throwMessage(msg::RequestError, int(SnmpMgrGetLastError()));
 }
 
 void walk(QueryHost &host, SnmpMgrSessionData *session, SnmpVarBindList &list, bool all)
@@ -118,14 +115,14 @@ void walk(QueryHost &host, SnmpMgrSessionData *session, SnmpVarBindList &list, b
     for (;;) {
         int32_t status = 0;
         int32_t index = 0;
-        request(session, SNMP_PDU_GETNEXT, list, status, index);
-        if (status == SNMP_ERRORSTATUS_NOSUCHNAME)
+        request(session, pdu::GetNext, list, status, index);
+        if (status == errorStatus::NoSuchName)
             return; // the end of the agent's MIB
         const SnmpVarBind &answer = list.list.front();
         if (!all && SnmpUtilOidNCmp(&answer.name, &root, unsigned(root.ids.size())) != 0)
             return; // left the subtree
-        if (status != SNMP_ERRORSTATUS_NOERROR)
-            raise(msg::RequestStatus, int(status), int(index));
+        if (status != errorStatus::NoError)
+            throwMessage(msg::RequestStatus, int(status), int(index));
         host.appendRow(renderBinding(answer));
         // Stop only sets the idle flag; the row asked for before it is still shown.
         if (host.isIdle())
@@ -135,24 +132,6 @@ void walk(QueryHost &host, SnmpMgrSessionData *session, SnmpVarBindList &list, b
 }
 
 } // namespace
-
-void recordHistory(HistoryList &list)
-{
-    const QString text = list.currentText();
-    QCollator collator{QLocale()};
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    for (int i = 0; i < list.count(); ++i) {
-        if (collator.compare(list.item(i), text) == 0) {
-            list.moveItem(i, 0);
-            list.selectItem(0);
-            return;
-        }
-    }
-    list.insertItem(0, text);
-    // One entry only: a list loaded with more than 10 keeps its length.
-    if (list.count() > MaxHistory)
-        list.removeItem(list.count() - 1);
-}
 
 void runQuery(QueryHost &host)
 {
@@ -172,22 +151,22 @@ void runQuery(QueryHost &host)
     const QString community = host.communityText();
     const QString oids = host.oidText();
     if (isBlank(agent) || isBlank(community) || isBlank(oids))
-        raise(msg::EmptyInput);
+        throwMessage(msg::EmptyInput);
 
     const SnmpMgrSession session(SnmpMgrOpen(toBytes(agent), toBytes(community), host.timeOut(), host.retries()));
     if (!session)
-        raise(msg::OpenError, int(SnmpMgrGetLastError()));
+        throwMessage(msg::OpenError, int(SnmpMgrGetLastError()));
 
     const bool multiple = oids.contains(QLatin1Char(';'));
     const bool all = oids.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0;
-    const int operation = host.operation();
+    const Operation operation = host.operation();
 
     SnmpVarBindList list;
     const BindingListGuard listGuard(list);
-    if (operation == OpGet && multiple) {
+    if (operation == Operation::Get && multiple) {
         for (const QString &piece : splitOidPieces(oids))
             appendBinding(list, piece);
-    } else if (operation == OpWalk && all) {
+    } else if (operation == Operation::Walk && all) {
         appendBinding(list, QStringLiteral("1"));
     } else {
         appendBinding(list, oids);
@@ -198,20 +177,20 @@ void runQuery(QueryHost &host)
     recordHistory(host.oidHistory());
 
     // Read again at the dispatch; no events were processed since the list was built.
-    const int dispatched = host.operation();
+    const Operation dispatched = host.operation();
     switch (dispatched) {
-    case OpGet:
-    case OpGetNext: {
+    case Operation::Get:
+    case Operation::GetNext: {
         int32_t status = 0;
         int32_t index = 0;
-        request(session.get(), dispatched == OpGet ? SNMP_PDU_GET : SNMP_PDU_GETNEXT, list, status, index);
-        if (status != SNMP_ERRORSTATUS_NOERROR)
-            raise(msg::RequestStatus, int(status), int(index));
+        request(session.get(), dispatched == Operation::Get ? pdu::Get : pdu::GetNext, list, status, index);
+        if (status != errorStatus::NoError)
+            throwMessage(msg::RequestStatus, int(status), int(index));
         for (const SnmpVarBind &binding : list.list)
             host.appendRow(renderBinding(binding));
         break;
     }
-    case OpWalk:
+    case Operation::Walk:
         walk(host, session.get(), list, all);
         break;
     default:

@@ -1,29 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "rowrender.h"
+#include "common/history.h"
+#include "common/operation.h"
+#include "engine/rowrender.h"
 
 #include <QString>
-
-// The item list of one input combo box, most recent first.
-class HistoryList
-{
-public:
-    virtual ~HistoryList() = default;
-    virtual QString currentText() const = 0; // the box's text as typed
-    virtual int count() const = 0;
-    virtual QString item(int index) const = 0;
-    virtual void moveItem(int from, int to) = 0;
-    virtual void insertItem(int index, const QString &text) = 0; // keeps selection and text
-    virtual void removeItem(int index) = 0;
-    virtual void selectItem(int index) = 0; // the box then shows that entry's text
-};
-
-// Records one input: move a case-insensitive match to the top and select it,
-// or insert the text at the top and drop one entry past 10.
-void recordHistory(HistoryList &list);
-
-enum Operation : int { OpGet = 1, OpGetNext = 2, OpWalk = 3 };
 
 // What the query run needs of the main window.
 class QueryHost
@@ -43,7 +25,7 @@ public:
     virtual QString agentText() const = 0;
     virtual QString communityText() const = 0;
     virtual QString oidText() const = 0;
-    virtual int operation() const = 0;
+    virtual Operation operation() const = 0;
     virtual int timeOut() const = 0;
     virtual int retries() const = 0;
     virtual HistoryList &agentHistory() = 0;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "rowrender.h"
+#include "engine/rowrender.h"
 
 #include <cstdio>
 #include <cstring>
@@ -93,54 +93,54 @@ ResultRow renderBinding(const SnmpVarBind &binding)
 
     const AsnAny &value = binding.value;
     switch (value.asnType) {
-    case ASN_INTEGER32:
+    case asn::Integer32:
         row.type = "Integer32";
         row.value = std::to_string(value.number);
         break;
-    case ASN_BITS:
+    case asn::Bits:
         row.type = "Bits";
         row.value = hexDump(value.bytes);
         break;
-    case ASN_OCTETSTRING:
+    case asn::OctetString:
         row.type = "Octet String";
         row.value = octetStringText(value.bytes);
         break;
-    case ASN_NULL_VALUE:
+    case asn::Null:
         row.type = "Null";
         break;
-    case ASN_OBJECTIDENTIFIER:
+    case asn::ObjectIdentifier:
         row.type = "Object Identifier";
         row.value = oidText(value.object);
         break;
-    case ASN_SEQUENCE_VALUE:
+    case asn::Sequence:
         row.type = "Sequence";
         row.value = hexDump(value.bytes);
         break;
-    case ASN_IPADDRESS:
+    case asn::IpAddress:
         row.type = "IpAddress";
         row.value = ipAddressText(value.bytes);
         break;
-    case ASN_COUNTER32:
+    case asn::Counter32:
         row.type = "Counter32";
         row.value = unsignedText(value.unsigned32);
         break;
-    case ASN_GAUGE32:
+    case asn::Gauge32:
         row.type = "Gauge32";
         row.value = unsignedText(value.unsigned32);
         break;
-    case ASN_TIMETICKS:
+    case asn::TimeTicks:
         row.type = "TimeTicks";
         row.value = timeTicksText(value.unsigned32);
         break;
-    case ASN_OPAQUE:
+    case asn::Opaque:
         row.type = "Opaque";
         row.value = hexDump(value.bytes);
         break;
-    case ASN_COUNTER64:
+    case asn::Counter64:
         row.type = "Counter64";
         row.value = unsignedText(value.counter64);
         break;
-    case ASN_UNSIGNED32:
+    case asn::Unsigned32:
         row.type = "Unsigned32";
         row.value = unsignedText(value.unsigned32);
         break;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "snmpmgr.h"
+#include "engine/snmpmgr.h"
 
 #include <string>
 

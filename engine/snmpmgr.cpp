@@ -1,8 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Our own header comes first: Net-SNMP defines some of the same tag names
-// (ASN_IPADDRESS, ASN_COUNTER64...) as macros, which would mangle our
-// declarations if they were seen first. The values are the same.
-#include "snmpmgr.h"
+#include "engine/snmpmgr.h"
 
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
@@ -336,10 +333,10 @@ int SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindL
 {
     if (!session || !session->handle)
         return fail(SnmpMgrErrors::InvalidSession);
-    if (!list || list->list.empty() || (requestType != SNMP_PDU_GET && requestType != SNMP_PDU_GETNEXT))
+    if (!list || list->list.empty() || (requestType != pdu::Get && requestType != pdu::GetNext))
         return fail(SnmpMgrErrors::InvalidParameter);
 
-    PduPtr request(snmp_pdu_create(requestType == SNMP_PDU_GET ? SNMP_MSG_GET : SNMP_MSG_GETNEXT));
+    PduPtr request(snmp_pdu_create(requestType == pdu::Get ? SNMP_MSG_GET : SNMP_MSG_GETNEXT));
     if (!request)
         return fail(SnmpMgrErrors::AgentErrors);
     oid name[MAX_OID_LEN];

@@ -12,28 +12,34 @@
 #include <string>
 #include <vector>
 
-// ASN.1 type tags of binding values.
-inline constexpr uint8_t ASN_INTEGER32 = 0x02;
-inline constexpr uint8_t ASN_BITS = 0x03;
-inline constexpr uint8_t ASN_OCTETSTRING = 0x04;
-inline constexpr uint8_t ASN_NULL_VALUE = 0x05;
-inline constexpr uint8_t ASN_OBJECTIDENTIFIER = 0x06;
-inline constexpr uint8_t ASN_SEQUENCE_VALUE = 0x30;
-inline constexpr uint8_t ASN_IPADDRESS = 0x40;
-inline constexpr uint8_t ASN_COUNTER32 = 0x41;
-inline constexpr uint8_t ASN_GAUGE32 = 0x42;
-inline constexpr uint8_t ASN_TIMETICKS = 0x43;
-inline constexpr uint8_t ASN_OPAQUE = 0x44;
-inline constexpr uint8_t ASN_COUNTER64 = 0x46;
-inline constexpr uint8_t ASN_UNSIGNED32 = 0x47;
+// ASN.1 type tags of binding values, the request types and the error
+// statuses the run looks at. Named apart from Net-SNMP's ASN_* macros, so
+// this header and Net-SNMP's may be included in either order.
+namespace asn {
+inline constexpr uint8_t Integer32 = 0x02;
+inline constexpr uint8_t Bits = 0x03;
+inline constexpr uint8_t OctetString = 0x04;
+inline constexpr uint8_t Null = 0x05;
+inline constexpr uint8_t ObjectIdentifier = 0x06;
+inline constexpr uint8_t Sequence = 0x30;
+inline constexpr uint8_t IpAddress = 0x40;
+inline constexpr uint8_t Counter32 = 0x41;
+inline constexpr uint8_t Gauge32 = 0x42;
+inline constexpr uint8_t TimeTicks = 0x43;
+inline constexpr uint8_t Opaque = 0x44;
+inline constexpr uint8_t Counter64 = 0x46;
+inline constexpr uint8_t Unsigned32 = 0x47;
+} // namespace asn
 
-// PDU types of the requests.
-inline constexpr uint8_t SNMP_PDU_GET = 0xA0;
-inline constexpr uint8_t SNMP_PDU_GETNEXT = 0xA1;
+namespace pdu {
+inline constexpr uint8_t Get = 0xA0;
+inline constexpr uint8_t GetNext = 0xA1;
+} // namespace pdu
 
-// Error status values the run looks at.
-inline constexpr int32_t SNMP_ERRORSTATUS_NOERROR = 0;
-inline constexpr int32_t SNMP_ERRORSTATUS_NOSUCHNAME = 2;
+namespace errorStatus {
+inline constexpr int32_t NoError = 0;
+inline constexpr int32_t NoSuchName = 2;
+} // namespace errorStatus
 
 struct AsnObjectIdentifier
 {
@@ -43,7 +49,7 @@ struct AsnObjectIdentifier
 // A tagged value: asnType says which member holds it.
 struct AsnAny
 {
-    uint8_t asnType = ASN_NULL_VALUE;
+    uint8_t asnType = asn::Null;
     int32_t number = 0;          // Integer32
     uint32_t unsigned32 = 0;     // Counter32, Gauge32, TimeTicks, Unsigned32
     uint64_t counter64 = 0;      // Counter64

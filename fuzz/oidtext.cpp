@@ -5,7 +5,7 @@
 // decimal form, which is how a walk's rows are typed in again. A text that is
 // plain dotted decimal must convert to exactly its numbers, whatever the MIBs
 // say about that part of the tree.
-#include "snmpmgr.h"
+#include "engine/snmpmgr.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 // The row rendering of arbitrary bindings: any tag, values of any length
 // (an IpAddress of fewer than four bytes included), names of any length and
 // names inside the tables whose indexes Net-SNMP decodes into texts.
-#include "rowrender.h"
+#include "engine/rowrender.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

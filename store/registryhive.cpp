@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "registryhive.h"
+#include "store/registryhive.h"
 
-#include "apperror.h"
-#include "messages.h"
+#include "common/apperror.h"
+#include "common/messages.h"
 
 #include <QByteArrayView>
 #include <QDateTime>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "resultfile.h"
+#include "store/resultfile.h"
 
-#include "apperror.h"
-#include "messages.h"
+#include "common/apperror.h"
+#include "common/messages.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "settingsstore.h"
+#include "store/settingsstore.h"
 
-#include "apperror.h"
-#include "messages.h"
+#include "common/apperror.h"
+#include "common/messages.h"
 
 #include <climits>
 #include <optional>
@@ -45,9 +45,9 @@ std::optional<int32_t> readInteger(const HiveKey &key, const char *name)
     unsigned char bytes[4] = {};
     uint32_t size = sizeof bytes;
     if (key.regQueryValue(name, &type, bytes, &size) != ERROR_SUCCESS)
-        raise(msg::GetDataFailed, name);
+        throwMessage(msg::GetDataFailed, name);
     if (type != REG_DWORD)
-        raise(msg::InvalidDataType, name);
+        throwMessage(msg::InvalidDataType, name);
     return fromLittleEndian(bytes);
 }
 
@@ -60,10 +60,10 @@ void readPosition(const HiveKey &key, SettingsHost &host)
         return;
     unsigned char bytes[16] = {};
     if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_DWORD || size > sizeof bytes)
-        raise(msg::InvalidDataType, name);
+        throwMessage(msg::InvalidDataType, name);
     uint32_t got = sizeof bytes;
     if (key.regQueryValue(name, &type, bytes, &got) != ERROR_SUCCESS)
-        raise(msg::GetDataFailed, name);
+        throwMessage(msg::GetDataFailed, name);
     // A shorter value would leave coordinates the store never gave; the
     // built-in bounds stay.
     if (got < sizeof bytes)
@@ -86,9 +86,9 @@ QString readString(const HiveKey &key, const QByteArray &name)
     QByteArray bytes(qsizetype(size), '\0');
     uint32_t got = size;
     if (key.regQueryValue(name, &type, bytes.data(), &got) != ERROR_SUCCESS)
-        raise(msg::GetDataFailed, name.constData());
+        throwMessage(msg::GetDataFailed, name.constData());
     if (type != REG_SZ && type != REG_EXPAND_SZ)
-        raise(msg::InvalidDataType, name.constData());
+        throwMessage(msg::InvalidDataType, name.constData());
     bytes.truncate(got);
     const qsizetype zero = bytes.indexOf('\0');
     if (zero >= 0)
@@ -143,7 +143,7 @@ void writeInteger(HiveKey &key, const char *name, int64_t value)
     unsigned char bytes[4];
     toLittleEndian(value, bytes);
     if (key.regSetValue(name, REG_DWORD, bytes, sizeof bytes) != ERROR_SUCCESS)
-        raise(msg::SetDataFailed, name);
+        throwMessage(msg::SetDataFailed, name);
 }
 
 void saveHistoryList(HiveKey &key, const HistoryList &list)
@@ -153,7 +153,7 @@ void saveHistoryList(HiveKey &key, const HistoryList &list)
         QByteArray text = list.item(i).toUtf8();
         text.append('\0'); // the terminating zero is part of the stored size
         if (key.regSetValue(name, REG_SZ, text.constData(), uint32_t(text.size())) != ERROR_SUCCESS)
-            raise(msg::SetDataFailed, name.constData());
+            throwMessage(msg::SetDataFailed, name.constData());
     }
 }
 
@@ -178,12 +178,12 @@ void writeValues(RegistryHive &hive, SettingsHost &host)
                 toLittleEndian(int64_t(r.x()) + r.width(), bytes + 8);
                 toLittleEndian(int64_t(r.y()) + r.height(), bytes + 12);
                 if (key.regSetValue("Position", REG_BINARY, bytes, sizeof bytes) != ERROR_SUCCESS)
-                    raise(msg::SetDataFailed, "Position");
+                    throwMessage(msg::SetDataFailed, "Position");
             }
             writeInteger(key, "WindowState", state);
             writeInteger(key, "ShowToolBar", host.toolBarShown() ? 1 : 0);
             writeInteger(key, "ShowStatusBar", host.statusBarShown() ? 1 : 0);
-            writeInteger(key, "Action", host.operation());
+            writeInteger(key, "Action", int32_t(host.operation()));
             writeInteger(key, "TimeOut", host.timeOut());
             writeInteger(key, "Retries", host.retries());
         }
@@ -200,7 +200,7 @@ void loadSettings(RegistryHive &hive, SettingsHost &host)
     if (!hive.isLoaded())
         hive.load();
 
-    host.setOperation(OpGet);
+    host.setOperation(Operation::Get);
     {
         HiveKey key;
         if (hive.regOpenKey(SettingsKey, &key) == ERROR_SUCCESS) {
@@ -213,7 +213,7 @@ void loadSettings(RegistryHive &hive, SettingsHost &host)
             if (const auto shown = readInteger(key, "ShowStatusBar"))
                 host.setStatusBarShown(*shown != 0);
             if (const auto operation = readInteger(key, "Action"))
-                host.setOperation(*operation);
+                host.setOperation(Operation(*operation));
             if (const auto timeOut = readInteger(key, "TimeOut"))
                 host.setTimeOut(*timeOut);
             if (const auto retries = readInteger(key, "Retries"))

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "queryrun.h"
-#include "registryhive.h"
+#include "common/history.h"
+#include "common/operation.h"
+#include "store/registryhive.h"
 
 #include <QRect>
 
@@ -25,8 +26,8 @@ class SettingsHost
 public:
     virtual ~SettingsHost() = default;
 
-    virtual void setOperation(int operation) = 0;
-    virtual int operation() const = 0;
+    virtual void setOperation(Operation operation) = 0;
+    virtual Operation operation() const = 0;
     virtual void setBounds(const QRect &bounds) = 0;
     virtual QRect normalBounds() const = 0; // the bounds of the normal state, also while maximised
     virtual void setWindowStateValue(int state) = 0; // 0 normal, 1 minimised, 2 maximised

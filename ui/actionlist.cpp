@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "actionlist.h"
+#include "ui/actionlist.h"
 
 #include <QAction>
 #include <QActionGroup>

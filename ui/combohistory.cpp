@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "combohistory.h"
+#include "ui/combohistory.h"
 
 #include <QComboBox>
 

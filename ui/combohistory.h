@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "queryrun.h"
+#include "common/history.h"
 
 class QComboBox;
 

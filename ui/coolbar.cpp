@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "coolbar.h"
+#include "ui/coolbar.h"
 
 #include <QEvent>
 #include <QMouseEvent>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "dialogservice.h"
+#include "ui/dialogservice.h"
 
-#include "aboutbox.h"
-#include "detailsdialog.h"
-#include "errorbox.h"
-#include "optionsdialog.h"
+#include "ui/dialogs/aboutbox.h"
+#include "ui/dialogs/detailsdialog.h"
+#include "ui/dialogs/optionsdialog.h"
+#include "ui/errorbox.h"
 
 #include <QFileDialog>
 #include <QFileInfo>

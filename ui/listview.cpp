@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "listview.h"
+#include "ui/listview.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "errorbox.h"
-#include "mainform.h"
-#include "snmpmgr.h"
+#include "engine/snmpmgr.h"
+#include "ui/errorbox.h"
+#include "ui/mainform.h"
 
-#include "programicon.h"
+#include "ui/dialogs/programicon.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,18 +1,18 @@
 // SPDX-License-Identifier: MIT
-#include "mainform.h"
+#include "ui/mainform.h"
 
-#include "coolbar.h"
-#include "listview.h"
-#include "menubar.h"
-#include "messages.h"
-#include "pagescroller.h"
-#include "programicon.h"
-#include "resultfile.h"
-#include "resultmodel.h"
-#include "resultrows.h"
-#include "splitter.h"
-#include "statusbar.h"
-#include "uifont.h"
+#include "common/messages.h"
+#include "store/resultfile.h"
+#include "ui/coolbar.h"
+#include "ui/dialogs/programicon.h"
+#include "ui/dialogs/uifont.h"
+#include "ui/listview.h"
+#include "ui/menubar.h"
+#include "ui/pagescroller.h"
+#include "ui/resultmodel.h"
+#include "ui/resultrows.h"
+#include "ui/splitter.h"
+#include "ui/statusbar.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
@@ -81,7 +81,7 @@ TMainForm::TMainForm(std::unique_ptr<DialogService> dialogs, QWidget *parent)
     setGeometry(QRect(BuiltInPosition, QSize(std::max(640, m_coolBar->sizeHint().width()), 480)));
     cboAgent->setFocus();
 
-    m_operation = OpGet;
+    m_operation = Operation::Get;
     // A failed load is shown; the window still starts idle rather than with
     // Run disabled until someone presses Stop.
     reportFailures([this] { loadSettings(); });
@@ -332,7 +332,7 @@ void TMainForm::updateCommands()
     c.actDetails->setEnabled(m_listView->selectionModel()->hasSelection());
     c.actStop->setEnabled(!c.actRun->isEnabled());
     for (QAction *action : c.operations->actions())
-        action->setChecked(operationTag(action) == m_operation);
+        action->setChecked(operationTag(action) == int(m_operation));
 }
 
 ResultModel &TMainForm::results()
@@ -598,7 +598,7 @@ void TMainForm::actClearExecute()
 
 void TMainForm::actOperationExecute(QAction *command)
 {
-    m_operation = operationTag(command);
+    m_operation = Operation(operationTag(command));
 }
 
 void TMainForm::actAboutExecute()

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "actionlist.h"
-#include "combohistory.h"
-#include "dialogservice.h"
-#include "queryrun.h"
-#include "settingsstore.h"
+#include "engine/queryrun.h"
+#include "store/settingsstore.h"
+#include "ui/actionlist.h"
+#include "ui/combohistory.h"
+#include "ui/dialogservice.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -64,7 +64,7 @@ public:
 
     // SettingsHost. Bounds are the client area's geometry (setGeometry and
     // normalGeometry), so a stored rectangle comes back as the same numbers.
-    void setOperation(int operation) override { m_operation = operation; }
+    void setOperation(Operation operation) override { m_operation = operation; }
     void setBounds(const QRect &bounds) override;
     QRect normalBounds() const override;
     void setWindowStateValue(int state) override;
@@ -89,7 +89,7 @@ public:
     QString agentText() const override;
     QString communityText() const override;
     QString oidText() const override;
-    int operation() const override { return m_operation; }
+    Operation operation() const override { return m_operation; }
     int timeOut() const override { return m_timeOut; }
     int retries() const override { return m_retries; }
     HistoryList &agentHistory() override { return *m_agentHistory; }
@@ -169,7 +169,7 @@ private:
     std::unique_ptr<ComboHistory> m_oidHistory;
 
     bool m_idle = false;
-    int m_operation = OpGet;
+    Operation m_operation = Operation::Get;
     int m_timeOut = 1000;
     int m_retries = 1;
     int m_windowStateValue = 0; // 0 normal, 1 minimised, 2 maximised, as stored

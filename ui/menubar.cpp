@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "menubar.h"
+#include "ui/menubar.h"
 
 #include <QHBoxLayout>
 #include <QMenu>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "pagescroller.h"
+#include "ui/pagescroller.h"
 
 #include <QEvent>
 #include <QToolButton>

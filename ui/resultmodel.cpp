@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "resultmodel.h"
+#include "ui/resultmodel.h"
 
 #include <algorithm>
 

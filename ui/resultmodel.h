@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "rowrender.h"
+#include "engine/rowrender.h"
 
 #include <QAbstractTableModel>
 #include <QByteArrayView>

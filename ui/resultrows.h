@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "resultfile.h"
-#include "resultmodel.h"
+#include "store/resultfile.h"
+#include "ui/resultmodel.h"
 
 #include <string_view>
 

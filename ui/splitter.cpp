@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "splitter.h"
+#include "ui/splitter.h"
 
-#include "coolbar.h"
+#include "ui/coolbar.h"
 
 #include <QMouseEvent>
 

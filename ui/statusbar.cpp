@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "statusbar.h"
+#include "ui/statusbar.h"
 
 #include <QLabel>
 

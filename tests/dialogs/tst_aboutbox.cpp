@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "aboutbox.h"
-#include "programicon.h"
+#include "ui/dialogs/aboutbox.h"
+#include "ui/dialogs/programicon.h"
 
 #include <QApplication>
 #include <QImage>
@@ -16,22 +16,6 @@ T *child(QWidget &box, const char *name)
 {
     return box.findChild<T *>(QLatin1String(name));
 }
-
-// Counts the fully transparent and the opaque pixels of an image.
-std::pair<int, int> transparentAndOpaque(const QImage &image)
-{
-    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
-    int transparent = 0;
-    int opaque = 0;
-    for (int y = 0; y < argb.height(); ++y)
-        for (int x = 0; x < argb.width(); ++x) {
-            const int alpha = qAlpha(argb.pixel(x, y));
-            transparent += alpha == 0;
-            opaque += alpha == 255;
-        }
-    return {transparent, opaque};
-}
-
 } // namespace
 
 class TestAboutBox final : public QObject
@@ -43,8 +27,6 @@ private slots:
     void showsTheProgramIcon();
     void enterAndEscapeClose_data();
     void enterAndEscapeClose();
-    void artworkIsCompiledIn_data();
-    void artworkIsCompiledIn();
 };
 
 void TestAboutBox::showsNameVersionAndCopyright()
@@ -131,33 +113,6 @@ void TestAboutBox::enterAndEscapeClose()
             box.done(-1);
     });
     QCOMPARE(box.exec(), int(QDialog::Accepted));
-}
-
-void TestAboutBox::artworkIsCompiledIn_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<int>("size");
-    QTest::newRow("row") << ":/images/row.png" << 16;
-    QTest::newRow("run") << ":/images/run.png" << 16;
-    QTest::newRow("stop") << ":/images/stop.png" << 16;
-    QTest::newRow("clear") << ":/images/clear.png" << 16;
-    QTest::newRow("program") << ":/images/norvane.png" << 256;
-    QTest::newRow("program 32") << ":/images/norvane-32.png" << 32;
-    QTest::newRow("program 16") << ":/images/norvane-16.png" << 16;
-}
-
-void TestAboutBox::artworkIsCompiledIn()
-{
-    QFETCH(QString, path);
-    QFETCH(int, size);
-    const QImage image(path);
-    QVERIFY2(!image.isNull(), qPrintable(path));
-    QCOMPARE(image.size(), QSize(size, size));
-    QVERIFY(image.hasAlphaChannel());
-    // A drawing over a transparent ground, not a blank or a filled square.
-    const auto [transparent, opaque] = transparentAndOpaque(image);
-    QVERIFY(transparent > 0);
-    QVERIFY(opaque > size * size / 10);
 }
 
 QTEST_MAIN(TestAboutBox)

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "detailsdialog.h"
+#include "ui/dialogs/detailsdialog.h"
 
 #include <QApplication>
 #include <QClipboard>

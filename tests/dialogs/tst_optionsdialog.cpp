@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "optionsdialog.h"
-#include "updown.h"
+#include "ui/dialogs/optionsdialog.h"
+#include "ui/dialogs/updown.h"
 
 #include <QApplication>
 #include <QGroupBox>

@@ -4,8 +4,8 @@
 // A stand-in for the main window: records what the query run does to it.
 // Below it, the run as the tests call it and the rows it brought.
 
-#include "apperror.h"
-#include "queryrun.h"
+#include "common/apperror.h"
+#include "engine/queryrun.h"
 
 #include <QStringList>
 
@@ -36,7 +36,7 @@ class FakeHost : public QueryHost
 {
 public:
     // Inputs: the box texts live in the histories, as in the window.
-    int op = OpGet;
+    Operation op = Operation::Get;
     int timeout = 1000;
     int retryCount = 0;
 
@@ -84,7 +84,7 @@ public:
     QString agentText() const override { return agents.text; }
     QString communityText() const override { return communities.text; }
     QString oidText() const override { return oidList.text; }
-    int operation() const override { return op; }
+    Operation operation() const override { return op; }
     int timeOut() const override { return timeout; }
     int retries() const override { return retryCount; }
     HistoryList &agentHistory() override { return agents; }
@@ -93,7 +93,7 @@ public:
 
     void appendRow(ResultRow &&row) override { rows.push_back(std::move(row)); }
 
-    void setInputs(const QString &agentText, const QString &communityText, const QString &oidText, int operation)
+    void setInputs(const QString &agentText, const QString &communityText, const QString &oidText, Operation operation)
     {
         agents.text = agentText;
         communities.text = communityText;

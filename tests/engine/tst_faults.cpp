@@ -2,10 +2,10 @@
 // Faults of the agent and the network, seen through the query run as the
 // window sees it: what the user is told, which rows stay, that the run ends in
 // time and the window is idle and usable afterwards.
-#include "fakehost.h"
-#include "loopbackudp.h"
-#include "scriptedagent.h"
-#include "snmpdagent.h"
+#include "tests/engine/fakehost.h"
+#include "tests/support/loopbackudp.h"
+#include "tests/support/scriptedagent.h"
+#include "tests/support/snmpdagent.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -118,7 +118,7 @@ int runWithSecretCommunity()
     });
 
     QStringList outcomes;
-    const auto runOnce = [&outcomes](const QString &agentText, const QString &oids, int operation) {
+    const auto runOnce = [&outcomes](const QString &agentText, const QString &oids, Operation operation) {
         FakeHost host;
         host.setInputs(agentText, QString::fromLatin1(SecretCommunity), oids, operation);
         host.timeout = 100;
@@ -126,11 +126,11 @@ int runWithSecretCommunity()
         const QString message = run(host);
         outcomes.append(QStringLiteral("%1 rows, %2").arg(host.rows.size()).arg(message.isEmpty() ? "ok" : message));
     };
-    runOnce(agent.address(), QStringLiteral("1.3.6.1.2.1.1.1.0"), OpGet);     // answered
-    runOnce(agent.address(), QStringLiteral("1.3.6.1.2.1.1"), OpWalk);        // 2 rows, then garbage
-    runOnce(agent.address(), QStringLiteral("1.3.6.1.2.1.1.1.0"), OpGet);     // silence
-    runOnce(QStringLiteral("-nosuchhost"), QStringLiteral("1.3.6.1"), OpGet); // no such host
-    runOnce(QStringLiteral("127.0.0.1:%1").arg(freeLoopbackPort()), QStringLiteral("1.3.6.1"), OpGetNext);
+    runOnce(agent.address(), QStringLiteral("1.3.6.1.2.1.1.1.0"), Operation::Get);     // answered
+    runOnce(agent.address(), QStringLiteral("1.3.6.1.2.1.1"), Operation::Walk);        // 2 rows, then garbage
+    runOnce(agent.address(), QStringLiteral("1.3.6.1.2.1.1.1.0"), Operation::Get);     // silence
+    runOnce(QStringLiteral("-nosuchhost"), QStringLiteral("1.3.6.1"), Operation::Get); // no such host
+    runOnce(QStringLiteral("127.0.0.1:%1").arg(freeLoopbackPort()), QStringLiteral("1.3.6.1"), Operation::GetNext);
     std::printf("%s\n", qPrintable(outcomes.join(QLatin1Char('|'))));
     return 0;
 }
@@ -163,7 +163,7 @@ private:
     ScriptedAgent m_scripted;
     FakeHost m_host;
 
-    void setInputs(const QString &agent, const QString &oids, int operation);
+    void setInputs(const QString &agent, const QString &oids, Operation operation);
     void verifyUsableAfterwards();
 };
 
@@ -190,7 +190,7 @@ void TestFaults::cleanup()
     QCOMPARE(SnmpMgrOpenSessionCount(), 0);
 }
 
-void TestFaults::setInputs(const QString &agent, const QString &oids, int operation)
+void TestFaults::setInputs(const QString &agent, const QString &oids, Operation operation)
 {
     m_host.setInputs(agent, QStringLiteral("tarnel"), oids, operation);
 }
@@ -201,7 +201,7 @@ void TestFaults::verifyUsableAfterwards()
     const std::vector<ResultRow> before = m_host.rows;
     m_host.onProcessEvents = nullptr;
     m_scripted.setTable(systemTable());
-    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1.5.0"), OpGet);
+    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1.5.0"), Operation::Get);
     QCOMPARE(run(m_host), QString());
     QCOMPARE(m_host.rows.size(), before.size() + 1);
     QCOMPARE(rowOids({m_host.rows.begin(), m_host.rows.end() - 1}), rowOids(before));
@@ -216,11 +216,11 @@ void TestFaults::agentKilledMidWalk()
 
     // What the same walk gives from a twin agent that stays up.
     FakeHost twin;
-    twin.setInputs(m_snmpd.address(), QStringLiteral("tarnel"), root, OpWalk);
+    twin.setInputs(m_snmpd.address(), QStringLiteral("tarnel"), root, Operation::Walk);
     QCOMPARE(run(twin), QString());
     QVERIFY(twin.rows.size() > 4);
 
-    setInputs(doomed.address(), root, OpWalk);
+    setInputs(doomed.address(), root, Operation::Walk);
     QElapsedTimer lastRequest;
     m_host.onProcessEvents = [&doomed, &lastRequest](FakeHost &host, int) {
         if (host.rows.size() == 3) {
@@ -282,7 +282,7 @@ void TestFaults::unusableAnswersMidWalk()
         }
         }
     });
-    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1"), OpWalk);
+    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1"), Operation::Walk);
     QElapsedTimer clock;
     m_host.onProcessEvents = [&clock](FakeHost &host, int) {
         if (host.rows.size() == 2)
@@ -314,7 +314,7 @@ void TestFaults::largestValueInOneDatagram()
     for (const char fill : {'x', '\x01'}) {
         const QByteArray value(length, fill);
         m_scripted.setTable({{name, Value::octets(value)}});
-        setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.4.1.99999.1.0"), OpGet);
+        setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.4.1.99999.1.0"), Operation::Get);
         QCOMPARE(run(m_host), QString());
         QCOMPARE(m_host.rows.back().type, std::string("Octet String"));
         // Readable text as it is; any control byte makes the whole value a hex dump.
@@ -341,7 +341,7 @@ void TestFaults::endlessWalkStopsAndStaysBounded()
         {ScriptedAgent::oid("1.3.6.1.2.1.1.1.0"), Value::octets(QByteArray(200, 'y'))}));
 
     CountingHost host;
-    host.setInputs(m_scripted.address(), QStringLiteral("tarnel"), QStringLiteral("1.3.6.1.2.1.1"), OpWalk);
+    host.setInputs(m_scripted.address(), QStringLiteral("tarnel"), QStringLiteral("1.3.6.1.2.1.1"), Operation::Walk);
     host.timeout = 2000; // a loaded machine must not end this walk by a timeout
     host.retryCount = 0;
     qint64 rssAtWarmUp = 0;
@@ -380,7 +380,7 @@ void TestFaults::endlessWalkStopsAndStaysBounded()
 void TestFaults::unresolvableAndSilentAgents()
 {
     // A label starting with "-" is refused by the resolver itself: no query leaves the machine.
-    setInputs(QStringLiteral("-nosuchhost"), QStringLiteral("1.3.6.1.2.1.1.1.0"), OpGet);
+    setInputs(QStringLiteral("-nosuchhost"), QStringLiteral("1.3.6.1.2.1.1.1.0"), Operation::Get);
     QElapsedTimer clock;
     clock.start();
     QCOMPARE(run(m_host), QStringLiteral("SnmpMgrOpen error: 11001."));
@@ -390,7 +390,7 @@ void TestFaults::unresolvableAndSilentAgents()
 
     const quint16 port = freeLoopbackPort(); // nobody listens there
     QVERIFY(port != 0);
-    for (const int operation : {int(OpGet), int(OpWalk)}) {
+    for (const Operation operation : {Operation::Get, Operation::Walk}) {
         setInputs(QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("1.3.6.1.2.1.1"), operation);
         clock.restart();
         QCOMPARE(run(m_host), QStringLiteral("SnmpMgrRequest error: 40."));
@@ -413,7 +413,7 @@ void TestFaults::manyOidsInOneGet()
     while (megabyte.size() < (1 << 20))
         megabyte += QStringLiteral("1.3.6.1.2.1.1.1.0;");
     for (const QString &text : {oids.join(QLatin1Char(';')), megabyte}) {
-        setInputs(m_scripted.address(), text, OpGet);
+        setInputs(m_scripted.address(), text, Operation::Get);
         QElapsedTimer clock;
         clock.start();
         QCOMPARE(run(m_host), QStringLiteral("SnmpMgrRequest error: 45."));
@@ -456,7 +456,7 @@ void TestFaults::textsThatAreNoOids_data()
 void TestFaults::textsThatAreNoOids()
 {
     QFETCH(QString, text);
-    for (const int operation : {int(OpGet), int(OpGetNext), int(OpWalk)}) {
+    for (const Operation operation : {Operation::Get, Operation::GetNext, Operation::Walk}) {
         setInputs(m_scripted.address(), text, operation);
         QElapsedTimer clock;
         clock.start();
@@ -479,11 +479,11 @@ void TestFaults::namesOutsideTheMibsRanges()
         table.push_back({ScriptedAgent::oid(qPrintable(name)), Value::unsignedValue(0x41, 7)});
     m_scripted.setTable(table);
 
-    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1"), OpWalk);
+    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1"), Operation::Walk);
     QCOMPARE(run(m_host), QString());
     QCOMPARE(rowOids(m_host.rows), odd);
     for (const QString &name : odd) {
-        setInputs(m_scripted.address(), name, OpGet);
+        setInputs(m_scripted.address(), name, Operation::Get);
         QCOMPARE(run(m_host), QString());
         QCOMPARE(QString::fromStdString(m_host.rows.back().oid), name);
         QCOMPARE(m_host.rows.back().value, std::string("7"));

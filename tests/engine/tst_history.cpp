@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "fakehost.h"
+#include "engine/historyrule.h"
+#include "tests/engine/fakehost.h"
 
 #include <QTest>
 

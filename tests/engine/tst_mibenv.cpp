@@ -3,7 +3,7 @@
 // the folders that are searched, and names fall back to numeric labels.
 // The environment must be set before the library's first use, hence a
 // process of its own.
-#include "snmpmgr.h"
+#include "engine/snmpmgr.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "fakehost.h"
-#include "scriptedagent.h"
-#include "snmpdagent.h"
+#include "tests/engine/fakehost.h"
+#include "tests/support/scriptedagent.h"
+#include "tests/support/snmpdagent.h"
 
 #include <QProcess>
 #include <QTest>
@@ -98,7 +98,7 @@ private:
     ScriptedAgent m_scripted;
     FakeHost m_host;
 
-    void setInputs(const QString &agent, const QString &oids, int operation);
+    void setInputs(const QString &agent, const QString &oids, Operation operation);
     void verifyHistoryHoldsInputs();
     void verifyHistoryUntouched();
     QStringList snmpwalk(const QString &root);
@@ -129,7 +129,7 @@ void TestQueryRun::cleanup()
     }
 }
 
-void TestQueryRun::setInputs(const QString &agent, const QString &oids, int operation)
+void TestQueryRun::setInputs(const QString &agent, const QString &oids, Operation operation)
 {
     m_host.setInputs(agent, QStringLiteral("tarnel"), oids, operation);
 }
@@ -166,7 +166,7 @@ QStringList TestQueryRun::snmpwalk(const QString &root)
 
 void TestQueryRun::getOneObjectFromSnmpd()
 {
-    setInputs(m_snmpd.address(), QStringLiteral("1.3.6.1.2.1.1.6.0"), OpGet);
+    setInputs(m_snmpd.address(), QStringLiteral("1.3.6.1.2.1.1.6.0"), Operation::Get);
     QCOMPARE(run(m_host), QString());
     QCOMPARE(m_host.rows.size(), size_t(1));
     const ResultRow &row = m_host.rows[0];
@@ -177,7 +177,7 @@ void TestQueryRun::getOneObjectFromSnmpd()
     verifyHistoryHoldsInputs();
 
     // By name, from another MIB module.
-    setInputs(m_snmpd.address(), QStringLiteral("IF-MIB::ifNumber.0"), OpGet);
+    setInputs(m_snmpd.address(), QStringLiteral("IF-MIB::ifNumber.0"), Operation::Get);
     QCOMPARE(run(m_host), QString());
     QCOMPARE(m_host.rows.size(), size_t(2));
     QCOMPARE(m_host.rows[1].name, std::string("IF-MIB::ifNumber.0"));
@@ -196,7 +196,7 @@ void TestQueryRun::getThreeObjectsInOneRequest_data()
 void TestQueryRun::getThreeObjectsInOneRequest()
 {
     QFETCH(QString, oids);
-    setInputs(m_scripted.address(), oids, OpGet);
+    setInputs(m_scripted.address(), oids, Operation::Get);
     QCOMPARE(run(m_host), QString());
     QCOMPARE(rowOids(m_host), (QStringList{"." + Descr, "." + ObjectId, "." + UpTime}));
     QCOMPARE(m_host.rows[0].value, std::string("scripted box"));
@@ -213,7 +213,7 @@ void TestQueryRun::getThreeObjectsInOneRequest()
 
 void TestQueryRun::getThreeObjectsFromSnmpd()
 {
-    setInputs(m_snmpd.address(), QStringLiteral(".1.3.6.1.2.1.1.1.0;.1.3.6.1.2.1.1.2.0;.1.3.6.1.2.1.1.3.0"), OpGet);
+    setInputs(m_snmpd.address(), QStringLiteral(".1.3.6.1.2.1.1.1.0;.1.3.6.1.2.1.1.2.0;.1.3.6.1.2.1.1.3.0"), Operation::Get);
     QCOMPARE(run(m_host), QString());
     QCOMPARE(rowOids(m_host), (QStringList{"." + Descr, "." + ObjectId, "." + UpTime}));
     QCOMPARE(m_host.rows[0].type, std::string("Octet String"));
@@ -243,7 +243,7 @@ void TestQueryRun::emptyPieceIsRefused()
 {
     QFETCH(QString, oids);
     QFETCH(QString, message);
-    setInputs(m_scripted.address(), oids, OpGet);
+    setInputs(m_scripted.address(), oids, Operation::Get);
     QCOMPARE(run(m_host), message);
     QVERIFY(m_host.rows.empty());
     QVERIFY(m_scripted.requests().empty());
@@ -252,7 +252,7 @@ void TestQueryRun::emptyPieceIsRefused()
 
 void TestQueryRun::getNextAsksForTheSuccessor()
 {
-    setInputs(m_scripted.address(), Descr, OpGetNext);
+    setInputs(m_scripted.address(), Descr, Operation::GetNext);
     QCOMPARE(run(m_host), QString());
     QCOMPARE(rowOids(m_host), QStringList{"." + ObjectId});
     QCOMPARE(m_host.rows[0].value, std::string(".1.3.6.1.4.1.8072.3.2.10"));
@@ -265,14 +265,14 @@ void TestQueryRun::getNextAsksForTheSuccessor()
 void TestQueryRun::semicolonRefusedOutsideGet_data()
 {
     QTest::addColumn<int>("operation");
-    QTest::newRow("GetNext") << int(OpGetNext);
-    QTest::newRow("Walk") << int(OpWalk);
+    QTest::newRow("GetNext") << int(Operation::GetNext);
+    QTest::newRow("Walk") << int(Operation::Walk);
 }
 
 void TestQueryRun::semicolonRefusedOutsideGet()
 {
     QFETCH(int, operation);
-    setInputs(m_scripted.address(), Descr + ";" + UpTime, operation);
+    setInputs(m_scripted.address(), Descr + ";" + UpTime, Operation(operation));
     QCOMPARE(run(m_host), QStringLiteral("Invalid Oids, '%1;%2', specified.").arg(Descr, UpTime));
     QVERIFY(m_scripted.requests().empty());
 }
@@ -282,7 +282,7 @@ void TestQueryRun::allIsAnOrdinaryTextOutsideWalk()
     // Whatever Net-SNMP makes of "all" as an OID text, a Get asks for exactly that.
     AsnObjectIdentifier converted;
     const bool converts = SnmpMgrStrToOid("all", &converted);
-    setInputs(m_scripted.address(), QStringLiteral("all"), OpGet);
+    setInputs(m_scripted.address(), QStringLiteral("all"), Operation::Get);
     const QString message = run(m_host);
     if (!converts) {
         QCOMPARE(message, QStringLiteral("Invalid Oids, 'all', specified."));
@@ -297,7 +297,7 @@ void TestQueryRun::allIsAnOrdinaryTextOutsideWalk()
 
 void TestQueryRun::missingObjectGivesErrorStatus2()
 {
-    setInputs(m_snmpd.address(), QStringLiteral("1.3.6.1.2.1.1.99.0"), OpGet);
+    setInputs(m_snmpd.address(), QStringLiteral("1.3.6.1.2.1.1.99.0"), Operation::Get);
     QCOMPARE(run(m_host), QStringLiteral("SnmpMgrRequest: ErrorStatus = 2, ErrorIndex = 1."));
     QVERIFY(m_host.rows.empty());
     verifyHistoryHoldsInputs();
@@ -306,7 +306,7 @@ void TestQueryRun::missingObjectGivesErrorStatus2()
 void TestQueryRun::otherErrorStatusFails()
 {
     m_scripted.setHandler(ScriptedAgent::errorStatusHandler(5, 3));
-    for (const int operation : {int(OpGet), int(OpGetNext), int(OpWalk)}) {
+    for (const Operation operation : {Operation::Get, Operation::GetNext, Operation::Walk}) {
         setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1"), operation);
         QCOMPARE(run(m_host), QStringLiteral("SnmpMgrRequest: ErrorStatus = 5, ErrorIndex = 3."));
         QVERIFY(m_host.rows.empty());
@@ -324,7 +324,7 @@ void TestQueryRun::walkMatchesSnmpwalk_data()
 void TestQueryRun::walkMatchesSnmpwalk()
 {
     QFETCH(QString, root);
-    setInputs(m_snmpd.address(), root, OpWalk);
+    setInputs(m_snmpd.address(), root, Operation::Walk);
     QCOMPARE(run(m_host), QString());
     const QStringList expected = snmpwalk(root);
     QVERIFY(expected.size() > 2);
@@ -343,7 +343,7 @@ void TestQueryRun::walkAll_data()
 void TestQueryRun::walkAll()
 {
     QFETCH(QString, text);
-    setInputs(m_scripted.address(), text, OpWalk);
+    setInputs(m_scripted.address(), text, Operation::Walk);
     QCOMPARE(run(m_host), QString());
     QCOMPARE(rowOids(m_host), (QStringList{"." + Descr, "." + ObjectId, "." + UpTime, QStringLiteral(".1.3.6.1.2.1.2.1.0"),
                                            QStringLiteral(".1.3.6.1.4.1.99999.1.0")}));
@@ -358,7 +358,7 @@ void TestQueryRun::walkAll()
 
 void TestQueryRun::walkEndsAtTheSubtreeEnd()
 {
-    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1"), OpWalk);
+    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1"), Operation::Walk);
     QCOMPARE(run(m_host), QString());
     QCOMPARE(rowOids(m_host), (QStringList{"." + Descr, "." + ObjectId, "." + UpTime}));
     QCOMPARE(m_scripted.requests().size(), size_t(4)); // the fourth answer lies outside
@@ -366,7 +366,7 @@ void TestQueryRun::walkEndsAtTheSubtreeEnd()
 
 void TestQueryRun::walkWithoutSuccessorAddsNothing()
 {
-    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1.3.0"), OpWalk);
+    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1.3.0"), Operation::Walk);
     QCOMPARE(run(m_host), QString());
     QVERIFY(m_host.rows.empty());
     QCOMPARE(m_host.processCount, 1);
@@ -374,12 +374,12 @@ void TestQueryRun::walkWithoutSuccessorAddsNothing()
 
 void TestQueryRun::walkEndsAtNoSuchName()
 {
-    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.4.1.99999.1.0"), OpWalk);
+    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.4.1.99999.1.0"), Operation::Walk);
     QCOMPARE(run(m_host), QString()); // the first answer is noSuchName
     QVERIFY(m_host.rows.empty());
 
     // The agent's MIB ends inside the subtree.
-    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.4.1"), OpWalk);
+    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.4.1"), Operation::Walk);
     QCOMPARE(run(m_host), QString());
     QCOMPARE(rowOids(m_host), QStringList{QStringLiteral(".1.3.6.1.4.1.99999.1.0")});
 }
@@ -391,7 +391,7 @@ void TestQueryRun::walkStepsInOrder()
     m_scripted.setHandler([](const ScriptedAgent::Request &) {
         return ScriptedAgent::Response::answer({{ScriptedAgent::oid("1.3.6.1.2.1.2.1.0"), Value::null()}}, 5, 1);
     });
-    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1"), OpWalk);
+    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1"), Operation::Walk);
     QCOMPARE(run(m_host), QString());
     QVERIFY(m_host.rows.empty());
 }
@@ -415,7 +415,7 @@ void TestQueryRun::walkFailingHalfWayKeepsItsRows()
             return table(request);
         return silent ? ScriptedAgent::Response::silence() : ScriptedAgent::Response::error(request, 5, 1);
     });
-    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1"), OpWalk);
+    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1"), Operation::Walk);
     m_host.timeout = 200;
     QCOMPARE(run(m_host), message);
     QCOMPARE(rowOids(m_host), (QStringList{"." + Descr, "." + ObjectId}));
@@ -423,7 +423,7 @@ void TestQueryRun::walkFailingHalfWayKeepsItsRows()
 
 void TestQueryRun::stopGivesExactlyOneMoreRow()
 {
-    setInputs(m_snmpd.address(), QStringLiteral("1.3.6.1.2.1.1"), OpWalk);
+    setInputs(m_snmpd.address(), QStringLiteral("1.3.6.1.2.1.1"), Operation::Walk);
     m_host.onProcessEvents = stopAfterRow(2);
     QCOMPARE(run(m_host), QString());
     QCOMPARE(m_host.rows.size(), size_t(3));
@@ -435,7 +435,7 @@ void TestQueryRun::stopGivesExactlyOneMoreRow()
 void TestQueryRun::stopEndsAnEndlessWalk()
 {
     m_scripted.setHandler(ScriptedAgent::sameBindingHandler({ScriptedAgent::oid("1.3.6.1.2.1.1.1.0"), Value::octets("again")}));
-    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1"), OpWalk);
+    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1"), Operation::Walk);
     m_host.onProcessEvents = stopAfterRow(50);
     QCOMPARE(run(m_host), QString());
     QCOMPARE(m_host.rows.size(), size_t(51));
@@ -444,7 +444,7 @@ void TestQueryRun::stopEndsAnEndlessWalk()
     // "all" is not bounded by any subtree either.
     m_host.rows.clear();
     m_scripted.setHandler(ScriptedAgent::sameBindingHandler({ScriptedAgent::oid("1.3.6.1.2.1.1.1.0"), Value::octets("again")}));
-    setInputs(m_scripted.address(), QStringLiteral("all"), OpWalk);
+    setInputs(m_scripted.address(), QStringLiteral("all"), Operation::Walk);
     m_host.onProcessEvents = stopAfterRow(7);
     QCOMPARE(run(m_host), QString());
     QCOMPARE(m_host.rows.size(), size_t(8));
@@ -452,14 +452,14 @@ void TestQueryRun::stopEndsAnEndlessWalk()
 
 void TestQueryRun::stopBeforeTheFirstRequest()
 {
-    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1"), OpWalk);
+    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1"), Operation::Walk);
     m_host.onProcessEvents = stopAfterRow(0);
     QCOMPARE(run(m_host), QString());
     QCOMPARE(rowOids(m_host), QStringList{"." + Descr});
 
     // A Get is not affected by it.
     m_host = FakeHost();
-    setInputs(m_scripted.address(), Descr + ";" + ObjectId + ";" + UpTime, OpGet);
+    setInputs(m_scripted.address(), Descr + ";" + ObjectId + ";" + UpTime, Operation::Get);
     m_host.onProcessEvents = stopAfterRow(0);
     QCOMPARE(run(m_host), QString());
     QCOMPARE(m_host.rows.size(), size_t(3));
@@ -486,7 +486,7 @@ void TestQueryRun::blankInputOpensNoSession()
     QFETCH(QString, agent);
     QFETCH(QString, community);
     QFETCH(QString, oids);
-    m_host.setInputs(agent, community, oids, OpWalk);
+    m_host.setInputs(agent, community, oids, Operation::Walk);
     QCOMPARE(run(m_host), QStringLiteral("Input parameters (Agent, Community, Oid) cannot be empty."));
     QVERIFY(m_host.rows.empty());
     verifyHistoryUntouched();
@@ -494,7 +494,7 @@ void TestQueryRun::blankInputOpensNoSession()
 
 void TestQueryRun::openFailure()
 {
-    setInputs(QStringLiteral("udp:[::1"), Descr, OpGet);
+    setInputs(QStringLiteral("udp:[::1"), Descr, Operation::Get);
     QCOMPARE(run(m_host), QStringLiteral("SnmpMgrOpen error: 87."));
     verifyHistoryUntouched();
 }
@@ -502,7 +502,7 @@ void TestQueryRun::openFailure()
 void TestQueryRun::timeoutAfterTheHistoryUpdate()
 {
     m_scripted.setHandler(ScriptedAgent::silentHandler());
-    setInputs(m_scripted.address(), Descr, OpGet);
+    setInputs(m_scripted.address(), Descr, Operation::Get);
     m_host.timeout = 200;
     m_host.retryCount = 1;
     QCOMPARE(run(m_host), QStringLiteral("SnmpMgrRequest error: 40."));
@@ -515,7 +515,7 @@ void TestQueryRun::agentGoneIsATimeout()
 {
     SnmpdAgent doomed;
     QVERIFY2(doomed.start(), qPrintable(doomed.log()));
-    setInputs(doomed.address(), UpTime, OpGet);
+    setInputs(doomed.address(), UpTime, Operation::Get);
     QCOMPARE(run(m_host), QString());
     QCOMPARE(m_host.rows.size(), size_t(1));
 
@@ -528,7 +528,7 @@ void TestQueryRun::agentGoneIsATimeout()
 void TestQueryRun::inputsPassedAsTyped()
 {
     // The community goes out untrimmed, in UTF-8.
-    m_host.setInputs(m_scripted.address(), QStringLiteral(" Tarnel\u00e9"), Descr, OpGet);
+    m_host.setInputs(m_scripted.address(), QStringLiteral(" Tarnel\u00e9"), Descr, Operation::Get);
     QCOMPARE(run(m_host), QString());
     const auto requests = m_scripted.requests();
     QCOMPARE(requests.size(), size_t(1));
@@ -537,13 +537,13 @@ void TestQueryRun::inputsPassedAsTyped()
 
     // So does the agent, and Net-SNMP has no peer name with a blank in front.
     m_host = FakeHost();
-    setInputs(" " + m_scripted.address(), Descr, OpGet);
+    setInputs(" " + m_scripted.address(), Descr, Operation::Get);
     QCOMPARE(run(m_host), QStringLiteral("SnmpMgrOpen error: 87."));
 }
 
 void TestQueryRun::unknownOperationSendsNothing()
 {
-    setInputs(m_scripted.address(), Descr, 4);
+    setInputs(m_scripted.address(), Descr, Operation(4));
     QCOMPARE(run(m_host), QString());
     QVERIFY(m_host.rows.empty());
     QVERIFY(m_scripted.requests().empty());

@@ -2,7 +2,7 @@
 // Net-SNMP prints MIB warnings and parse errors on stderr by default; the
 // service must not. This runs the library's first use, so it has a process
 // of its own.
-#include "snmpmgr.h"
+#include "engine/snmpmgr.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "rowrender.h"
+#include "engine/rowrender.h"
 
 #include <QTest>
 
@@ -99,7 +99,7 @@ void TestRowRender::timeTicks()
     QFETCH(QByteArray, expected);
     QCOMPARE(QByteArray::fromStdString(timeTicksText(ticks)), expected);
 
-    SnmpVarBind b = binding(ASN_TIMETICKS);
+    SnmpVarBind b = binding(asn::TimeTicks);
     b.value.unsigned32 = ticks;
     const ResultRow row = renderBinding(b);
     QCOMPARE(row.type, std::string("TimeTicks"));
@@ -140,15 +140,15 @@ void TestRowRender::typeTable()
 
     SnmpVarBind b = binding(uint8_t(tag));
     switch (tag) {
-    case ASN_INTEGER32:
+    case asn::Integer32:
         b.value.number = content.toInt();
         break;
-    case ASN_COUNTER32:
-    case ASN_GAUGE32:
-    case ASN_UNSIGNED32:
+    case asn::Counter32:
+    case asn::Gauge32:
+    case asn::Unsigned32:
         b.value.unsigned32 = content.toUInt();
         break;
-    case ASN_COUNTER64:
+    case asn::Counter64:
         b.value.counter64 = content.toULongLong();
         break;
     default:
@@ -163,24 +163,24 @@ void TestRowRender::typeTable()
 
 void TestRowRender::numbersAtTheirLimits()
 {
-    SnmpVarBind b = binding(ASN_INTEGER32);
+    SnmpVarBind b = binding(asn::Integer32);
     b.value.number = -1;
     QCOMPARE(renderBinding(b).value, std::string("-1"));
     b.value.number = std::numeric_limits<int32_t>::min();
     QCOMPARE(renderBinding(b).value, std::string("-2147483648"));
 
-    b = binding(ASN_COUNTER32);
+    b = binding(asn::Counter32);
     b.value.unsigned32 = 4294967295u;
     QCOMPARE(renderBinding(b).value, std::string("4294967295"));
 
-    b = binding(ASN_COUNTER64);
+    b = binding(asn::Counter64);
     b.value.counter64 = std::numeric_limits<uint64_t>::max();
     QCOMPARE(renderBinding(b).value, std::string("18446744073709551615"));
 }
 
 void TestRowRender::oidColumns()
 {
-    SnmpVarBind b = binding(ASN_OBJECTIDENTIFIER);
+    SnmpVarBind b = binding(asn::ObjectIdentifier);
     b.name = ids({1, 3, 6, 1, 2, 1, 1, 2, 0});
     b.value.object = ids({1, 3, 6, 1, 4, 1, 8072, 3, 2, 10});
     ResultRow row = renderBinding(b);
@@ -217,7 +217,7 @@ void TestRowRender::ipAddressOfAnyLength()
 {
     QFETCH(QByteArray, input);
     QFETCH(QByteArray, expected);
-    SnmpVarBind b = binding(ASN_IPADDRESS);
+    SnmpVarBind b = binding(asn::IpAddress);
     b.value.bytes = input.toStdString();
     const ResultRow row = renderBinding(b);
     QCOMPARE(row.type, std::string("IpAddress"));
@@ -226,7 +226,7 @@ void TestRowRender::ipAddressOfAnyLength()
 
 void TestRowRender::nameColumnFromTheService()
 {
-    SnmpVarBind b = binding(ASN_NULL_VALUE);
+    SnmpVarBind b = binding(asn::Null);
     b.name = ids({1, 3, 6, 1, 2, 1, 1, 1, 0});
     char *text = nullptr;
     QVERIFY(SnmpMgrOidToStr(&b.name, &text));

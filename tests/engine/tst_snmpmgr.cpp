@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "scriptedagent.h"
-#include "snmpmgr.h"
+#include "engine/snmpmgr.h"
+#include "tests/support/scriptedagent.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -287,14 +287,14 @@ void TestSnmpMgr::invalidCalls()
     SnmpVarBindList list = request({"1.3.6.1"});
     int32_t status = -1;
     int32_t index = -1;
-    QVERIFY(!SnmpMgrRequest(nullptr, SNMP_PDU_GET, &list, &status, &index));
+    QVERIFY(!SnmpMgrRequest(nullptr, pdu::Get, &list, &status, &index));
     QCOMPARE(SnmpMgrGetLastError(), SnmpMgrErrors::InvalidSession);
     QVERIFY(!SnmpMgrClose(nullptr));
     QCOMPARE(SnmpMgrGetLastError(), SnmpMgrErrors::InvalidSession);
 
     openSession();
     SnmpVarBindList empty;
-    QVERIFY(!SnmpMgrRequest(m_session.get(), SNMP_PDU_GET, &empty, &status, &index));
+    QVERIFY(!SnmpMgrRequest(m_session.get(), pdu::Get, &empty, &status, &index));
     QCOMPARE(SnmpMgrGetLastError(), SnmpMgrErrors::InvalidParameter);
     QVERIFY(!SnmpMgrRequest(m_session.get(), 0xA3, &list, &status, &index));
     QCOMPARE(SnmpMgrGetLastError(), SnmpMgrErrors::InvalidParameter);
@@ -310,7 +310,7 @@ void TestSnmpMgr::getAndGetNextOverTheWire()
     int32_t index = -1;
 
     SnmpVarBindList list = request({"1.3.6.1.2.1.1.5.0", "1.3.6.1.2.1.1.1.0"});
-    QVERIFY(SnmpMgrRequest(m_session.get(), SNMP_PDU_GET, &list, &status, &index));
+    QVERIFY(SnmpMgrRequest(m_session.get(), pdu::Get, &list, &status, &index));
     QCOMPARE(status, 0);
     QCOMPARE(index, 0);
     QCOMPARE(list.list.size(), size_t(2));
@@ -318,9 +318,9 @@ void TestSnmpMgr::getAndGetNextOverTheWire()
     QCOMPARE(list.list[1].value.bytes, std::string("first"));
 
     list = request({"1.3.6.1.2.1.1.1.0"});
-    QVERIFY(SnmpMgrRequest(m_session.get(), SNMP_PDU_GETNEXT, &list, &status, &index));
+    QVERIFY(SnmpMgrRequest(m_session.get(), pdu::GetNext, &list, &status, &index));
     QCOMPARE(QByteArray(SnmpUtilOidToA(&list.list[0].name)), QByteArray("1.3.6.1.2.1.1.5.0"));
-    QCOMPARE(list.list[0].value.asnType, ASN_OCTETSTRING);
+    QCOMPARE(list.list[0].value.asnType, asn::OctetString);
 
     const auto seen = m_agent.requests();
     QCOMPARE(seen.size(), size_t(2));
@@ -360,7 +360,7 @@ void TestSnmpMgr::everyTagDecoded()
         list.list.push_back(SnmpVarBind{AsnObjectIdentifier{at(n)}, AsnAny{}});
     int32_t status = -1;
     int32_t index = -1;
-    QVERIFY2(SnmpMgrRequest(m_session.get(), SNMP_PDU_GET, &list, &status, &index),
+    QVERIFY2(SnmpMgrRequest(m_session.get(), pdu::Get, &list, &status, &index),
              qPrintable(QString::number(SnmpMgrGetLastError())));
     QCOMPARE(status, 0);
 
@@ -392,12 +392,12 @@ void TestSnmpMgr::listOverwrittenInPlace()
     m_agent.setTable({{ScriptedAgent::oid("1.3.6.1.2.1.1.3.0"), Value::unsignedValue(0x43, 5)}});
     openSession();
     SnmpVarBindList list = request({"1.3.6.1.2.1.1"});
-    list.list[0].value.asnType = ASN_OCTETSTRING; // left over from an earlier answer
+    list.list[0].value.asnType = asn::OctetString; // left over from an earlier answer
     list.list[0].value.bytes = "stale";
     int32_t status = -1;
     int32_t index = -1;
-    QVERIFY(SnmpMgrRequest(m_session.get(), SNMP_PDU_GETNEXT, &list, &status, &index));
-    QCOMPARE(list.list[0].value.asnType, ASN_TIMETICKS);
+    QVERIFY(SnmpMgrRequest(m_session.get(), pdu::GetNext, &list, &status, &index));
+    QCOMPARE(list.list[0].value.asnType, asn::TimeTicks);
     QCOMPARE(list.list[0].value.unsigned32, 5u);
     QVERIFY(list.list[0].value.bytes.empty());
     QCOMPARE(QByteArray(SnmpUtilOidToA(&list.list[0].name)), QByteArray("1.3.6.1.2.1.1.3.0"));
@@ -410,7 +410,7 @@ void TestSnmpMgr::errorStatusReported()
     SnmpVarBindList list = request({"1.3.6.1.2.1.1.1.0", "1.3.6.1.2.1.1.2.0"});
     int32_t status = -1;
     int32_t index = -1;
-    QVERIFY(SnmpMgrRequest(m_session.get(), SNMP_PDU_GET, &list, &status, &index));
+    QVERIFY(SnmpMgrRequest(m_session.get(), pdu::Get, &list, &status, &index));
     QCOMPARE(status, 5);
     QCOMPARE(index, 2);
 }
@@ -424,7 +424,7 @@ void TestSnmpMgr::timeoutIs40()
     int32_t index = 0;
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(!SnmpMgrRequest(m_session.get(), SNMP_PDU_GET, &list, &status, &index));
+    QVERIFY(!SnmpMgrRequest(m_session.get(), pdu::Get, &list, &status, &index));
     QCOMPARE(SnmpMgrGetLastError(), 40u);
     QVERIFY(clock.elapsed() >= 390); // timeout x (retries + 1)
     QCOMPARE(m_agent.requests().size(), size_t(2));
@@ -464,12 +464,12 @@ void TestSnmpMgr::unusableAnswersAre45()
     SnmpVarBindList list = request({"1.3.6.1.2.1.1.1.0"});
     int32_t status = 0;
     int32_t index = 0;
-    QVERIFY(!SnmpMgrRequest(m_session.get(), SNMP_PDU_GET, &list, &status, &index));
+    QVERIFY(!SnmpMgrRequest(m_session.get(), pdu::Get, &list, &status, &index));
     QCOMPARE(SnmpMgrGetLastError(), 45u);
 
     // The session still works afterwards.
     m_agent.setTable({{name, Value::octets("fine")}});
-    QVERIFY(SnmpMgrRequest(m_session.get(), SNMP_PDU_GET, &list, &status, &index));
+    QVERIFY(SnmpMgrRequest(m_session.get(), pdu::Get, &list, &status, &index));
     QCOMPARE(list.list[0].value.bytes, std::string("fine"));
 }
 
@@ -482,7 +482,7 @@ void TestSnmpMgr::bindingCountMismatchIs45()
     SnmpVarBindList list = request({"1.3.6.1.2.1.1.1.0"});
     int32_t status = 0;
     int32_t index = 0;
-    QVERIFY(!SnmpMgrRequest(m_session.get(), SNMP_PDU_GETNEXT, &list, &status, &index));
+    QVERIFY(!SnmpMgrRequest(m_session.get(), pdu::GetNext, &list, &status, &index));
     QCOMPARE(SnmpMgrGetLastError(), 45u);
     QCOMPARE(list.list.size(), size_t(1)); // the caller's list is left as it was
 }

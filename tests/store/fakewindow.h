@@ -3,7 +3,7 @@
 
 // The main window's side of the settings load and save, for the store tests.
 
-#include "settingsstore.h"
+#include "store/settingsstore.h"
 
 #include <QRect>
 #include <QStringList>
@@ -42,8 +42,8 @@ public:
 class FakeWindow : public SettingsHost
 {
 public:
-    void setOperation(int operation) override { m_operation = operation; }
-    int operation() const override { return m_operation; }
+    void setOperation(Operation operation) override { m_operation = int(operation); }
+    Operation operation() const override { return Operation(m_operation); }
     void setBounds(const QRect &bounds) override
     {
         m_bounds = bounds;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "confighome.h"
-#include "registryhive.h"
+#include "store/registryhive.h"
+#include "tests/support/confighome.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "apperror.h"
-#include "resultfile.h"
+#include "common/apperror.h"
+#include "store/resultfile.h"
 
 #include <QDir>
 #include <QElapsedTimer>

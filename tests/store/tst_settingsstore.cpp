@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "apperror.h"
-#include "confighome.h"
-#include "fakewindow.h"
-#include "settingsfile.h"
+#include "common/apperror.h"
+#include "tests/store/fakewindow.h"
+#include "tests/support/confighome.h"
+#include "tests/support/settingsfile.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,10 +3,10 @@
 // damaged, huge, of the wrong kinds or unreadable, a crash while it is
 // replaced, and result files saved where they cannot go. Each case checks
 // the user's message and that nothing the user had is lost.
-#include "apperror.h"
-#include "confighome.h"
-#include "fakewindow.h"
-#include "resultfile.h"
+#include "common/apperror.h"
+#include "store/resultfile.h"
+#include "tests/store/fakewindow.h"
+#include "tests/support/confighome.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "bercodec.h"
+#include "tests/support/bercodec.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "scriptedagent.h"
+#include "tests/support/scriptedagent.h"
 
-#include "loopbackudp.h"
+#include "tests/support/loopbackudp.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

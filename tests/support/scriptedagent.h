@@ -14,7 +14,7 @@
 //   QVERIFY(agent.start());
 //   ... agent.address() is "127.0.0.1:PORT" ...
 
-#include "bercodec.h"
+#include "tests/support/bercodec.h"
 
 #include <QByteArray>
 #include <QString>

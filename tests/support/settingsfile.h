@@ -4,7 +4,7 @@
 // The settings file as the tests write it by hand and read it back. Header
 // only, for the tests that link the store library.
 
-#include "registryhive.h"
+#include "store/registryhive.h"
 
 #include <QByteArray>
 #include <QString>

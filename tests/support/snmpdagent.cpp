@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "snmpdagent.h"
+#include "tests/support/snmpdagent.h"
 
-#include "bercodec.h"
-#include "loopbackudp.h"
+#include "tests/support/bercodec.h"
+#include "tests/support/loopbackudp.h"
 
 #include <QDeadlineTimer>
 #include <QFile>

@@ -5,7 +5,7 @@
 // window. A modal dialog runs its own event loop inside the command that
 // opened it, so the test drives it from a timer posted before the command.
 
-#include "mainform.h"
+#include "ui/mainform.h"
 
 #include <QAction>
 #include <QApplication>

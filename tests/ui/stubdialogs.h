@@ -5,7 +5,7 @@
 // apart from the service because it must outlive the window: the settings
 // are written, and their failure shown, while the window is destroyed.
 
-#include "dialogservice.h"
+#include "ui/dialogservice.h"
 
 #include <QStringList>
 

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
-// The About box opened from the main window, and the program icon the two share.
-#include "aboutbox.h"
-#include "confighome.h"
-#include "mainform.h"
-#include "modaldriver.h"
-#include "programicon.h"
+// The About box opened from the main window, the program icon the two share,
+// and the artwork compiled into the program.
+#include "tests/support/confighome.h"
+#include "tests/ui/modaldriver.h"
+#include "ui/dialogs/aboutbox.h"
+#include "ui/dialogs/programicon.h"
+#include "ui/mainform.h"
 
 #include <QAction>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 
@@ -17,6 +19,21 @@ namespace {
 QImage programImage()
 {
     return programIcon().pixmap(QSize(32, 32)).toImage();
+}
+
+// Counts the fully transparent and the opaque pixels of an image.
+std::pair<int, int> transparentAndOpaque(const QImage &image)
+{
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    int transparent = 0;
+    int opaque = 0;
+    for (int y = 0; y < argb.height(); ++y)
+        for (int x = 0; x < argb.width(); ++x) {
+            const int alpha = qAlpha(argb.pixel(x, y));
+            transparent += alpha == 0;
+            opaque += alpha == 255;
+        }
+    return {transparent, opaque};
 }
 
 } // namespace
@@ -33,6 +50,8 @@ private slots:
     void enterAndEscapeClose_data();
     void enterAndEscapeClose();
     void windowShowsTheProgramIcon();
+    void artworkIsCompiledIn_data();
+    void artworkIsCompiledIn();
 
 private:
     bool about(const std::function<void(TAboutBox *)> &script);
@@ -132,6 +151,33 @@ void TestAboutWindow::windowShowsTheProgramIcon()
     QVERIFY(!icon.isNull());
     QCOMPARE(icon.pixmap(QSize(32, 32)).toImage().convertToFormat(QImage::Format_ARGB32),
              programImage().convertToFormat(QImage::Format_ARGB32));
+}
+
+void TestAboutWindow::artworkIsCompiledIn_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("size");
+    QTest::newRow("row") << ":/images/row.png" << 16;
+    QTest::newRow("run") << ":/images/run.png" << 16;
+    QTest::newRow("stop") << ":/images/stop.png" << 16;
+    QTest::newRow("clear") << ":/images/clear.png" << 16;
+    QTest::newRow("program") << ":/images/norvane.png" << 256;
+    QTest::newRow("program 32") << ":/images/norvane-32.png" << 32;
+    QTest::newRow("program 16") << ":/images/norvane-16.png" << 16;
+}
+
+void TestAboutWindow::artworkIsCompiledIn()
+{
+    QFETCH(QString, path);
+    QFETCH(int, size);
+    const QImage image(path);
+    QVERIFY2(!image.isNull(), qPrintable(path));
+    QCOMPARE(image.size(), QSize(size, size));
+    QVERIFY(image.hasAlphaChannel());
+    // A drawing over a transparent ground, not a blank or a filled square.
+    const auto [transparent, opaque] = transparentAndOpaque(image);
+    QVERIFY(transparent > 0);
+    QVERIFY(opaque > size * size / 10);
 }
 
 QTEST_MAIN(TestAboutWindow)

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "combohistory.h"
+#include "engine/historyrule.h"
+#include "ui/combohistory.h"
 
 #include <QComboBox>
 #include <QTest>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "coolbar.h"
-#include "pagescroller.h"
-#include "splitter.h"
+#include "ui/coolbar.h"
+#include "ui/pagescroller.h"
+#include "ui/splitter.h"
 
 #include <QTest>
 #include <QToolButton>

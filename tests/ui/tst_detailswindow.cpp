@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 // The details dialog as the user meets it: opened from the main window over
 // rows that a walk brought in, stepping through the window's own list.
-#include "confighome.h"
-#include "detailsdialog.h"
-#include "listview.h"
-#include "mainform.h"
-#include "modaldriver.h"
-#include "resultmodel.h"
-#include "scriptedagent.h"
+#include "tests/support/confighome.h"
+#include "tests/support/scriptedagent.h"
+#include "tests/ui/modaldriver.h"
+#include "ui/dialogs/detailsdialog.h"
+#include "ui/listview.h"
+#include "ui/mainform.h"
+#include "ui/resultmodel.h"
 
 #include <QAction>
 #include <QComboBox>

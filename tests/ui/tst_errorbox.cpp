@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "errorbox.h"
+#include "ui/errorbox.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
-#include "confighome.h"
-#include "coolbar.h"
-#include "errorbox.h"
-#include "listview.h"
-#include "mainform.h"
-#include "resultmodel.h"
-#include "scriptedagent.h"
-#include "snmpdagent.h"
-#include "statusbar.h"
+#include "tests/support/confighome.h"
+#include "tests/support/scriptedagent.h"
+#include "tests/support/snmpdagent.h"
+#include "ui/coolbar.h"
+#include "ui/errorbox.h"
+#include "ui/listview.h"
+#include "ui/mainform.h"
+#include "ui/resultmodel.h"
+#include "ui/statusbar.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -221,7 +221,7 @@ void TestMainForm::startsReady()
     QCOMPARE(box("cboOids")->count(), 3);
     QCOMPARE(box("cboOids")->itemText(1), QStringLiteral(".1.3.6.1.2.1.1.1.0;.1.3.6.1.2.1.1.2.0;.1.3.6.1.2.1.1.3.0"));
     QCOMPARE(box("cboOids")->itemText(2), QStringLiteral("all"));
-    QCOMPARE(m_form->operation(), 1);
+    QCOMPARE(int(m_form->operation()), 1);
     QVERIFY(command("actGet")->isChecked());
     QVERIFY(!command("actGetNext")->isChecked());
     QVERIFY(!command("actWalk")->isChecked());
@@ -472,21 +472,21 @@ void TestMainForm::enablingRulesWhileIdle()
 
     // Rule 6: the operation chosen is the one checked; none outside 1..3.
     QVERIFY(trigger("actWalk"));
-    QCOMPARE(m_form->operation(), 3);
+    QCOMPARE(int(m_form->operation()), 3);
     s = states();
     QVERIFY(s.checked["actWalk"] && !s.checked["actGet"] && !s.checked["actGetNext"]);
     // Triggering the checked item again keeps it checked.
     QVERIFY(trigger("actWalk"));
     QVERIFY(command("actWalk")->isChecked());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_T, Qt::ControlModifier);
-    QCOMPARE(m_form->operation(), 2);
+    QCOMPARE(int(m_form->operation()), 2);
     QVERIFY(command("actGetNext")->isChecked() && !command("actWalk")->isChecked());
-    m_form->setOperation(7);
+    m_form->setOperation(Operation(7));
     m_form->updateCommands();
     s = states();
     QVERIFY(!s.checked["actGet"] && !s.checked["actGetNext"] && !s.checked["actWalk"]);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_G, Qt::ControlModifier);
-    QCOMPARE(m_form->operation(), 1);
+    QCOMPARE(int(m_form->operation()), 1);
 
     // Clear empties the list in one go and becomes unavailable.
     QVERIFY(trigger("actClear"));
@@ -604,7 +604,7 @@ void TestMainForm::walkAndClear()
     setInputs(m_snmpd.address(), "tarnel", ".1.3.6.1.2.1.1");
     QWidget *focused = QApplication::focusWidget();
     QTest::keyClick(focused, Qt::Key_W, Qt::ControlModifier);
-    QCOMPARE(m_form->operation(), 3);
+    QCOMPARE(int(m_form->operation()), 3);
     QTest::keyClick(focused, Qt::Key_F9);
     QVERIFY2(m_dialogs->errors.isEmpty(), qPrintable(m_dialogs->errors.join('\n')));
 
@@ -809,7 +809,7 @@ void TestMainForm::failuresShowInTheErrorBox()
     }
     m_form->setTimeOut(200);
     m_form->setRetries(0);
-    m_form->setOperation(operation);
+    m_form->setOperation(Operation(operation));
     setInputs(agent, community, oids);
     QVERIFY(trigger("actRun"));
 

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The options dialog opened from the main window: what it confirms is what
 // the next Run's session uses, and nothing reaches the settings file before exit.
-#include "confighome.h"
-#include "mainform.h"
-#include "modaldriver.h"
-#include "optionsdialog.h"
-#include "registryhive.h"
-#include "scriptedagent.h"
+#include "store/registryhive.h"
+#include "tests/support/confighome.h"
+#include "tests/support/scriptedagent.h"
+#include "tests/ui/modaldriver.h"
+#include "ui/dialogs/optionsdialog.h"
+#include "ui/mainform.h"
 
 #include <QAction>
 #include <QComboBox>

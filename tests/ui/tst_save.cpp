@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "errorbox.h"
-#include "listview.h"
-#include "mainform.h"
-#include "resultmodel.h"
-#include "scriptedagent.h"
-#include "snmpdagent.h"
-#include "stubdialogs.h"
+#include "tests/support/scriptedagent.h"
+#include "tests/support/snmpdagent.h"
+#include "tests/ui/stubdialogs.h"
+#include "ui/errorbox.h"
+#include "ui/listview.h"
+#include "ui/mainform.h"
+#include "ui/resultmodel.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
-#include "confighome.h"
-#include "coolbar.h"
-#include "errorbox.h"
-#include "mainform.h"
-#include "resultmodel.h"
-#include "scriptedagent.h"
-#include "settingsfile.h"
-#include "settingsstore.h"
-#include "statusbar.h"
-#include "stubdialogs.h"
+#include "store/settingsstore.h"
+#include "tests/support/confighome.h"
+#include "tests/support/scriptedagent.h"
+#include "tests/support/settingsfile.h"
+#include "tests/ui/stubdialogs.h"
+#include "ui/coolbar.h"
+#include "ui/errorbox.h"
+#include "ui/mainform.h"
+#include "ui/resultmodel.h"
+#include "ui/statusbar.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
@@ -178,7 +178,7 @@ void TestSettings::firstStartWithoutFile()
     QCOMPARE(box("cboOids")->currentText(), QStringLiteral(".1.3.6.1.2.1.1.1.0"));
     QCOMPARE(box("cboOids")->count(), 3);
     QVERIFY(command("actGet")->isChecked());
-    QCOMPARE(m_form->operation(), 1);
+    QCOMPARE(int(m_form->operation()), 1);
     QCOMPARE(m_form->timeOut(), 1000);
     QCOMPARE(m_form->retries(), 1);
     // Nothing is written before the exit.
@@ -406,7 +406,7 @@ void TestSettings::operationOutsideTheRange()
     writeFile(Header + SettingsSection + dwordLine("Action", 7));
     startWindow();
     QVERIFY(m_log.errors.isEmpty());
-    QCOMPARE(m_form->operation(), 7);
+    QCOMPARE(int(m_form->operation()), 7);
     for (QAction *action : command("actGet")->actionGroup()->actions())
         QVERIFY2(!action->isChecked(), qPrintable(action->objectName()));
 
@@ -446,7 +446,7 @@ void TestSettings::timeOutOfWrongKind()
     QCOMPARE(errorBoxText(m_log.errors.first()), message);
     // What came before the value is applied...
     QVERIFY(m_form->statusLine()->isHidden());
-    QCOMPARE(m_form->operation(), 3);
+    QCOMPARE(int(m_form->operation()), 3);
     QVERIFY(command("actWalk")->isChecked());
     // ...the value and all after it are not.
     QCOMPARE(m_form->timeOut(), 1000);
@@ -586,7 +586,7 @@ void TestSettings::corruptFileKeptAside()
     QCOMPARE(aside.readAll(), garbage);
     // The window starts as with an empty store, idle.
     QCOMPARE(box("cboAgent")->currentText(), QStringLiteral("127.0.0.1"));
-    QCOMPARE(m_form->operation(), 1);
+    QCOMPARE(int(m_form->operation()), 1);
     QVERIFY(m_form->isIdle());
     QCOMPARE(m_form->statusLine()->simpleText(), QStringLiteral("Ready"));
 

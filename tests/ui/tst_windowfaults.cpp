@@ -2,12 +2,12 @@
 // Faults and bad input met through the real window, as a user meets them:
 // what the window shows, that it is idle and usable afterwards, and that
 // nothing the user had is lost.
-#include "listview.h"
-#include "mainform.h"
-#include "resultmodel.h"
-#include "scriptedagent.h"
-#include "snmpdagent.h"
-#include "statusbar.h"
+#include "tests/support/scriptedagent.h"
+#include "tests/support/snmpdagent.h"
+#include "ui/listview.h"
+#include "ui/mainform.h"
+#include "ui/resultmodel.h"
+#include "ui/statusbar.h"
 
 #include <QAction>
 #include <QApplication>

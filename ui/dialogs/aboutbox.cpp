@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "aboutbox.h"
+#include "ui/dialogs/aboutbox.h"
 
-#include "dialogframe.h"
-#include "programicon.h"
-#include "uifont.h"
+#include "ui/dialogs/dialogframe.h"
+#include "ui/dialogs/programicon.h"
+#include "ui/dialogs/uifont.h"
 
 #include <QKeyEvent>
 #include <QLabel>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "detailsdialog.h"
+#include "ui/dialogs/detailsdialog.h"
 
-#include "dialogframe.h"
-#include "uifont.h"
+#include "ui/dialogs/dialogframe.h"
+#include "ui/dialogs/uifont.h"
 
 #include <QItemSelectionModel>
 #include <QKeyEvent>

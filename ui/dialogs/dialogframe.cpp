@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "dialogframe.h"
+#include "ui/dialogs/dialogframe.h"
 
 #include <QDialog>
 #include <QPushButton>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "optionsdialog.h"
+#include "ui/dialogs/optionsdialog.h"
 
-#include "dialogframe.h"
-#include "uifont.h"
-#include "updown.h"
+#include "ui/dialogs/dialogframe.h"
+#include "ui/dialogs/uifont.h"
+#include "ui/dialogs/updown.h"
 
 #include <QGroupBox>
 #include <QLabel>

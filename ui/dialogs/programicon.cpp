@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "programicon.h"
+#include "ui/dialogs/programicon.h"
 
 QIcon programIcon()
 {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "uifont.h"
+#include "ui/dialogs/uifont.h"
 
 #include <QFontDatabase>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "updown.h"
+#include "ui/dialogs/updown.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

@@ -30,7 +30,7 @@ std::string formatMessage(const char *templ, Args &&...args)
 }
 
 template<typename... Args>
-[[noreturn]] void raise(const char *templ, Args &&...args)
+[[noreturn]] void throwMessage(const char *templ, Args &&...args)
 {
     throw AppError(formatMessage(templ, std::forward<Args>(args)...));
 }
