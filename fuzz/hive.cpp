@@ -3,7 +3,7 @@
 // write back to a text that parses to the same tree, and writing that tree
 // again must give the very same bytes: a hand-edited file must never change
 // meaning, nor keep changing, across starts and exits.
-#include "store/registryhive.h"
+#include "store/hivetext.h"
 
 #include <cstdio>
 #include <cstdlib>

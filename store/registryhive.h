@@ -176,9 +176,3 @@ private:
     int m_openKeys = 0;
     bool m_loaded = false;
 };
-
-// The text form, exposed for tests: parse returns null when the bytes are not
-// a REGEDIT4 file of HKEY_CURRENT_USER keys; serialize writes regedit's layout
-// (CR LF, hex lines continued with "\" at 80 columns).
-std::unique_ptr<HiveNode> parseHive(const QByteArray &text);
-QByteArray serializeHive(const HiveNode &root);

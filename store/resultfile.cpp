@@ -3,6 +3,7 @@
 
 #include "common/apperror.h"
 #include "common/messages.h"
+#include "store/filesafety.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -40,29 +41,13 @@ public:
     void flush()
     {
         if (m_error == 0 && m_used > 0)
-            m_error = writeAll(m_buffer, m_used);
+            m_error = writeAll(m_fd, m_buffer, m_used, m_write);
         m_used = 0;
     }
 
     int error() const { return m_error; }
 
 private:
-    int writeAll(const char *data, size_t size) const
-    {
-        while (size > 0) {
-            const ssize_t n = m_write ? m_write(m_fd, data, size) : ::write(m_fd, data, size);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                return errno;
-            if (n == 0)
-                return EIO;
-            data += n;
-            size -= size_t(n);
-        }
-        return 0;
-    }
-
     int m_fd;
     const FileWriteFunction &m_write;
     char m_buffer[BlockSize];
@@ -70,34 +55,34 @@ private:
     int m_error = 0;
 };
 
-// Closes the file and restores the cursor when rows cannot be read (an
-// exception from the source); the normal path does both itself, in order.
+// Closes the file, then restores the cursor, also when rows cannot be read
+// (an exception from the source).
 class OpenFileGuard
 {
 public:
-    OpenFileGuard(int fd, CursorControl &cursor) : m_fd(fd), m_cursor(cursor) {}
+    OpenFileGuard(UniqueFd fd, CursorControl &cursor) : m_fd(std::move(fd)), m_cursor(cursor) {}
     ~OpenFileGuard()
     {
-        if (m_fd >= 0) {
-            ::close(m_fd);
+        if (m_fd.isOpen()) {
+            m_fd.reset();
             m_cursor.popCursor();
         }
     }
     OpenFileGuard(const OpenFileGuard &) = delete;
     OpenFileGuard &operator=(const OpenFileGuard &) = delete;
 
+    int fd() const { return m_fd.get(); }
+
     // Closes, restores the cursor, and returns the close's error.
     int finish()
     {
-        int err = 0;
-        if (::close(std::exchange(m_fd, -1)) != 0 && errno != EINTR)
-            err = errno;
+        const int err = m_fd.close();
         m_cursor.popCursor();
-        return err;
+        return err == EINTR ? 0 : err;
     }
 
 private:
-    int m_fd;
+    UniqueFd m_fd;
     CursorControl &m_cursor;
 };
 
@@ -133,13 +118,13 @@ bool isTxtExtension(QStringView ext)
 void writeResultFile(const QString &fileName, const ResultSource &source, CursorControl &cursor,
                      const FileWriteFunction &write)
 {
-    const int fd = ::open(QFile::encodeName(fileName).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
+    UniqueFd fd(::open(QFile::encodeName(fileName).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (!fd.isOpen())
         raiseFileError(errno, fileName);
 
     cursor.pushBusyCursor();
-    OpenFileGuard file(fd, cursor);
-    BlockWriter out(fd, write);
+    OpenFileGuard file(std::move(fd), cursor);
+    BlockWriter out(file.fd(), write);
     int writeError = 0;
     const int rows = source.rowCount();
     for (int row = 0; row < rows; ++row) {
@@ -165,7 +150,7 @@ void writeResultFile(const QString &fileName, const ResultSource &source, Cursor
     // The file or its folder was removed while it was written: the writes went
     // to a file nobody can open any more. The platform would have refused the
     // removal; here the user is told rather than shown a save that kept nothing.
-    if (struct stat st {}; !writeError && !closeError && ::fstat(fd, &st) == 0 && st.st_nlink == 0)
+    if (struct stat st {}; !writeError && !closeError && ::fstat(file.fd(), &st) == 0 && st.st_nlink == 0)
         closeError = ENOENT;
     if (const int err = file.finish(); !closeError)
         closeError = err;

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "store/hivetext.h"
 #include "store/registryhive.h"
 #include "tests/support/confighome.h"
 

@@ -1,0 +1,206 @@
+// SPDX-License-Identifier: MIT
+#include "store/filesafety.h"
+
+#include <QByteArrayView>
+#include <QDateTime>
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr char TemporarySuffix[] = ".tmp-";
+constexpr qsizetype TemporaryRandomLength = 6; // mkostemp's XXXXXX
+
+struct DirCloser
+{
+    void operator()(DIR *dir) const { ::closedir(dir); }
+};
+
+} // namespace
+
+void UniqueFd::reset(int fd)
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = fd;
+}
+
+int UniqueFd::close()
+{
+    const int fd = release();
+    return fd >= 0 && ::close(fd) != 0 ? errno : 0;
+}
+
+int writeAll(int fd, const char *data, size_t size, const WriteFunction &write, size_t *written)
+{
+    size_t done = 0;
+    int err = 0;
+    while (done < size) {
+        const ssize_t n = write ? write(fd, data + done, size - done) : ::write(fd, data + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            err = n < 0 ? errno : EIO;
+            break;
+        }
+        done += size_t(n);
+    }
+    if (written)
+        *written = done;
+    return err;
+}
+
+int FileLock::acquire(const QByteArray &lockPath)
+{
+    UniqueFd fd(::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (!fd.isOpen())
+        return errno;
+    ::fchmod(fd.get(), 0600); // a restrictive umask must not lock ourselves out
+    while (::flock(fd.get(), LOCK_EX) != 0) {
+        if (errno != EINTR)
+            return errno;
+    }
+    m_fd = std::move(fd);
+    return 0;
+}
+
+ReadResult readFile(const QByteArray &path, qint64 maxSize, QByteArray *text, int *err)
+{
+    UniqueFd fd(::open(path.constData(), O_RDONLY | O_CLOEXEC));
+    if (!fd.isOpen()) {
+        *err = errno;
+        return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+        *err = errno;
+        return ReadResult::Failed;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        *err = EISDIR;
+        return ReadResult::Failed;
+    }
+    if (st.st_size > maxSize)
+        return ReadResult::TooLarge;
+    // Read up to one byte past the bound, in case the file grows meanwhile.
+    text->resize(qsizetype(st.st_size) + 1);
+    qsizetype used = 0;
+    for (;;) {
+        if (used == text->size()) {
+            if (used > maxSize)
+                return ReadResult::TooLarge;
+            text->resize(std::min<qsizetype>(text->size() * 2, maxSize + 1));
+        }
+        const ssize_t n = ::read(fd.get(), text->data() + used, size_t(text->size() - used));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            *err = errno;
+            return ReadResult::Failed;
+        }
+        if (n == 0)
+            break;
+        used += n;
+    }
+    text->truncate(used);
+    return ReadResult::Read;
+}
+
+int ensureFolder(const QByteArray &dir)
+{
+    struct stat st {};
+    if (dir.isEmpty() || ::stat(dir.constData(), &st) == 0)
+        return 0;
+    if (errno != ENOENT)
+        return errno;
+    const qsizetype slash = dir.lastIndexOf('/');
+    if (slash > 0) {
+        if (const int err = ensureFolder(dir.left(slash)))
+            return err;
+    }
+    if (::mkdir(dir.constData(), 0700) != 0)
+        return errno == EEXIST ? 0 : errno;
+    ::chmod(dir.constData(), 0700);
+    return 0;
+}
+
+// The folder holds community strings. One made earlier by hand or by another
+// program may be open to others; ours to fix only when it is the user's own.
+void tightenFolder(const QByteArray &dir)
+{
+    struct stat st {};
+    if (::stat(dir.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid()
+        && (st.st_mode & 077) != 0)
+        ::chmod(dir.constData(), st.st_mode & 0700);
+}
+
+int moveAside(const QString &path, QString *keptAs)
+{
+    const QString base = path + QStringLiteral(".bad-")
+                         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    QString candidate = base;
+    struct stat st {};
+    for (int n = 2; ::lstat(nativePath(candidate).constData(), &st) == 0; ++n)
+        candidate = base + QLatin1Char('-') + QString::number(n);
+    if (::rename(nativePath(path).constData(), nativePath(candidate).constData()) != 0)
+        return errno;
+    *keptAs = candidate;
+    return 0;
+}
+
+// Under the lock none of them belongs to a writer still at work; they hold
+// settings, so they do not stay.
+void removeStaleTemporaries(const QByteArray &folder, const QByteArray &fileName)
+{
+    const std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.constData()));
+    if (!dir)
+        return;
+    const QByteArray prefix = fileName + TemporarySuffix;
+    while (const dirent *entry = ::readdir(dir.get())) {
+        const QByteArrayView name(entry->d_name);
+        if (name.size() == prefix.size() + TemporaryRandomLength && name.startsWith(prefix))
+            ::unlinkat(::dirfd(dir.get()), entry->d_name, 0);
+    }
+}
+
+TemporaryFile::~TemporaryFile()
+{
+    m_fd.reset();
+    if (!m_path.isEmpty())
+        ::unlink(m_path.constData());
+}
+
+int TemporaryFile::create(const QByteArray &target)
+{
+    QByteArray path = target + TemporarySuffix + QByteArray(TemporaryRandomLength, 'X');
+    UniqueFd fd(::mkostemp(path.data(), O_CLOEXEC));
+    if (!fd.isOpen())
+        return errno;
+    m_fd = std::move(fd);
+    m_path = path;
+    m_target = target;
+    return ::fchmod(m_fd.get(), 0600) != 0 ? errno : 0;
+}
+
+int TemporaryFile::replaceTarget()
+{
+    if (::fsync(m_fd.get()) != 0)
+        return errno;
+    if (const int err = m_fd.close())
+        return err;
+    if (::rename(m_path.constData(), m_target.constData()) != 0)
+        return errno;
+    m_path.clear();
+    const qsizetype slash = m_target.lastIndexOf('/');
+    const QByteArray folder = slash > 0 ? m_target.left(slash) : slash == 0 ? QByteArray("/") : QByteArray(".");
+    UniqueFd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.isOpen())
+        ::fsync(dir.get());
+    return 0;
+}

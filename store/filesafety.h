@@ -1,0 +1,111 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+#include <functional>
+#include <sys/types.h>
+#include <utility>
+
+// What the settings hive and the result file writer need around their files:
+// descriptors that close themselves, the writers' lock, bounded reading, the
+// private folder, a bad file kept aside, and the temporary file of an atomic
+// replace. Functions return 0 or an errno value.
+
+inline QByteArray nativePath(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+// Owns a file descriptor; closes it when it goes.
+class UniqueFd
+{
+public:
+    explicit UniqueFd(int fd = -1) : m_fd(fd) {}
+    ~UniqueFd() { reset(); }
+    UniqueFd(UniqueFd &&other) noexcept : m_fd(other.release()) {}
+    UniqueFd &operator=(UniqueFd &&other) noexcept
+    {
+        reset(other.release());
+        return *this;
+    }
+    UniqueFd(const UniqueFd &) = delete;
+    UniqueFd &operator=(const UniqueFd &) = delete;
+
+    int get() const { return m_fd; }
+    bool isOpen() const { return m_fd >= 0; }
+    int release() { return std::exchange(m_fd, -1); }
+    void reset(int fd = -1);
+    // Closes now, for a caller that must know whether the close failed: the
+    // close's errno, 0 when it succeeded or nothing was open.
+    int close();
+
+private:
+    int m_fd;
+};
+
+// POSIX write(2) semantics; replaceable so that a test can fail a write.
+using WriteFunction = std::function<ssize_t(int fd, const void *data, size_t size)>;
+
+// Writes the whole buffer, retrying short writes and EINTR, through write
+// (::write when empty). On failure *written, when given, tells how many bytes
+// went out before it; a write that takes nothing counts as EIO.
+int writeAll(int fd, const char *data, size_t size, const WriteFunction &write, size_t *written = nullptr);
+
+// An exclusive flock on the lock file, held for the object's life. The lock
+// file is never removed: removing it would let two copies lock different files.
+class FileLock
+{
+public:
+    int acquire(const QByteArray &lockPath);
+
+private:
+    UniqueFd m_fd; // closing releases the lock
+};
+
+enum class ReadResult { Missing, Read, TooLarge, Failed };
+
+// Reads a regular file whole, but never more than maxSize bytes; *err is set
+// for Missing and Failed.
+ReadResult readFile(const QByteArray &path, qint64 maxSize, QByteArray *text, int *err);
+
+// Creates the folder and its missing parents; the ones created here are 0700
+// whatever the umask.
+int ensureFolder(const QByteArray &dir);
+
+// Takes group and other access away from a folder of the user's own.
+void tightenFolder(const QByteArray &dir);
+
+// Renames a file to "<path>.bad-<yyyyMMdd-hhmmss>" (with "-2", "-3"... when
+// that exists), never over an earlier one; *keptAs is the new name.
+int moveAside(const QString &path, QString *keptAs);
+
+// Removes the temporary files that writers of fileName left in folder when
+// they died before their rename. Only to be called under the writers' lock.
+void removeStaleTemporaries(const QByteArray &folder, const QByteArray &fileName);
+
+// The temporary file of an atomic replace: "<target>.tmp-XXXXXX" beside the
+// target, so that the rename stays on one file system, mode 0600. It removes
+// itself when it goes, unless replaceTarget() has put it in the target's place.
+class TemporaryFile
+{
+public:
+    TemporaryFile() = default;
+    ~TemporaryFile();
+    TemporaryFile(const TemporaryFile &) = delete;
+    TemporaryFile &operator=(const TemporaryFile &) = delete;
+
+    int create(const QByteArray &target);
+    int fd() const { return m_fd.get(); }
+    // fsync, close, rename over the target, then fsync of the folder so the
+    // rename itself is durable (that last one may be refused; the file is in
+    // place anyway).
+    int replaceTarget();
+
+private:
+    UniqueFd m_fd;
+    QByteArray m_path;   // empty when there is nothing to remove
+    QByteArray m_target;
+};
