@@ -23,6 +23,7 @@ class TestResultModel final : public QObject
 private slots:
     void storesRowsAndAnswersTheView();
     void announcesNewRowsPaced();
+    void announceIntervalGrowsWithTheList();
     void clearEmptiesInOneReset();
     void keepsBytesAsTheyWere();
     void millionRowsStayCompact();
@@ -97,6 +98,14 @@ void TestResultModel::announcesNewRowsPaced()
     QVERIFY(!model.hasPendingRows());
     model.flush(); // nothing pending: no empty insertion
     QCOMPARE(inserted.count(), before + 2);
+}
+
+void TestResultModel::announceIntervalGrowsWithTheList()
+{
+    const std::pair<qsizetype, int> expected[] = {{0, 30},       {7'749, 30},   {7'750, 31},
+                                                  {124'999, 499}, {125'000, 500}, {10'000'000, 500}};
+    for (const auto &[rows, ms] : expected)
+        QCOMPARE(ResultModel::announceIntervalMs(rows), ms);
 }
 
 void TestResultModel::clearEmptiesInOneReset()
