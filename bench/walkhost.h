@@ -6,36 +6,18 @@
 // processed after every row or not at all. Subclasses keep the rows.
 
 #include "engine/queryrun.h"
+#include "tests/support/fakehistory.h"
 
 #include <QCoreApplication>
-#include <QStringList>
 
 #include <cstdio>
 #include <exception>
-
-// A box that shows a fixed text and keeps what the run records in its list.
-class FixedHistory final : public HistoryList
-{
-public:
-    explicit FixedHistory(QString text) : m_text(std::move(text)) {}
-    QString currentText() const override { return m_text; }
-    int count() const override { return int(m_items.size()); }
-    QString item(int index) const override { return m_items.at(index); }
-    void moveItem(int from, int to) override { m_items.move(from, to); }
-    void insertItem(int index, const QString &text) override { m_items.insert(index, text); }
-    void removeItem(int index) override { m_items.removeAt(index); }
-    void selectItem(int index) override { m_text = m_items.at(index); }
-
-private:
-    QString m_text;
-    QStringList m_items;
-};
 
 class WalkHost : public QueryHost
 {
 public:
     WalkHost(const QString &agent, const QString &oid, bool processEvents)
-        : m_agent(agent), m_community(QStringLiteral("tarnel")), m_oid(oid), m_processEvents(processEvents)
+        : m_agent({}, agent), m_community({}, QStringLiteral("tarnel")), m_oid({}, oid), m_processEvents(processEvents)
     {
     }
 
@@ -63,9 +45,9 @@ public:
 
 private:
     bool m_idle = true;
-    FixedHistory m_agent;
-    FixedHistory m_community;
-    FixedHistory m_oid;
+    FakeHistory m_agent;
+    FakeHistory m_community;
+    FakeHistory m_oid;
     bool m_processEvents;
 };
 

@@ -6,31 +6,12 @@
 
 #include "common/apperror.h"
 #include "engine/queryrun.h"
+#include "tests/support/fakehistory.h"
 
 #include <QStringList>
 
 #include <functional>
 #include <vector>
-
-class FakeHistory : public HistoryList
-{
-public:
-    QStringList items;
-    QString text;          // what the box shows
-    int selected = -1;
-
-    QString currentText() const override { return text; }
-    int count() const override { return int(items.size()); }
-    QString item(int index) const override { return items.at(index); }
-    void moveItem(int from, int to) override { items.move(from, to); }
-    void insertItem(int index, const QString &entry) override { items.insert(index, entry); }
-    void removeItem(int index) override { items.removeAt(index); }
-    void selectItem(int index) override
-    {
-        selected = index;
-        text = items.at(index);
-    }
-};
 
 class FakeHost : public QueryHost
 {

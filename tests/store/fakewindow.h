@@ -4,38 +4,10 @@
 // The main window's side of the settings load and save, for the store tests.
 
 #include "store/settingsstore.h"
+#include "tests/support/fakehistory.h"
 
 #include <QRect>
 #include <QStringList>
-
-// A combo box's item list as the window keeps it: removing and inserting
-// leave the edit text alone, selecting shows the entry.
-class FakeHistory final : public HistoryList
-{
-public:
-    explicit FakeHistory(QStringList items) : m_items(std::move(items)) {}
-
-    QString currentText() const override { return m_text; }
-    int count() const override { return int(m_items.size()); }
-    QString item(int index) const override { return m_items.at(index); }
-    void moveItem(int from, int to) override { m_items.move(from, to); }
-    void insertItem(int index, const QString &text) override { m_items.insert(index, text); }
-    void removeItem(int index) override
-    {
-        m_items.removeAt(index);
-        if (m_selected >= count())
-            m_selected = -1;
-    }
-    void selectItem(int index) override
-    {
-        m_selected = index;
-        m_text = m_items.at(index);
-    }
-
-    QStringList m_items;
-    QString m_text;
-    int m_selected = -1;
-};
 
 // The window with the built-in state of a fresh window. m_log tells the order
 // in which bounds and window state were set.

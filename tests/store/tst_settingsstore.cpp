@@ -104,10 +104,10 @@ void TestSettingsStore::firstStartAndFirstExit()
     QCOMPARE(window.m_timeOut, 1000);
     QCOMPARE(window.m_retries, 1);
     // "hlOid" is missing, so entry 0 is selected in all three boxes
-    QCOMPARE(window.m_agent.m_text, "127.0.0.1");
-    QCOMPARE(window.m_community.m_text, "tarnel");
-    QCOMPARE(window.m_oids.m_text, ".1.3.6.1.2.1.1.1.0");
-    QCOMPARE(window.m_oids.m_items.size(), 3);
+    QCOMPARE(window.m_agent.text, "127.0.0.1");
+    QCOMPARE(window.m_community.text, "tarnel");
+    QCOMPARE(window.m_oids.text, ".1.3.6.1.2.1.1.1.0");
+    QCOMPARE(window.m_oids.items.size(), 3);
     QVERIFY(!QFile::exists(m_path));
 
     RegistryHive hive(m_path);
@@ -140,10 +140,10 @@ void TestSettingsStore::firstStartAndFirstExit()
 
     // and the next start finds it all
     FakeWindow next;
-    next.m_agent.m_items = {"other"};
+    next.m_agent.items = {"other"};
     QCOMPARE(loadError(next), QString());
-    QCOMPARE(next.m_agent.m_items, QStringList{"127.0.0.1"});
-    QCOMPARE(next.m_oids.m_items, window.m_oids.m_items);
+    QCOMPARE(next.m_agent.items, QStringList{"127.0.0.1"});
+    QCOMPARE(next.m_oids.items, window.m_oids.items);
     QCOMPARE(next.m_bounds, QRect(191, 101, 640, 480));
 }
 
@@ -152,11 +152,11 @@ void TestSettingsStore::emptyHistoryKeyEmptiesBox()
     writeFile(Header + AgentSection + "\r\n" + OidSection + "\"Item0\"=\"sysDescr\"\r\n");
     FakeWindow window;
     QCOMPARE(loadError(window), QString());
-    QVERIFY(window.m_agent.m_items.isEmpty());
-    QCOMPARE(window.m_agent.m_text, QString());
-    QCOMPARE(window.m_agent.m_selected, -1);
-    QCOMPARE(window.m_oids.m_items, QStringList{"sysDescr"});
-    QCOMPARE(window.m_oids.m_text, "sysDescr");
+    QVERIFY(window.m_agent.items.isEmpty());
+    QCOMPARE(window.m_agent.text, QString());
+    QCOMPARE(window.m_agent.selected, -1);
+    QCOMPARE(window.m_oids.items, QStringList{"sysDescr"});
+    QCOMPARE(window.m_oids.text, "sysDescr");
 }
 
 void TestSettingsStore::oidListWithoutAgentList()
@@ -165,11 +165,11 @@ void TestSettingsStore::oidListWithoutAgentList()
               + "\"Item0\"=\".1.3.6.1.2.1.1.5.0\"\r\n");
     FakeWindow window;
     QCOMPARE(loadError(window), QString());
-    QCOMPARE(window.m_agent.m_items, QStringList{"127.0.0.1"});
-    QCOMPARE(window.m_agent.m_selected, -1);
-    QCOMPARE(window.m_agent.m_text, QString());
-    QCOMPARE(window.m_community.m_text, "public");
-    QCOMPARE(window.m_oids.m_text, ".1.3.6.1.2.1.1.5.0");
+    QCOMPARE(window.m_agent.items, QStringList{"127.0.0.1"});
+    QCOMPARE(window.m_agent.selected, -1);
+    QCOMPARE(window.m_agent.text, QString());
+    QCOMPARE(window.m_community.text, "public");
+    QCOMPARE(window.m_oids.text, ".1.3.6.1.2.1.1.5.0");
 }
 
 void TestSettingsStore::maximisedWithStoredPosition()
@@ -260,15 +260,15 @@ void TestSettingsStore::integerOfWrongKind()
     if (message.isEmpty()) {
         QCOMPARE(window.m_timeOut, 2000); // fewer bytes, zero-extended
         QCOMPARE(window.m_retries, 5);
-        QCOMPARE(window.m_agent.m_text, "10.1.1.1");
+        QCOMPARE(window.m_agent.text, "10.1.1.1");
         return;
     }
     QCOMPARE(window.m_timeOut, 1000);
     QCOMPARE(window.m_retries, 1);
-    QCOMPARE(window.m_agent.m_items, QStringList{"127.0.0.1"});
-    QCOMPARE(window.m_agent.m_selected, -1);
-    QCOMPARE(window.m_oids.m_items.size(), 3);
-    QCOMPARE(window.m_oids.m_selected, -1);
+    QCOMPARE(window.m_agent.items, QStringList{"127.0.0.1"});
+    QCOMPARE(window.m_agent.selected, -1);
+    QCOMPARE(window.m_oids.items.size(), 3);
+    QCOMPARE(window.m_oids.selected, -1);
 }
 
 void TestSettingsStore::positionRules_data()
@@ -318,9 +318,9 @@ void TestSettingsStore::historyValueRules()
     FakeWindow window;
     QCOMPARE(loadError(window), "Invalid data type for 'Item5'");
     // emptied, then appended one by one up to the failing value; not selected
-    QCOMPARE(window.m_agent.m_items, (QStringList{"ab", "%PATH%", "nozero", "", QString::fromUtf8("Z\xc3\xbcrich")}));
-    QCOMPARE(window.m_agent.m_selected, -1);
-    QCOMPARE(window.m_community.m_items, QStringList{"tarnel"});
+    QCOMPARE(window.m_agent.items, (QStringList{"ab", "%PATH%", "nozero", "", QString::fromUtf8("Z\xc3\xbcrich")}));
+    QCOMPARE(window.m_agent.selected, -1);
+    QCOMPARE(window.m_community.items, QStringList{"tarnel"});
 }
 
 void TestSettingsStore::twelveEntriesWrittenBack()
@@ -331,7 +331,7 @@ void TestSettingsStore::twelveEntriesWrittenBack()
     writeFile(Header + section);
     FakeWindow window;
     QCOMPARE(loadError(window), QString());
-    QCOMPARE(window.m_agent.m_items.size(), 12);
+    QCOMPARE(window.m_agent.items.size(), 12);
     // the run's rule: a new input on top, one entry dropped
     window.m_agent.insertItem(0, "10.9.9.9");
     window.m_agent.removeItem(12);
@@ -349,7 +349,7 @@ void TestSettingsStore::otherValueNamesRemain()
     writeFile(Header + AgentSection + "\"Item0\"=\"a\"\r\n\"Item1\"=\"b\"\r\n\"Favourite\"=\"c\"\r\n");
     FakeWindow window;
     QCOMPARE(loadError(window), QString());
-    QCOMPARE(window.m_agent.m_items, (QStringList{"a", "b", "c"}));
+    QCOMPARE(window.m_agent.items, (QStringList{"a", "b", "c"}));
     RegistryHive hive(m_path);
     saveSettings(hive, window);
     QCOMPARE(stored(AgentHistoryKey, "Favourite").data, bin("c\0"));
@@ -357,7 +357,7 @@ void TestSettingsStore::otherValueNamesRemain()
 
     FakeWindow next;
     QCOMPARE(loadError(next), QString());
-    QCOMPARE(next.m_agent.m_items, (QStringList{"a", "b", "c", "c"}));
+    QCOMPARE(next.m_agent.items, (QStringList{"a", "b", "c", "c"}));
 }
 
 void TestSettingsStore::failedStoreKeepsEarlierValues()
@@ -365,8 +365,8 @@ void TestSettingsStore::failedStoreKeepsEarlierValues()
     writeFile(Header + CommunitySection + "\"Item0\"=\"old\"\r\n");
     FakeWindow window;
     window.m_retries = 3;
-    window.m_agent.m_items = {"first", QString(RegistryHive::MaxDataBytes, 'x'), "third"};
-    window.m_community.m_items = {"new"};
+    window.m_agent.items = {"first", QString(RegistryHive::MaxDataBytes, 'x'), "third"};
+    window.m_community.items = {"new"};
     RegistryHive hive(m_path);
     try {
         saveSettings(hive, window);
@@ -392,8 +392,8 @@ void TestSettingsStore::corruptFileReported()
              qPrintable(message));
     // otherwise a first start
     QCOMPARE(window.m_operation, 1);
-    QCOMPARE(window.m_agent.m_text, "127.0.0.1");
-    QCOMPARE(window.m_oids.m_text, ".1.3.6.1.2.1.1.1.0");
+    QCOMPARE(window.m_agent.text, "127.0.0.1");
+    QCOMPARE(window.m_oids.text, ".1.3.6.1.2.1.1.1.0");
 
     RegistryHive hive(m_path);
     saveSettings(hive, window);

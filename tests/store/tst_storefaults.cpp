@@ -42,16 +42,16 @@ public:
         w.m_toolBar = false;
         w.m_timeOut = 2500;
         w.m_retries = 4;
-        w.m_agent.m_items = QStringList{"10.9.8.7", "router-\"east\"\\2", "127.0.0.1"};
-        w.m_community.m_items = QStringList{"s3cret", "public"};
-        w.m_oids.m_items = QStringList{"IF-MIB::ifTable", ".1.3.6.1.2.1.1.1.0;.1.3.6.1.2.1.1.3.0", "all"};
+        w.m_agent.items = QStringList{"10.9.8.7", "router-\"east\"\\2", "127.0.0.1"};
+        w.m_community.items = QStringList{"s3cret", "public"};
+        w.m_oids.items = QStringList{"IF-MIB::ifTable", ".1.3.6.1.2.1.1.1.0;.1.3.6.1.2.1.1.3.0", "all"};
         return w;
     }
 
     bool isFresh() const
     {
         return m_operation == 1 && m_bounds == QRect(191, 101, 640, 480) && m_state == 0 && m_toolBar && m_statusBar
-               && m_timeOut == 1000 && m_retries == 1 && m_agent.m_items == QStringList{"127.0.0.1"};
+               && m_timeOut == 1000 && m_retries == 1 && m_agent.items == QStringList{"127.0.0.1"};
     }
 };
 
@@ -302,7 +302,7 @@ void TestStoreFaults::unparsableFiles()
     const QString message = load(m_path, window);
     verifyKeptAside(message, content);
     QVERIFY(window.isFresh());
-    QCOMPARE(window.m_agent.m_text, QStringLiteral("127.0.0.1")); // a first start's selection
+    QCOMPARE(window.m_agent.text, QStringLiteral("127.0.0.1")); // a first start's selection
 
     // The exit writes a good file and leaves the kept one alone.
     window.m_timeOut = 3210;
@@ -401,7 +401,7 @@ void TestStoreFaults::everyWrongType()
     QCOMPARE(window.m_timeOut, failing > 5 ? 2500 : 1000);
     QCOMPARE(window.m_retries, failing > 6 ? 4 : 1);
     // The failing entry's list was emptied before it was read.
-    QCOMPARE(window.m_agent.m_items, failing == 7 ? QStringList() : QStringList{"127.0.0.1"});
+    QCOMPARE(window.m_agent.items, failing == 7 ? QStringList() : QStringList{"127.0.0.1"});
     QCOMPARE(readAll(m_path), text);
     QVERIFY(filesIn(m_folder, QStringLiteral("Norvane.reg.*")) == QStringList{"Norvane.reg.lock"});
 }
@@ -477,7 +477,7 @@ void TestStoreFaults::crashWhileReplacing()
         [this, halfWritten]() {
             Window window = Window::used();
             window.m_timeOut = 9999;
-            window.m_agent.m_items = QStringList{"new-agent"};
+            window.m_agent.items = QStringList{"new-agent"};
             save(m_path, window, [halfWritten](int fd, const void *data, size_t size) -> ssize_t {
                 if (halfWritten) {
                     [[maybe_unused]] const ssize_t n = ::write(fd, data, size / 2);
@@ -503,13 +503,13 @@ void TestStoreFaults::crashWhileReplacing()
     Window window;
     QCOMPARE(load(m_path, window), QString());
     QCOMPARE(window.m_timeOut, 2500);
-    QCOMPARE(window.m_agent.m_items, (QStringList{"10.9.8.7", "router-\"east\"\\2", "127.0.0.1"}));
+    QCOMPARE(window.m_agent.items, (QStringList{"10.9.8.7", "router-\"east\"\\2", "127.0.0.1"}));
 
-    window.m_agent.m_items = QStringList{"after-crash"};
+    window.m_agent.items = QStringList{"after-crash"};
     QCOMPARE(save(m_path, window), QString());
     Window next;
     QCOMPARE(load(m_path, next), QString());
-    QCOMPARE(next.m_agent.m_items.value(0), QStringLiteral("after-crash"));
+    QCOMPARE(next.m_agent.items.value(0), QStringLiteral("after-crash"));
     QCOMPARE(next.m_timeOut, 2500);
     // The writer holds the lock, so a temporary file it finds is a dead writer's.
     QCOMPARE(filesIn(m_folder, QStringLiteral("Norvane.reg.tmp-*")), QStringList());
