@@ -13,8 +13,8 @@
 #include "bench/walkhost.h"
 #include "engine/snmpmgr.h"
 #include "store/resultfile.h"
+#include "tests/ui/windowfixture.h"
 #include "ui/listview.h"
-#include "ui/mainform.h"
 #include "ui/resultmodel.h"
 #include "ui/resultrows.h"
 
@@ -50,25 +50,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Failures are printed instead of shown in a modal box nobody would close.
-class BenchDialogs final : public DialogService
-{
-public:
-    static inline int failures = 0;
-    static inline QString saveFileName; // the answer to Save As
-
-    void showError(QWidget *, const QString &message) override
-    {
-        ++failures;
-        std::fprintf(stderr, "error box: %s\n", qPrintable(message));
-    }
-    void openDetails(QWidget *, QAbstractItemView *) override {}
-    bool editOptions(QWidget *, int &, int &) override { return false; }
-    void openAbout(QWidget *) override {}
-    std::optional<QString> askSaveFileName(QWidget *, const QString &) override { return saveFileName; }
-    bool confirmReplace(QWidget *, const QString &) override { return true; }
-};
 
 void configureMibs()
 {
@@ -217,36 +198,40 @@ void typeInto(QComboBox *box, const QString &text)
     QTest::keyClicks(box, text);
 }
 
-struct Window
+// The window in the benchmark's own settings folder (bench/run.sh points
+// XDG_CONFIG_HOME at it), failures recorded instead of shown in a modal box
+// nobody would close.
+void openWindow(WindowFixture &window)
 {
-    std::unique_ptr<TMainForm> form;
+    if (!window.open(WindowFixture::Dialogs::Stub, WindowFixture::Wait::Exposed))
+        std::fprintf(stderr, "the window was not exposed\n");
+}
 
-    Window() : form(std::make_unique<TMainForm>(std::make_unique<BenchDialogs>()))
-    {
-        form->show();
-        if (!QTest::qWaitForWindowExposed(form.get()))
-            std::fprintf(stderr, "the window was not exposed\n");
-    }
-
-    // Types the inputs, picks Walk and runs it; the run's wall time in ms.
-    double walk(const QString &agent, const QString &oid)
-    {
-        const ActionList &c = form->commands();
-        typeInto(form->agentBox(), agent);
-        typeInto(form->communityBox(), QStringLiteral("tarnel"));
-        typeInto(form->oidBox(), oid);
-        form->execute(c.actWalk);
-        QElapsedTimer clock;
-        clock.start();
-        form->execute(c.actRun);
-        return msSince(clock);
-    }
-};
-
-bool checkRows(TMainForm &form, qsizetype expected)
+// Prints the errors the window reported; true when there were none.
+bool noErrors(const WindowFixture &window)
 {
-    const qsizetype rows = form.results().storedRowCount();
-    if (BenchDialogs::failures > 0 || rows != expected) {
+    for (const QString &message : window.log.errors)
+        std::fprintf(stderr, "error box: %s\n", qPrintable(message));
+    return window.log.errors.isEmpty();
+}
+
+// Types the inputs, picks Walk and runs it; the run's wall time in ms.
+double walk(WindowFixture &window, const QString &agent, const QString &oid)
+{
+    typeInto(window->agentBox(), agent);
+    typeInto(window->communityBox(), QStringLiteral("tarnel"));
+    typeInto(window->oidBox(), oid);
+    window.trigger("actWalk");
+    QElapsedTimer clock;
+    clock.start();
+    window.trigger("actRun");
+    return msSince(clock);
+}
+
+bool checkRows(const WindowFixture &window, qsizetype expected)
+{
+    const qsizetype rows = window->results().storedRowCount();
+    if (!noErrors(window) || rows != expected) {
         std::fprintf(stderr, "the walk brought %lld rows, %lld expected\n", static_cast<long long>(rows),
                      static_cast<long long>(expected));
         return false;
@@ -289,14 +274,15 @@ int engineMode(const QString &agent, const QString &oid, qsizetype expected, boo
 
 int walkMode(const QString &agent, const QString &oid, qsizetype expected)
 {
-    Window window;
-    ResponsivenessProbe probe(window.form.get());
+    WindowFixture window;
+    openWindow(window);
+    ResponsivenessProbe probe(window.get());
     probe.start();
     const double cpuBefore = cpuMs();
-    const double ms = window.walk(agent, oid);
+    const double ms = walk(window, agent, oid);
     const double cpu = cpuMs() - cpuBefore;
     probe.stop();
-    if (!checkRows(*window.form, expected))
+    if (!checkRows(window, expected))
         return 1;
     const ResponsivenessProbe::Figures before = probe.beforeRows();
     const ResponsivenessProbe::Figures during = probe.duringWalk();
@@ -371,14 +357,15 @@ double median(std::vector<double> values)
 
 int scaleMode(const QString &agent, const QString &oid, qsizetype expected, const QString &dir)
 {
-    Window window;
-    TMainForm &form = *window.form;
+    WindowFixture window;
+    openWindow(window);
+    TMainForm &form = *window.get();
     const double rssBefore = residentMiB();
     ResponsivenessProbe probe(&form);
     probe.start();
-    const double walkMs = window.walk(agent, oid);
+    const double walkMs = walk(window, agent, oid);
     probe.stop();
-    if (!checkRows(form, expected))
+    if (!checkRows(window, expected))
         return 1;
     const double rssAfter = residentMiB();
 
@@ -416,14 +403,15 @@ int scaleMode(const QString &agent, const QString &oid, qsizetype expected, cons
     // The first Save asks for the name (Save As), the others write to it.
     const QString saved = QDir(dir).filePath(QStringLiteral("bench-save.txt"));
     const QString copied = QDir(dir).filePath(QStringLiteral("bench-copy.txt"));
-    BenchDialogs::saveFileName = saved;
+    window.log.answerFile = [saved] { return std::optional<QString>(saved); };
+    window.log.answerReplace = true;
     std::vector<double> saveMs;
     std::vector<double> cpMs;
     qint64 fileSize = 0;
     for (int run = 0; run < 3; ++run) {
         QFile::remove(saved);
         clock.restart();
-        if (!form.execute(form.commands().actSave) || BenchDialogs::failures > 0 || form.currentFileName() != saved) {
+        if (!window.trigger("actSave") || !noErrors(window) || form.currentFileName() != saved) {
             std::fprintf(stderr, "Save failed\n");
             return 1;
         }
@@ -479,7 +467,8 @@ int startupChild()
 {
     const qint64 started = QByteArray(qgetenv("NORVANE_BENCH_T0_NS")).toLongLong();
     configureMibs();
-    TMainForm form(std::make_unique<BenchDialogs>());
+    WindowFixture window;
+    TMainForm &form = window.create();
     form.show();
     QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &form, [&] {
         if (!form.windowHandle() || !form.windowHandle()->isExposed())

@@ -5,9 +5,6 @@
 // window. A modal dialog runs its own event loop inside the command that
 // opened it, so the test drives it from a timer posted before the command.
 
-#include "ui/mainform.h"
-
-#include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -124,18 +121,6 @@ private:
 inline bool centredOver(const QWidget *dialog, const QWidget *owner)
 {
     return (dialog->frameGeometry().center() - owner->frameGeometry().center()).manhattanLength() <= 3;
-}
-
-// As a user would: only a command that is enabled once the window has
-// re-evaluated its rules can be triggered. False when it was not.
-inline bool triggerEnabled(TMainForm &form, const char *name)
-{
-    auto *action = form.findChild<QAction *>(QLatin1String(name));
-    form.updateCommands();
-    if (!action || !action->isEnabled())
-        return false;
-    action->trigger();
-    return true;
 }
 
 template <typename T>

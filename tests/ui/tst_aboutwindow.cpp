@@ -1,18 +1,14 @@
 // SPDX-License-Identifier: MIT
 // The About box opened from the main window, the program icon the two share,
 // and the artwork compiled into the program.
-#include "tests/support/confighome.h"
 #include "tests/ui/modaldriver.h"
+#include "tests/ui/windowfixture.h"
 #include "ui/dialogs/aboutbox.h"
 #include "ui/dialogs/programicon.h"
-#include "ui/mainform.h"
 
-#include <QAction>
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
-
-#include <memory>
 
 namespace {
 
@@ -56,44 +52,31 @@ private slots:
 private:
     bool about(const std::function<void(TAboutBox *)> &script);
 
-    std::unique_ptr<ConfigHome> m_config;
-    std::unique_ptr<TMainForm> m_form;
+    WindowFixture m_window;
 };
 
 void TestAboutWindow::init()
 {
-    m_config = std::make_unique<ConfigHome>();
-    QVERIFY(m_config->isValid());
-    m_form = std::make_unique<TMainForm>();
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    QVERIFY(m_window.start(WindowFixture::Dialogs::Real));
 }
 
 void TestAboutWindow::cleanup()
 {
-    m_form.reset();
-    m_config.reset();
+    m_window.stop();
 }
 
 // Opens the box through the About command, which is always enabled.
 bool TestAboutWindow::about(const std::function<void(TAboutBox *)> &script)
 {
-    return driveModal<TAboutBox>(
-        [this] {
-            QAction *command = m_form->commands().actAbout;
-            m_form->updateCommands();
-            QVERIFY(command->isEnabled());
-            command->trigger();
-        },
-        script);
+    return driveModal<TAboutBox>([this] { QVERIFY(m_window.trigger("actAbout")); }, script);
 }
 
 void TestAboutWindow::showsNameVersionAndTheProgramIcon()
 {
-    m_form->move(160, 90);
+    m_window->move(160, 90);
     const bool opened = about([this](TAboutBox *box) {
-        QCOMPARE(box->parentWidget(), m_form.get());
-        QVERIFY(centredOver(box, m_form.get()));
+        QCOMPARE(box->parentWidget(), m_window.get());
+        QVERIFY(centredOver(box, m_window.get()));
         QCOMPARE(box->windowTitle(), QStringLiteral("About Norvane"));
         QCOMPARE(child<QLabel>(box, "lblName")->text(), QStringLiteral("Norvane"));
         QCOMPARE(child<QLabel>(box, "lblVersion")->text(), QStringLiteral("Version 1.3"));
@@ -114,7 +97,7 @@ void TestAboutWindow::showsNameVersionAndTheProgramIcon()
     });
     QVERIFY(opened);
     // Destroyed when it closed.
-    QCOMPARE(m_form->findChild<TAboutBox *>(), nullptr);
+    QCOMPARE(m_window->findChild<TAboutBox *>(), nullptr);
 }
 
 void TestAboutWindow::enterAndEscapeClose_data()
@@ -136,10 +119,10 @@ void TestAboutWindow::enterAndEscapeClose()
     QVERIFY(opened);
     QVERIFY(closed);
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
-    QCOMPARE(m_form->findChild<TAboutBox *>(), nullptr);
+    QCOMPARE(m_window->findChild<TAboutBox *>(), nullptr);
     // The window behind took no part: no run was stopped, nothing else opened.
-    QVERIFY(m_form->isIdle());
-    QVERIFY(m_form->isVisible());
+    QVERIFY(m_window->isIdle());
+    QVERIFY(m_window->isVisible());
 }
 
 // The window's own icon is the program artwork, as the About box shows it;
@@ -147,7 +130,7 @@ void TestAboutWindow::enterAndEscapeClose()
 void TestAboutWindow::windowShowsTheProgramIcon()
 {
     QVERIFY(QApplication::windowIcon().isNull());
-    const QIcon icon = m_form->windowIcon();
+    const QIcon icon = m_window->windowIcon();
     QVERIFY(!icon.isNull());
     QCOMPARE(icon.pixmap(QSize(32, 32)).toImage().convertToFormat(QImage::Format_ARGB32),
              programImage().convertToFormat(QImage::Format_ARGB32));

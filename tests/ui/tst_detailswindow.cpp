@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The details dialog as the user meets it: opened from the main window over
 // rows that a walk brought in, stepping through the window's own list.
-#include "tests/support/confighome.h"
 #include "tests/support/scriptedagent.h"
 #include "tests/ui/modaldriver.h"
+#include "tests/ui/windowfixture.h"
 #include "ui/dialogs/detailsdialog.h"
 #include "ui/listview.h"
-#include "ui/mainform.h"
 #include "ui/resultmodel.h"
 
 #include <QAction>
@@ -17,8 +16,6 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextLayout>
-
-#include <memory>
 
 namespace {
 
@@ -78,7 +75,6 @@ private slots:
     void disabledWithoutASelectedRow();
 
 private:
-    bool trigger(const char *name);
     int walk(const char *subtree);
     void clickRow(int row);
     int selectedRow() const;
@@ -87,8 +83,7 @@ private:
     bool details(const std::function<void(TDetailsDialog *)> &script);
 
     ScriptedAgent m_agent;
-    std::unique_ptr<ConfigHome> m_config;
-    std::unique_ptr<TMainForm> m_form;
+    WindowFixture m_window;
     ListView *m_list = nullptr;
 };
 
@@ -101,40 +96,28 @@ void TestDetailsWindow::initTestCase()
 void TestDetailsWindow::init()
 {
     // Each window starts from an empty settings folder and leaves nothing for the next.
-    m_config = std::make_unique<ConfigHome>();
-    QVERIFY(m_config->isValid());
-    m_form = std::make_unique<TMainForm>();
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
-    m_list = m_form->listView();
+    QVERIFY(m_window.start(WindowFixture::Dialogs::Real));
+    m_list = m_window->listView();
 }
 
 void TestDetailsWindow::cleanup()
 {
-    m_form.reset();
+    m_window.stop();
     m_list = nullptr;
-    m_config.reset();
-}
-
-bool TestDetailsWindow::trigger(const char *name)
-{
-    return triggerEnabled(*m_form, name);
 }
 
 // Walks a subtree of the agent; the number of rows in the list, -1 on failure.
 int TestDetailsWindow::walk(const char *subtree)
 {
-    m_form->agentBox()->setEditText(m_agent.address());
-    m_form->communityBox()->setEditText(QStringLiteral("tarnel"));
-    m_form->oidBox()->setEditText(QLatin1String(subtree));
+    m_window.setInputs(m_agent.address(), QStringLiteral("tarnel"), QLatin1String(subtree));
     ErrorBoxWatch errors;
-    if (!trigger("actWalk") || !trigger("actRun"))
+    if (!m_window.trigger("actWalk") || !m_window.trigger("actRun"))
         return -1;
     if (!errors.texts.isEmpty()) {
         qWarning("walk failed: %s", qPrintable(errors.texts.join(u'\n')));
         return -1;
     }
-    return m_form->results().rowCount();
+    return m_window->results().rowCount();
 }
 
 void TestDetailsWindow::clickRow(int row)
@@ -165,7 +148,7 @@ bool TestDetailsWindow::showsRow(QWidget *dialog, int row) const
 // Opens the dialog through the Details command.
 bool TestDetailsWindow::details(const std::function<void(TDetailsDialog *)> &script)
 {
-    return driveModal<TDetailsDialog>([this] { QVERIFY(trigger("actDetails")); }, script);
+    return driveModal<TDetailsDialog>([this] { QVERIFY(m_window.trigger("actDetails")); }, script);
 }
 
 void TestDetailsWindow::stepButtonsAtTheEnds_data()
@@ -189,13 +172,13 @@ void TestDetailsWindow::stepButtonsAtTheEnds()
     QFETCH(bool, next);
     QCOMPARE(walk(qPrintable(subtree)), rows);
     // Away from the design's position, so that centring over it shows.
-    m_form->move(140, 70);
+    m_window->move(140, 70);
     clickRow(selected);
     QCOMPARE(selectedRow(), selected);
 
     const bool opened = details([&](TDetailsDialog *dialog) {
-        QCOMPARE(dialog->parentWidget(), m_form.get());
-        QVERIFY(centredOver(dialog, m_form.get()));
+        QCOMPARE(dialog->parentWidget(), m_window.get());
+        QVERIFY(centredOver(dialog, m_window.get()));
         QCOMPARE(field(dialog, "edtOid"), oidOf(qPrintable(subtree), selected + 1));
         QCOMPARE(field(dialog, "edtValue"), QString::number(100 + selected + 1));
         QCOMPARE(child<QPushButton>(dialog, "btnPrev")->isEnabled(), previous);
@@ -247,7 +230,7 @@ void TestDetailsWindow::stepScrollsOnlyToARowOutOfSight()
     const int h = m_list->visualRect(m_list->model()->index(0, 0)).height();
     QVERIFY(h > 0);
     const int wanted = 5 * h + h / 2;
-    m_form->resize(m_form->width(), m_form->height() + wanted - m_list->viewport()->height());
+    m_window->resize(m_window->width(), m_window->height() + wanted - m_list->viewport()->height());
     QTRY_COMPARE(m_list->viewport()->height(), wanted);
 
     const QRect viewport = m_list->viewport()->rect();
@@ -294,7 +277,7 @@ void TestDetailsWindow::steppedRowStaysCurrentAfterClose()
     QCOMPARE(selectedRow(), 3);
     QCOMPARE(m_list->currentIndex().row(), 3);
     // The dialog was destroyed when it closed.
-    QCOMPARE(m_form->findChild<TDetailsDialog *>(), nullptr);
+    QCOMPARE(m_window->findChild<TDetailsDialog *>(), nullptr);
 
     // Details opens on that row again.
     QVERIFY(details([this](TDetailsDialog *dialog) {
@@ -348,7 +331,7 @@ void TestDetailsWindow::escapeClosesOnlyFromAButton()
         // Nor does Enter reach the window's Enter command behind the dialog.
         QCOMPARE(modalOpenedBy([] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); }, dialog),
                  QString());
-        QCOMPARE(m_form->findChildren<TDetailsDialog *>().size(), 1);
+        QCOMPARE(m_window->findChildren<TDetailsDialog *>().size(), 1);
         QVERIFY(dialog->isVisible());
 
         auto *next = child<QPushButton>(dialog, "btnNext");
@@ -361,7 +344,7 @@ void TestDetailsWindow::escapeClosesOnlyFromAButton()
     QVERIFY(closedByEscape);
     // Esc closed the dialog and nothing else: the row stepped to stays selected.
     QCOMPARE(selectedRow(), 1);
-    QVERIFY(m_form->isIdle());
+    QVERIFY(m_window->isIdle());
 }
 
 void TestDetailsWindow::opensByEnterDoubleClickAndMenu()
@@ -385,7 +368,7 @@ void TestDetailsWindow::opensByEnterDoubleClickAndMenu()
                                        opensOn(2)));
 
     // Enter in a combo box: the command takes the key, the box keeps its text.
-    QComboBox *oids = m_form->oidBox();
+    QComboBox *oids = m_window->oidBox();
     oids->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), oids);
     const QString oidText = oids->currentText();
@@ -403,9 +386,9 @@ void TestDetailsWindow::opensByEnterDoubleClickAndMenu()
     QTest::mouseRelease(m_list->viewport(), Qt::LeftButton, {}, point);
 
     // The View menu's item, by its accelerator in the dropped-down menu.
-    auto *view = m_form->findChild<QMenu *>(QStringLiteral("miView"));
+    auto *view = m_window->findChild<QMenu *>(QStringLiteral("miView"));
     QVERIFY(view);
-    QVERIFY(view->actions().contains(m_form->commands().actDetails));
+    QVERIFY(view->actions().contains(m_window->commands().actDetails));
     bool fromMenu = false;
     bool menuDone = false;
     QTimer::singleShot(0, this, [&] {
@@ -428,26 +411,26 @@ void TestDetailsWindow::disabledWithoutASelectedRow()
     m_list->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), m_list);
     QCOMPARE(selectedRow(), -1);
-    m_form->updateCommands();
-    QVERIFY(!m_form->commands().actDetails->isEnabled());
+    m_window->updateCommands();
+    QVERIFY(!m_window->commands().actDetails->isEnabled());
 
     // Enter in the list or in a box, and the command itself, open nothing.
     QCOMPARE(modalOpenedBy([this] { QTest::keyClick(m_list, Qt::Key_Return); }), QString());
-    QComboBox *agent = m_form->agentBox();
+    QComboBox *agent = m_window->agentBox();
     agent->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), agent);
     QCOMPARE(modalOpenedBy([agent] { QTest::keyClick(agent, Qt::Key_Return); }), QString());
-    QCOMPARE(modalOpenedBy([this] { QVERIFY(!m_form->execute(m_form->commands().actDetails)); }), QString());
+    QCOMPARE(modalOpenedBy([this] { QVERIFY(!m_window->execute(m_window->commands().actDetails)); }), QString());
 
     // Clear takes the selected row away with the rest: Details is off again.
     clickRow(2);
     QCOMPARE(selectedRow(), 2);
-    m_form->updateCommands();
-    QVERIFY(m_form->commands().actDetails->isEnabled());
-    QVERIFY(trigger("actClear"));
+    m_window->updateCommands();
+    QVERIFY(m_window->commands().actDetails->isEnabled());
+    QVERIFY(m_window.trigger("actClear"));
     QCOMPARE(m_list->model()->rowCount(), 0);
     QCOMPARE(modalOpenedBy([this] { QTest::keyClick(m_list, Qt::Key_Return); }), QString());
-    QVERIFY(!m_form->commands().actDetails->isEnabled());
+    QVERIFY(!m_window->commands().actDetails->isEnabled());
 }
 
 QTEST_MAIN(TestDetailsWindow)

@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "tests/support/confighome.h"
 #include "tests/support/scriptedagent.h"
 #include "tests/support/snmpdagent.h"
+#include "tests/ui/windowfixture.h"
 #include "ui/coolbar.h"
 #include "ui/errorbox.h"
 #include "ui/listview.h"
-#include "ui/mainform.h"
 #include "ui/resultmodel.h"
 #include "ui/statusbar.h"
 
@@ -30,36 +29,8 @@
 
 #include <algorithm>
 #include <functional>
-#include <memory>
 
 namespace {
-
-// Answers the window's dialog questions and records them.
-class StubDialogs final : public DialogService
-{
-public:
-    QStringList errors;
-    int detailsOpened = 0;
-    int detailsRow = -1;
-    int detailsRowCount = -1;
-    int optionsOpened = 0;
-    int aboutOpened = 0;
-    std::function<bool(int &, int &)> answerOptions = [](int &, int &) { return false; };
-
-    void showError(QWidget *, const QString &message) override { errors << message; }
-    void openDetails(QWidget *, QAbstractItemView *listView) override
-    {
-        ++detailsOpened;
-        detailsRow = listView->currentIndex().row();
-        detailsRowCount = listView->model()->rowCount();
-    }
-    bool editOptions(QWidget *, int &timeOut, int &retries) override
-    {
-        ++optionsOpened;
-        return answerOptions(timeOut, retries);
-    }
-    void openAbout(QWidget *) override { ++aboutOpened; }
-};
 
 // Records the keys that reach a widget.
 class KeyRecorder final : public QObject
@@ -130,62 +101,27 @@ private slots:
     void realDialogsAreWired();
 
 private:
-    QAction *command(const char *name) const;
-    bool trigger(const char *name);
     QComboBox *box(const char *name) const;
     CommandStates states() const;
-    void setInputs(const QString &agent, const QString &community, const QString &oids);
-    bool makeWindow(std::unique_ptr<DialogService> dialogs = nullptr);
 
     SnmpdAgent m_snmpd;
     bool m_snmpdUp = false;
-    std::unique_ptr<ConfigHome> m_config;
-    StubDialogs *m_dialogs = nullptr;
-    std::unique_ptr<TMainForm> m_form;
+    WindowFixture m_window;
 };
-
-QAction *TestMainForm::command(const char *name) const
-{
-    return m_form->findChild<QAction *>(QString::fromLatin1(name));
-}
-
-// As a user would: only an enabled command can be triggered.
-bool TestMainForm::trigger(const char *name)
-{
-    QAction *action = command(name);
-    if (!action || !action->isEnabled())
-        return false;
-    action->trigger();
-    return true;
-}
 
 QComboBox *TestMainForm::box(const char *name) const
 {
-    return m_form->findChild<QComboBox *>(QString::fromLatin1(name));
+    return m_window->findChild<QComboBox *>(QString::fromLatin1(name));
 }
 
 CommandStates TestMainForm::states() const
 {
     CommandStates s;
-    for (QAction *action : m_form->commands().all()) {
+    for (QAction *action : m_window->commands().all()) {
         s.enabled[action->objectName()] = action->isEnabled();
         s.checked[action->objectName()] = action->isChecked();
     }
     return s;
-}
-
-void TestMainForm::setInputs(const QString &agent, const QString &community, const QString &oids)
-{
-    box("cboAgent")->setEditText(agent);
-    box("cboCommunity")->setEditText(community);
-    box("cboOids")->setEditText(oids);
-}
-
-bool TestMainForm::makeWindow(std::unique_ptr<DialogService> dialogs)
-{
-    m_form = std::make_unique<TMainForm>(std::move(dialogs));
-    m_form->show();
-    return QTest::qWaitForWindowActive(m_form.get());
 }
 
 void TestMainForm::initTestCase()
@@ -198,18 +134,12 @@ void TestMainForm::initTestCase()
 void TestMainForm::init()
 {
     // The window stores its state at exit; every case starts as a first start.
-    m_config = std::make_unique<ConfigHome>();
-    QVERIFY(m_config->isValid());
-    auto stub = std::make_unique<StubDialogs>();
-    m_dialogs = stub.get();
-    QVERIFY(makeWindow(std::move(stub)));
+    QVERIFY(m_window.start());
 }
 
 void TestMainForm::cleanup()
 {
-    m_form.reset();
-    m_dialogs = nullptr;
-    m_config.reset();
+    m_window.stop();
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
 }
 
@@ -221,17 +151,17 @@ void TestMainForm::startsReady()
     QCOMPARE(box("cboOids")->count(), 3);
     QCOMPARE(box("cboOids")->itemText(1), QStringLiteral(".1.3.6.1.2.1.1.1.0;.1.3.6.1.2.1.1.2.0;.1.3.6.1.2.1.1.3.0"));
     QCOMPARE(box("cboOids")->itemText(2), QStringLiteral("all"));
-    QCOMPARE(int(m_form->operation()), 1);
-    QVERIFY(command("actGet")->isChecked());
-    QVERIFY(!command("actGetNext")->isChecked());
-    QVERIFY(!command("actWalk")->isChecked());
-    QVERIFY(m_form->isIdle());
-    QVERIFY(m_form->statusLine()->simplePanel());
-    QCOMPARE(m_form->statusLine()->simpleText(), QStringLiteral("Ready"));
+    QCOMPARE(int(m_window->operation()), 1);
+    QVERIFY(m_window.command("actGet")->isChecked());
+    QVERIFY(!m_window.command("actGetNext")->isChecked());
+    QVERIFY(!m_window.command("actWalk")->isChecked());
+    QVERIFY(m_window->isIdle());
+    QVERIFY(m_window->statusLine()->simplePanel());
+    QCOMPARE(m_window->statusLine()->simpleText(), QStringLiteral("Ready"));
     QCOMPARE(QApplication::focusWidget(), box("cboAgent"));
-    QCOMPARE(m_form->timeOut(), 1000);
-    QCOMPARE(m_form->retries(), 1);
-    QVERIFY(m_form->currentFileName().isEmpty());
+    QCOMPARE(m_window->timeOut(), 1000);
+    QCOMPARE(m_window->retries(), 1);
+    QVERIFY(m_window->currentFileName().isEmpty());
 
     const CommandStates s = states();
     QVERIFY(s.enabled["actRun"]);
@@ -246,15 +176,15 @@ void TestMainForm::startsReady()
 
 void TestMainForm::layoutAsDesigned()
 {
-    QCOMPARE(m_form->windowTitle(), QStringLiteral("Norvane"));
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("Norvane"));
     // 640 by 480, wider only when the font needs it for the whole tool bar.
-    QCOMPARE(m_form->height(), 480);
-    QCOMPARE(m_form->width(), std::max(640, m_form->coolBar()->sizeHint().width()));
-    QCOMPARE(m_form->font().pointSize(), 8);
+    QCOMPARE(m_window->height(), 480);
+    QCOMPARE(m_window->width(), std::max(640, m_window->coolBar()->sizeHint().width()));
+    QCOMPARE(m_window->font().pointSize(), 8);
     // No classic menu bar: the menus drop down from the cool bar's buttons.
-    QCOMPARE(m_form->findChild<QMenuBar *>(), nullptr);
+    QCOMPARE(m_window->findChild<QMenuBar *>(), nullptr);
 
-    CoolBar *bar = m_form->coolBar();
+    CoolBar *bar = m_window->coolBar();
     QCOMPARE(bar->bandCount(), 2);
     QCOMPARE(bar->band(0)->control()->objectName(), QStringLiteral("psMenuBar"));
     QCOMPARE(bar->band(1)->control()->objectName(), QStringLiteral("psToolBar"));
@@ -273,11 +203,11 @@ void TestMainForm::layoutAsDesigned()
     }
 
     // Captions fit: no label or button is narrower than its text needs.
-    for (QLabel *label : m_form->findChildren<QLabel *>()) {
+    for (QLabel *label : m_window->findChildren<QLabel *>()) {
         if (label->isVisible())
             QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
     }
-    for (QToolButton *button : m_form->findChildren<QToolButton *>()) {
+    for (QToolButton *button : m_window->findChildren<QToolButton *>()) {
         if (!button->isVisible())
             continue;
         if (button->toolButtonStyle() == Qt::ToolButtonIconOnly)
@@ -286,14 +216,14 @@ void TestMainForm::layoutAsDesigned()
             QVERIFY2(button->width() >= button->sizeHint().width(), qPrintable(button->text()));
     }
     // The whole tool bar fits the window without scrolling.
-    QWidget *toolBar = m_form->findChild<QWidget *>(QStringLiteral("ToolBar"));
+    QWidget *toolBar = m_window->findChild<QWidget *>(QStringLiteral("ToolBar"));
     QCOMPARE(toolBar->x(), 0);
     QVERIFY(toolBar->width() >= toolBar->sizeHint().width());
     QCOMPARE(toolBar->parentWidget()->width(), toolBar->width());
     for (const char *name : {"btnRun", "btnStop", "btnClear"})
-        QCOMPARE(m_form->findChild<QToolButton *>(QString::fromLatin1(name))->size(), QSize(23, 22));
+        QCOMPARE(m_window->findChild<QToolButton *>(QString::fromLatin1(name))->size(), QSize(23, 22));
 
-    ListView *list = m_form->listView();
+    ListView *list = m_window->listView();
     const QStringList headers = {"Object Identifier", "Name", "Type", "Value"};
     const int widths[] = {130, 130, 130, 220};
     for (int c = 0; c < 4; ++c) {
@@ -311,7 +241,7 @@ void TestMainForm::layoutAsDesigned()
     // The selection looks the same with and without the focus.
     QCOMPARE(list->palette().color(QPalette::Inactive, QPalette::Highlight),
              list->palette().color(QPalette::Active, QPalette::Highlight));
-    QCOMPARE(list->y() + list->height() <= m_form->statusLine()->y(), true);
+    QCOMPARE(list->y() + list->height() <= m_window->statusLine()->y(), true);
 }
 
 void TestMainForm::commandTable_data()
@@ -349,7 +279,7 @@ void TestMainForm::commandTable_data()
 
 void TestMainForm::commandTable()
 {
-    QAction *action = command(QTest::currentDataTag());
+    QAction *action = m_window.command(QTest::currentDataTag());
     QVERIFY(action);
     QFETCH(QString, caption);
     QFETCH(QList<QKeySequence>, shortcuts);
@@ -360,7 +290,7 @@ void TestMainForm::commandTable()
     QCOMPARE(action->shortcutContext(), Qt::WindowShortcut);
     QCOMPARE(action->toolTip(), toolTip);
     QCOMPARE(action->statusTip(), statusTip);
-    QVERIFY(m_form->actions().contains(action));
+    QVERIFY(m_window->actions().contains(action));
 
     const QString name = QString::fromLatin1(QTest::currentDataTag());
     const int tag = name == "actGet" ? 1 : name == "actGetNext" ? 2 : name == "actWalk" ? 3 : 0;
@@ -372,7 +302,7 @@ void TestMainForm::menusAndToolBar()
 {
     auto layout = [this](const char *menu) {
         QStringList items;
-        for (QAction *a : m_form->findChild<QMenu *>(QString::fromLatin1(menu))->actions())
+        for (QAction *a : m_window->findChild<QMenu *>(QString::fromLatin1(menu))->actions())
             items << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
         return items;
     };
@@ -382,11 +312,11 @@ void TestMainForm::menusAndToolBar()
              QStringList({"actRun", "actStop", "actClear", "-", "actGet", "actGetNext", "actWalk"}));
     QCOMPARE(layout("miHelp"), QStringList({"actAbout"}));
     // The operation items are drawn as one radio group.
-    QVERIFY(command("actGet")->actionGroup());
-    QCOMPARE(command("actGet")->actionGroup(), command("actWalk")->actionGroup());
-    QVERIFY(command("actGet")->actionGroup()->isExclusive());
+    QVERIFY(m_window.command("actGet")->actionGroup());
+    QCOMPARE(m_window.command("actGet")->actionGroup(), m_window.command("actWalk")->actionGroup());
+    QVERIFY(m_window.command("actGet")->actionGroup()->isExclusive());
 
-    QWidget *menuBar = m_form->findChild<QWidget *>(QStringLiteral("MenuBar"));
+    QWidget *menuBar = m_window->findChild<QWidget *>(QStringLiteral("MenuBar"));
     const auto buttons = menuBar->findChildren<QToolButton *>();
     QCOMPARE(buttons.size(), 4);
     const QStringList captions = {"&File", "&View", "&Action", "&Help"};
@@ -405,8 +335,8 @@ void TestMainForm::menusAndToolBar()
     const char *actions[] = {"actRun", "actStop", "actClear"};
     const QStringList tips = {"Run", "Stop", "Clear"};
     for (int i = 0; i < 3; ++i) {
-        auto *button = m_form->findChild<QToolButton *>(QString::fromLatin1(toolButtons[i]));
-        QCOMPARE(button->defaultAction(), command(actions[i]));
+        auto *button = m_window->findChild<QToolButton *>(QString::fromLatin1(toolButtons[i]));
+        QCOMPARE(button->defaultAction(), m_window.command(actions[i]));
         QCOMPARE(button->toolTip(), tips[i]);
         QVERIFY(!button->icon().isNull());
     }
@@ -415,9 +345,9 @@ void TestMainForm::menusAndToolBar()
     QCOMPARE(box("cboAgent")->statusTip(), QStringLiteral("IP Address or IP Hostname."));
 
     // Each label's accelerator moves the focus to its box.
-    QCOMPARE(m_form->findChild<QLabel *>(QStringLiteral("lblAgent"))->text(), QStringLiteral("A&gent "));
-    QCOMPARE(m_form->findChild<QLabel *>(QStringLiteral("lblCommunity"))->text(), QStringLiteral(" C&ommunity "));
-    QCOMPARE(m_form->findChild<QLabel *>(QStringLiteral("lblOids"))->text(), QStringLiteral(" O&ids "));
+    QCOMPARE(m_window->findChild<QLabel *>(QStringLiteral("lblAgent"))->text(), QStringLiteral("A&gent "));
+    QCOMPARE(m_window->findChild<QLabel *>(QStringLiteral("lblCommunity"))->text(), QStringLiteral(" C&ommunity "));
+    QCOMPARE(m_window->findChild<QLabel *>(QStringLiteral("lblOids"))->text(), QStringLiteral(" O&ids "));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_I, Qt::AltModifier);
     QTRY_COMPARE(QApplication::focusWidget(), box("cboOids"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_O, Qt::AltModifier);
@@ -426,7 +356,7 @@ void TestMainForm::menusAndToolBar()
     QTRY_COMPARE(QApplication::focusWidget(), box("cboAgent"));
 
     // Alt+F drops the File menu down.
-    QMenu *file = m_form->findChild<QMenu *>(QStringLiteral("miFile"));
+    QMenu *file = m_window->findChild<QMenu *>(QStringLiteral("miFile"));
     QTimer::singleShot(0, this, [file] {
         QTRY_VERIFY(file->isVisible());
         file->close();
@@ -438,83 +368,83 @@ void TestMainForm::menusAndToolBar()
 void TestMainForm::enablingRulesWhileIdle()
 {
     // Rule 2: rows make Save, Save As and Clear available.
-    m_form->appendRow(row(1));
-    m_form->appendRow(row(2));
-    m_form->results();
-    m_form->updateCommands();
+    m_window->appendRow(row(1));
+    m_window->appendRow(row(2));
+    m_window->results();
+    m_window->updateCommands();
     CommandStates s = states();
     QVERIFY(s.enabled["actSave"] && s.enabled["actSaveAs"] && s.enabled["actClear"]);
     QVERIFY(!s.enabled["actDetails"]);
 
     // Rule 4: a selected row makes Details available.
-    ListView *list = m_form->listView();
+    ListView *list = m_window->listView();
     list->setCurrentIndex(list->model()->index(1, 0));
-    m_form->updateCommands();
-    QVERIFY(command("actDetails")->isEnabled());
+    m_window->updateCommands();
+    QVERIFY(m_window.command("actDetails")->isEnabled());
     list->clearSelection();
-    m_form->updateCommands();
-    QVERIFY(!command("actDetails")->isEnabled());
+    m_window->updateCommands();
+    QVERIFY(!m_window.command("actDetails")->isEnabled());
 
     // Rule 3: the view toggles follow what is shown.
-    QVERIFY(trigger("actToolBar"));
-    QVERIFY(m_form->findChild<QWidget *>(QStringLiteral("psToolBar"))->isHidden());
-    QVERIFY(!command("actToolBar")->isChecked());
-    QCOMPARE(m_form->coolBar()->rowCount(), 1);
-    QVERIFY(trigger("actToolBar"));
-    QVERIFY(command("actToolBar")->isChecked());
-    QCOMPARE(m_form->coolBar()->rowCount(), 2);
-    QVERIFY(trigger("actStatusBar"));
-    QVERIFY(m_form->statusLine()->isHidden());
-    QVERIFY(!command("actStatusBar")->isChecked());
-    m_form->setStatusBarShown(true);
-    m_form->updateCommands();
-    QVERIFY(command("actStatusBar")->isChecked());
+    QVERIFY(m_window.trigger("actToolBar"));
+    QVERIFY(m_window->findChild<QWidget *>(QStringLiteral("psToolBar"))->isHidden());
+    QVERIFY(!m_window.command("actToolBar")->isChecked());
+    QCOMPARE(m_window->coolBar()->rowCount(), 1);
+    QVERIFY(m_window.trigger("actToolBar"));
+    QVERIFY(m_window.command("actToolBar")->isChecked());
+    QCOMPARE(m_window->coolBar()->rowCount(), 2);
+    QVERIFY(m_window.trigger("actStatusBar"));
+    QVERIFY(m_window->statusLine()->isHidden());
+    QVERIFY(!m_window.command("actStatusBar")->isChecked());
+    m_window->setStatusBarShown(true);
+    m_window->updateCommands();
+    QVERIFY(m_window.command("actStatusBar")->isChecked());
 
     // Rule 6: the operation chosen is the one checked; none outside 1..3.
-    QVERIFY(trigger("actWalk"));
-    QCOMPARE(int(m_form->operation()), 3);
+    QVERIFY(m_window.trigger("actWalk"));
+    QCOMPARE(int(m_window->operation()), 3);
     s = states();
     QVERIFY(s.checked["actWalk"] && !s.checked["actGet"] && !s.checked["actGetNext"]);
     // Triggering the checked item again keeps it checked.
-    QVERIFY(trigger("actWalk"));
-    QVERIFY(command("actWalk")->isChecked());
+    QVERIFY(m_window.trigger("actWalk"));
+    QVERIFY(m_window.command("actWalk")->isChecked());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_T, Qt::ControlModifier);
-    QCOMPARE(int(m_form->operation()), 2);
-    QVERIFY(command("actGetNext")->isChecked() && !command("actWalk")->isChecked());
-    m_form->setOperation(Operation(7));
-    m_form->updateCommands();
+    QCOMPARE(int(m_window->operation()), 2);
+    QVERIFY(m_window.command("actGetNext")->isChecked() && !m_window.command("actWalk")->isChecked());
+    m_window->setOperation(Operation(7));
+    m_window->updateCommands();
     s = states();
     QVERIFY(!s.checked["actGet"] && !s.checked["actGetNext"] && !s.checked["actWalk"]);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_G, Qt::ControlModifier);
-    QCOMPARE(int(m_form->operation()), 1);
+    QCOMPARE(int(m_window->operation()), 1);
 
     // Clear empties the list in one go and becomes unavailable.
-    QVERIFY(trigger("actClear"));
-    QCOMPARE(m_form->results().storedRowCount(), 0);
-    QVERIFY(!command("actClear")->isEnabled());
-    QVERIFY(!trigger("actClear"));
+    QVERIFY(m_window.trigger("actClear"));
+    QCOMPARE(m_window->results().storedRowCount(), 0);
+    QVERIFY(!m_window.command("actClear")->isEnabled());
+    QVERIFY(!m_window.trigger("actClear"));
 }
 
 void TestMainForm::executeReevaluatesRules()
 {
     // The enabled states are stale (no refresh after the rows came), yet
     // execute() re-evaluates before it runs the handler.
-    m_form->appendRow(row(1));
-    QVERIFY(!command("actClear")->isEnabled());
-    QVERIFY(m_form->execute(command("actClear")));
-    QCOMPARE(m_form->results().storedRowCount(), 0);
+    m_window->appendRow(row(1));
+    QVERIFY(!m_window.command("actClear")->isEnabled());
+    QVERIFY(m_window->execute(m_window.command("actClear")));
+    QCOMPARE(m_window->results().storedRowCount(), 0);
 
     // And refuses a command whose rule now says no, whatever its stale state.
-    m_form->appendRow(row(2));
-    m_form->updateCommands();
-    QVERIFY(command("actClear")->isEnabled());
-    m_form->setIdle(false);
-    QVERIFY(!m_form->execute(command("actClear")));
-    QCOMPARE(m_form->results().storedRowCount(), 1);
-    QVERIFY(!command("actRun")->isEnabled());
-    QVERIFY(command("actStop")->isEnabled());
-    m_form->setIdle(true);
-    m_form->updateCommands();
+    m_window->appendRow(row(2));
+    m_window->updateCommands();
+    QVERIFY(m_window.command("actClear")->isEnabled());
+    m_window->setIdle(false);
+    QVERIFY(!m_window->execute(m_window.command("actClear")));
+    QCOMPARE(m_window->results().storedRowCount(), 1);
+    QVERIFY(!m_window.command("actRun")->isEnabled());
+    QVERIFY(m_window.command("actStop")->isEnabled());
+    m_window->setIdle(true);
+    m_window->updateCommands();
 }
 
 void TestMainForm::enablingRulesWhileRunning()
@@ -522,28 +452,28 @@ void TestMainForm::enablingRulesWhileRunning()
     ScriptedAgent agent;
     agent.setHandler(endlessSubtreeHandler());
     QVERIFY(agent.start());
-    m_form->appendRow(row(0)); // rows from an earlier run
-    setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999");
-    QVERIFY(trigger("actWalk"));
+    m_window->appendRow(row(0)); // rows from an earlier run
+    m_window.setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999");
+    QVERIFY(m_window.trigger("actWalk"));
 
     CommandStates during;
     CommandStates selected;
     bool stillUpdating = false;
     bool simpleDuring = false;
-    QTimer::singleShot(100, m_form.get(), [&] {
+    QTimer::singleShot(100, m_window.get(), [&] {
         during = states();
         // A hint while running: automatic hint display is off.
         QStatusTipEvent tip(QStringLiteral("some hint"));
-        QCoreApplication::sendEvent(m_form.get(), &tip);
-        stillUpdating = m_form->statusLine()->simpleText() == QLatin1String("Updating...");
-        simpleDuring = m_form->statusLine()->simplePanel();
-        m_form->listView()->setCurrentIndex(m_form->listView()->model()->index(0, 0));
-        QTimer::singleShot(20, m_form.get(), [&] {
+        QCoreApplication::sendEvent(m_window.get(), &tip);
+        stillUpdating = m_window->statusLine()->simpleText() == QLatin1String("Updating...");
+        simpleDuring = m_window->statusLine()->simplePanel();
+        m_window->listView()->setCurrentIndex(m_window->listView()->model()->index(0, 0));
+        QTimer::singleShot(20, m_window.get(), [&] {
             selected = states();
-            QVERIFY(trigger("actStop"));
+            QVERIFY(m_window.trigger("actStop"));
         });
     });
-    QVERIFY(trigger("actRun"));
+    QVERIFY(m_window.trigger("actRun"));
 
     QVERIFY(!during.enabled["actRun"]);
     QVERIFY(during.enabled["actStop"]);
@@ -564,8 +494,8 @@ void TestMainForm::enablingRulesWhileRunning()
     const CommandStates after = states();
     QVERIFY(after.enabled["actRun"] && after.enabled["actSave"] && after.enabled["actClear"]);
     QVERIFY(!after.enabled["actStop"]);
-    QCOMPARE(m_form->statusLine()->simpleText(), QStringLiteral("Ready"));
-    QVERIFY(m_dialogs->errors.isEmpty());
+    QCOMPARE(m_window->statusLine()->simpleText(), QStringLiteral("Ready"));
+    QVERIFY(m_window.log.errors.isEmpty());
 }
 
 void TestMainForm::f9RunsGetFromTheFocusedBox()
@@ -579,8 +509,8 @@ void TestMainForm::f9RunsGetFromTheFocusedBox()
     QCOMPARE(agentBox->currentText(), m_snmpd.address());
     QTest::keyClick(agentBox, Qt::Key_F9);
 
-    QVERIFY2(m_dialogs->errors.isEmpty(), qPrintable(m_dialogs->errors.join('\n')));
-    ResultModel &rows = m_form->results();
+    QVERIFY2(m_window.log.errors.isEmpty(), qPrintable(m_window.log.errors.join('\n')));
+    ResultModel &rows = m_window->results();
     QCOMPARE(rows.rowCount(), 1);
     const auto texts = rows.rowTexts(0);
     QCOMPARE(texts[0], QStringLiteral(".1.3.6.1.2.1.1.1.0"));
@@ -588,27 +518,27 @@ void TestMainForm::f9RunsGetFromTheFocusedBox()
     QCOMPARE(texts[2], QStringLiteral("Octet String"));
     QVERIFY(!texts[3].isEmpty());
     // Appending neither selects nor scrolls.
-    QVERIFY(!m_form->listView()->selectionModel()->hasSelection());
+    QVERIFY(!m_window->listView()->selectionModel()->hasSelection());
     // The typed agent went on top of its history; the others were already there.
     QCOMPARE(agentBox->itemText(0), m_snmpd.address());
     QCOMPARE(agentBox->itemText(1), QStringLiteral("127.0.0.1"));
     QCOMPARE(box("cboCommunity")->count(), 1);
-    QVERIFY(m_form->isIdle());
-    QCOMPARE(m_form->statusLine()->simpleText(), QStringLiteral("Ready"));
+    QVERIFY(m_window->isIdle());
+    QCOMPARE(m_window->statusLine()->simpleText(), QStringLiteral("Ready"));
 }
 
 void TestMainForm::walkAndClear()
 {
     if (!m_snmpdUp)
         QSKIP("snmpd is not available");
-    setInputs(m_snmpd.address(), "tarnel", ".1.3.6.1.2.1.1");
+    m_window.setInputs(m_snmpd.address(), "tarnel", ".1.3.6.1.2.1.1");
     QWidget *focused = QApplication::focusWidget();
     QTest::keyClick(focused, Qt::Key_W, Qt::ControlModifier);
-    QCOMPARE(int(m_form->operation()), 3);
+    QCOMPARE(int(m_window->operation()), 3);
     QTest::keyClick(focused, Qt::Key_F9);
-    QVERIFY2(m_dialogs->errors.isEmpty(), qPrintable(m_dialogs->errors.join('\n')));
+    QVERIFY2(m_window.log.errors.isEmpty(), qPrintable(m_window.log.errors.join('\n')));
 
-    ResultModel &rows = m_form->results();
+    ResultModel &rows = m_window->results();
     QVERIFY2(rows.rowCount() >= 7, qPrintable(QString::number(rows.rowCount())));
     QCOMPARE(rows.rowTexts(0)[0], QStringLiteral(".1.3.6.1.2.1.1.1.0"));
     bool sawName = false;
@@ -621,8 +551,8 @@ void TestMainForm::walkAndClear()
 
     QTest::keyClick(focused, Qt::Key_R, Qt::ControlModifier);
     QCOMPARE(rows.rowCount(), 0);
-    QVERIFY(!command("actClear")->isEnabled());
-    QVERIFY(!command("actSave")->isEnabled());
+    QVERIFY(!m_window.command("actClear")->isEnabled());
+    QVERIFY(!m_window.command("actSave")->isEnabled());
 }
 
 void TestMainForm::stopAddsExactlyOneRow()
@@ -630,47 +560,47 @@ void TestMainForm::stopAddsExactlyOneRow()
     ScriptedAgent agent;
     agent.setHandler(endlessSubtreeHandler());
     QVERIFY(agent.start());
-    setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999");
-    QVERIFY(trigger("actWalk"));
+    m_window.setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999");
+    QVERIFY(m_window.trigger("actWalk"));
 
     qsizetype atStop = -1;
-    QTimer::singleShot(150, m_form.get(), [&] {
-        atStop = m_form->results().storedRowCount();
+    QTimer::singleShot(150, m_window.get(), [&] {
+        atStop = m_window->results().storedRowCount();
         // Esc from the focused box, as a user stops a walk.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     });
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F9);
     QVERIFY(atStop > 0);
-    QCOMPARE(m_form->results().storedRowCount(), atStop + 1);
-    QCOMPARE(m_form->listView()->model()->rowCount(), int(atStop + 1));
-    QVERIFY(m_form->isIdle());
-    QVERIFY(m_dialogs->errors.isEmpty());
+    QCOMPARE(m_window->results().storedRowCount(), atStop + 1);
+    QCOMPARE(m_window->listView()->model()->rowCount(), int(atStop + 1));
+    QVERIFY(m_window->isIdle());
+    QVERIFY(m_window.log.errors.isEmpty());
 }
 
 void TestMainForm::enterOpensDetails()
 {
     for (int i = 0; i < 5; ++i)
-        m_form->appendRow(row(i));
-    m_form->results();
-    ListView *list = m_form->listView();
+        m_window->appendRow(row(i));
+    m_window->results();
+    ListView *list = m_window->listView();
     list->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), list);
 
     // Without a selected row Enter does nothing.
     QTest::keyClick(list, Qt::Key_Return);
     QTest::keyClick(list, Qt::Key_Return, Qt::ShiftModifier);
-    QCOMPARE(m_dialogs->detailsOpened, 0);
+    QCOMPARE(m_window.log.detailsOpened, 0);
 
     list->setCurrentIndex(list->model()->index(2, 0));
     QTest::keyClick(list, Qt::Key_Return);
-    QCOMPARE(m_dialogs->detailsOpened, 1);
-    QCOMPARE(m_dialogs->detailsRow, 2);
+    QCOMPARE(m_window.log.detailsOpened, 1);
+    QCOMPARE(m_window.log.detailsRow, 2);
     // The list looks at the key only, not at Shift or Ctrl.
     QTest::keyClick(list, Qt::Key_Return, Qt::ShiftModifier);
     QTest::keyClick(list, Qt::Key_Return, Qt::ControlModifier);
     QTest::keyClick(list, Qt::Key_Enter, Qt::KeypadModifier);
     QTest::keyClick(list, Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
-    QCOMPARE(m_dialogs->detailsOpened, 5);
+    QCOMPARE(m_window.log.detailsOpened, 5);
 
     // A double click on a row.
     const QRect rect = list->visualRect(list->model()->index(3, 1));
@@ -678,20 +608,20 @@ void TestMainForm::enterOpensDetails()
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
     QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, rect.center());
-    QCOMPARE(m_dialogs->detailsOpened, 6);
-    QCOMPARE(m_dialogs->detailsRow, 3);
+    QCOMPARE(m_window.log.detailsOpened, 6);
+    QCOMPARE(m_window.log.detailsRow, 3);
 
     // Enter in a box opens the details while the list has a selected row.
     box("cboOids")->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), box("cboOids"));
     QTest::keyClick(box("cboOids"), Qt::Key_Return);
-    QCOMPARE(m_dialogs->detailsOpened, 7);
+    QCOMPARE(m_window.log.detailsOpened, 7);
 
     // Rows still waiting to be announced are shown to the dialog.
-    m_form->appendRow(row(5));
-    m_form->appendRow(row(6));
+    m_window->appendRow(row(5));
+    m_window->appendRow(row(6));
     QTest::keyClick(box("cboOids"), Qt::Key_Return);
-    QCOMPARE(m_dialogs->detailsRowCount, 7);
+    QCOMPARE(m_window.log.detailsRowCount, 7);
 }
 
 // Home and End go to the first and last row, Left and Right scroll sideways
@@ -699,9 +629,9 @@ void TestMainForm::enterOpensDetails()
 void TestMainForm::listKeysAsInAReportList()
 {
     for (int n = 1; n <= 500; ++n)
-        m_form->results().appendRow(row(n));
-    m_form->results().flush();
-    ListView *list = m_form->listView();
+        m_window->results().appendRow(row(n));
+    m_window->results().flush();
+    ListView *list = m_window->listView();
     list->setColumnWidth(3, 3000);
     list->setFocus();
     QCoreApplication::processEvents();
@@ -747,21 +677,21 @@ void TestMainForm::disabledShortcutKeysReachTheFocusedBox()
     oids->installEventFilter(&recorder);
 
     // Details and Stop are disabled: their keys go on to the box.
-    QVERIFY(!command("actDetails")->isEnabled());
-    QVERIFY(!command("actStop")->isEnabled());
+    QVERIFY(!m_window.command("actDetails")->isEnabled());
+    QVERIFY(!m_window.command("actStop")->isEnabled());
     QTest::keyClick(oids, Qt::Key_Return);
     QTest::keyClick(oids, Qt::Key_Escape);
     QCOMPARE(recorder.keys, QList<int>({Qt::Key_Return, Qt::Key_Escape}));
-    QCOMPARE(m_dialogs->detailsOpened, 0);
+    QCOMPARE(m_window.log.detailsOpened, 0);
 
     // Enabled, the shortcut takes the key.
-    m_form->appendRow(row(1));
-    m_form->results();
-    m_form->listView()->setCurrentIndex(m_form->listView()->model()->index(0, 0));
-    m_form->updateCommands();
+    m_window->appendRow(row(1));
+    m_window->results();
+    m_window->listView()->setCurrentIndex(m_window->listView()->model()->index(0, 0));
+    m_window->updateCommands();
     recorder.keys.clear();
     QTest::keyClick(oids, Qt::Key_Return);
-    QCOMPARE(m_dialogs->detailsOpened, 1);
+    QCOMPARE(m_window.log.detailsOpened, 1);
     QVERIFY(recorder.keys.isEmpty());
     oids->removeEventFilter(&recorder);
 }
@@ -807,22 +737,22 @@ void TestMainForm::failuresShowInTheErrorBox()
         QVERIFY(scriptedAgent.start());
         agent = scriptedAgent.address();
     }
-    m_form->setTimeOut(200);
-    m_form->setRetries(0);
-    m_form->setOperation(Operation(operation));
-    setInputs(agent, community, oids);
-    QVERIFY(trigger("actRun"));
+    m_window->setTimeOut(200);
+    m_window->setRetries(0);
+    m_window->setOperation(Operation(operation));
+    m_window.setInputs(agent, community, oids);
+    QVERIFY(m_window.trigger("actRun"));
 
-    QCOMPARE(m_dialogs->errors, QStringList({message}));
+    QCOMPARE(m_window.log.errors, QStringList({message}));
     // Every run failure ends in ".", so the box adds none.
-    QCOMPARE(errorBoxText(m_dialogs->errors.first()), message);
-    QCOMPARE(m_form->results().storedRowCount(), 0);
+    QCOMPARE(errorBoxText(m_window.log.errors.first()), message);
+    QCOMPARE(m_window->results().storedRowCount(), 0);
     // The program carries on idle.
-    QVERIFY(m_form->isIdle());
-    QVERIFY(command("actRun")->isEnabled());
-    QVERIFY(!command("actStop")->isEnabled());
-    QVERIFY(m_form->statusLine()->simplePanel());
-    QCOMPARE(m_form->statusLine()->simpleText(), QStringLiteral("Ready"));
+    QVERIFY(m_window->isIdle());
+    QVERIFY(m_window.command("actRun")->isEnabled());
+    QVERIFY(!m_window.command("actStop")->isEnabled());
+    QVERIFY(m_window->statusLine()->simplePanel());
+    QCOMPARE(m_window->statusLine()->simpleText(), QStringLiteral("Ready"));
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
 }
 
@@ -831,26 +761,26 @@ void TestMainForm::closingDuringWalk()
     ScriptedAgent agent;
     agent.setHandler(endlessSubtreeHandler());
     QVERIFY(agent.start());
-    setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999");
-    QVERIFY(trigger("actWalk"));
+    m_window.setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999");
+    QVERIFY(m_window.trigger("actWalk"));
 
     qsizetype atClose = -1;
     bool closedAtOnce = true;
     bool visibleAfterClose = false;
-    QTimer::singleShot(150, m_form.get(), [&] {
-        atClose = m_form->results().storedRowCount();
-        closedAtOnce = m_form->close(); // the window's close box
-        visibleAfterClose = m_form->isVisible();
+    QTimer::singleShot(150, m_window.get(), [&] {
+        atClose = m_window->results().storedRowCount();
+        closedAtOnce = m_window->close(); // the window's close box
+        visibleAfterClose = m_window->isVisible();
     });
-    QVERIFY(trigger("actRun"));
+    QVERIFY(m_window.trigger("actRun"));
 
     // The close stopped the walk and waited for its loop to end.
     QVERIFY(!closedAtOnce);
     QVERIFY(visibleAfterClose);
-    QCOMPARE(m_form->results().storedRowCount(), atClose + 1);
-    QVERIFY(!m_form->isRunning());
-    QTRY_VERIFY(!m_form->isVisible());
-    QVERIFY(m_dialogs->errors.isEmpty());
+    QCOMPARE(m_window->results().storedRowCount(), atClose + 1);
+    QVERIFY(!m_window->isRunning());
+    QTRY_VERIFY(!m_window->isVisible());
+    QVERIFY(m_window.log.errors.isEmpty());
 }
 
 void TestMainForm::exitDuringWalk()
@@ -858,14 +788,14 @@ void TestMainForm::exitDuringWalk()
     ScriptedAgent agent;
     agent.setHandler(endlessSubtreeHandler());
     QVERIFY(agent.start());
-    setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999");
-    QVERIFY(trigger("actWalk"));
+    m_window.setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999");
+    QVERIFY(m_window.trigger("actWalk"));
     bool exitEnabled = false;
-    QTimer::singleShot(100, m_form.get(), [&] { exitEnabled = trigger("actExit"); });
-    QVERIFY(trigger("actRun"));
+    QTimer::singleShot(100, m_window.get(), [&] { exitEnabled = m_window.trigger("actExit"); });
+    QVERIFY(m_window.trigger("actRun"));
     QVERIFY(exitEnabled);
-    QTRY_VERIFY(!m_form->isVisible());
-    QVERIFY(m_form->isIdle());
+    QTRY_VERIFY(!m_window->isVisible());
+    QVERIFY(m_window->isIdle());
 }
 
 void TestMainForm::tenThousandRowWalk()
@@ -874,30 +804,30 @@ void TestMainForm::tenThousandRowWalk()
     ScriptedAgent agent;
     agent.setHandler(ScriptedAgent::integerSubtreeHandler("1.3.6.1.4.1.99999.1", Rows));
     QVERIFY(agent.start());
-    setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999.1");
-    QVERIFY(trigger("actWalk"));
+    m_window.setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999.1");
+    QVERIFY(m_window.trigger("actWalk"));
 
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(trigger("actRun"));
+    QVERIFY(m_window.trigger("actRun"));
     const qint64 elapsed = clock.elapsed();
     qInfo("%d rows in %lld ms", Rows, qlonglong(elapsed));
-    QVERIFY2(m_dialogs->errors.isEmpty(), qPrintable(m_dialogs->errors.join('\n')));
-    QCOMPARE(m_form->listView()->model()->rowCount(), Rows);
-    QCOMPARE(m_form->results().rowTexts(Rows - 1)[0], QStringLiteral(".1.3.6.1.4.1.99999.1.10000"));
+    QVERIFY2(m_window.log.errors.isEmpty(), qPrintable(m_window.log.errors.join('\n')));
+    QCOMPARE(m_window->listView()->model()->rowCount(), Rows);
+    QCOMPARE(m_window->results().rowTexts(Rows - 1)[0], QStringLiteral(".1.3.6.1.4.1.99999.1.10000"));
     QVERIFY2(elapsed < 8000, qPrintable(QString::number(elapsed)));
 }
 
 void TestMainForm::hintsInTheStatusBar()
 {
-    StatusBar *status = m_form->statusLine();
+    StatusBar *status = m_window->statusLine();
     QStatusTipEvent tip(QStringLiteral("Clear previous results."));
-    QCoreApplication::sendEvent(m_form.get(), &tip);
+    QCoreApplication::sendEvent(m_window.get(), &tip);
     QVERIFY(!status->simplePanel());
     QCOMPARE(status->panelText(), QStringLiteral("Clear previous results."));
     QVERIFY(status->findChildren<QLabel *>().size() >= 1);
     QStatusTipEvent none{QString()};
-    QCoreApplication::sendEvent(m_form.get(), &none);
+    QCoreApplication::sendEvent(m_window.get(), &none);
     QVERIFY(status->simplePanel());
     QCOMPARE(status->simpleText(), QStringLiteral("Ready"));
 
@@ -906,22 +836,22 @@ void TestMainForm::hintsInTheStatusBar()
     QTest::mouseMove(agentBox, QPoint(20, 5));
     QTRY_VERIFY(!status->simplePanel());
     QCOMPARE(status->panelText(), QStringLiteral("IP Address or IP Hostname."));
-    QTest::mouseMove(m_form->listView()->viewport(), QPoint(100, 100));
+    QTest::mouseMove(m_window->listView()->viewport(), QPoint(100, 100));
     QTRY_VERIFY2(status->simplePanel(), qPrintable(status->panelText()));
     QCOMPARE(status->simpleText(), QStringLiteral("Ready"));
 
     // Over a tool bar button: the long part of the hint.
-    auto *clear = m_form->findChild<QToolButton *>(QStringLiteral("btnClear"));
+    auto *clear = m_window->findChild<QToolButton *>(QStringLiteral("btnClear"));
     QTest::mouseMove(clear, QPoint(5, 5));
     QTRY_COMPARE(status->panelText(), QStringLiteral("Clear previous results."));
-    QTest::mouseMove(m_form->listView()->viewport(), QPoint(100, 100));
+    QTest::mouseMove(m_window->listView()->viewport(), QPoint(100, 100));
     QTRY_VERIFY(status->simplePanel());
 
     // A highlighted menu item.
-    QMenu *menu = m_form->findChild<QMenu *>(QStringLiteral("miAction"));
-    menu->popup(m_form->mapToGlobal(QPoint(10, 10)));
+    QMenu *menu = m_window->findChild<QMenu *>(QStringLiteral("miAction"));
+    menu->popup(m_window->mapToGlobal(QPoint(10, 10)));
     QTRY_VERIFY(menu->isVisible());
-    menu->setActiveAction(command("actGetNext"));
+    menu->setActiveAction(m_window.command("actGetNext"));
     QTRY_COMPARE(status->panelText(),
                  QStringLiteral("Retrieve the value of the lexicographic successor the specified variable."));
     menu->close();
@@ -931,28 +861,27 @@ void TestMainForm::hintsInTheStatusBar()
 
 void TestMainForm::optionsAndAbout()
 {
-    m_dialogs->answerOptions = [](int &timeOut, int &retries) {
+    m_window.log.answerOptions = [](int &timeOut, int &retries) {
         timeOut = 5000;
         retries = 3;
         return true;
     };
-    QVERIFY(trigger("actOptions"));
-    QCOMPARE(m_dialogs->optionsOpened, 1);
-    QCOMPARE(m_form->timeOut(), 5000);
-    QCOMPARE(m_form->retries(), 3);
-    QVERIFY(trigger("actAbout"));
-    QCOMPARE(m_dialogs->aboutOpened, 1);
+    QVERIFY(m_window.trigger("actOptions"));
+    QCOMPARE(m_window.log.optionsOpened, 1);
+    QCOMPARE(m_window->timeOut(), 5000);
+    QCOMPARE(m_window->retries(), 3);
+    QVERIFY(m_window.trigger("actAbout"));
+    QCOMPARE(m_window.log.aboutOpened, 1);
 }
 
 void TestMainForm::realDialogsAreWired()
 {
-    m_form.reset();
-    QVERIFY(makeWindow());
-    m_form->appendRow(row(1));
-    m_form->appendRow(row(2));
-    m_form->results();
-    m_form->listView()->setCurrentIndex(m_form->listView()->model()->index(1, 0));
-    m_form->updateCommands();
+    QVERIFY(m_window.open(WindowFixture::Dialogs::Real));
+    m_window->appendRow(row(1));
+    m_window->appendRow(row(2));
+    m_window->results();
+    m_window->listView()->setCurrentIndex(m_window->listView()->model()->index(1, 0));
+    m_window->updateCommands();
 
     // Closes the first modal dialog of that class to appear, recording what it was.
     // (Polled: the run processes events before its error box exists.)
@@ -973,21 +902,21 @@ void TestMainForm::realDialogsAreWired()
     };
     QString seen;
     closeModal("TDetailsDialog", &seen);
-    QVERIFY(trigger("actDetails"));
+    QVERIFY(m_window.trigger("actDetails"));
     QCOMPARE(seen, QStringLiteral("TDetailsDialog"));
 
     closeModal("TOptionsDialog", &seen);
-    QVERIFY(trigger("actOptions"));
+    QVERIFY(m_window.trigger("actOptions"));
     QCOMPARE(seen, QStringLiteral("TOptionsDialog"));
-    QCOMPARE(m_form->timeOut(), 1000); // cancelled
+    QCOMPARE(m_window->timeOut(), 1000); // cancelled
 
     closeModal("TAboutBox", &seen);
-    QVERIFY(trigger("actAbout"));
+    QVERIFY(m_window.trigger("actAbout"));
     QCOMPARE(seen, QStringLiteral("TAboutBox"));
 
     closeModal("QMessageBox", &seen);
-    setInputs("", "tarnel", "x");
-    QVERIFY(trigger("actRun"));
+    m_window.setInputs("", "tarnel", "x");
+    QVERIFY(m_window.trigger("actRun"));
     QCOMPARE(seen, QStringLiteral("QMessageBox|Input parameters (Agent, Community, Oid) cannot be empty."));
 }
 

@@ -2,11 +2,10 @@
 // The options dialog opened from the main window: what it confirms is what
 // the next Run's session uses, and nothing reaches the settings file before exit.
 #include "store/registryhive.h"
-#include "tests/support/confighome.h"
 #include "tests/support/scriptedagent.h"
 #include "tests/ui/modaldriver.h"
+#include "tests/ui/windowfixture.h"
 #include "ui/dialogs/optionsdialog.h"
-#include "ui/mainform.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -67,44 +66,32 @@ private slots:
     void cancellingKeepsTheOldValues();
 
 private:
-    bool trigger(const char *name);
     bool options(const std::function<void(TOptionsDialog *)> &script);
     QStringList configFiles() const;
 
-    std::unique_ptr<ConfigHome> m_config;
-    std::unique_ptr<TMainForm> m_form;
+    WindowFixture m_window;
 };
 
 void TestOptionsWindow::init()
 {
     // Each window starts from an empty settings folder, which shows whether anything was written.
-    m_config = std::make_unique<ConfigHome>();
-    QVERIFY(m_config->isValid());
-    m_form = std::make_unique<TMainForm>();
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    QVERIFY(m_window.start(WindowFixture::Dialogs::Real));
 }
 
 void TestOptionsWindow::cleanup()
 {
-    m_form.reset();
-    m_config.reset();
-}
-
-bool TestOptionsWindow::trigger(const char *name)
-{
-    return triggerEnabled(*m_form, name);
+    m_window.stop();
 }
 
 bool TestOptionsWindow::options(const std::function<void(TOptionsDialog *)> &script)
 {
-    return driveModal<TOptionsDialog>([this] { QVERIFY(trigger("actOptions")); }, script);
+    return driveModal<TOptionsDialog>([this] { QVERIFY(m_window.trigger("actOptions")); }, script);
 }
 
 QStringList TestOptionsWindow::configFiles() const
 {
     QStringList files;
-    QDirIterator it(m_config->path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    QDirIterator it(m_window.settingsFolder(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext())
         files << it.next();
     return files;
@@ -112,10 +99,10 @@ QStringList TestOptionsWindow::configFiles() const
 
 void TestOptionsWindow::confirmedValuesOpenTheNextRunsSession()
 {
-    m_form->move(120, 60);
+    m_window->move(120, 60);
     const bool opened = options([this](TOptionsDialog *dialog) {
-        QCOMPARE(dialog->parentWidget(), m_form.get());
-        QVERIFY(centredOver(dialog, m_form.get()));
+        QCOMPARE(dialog->parentWidget(), m_window.get());
+        QVERIFY(centredOver(dialog, m_window.get()));
         QCOMPARE(text(dialog, "edtTimeOut"), QStringLiteral("1000"));
         QCOMPARE(text(dialog, "edtRetries"), QStringLiteral("1"));
         QTRY_COMPARE(focusName(), QStringLiteral("edtTimeOut"));
@@ -129,9 +116,9 @@ void TestOptionsWindow::confirmedValuesOpenTheNextRunsSession()
         QVERIFY(!dialog->isVisible());
     });
     QVERIFY(opened);
-    QCOMPARE(m_form->timeOut(), 2000);
-    QCOMPARE(m_form->retries(), 2);
-    QCOMPARE(m_form->findChild<TOptionsDialog *>(), nullptr);
+    QCOMPARE(m_window->timeOut(), 2000);
+    QCOMPARE(m_window->retries(), 2);
+    QCOMPARE(m_window->findChild<TOptionsDialog *>(), nullptr);
     // The settings are written when the program ends, not here.
     QVERIFY(!QFileInfo::exists(RegistryHive::defaultFilePath()));
     QCOMPARE(configFiles(), QStringList());
@@ -142,12 +129,12 @@ void TestOptionsWindow::confirmedValuesOpenTheNextRunsSession()
     ScriptedAgent agent;
     agent.setHandler(silentHandler(arrivals));
     QVERIFY(agent.start());
-    m_form->agentBox()->setEditText(agent.address());
-    m_form->communityBox()->setEditText(QStringLiteral("tarnel"));
-    m_form->oidBox()->setEditText(QStringLiteral(".1.3.6.1.2.1.1.1.0"));
-    QVERIFY(trigger("actGet"));
+    m_window->agentBox()->setEditText(agent.address());
+    m_window->communityBox()->setEditText(QStringLiteral("tarnel"));
+    m_window->oidBox()->setEditText(QStringLiteral(".1.3.6.1.2.1.1.1.0"));
+    QVERIFY(m_window.trigger("actGet"));
     ErrorBoxWatch errors;
-    QVERIFY(trigger("actRun"));
+    QVERIFY(m_window.trigger("actRun"));
 
     QCOMPARE(errors.texts, QStringList({QStringLiteral("SnmpMgrRequest error: 40.")}));
     const qint64 failedAfter = errors.shownAfterMs.first();
@@ -159,10 +146,10 @@ void TestOptionsWindow::confirmedValuesOpenTheNextRunsSession()
         const qint64 gap = times[i] - times[i - 1];
         QVERIFY2(gap >= 1800 && gap < 3000, qPrintable(QString::number(gap)));
     }
-    QVERIFY(m_form->isIdle());
+    QVERIFY(m_window->isIdle());
     QCOMPARE(configFiles(), QStringList());
     // The settings go to that file when the window goes, as at program end.
-    m_form.reset();
+    m_window.quit();
     QVERIFY(QFileInfo::exists(RegistryHive::defaultFilePath()));
 }
 
@@ -178,8 +165,8 @@ void TestOptionsWindow::cancellingKeepsTheOldValues()
 {
     QFETCH(QString, way);
     // Values from an earlier confirmation, not the defaults.
-    m_form->setTimeOut(3000);
-    m_form->setRetries(4);
+    m_window->setTimeOut(3000);
+    m_window->setRetries(4);
     bool closed = false;
     const bool opened = options([&](TOptionsDialog *dialog) {
         QCOMPARE(text(dialog, "edtTimeOut"), QStringLiteral("3000"));
@@ -199,8 +186,8 @@ void TestOptionsWindow::cancellingKeepsTheOldValues()
     });
     QVERIFY(opened);
     QVERIFY(closed);
-    QCOMPARE(m_form->timeOut(), 3000);
-    QCOMPARE(m_form->retries(), 4);
+    QCOMPARE(m_window->timeOut(), 3000);
+    QCOMPARE(m_window->retries(), 4);
 
     // The next opening shows them; OK without a change writes them back as shown.
     QVERIFY(options([](TOptionsDialog *dialog) {
@@ -210,8 +197,8 @@ void TestOptionsWindow::cancellingKeepsTheOldValues()
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QVERIFY(!dialog->isVisible());
     }));
-    QCOMPARE(m_form->timeOut(), 3000);
-    QCOMPARE(m_form->retries(), 4);
+    QCOMPARE(m_window->timeOut(), 3000);
+    QCOMPARE(m_window->retries(), 4);
     QCOMPARE(configFiles(), QStringList());
 }
 

@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "tests/support/scriptedagent.h"
 #include "tests/support/snmpdagent.h"
-#include "tests/ui/stubdialogs.h"
+#include "tests/ui/windowfixture.h"
 #include "ui/errorbox.h"
 #include "ui/listview.h"
-#include "ui/mainform.h"
 #include "ui/resultmodel.h"
 
 #include <QAction>
@@ -105,8 +104,6 @@ private slots:
     void realSaveDialog();
 
 private:
-    void startWindow(bool realDialogs = false);
-    bool trigger(const char *name);
     void run(const QString &agent, const QString &oids, const char *operation);
     QByteArray listText() const;
     QString out(const QString &name) const { return m_dir->filePath(QStringLiteral("out/") + name); }
@@ -116,8 +113,7 @@ private:
     SnmpdAgent m_snmpd;
     bool m_snmpdUp = false;
     std::unique_ptr<QTemporaryDir> m_dir;
-    DialogLog m_log;
-    std::unique_ptr<TMainForm> m_form;
+    WindowFixture m_window;
 };
 
 void TestSave::initTestCase()
@@ -139,50 +135,28 @@ void TestSave::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("out")));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir->filePath(QStringLiteral("config"))));
-    m_log = {};
-    startWindow();
+    QVERIFY(m_window.start());
 }
 
 void TestSave::cleanup()
 {
-    m_form.reset();
+    m_window.stop();
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
     m_dir.reset();
 }
 
-void TestSave::startWindow(bool realDialogs)
-{
-    m_form.reset();
-    m_form = std::make_unique<TMainForm>(realDialogs ? nullptr : std::make_unique<StubDialogs>(m_log));
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
-}
-
-// As a user would: only an enabled command can be triggered.
-bool TestSave::trigger(const char *name)
-{
-    QAction *action = m_form->findChild<QAction *>(QString::fromLatin1(name));
-    if (!action || !action->isEnabled())
-        return false;
-    action->trigger();
-    return true;
-}
-
 void TestSave::run(const QString &agent, const QString &oids, const char *operation)
 {
-    m_form->agentBox()->setEditText(agent);
-    m_form->communityBox()->setEditText(QStringLiteral("tarnel"));
-    m_form->oidBox()->setEditText(oids);
-    QVERIFY(trigger(operation));
-    QVERIFY(trigger("actRun"));
-    QVERIFY2(m_log.errors.isEmpty(), qPrintable(m_log.errors.join('\n')));
+    m_window.setInputs(agent, QStringLiteral("tarnel"), oids);
+    QVERIFY(m_window.trigger(operation));
+    QVERIFY(m_window.trigger("actRun"));
+    QVERIFY2(m_window.log.errors.isEmpty(), qPrintable(m_window.log.errors.join('\n')));
 }
 
 // The list as the file must hold it, read through the view's own texts.
 QByteArray TestSave::listText() const
 {
-    const QAbstractItemModel *model = m_form->listView()->model();
+    const QAbstractItemModel *model = m_window->listView()->model();
     QByteArray text;
     for (int row = 0; row < model->rowCount(); ++row) {
         QStringList fields;
@@ -195,18 +169,18 @@ QByteArray TestSave::listText() const
 
 void TestSave::answer(const QString &path)
 {
-    m_log.answerFile = [path] { return std::optional<QString>(path); };
+    m_window.log.answerFile = [path] { return std::optional<QString>(path); };
 }
 
 void TestSave::threeRowsInListOrder()
 {
     run(m_agent.address(), QStringLiteral(".1.3.6.1.4.1.99999.1"), "actWalk");
-    QCOMPARE(m_form->listView()->model()->rowCount(), 3);
+    QCOMPARE(m_window->listView()->model()->rowCount(), 3);
     answer(out("three.txt"));
-    QVERIFY(trigger("actSave"));
-    QCOMPARE(m_log.asked, QStringList{"*.txt"});
-    QVERIFY(m_log.errors.isEmpty());
-    QCOMPARE(m_form->currentFileName(), out("three.txt"));
+    QVERIFY(m_window.trigger("actSave"));
+    QCOMPARE(m_window.log.asked, QStringList{"*.txt"});
+    QVERIFY(m_window.log.errors.isEmpty());
+    QCOMPARE(m_window->currentFileName(), out("three.txt"));
 
     const QByteArray text = readAll(out("three.txt"));
     QCOMPARE(text, listText());
@@ -226,21 +200,21 @@ void TestSave::threeRowsInListOrder()
 void TestSave::cancelWritesNothing()
 {
     run(m_agent.address(), QStringLiteral(".1.3.6.1.4.1.99999.1"), "actWalk");
-    QVERIFY(trigger("actSave"));
-    QCOMPARE(m_log.asked, QStringList{"*.txt"});
-    QVERIFY(m_form->currentFileName().isEmpty());
+    QVERIFY(m_window.trigger("actSave"));
+    QCOMPARE(m_window.log.asked, QStringList{"*.txt"});
+    QVERIFY(m_window->currentFileName().isEmpty());
     QCOMPARE(QDir(out(QString())).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 
     // With a current file: the dialog starts from it, and a cancel keeps it.
     answer(out("first.txt"));
-    QVERIFY(trigger("actSaveAs"));
+    QVERIFY(m_window.trigger("actSaveAs"));
     QVERIFY(writeText(out("first.txt"), "old"));
-    m_log.answerFile = [] { return std::nullopt; };
-    QVERIFY(trigger("actSaveAs"));
-    QCOMPARE(m_log.asked, (QStringList{"*.txt", "*.txt", out("first.txt")}));
-    QCOMPARE(m_form->currentFileName(), out("first.txt"));
+    m_window.log.answerFile = [] { return std::nullopt; };
+    QVERIFY(m_window.trigger("actSaveAs"));
+    QCOMPARE(m_window.log.asked, (QStringList{"*.txt", "*.txt", out("first.txt")}));
+    QCOMPARE(m_window->currentFileName(), out("first.txt"));
     QCOMPARE(readAll(out("first.txt")), QByteArray("old"));
-    QVERIFY(m_log.errors.isEmpty());
+    QVERIFY(m_window.log.errors.isEmpty());
 }
 
 void TestSave::extensionRule_data()
@@ -263,10 +237,10 @@ void TestSave::extensionRule()
     QVERIFY(QDir(out(QString())).mkdir(QStringLiteral("data.old")));
     run(m_agent.address(), QStringLiteral(".1.3.6.1.4.1.99999.1"), "actWalk");
     answer(out(chosen));
-    QVERIFY(trigger("actSaveAs"));
-    QVERIFY(m_log.errors.isEmpty());
-    QVERIFY(m_log.replaced.isEmpty());
-    QCOMPARE(m_form->currentFileName(), out(written));
+    QVERIFY(m_window.trigger("actSaveAs"));
+    QVERIFY(m_window.log.errors.isEmpty());
+    QVERIFY(m_window.log.replaced.isEmpty());
+    QCOMPARE(m_window->currentFileName(), out(written));
     QCOMPARE(readAll(out(written)), listText());
     if (chosen != written)
         QVERIFY(!QFileInfo::exists(out(chosen)) || QFileInfo(out(chosen)).isDir());
@@ -276,24 +250,24 @@ void TestSave::saveAgainWithoutAsking()
 {
     run(m_agent.address(), QStringLiteral(".1.3.6.1.4.1.99999.1"), "actWalk");
     answer(out("r.txt"));
-    QVERIFY(trigger("actSaveAs"));
+    QVERIFY(m_window.trigger("actSaveAs"));
     const QByteArray walked = readAll(out("r.txt"));
     QCOMPARE(walked, listText());
 
     // Save writes the same file again: no dialog, no question.
     QVERIFY(writeText(out("r.txt"), "stale"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::ControlModifier);
-    QCOMPARE(m_log.asked.size(), 1);
-    QVERIFY(m_log.replaced.isEmpty());
+    QCOMPARE(m_window.log.asked.size(), 1);
+    QVERIFY(m_window.log.replaced.isEmpty());
     QCOMPARE(readAll(out("r.txt")), walked);
 
     // Clear keeps the name; after a new run, Save replaces the file with the new rows.
-    QVERIFY(trigger("actClear"));
-    QCOMPARE(m_form->currentFileName(), out("r.txt"));
+    QVERIFY(m_window.trigger("actClear"));
+    QCOMPARE(m_window->currentFileName(), out("r.txt"));
     run(m_agent.address(), QStringLiteral(".1.3.6.1.4.1.99999.1.1"), "actGet");
-    QCOMPARE(m_form->listView()->model()->rowCount(), 1);
-    QVERIFY(trigger("actSave"));
-    QCOMPARE(m_log.asked.size(), 1);
+    QCOMPARE(m_window->listView()->model()->rowCount(), 1);
+    QVERIFY(m_window.trigger("actSave"));
+    QCOMPARE(m_window.log.asked.size(), 1);
     const QByteArray text = readAll(out("r.txt"));
     QCOMPARE(text, listText());
     QCOMPARE(text.count("\r\n"), 1);
@@ -313,18 +287,18 @@ void TestSave::refusedFolder()
     }
     run(m_agent.address(), QStringLiteral(".1.3.6.1.4.1.99999.1"), "actWalk");
     answer(refused);
-    QVERIFY(trigger("actSaveAs"));
-    QCOMPARE(m_log.errors, QStringList{"File access denied"});
-    QCOMPARE(errorBoxText(m_log.errors.first()), QStringLiteral("File access denied."));
+    QVERIFY(m_window.trigger("actSaveAs"));
+    QCOMPARE(m_window.log.errors, QStringList{"File access denied"});
+    QCOMPARE(errorBoxText(m_window.log.errors.first()), QStringLiteral("File access denied."));
     QVERIFY(!QFileInfo::exists(refused));
     // The refused name is the current one: Save tries it again, without the dialog.
-    QCOMPARE(m_form->currentFileName(), refused);
+    QCOMPARE(m_window->currentFileName(), refused);
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
-    QVERIFY(m_form->isIdle());
-    QVERIFY(trigger("actSave"));
-    QCOMPARE(m_log.asked.size(), 1);
-    QCOMPARE(m_log.errors, (QStringList{"File access denied", "File access denied"}));
-    QCOMPARE(m_form->listView()->model()->rowCount(), 3);
+    QVERIFY(m_window->isIdle());
+    QVERIFY(m_window.trigger("actSave"));
+    QCOMPARE(m_window.log.asked.size(), 1);
+    QCOMPARE(m_window.log.errors, (QStringList{"File access denied", "File access denied"}));
+    QCOMPARE(m_window->listView()->model()->rowCount(), 3);
 }
 
 void TestSave::fullDevice()
@@ -333,12 +307,12 @@ void TestSave::fullDevice()
     QVERIFY(QFile::link(QStringLiteral("/dev/full"), out("full.txt")));
     run(m_agent.address(), QStringLiteral(".1.3.6.1.4.1.99999.1"), "actWalk");
     answer(out("full.txt"));
-    QVERIFY(trigger("actSaveAs"));
-    QCOMPARE(m_log.errors, QStringList{"I/O error 112"});
-    QCOMPARE(errorBoxText(m_log.errors.first()), QStringLiteral("I/O error 112."));
-    QCOMPARE(m_form->currentFileName(), out("full.txt"));
+    QVERIFY(m_window.trigger("actSaveAs"));
+    QCOMPARE(m_window.log.errors, QStringList{"I/O error 112"});
+    QCOMPARE(errorBoxText(m_window.log.errors.first()), QStringLiteral("I/O error 112."));
+    QCOMPARE(m_window->currentFileName(), out("full.txt"));
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
-    QCOMPARE(m_form->listView()->model()->rowCount(), 3);
+    QCOMPARE(m_window->listView()->model()->rowCount(), 3);
 }
 
 void TestSave::fullFileSystemKeepsEarlierBlocks()
@@ -351,19 +325,19 @@ void TestSave::fullFileSystemKeepsEarlierBlocks()
     agent.setHandler(ScriptedAgent::integerSubtreeHandler("1.3.6.1.4.1.99999.2", 3000));
     QVERIFY(agent.start());
     run(agent.address(), QStringLiteral(".1.3.6.1.4.1.99999.2"), "actWalk");
-    QCOMPARE(m_form->listView()->model()->rowCount(), 3000);
+    QCOMPARE(m_window->listView()->model()->rowCount(), 3000);
     const QByteArray full = listText();
     QVERIFY(full.size() > 64 * 1024);
 
     answer(out("small/walk.txt"));
-    QVERIFY(trigger("actSaveAs"));
-    QCOMPARE(m_log.errors, QStringList{"I/O error 112"});
+    QVERIFY(m_window.trigger("actSaveAs"));
+    QCOMPARE(m_window.log.errors, QStringList{"I/O error 112"});
     const QByteArray kept = readAll(out("small/walk.txt"));
     QVERIFY(kept.size() > 0);
     QCOMPARE(kept.size() % 128, 0);
     QCOMPARE(kept, full.left(kept.size()));
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
-    QVERIFY(m_form->isIdle());
+    QVERIFY(m_window->isIdle());
 }
 
 void TestSave::replaceQuestionForTheChangedName()
@@ -374,44 +348,44 @@ void TestSave::replaceQuestionForTheChangedName()
     // "results" typed while results.txt exists: asked about results.txt. No,
     // and nothing is written, the current name stays empty.
     answer(out("results"));
-    m_log.answerReplace = false;
-    QVERIFY(trigger("actSaveAs"));
-    QCOMPARE(m_log.replaced, QStringList{out("results.txt")});
+    m_window.log.answerReplace = false;
+    QVERIFY(m_window.trigger("actSaveAs"));
+    QCOMPARE(m_window.log.replaced, QStringList{out("results.txt")});
     QCOMPARE(readAll(out("results.txt")), QByteArray("keep"));
     QVERIFY(!QFileInfo::exists(out("results")));
-    QVERIFY(m_form->currentFileName().isEmpty());
+    QVERIFY(m_window->currentFileName().isEmpty());
 
     // With an earlier file: No keeps it as the current name, so Ctrl+S writes
     // there and still not over results.txt.
     answer(out("earlier.txt"));
-    QVERIFY(trigger("actSaveAs"));
+    QVERIFY(m_window.trigger("actSaveAs"));
     QVERIFY(writeText(out("earlier.txt"), "stale"));
     answer(out("results.log"));
     QVERIFY(writeText(out("results.log"), "log"));
-    QVERIFY(trigger("actSaveAs"));
-    QCOMPARE(m_log.replaced.size(), 2);
-    QCOMPARE(m_log.replaced.last(), out("results.txt"));
-    QCOMPARE(m_form->currentFileName(), out("earlier.txt"));
-    QVERIFY(trigger("actSave"));
+    QVERIFY(m_window.trigger("actSaveAs"));
+    QCOMPARE(m_window.log.replaced.size(), 2);
+    QCOMPARE(m_window.log.replaced.last(), out("results.txt"));
+    QCOMPARE(m_window->currentFileName(), out("earlier.txt"));
+    QVERIFY(m_window.trigger("actSave"));
     QCOMPARE(readAll(out("earlier.txt")), listText());
     QCOMPARE(readAll(out("results.txt")), QByteArray("keep"));
     QCOMPARE(readAll(out("results.log")), QByteArray("log"));
 
     // Yes: results.txt is replaced and becomes the current file.
     answer(out("results"));
-    m_log.answerReplace = true;
-    QVERIFY(trigger("actSaveAs"));
-    QCOMPARE(m_log.replaced.size(), 3);
+    m_window.log.answerReplace = true;
+    QVERIFY(m_window.trigger("actSaveAs"));
+    QCOMPARE(m_window.log.replaced.size(), 3);
     QCOMPARE(readAll(out("results.txt")), listText());
-    QCOMPARE(m_form->currentFileName(), out("results.txt"));
+    QCOMPARE(m_window->currentFileName(), out("results.txt"));
 
     // The name the dialog itself returned was the dialog's to confirm.
     QVERIFY(writeText(out("results.txt"), "again"));
     answer(out("results.txt"));
-    QVERIFY(trigger("actSaveAs"));
-    QCOMPARE(m_log.replaced.size(), 3);
+    QVERIFY(m_window.trigger("actSaveAs"));
+    QCOMPARE(m_window.log.replaced.size(), 3);
     QCOMPARE(readAll(out("results.txt")), listText());
-    QVERIFY(m_log.errors.isEmpty());
+    QVERIFY(m_window.log.errors.isEmpty());
 }
 
 void TestSave::savedWalkMatchesSnmpwalk_data()
@@ -428,10 +402,10 @@ void TestSave::savedWalkMatchesSnmpwalk()
         QSKIP("snmpd is not available");
     run(m_snmpd.address(), subtree, "actWalk");
     answer(out("walk.txt"));
-    QVERIFY(trigger("actSaveAs"));
-    QVERIFY(m_log.errors.isEmpty());
+    QVERIFY(m_window.trigger("actSaveAs"));
+    QVERIFY(m_window.log.errors.isEmpty());
     const QStringList saved = oidsOf(readAll(out("walk.txt")), QStringLiteral(" | "));
-    QCOMPARE(saved.size(), m_form->listView()->model()->rowCount());
+    QCOMPARE(saved.size(), m_window->listView()->model()->rowCount());
     QVERIFY2(saved.size() >= 5, qPrintable(QString::number(saved.size())));
 
     QProcess snmpwalk;
@@ -445,7 +419,7 @@ void TestSave::savedWalkMatchesSnmpwalk()
 
 void TestSave::realSaveDialog()
 {
-    startWindow(true);
+    QVERIFY(m_window.open(WindowFixture::Dialogs::Real));
     run(m_agent.address(), QStringLiteral(".1.3.6.1.4.1.99999.1"), "actWalk");
 
     // The first modal dialog of the class, handled once it is up (polled: the
@@ -502,15 +476,15 @@ void TestSave::realSaveDialog()
         typeName(edit, QStringLiteral("viaDialog"));
         QTest::keyClick(edit, Qt::Key_Return);
     });
-    QVERIFY(trigger("actSave"));
-    QCOMPARE(owner, m_form.get());
+    QVERIFY(m_window.trigger("actSave"));
+    QCOMPARE(owner, m_window.get());
     QVERIFY(saving);
     QVERIFY(confirms);
     QVERIFY(grip);
     QCOMPARE(suffix, QString());
     QCOMPARE(filters, QStringList{"Norvane Files (*.txt)"});
     QCOMPARE(initialText, QStringLiteral("*.txt"));
-    QCOMPARE(m_form->currentFileName(), out("viaDialog.txt"));
+    QCOMPARE(m_window->currentFileName(), out("viaDialog.txt"));
     QCOMPARE(readAll(out("viaDialog.txt")), listText());
 
     // The same name typed again: the dialog sees no "viaDialog" file, the
@@ -530,12 +504,12 @@ void TestSave::realSaveDialog()
             box->button(QMessageBox::No)->click();
         });
     });
-    QVERIFY(trigger("actSaveAs"));
+    QVERIFY(m_window.trigger("actSaveAs"));
     QCOMPARE(initialText, QStringLiteral("viaDialog.txt"));
     QCOMPARE(question, QStringLiteral("Norvane|'viaDialog.txt' already exists.\nDo you want to replace it?"));
     QVERIFY(defaultNo);
     QCOMPARE(readAll(out("viaDialog.txt")), QByteArray("stale"));
-    QCOMPARE(m_form->currentFileName(), out("viaDialog.txt"));
+    QCOMPARE(m_window->currentFileName(), out("viaDialog.txt"));
 }
 
 QTEST_MAIN(TestSave)

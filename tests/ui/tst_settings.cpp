@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "store/settingsstore.h"
-#include "tests/support/confighome.h"
 #include "tests/support/scriptedagent.h"
 #include "tests/support/settingsfile.h"
-#include "tests/ui/stubdialogs.h"
+#include "tests/ui/windowfixture.h"
 #include "ui/coolbar.h"
 #include "ui/errorbox.h"
-#include "ui/mainform.h"
 #include "ui/resultmodel.h"
 #include "ui/statusbar.h"
 
@@ -21,7 +19,6 @@
 #include <QScreen>
 #include <QTest>
 
-#include <memory>
 #include <sys/stat.h>
 
 namespace {
@@ -96,30 +93,23 @@ private:
     QByteArray fileText() const;
     Stored stored(const char *key, const QByteArray &name) const { return storedValue(m_path, key, name); }
     void startWindow();
-    void endWindow();
-    QAction *command(const char *name) const;
     QComboBox *box(const char *name) const;
     QRect builtInBounds() const;
 
-    std::unique_ptr<ConfigHome> m_dir;
+    WindowFixture m_window;
     QString m_path;
-    DialogLog m_log;
-    std::unique_ptr<TMainForm> m_form;
 };
 
 void TestSettings::init()
 {
-    m_dir = std::make_unique<ConfigHome>();
-    QVERIFY(m_dir->isValid());
+    QVERIFY(m_window.newSettings());
     m_path = RegistryHive::defaultFilePath();
-    QVERIFY(m_path.startsWith(m_dir->path()));
-    m_log = {};
+    QVERIFY(m_path.startsWith(m_window.settingsFolder()));
 }
 
 void TestSettings::cleanup()
 {
-    m_form.reset();
-    m_dir.reset();
+    m_window.stop();
 }
 
 void TestSettings::writeFile(const QByteArray &text)
@@ -136,57 +126,44 @@ QByteArray TestSettings::fileText() const
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// A program start: the window loads the file while it is created, then shows.
+// A program start: the window loads the file while it is created, then shows
+// (maximised or minimised, as the file says).
 void TestSettings::startWindow()
 {
-    m_form = std::make_unique<TMainForm>(std::make_unique<StubDialogs>(m_log));
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
-}
-
-// A program end: the window writes the file while it is destroyed.
-void TestSettings::endWindow()
-{
-    m_form->close();
-    m_form.reset();
-}
-
-QAction *TestSettings::command(const char *name) const
-{
-    return m_form->findChild<QAction *>(QString::fromLatin1(name));
+    QVERIFY(m_window.open(WindowFixture::Dialogs::Stub, WindowFixture::Wait::Exposed));
 }
 
 QComboBox *TestSettings::box(const char *name) const
 {
-    return m_form->findChild<QComboBox *>(QString::fromLatin1(name));
+    return m_window->findChild<QComboBox *>(QString::fromLatin1(name));
 }
 
 QRect TestSettings::builtInBounds() const
 {
-    return QRect(191, 101, std::max(640, m_form->coolBar()->sizeHint().width()), 480);
+    return QRect(191, 101, std::max(640, m_window->coolBar()->sizeHint().width()), 480);
 }
 
 void TestSettings::firstStartWithoutFile()
 {
     QVERIFY(!QFile::exists(m_path));
     startWindow();
-    QVERIFY2(m_log.errors.isEmpty(), qPrintable(m_log.errors.join('\n')));
-    QCOMPARE(m_form->geometry(), builtInBounds());
-    QCOMPARE(m_form->windowStateValue(), 0);
+    QVERIFY2(m_window.log.errors.isEmpty(), qPrintable(m_window.log.errors.join('\n')));
+    QCOMPARE(m_window->geometry(), builtInBounds());
+    QCOMPARE(m_window->windowStateValue(), 0);
     QCOMPARE(box("cboAgent")->currentText(), QStringLiteral("127.0.0.1"));
     QCOMPARE(box("cboCommunity")->currentText(), QStringLiteral("tarnel"));
     QCOMPARE(box("cboOids")->currentText(), QStringLiteral(".1.3.6.1.2.1.1.1.0"));
     QCOMPARE(box("cboOids")->count(), 3);
-    QVERIFY(command("actGet")->isChecked());
-    QCOMPARE(int(m_form->operation()), 1);
-    QCOMPARE(m_form->timeOut(), 1000);
-    QCOMPARE(m_form->retries(), 1);
+    QVERIFY(m_window.command("actGet")->isChecked());
+    QCOMPARE(int(m_window->operation()), 1);
+    QCOMPARE(m_window->timeOut(), 1000);
+    QCOMPARE(m_window->retries(), 1);
     // Nothing is written before the exit.
     QVERIFY(!QFile::exists(m_path));
 
-    const QRect bounds = m_form->geometry();
-    endWindow();
-    QVERIFY2(m_log.errors.isEmpty(), qPrintable(m_log.errors.join('\n')));
+    const QRect bounds = m_window->geometry();
+    m_window.quit();
+    QVERIFY2(m_window.log.errors.isEmpty(), qPrintable(m_window.log.errors.join('\n')));
     QVERIFY(QFile::exists(m_path));
     struct stat st {};
     QCOMPARE(::stat(QFile::encodeName(m_path).constData(), &st), 0);
@@ -218,8 +195,8 @@ void TestSettings::firstStartWithoutFile()
 
     // The next start finds it all and asks nothing.
     startWindow();
-    QVERIFY(m_log.errors.isEmpty());
-    QCOMPARE(m_form->geometry(), bounds);
+    QVERIFY(m_window.log.errors.isEmpty());
+    QCOMPARE(m_window->geometry(), bounds);
     QCOMPARE(box("cboOids")->currentText(), QStringLiteral(".1.3.6.1.2.1.1.1.0"));
 }
 
@@ -230,22 +207,22 @@ void TestSettings::boundsRoundTrip()
     writeFile(Header + SettingsSection
               + positionLine(first.x(), first.y(), first.x() + first.width(), first.y() + first.height()));
     startWindow();
-    QVERIFY(m_log.errors.isEmpty());
-    QCOMPARE(m_form->geometry(), first);
-    QCOMPARE(m_form->normalBounds(), first);
-    endWindow();
+    QVERIFY(m_window.log.errors.isEmpty());
+    QCOMPARE(m_window->geometry(), first);
+    QCOMPARE(m_window->normalBounds(), first);
+    m_window.quit();
     // Written back as the very numbers that were read.
     QCOMPARE(stored(SettingsKey, "Position").data, position(first));
 
     // The user moves and sizes the window: the next start has it there.
     startWindow();
     const QRect moved(avail.x() + 12, avail.y() + 8, 680, 500);
-    m_form->setGeometry(moved);
-    QTRY_COMPARE(m_form->geometry(), moved);
-    endWindow();
+    m_window->setGeometry(moved);
+    QTRY_COMPARE(m_window->geometry(), moved);
+    m_window.quit();
     QCOMPARE(stored(SettingsKey, "Position").data, position(moved));
     startWindow();
-    QCOMPARE(m_form->geometry(), moved);
+    QCOMPARE(m_window->geometry(), moved);
 }
 
 void TestSettings::boundsOffEveryScreen()
@@ -260,10 +237,10 @@ void TestSettings::boundsOffEveryScreen()
     const int top = desktop.top() - 4000;
     writeFile(Header + SettingsSection + positionLine(left, top, left + 660, top + 470));
     startWindow();
-    QVERIFY(m_log.errors.isEmpty());
-    QCOMPARE(m_form->geometry(), QRect(avail.topLeft() + QPoint(191, 101), QSize(660, 470)));
-    QVERIFY(avail.intersects(m_form->frameGeometry()));
-    endWindow();
+    QVERIFY(m_window.log.errors.isEmpty());
+    QCOMPARE(m_window->geometry(), QRect(avail.topLeft() + QPoint(191, 101), QSize(660, 470)));
+    QVERIFY(avail.intersects(m_window->frameGeometry()));
+    m_window.quit();
     // The place it opened at is the place it keeps.
     QCOMPARE(stored(SettingsKey, "Position").data,
              position(QRect(avail.topLeft() + QPoint(191, 101), QSize(660, 470))));
@@ -273,16 +250,16 @@ void TestSettings::boundsOffEveryScreen()
     writeFile(Header + SettingsSection
               + positionLine(partly.x(), partly.y(), partly.x() + partly.width(), partly.y() + partly.height()));
     startWindow();
-    QCOMPARE(m_form->geometry(), partly);
-    endWindow();
+    QCOMPARE(m_window->geometry(), partly);
+    m_window.quit();
 
     // Right of every screen, and far larger than the desktop.
     writeFile(Header + SettingsSection + positionLine(desktop.right() + 100, 0, 2'000'000'000, 2'000'000'000));
     startWindow();
-    QVERIFY(m_log.errors.isEmpty());
-    QVERIFY(avail.intersects(m_form->frameGeometry()));
-    QVERIFY(m_form->width() <= desktop.width());
-    QVERIFY(m_form->height() <= desktop.height());
+    QVERIFY(m_window.log.errors.isEmpty());
+    QVERIFY(avail.intersects(m_window->frameGeometry()));
+    QVERIFY(m_window->width() <= desktop.width());
+    QVERIFY(m_window->height() <= desktop.height());
 }
 
 void TestSettings::maximisedWithStoredPosition()
@@ -290,21 +267,21 @@ void TestSettings::maximisedWithStoredPosition()
     const QRect normal(60, 50, 650, 420);
     writeFile(Header + SettingsSection + positionLine(60, 50, 710, 470) + dwordLine("WindowState", 2));
     startWindow();
-    QVERIFY(m_log.errors.isEmpty());
-    QTRY_VERIFY(m_form->isMaximized());
-    QCOMPARE(m_form->windowStateValue(), 2);
-    QCOMPARE(m_form->normalBounds(), normal);
-    endWindow();
+    QVERIFY(m_window.log.errors.isEmpty());
+    QTRY_VERIFY(m_window->isMaximized());
+    QCOMPARE(m_window->windowStateValue(), 2);
+    QCOMPARE(m_window->normalBounds(), normal);
+    m_window.quit();
     QCOMPARE(stored(SettingsKey, "Position").data, position(normal));
     QCOMPARE(stored(SettingsKey, "WindowState").data, dword(2));
 
     // "WindowState" 1 (or any other value) opens the window normal.
     writeFile(Header + SettingsSection + positionLine(60, 50, 710, 470) + dwordLine("WindowState", 1));
     startWindow();
-    QVERIFY(!m_form->isMaximized());
-    QVERIFY(!m_form->isMinimized());
-    QCOMPARE(m_form->windowStateValue(), 0);
-    QCOMPARE(m_form->geometry(), normal);
+    QVERIFY(!m_window->isMaximized());
+    QVERIFY(!m_window->isMinimized());
+    QCOMPARE(m_window->windowStateValue(), 0);
+    QCOMPARE(m_window->geometry(), normal);
 }
 
 void TestSettings::exitWhileMaximisedKeepsPosition()
@@ -312,21 +289,21 @@ void TestSettings::exitWhileMaximisedKeepsPosition()
     const QRect stored1(70, 40, 660, 430);
     writeFile(Header + SettingsSection + positionLine(70, 40, 730, 470));
     startWindow();
-    QCOMPARE(m_form->geometry(), stored1);
+    QCOMPARE(m_window->geometry(), stored1);
     // Moved, then maximised: the move is not what the store keeps.
-    m_form->setGeometry(20, 20, 640, 440);
-    QTRY_COMPARE(m_form->geometry(), QRect(20, 20, 640, 440));
-    m_form->showMaximized();
-    QTRY_VERIFY(m_form->isMaximized());
-    QCOMPARE(m_form->windowStateValue(), 2);
-    endWindow();
+    m_window->setGeometry(20, 20, 640, 440);
+    QTRY_COMPARE(m_window->geometry(), QRect(20, 20, 640, 440));
+    m_window->showMaximized();
+    QTRY_VERIFY(m_window->isMaximized());
+    QCOMPARE(m_window->windowStateValue(), 2);
+    m_window.quit();
     QCOMPARE(stored(SettingsKey, "Position").data, position(stored1));
     QCOMPARE(stored(SettingsKey, "WindowState").data, dword(2));
 
     // The next start: the bounds of the last normal exit, then maximised.
     startWindow();
-    QTRY_VERIFY(m_form->isMaximized());
-    QCOMPARE(m_form->normalBounds(), stored1);
+    QTRY_VERIFY(m_window->isMaximized());
+    QCOMPARE(m_window->normalBounds(), stored1);
 }
 
 void TestSettings::minimisedKeepsTheStateItCameFrom()
@@ -336,32 +313,32 @@ void TestSettings::minimisedKeepsTheStateItCameFrom()
     startWindow();
 
     // Minimised from normal: 0, and the normal bounds are written.
-    m_form->showMinimized();
-    QTRY_VERIFY(m_form->isMinimized());
-    QCOMPARE(m_form->windowStateValue(), 0);
-    endWindow();
+    m_window->showMinimized();
+    QTRY_VERIFY(m_window->isMinimized());
+    QCOMPARE(m_window->windowStateValue(), 0);
+    m_window.quit();
     QCOMPARE(stored(SettingsKey, "WindowState").data, dword(0));
     QCOMPARE(stored(SettingsKey, "Position").data, position(normal));
 
     // Minimised from maximised: 2, whether or not the platform keeps the
     // maximised flag while minimised.
     startWindow();
-    m_form->showMaximized();
-    QTRY_VERIFY(m_form->isMaximized());
-    m_form->setWindowState(Qt::WindowMinimized);
-    QTRY_VERIFY(m_form->isMinimized());
-    QCOMPARE(m_form->windowStateValue(), 2);
-    m_form->setGeometry(0, 0, 700, 500); // must not reach the store
-    endWindow();
+    m_window->showMaximized();
+    QTRY_VERIFY(m_window->isMaximized());
+    m_window->setWindowState(Qt::WindowMinimized);
+    QTRY_VERIFY(m_window->isMinimized());
+    QCOMPARE(m_window->windowStateValue(), 2);
+    m_window->setGeometry(0, 0, 700, 500); // must not reach the store
+    m_window.quit();
     QCOMPARE(stored(SettingsKey, "WindowState").data, dword(2));
     QCOMPARE(stored(SettingsKey, "Position").data, position(normal));
 
     // The launcher's minimised request is the one way to 1; an exit in it keeps Position.
     startWindow();
-    m_form->setWindowStateValue(1);
-    QTRY_VERIFY(m_form->isMinimized());
-    QCOMPARE(m_form->windowStateValue(), 1);
-    endWindow();
+    m_window->setWindowStateValue(1);
+    QTRY_VERIFY(m_window->isMinimized());
+    QCOMPARE(m_window->windowStateValue(), 1);
+    m_window.quit();
     QCOMPARE(stored(SettingsKey, "WindowState").data, dword(1));
     QCOMPARE(stored(SettingsKey, "Position").data, position(normal));
 }
@@ -371,14 +348,14 @@ void TestSettings::emptyHistoryKeyEmptiesItsBox()
     // "hlOid" is missing too, so entry 0 is selected in every box that has one.
     writeFile(Header + AgentSection);
     startWindow();
-    QVERIFY(m_log.errors.isEmpty());
+    QVERIFY(m_window.log.errors.isEmpty());
     QCOMPARE(box("cboAgent")->count(), 0);
     QCOMPARE(box("cboAgent")->currentText(), QString());
     QCOMPARE(box("cboCommunity")->currentText(), QStringLiteral("tarnel"));
     QCOMPARE(box("cboOids")->currentText(), QStringLiteral(".1.3.6.1.2.1.1.1.0"));
 
     // An empty list is written as no values at all.
-    endWindow();
+    m_window.quit();
     QVERIFY(!stored(AgentHistoryKey, "Item0").exists);
     QVERIFY(fileText().contains(AgentSection));
 }
@@ -388,7 +365,7 @@ void TestSettings::oidListWithoutAgentList()
     writeFile(Header + CommunitySection + "\"Item0\"=\"public\"\r\n\r\n" + OidSection
               + "\"Item0\"=\".1.3.6.1.2.1.1.5.0\"\r\n\"Item1\"=\"all\"\r\n");
     startWindow();
-    QVERIFY(m_log.errors.isEmpty());
+    QVERIFY(m_window.log.errors.isEmpty());
     QComboBox *agent = box("cboAgent");
     QCOMPARE(items(agent), QStringList{"127.0.0.1"});
     QCOMPARE(agent->currentIndex(), -1);
@@ -405,19 +382,18 @@ void TestSettings::operationOutsideTheRange()
     QVERIFY(agent.start());
     writeFile(Header + SettingsSection + dwordLine("Action", 7));
     startWindow();
-    QVERIFY(m_log.errors.isEmpty());
-    QCOMPARE(int(m_form->operation()), 7);
-    for (QAction *action : command("actGet")->actionGroup()->actions())
+    QVERIFY(m_window.log.errors.isEmpty());
+    QCOMPARE(int(m_window->operation()), 7);
+    for (QAction *action : m_window.command("actGet")->actionGroup()->actions())
         QVERIFY2(!action->isChecked(), qPrintable(action->objectName()));
 
     box("cboAgent")->setEditText(agent.address());
-    QVERIFY(command("actRun")->isEnabled());
-    command("actRun")->trigger();
-    QVERIFY(m_log.errors.isEmpty());
+    QVERIFY(m_window.trigger("actRun"));
+    QVERIFY(m_window.log.errors.isEmpty());
     QVERIFY(agent.requests().empty());
-    QCOMPARE(m_form->results().storedRowCount(), 0);
-    QVERIFY(m_form->isIdle());
-    endWindow();
+    QCOMPARE(m_window->results().storedRowCount(), 0);
+    QVERIFY(m_window->isIdle());
+    m_window.quit();
     QCOMPARE(stored(SettingsKey, "Action").data, dword(7));
 }
 
@@ -441,16 +417,16 @@ void TestSettings::timeOutOfWrongKind()
               + "\"Item0\"=\"public\"\r\n\r\n" + OidSection + "\"Item0\"=\"all\"\r\n");
     startWindow();
 
-    QCOMPARE(m_log.errors, QStringList{message});
+    QCOMPARE(m_window.log.errors, QStringList{message});
     // It ends in a quote: the box adds no ".".
-    QCOMPARE(errorBoxText(m_log.errors.first()), message);
+    QCOMPARE(errorBoxText(m_window.log.errors.first()), message);
     // What came before the value is applied...
-    QVERIFY(m_form->statusLine()->isHidden());
-    QCOMPARE(int(m_form->operation()), 3);
-    QVERIFY(command("actWalk")->isChecked());
+    QVERIFY(m_window->statusLine()->isHidden());
+    QCOMPARE(int(m_window->operation()), 3);
+    QVERIFY(m_window.command("actWalk")->isChecked());
     // ...the value and all after it are not.
-    QCOMPARE(m_form->timeOut(), 1000);
-    QCOMPARE(m_form->retries(), 1);
+    QCOMPARE(m_window->timeOut(), 1000);
+    QCOMPARE(m_window->retries(), 1);
     QCOMPARE(items(box("cboAgent")), QStringList{"127.0.0.1"});
     QCOMPARE(items(box("cboCommunity")), QStringList{"tarnel"});
     QCOMPARE(box("cboOids")->count(), 3);
@@ -459,16 +435,16 @@ void TestSettings::timeOutOfWrongKind()
         QCOMPARE(box(name)->currentText(), QString());
     }
     // The failed load leaves the window idle, not busy.
-    QVERIFY(m_form->isIdle());
-    QVERIFY(command("actRun")->isEnabled());
-    QVERIFY(!command("actStop")->isEnabled());
-    QVERIFY(m_form->statusLine()->simplePanel());
-    QCOMPARE(m_form->statusLine()->simpleText(), QStringLiteral("Ready"));
+    QVERIFY(m_window->isIdle());
+    QVERIFY(m_window.command("actRun")->isEnabled());
+    QVERIFY(!m_window.command("actStop")->isEnabled());
+    QVERIFY(m_window->statusLine()->simplePanel());
+    QCOMPARE(m_window->statusLine()->simpleText(), QStringLiteral("Ready"));
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
 
     // The exit writes what the window holds, as a DWORD again.
-    endWindow();
-    QCOMPARE(m_log.errors.size(), 1);
+    m_window.quit();
+    QCOMPARE(m_window.log.errors.size(), 1);
     QCOMPARE(stored(SettingsKey, "Action").data, dword(3));
     QCOMPARE(stored(SettingsKey, "TimeOut").type, REG_DWORD);
     QCOMPARE(stored(SettingsKey, "TimeOut").data, dword(1000));
@@ -488,7 +464,7 @@ void TestSettings::twelveEntriesStayTwelve()
     }
     writeFile(Header + AgentSection + agents + "\r\n" + OidSection + "\"Item0\"=\".1.3.6.1.2.1.1.1.0\"\r\n");
     startWindow();
-    QVERIFY(m_log.errors.isEmpty());
+    QVERIFY(m_window.log.errors.isEmpty());
     QComboBox *agentBox = box("cboAgent");
     QCOMPARE(items(agentBox), loaded);
     QCOMPARE(agentBox->currentText(), QStringLiteral("10.0.0.0"));
@@ -500,14 +476,14 @@ void TestSettings::twelveEntriesStayTwelve()
     // No "hlCommunity": its built-in entry is listed but not selected.
     QCOMPARE(box("cboCommunity")->currentText(), QString());
     box("cboCommunity")->setEditText(QStringLiteral("tarnel"));
-    command("actRun")->trigger();
-    QVERIFY2(m_log.errors.isEmpty(), qPrintable(m_log.errors.join('\n')));
-    QCOMPARE(m_form->results().storedRowCount(), 1);
+    QVERIFY(m_window.trigger("actRun"));
+    QVERIFY2(m_window.log.errors.isEmpty(), qPrintable(m_window.log.errors.join('\n')));
+    QCOMPARE(m_window->results().storedRowCount(), 1);
     QCOMPARE(largest, 13);
     QStringList expected = QStringList{agent.address()} + loaded.first(11);
     QCOMPARE(items(agentBox), expected);
 
-    endWindow();
+    m_window.quit();
     for (int i = 0; i < 12; ++i) {
         const Stored s = stored(AgentHistoryKey, "Item" + QByteArray::number(i));
         QCOMPARE(s.type, REG_SZ);
@@ -523,12 +499,12 @@ void TestSettings::otherValueNamesInCreationOrder()
     writeFile(Header + CommunitySection + "\"Item0\"=\"public\"\r\n\"Item1\"=\"private\"\r\n\"Last Used\"=\"lab\"\r\n"
               + "\r\n" + OidSection + "\"Item1\"=\"second\"\r\n\"Item0\"=\"first\"\r\n");
     startWindow();
-    QVERIFY(m_log.errors.isEmpty());
+    QVERIFY(m_window.log.errors.isEmpty());
     // Creation order, whatever the names say.
     QCOMPARE(items(box("cboCommunity")), (QStringList{"public", "private", "lab"}));
     QCOMPARE(items(box("cboOids")), (QStringList{"second", "first"}));
     QCOMPARE(box("cboOids")->currentText(), QStringLiteral("second"));
-    endWindow();
+    m_window.quit();
 
     QCOMPARE(stored(CommunityHistoryKey, "Item2").data, QByteArray("lab", 4));
     QCOMPARE(stored(CommunityHistoryKey, "Last Used").data, QByteArray("lab", 4));
@@ -544,31 +520,31 @@ void TestSettings::otherValueNamesInCreationOrder()
 void TestSettings::viewTogglesStoredAndRestored()
 {
     startWindow();
-    QVERIFY(command("actToolBar")->isChecked());
-    command("actToolBar")->trigger();
-    command("actStatusBar")->trigger();
-    QVERIFY(!m_form->toolBarShown());
-    QVERIFY(!m_form->statusBarShown());
-    endWindow();
+    QVERIFY(m_window.command("actToolBar")->isChecked());
+    QVERIFY(m_window.trigger("actToolBar"));
+    QVERIFY(m_window.trigger("actStatusBar"));
+    QVERIFY(!m_window->toolBarShown());
+    QVERIFY(!m_window->statusBarShown());
+    m_window.quit();
     QCOMPARE(stored(SettingsKey, "ShowToolBar").data, dword(0));
     QCOMPARE(stored(SettingsKey, "ShowStatusBar").data, dword(0));
 
     startWindow();
-    QWidget *toolBar = m_form->findChild<QWidget *>(QStringLiteral("psToolBar"));
+    QWidget *toolBar = m_window->findChild<QWidget *>(QStringLiteral("psToolBar"));
     QVERIFY(toolBar->isHidden());
-    QVERIFY(m_form->statusLine()->isHidden());
-    QVERIFY(!command("actToolBar")->isChecked());
-    QVERIFY(!command("actStatusBar")->isChecked());
-    QCOMPARE(m_form->coolBar()->rowCount(), 1);
-    endWindow();
+    QVERIFY(m_window->statusLine()->isHidden());
+    QVERIFY(!m_window.command("actToolBar")->isChecked());
+    QVERIFY(!m_window.command("actStatusBar")->isChecked());
+    QCOMPARE(m_window->coolBar()->rowCount(), 1);
+    m_window.quit();
 
     // Any value but 0 shows.
     writeFile(Header + SettingsSection + dwordLine("ShowToolBar", 5) + dwordLine("ShowStatusBar", 0xffffffff));
     startWindow();
-    QVERIFY(m_form->findChild<QWidget *>(QStringLiteral("psToolBar"))->isVisible());
-    QVERIFY(m_form->statusLine()->isVisible());
-    QCOMPARE(m_form->coolBar()->rowCount(), 2);
-    endWindow();
+    QVERIFY(m_window->findChild<QWidget *>(QStringLiteral("psToolBar"))->isVisible());
+    QVERIFY(m_window->statusLine()->isVisible());
+    QCOMPARE(m_window->coolBar()->rowCount(), 2);
+    m_window.quit();
     QCOMPARE(stored(SettingsKey, "ShowToolBar").data, dword(1));
 }
 
@@ -577,25 +553,25 @@ void TestSettings::corruptFileKeptAside()
     const QByteArray garbage = "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software]\r\n\"Action\"=dword:zz\r\n";
     writeFile(garbage);
     startWindow();
-    QCOMPARE(m_log.errors.size(), 1);
+    QCOMPARE(m_window.log.errors.size(), 1);
     const QStringList kept = QDir(QFileInfo(m_path).path()).entryList({"Norvane.reg.bad-*"}, QDir::Files);
     QCOMPARE(kept.size(), 1);
-    QVERIFY2(m_log.errors.first().contains(kept.first()), qPrintable(m_log.errors.first()));
+    QVERIFY2(m_window.log.errors.first().contains(kept.first()), qPrintable(m_window.log.errors.first()));
     QFile aside(QFileInfo(m_path).dir().filePath(kept.first()));
     QVERIFY(aside.open(QIODevice::ReadOnly));
     QCOMPARE(aside.readAll(), garbage);
     // The window starts as with an empty store, idle.
     QCOMPARE(box("cboAgent")->currentText(), QStringLiteral("127.0.0.1"));
-    QCOMPARE(int(m_form->operation()), 1);
-    QVERIFY(m_form->isIdle());
-    QCOMPARE(m_form->statusLine()->simpleText(), QStringLiteral("Ready"));
+    QCOMPARE(int(m_window->operation()), 1);
+    QVERIFY(m_window->isIdle());
+    QCOMPARE(m_window->statusLine()->simpleText(), QStringLiteral("Ready"));
 
     // The exit writes a sound file, told once only.
-    endWindow();
-    QCOMPARE(m_log.errors.size(), 1);
+    m_window.quit();
+    QCOMPARE(m_window.log.errors.size(), 1);
     QCOMPARE(stored(SettingsKey, "Action").data, dword(1));
     startWindow();
-    QCOMPARE(m_log.errors.size(), 1);
+    QCOMPARE(m_window.log.errors.size(), 1);
 }
 
 void TestSettings::failedWriteAtExitShown()
@@ -605,9 +581,10 @@ void TestSettings::failedWriteAtExitShown()
     QFile blocker(QFileInfo(m_path).path());
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    endWindow();
-    QCOMPARE(m_log.errors.size(), 1);
-    QVERIFY2(m_log.errors.first().contains(QStringLiteral("could not be written")), qPrintable(m_log.errors.first()));
+    m_window.quit();
+    QCOMPARE(m_window.log.errors.size(), 1);
+    const QString message = m_window.log.errors.first();
+    QVERIFY2(message.contains(QStringLiteral("could not be written")), qPrintable(message));
 }
 
 QTEST_MAIN(TestSettings)

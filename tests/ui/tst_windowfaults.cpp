@@ -4,8 +4,8 @@
 // nothing the user had is lost.
 #include "tests/support/scriptedagent.h"
 #include "tests/support/snmpdagent.h"
+#include "tests/ui/windowfixture.h"
 #include "ui/listview.h"
-#include "ui/mainform.h"
 #include "ui/resultmodel.h"
 #include "ui/statusbar.h"
 
@@ -18,25 +18,12 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <sys/stat.h>
 
-#include <memory>
-
 namespace {
-
-class RecordingDialogs final : public DialogService
-{
-public:
-    QStringList errors;
-    void showError(QWidget *, const QString &message) override { errors << message; }
-    void openDetails(QWidget *, QAbstractItemView *) override {}
-    bool editOptions(QWidget *, int &, int &) override { return false; }
-    void openAbout(QWidget *) override {}
-};
 
 const ScriptedAgent::Oid SysDescr = ScriptedAgent::oid("1.3.6.1.2.1.1.1.0");
 
@@ -63,14 +50,9 @@ private slots:
     void shortcutsLiveAfterTheErrorBox();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_config;
-    std::unique_ptr<TMainForm> m_form;
-    RecordingDialogs *m_dialogs = nullptr;
+    WindowFixture m_window;
     ScriptedAgent m_agent;
 
-    void openWindow();
-    QAction *command(const char *name) const;
-    void setInputs(const QString &agent, const QString &community, const QString &oids);
     // Runs the current operation by F9 from the agent box; the run is over when it returns.
     qint64 runByKey();
     void verifyIdleAndUsable();
@@ -78,71 +60,45 @@ private:
 
 void TestWindowFaults::init()
 {
-    m_config = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_config->isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config->path()));
     m_agent.setTable({{SysDescr, ScriptedAgent::Value::octets("bench switch")}});
     if (m_agent.port() == 0)
         QVERIFY(m_agent.start());
     m_agent.clearRequests();
-    openWindow();
+    QVERIFY(m_window.start());
 }
 
 void TestWindowFaults::cleanup()
 {
-    m_form.reset();
-    m_dialogs = nullptr;
-    m_config.reset();
-}
-
-void TestWindowFaults::openWindow()
-{
-    auto dialogs = std::make_unique<RecordingDialogs>();
-    m_dialogs = dialogs.get();
-    m_form = std::make_unique<TMainForm>(std::move(dialogs));
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
-}
-
-QAction *TestWindowFaults::command(const char *name) const
-{
-    return m_form->findChild<QAction *>(QString::fromLatin1(name));
-}
-
-void TestWindowFaults::setInputs(const QString &agent, const QString &community, const QString &oids)
-{
-    m_form->agentBox()->setEditText(agent);
-    m_form->communityBox()->setEditText(community);
-    m_form->oidBox()->setEditText(oids);
+    m_window.stop();
 }
 
 qint64 TestWindowFaults::runByKey()
 {
-    m_form->agentBox()->setFocus();
+    m_window->agentBox()->setFocus();
     QElapsedTimer clock;
     clock.start();
-    QTest::keyClick(m_form->agentBox()->lineEdit(), Qt::Key_F9);
+    QTest::keyClick(m_window->agentBox()->lineEdit(), Qt::Key_F9);
     return clock.elapsed();
 }
 
 void TestWindowFaults::verifyIdleAndUsable()
 {
-    QVERIFY(m_form->isIdle());
-    QVERIFY(!m_form->isRunning());
-    QCOMPARE(m_form->statusLine()->simpleText(), QStringLiteral("Ready"));
-    QVERIFY(command("actRun")->isEnabled());
-    QVERIFY(!command("actStop")->isEnabled());
+    QVERIFY(m_window->isIdle());
+    QVERIFY(!m_window->isRunning());
+    QCOMPARE(m_window->statusLine()->simpleText(), QStringLiteral("Ready"));
+    QVERIFY(m_window.command("actRun")->isEnabled());
+    QVERIFY(!m_window.command("actStop")->isEnabled());
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
 
     // A plain Get right after works and adds its row below the ones there.
-    const int before = m_form->listView()->model()->rowCount();
-    const int errors = int(m_dialogs->errors.size());
-    QVERIFY(command("actGet")->isChecked() || m_form->execute(command("actGet")));
-    setInputs(m_agent.address(), QStringLiteral("tarnel"), QStringLiteral(".1.3.6.1.2.1.1.1.0"));
+    const int before = m_window->listView()->model()->rowCount();
+    const int errors = int(m_window.log.errors.size());
+    QVERIFY(m_window.command("actGet")->isChecked() || m_window->execute(m_window.command("actGet")));
+    m_window.setInputs(m_agent.address(), QStringLiteral("tarnel"), QStringLiteral(".1.3.6.1.2.1.1.1.0"));
     runByKey();
-    QCOMPARE(m_dialogs->errors.size(), errors);
-    QCOMPARE(m_form->listView()->model()->rowCount(), before + 1);
-    const QModelIndex value = m_form->listView()->model()->index(before, 3);
+    QCOMPARE(m_window.log.errors.size(), errors);
+    QCOMPARE(m_window->listView()->model()->rowCount(), before + 1);
+    const QModelIndex value = m_window->listView()->model()->index(before, 3);
     QCOMPARE(value.data().toString(), QStringLiteral("bench switch"));
 }
 
@@ -177,14 +133,14 @@ void TestWindowFaults::hugePasteIntoEachBox()
     QFETCH(QString, error);
     QFETCH(int, rows);
 
-    setInputs(m_agent.address(), QStringLiteral("tarnel"), QStringLiteral(".1.3.6.1.2.1.1.1.0"));
+    m_window.setInputs(m_agent.address(), QStringLiteral("tarnel"), QStringLiteral(".1.3.6.1.2.1.1.1.0"));
     QString megabyte;
     while (megabyte.size() < (1 << 20))
         megabyte += piece;
     const QString kept = megabyte.left(TMainForm::InputMaxLength);
     QGuiApplication::clipboard()->setText(megabyte);
 
-    auto *target = m_form->findChild<QComboBox *>(box);
+    auto *target = m_window->findChild<QComboBox *>(box);
     QVERIFY(target);
     target->setFocus();
     target->lineEdit()->selectAll();
@@ -205,8 +161,8 @@ void TestWindowFaults::hugePasteIntoEachBox()
     // Timeout 1000 ms and one retry: nothing may take longer than the request.
     const qint64 ms = runByKey();
     QVERIFY2(ms < 2500, qPrintable(QString::number(ms)));
-    QCOMPARE(m_dialogs->errors, error.isEmpty() ? QStringList() : QStringList{error});
-    QCOMPARE(m_form->listView()->model()->rowCount(), rows);
+    QCOMPARE(m_window.log.errors, error.isEmpty() ? QStringList() : QStringList{error});
+    QCOMPARE(m_window->listView()->model()->rowCount(), rows);
     if (box == QLatin1String("cboCommunity")) {
         const auto requests = m_agent.requests();
         QVERIFY(!requests.empty());
@@ -219,10 +175,11 @@ void TestWindowFaults::hugePasteIntoEachBox()
     verifyIdleAndUsable();
 
     // Exit writes the long entry without complaint; the next start has it back.
-    m_form.reset();
-    openWindow();
-    QCOMPARE(m_dialogs->errors, QStringList());
-    target = m_form->findChild<QComboBox *>(box);
+    m_window.log.errors.clear();
+    m_window.quit();
+    QVERIFY(m_window.open());
+    QCOMPARE(m_window.log.errors, QStringList());
+    target = m_window->findChild<QComboBox *>(box);
     QCOMPARE(target->findText(kept, Qt::MatchFixedString | Qt::MatchCaseSensitive) >= 0, recorded);
 }
 
@@ -233,18 +190,18 @@ void TestWindowFaults::agentKilledMidWalk()
 {
     SnmpdAgent doomed;
     QVERIFY2(doomed.start(), qPrintable(doomed.log()));
-    QVERIFY(m_form->execute(command("actWalk")));
-    setInputs(doomed.address(), QStringLiteral("tarnel"), QStringLiteral(".1.3.6.1.2.1"));
+    QVERIFY(m_window->execute(m_window.command("actWalk")));
+    m_window.setInputs(doomed.address(), QStringLiteral("tarnel"), QStringLiteral(".1.3.6.1.2.1"));
 
     qsizetype rowsAtKill = -1;
     QElapsedTimer sinceKill;
     QTimer watch;
     watch.setInterval(1);
     connect(&watch, &QTimer::timeout, this, [&] {
-        if (rowsAtKill < 0 && m_form->results().storedRowCount() >= 50) {
+        if (rowsAtKill < 0 && m_window->results().storedRowCount() >= 50) {
             doomed.kill();
             sinceKill.start();
-            rowsAtKill = m_form->results().storedRowCount();
+            rowsAtKill = m_window->results().storedRowCount();
             watch.stop();
         }
     });
@@ -253,34 +210,34 @@ void TestWindowFaults::agentKilledMidWalk()
     const qint64 afterKill = sinceKill.isValid() ? sinceKill.elapsed() : -1;
 
     QVERIFY(rowsAtKill >= 50);
-    QCOMPARE(m_dialogs->errors, QStringList{QStringLiteral("SnmpMgrRequest error: 40.")});
+    QCOMPARE(m_window.log.errors, QStringList{QStringLiteral("SnmpMgrRequest error: 40.")});
     // At most the request in flight when the agent died got its answer.
-    const qsizetype rows = m_form->results().storedRowCount();
+    const qsizetype rows = m_window->results().storedRowCount();
     QVERIFY2(rows >= rowsAtKill && rows <= rowsAtKill + 1, qPrintable(QString::number(rows)));
-    QCOMPARE(m_form->listView()->model()->rowCount(), int(rows));
-    QCOMPARE(m_form->listView()->model()->index(0, 0).data().toString(), QStringLiteral(".1.3.6.1.2.1.1.1.0"));
+    QCOMPARE(m_window->listView()->model()->rowCount(), int(rows));
+    QCOMPARE(m_window->listView()->model()->index(0, 0).data().toString(), QStringLiteral(".1.3.6.1.2.1.1.1.0"));
     // One request of 1000 ms and one retry, then the message.
     QVERIFY2(afterKill >= 1900 && afterKill < 3500, qPrintable(QString::number(afterKill)));
 
-    QVERIFY(m_form->execute(command("actGet")));
+    QVERIFY(m_window->execute(m_window.command("actGet")));
     verifyIdleAndUsable();
-    QCOMPARE(m_form->results().storedRowCount(), rows + 1);
+    QCOMPARE(m_window->results().storedRowCount(), rows + 1);
 }
 
 // The settings folder was made open to others before Norvane ever ran and
 // the umask gives everything away: the exit leaves both private.
 void TestWindowFaults::settingsPrivateInAnOpenFolder()
 {
-    const QString folder = m_config->filePath(QStringLiteral("Ferrolyn"));
+    const QString folder = QDir(m_window.settingsFolder()).filePath(QStringLiteral("Ferrolyn"));
     QVERIFY(QDir().mkpath(folder));
     QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions(0x7777)));
     QCOMPARE(modeOf(folder), mode_t(0777));
 
-    setInputs(m_agent.address(), QStringLiteral("s3cret"), QStringLiteral(".1.3.6.1.2.1.1.1.0"));
+    m_window.setInputs(m_agent.address(), QStringLiteral("s3cret"), QStringLiteral(".1.3.6.1.2.1.1.1.0"));
     runByKey();
-    QCOMPARE(m_dialogs->errors, QStringList());
+    QCOMPARE(m_window.log.errors, QStringList());
     const mode_t previous = ::umask(0);
-    m_form.reset();
+    m_window.quit();
     ::umask(previous);
 
     QCOMPARE(modeOf(folder), mode_t(0700));
@@ -295,11 +252,9 @@ void TestWindowFaults::settingsPrivateInAnOpenFolder()
 // back to the window (the offscreen platform has none either).
 void TestWindowFaults::shortcutsLiveAfterTheErrorBox()
 {
-    m_form = std::make_unique<TMainForm>();
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
-    QVERIFY(m_form->execute(command("actGetNext")));
-    setInputs(m_agent.address(), QStringLiteral("tarnel"), QStringLiteral("no;oid"));
+    QVERIFY(m_window.open(WindowFixture::Dialogs::Real));
+    QVERIFY(m_window->execute(m_window.command("actGetNext")));
+    m_window.setInputs(m_agent.address(), QStringLiteral("tarnel"), QStringLiteral("no;oid"));
 
     QStringList shown;
     const auto answerBoxes = [&] {
@@ -314,10 +269,10 @@ void TestWindowFaults::shortcutsLiveAfterTheErrorBox()
     connect(&boxes, &QTimer::timeout, this, answerBoxes);
     boxes.start();
 
-    m_form->oidBox()->setFocus();
+    m_window->oidBox()->setFocus();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F9);
     QTRY_COMPARE(shown.size(), 1);
-    QTRY_VERIFY(m_form->isActiveWindow());
+    QTRY_VERIFY(m_window->isActiveWindow());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F9);
     QTRY_COMPARE(shown.size(), 2);
     QCOMPARE(shown.last(), QStringLiteral("Invalid Oids, 'no;oid', specified."));
