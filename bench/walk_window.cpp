@@ -12,11 +12,9 @@
 //   bench_walk_window --mibload                    the first name conversion (MIB loading)
 #include "bench/walkhost.h"
 #include "engine/snmpmgr.h"
-#include "store/resultfile.h"
 #include "tests/ui/windowfixture.h"
 #include "ui/listview.h"
 #include "ui/resultmodel.h"
-#include "ui/resultrows.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
@@ -45,7 +43,6 @@
 #include <thread>
 #include <vector>
 
-#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -293,61 +290,6 @@ int walkMode(const QString &agent, const QString &oid, qsizetype expected)
     return 0;
 }
 
-class NoCursor final : public CursorControl
-{
-public:
-    void pushBusyCursor() override {}
-    void popCursor() override {}
-};
-
-// writeResultFile with its 128-byte blocks gathered into 64 KiB writes. The
-// writer's own descriptor is closed before the last block could be passed on,
-// so the blocks go to a second descriptor of the same file, flushed at the end.
-bool writeWithBigBuffer(const QString &fileName, const ResultModel &model)
-{
-    constexpr size_t Size = 64 * 1024;
-    std::vector<char> buffer;
-    buffer.reserve(Size);
-    int fd = -1;
-    auto drain = [&] {
-        const char *data = buffer.data();
-        size_t left = buffer.size();
-        while (left > 0) {
-            const ssize_t n = ::write(fd, data, left);
-            if (n <= 0)
-                return false;
-            data += n;
-            left -= size_t(n);
-        }
-        buffer.clear();
-        return true;
-    };
-    const FileWriteFunction gather = [&](int, const void *data, size_t size) -> ssize_t {
-        if (fd < 0)
-            fd = ::open(QFile::encodeName(fileName).constData(), O_WRONLY | O_CLOEXEC);
-        if (fd < 0)
-            return -1;
-        const char *bytes = static_cast<const char *>(data);
-        buffer.insert(buffer.end(), bytes, bytes + size);
-        if (buffer.size() >= Size && !drain())
-            return -1;
-        return ssize_t(size);
-    };
-    NoCursor cursor;
-    bool written = true;
-    try {
-        writeResultFile(fileName, ResultRows(model), cursor, gather);
-    } catch (const std::exception &failure) {
-        std::fprintf(stderr, "64 KiB save failed: %s\n", failure.what());
-        written = false;
-    }
-    if (fd >= 0) {
-        written = drain() && written;
-        ::close(fd);
-    }
-    return written;
-}
-
 double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -431,20 +373,6 @@ int scaleMode(const QString &agent, const QString &oid, qsizetype expected, cons
     }
     QFile::remove(copied);
 
-    // What the 128-byte blocks cost: the same writer and rows, its blocks
-    // gathered into 64 KiB writes to the same file.
-    std::vector<double> bigBufferMs;
-    for (int run = 0; run < 3; ++run) {
-        QFile::remove(saved);
-        clock.restart();
-        if (!writeWithBigBuffer(saved, model))
-            return 1;
-        bigBufferMs.push_back(msSince(clock));
-        if (QFileInfo(saved).size() != fileSize) {
-            std::fprintf(stderr, "the 64 KiB save wrote %lld bytes\n", static_cast<long long>(QFileInfo(saved).size()));
-            return 1;
-        }
-    }
     QFile::remove(saved);
     if (std::abs(double(fileSize) - lineBytes) > 0.5) {
         std::fprintf(stderr, "the file holds %lld bytes, the lines %.0f\n", static_cast<long long>(fileSize),
@@ -454,9 +382,9 @@ int scaleMode(const QString &agent, const QString &oid, qsizetype expected, cons
 
     std::printf("scale rows=%lld walk_ms=%.0f event_delay_ms=%.1f rss_mib=%.1f rss_before_mib=%.1f line_bytes=%.1f "
                 "rss_per_row=%.1f delta_per_row=%.1f model_per_row=%.1f scroll_ms=%.1f end_ms=%.1f "
-                "save_ms=%.0f cp_ms=%.0f save_64k_ms=%.0f file_mib=%.1f\n",
+                "save_ms=%.0f cp_ms=%.0f file_mib=%.1f\n",
                 static_cast<long long>(expected), walkMs, probe.duringWalk().eventMs, rssAfter, rssBefore, lineLength, bytesPerRow, deltaPerRow,
-                double(model.memoryUsed()) / double(expected), scrollMs, endMs, median(saveMs), median(cpMs), median(bigBufferMs),
+                double(model.memoryUsed()) / double(expected), scrollMs, endMs, median(saveMs), median(cpMs),
                 double(fileSize) / (1024.0 * 1024.0));
     return 0;
 }

@@ -10,49 +10,103 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <vector>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-constexpr size_t BlockSize = 128;
+constexpr qint64 BlockSize = 128;
+// Whole blocks, so that a failure can still be told in blocks: 512 of them,
+// some 800 rows of a walk per write call.
+constexpr qint64 ChunkSize = 512 * BlockSize;
 
-// The result file's buffer: full 128-byte blocks go out as they fill. After a
-// failed block nothing more is written, so the file keeps exactly the blocks
-// before it; the caller reports the error once the current row is formatted.
-class BlockWriter
+// The text goes out in 64 KiB chunks, and the file ends up as if it had gone
+// through a 128-byte buffer one block at a time: after a failed write it holds
+// the whole blocks before the first block that did not reach it, and the
+// failure belongs to the row during which that block filled, or to the close
+// for the final partial block. Nothing is written after a failure.
+class ChunkWriter
 {
 public:
-    BlockWriter(int fd, const FileWriteFunction &write) : m_fd(fd), m_write(write) {}
+    ChunkWriter(int fd, const FileWriteFunction &write)
+        : m_fd(fd), m_write(write), m_buffer(std::make_unique<char[]>(size_t(ChunkSize)))
+    {
+    }
 
+    void beginRow(int row) { m_row = row; }
     void append(std::string_view text)
     {
-        while (!text.empty()) {
-            const size_t n = std::min(BlockSize - m_used, text.size());
-            std::memcpy(m_buffer + m_used, text.data(), n);
-            m_used += n;
+        while (!text.empty() && !failed()) {
+            const size_t n = std::min(size_t(ChunkSize - m_used), text.size());
+            std::memcpy(m_buffer.get() + m_used, text.data(), n);
+            m_used += qint64(n);
             text.remove_prefix(n);
-            if (m_used == BlockSize)
-                flush();
+            if (m_used == ChunkSize)
+                writeChunk(-1);
         }
     }
-
-    void flush()
+    void endRow() { m_rowEnds.push_back({m_written + m_used, m_row}); }
+    // The rest goes out with the close; a failure of its last, partial block
+    // belongs to closeRow.
+    void finish(int closeRow)
     {
-        if (m_error == 0 && m_used > 0)
-            m_error = writeAll(m_fd, m_buffer, m_used, m_write);
-        m_used = 0;
+        if (!failed() && m_used > 0)
+            writeChunk(closeRow);
     }
 
+    bool failed() const { return m_error != 0; }
     int error() const { return m_error; }
+    int failedRow() const { return m_failedRow; }
 
 private:
+    struct RowEnd
+    {
+        qint64 end; // offset just past the row's line
+        int row;
+    };
+
+    void writeChunk(int closeRow)
+    {
+        size_t done = 0;
+        m_error = writeAll(m_fd, m_buffer.get(), size_t(m_used), m_write, &done);
+        if (!failed()) {
+            m_written += m_used;
+            m_used = 0;
+            m_rowEnds.clear(); // every row ended so far lies in the file now
+            return;
+        }
+        const qint64 reached = m_written + qint64(done);
+        const qint64 blockStart = reached - reached % BlockSize;
+        // Part of the failed block got there: take it back, the block did not.
+        if (blockStart < reached)
+            ::ftruncate(m_fd, blockStart);
+        const qint64 blockLast = blockStart + BlockSize - 1;
+        m_failedRow = blockLast < m_written + m_used ? rowHolding(blockLast) : closeRow;
+    }
+
+    // The row whose line holds the byte at offset; the row still being
+    // appended when no row ended after it.
+    int rowHolding(qint64 offset) const
+    {
+        for (const RowEnd &e : m_rowEnds) {
+            if (e.end > offset)
+                return e.row;
+        }
+        return m_row;
+    }
+
     int m_fd;
     const FileWriteFunction &m_write;
-    char m_buffer[BlockSize];
-    size_t m_used = 0;
+    std::unique_ptr<char[]> m_buffer;
+    qint64 m_used = 0;
+    qint64 m_written = 0;          // bytes of the file written before the buffer
+    std::vector<RowEnd> m_rowEnds; // the rows that ended in the buffer
+    int m_row = -1;
     int m_error = 0;
+    int m_failedRow = -1;
 };
 
 // Closes the file, then restores the cursor, also when rows cannot be read
@@ -124,11 +178,11 @@ void writeResultFile(const QString &fileName, const ResultSource &source, Cursor
 
     cursor.pushBusyCursor();
     OpenFileGuard file(std::move(fd), cursor);
-    BlockWriter out(file.fd(), write);
-    int writeError = 0;
+    ChunkWriter out(file.fd(), write);
     const int rows = source.rowCount();
-    for (int row = 0; row < rows; ++row) {
+    for (int row = 0; row < rows && !out.failed(); ++row) {
         const ResultTexts texts = source.rowTexts(row);
+        out.beginRow(row);
         out.append(texts.oid);
         out.append(" | ");
         out.append(texts.name);
@@ -137,27 +191,21 @@ void writeResultFile(const QString &fileName, const ResultSource &source, Cursor
         out.append(" | ");
         out.append(texts.value);
         out.append("\r\n");
-        if (out.error()) {
-            writeError = out.error();
-            break;
-        }
+        out.endRow();
     }
+    out.finish(rows);
     int closeError = 0;
-    if (!writeError) {
-        out.flush(); // the last partial block goes out with the close
-        closeError = out.error();
-    }
     // The file or its folder was removed while it was written: the writes went
     // to a file nobody can open any more. The platform would have refused the
     // removal; here the user is told rather than shown a save that kept nothing.
-    if (struct stat st {}; !writeError && !closeError && ::fstat(file.fd(), &st) == 0 && st.st_nlink == 0)
+    if (struct stat st {}; !out.failed() && ::fstat(file.fd(), &st) == 0 && st.st_nlink == 0)
         closeError = ENOENT;
     if (const int err = file.finish(); !closeError)
         closeError = err;
-    if (writeError)
-        raiseFileError(writeError, fileName);
+    if (out.failed())
+        throw ResultFileError(fileErrorMessage(out.error(), fileName), out.failedRow());
     if (closeError)
-        raiseFileError(closeError, fileName);
+        throw ResultFileError(fileErrorMessage(closeError, fileName), rows);
 }
 
 std::string fileErrorMessage(int errnoValue, const QString &fileName)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "common/apperror.h"
+
 #include <QString>
 
 #include <functional>
@@ -35,20 +37,35 @@ public:
     virtual void popCursor() = 0;      // restore the remembered cursor
 };
 
-// POSIX write(2) semantics; replaceable so a test can fail a block.
+// POSIX write(2) semantics; replaceable so a test can fail a write.
 using FileWriteFunction = std::function<ssize_t(int fd, const void *data, size_t size)>;
 
+// A failure after the file was opened. row() is where it was reported: at the
+// end of the row during which the first block that did not reach the file was
+// filled, or at the close (row() == the source's rowCount()) for the final
+// partial block and for the close itself.
+class ResultFileError : public AppError
+{
+public:
+    ResultFileError(const std::string &message, int row) : AppError(message), m_row(row) {}
+    int row() const { return m_row; }
+
+private:
+    int m_row;
+};
+
 // Writes every row as "oid | name | type | value" plus CR LF, bytes as they
-// are, through a 128-byte buffer. Replaces an existing file; a new one gets
-// mode 0666 less the umask. While the file is written others may read it
-// (POSIX does not lock it against readers). Throws AppError:
-// - open fails: the mapped message, the cursor untouched;
-// - a block write fails: reported once the row it happened in is formatted,
-//   after the file is closed and the cursor restored; the file holds the
-//   blocks written before;
-// - close (with the final partial block) fails: raised after the cursor is restored;
-//   so is a file removed (or whose folder was removed) while it was written,
-//   as ENOENT.
+// are. Replaces an existing file; a new one gets mode 0666 less the umask.
+// While the file is written others may read it (POSIX does not lock it
+// against readers). The text goes out in 64 KiB writes with the outcome of a
+// 128-byte buffer written block by block. Throws:
+// - open fails: AppError with the mapped message, the cursor untouched;
+// - a write fails: ResultFileError, after the file is closed and the cursor
+//   restored; the file holds the whole 128-byte blocks before the first block
+//   that did not reach it (rows up to a chunk beyond the reported one have
+//   been read, but nothing of them is written);
+// - close fails, or the file (or its folder) was removed while it was
+//   written (as ENOENT): ResultFileError, after the cursor is restored.
 void writeResultFile(const QString &fileName, const ResultSource &source, CursorControl &cursor,
                      const FileWriteFunction &write = {});
 

@@ -27,13 +27,11 @@ public:
     int rowCount() const override { return int(m_rows.size()); }
     ResultTexts rowTexts(int row) const override
     {
-        m_lastRow = row;
         const auto &r = m_rows[size_t(row)];
         return {r[0], r[1], r[2], r[3]};
     }
 
     std::vector<std::array<std::string, 4>> m_rows;
-    mutable int m_lastRow = -1;
 };
 
 class Cursor final : public CursorControl
@@ -82,14 +80,39 @@ Rows fiftyByteRows(int count)
     return rows;
 }
 
-QString writeError(const QString &fileName, const Rows &rows, Cursor &cursor, const FileWriteFunction &write = {})
+// The message of the failure; with row, also the row it was reported at.
+QString writeError(const QString &fileName, const Rows &rows, Cursor &cursor, const FileWriteFunction &write = {},
+                   int *row = nullptr)
 {
     try {
         writeResultFile(fileName, rows, cursor, write);
+    } catch (const ResultFileError &e) {
+        if (row)
+            *row = e.row();
+        return QString::fromStdString(e.what());
     } catch (const AppError &e) {
         return QString::fromStdString(e.what());
     }
     return {};
+}
+
+// Rows of many lengths, some longer than a block, over several 64 KiB writes.
+Rows mixedRows()
+{
+    Rows rows;
+    for (int i = 0; i < 1500; ++i)
+        rows.m_rows.push_back({".1.3.6.1.4.1.99999." + std::to_string(i), std::string(size_t(i % 50), 'n'),
+                               "OCTET STRING", std::string(size_t(i * 37 % 300), 'v')});
+    return rows;
+}
+
+Rows rowSet(const QString &name)
+{
+    if (name == "fifty")
+        return fiftyByteRows(20);
+    if (name == "long")
+        return Rows{{".1.3.6.1.4.1.9", "dump", "Opaque", std::string(600, 'F')}};
+    return mixedRows();
 }
 
 } // namespace
@@ -114,7 +137,8 @@ private slots:
     void accessDenied();
     void errnoMessages();
     void fullDevice();
-    void failedBlockKeepsEarlierBlocks();
+    void failedWriteKeepsWholeBlocks_data();
+    void failedWriteKeepsWholeBlocks();
     void fileSizeLimitKeepsEarlierBlocks();
 
 private:
@@ -340,65 +364,99 @@ void TestResultFile::fullDevice()
         QSKIP("no /dev/full");
     // less than a block: the failure comes with the close
     Cursor small;
-    QCOMPARE(writeError("/dev/full", Rows{{"a", "b", "c", "d"}}, small), "I/O error 112");
+    int row = -1;
+    QCOMPARE(writeError("/dev/full", Rows{{"a", "b", "c", "d"}}, small, {}, &row), "I/O error 112");
+    QCOMPARE(row, 1);
     QCOMPARE(small.pushed, 1);
     QCOMPARE(small.popped, 1);
     // the first block fails: reported at the end of its row
     Cursor big;
     const Rows rows = fiftyByteRows(10);
-    QCOMPARE(writeError("/dev/full", rows, big), "I/O error 112");
-    QCOMPARE(rows.m_lastRow, 2); // bytes 100..149 hold byte 128
+    QCOMPARE(writeError("/dev/full", rows, big, {}, &row), "I/O error 112");
+    QCOMPARE(row, 2); // bytes 100..149 hold byte 127
     QCOMPARE(big.pushed, 1);
     QCOMPARE(big.popped, 1);
 }
 
-void TestResultFile::failedBlockKeepsEarlierBlocks()
+// The disk takes `limit` bytes (-1: all) in writes of at most `piece` bytes
+// (0: any), then fails with err. The file must hold what a 128-byte buffer
+// would have left, and the failure come at the row that buffer would name.
+void TestResultFile::failedWriteKeepsWholeBlocks_data()
 {
-    const QString file = m_dir->filePath("partial.txt");
-    const Rows rows = fiftyByteRows(20);
-    int blocks = 0;
-    int depthDuringWrite = -1;
+    QTest::addColumn<QString>("set");
+    QTest::addColumn<qint64>("limit");
+    QTest::addColumn<int>("err");
+    QTest::addColumn<qint64>("piece");
+    QTest::newRow("third block") << "fifty" << qint64(256) << ENOSPC << qint64(0);
+    QTest::newRow("final partial block") << "fifty" << qint64(900) << ENOSPC << qint64(0);
+    QTest::newRow("long row, second block") << "long" << qint64(128) << EIO << qint64(0);
+    QTest::newRow("short writes, no limit") << "fifty" << qint64(-1) << 0 << qint64(7);
+    QTest::newRow("short writes, limit") << "mixed" << qint64(100'003) << ENOSPC << qint64(1000);
+    const qint64 total = expectedText(mixedRows()).size();
+    for (qint64 limit : {qint64(0), qint64(1), qint64(127), qint64(128), qint64(129), qint64(4000), qint64(65'535),
+                         qint64(65'536), qint64(65'537), qint64(131'272), total - 129, total - 128, total - 127,
+                         total - 1, total})
+        QTest::addRow("mixed, %lld", qlonglong(limit)) << "mixed" << limit << ENOSPC << qint64(0);
+}
+
+void TestResultFile::failedWriteKeepsWholeBlocks()
+{
+    QFETCH(QString, set);
+    QFETCH(qint64, limit);
+    QFETCH(int, err);
+    QFETCH(qint64, piece);
+    const Rows rows = rowSet(set);
+    const QByteArray text = expectedText(rows);
+
+    QByteArray kept = text;
+    QString message;
+    int reportRow = -1;
+    if (limit >= 0 && limit < text.size()) {
+        // Block by block: the first block past the limit fails; it filled
+        // during the row holding its last byte, or it is the last, partial
+        // block, which goes out with the close.
+        const qint64 block = limit / 128 * 128;
+        kept = text.first(block);
+        message = QString::fromStdString(fileErrorMessage(err, m_dir->path()));
+        reportRow = rows.rowCount();
+        qint64 lineEnd = 0;
+        for (int r = 0; r < rows.rowCount() && block + 128 <= text.size(); ++r) {
+            lineEnd += expectedText(Rows{rows.m_rows[size_t(r)]}).size();
+            if (lineEnd > block + 127) {
+                reportRow = r;
+                break;
+            }
+        }
+    }
+
     Cursor cursor;
-    const FileWriteFunction write = [&](int fd, const void *data, size_t size) -> ssize_t {
+    qint64 taken = 0;
+    int callsAfterFailure = 0;
+    bool failed = false;
+    int depthDuringWrite = -1;
+    const FileWriteFunction disk = [&](int fd, const void *data, size_t size) -> ssize_t {
         depthDuringWrite = cursor.depth;
-        if (++blocks == 3) {
-            errno = ENOSPC;
+        callsAfterFailure += failed;
+        if (limit >= 0 && taken >= limit) {
+            failed = true;
+            errno = err;
             return -1;
         }
-        return ::write(fd, data, size);
+        size_t n = limit >= 0 ? std::min<size_t>(size, size_t(limit - taken)) : size;
+        n = piece > 0 ? std::min<size_t>(n, size_t(piece)) : n;
+        const ssize_t written = ::write(fd, data, n);
+        taken += std::max<ssize_t>(written, 0);
+        return written;
     };
-    QCOMPARE(writeError(file, rows, cursor, write), "I/O error 112");
-    QCOMPARE(blocks, 3); // nothing written after the failure, not even at the close
+    const QString file = m_dir->filePath("partial.txt");
+    int row = -1;
+    QCOMPARE(writeError(file, rows, cursor, disk, &row), message);
+    QCOMPARE(row, reportRow);
+    QCOMPARE(readAll(file), kept);
+    QCOMPARE(callsAfterFailure, 0); // nothing written after the failure, not even at the close
     QCOMPARE(depthDuringWrite, 1);
-    QCOMPARE(rows.m_lastRow, 7); // the row that filled the third block was finished
-    QCOMPARE(readAll(file), expectedText(rows).first(256));
     QCOMPARE(cursor.pushed, 1);
     QCOMPARE(cursor.popped, 1);
-
-    // A row longer than several blocks: once one block failed, none of the
-    // row's later blocks may land behind the gap, even if writing works again.
-    const Rows longRow{{".1.3.6.1.4.1.9", "dump", "Opaque", std::string(600, 'F')}};
-    int longCalls = 0;
-    const FileWriteFunction failOnce = [&](int fd, const void *data, size_t size) -> ssize_t {
-        if (++longCalls == 2) {
-            errno = EIO;
-            return -1;
-        }
-        return ::write(fd, data, size);
-    };
-    QCOMPARE(writeError(file, longRow, cursor, failOnce), "I/O error 5");
-    QCOMPARE(longCalls, 2);
-    QCOMPARE(readAll(file), expectedText(longRow).first(128));
-
-    // a write that stops short is continued
-    int calls = 0;
-    const FileWriteFunction dribble = [&](int fd, const void *data, size_t size) -> ssize_t {
-        ++calls;
-        return ::write(fd, data, std::min<size_t>(size, 7));
-    };
-    QCOMPARE(writeError(file, rows, cursor, dribble), QString());
-    QCOMPARE(readAll(file), expectedText(rows));
-    QVERIFY(calls > 1000 / 7);
 }
 
 void TestResultFile::fileSizeLimitKeepsEarlierBlocks()
@@ -413,13 +471,14 @@ void TestResultFile::fileSizeLimitKeepsEarlierBlocks()
     limited.rlim_cur = 256;
     QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
     Cursor cursor;
-    const QString error = writeError(file, rows, cursor);
+    int row = -1;
+    const QString error = writeError(file, rows, cursor, {}, &row);
     ::setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, oldHandler);
 
     QCOMPARE(error, "I/O error 27"); // EFBIG
     QCOMPARE(readAll(file), expectedText(rows).first(256));
-    QCOMPARE(rows.m_lastRow, 7);
+    QCOMPARE(row, 7);
     QCOMPARE(cursor.pushed, 1);
     QCOMPARE(cursor.popped, 1);
 }

@@ -68,15 +68,17 @@ public:
     int pushed = 0;
 };
 
+// Enough rows for several of the writer's 64 KiB writes.
 class Rows final : public ResultSource
 {
 public:
-    int rowCount() const override { return 40; }
+    static constexpr int Count = 4000;
+    int rowCount() const override { return Count; }
     ResultTexts rowTexts(int) const override { return {".1.3.6.1.2.1.1.5.0", "SNMPv2-MIB::sysName.0", "Octet String", "box"}; }
     static QByteArray text()
     {
         QByteArray out;
-        for (int i = 0; i < 40; ++i)
+        for (int i = 0; i < Count; ++i)
             out += ".1.3.6.1.2.1.1.5.0 | SNMPv2-MIB::sysName.0 | Octet String | box\r\n";
         return out;
     }
