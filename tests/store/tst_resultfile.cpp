@@ -86,11 +86,9 @@ QString writeError(const QString &fileName, const Rows &rows, Cursor &cursor, co
 {
     try {
         writeResultFile(fileName, rows, cursor, write);
-    } catch (const ResultFileError &e) {
-        if (row)
-            *row = e.row();
-        return QString::fromStdString(e.what());
     } catch (const AppError &e) {
+        if (const auto *failure = dynamic_cast<const ResultFileError *>(&e); failure && row)
+            *row = failure->row();
         return QString::fromStdString(e.what());
     }
     return {};
@@ -104,15 +102,6 @@ Rows mixedRows()
         rows.m_rows.push_back({".1.3.6.1.4.1.99999." + std::to_string(i), std::string(size_t(i % 50), 'n'),
                                "OCTET STRING", std::string(size_t(i * 37 % 300), 'v')});
     return rows;
-}
-
-Rows rowSet(const QString &name)
-{
-    if (name == "fifty")
-        return fiftyByteRows(20);
-    if (name == "long")
-        return Rows{{".1.3.6.1.4.1.9", "dump", "Opaque", std::string(600, 'F')}};
-    return mixedRows();
 }
 
 } // namespace
@@ -405,7 +394,9 @@ void TestResultFile::failedWriteKeepsWholeBlocks()
     QFETCH(qint64, limit);
     QFETCH(int, err);
     QFETCH(qint64, piece);
-    const Rows rows = rowSet(set);
+    const Rows rows = set == "fifty" ? fiftyByteRows(20)
+                      : set == "long"  ? Rows{{".1.3.6.1.4.1.9", "dump", "Opaque", std::string(600, 'F')}}
+                                       : mixedRows();
     const QByteArray text = expectedText(rows);
 
     QByteArray kept = text;
