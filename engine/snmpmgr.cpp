@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "engine/snmpmgr.h"
 
+#include "engine/berreader.h"
+
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
@@ -15,15 +17,17 @@
 #include <cstring>
 #include <mutex>
 #include <string_view>
+#include <utility>
 
 // Last-error codes (SnmpMgrGetLastError) and the Net-SNMP failures behind them:
 //
 //   code   operation        Net-SNMP outcome
 //   40     SnmpMgrRequest   STAT_TIMEOUT and nothing came back from the agent
 //   41     SnmpMgrRequest   STAT_ERROR with SNMPERR_BAD_SENDTO or SNMPERR_BAD_RECVFROM
-//   45     SnmpMgrRequest   STAT_TIMEOUT although datagrams came back (none decoded into
-//                           the answer: garbage, a wrong request id, a type Net-SNMP
-//                           refuses); any other STAT_ERROR; a response whose binding
+//   45     SnmpMgrRequest   STAT_TIMEOUT although datagrams came back (none was an SNMPv1
+//                           GetResponse to this request: garbage, another version or
+//                           PDU type, a wrong request id, a name or OID value that is
+//                           no OID); any other STAT_ERROR; a response whose binding
 //                           count differs from the request's
 //   45     SnmpMgrOpen      the transport was made but the session could not be set up,
 //                           or a well-formed peer text whose host does resolve failed
@@ -36,6 +40,10 @@ struct SnmpMgrSessionData
 {
     void *handle = nullptr;  // Net-SNMP single-session handle
     unsigned datagrams = 0;  // every datagram that reached the session, decodable or not
+    long awaitedId = 0;      // request id of the request outstanding; Net-SNMP never hands out 0
+    bool answered = false;   // `answer` holds the response to it
+    berreader::Response answer;
+    berreader::Response incoming; // read into here first, so a bad datagram spoils nothing
 };
 
 namespace {
@@ -231,38 +239,46 @@ bool quotesClosed(std::string_view text)
     return !open;
 }
 
-void fillValue(AsnAny &value, const netsnmp_variable_list &var)
+// Replaces Net-SNMP's decoding of every datagram the session receives, which
+// refuses some tags and lengths an agent may send and rewrites some Opaques.
+// The answer to the awaited request is kept for SnmpMgrRequest; Net-SNMP gets
+// the fields it matches the answer with, and drops whatever is refused here.
+// It runs as each datagram is processed, however the request waits for it.
+int readAnswer(netsnmp_session *session, netsnmp_pdu *pdu, u_char *packet, size_t length)
 {
-    value.asnType = var.type;
-    value.number = 0;
-    value.unsigned32 = 0;
-    value.counter64 = 0;
-    value.bytes.clear();
-    value.object.ids.clear();
-    switch (var.type) {
-    case ASN_INTEGER:
-        value.number = int32_t(*var.val.integer);
-        break;
-    case ASN_COUNTER:
-    case ASN_GAUGE:
-    case ASN_TIMETICKS:
-    case ASN_UINTEGER:
-        value.unsigned32 = uint32_t(*var.val.integer);
-        break;
-    case ASN_COUNTER64:
-        value.counter64 = (uint64_t(var.val.counter64->high & 0xFFFFFFFFu) << 32)
-            | uint64_t(var.val.counter64->low & 0xFFFFFFFFu);
-        break;
-    case ASN_OBJECT_ID:
-        value.object.ids.assign(var.val.objid, var.val.objid + var.val_len / sizeof(oid));
-        break;
-    case ASN_NULL:
-        break;
-    default:
-        if (var.val.string && var.val_len > 0)
-            value.bytes.assign(reinterpret_cast<const char *>(var.val.string), var.val_len);
-        break;
-    }
+    auto *data = static_cast<SnmpMgrSessionData *>(session->myvoid);
+    if (!data || !berreader::readResponse(packet, length, data->incoming)
+        || data->incoming.requestId != data->awaitedId)
+        return SNMPERR_ASN_PARSE_ERR;
+    std::swap(data->answer, data->incoming);
+    data->answered = true;
+    pdu->version = SNMP_VERSION_1;
+    pdu->securityModel = SNMP_SEC_MODEL_SNMPv1;
+    pdu->command = SNMP_MSG_RESPONSE;
+    pdu->flags |= UCD_MSG_FLAG_RESPONSE_PDU;
+    pdu->reqid = data->answer.requestId;
+    pdu->errstat = data->answer.errorStatus;
+    pdu->errindex = data->answer.errorIndex;
+    return SNMP_ERR_NOERROR;
+}
+
+// The response Net-SNMP matched to the request, as readAnswer read it.
+int takeAnswer(SnmpMgrSessionData &session, const netsnmp_pdu &response, SnmpVarBindList &list,
+               int32_t *errorStatus, int32_t *errorIndex)
+{
+    const long awaited = session.awaitedId;
+    session.awaitedId = 0; // nothing arriving late is kept
+    berreader::Response &answer = session.answer;
+    if (!session.answered || response.reqid != awaited || answer.bindings.size() != list.list.size())
+        return fail(SnmpMgrErrors::AgentErrors);
+    // Swapped, not copied: a walk reuses one list for every row, and the two
+    // lists' buffers serve turn about.
+    list.list.swap(answer.bindings);
+    if (errorStatus)
+        *errorStatus = answer.errorStatus;
+    if (errorIndex)
+        *errorIndex = answer.errorIndex;
+    return 1;
 }
 
 } // namespace
@@ -319,7 +335,8 @@ LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const std::string &comm
         fail(SnmpMgrErrors::AgentErrors);
         return nullptr;
     }
-    session->handle = snmp_sess_add(&settings, transport, countDatagram, nullptr);
+    session->handle =
+        snmp_sess_add_ex(&settings, transport, countDatagram, readAnswer, nullptr, nullptr, nullptr, nullptr, nullptr);
     if (!session->handle) {
         fail(SnmpMgrErrors::AgentErrors);
         return nullptr;
@@ -356,6 +373,8 @@ int SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindL
     }
 
     const unsigned datagramsBefore = session->datagrams;
+    session->awaitedId = request->reqid;
+    session->answered = false;
     netsnmp_pdu *answer = nullptr;
     // Takes the request PDU on every path.
     const int status = snmp_sess_synch_response(session->handle, request.release(), &answer);
@@ -371,23 +390,7 @@ int SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindL
         return fail(SnmpMgrErrors::AgentErrors);
     }
 
-    size_t count = 0;
-    for (const netsnmp_variable_list *var = response->variables; var; var = var->next_variable)
-        ++count;
-    if (count != list->list.size())
-        return fail(SnmpMgrErrors::AgentErrors);
-
-    // Overwrite in place: a walk reuses one list for every row, so keep its buffers.
-    auto binding = list->list.begin();
-    for (const netsnmp_variable_list *var = response->variables; var; var = var->next_variable, ++binding) {
-        binding->name.ids.assign(var->name, var->name + var->name_length);
-        fillValue(binding->value, *var);
-    }
-    if (errorStatus)
-        *errorStatus = int32_t(response->errstat);
-    if (errorIndex)
-        *errorIndex = int32_t(response->errindex);
-    return 1;
+    return takeAnswer(*session, *response, *list, errorStatus, errorIndex);
 }
 
 int SnmpMgrClose(LPSNMP_MGR_SESSION session)
