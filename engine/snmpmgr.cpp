@@ -196,8 +196,7 @@ int countDatagram(netsnmp_session *session, netsnmp_transport *, void *, int)
 // Net-SNMP decodes the index of a table column by its MIB and refuses a
 // numeric text whose index it cannot decode (a string length larger than the
 // rest of the OID). An agent may well return such a name, and its row's text
-// must convert back: plain decimal sub-identifiers (no leading zeros, which
-// Net-SNMP reads as octal) are then taken as they stand.
+// must convert back: plain decimal sub-identifiers are then taken as they stand.
 int plainDottedDecimal(std::string_view text, AsnObjectIdentifier *oidOut)
 {
     if (!text.empty() && text.front() == '.')
@@ -207,8 +206,7 @@ int plainDottedDecimal(std::string_view text, AsnObjectIdentifier *oidOut)
         const std::string_view piece = text.substr(0, text.find('.'));
         uint32_t id = 0;
         const auto [end, ec] = std::from_chars(piece.data(), piece.data() + piece.size(), id);
-        if (piece.empty() || ec != std::errc() || end != piece.data() + piece.size()
-            || (piece.size() > 1 && piece.front() == '0') || ids.size() == MAX_OID_LEN)
+        if (piece.empty() || ec != std::errc() || end != piece.data() + piece.size() || ids.size() == MAX_OID_LEN)
             return 0;
         ids.push_back(id);
         if (piece.size() == text.size())
@@ -219,22 +217,50 @@ int plainDottedDecimal(std::string_view text, AsnObjectIdentifier *oidOut)
     return 1;
 }
 
-// Net-SNMP reads on past the end of a text whose quoted index is not closed
-// ("sysDescr.'abc", "1.3.1.2.\"ab"): valgrind shows the reads, and what such
-// a text converts to depends on whatever follows it in memory. It is no OID.
-bool quotesClosed(std::string_view text)
+// The text as Net-SNMP is given it: dotted numbers are decimal, but Net-SNMP
+// reads one with a leading 0 as octal ("010" is 8, "08" no number) and one
+// with "0x" as hexadecimal. So the leading zeros go, and "0x..." is refused;
+// quoted indexes stay as they are. Refused as well: a text whose quote is not
+// closed ("sysDescr.'abc"), past whose end Net-SNMP reads on (valgrind shows
+// the reads), so that what it became depended on the memory behind it.
+bool decimalNumbers(std::string_view text, std::string &out)
 {
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    out.clear();
     char open = 0;
+    bool tokenStart = true;
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (!open) {
-            if (c == '"' || c == '\'')
-                open = c;
-        } else if (c == '\\') {
-            ++i; // escapes the next character, a quote included
-        } else if (c == open) {
-            open = 0;
+        if (open) {
+            out.push_back(c);
+            if (c == '\\') {
+                if (i + 1 < text.size())
+                    out.push_back(text[++i]); // escapes the next character, a quote included
+            } else if (c == open) {
+                open = 0;
+            }
+            continue;
         }
+        if (tokenStart && isDigit(c)) {
+            size_t end = i;
+            while (end < text.size() && isDigit(text[end]))
+                ++end;
+            if (end == text.size() || text[end] == '.') {
+                size_t first = i;
+                while (first + 1 < end && text[first] == '0')
+                    ++first;
+                out.append(text.substr(first, end - first));
+                i = end - 1;
+                tokenStart = false;
+                continue;
+            }
+            if (c == '0' && (text[end] == 'x' || text[end] == 'X'))
+                return false;
+        }
+        tokenStart = c == '.';
+        if (c == '"' || c == '\'')
+            open = c;
+        out.push_back(c);
     }
     return !open;
 }
@@ -410,15 +436,16 @@ int SnmpMgrOpenSessionCount()
     return g_openSessions;
 }
 
-int SnmpMgrStrToOid(const std::string &text, AsnObjectIdentifier *oidOut)
+int SnmpMgrStrToOid(const std::string &typed, AsnObjectIdentifier *oidOut)
 {
     // ";" separates OIDs for the query run; a NUL would hide the rest of the text from the C parser.
-    if (!oidOut || text.empty() || text.find(';') != std::string::npos || text.find('\0') != std::string::npos)
+    if (!oidOut || typed.empty() || typed.find(';') != std::string::npos || typed.find('\0') != std::string::npos)
         return 0;
     // No OID of MAX_OID_LEN sub-identifiers needs this much text: a longer one
     // (a paste gone wrong) never reaches the C parser, which the bound below
     // relies on; nor does one with a quote left open, past which it reads.
-    if (text.size() > MaxOidTextLength || !quotesClosed(text))
+    thread_local std::string text;
+    if (typed.size() > MaxOidTextLength || !decimalNumbers(typed, text))
         return 0;
     ensureInit();
 

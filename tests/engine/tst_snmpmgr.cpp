@@ -127,6 +127,10 @@ void TestSnmpMgr::textToOid_data()
     QTest::newRow("module and name") << "SNMPv2-MIB::sysDescr.0" << "1.3.6.1.2.1.1.1.0";
     QTest::newRow("IF-MIB name") << "ifNumber.0" << "1.3.6.1.2.1.2.1.0";
     QTest::newRow("largest sub-identifier") << "1.3.6.1.4.1.4294967295" << "1.3.6.1.4.1.4294967295";
+    QTest::newRow("leading zero is no octal") << "1.3.6.1.2.1.1.010.0" << "1.3.6.1.2.1.1.10.0";
+    QTest::newRow("08 is eight") << "01.3.6.1.4.1.08" << "1.3.6.1.4.1.8";
+    QTest::newRow("name with zeros in its index") << "sysDescr.00" << "1.3.6.1.2.1.1.1.0";
+    QTest::newRow("zeros in a string index stay") << "vacmGroupName.3.\"010\"" << "1.3.6.1.6.3.16.1.2.1.3.3.3.48.49.48";
 }
 
 void TestSnmpMgr::textToOid()
@@ -149,6 +153,8 @@ void TestSnmpMgr::textRefused_data()
     QTest::newRow("unknown module") << QByteArray("NO-SUCH-MIB::sysDescr.0");
     QTest::newRow("sub-identifier past 32 bits") << QByteArray("1.3.6.1.4.1.4294967296");
     QTest::newRow("embedded NUL") << QByteArray("1.3.6\0.1", 8);
+    QTest::newRow("hexadecimal") << QByteArray("1.3.6.1.4.1.0x10");
+    QTest::newRow("hexadecimal, capital X") << QByteArray("1.3.6.1.4.1.0X10");
 }
 
 void TestSnmpMgr::textRefused()
