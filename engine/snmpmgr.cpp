@@ -288,14 +288,13 @@ int readAnswer(netsnmp_session *session, netsnmp_pdu *pdu, u_char *packet, size_
     return SNMP_ERR_NOERROR;
 }
 
-// The response Net-SNMP matched to the request, as readAnswer read it.
-int takeAnswer(SnmpMgrSessionData &session, const netsnmp_pdu &response, SnmpVarBindList &list,
-               int32_t *errorStatus, int32_t *errorIndex)
+// The answer to the awaited request, as readAnswer read it, into the
+// caller's list; once the wait for it has ended, however it waited.
+int takeAnswer(SnmpMgrSessionData &session, SnmpVarBindList &list, int32_t *errorStatus, int32_t *errorIndex)
 {
-    const long awaited = session.awaitedId;
     session.awaitedId = 0; // nothing arriving late is kept
     berreader::Response &answer = session.answer;
-    if (!session.answered || response.reqid != awaited || answer.bindings.size() != list.list.size())
+    if (!session.answered || answer.bindings.size() != list.list.size())
         return fail(SnmpMgrErrors::AgentErrors);
     // Swapped, not copied: a walk reuses one list for every row, and the two
     // lists' buffers serve turn about.
@@ -416,7 +415,7 @@ int SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindL
         return fail(SnmpMgrErrors::AgentErrors);
     }
 
-    return takeAnswer(*session, *response, *list, errorStatus, errorIndex);
+    return takeAnswer(*session, *list, errorStatus, errorIndex);
 }
 
 int SnmpMgrClose(LPSNMP_MGR_SESSION session)
