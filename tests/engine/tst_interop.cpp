@@ -17,7 +17,7 @@ namespace {
 struct Record
 {
     std::vector<uint32_t> oid;
-    QString row; // "oid | type | value" as the rendering rules give it
+    QString row; // "oid | type | value" as a row shows it
 };
 
 QString hexDump(const QByteArray &bytes)
@@ -28,7 +28,7 @@ QString hexDump(const QByteArray &bytes)
     return text;
 }
 
-// The type and value texts by the rendering rules, or a null type for what
+// The type and value texts a row shows, or a null type for what
 // snmpsim leaves out of SNMPv1 answers, walking on past it: Counter64 (70).
 std::pair<QString, QString> rendered(int tag, const QByteArray &text, const QByteArray &bytes)
 {
