@@ -56,16 +56,16 @@ std::string toBytes(const QString &text)
     return text.toUtf8().toStdString();
 }
 
-// ";" starts a new line, then the text splits at CR, LF or CR LF; a last empty
-// line (the text ended in a break) is no piece, other empty lines are.
-QStringList splitOidPieces(QString text)
+// Every ";" is a line break of its own, and the text splits at CR, LF or
+// CR LF: "a\r;b" is "a", "" and "b" (a CR before the ";" is no CR LF). A last
+// empty line (the text ended in a break) is no piece, other empty lines are.
+QStringList splitOidPieces(const QString &text)
 {
-    text.replace(QLatin1Char(';'), QLatin1Char('\n'));
     QStringList pieces;
     qsizetype start = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
-        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
+        if (c != QLatin1Char(';') && c != QLatin1Char('\r') && c != QLatin1Char('\n'))
             continue;
         pieces.append(text.mid(start, i - start));
         if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "engine/snmpmgr.h"
 
+#include "engine/berreader.h"
+
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
@@ -15,15 +17,17 @@
 #include <cstring>
 #include <mutex>
 #include <string_view>
+#include <utility>
 
 // Last-error codes (SnmpMgrGetLastError) and the Net-SNMP failures behind them:
 //
 //   code   operation        Net-SNMP outcome
 //   40     SnmpMgrRequest   STAT_TIMEOUT and nothing came back from the agent
 //   41     SnmpMgrRequest   STAT_ERROR with SNMPERR_BAD_SENDTO or SNMPERR_BAD_RECVFROM
-//   45     SnmpMgrRequest   STAT_TIMEOUT although datagrams came back (none decoded into
-//                           the answer: garbage, a wrong request id, a type Net-SNMP
-//                           refuses); any other STAT_ERROR; a response whose binding
+//   45     SnmpMgrRequest   STAT_TIMEOUT although datagrams came back (none was an SNMPv1
+//                           GetResponse to this request: garbage, another version or
+//                           PDU type, a wrong request id, a name or OID value that is
+//                           no OID); any other STAT_ERROR; a response whose binding
 //                           count differs from the request's
 //   45     SnmpMgrOpen      the transport was made but the session could not be set up,
 //                           or a well-formed peer text whose host does resolve failed
@@ -36,6 +40,10 @@ struct SnmpMgrSessionData
 {
     void *handle = nullptr;  // Net-SNMP single-session handle
     unsigned datagrams = 0;  // every datagram that reached the session, decodable or not
+    long awaitedId = 0;      // request id of the request outstanding; Net-SNMP never hands out 0
+    bool answered = false;   // `answer` holds the response to it
+    berreader::Response answer;
+    berreader::Response incoming; // read into here first, so a bad datagram spoils nothing
 };
 
 namespace {
@@ -188,8 +196,7 @@ int countDatagram(netsnmp_session *session, netsnmp_transport *, void *, int)
 // Net-SNMP decodes the index of a table column by its MIB and refuses a
 // numeric text whose index it cannot decode (a string length larger than the
 // rest of the OID). An agent may well return such a name, and its row's text
-// must convert back: plain decimal sub-identifiers (no leading zeros, which
-// Net-SNMP reads as octal) are then taken as they stand.
+// must convert back: plain decimal sub-identifiers are then taken as they stand.
 int plainDottedDecimal(std::string_view text, AsnObjectIdentifier *oidOut)
 {
     if (!text.empty() && text.front() == '.')
@@ -199,8 +206,7 @@ int plainDottedDecimal(std::string_view text, AsnObjectIdentifier *oidOut)
         const std::string_view piece = text.substr(0, text.find('.'));
         uint32_t id = 0;
         const auto [end, ec] = std::from_chars(piece.data(), piece.data() + piece.size(), id);
-        if (piece.empty() || ec != std::errc() || end != piece.data() + piece.size()
-            || (piece.size() > 1 && piece.front() == '0') || ids.size() == MAX_OID_LEN)
+        if (piece.empty() || ec != std::errc() || end != piece.data() + piece.size() || ids.size() == MAX_OID_LEN)
             return 0;
         ids.push_back(id);
         if (piece.size() == text.size())
@@ -211,58 +217,93 @@ int plainDottedDecimal(std::string_view text, AsnObjectIdentifier *oidOut)
     return 1;
 }
 
-// Net-SNMP reads on past the end of a text whose quoted index is not closed
-// ("sysDescr.'abc", "1.3.1.2.\"ab"): valgrind shows the reads, and what such
-// a text converts to depends on whatever follows it in memory. It is no OID.
-bool quotesClosed(std::string_view text)
+// The text as Net-SNMP is given it: dotted numbers are decimal, but Net-SNMP
+// reads one with a leading 0 as octal ("010" is 8, "08" no number) and one
+// with "0x" as hexadecimal. So the leading zeros go, and "0x..." is refused;
+// quoted indexes stay as they are. Refused as well: a text whose quote is not
+// closed ("sysDescr.'abc"), past whose end Net-SNMP reads on (valgrind shows
+// the reads), so that what it became depended on the memory behind it.
+bool decimalNumbers(std::string_view text, std::string &out)
 {
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    out.clear();
     char open = 0;
+    bool tokenStart = true;
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (!open) {
-            if (c == '"' || c == '\'')
-                open = c;
-        } else if (c == '\\') {
-            ++i; // escapes the next character, a quote included
-        } else if (c == open) {
-            open = 0;
+        if (open) {
+            out.push_back(c);
+            if (c == '\\') {
+                if (i + 1 < text.size())
+                    out.push_back(text[++i]); // escapes the next character, a quote included
+            } else if (c == open) {
+                open = 0;
+            }
+            continue;
         }
+        if (tokenStart && isDigit(c)) {
+            size_t end = i;
+            while (end < text.size() && isDigit(text[end]))
+                ++end;
+            if (end == text.size() || text[end] == '.') {
+                size_t first = i;
+                while (first + 1 < end && text[first] == '0')
+                    ++first;
+                out.append(text.substr(first, end - first));
+                i = end - 1;
+                tokenStart = false;
+                continue;
+            }
+            if (c == '0' && (text[end] == 'x' || text[end] == 'X'))
+                return false;
+        }
+        tokenStart = c == '.';
+        if (c == '"' || c == '\'')
+            open = c;
+        out.push_back(c);
     }
     return !open;
 }
 
-void fillValue(AsnAny &value, const netsnmp_variable_list &var)
+// Replaces Net-SNMP's decoding of every datagram the session receives, which
+// refuses some tags and lengths an agent may send and rewrites some Opaques.
+// The answer to the awaited request is kept for SnmpMgrRequest; Net-SNMP gets
+// the fields it matches the answer with, and drops whatever is refused here.
+// It runs as each datagram is processed, however the request waits for it.
+int readAnswer(netsnmp_session *session, netsnmp_pdu *pdu, u_char *packet, size_t length)
 {
-    value.asnType = var.type;
-    value.number = 0;
-    value.unsigned32 = 0;
-    value.counter64 = 0;
-    value.bytes.clear();
-    value.object.ids.clear();
-    switch (var.type) {
-    case ASN_INTEGER:
-        value.number = int32_t(*var.val.integer);
-        break;
-    case ASN_COUNTER:
-    case ASN_GAUGE:
-    case ASN_TIMETICKS:
-    case ASN_UINTEGER:
-        value.unsigned32 = uint32_t(*var.val.integer);
-        break;
-    case ASN_COUNTER64:
-        value.counter64 = (uint64_t(var.val.counter64->high & 0xFFFFFFFFu) << 32)
-            | uint64_t(var.val.counter64->low & 0xFFFFFFFFu);
-        break;
-    case ASN_OBJECT_ID:
-        value.object.ids.assign(var.val.objid, var.val.objid + var.val_len / sizeof(oid));
-        break;
-    case ASN_NULL:
-        break;
-    default:
-        if (var.val.string && var.val_len > 0)
-            value.bytes.assign(reinterpret_cast<const char *>(var.val.string), var.val_len);
-        break;
-    }
+    auto *data = static_cast<SnmpMgrSessionData *>(session->myvoid);
+    if (!data || !berreader::readResponse(packet, length, data->incoming)
+        || data->incoming.requestId != data->awaitedId)
+        return SNMPERR_ASN_PARSE_ERR;
+    std::swap(data->answer, data->incoming);
+    data->answered = true;
+    pdu->version = SNMP_VERSION_1;
+    pdu->securityModel = SNMP_SEC_MODEL_SNMPv1;
+    pdu->command = SNMP_MSG_RESPONSE;
+    pdu->flags |= UCD_MSG_FLAG_RESPONSE_PDU;
+    pdu->reqid = data->answer.requestId;
+    pdu->errstat = data->answer.errorStatus;
+    pdu->errindex = data->answer.errorIndex;
+    return SNMP_ERR_NOERROR;
+}
+
+// The answer to the awaited request, as readAnswer read it, into the
+// caller's list; once the wait for it has ended, however it waited.
+int takeAnswer(SnmpMgrSessionData &session, SnmpVarBindList &list, int32_t *errorStatus, int32_t *errorIndex)
+{
+    session.awaitedId = 0; // nothing arriving late is kept
+    berreader::Response &answer = session.answer;
+    if (!session.answered || answer.bindings.size() != list.list.size())
+        return fail(SnmpMgrErrors::AgentErrors);
+    // Swapped, not copied: a walk reuses one list for every row, and the two
+    // lists' buffers serve turn about.
+    list.list.swap(answer.bindings);
+    if (errorStatus)
+        *errorStatus = answer.errorStatus;
+    if (errorIndex)
+        *errorIndex = answer.errorIndex;
+    return 1;
 }
 
 } // namespace
@@ -319,7 +360,8 @@ LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const std::string &comm
         fail(SnmpMgrErrors::AgentErrors);
         return nullptr;
     }
-    session->handle = snmp_sess_add(&settings, transport, countDatagram, nullptr);
+    session->handle =
+        snmp_sess_add_ex(&settings, transport, countDatagram, readAnswer, nullptr, nullptr, nullptr, nullptr, nullptr);
     if (!session->handle) {
         fail(SnmpMgrErrors::AgentErrors);
         return nullptr;
@@ -356,6 +398,8 @@ int SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindL
     }
 
     const unsigned datagramsBefore = session->datagrams;
+    session->awaitedId = request->reqid;
+    session->answered = false;
     netsnmp_pdu *answer = nullptr;
     // Takes the request PDU on every path.
     const int status = snmp_sess_synch_response(session->handle, request.release(), &answer);
@@ -371,23 +415,7 @@ int SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindL
         return fail(SnmpMgrErrors::AgentErrors);
     }
 
-    size_t count = 0;
-    for (const netsnmp_variable_list *var = response->variables; var; var = var->next_variable)
-        ++count;
-    if (count != list->list.size())
-        return fail(SnmpMgrErrors::AgentErrors);
-
-    // Overwrite in place: a walk reuses one list for every row, so keep its buffers.
-    auto binding = list->list.begin();
-    for (const netsnmp_variable_list *var = response->variables; var; var = var->next_variable, ++binding) {
-        binding->name.ids.assign(var->name, var->name + var->name_length);
-        fillValue(binding->value, *var);
-    }
-    if (errorStatus)
-        *errorStatus = int32_t(response->errstat);
-    if (errorIndex)
-        *errorIndex = int32_t(response->errindex);
-    return 1;
+    return takeAnswer(*session, *list, errorStatus, errorIndex);
 }
 
 int SnmpMgrClose(LPSNMP_MGR_SESSION session)
@@ -407,15 +435,16 @@ int SnmpMgrOpenSessionCount()
     return g_openSessions;
 }
 
-int SnmpMgrStrToOid(const std::string &text, AsnObjectIdentifier *oidOut)
+int SnmpMgrStrToOid(const std::string &typed, AsnObjectIdentifier *oidOut)
 {
     // ";" separates OIDs for the query run; a NUL would hide the rest of the text from the C parser.
-    if (!oidOut || text.empty() || text.find(';') != std::string::npos || text.find('\0') != std::string::npos)
+    if (!oidOut || typed.empty() || typed.find(';') != std::string::npos || typed.find('\0') != std::string::npos)
         return 0;
     // No OID of MAX_OID_LEN sub-identifiers needs this much text: a longer one
     // (a paste gone wrong) never reaches the C parser, which the bound below
     // relies on; nor does one with a quote left open, past which it reads.
-    if (text.size() > MaxOidTextLength || !quotesClosed(text))
+    thread_local std::string text;
+    if (typed.size() > MaxOidTextLength || !decimalNumbers(typed, text))
         return 0;
     ensureInit();
 

@@ -53,7 +53,7 @@ public:
     std::abort();
 }
 
-// The numbers of "1.3.6" or ".1.3.6" (decimal, no leading zeros, 32-bit, at
+// The numbers of "1.3.6" or ".1.3.6" (decimal, leading zeros too, 32-bit, at
 // most 128 of them); nothing for any other text.
 std::optional<std::vector<uint32_t>> plainNumbers(const std::string &text)
 {
@@ -67,7 +67,7 @@ std::optional<std::vector<uint32_t>> plainNumbers(const std::string &text)
         while (i < text.size() && text[i] >= '0' && text[i] <= '9' && value <= 0xFFFFFFFFu)
             value = value * 10 + uint64_t(text[i++] - '0');
         const size_t digits = i - start;
-        if (digits == 0 || value > 0xFFFFFFFFu || (digits > 1 && text[start] == '0') || ids.size() == 128)
+        if (digits == 0 || value > 0xFFFFFFFFu || ids.size() == 128)
             return std::nullopt;
         ids.push_back(uint32_t(value));
         if (i == text.size())

@@ -230,6 +230,8 @@ void TestQueryRun::emptyPieceIsRefused_data()
                                     << QStringLiteral("Invalid Oids, '', specified.");
     QTest::newRow("semicolon alone") << QStringLiteral(";") << QStringLiteral("Invalid Oids, '', specified.");
     QTest::newRow("empty line") << QStringLiteral("1.3.6.1.2.1.1.1.0\n\n;") << QStringLiteral("Invalid Oids, '', specified.");
+    QTest::newRow("CR before semicolon is a break of its own")
+        << QStringLiteral("1.3.6.1.2.1.1.1.0\r;1.3.6.1.2.1.1.3.0") << QStringLiteral("Invalid Oids, '', specified.");
     QTest::newRow("bad second piece") << QStringLiteral("1.3.6.1.2.1.1.1.0;1.3..6;1.3.6.1.2.1.1.3.0")
                                       << QStringLiteral("Invalid Oids, '1.3..6', specified.");
     QTest::newRow("pieces are not trimmed") << QStringLiteral("1.3.6.1.2.1.1.1.0; 1.3.6.1.2.1.1.3.0")

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "engine/rowrender.h"
 #include "engine/snmpmgr.h"
 #include "tests/support/scriptedagent.h"
 
@@ -26,6 +27,23 @@ QString nameOf(const char *dotted)
         return QStringLiteral("<failed>");
     const SnmpText owned(text);
     return QString::fromUtf8(owned.get());
+}
+
+// The agent's answer to `request`, built octet by octet: version, PDU type
+// and the bindings' TLVs as given.
+QByteArray answerTo(const ScriptedAgent::Request &request, const QByteArray &bindings, int version = 0,
+                    uint8_t pduType = 0xA2)
+{
+    const QByteArray pdu = ber::encodeTlv(0x02, ber::integerContent(request.requestId))
+        + ber::encodeTlv(0x02, QByteArray(1, '\0')) + ber::encodeTlv(0x02, QByteArray(1, '\0'))
+        + ber::encodeTlv(0x30, bindings);
+    return ber::encodeTlv(0x30, ber::encodeTlv(0x02, ber::integerContent(version))
+                                    + ber::encodeTlv(0x04, request.community) + ber::encodeTlv(pduType, pdu));
+}
+
+QByteArray bindingTlv(const QByteArray &nameContent, uint8_t tag, const QByteArray &content)
+{
+    return ber::encodeTlv(0x30, ber::encodeTlv(0x06, nameContent) + ber::encodeTlv(tag, content));
 }
 
 SnmpVarBindList request(std::initializer_list<const char *> names)
@@ -63,6 +81,7 @@ private slots:
     void invalidCalls();
 
     void getAndGetNextOverTheWire();
+    void everyTagDecoded_data();
     void everyTagDecoded();
     void listOverwrittenInPlace();
     void errorStatusReported();
@@ -108,6 +127,10 @@ void TestSnmpMgr::textToOid_data()
     QTest::newRow("module and name") << "SNMPv2-MIB::sysDescr.0" << "1.3.6.1.2.1.1.1.0";
     QTest::newRow("IF-MIB name") << "ifNumber.0" << "1.3.6.1.2.1.2.1.0";
     QTest::newRow("largest sub-identifier") << "1.3.6.1.4.1.4294967295" << "1.3.6.1.4.1.4294967295";
+    QTest::newRow("leading zero is no octal") << "1.3.6.1.2.1.1.010.0" << "1.3.6.1.2.1.1.10.0";
+    QTest::newRow("08 is eight") << "01.3.6.1.4.1.08" << "1.3.6.1.4.1.8";
+    QTest::newRow("name with zeros in its index") << "sysDescr.00" << "1.3.6.1.2.1.1.1.0";
+    QTest::newRow("zeros in a string index stay") << "vacmGroupName.3.\"010\"" << "1.3.6.1.6.3.16.1.2.1.3.3.3.48.49.48";
 }
 
 void TestSnmpMgr::textToOid()
@@ -130,6 +153,8 @@ void TestSnmpMgr::textRefused_data()
     QTest::newRow("unknown module") << QByteArray("NO-SUCH-MIB::sysDescr.0");
     QTest::newRow("sub-identifier past 32 bits") << QByteArray("1.3.6.1.4.1.4294967296");
     QTest::newRow("embedded NUL") << QByteArray("1.3.6\0.1", 8);
+    QTest::newRow("hexadecimal") << QByteArray("1.3.6.1.4.1.0x10");
+    QTest::newRow("hexadecimal, capital X") << QByteArray("1.3.6.1.4.1.0X10");
 }
 
 void TestSnmpMgr::textRefused()
@@ -331,60 +356,90 @@ void TestSnmpMgr::getAndGetNextOverTheWire()
     QCOMPARE(seen[1].community, QByteArray("tarnel"));
 }
 
+void TestSnmpMgr::everyTagDecoded_data()
+{
+    QTest::addColumn<int>("tag");
+    QTest::addColumn<QByteArray>("content"); // the value's content octets as sent
+    QTest::addColumn<QByteArray>("type");
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<QByteArray>("name"); // the name's content octets
+    const QByteArray name = ber::oidContent(ScriptedAgent::oid("1.3.6.1.4.1.99999.1"));
+    const auto row = [&name](const char *title, int tag, const QByteArray &content, const char *type, const char *value) {
+        QTest::newRow(title) << tag << content << QByteArray(type) << QByteArray(value) << name;
+    };
+    const auto hex = [](const char *octets) { return QByteArray::fromHex(octets); };
+    row("Integer32 -1", 0x02, hex("ff"), "Integer32", "-1");
+    row("Integer32 in 5 octets keeps its low 32 bits", 0x02, hex("01fffffffe"), "Integer32", "-2");
+    row("Bits", 0x03, hex("f0"), "Bits", "F0 ");
+    row("Bits empty", 0x03, {}, "Bits", "");
+    row("Octet String with NUL", 0x04, QByteArray("ab\0c", 4), "Octet String", "ab");
+    row("Null", 0x05, {}, "Null", "");
+    row("Null with content", 0x05, hex("01"), "Null", "");
+    row("Object Identifier", 0x06, ber::oidContent(ScriptedAgent::oid("1.3.6.1.4.1.8072.3.2.10")), "Object Identifier",
+        ".1.3.6.1.4.1.8072.3.2.10");
+    row("Object Identifier empty", 0x06, {}, "Object Identifier", ".");
+    row("Sequence", 0x30, hex("020105"), "Sequence", "02 01 05 ");
+    row("IpAddress", 0x40, hex("0a000001"), "IpAddress", "10.0.0.1");
+    row("IpAddress of 0 octets", 0x40, {}, "IpAddress", "");
+    row("IpAddress of 2 octets", 0x40, hex("0a01"), "IpAddress", "10.1");
+    row("IpAddress of 3 octets", 0x40, hex("0a0102"), "IpAddress", "10.1.2");
+    row("IpAddress of 5 octets", 0x40, hex("0a01020304"), "IpAddress", "10.1.2.3");
+    row("Counter32 largest", 0x41, hex("00ffffffff"), "Counter32", "4294967295");
+    row("Counter32 in 9 octets keeps its low 32 bits", 0x41, hex("000000000100000007"), "Counter32", "7");
+    row("Counter32 without its leading 00", 0x41, hex("ff"), "Counter32", "255");
+    row("Gauge32", 0x42, hex("07"), "Gauge32", "7");
+    row("TimeTicks", 0x43, hex("00bc614e"), "TimeTicks", "12345678 (1 days, 10 hours, 17 minutes, 36 seconds)");
+    row("TimeTicks in 5 octets", 0x43, hex("0100bc614e"), "TimeTicks", "12345678 (1 days, 10 hours, 17 minutes, 36 seconds)");
+    row("Opaque", 0x44, hex("9f78"), "Opaque", "9F 78 ");
+    row("Opaque float (laLoadFloat)", 0x44, hex("9f78043eeb851f"), "Opaque", "9F 78 04 3E EB 85 1F ");
+    row("Opaque double", 0x44, hex("9f79083fe0000000000000"), "Opaque", "9F 79 08 3F E0 00 00 00 00 00 00 ");
+    row("Opaque int64", 0x44, hex("9f7a01ff"), "Opaque", "9F 7A 01 FF ");
+    row("Opaque uint64", 0x44, hex("9f7b0101"), "Opaque", "9F 7B 01 01 ");
+    row("Opaque counter64", 0x44, hex("9f760101"), "Opaque", "9F 76 01 01 ");
+    row("Opaque float without octets", 0x44, hex("9f7800"), "Opaque", "9F 78 00 ");
+    row("Opaque float cut short", 0x44, hex("9f7804"), "Opaque", "9F 78 04 ");
+    row("Counter64 largest", 0x46, hex("00ffffffffffffffff"), "Counter64", "18446744073709551615");
+    row("Counter64 in 10 octets keeps its low 64 bits", 0x46, hex("01000000000000000005"), "Counter64", "5");
+    row("Unsigned32", 0x47, hex("00b2d05e00"), "Unsigned32", "3000000000");
+    QTest::newRow("name of no octets") << 0x04 << QByteArray("x") << QByteArray("Octet String") << QByteArray("x")
+                                       << QByteArray();
+    // Every tag the rendering does not know, context tags and constructed ones included.
+    for (int tag = 0; tag < 256; ++tag) {
+        if ((tag >= 0x02 && tag <= 0x06) || tag == 0x30 || (tag >= 0x40 && tag <= 0x47 && tag != 0x45))
+            continue;
+        row(qPrintable(QStringLiteral("tag 0x%1").arg(tag, 2, 16, QLatin1Char('0'))), tag, hex("0102"),
+            "Unexpected Type", "");
+    }
+}
+
+// Every value comes back as the agent sent it, next to an ordinary binding
+// that is not lost with it.
 void TestSnmpMgr::everyTagDecoded()
 {
-    const Oid base = ScriptedAgent::oid("1.3.6.1.4.1.99999");
-    auto at = [&base](uint32_t n) {
-        Oid id = base;
-        id.push_back(n);
-        return id;
-    };
-    m_agent.setTable({
-        {at(1), Value::integer(-1)},
-        {at(2), Value::octets(QByteArray("\xf0", 1), 0x03)},
-        {at(3), Value::octets(QByteArray("ab\0c", 4))},
-        {at(4), Value::null()},
-        {at(5), Value::objectId(ScriptedAgent::oid("1.3.6.1.4.1.8072.3.2.10"))},
-        {at(6), Value::octets(QByteArray("\x0a\x00\x00\x01", 4), 0x40)},
-        {at(7), Value::unsignedValue(0x41, 4294967295u)},
-        {at(8), Value::unsignedValue(0x42, 7)},
-        {at(9), Value::unsignedValue(0x43, 12345678)},
-        {at(10), Value::octets(QByteArray("\x9f\x78", 2), 0x44)},
-        {at(11), Value::octets(QByteArray("\x01\x02", 2), 0x45)},
-        {at(12), Value::counter64(0xFFFFFFFFFFFFFFFFull)},
-        {at(13), Value::unsignedValue(0x47, 3000000000u)},
+    QFETCH(int, tag);
+    QFETCH(QByteArray, content);
+    QFETCH(QByteArray, type);
+    QFETCH(QByteArray, value);
+    QFETCH(QByteArray, name);
+    const Oid second = ScriptedAgent::oid("1.3.6.1.2.1.1.5.0");
+    m_agent.setHandler([=](const ScriptedAgent::Request &request) {
+        return ScriptedAgent::Response::rawBytes(
+            answerTo(request, bindingTlv(name, uint8_t(tag), content) + bindingTlv(ber::oidContent(second), 0x04, "after")));
     });
     openSession();
-    SnmpVarBindList list;
-    for (uint32_t n = 1; n <= 13; ++n)
-        list.list.push_back(SnmpVarBind{AsnObjectIdentifier{at(n)}, AsnAny{}});
+    SnmpVarBindList list = request({"1.3.6.1.4.1.99999.1", "1.3.6.1.2.1.1.5.0"});
     int32_t status = -1;
     int32_t index = -1;
     QVERIFY2(SnmpMgrRequest(m_session.get(), pdu::Get, &list, &status, &index),
              qPrintable(QString::number(SnmpMgrGetLastError())));
     QCOMPARE(status, 0);
-
-    const auto &v = list.list;
-    QCOMPARE(v[0].value.asnType, uint8_t(0x02));
-    QCOMPARE(v[0].value.number, -1);
-    QCOMPARE(v[1].value.asnType, uint8_t(0x03));
-    QCOMPARE(v[1].value.bytes, std::string("\xf0"));
-    QCOMPARE(v[2].value.bytes, std::string("ab\0c", 4));
-    QCOMPARE(v[3].value.asnType, uint8_t(0x05));
-    QCOMPARE(v[4].value.asnType, uint8_t(0x06));
-    QCOMPARE(v[4].value.object.ids, ScriptedAgent::oid("1.3.6.1.4.1.8072.3.2.10"));
-    QCOMPARE(v[5].value.bytes, std::string("\x0a\x00\x00\x01", 4));
-    QCOMPARE(v[6].value.unsigned32, 4294967295u);
-    QCOMPARE(v[7].value.asnType, uint8_t(0x42));
-    QCOMPARE(v[7].value.unsigned32, 7u);
-    QCOMPARE(v[8].value.unsigned32, 12345678u);
-    QCOMPARE(v[9].value.asnType, uint8_t(0x44));
-    QCOMPARE(v[9].value.bytes, std::string("\x9f\x78"));
-    QCOMPARE(v[10].value.asnType, uint8_t(0x45));
-    QCOMPARE(v[11].value.asnType, uint8_t(0x46));
-    QCOMPARE(v[11].value.counter64, 0xFFFFFFFFFFFFFFFFull);
-    QCOMPARE(v[12].value.asnType, uint8_t(0x47));
-    QCOMPARE(v[12].value.unsigned32, 3000000000u);
+    QCOMPARE(list.list.size(), size_t(2));
+    const ResultRow row = renderBinding(list.list[0]);
+    QCOMPARE(list.list[0].value.asnType, uint8_t(tag));
+    QCOMPARE(QByteArray::fromStdString(row.type), type);
+    QCOMPARE(QByteArray::fromStdString(row.value), value);
+    QCOMPARE(row.oid, name.isEmpty() ? std::string(".") : std::string(".1.3.6.1.4.1.99999.1"));
+    QCOMPARE(renderBinding(list.list[1]).value, std::string("after"));
 }
 
 void TestSnmpMgr::listOverwrittenInPlace()
@@ -434,17 +489,31 @@ void TestSnmpMgr::timeoutIs40()
 void TestSnmpMgr::unusableAnswersAre45_data()
 {
     QTest::addColumn<int>("kind");
-    QTest::newRow("garbage") << 0;
-    QTest::newRow("wrong request id") << 1;
-    QTest::newRow("Sequence value") << 2;
-    QTest::newRow("IpAddress of two bytes") << 3;
+    QTest::addColumn<int>("version");
+    QTest::addColumn<int>("pduType");
+    QTest::addColumn<QByteArray>("binding");
+    const QByteArray name = ber::oidContent(ScriptedAgent::oid("1.3.6.1.2.1.1.1.0"));
+    const QByteArray good = bindingTlv(name, 0x04, "late");
+    QTest::newRow("garbage") << 0 << 0 << 0xA2 << good;
+    QTest::newRow("wrong request id") << 1 << 0 << 0xA2 << good;
+    QTest::newRow("SNMPv2c message") << 2 << 1 << 0xA2 << good;
+    QTest::newRow("GetRequest PDU") << 2 << 0 << 0xA0 << good;
+    QTest::newRow("name that is no OID") << 2 << 0 << 0xA2
+                                         << ber::encodeTlv(0x30, ber::encodeTlv(0x04, name) + ber::encodeTlv(0x05, {}));
+    QTest::newRow("OID value past 32 bits") << 2 << 0 << 0xA2 << bindingTlv(name, 0x06, QByteArray::fromHex("2b9080808000"));
+    QTest::newRow("OID value cut off") << 2 << 0 << 0xA2 << bindingTlv(name, 0x06, QByteArray::fromHex("2b86"));
+    QTest::newRow("binding without value") << 2 << 0 << 0xA2 << ber::encodeTlv(0x30, ber::encodeTlv(0x06, name));
+    QTest::newRow("value longer than its binding") << 2 << 0 << 0xA2 << good.left(good.size() - 1);
 }
 
-// The agent answers, but with nothing Net-SNMP can match to the request:
-// that is no timeout for the user.
+// The agent answers, but with nothing that is an SNMPv1 response to the
+// request: that is no timeout for the user.
 void TestSnmpMgr::unusableAnswersAre45()
 {
     QFETCH(int, kind);
+    QFETCH(int, version);
+    QFETCH(int, pduType);
+    QFETCH(QByteArray, binding);
     const Oid name = ScriptedAgent::oid("1.3.6.1.2.1.1.1.0");
     switch (kind) {
     case 0:
@@ -453,11 +522,10 @@ void TestSnmpMgr::unusableAnswersAre45()
     case 1:
         m_agent.setHandler(ScriptedAgent::wrongIdHandler(ScriptedAgent::tableHandler({{name, Value::octets("late")}})));
         break;
-    case 2:
-        m_agent.setTable({{name, Value::raw(0x30, QByteArray("\x02\x01\x05", 3))}});
-        break;
     default:
-        m_agent.setTable({{name, Value::octets(QByteArray("\x0a\x01", 2), 0x40)}});
+        m_agent.setHandler([=](const ScriptedAgent::Request &request) {
+            return ScriptedAgent::Response::rawBytes(answerTo(request, binding, version, uint8_t(pduType)));
+        });
         break;
     }
     openSession(200, 0);

@@ -79,20 +79,24 @@ bool SnmpdAgent::launch(quint16 port)
     return false;
 }
 
-// A Get of sysDescr.0 with our own codec, so a broken engine cannot hide a
-// working agent (or the other way round).
 bool SnmpdAgent::answers(int waitMs) const
+{
+    return loopbackAgentAnswers(m_port, Community, waitMs);
+}
+
+// With our own codec, so a broken engine cannot hide a working agent (or the other way round).
+bool loopbackAgentAnswers(quint16 port, const QByteArray &community, int waitMs)
 {
     const UdpSocket socket;
     if (socket.fd() < 0)
         return false;
     ber::Message get;
-    get.community = Community;
+    get.community = community;
     get.pduType = 0xA0;
     get.requestId = 4711;
     get.bindings.push_back({ber::parseOid("1.3.6.1.2.1.1.1.0"), 0x05, {}});
     const QByteArray datagram = ber::encodeMessage(get);
-    const sockaddr_in agent = loopbackAddress(m_port);
+    const sockaddr_in agent = loopbackAddress(port);
     if (::sendto(socket.fd(), datagram.constData(), size_t(datagram.size()), 0,
                  reinterpret_cast<const sockaddr *>(&agent), sizeof(agent))
         < 0)

@@ -10,6 +10,7 @@
 //   QVERIFY(agent.start());      // waits until it answers a Get
 //   ... agent.address() is "127.0.0.1:PORT" ...
 
+#include <QByteArray>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
@@ -47,3 +48,7 @@ private:
     std::unique_ptr<QProcess> m_process;
     quint16 m_port = 0;
 };
+
+// True when the agent on 127.0.0.1:port answers a Get of sysDescr.0 for this
+// community within waitMs.
+bool loopbackAgentAnswers(quint16 port, const QByteArray &community, int waitMs);

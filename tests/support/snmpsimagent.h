@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// Debian's snmpsim serving recordings of real devices: an agent written in
+// Python on pysnmp, not by Net-SNMP. snmpsimd runs on a free 127.0.0.1 UDP
+// port with data and cache folders of its own in a temporary folder, as
+// nobody when the tests run as root; it is stopped when the object goes.
+// Each recording answers to the community it is given here.
+//
+//   SnmpsimAgent agent;
+//   QVERIFY(agent.start({{"linux", SnmpsimAgent::example("recorded/linux-full-walk.snmprec.gz")}}));
+
+#include <QMap>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+class SnmpsimAgent
+{
+public:
+    SnmpsimAgent() = default;
+    ~SnmpsimAgent();
+    SnmpsimAgent(const SnmpsimAgent &) = delete;
+    SnmpsimAgent &operator=(const SnmpsimAgent &) = delete;
+
+    // A recording the package ships, by its path under examples/data.
+    static QString example(const QString &relativePath);
+
+    // community -> recording (.snmprec, gzipped or not). Waits (up to about
+    // 30 s) until every community answers; false when snmpsimd does not.
+    bool start(const QMap<QString, QString> &recordings);
+    QString address() const; // "127.0.0.1:PORT"
+    QString log() const;
+
+private:
+    bool launch(quint16 port, const QStringList &communities);
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<QProcess> m_process;
+    quint16 m_port = 0;
+};
