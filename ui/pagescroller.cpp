@@ -25,6 +25,8 @@ PageScroller::PageScroller(QWidget *parent) : QWidget(parent)
     }
     m_left->setArrowType(Qt::LeftArrow);
     m_right->setArrowType(Qt::RightArrow);
+    m_left->setAccessibleName(tr("Scroll left"));
+    m_right->setAccessibleName(tr("Scroll right"));
     connect(m_left, &QToolButton::clicked, this, [this] { scrollBy(-ScrollStep); });
     connect(m_right, &QToolButton::clicked, this, [this] { scrollBy(ScrollStep); });
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
