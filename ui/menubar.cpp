@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/menubar.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -51,6 +52,57 @@ public:
     }
 };
 
+// What a screen reader hears of a menu button: a menu button with a popup,
+// named by its caption, with its accelerator and its hint, and focusable,
+// as the keyboard does come to it. Its press opens the menu.
+class MenuButtonAccessible final : public QAccessibleWidget
+{
+public:
+    explicit MenuButtonAccessible(MenuButton *button) : QAccessibleWidget(button, QAccessible::ButtonMenu) {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        switch (t) {
+        case QAccessible::Name:
+            return button()->accessibleName().isEmpty() ? QString(button()->text()).remove(u'&')
+                                                        : button()->accessibleName();
+        case QAccessible::Accelerator:
+            return QKeySequence::mnemonic(button()->text()).toString(QKeySequence::NativeText);
+        case QAccessible::Description:
+            return button()->statusTip();
+        default:
+            return QAccessibleWidget::text(t);
+        }
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.focusable = true;
+        s.hasPopup = true;
+        s.pressed = button()->isDown();
+        return s;
+    }
+
+    QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
+
+    void doAction(const QString &action) override
+    {
+        if (action == showMenuAction() || action == pressAction())
+            button()->bar()->openMenu(button(), true);
+    }
+
+private:
+    MenuButton *button() const { return static_cast<MenuButton *>(widget()); }
+};
+
+QAccessibleInterface *menuButtonAccessible(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("MenuButton") && object && object->isWidgetType())
+        return new MenuButtonAccessible(static_cast<MenuButton *>(object));
+    return nullptr;
+}
+
 QAction *firstItem(const QMenu *menu)
 {
     const QList<QAction *> items = menu->actions();
@@ -69,6 +121,8 @@ void showStatusTip(QObject *receiver, const QString &tip)
 
 MenuButton::MenuButton(QMenu *menu, MenuBar *bar) : QToolButton(bar), m_bar(bar), m_menu(menu)
 {
+    static const bool accessible = (QAccessible::installFactory(menuButtonAccessible), true);
+    Q_UNUSED(accessible);
     setText(menu->title());
     setToolButtonStyle(Qt::ToolButtonTextOnly);
     setAutoRaise(true);
@@ -172,8 +226,15 @@ void MenuButton::keyPressEvent(QKeyEvent *event)
 void MenuButton::focusInEvent(QFocusEvent *event)
 {
     QToolButton::focusInEvent(event);
-    // As pointing at it does, the keyboard on a menu shows the menu's hint.
-    showStatusTip(this, statusTip());
+    // As pointing at it does, the keyboard on a menu shows the menu's hint;
+    // back from the menu, once the menu has cleared the hint of its items.
+    if (event->reason() == Qt::PopupFocusReason)
+        QTimer::singleShot(0, this, [this] {
+            if (window()->focusWidget() == this)
+                showStatusTip(this, statusTip());
+        });
+    else
+        showStatusTip(this, statusTip());
     update();
 }
 

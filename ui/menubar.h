@@ -23,6 +23,7 @@ public:
     MenuButton(QMenu *menu, MenuBar *bar);
 
     QMenu *dropDownMenu() const { return m_menu; }
+    MenuBar *bar() const { return m_bar; }
     // The letter after "&" in the caption, lower case; null without one.
     QChar mnemonic() const;
 
