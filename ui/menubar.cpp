@@ -456,6 +456,7 @@ void MenuBar::watchAlt(const QObject *watched, const QEvent *event)
     }
     case QEvent::MouseButtonPress:
     case QEvent::Shortcut:
+    case QEvent::WindowDeactivate: // Alt+Tab to another window
         m_altAlone = false;
         break;
     default:
