@@ -28,9 +28,10 @@ void ActionList::create(QWidget *window)
         {&ActionList::actExit, "actExit", "E&xit", {}, "Exit application.", 0, false},
         {&ActionList::actToolBar, "actToolBar", "&Toolbar", {}, "Shows or hides toolbar.", 0, true},
         {&ActionList::actStatusBar, "actStatusBar", "Status &Bar", {}, "Shows or hides the status bar.", 0, true},
-        // Enter is Return on the main keyboard and Enter on the keypad.
+        // Enter is Return on the main keyboard and Enter on the keypad; the
+        // menu shows the first, "Enter".
         {&ActionList::actDetails, "actDetails", "&Details...",
-         {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}, "MIB Object Details.", 0, false},
+         {QKeySequence(Qt::Key_Enter), QKeySequence(Qt::Key_Return)}, "MIB Object Details.", 0, false},
         {&ActionList::actOptions, "actOptions", "&Options...", {}, "SnmpMgrOpen settings.", 0, false},
         {&ActionList::actRun, "actRun", "&Run", {QKeySequence(Qt::Key_F9)}, "Run|Run.", 0, false},
         {&ActionList::actStop, "actStop", "Sto&p", {QKeySequence(Qt::Key_Escape)}, "Stop|Stop.", 0, false},

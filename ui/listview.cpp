@@ -3,12 +3,24 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 
 namespace {
 
-// Rows are drawn as a whole; no cell of the row gets a focus frame of its own.
+// Share of the highlight in the colour of a selection without the focus; the
+// rest is the list's background.
+constexpr double QuietSelection = 0.35;
+
+QColor blend(const QColor &a, const QColor &b, double share)
+{
+    const auto mix = [share](int x, int y) { return qRound(x * share + y * (1 - share)); };
+    return QColor(mix(a.red(), b.red()), mix(a.green(), b.green()), mix(a.blue(), b.blue()));
+}
+
+// Rows are drawn as a whole; no cell of the row gets a focus frame of its
+// own: the list draws one around the whole current row.
 class RowDelegate final : public QStyledItemDelegate
 {
 public:
@@ -45,10 +57,23 @@ ListView::ListView(QWidget *parent) : QTableView(parent)
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     updateRowHeight();
+    updateColours();
+    setAccessibleName(tr("Results"));
+}
 
+// Without the focus the selection stays in sight, in the platform's colour
+// for an inactive selection. Where the platform paints both alike (Fusion
+// does), the highlight is toned down towards the background, with the usual
+// text colour, so that the list still shows whether it has the focus.
+void ListView::updateColours()
+{
     QPalette colours = palette();
-    for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
-        colours.setColor(QPalette::Inactive, role, colours.color(QPalette::Active, role));
+    const QColor highlight = colours.color(QPalette::Active, QPalette::Highlight);
+    if (colours.color(QPalette::Inactive, QPalette::Highlight) != highlight)
+        return;
+    colours.setColor(QPalette::Inactive, QPalette::Highlight,
+                     blend(highlight, colours.color(QPalette::Active, QPalette::Base), QuietSelection));
+    colours.setColor(QPalette::Inactive, QPalette::HighlightedText, colours.color(QPalette::Active, QPalette::Text));
     setPalette(colours);
 }
 
@@ -93,6 +118,71 @@ void ListView::keyPressEvent(QKeyEvent *event)
         return;
     }
     QTableView::keyPressEvent(event);
+    // A move that stays on a current row that is not selected (Home on the
+    // first row, Up on it) selects it, as the first arrow key always does.
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        if ((event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && currentIndex().isValid()
+            && !selectionModel()->hasSelection())
+            selectionModel()->select(currentIndex(), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        break;
+    default:
+        break;
+    }
+}
+
+void ListView::focusInEvent(QFocusEvent *event)
+{
+    // A table view makes its first row current, unselected, as it takes the
+    // focus, and Down then goes to the second row. A report list has no
+    // current row until a key or a click picks one: Down selects the first.
+    const bool hadCurrent = currentIndex().isValid();
+    QTableView::focusInEvent(event);
+    if (!hadCurrent && currentIndex().isValid() && !selectionModel()->hasSelection())
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+}
+
+QRect ListView::rowRect(const QModelIndex &index) const
+{
+    if (!index.isValid() || !model())
+        return {};
+    const int last = model()->columnCount(index.parent()) - 1;
+    return visualRect(index.siblingAtColumn(0)) | visualRect(index.siblingAtColumn(last));
+}
+
+void ListView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QTableView::currentChanged(current, previous);
+    // The focus rectangle spans the row, not just the cell the view repaints.
+    viewport()->update(rowRect(previous));
+    viewport()->update(rowRect(current));
+}
+
+// With the focus, a dotted rectangle goes round the current row; before a
+// key has picked one, round the first row, where the keyboard starts, and
+// round the whole list while it is empty.
+void ListView::paintEvent(QPaintEvent *event)
+{
+    QTableView::paintEvent(event);
+    if (!hasFocus() || !model())
+        return;
+    QModelIndex row = currentIndex();
+    if (!row.isValid() && model()->rowCount(rootIndex()) > 0)
+        row = model()->index(0, 0, rootIndex());
+    const QRect frame = row.isValid() ? rowRect(row) : viewport()->rect();
+    if (!frame.intersects(event->rect()))
+        return;
+    QPainter painter(viewport());
+    const bool selected = row.isValid() && selectionModel()->isRowSelected(row.row(), row.parent());
+    QPen pen(palette().color(QPalette::Active, selected ? QPalette::HighlightedText : QPalette::Text));
+    pen.setDashPattern({1, 1});
+    painter.setPen(pen);
+    painter.drawRect(frame.adjusted(0, 0, -1, -1));
 }
 
 QModelIndex ListView::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)

@@ -124,6 +124,7 @@ void TMainForm::createCoolBar()
     m_menuBar = new MenuBar;
     m_menuBar->setObjectName(QStringLiteral("MenuBar"));
     createMenus();
+    m_menuBar->watchKeys(this);
     psMenuBar->setControl(m_menuBar);
     m_coolBar->addBand(psMenuBar, 21, false);
 
@@ -183,6 +184,12 @@ void TMainForm::createToolBar()
         box->setFixedWidth(width);
         box->setStatusTip(QString::fromLatin1(hint));
         label->setBuddy(box);
+        // A screen reader finds the box by its label; its edit and its drop-down
+        // list are named after the label too.
+        const QString name = label->text().remove(u'&').trimmed();
+        box->setAccessibleName(name);
+        box->lineEdit()->setAccessibleName(name);
+        box->view()->setAccessibleName(name);
         layout->addWidget(label);
         layout->addWidget(box);
     };

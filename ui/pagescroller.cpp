@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/pagescroller.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QToolButton>
 
@@ -25,8 +26,14 @@ PageScroller::PageScroller(QWidget *parent) : QWidget(parent)
     }
     m_left->setArrowType(Qt::LeftArrow);
     m_right->setArrowType(Qt::RightArrow);
+    m_left->setAccessibleName(tr("Scroll left"));
+    m_right->setAccessibleName(tr("Scroll right"));
     connect(m_left, &QToolButton::clicked, this, [this] { scrollBy(-ScrollStep); });
     connect(m_right, &QToolButton::clicked, this, [this] { scrollBy(ScrollStep); });
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        if (now && m_control && m_control->isAncestorOf(now))
+            ensureVisible(now);
+    });
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 }
 
@@ -86,5 +93,18 @@ void PageScroller::relayout()
 void PageScroller::scrollBy(int dx)
 {
     m_offset += dx;
+    relayout();
+}
+
+void PageScroller::ensureVisible(const QWidget *child)
+{
+    const QRect r(child->mapTo(m_control, QPoint(0, 0)), child->size());
+    const int shown = m_viewport->width();
+    if (r.left() < m_offset)
+        m_offset = r.left();
+    else if (r.right() + 1 > m_offset + shown)
+        m_offset = r.right() + 1 - shown;
+    else
+        return;
     relayout();
 }

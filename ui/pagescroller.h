@@ -7,6 +7,7 @@ class QToolButton;
 
 // A horizontal scroller for one control: the control keeps its full width,
 // and arrow buttons at both ends scroll it when the scroller is narrower.
+// A part of the control that takes the keyboard focus is scrolled into sight.
 class PageScroller : public QWidget
 {
     Q_OBJECT
@@ -28,6 +29,7 @@ protected:
 private:
     void relayout();
     void scrollBy(int dx);
+    void ensureVisible(const QWidget *child);
 
     QWidget *m_viewport = nullptr;
     QWidget *m_control = nullptr;

@@ -378,6 +378,18 @@ void TestDetailsDialog::acceleratorsAndTabOrder()
             QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
             QCOMPARE(focusName(), QLatin1String(name));
         }
+        // No default button: Enter in a field presses none, on a focused button it presses that one.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(text(dialog, "edtName"), QStringLiteral("name0"));
+        for (int i = 0; i < 4; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(focusName(), QStringLiteral("btnNext"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(text(dialog, "edtName"), QStringLiteral("name1"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(focusName(), QStringLiteral("btnPrev"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(text(dialog, "edtName"), QStringLiteral("name0"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_N, Qt::AltModifier);
         // A button's accelerator presses it after a short animation.
         QTRY_COMPARE(text(dialog, "edtName"), QStringLiteral("name1"));

@@ -3,6 +3,7 @@
 #include "ui/pagescroller.h"
 #include "ui/splitter.h"
 
+#include <QLineEdit>
 #include <QTest>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -272,6 +273,15 @@ void TestCoolBar::scrollerScrollsWhenNarrow()
         right->click();
     // Stops where the control's right edge reaches the viewport's.
     QCOMPARE(control->x() + control->width(), control->parentWidget()->width());
+
+    // The keyboard coming to a part out of sight scrolls it into sight.
+    auto *part = new QLineEdit(control);
+    part->setGeometry(10, 0, 40, 20);
+    part->show();
+    scroller.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&scroller));
+    part->setFocus(Qt::TabFocusReason);
+    QCOMPARE(scroller.scrollOffset(), 10);
 }
 
 QTEST_MAIN(TestCoolBar)

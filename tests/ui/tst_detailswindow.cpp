@@ -279,10 +279,15 @@ void TestDetailsWindow::steppedRowStaysCurrentAfterClose()
     // The dialog was destroyed when it closed.
     QCOMPARE(m_window->findChild<TDetailsDialog *>(), nullptr);
 
-    // Details opens on that row again.
+    // Details opens on that row again; Tab to Close and Enter closes it.
     QVERIFY(details([this](TDetailsDialog *dialog) {
         QVERIFY(showsRow(dialog, 3));
         QCOMPARE(field(dialog, "edtOid"), oidOf(FiveRows, 4));
+        for (int i = 0; i < 6; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(focusName(), QStringLiteral("btnClose"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY(!dialog->isVisible());
     }));
 
     // Keyboard navigation in the list goes on from it.

@@ -3,11 +3,16 @@
 #include "tests/support/snmpdagent.h"
 #include "tests/ui/windowfixture.h"
 #include "ui/coolbar.h"
+#include "ui/dialogs/aboutbox.h"
+#include "ui/dialogs/detailsdialog.h"
+#include "ui/dialogs/optionsdialog.h"
 #include "ui/errorbox.h"
 #include "ui/listview.h"
+#include "ui/menubar.h"
 #include "ui/resultmodel.h"
 #include "ui/statusbar.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -89,6 +94,7 @@ private slots:
     void walkAndClear();
     void stopAddsExactlyOneRow();
     void enterOpensDetails();
+    void listKeysAsInAReportList_data();
     void listKeysAsInAReportList();
     void disabledShortcutKeysReachTheFocusedBox();
     void failuresShowInTheErrorBox_data();
@@ -97,6 +103,8 @@ private slots:
     void exitDuringWalk();
     void tenThousandRowWalk();
     void hintsInTheStatusBar();
+    void menuBandByKeyboard();
+    void everyControlIsNamed();
     void optionsAndAbout();
     void realDialogsAreWired();
 
@@ -238,9 +246,10 @@ void TestMainForm::layoutAsDesigned()
     QCOMPARE(list->selectionMode(), QAbstractItemView::SingleSelection);
     QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
     QCOMPARE(list->editTriggers(), QAbstractItemView::NoEditTriggers);
-    // The selection looks the same with and without the focus.
-    QCOMPARE(list->palette().color(QPalette::Inactive, QPalette::Highlight),
-             list->palette().color(QPalette::Active, QPalette::Highlight));
+    // Without the focus the selection stays in sight, in another colour than with it.
+    const QPalette colours = list->palette();
+    QVERIFY(colours.color(QPalette::Inactive, QPalette::Highlight) != colours.color(QPalette::Active, QPalette::Highlight));
+    QVERIFY(colours.color(QPalette::Inactive, QPalette::Highlight) != colours.color(QPalette::Inactive, QPalette::Base));
     QCOMPARE(list->y() + list->height() <= m_window->statusLine()->y(), true);
 }
 
@@ -260,7 +269,7 @@ void TestMainForm::commandTable_data()
     add("actExit", "E&xit", {}, "Exit application.", "Exit application.");
     add("actToolBar", "&Toolbar", {}, "Shows or hides toolbar.", "Shows or hides toolbar.");
     add("actStatusBar", "Status &Bar", {}, "Shows or hides the status bar.", "Shows or hides the status bar.");
-    add("actDetails", "&Details...", {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)},
+    add("actDetails", "&Details...", {QKeySequence(Qt::Key_Enter), QKeySequence(Qt::Key_Return)},
         "MIB Object Details.", "MIB Object Details.");
     add("actOptions", "&Options...", {}, "SnmpMgrOpen settings.", "SnmpMgrOpen settings.");
     add("actRun", "&Run", {QKeySequence("F9")}, "Run", "Run.");
@@ -315,9 +324,11 @@ void TestMainForm::menusAndToolBar()
     QVERIFY(m_window.command("actGet")->actionGroup());
     QCOMPARE(m_window.command("actGet")->actionGroup(), m_window.command("actWalk")->actionGroup());
     QVERIFY(m_window.command("actGet")->actionGroup()->isExclusive());
+    // The menu shows a command's first shortcut.
+    QCOMPARE(m_window.command("actDetails")->shortcut().toString(QKeySequence::NativeText), QStringLiteral("Enter"));
 
     QWidget *menuBar = m_window->findChild<QWidget *>(QStringLiteral("MenuBar"));
-    const auto buttons = menuBar->findChildren<QToolButton *>();
+    const auto buttons = menuBar->findChildren<MenuButton *>();
     QCOMPARE(buttons.size(), 4);
     const QStringList captions = {"&File", "&View", "&Action", "&Help"};
     const QStringList hints = {"File related commands.", "Contains commands for manipulating the view.",
@@ -327,7 +338,7 @@ void TestMainForm::menusAndToolBar()
         QCOMPARE(buttons[i]->text(), captions[i]);
         QCOMPARE(buttons[i]->statusTip(), hints[i]);
         QVERIFY(buttons[i]->toolTip().isEmpty());
-        QCOMPARE(buttons[i]->menu()->objectName(), menus[i]);
+        QCOMPARE(buttons[i]->dropDownMenu()->objectName(), menus[i]);
         QVERIFY(buttons[i]->width() <= 135);
     }
 
@@ -624,23 +635,44 @@ void TestMainForm::enterOpensDetails()
     QCOMPARE(m_window.log.detailsRowCount, 7);
 }
 
+void TestMainForm::listKeysAsInAReportList_data()
+{
+    QTest::addColumn<int>("firstKey");
+    QTest::addColumn<int>("firstRow");
+    QTest::newRow("Down") << int(Qt::Key_Down) << 0;
+    QTest::newRow("Up") << int(Qt::Key_Up) << 0;
+    QTest::newRow("Home") << int(Qt::Key_Home) << 0;
+    QTest::newRow("Page Down") << int(Qt::Key_PageDown) << 0;
+    QTest::newRow("End") << int(Qt::Key_End) << 499;
+}
+
+// Tabbed into with nothing selected, the first arrow key selects a row.
 // Home and End go to the first and last row, Left and Right scroll sideways
-// and leave the row alone, Tab leaves the list.
+// and leave the row alone, Tab leaves the list. The current row shows a
+// focus rectangle while the list has the focus, and the selection another
+// colour without it.
 void TestMainForm::listKeysAsInAReportList()
 {
+    QFETCH(int, firstKey);
+    QFETCH(int, firstRow);
     for (int n = 1; n <= 500; ++n)
         m_window->results().appendRow(row(n));
     m_window->results().flush();
     ListView *list = m_window->listView();
     list->setColumnWidth(3, 3000);
-    list->setFocus();
-    QCoreApplication::processEvents();
+    box("cboOids")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), list);
 
     const auto selectedRow = [list] {
         const QModelIndexList rows = list->selectionModel()->selectedRows();
         return rows.size() == 1 ? rows.front().row() : -1;
     };
-    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(selectedRow(), -1);
+    QTest::keyClick(list, Qt::Key(firstKey));
+    QCOMPARE(selectedRow(), firstRow);
+    QCOMPARE(list->currentIndex().row(), firstRow);
+
     QTest::keyClick(list, Qt::Key_End);
     QCOMPARE(list->currentIndex().row(), 499);
     QCOMPARE(selectedRow(), 499);
@@ -664,8 +696,25 @@ void TestMainForm::listKeysAsInAReportList()
     QCOMPARE(list->horizontalScrollBar()->value(), 0);
     QCOMPARE(selectedRow(), 0);
 
+    // Row 0 as drawn: its background at the far right, and the dots of the
+    // focus rectangle along its top edge.
+    const QRect row0 = list->visualRect(list->model()->index(0, 0)) & list->viewport()->rect();
+    const auto drawn = [&](QColor *background) {
+        const QImage image = list->viewport()->grab().toImage();
+        *background = image.pixelColor(image.width() - 3, row0.center().y());
+        int dots = 0;
+        for (int x = 0; x < image.width(); ++x)
+            dots += image.pixelColor(x, row0.top()) == list->palette().color(QPalette::Active, QPalette::HighlightedText);
+        return dots;
+    };
+    QColor background;
+    QVERIFY(drawn(&background) > list->viewport()->width() / 4);
+    QCOMPARE(background.rgb(), list->palette().color(QPalette::Active, QPalette::Highlight).rgb());
+
     QTest::keyClick(list, Qt::Key_Tab);
     QVERIFY(QApplication::focusWidget() != list);
+    QCOMPARE(drawn(&background), 0);
+    QCOMPARE(background.rgb(), list->palette().color(QPalette::Inactive, QPalette::Highlight).rgb());
 }
 
 void TestMainForm::disabledShortcutKeysReachTheFocusedBox()
@@ -854,9 +903,133 @@ void TestMainForm::hintsInTheStatusBar()
     menu->setActiveAction(m_window.command("actGetNext"));
     QTRY_COMPARE(status->panelText(),
                  QStringLiteral("Retrieve the value of the lexicographic successor the specified variable."));
+    // Disabled items too, arrowed onto or pointed at: highlighted, with their own hint.
+    menu->setActiveAction(m_window.command("actRun"));
+    QTest::keyClick(menu, Qt::Key_Down);
+    QCOMPARE(menu->activeAction(), m_window.command("actStop"));
+    QTRY_COMPARE(status->panelText(), QStringLiteral("Stop."));
+    const QRect clearItem = menu->actionGeometry(m_window.command("actClear"));
+    QTest::mouseMove(menu, clearItem.center());
+    QTRY_COMPARE(menu->activeAction(), m_window.command("actClear"));
+    QTRY_COMPARE(status->panelText(), QStringLiteral("Clear previous results."));
+    // Drawn unlike Stop, which is disabled too but not highlighted.
+    const QImage drawn = menu->grab().toImage();
+    const QRect stop = menu->actionGeometry(m_window.command("actStop"));
+    QVERIFY(drawn.pixel(clearItem.right() - 3, clearItem.center().y()) != drawn.pixel(stop.right() - 3, stop.center().y()));
     menu->close();
     QTRY_VERIFY(status->simplePanel());
     QCOMPARE(status->simpleText(), QStringLiteral("Ready"));
+}
+
+void TestMainForm::menuBandByKeyboard()
+{
+    const auto buttons = m_window->findChild<MenuBar *>()->findChildren<MenuButton *>();
+    QCOMPARE(buttons.size(), 4);
+    const auto focus = [] { return QApplication::focusWidget(); };
+    QComboBox *oids = box("cboOids");
+    oids->setFocus();
+    QTRY_COMPARE(focus(), oids);
+
+    // F10 puts the keyboard on the first menu, Left and Right go round the band, Esc goes back.
+    QTest::keyClick(oids, Qt::Key_F10);
+    QCOMPARE(focus(), buttons[0]);
+    QCOMPARE(m_window->statusLine()->panelText(), QStringLiteral("File related commands."));
+    QTest::keyClick(focus(), Qt::Key_Left);
+    QCOMPARE(focus(), buttons[3]);
+    QTest::keyClick(focus(), Qt::Key_Right);
+    QCOMPARE(focus(), buttons[0]);
+    QTest::keyClick(focus(), Qt::Key_Escape);
+    QCOMPARE(focus(), oids);
+    // A lone Alt there and back; Alt with a letter is an accelerator only.
+    QTest::keyClick(oids, Qt::Key_Alt);
+    QCOMPARE(focus(), buttons[0]);
+    QTest::keyClick(focus(), Qt::Key_Alt);
+    QCOMPARE(focus(), oids);
+    QTest::keyClick(oids, Qt::Key_O, Qt::AltModifier);
+    QCOMPARE(focus(), box("cboCommunity"));
+
+    // On the band Enter opens a menu, not the details of the selected row.
+    m_window->appendRow(row(1));
+    m_window->listView()->setCurrentIndex(m_window->results().index(0, 0));
+    m_window->updateCommands();
+    QVERIFY(m_window.command("actDetails")->isEnabled());
+    QTest::keyClick(focus(), Qt::Key_F10);
+    QTest::keyClick(focus(), Qt::Key_Right);
+    QTest::keyClick(focus(), Qt::Key_Return);
+    QMenu *view = buttons[1]->dropDownMenu();
+    QTRY_VERIFY(view->isVisible());
+    QCOMPARE(m_window.log.detailsOpened, 0);
+    QCOMPARE(view->activeAction(), m_window.command("actToolBar"));
+    // Right in an open menu opens the next one; Esc closes it, a second Esc goes back.
+    QTest::keyClick(view, Qt::Key_Right);
+    QMenu *action = buttons[2]->dropDownMenu();
+    QTRY_VERIFY(action->isVisible());
+    QVERIFY(!view->isVisible());
+    QTest::keyClick(action, Qt::Key_Escape);
+    QTRY_VERIFY(!action->isVisible());
+    QCOMPARE(focus(), buttons[2]);
+    // The offscreen platform leaves no window active after a popup; a real one gives the activation back.
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QCOMPARE(focus(), buttons[2]);
+    QTRY_COMPARE(m_window->statusLine()->panelText(), QStringLiteral("Contains action commands."));
+    QTest::keyClick(focus(), Qt::Key_Escape);
+    QCOMPARE(focus(), box("cboCommunity"));
+
+    // A command chosen from a menu runs with the keyboard back where it was.
+    QTest::keyClick(focus(), Qt::Key_A, Qt::AltModifier);
+    QTRY_VERIFY(action->isVisible());
+    QTest::keyClick(action, Qt::Key_W);
+    QTRY_VERIFY(!action->isVisible());
+    QCOMPARE(int(m_window->operation()), 3);
+    QCOMPARE(focus(), box("cboCommunity"));
+}
+
+// Every control a screen reader meets in the window, its menus and the
+// three dialogs has a name.
+void TestMainForm::everyControlIsNamed()
+{
+    QStringList unnamed;
+    // Focusable controls, buttons and menu items; a combo box's name on Linux
+    // is its text, and its label is tied to it instead.
+    const std::function<void(QAccessibleInterface *)> visit = [&](QAccessibleInterface *node) {
+        if (!node || node->state().invisible)
+            return;
+        const QAccessible::Role role = node->role();
+        const bool control = node->state().focusable || role == QAccessible::PushButton
+            || role == QAccessible::ButtonMenu || role == QAccessible::MenuItem;
+        if (control && node->text(QAccessible::Name).trimmed().isEmpty() && node->relations(QAccessible::Label).isEmpty())
+            unnamed << (node->object() ? QStringLiteral("%1 %2").arg(QLatin1String(node->object()->metaObject()->className()),
+                                                                    node->object()->objectName())
+                                       : QString::number(role));
+        // A table's cells are its data, read with their columns.
+        if (role != QAccessible::Table)
+            for (int i = 0; i < node->childCount(); ++i)
+                visit(node->child(i));
+    };
+    const auto visitWindow = [&](QWidget *window) {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        visit(QAccessible::queryAccessibleInterface(window));
+        window->close();
+    };
+
+    m_window->appendRow(row(1));
+    m_window->listView()->setCurrentIndex(m_window->results().index(0, 0));
+    visit(QAccessible::queryAccessibleInterface(m_window.get()));
+    for (QMenu *menu : m_window->findChildren<QMenu *>()) {
+        menu->popup(m_window->mapToGlobal(QPoint(10, 10)));
+        QTRY_VERIFY(menu->isVisible());
+        visit(QAccessible::queryAccessibleInterface(menu));
+        menu->close();
+    }
+    TDetailsDialog details(m_window->listView(), m_window.get());
+    visitWindow(&details);
+    TOptionsDialog options(m_window.get());
+    visitWindow(&options);
+    TAboutBox about(m_window.get());
+    visitWindow(&about);
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u'\n')));
 }
 
 void TestMainForm::optionsAndAbout()

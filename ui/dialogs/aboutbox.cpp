@@ -37,6 +37,7 @@ void TAboutBox::createControls()
     ProgramIcon = new QLabel(this);
     ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
     ProgramIcon->setGeometry(16, 28, largeIconSize, largeIconSize);
+    ProgramIcon->setAccessibleName(tr("Program icon"));
 
     const auto makeLabel = [this](const char *name, const QString &text, int y) {
         auto *label = new QLabel(text, this);

@@ -139,12 +139,21 @@ void TDetailsDialog::showEvent(QShowEvent *event)
 }
 
 // Esc presses Close while a button has the focus; the text fields keep Esc
-// (and Enter) for themselves, so there it does nothing.
+// (and Enter) for themselves, so there it does nothing. With no default
+// button, Enter presses the focused button only, as Space does.
 void TDetailsDialog::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         if (!qobject_cast<QPlainTextEdit *>(focusWidget()))
             btnClose->click();
+        event->accept();
+        return;
+    }
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        auto *button = qobject_cast<QPushButton *>(focusWidget());
+        if (button && button->isEnabled())
+            button->click();
         event->accept();
         return;
     }

@@ -24,6 +24,7 @@ TUpDown::TUpDown(QWidget *parent)
     const auto setUp = [this](QToolButton *arrow, const char *name, Qt::ArrowType type, int direction) {
         arrow->setObjectName(QLatin1String(name));
         arrow->setArrowType(type);
+        arrow->setAccessibleName(type == Qt::UpArrow ? tr("Up") : tr("Down"));
         arrow->setFocusPolicy(Qt::NoFocus);
         arrow->setAutoRepeat(true);
         arrow->setAutoRepeatDelay(repeatDelay);
