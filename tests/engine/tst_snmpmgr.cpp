@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -38,6 +39,8 @@ SnmpVarBindList request(std::initializer_list<const char *> names)
 
 } // namespace
 
+Q_DECLARE_METATYPE(RequestWait)
+
 class TestSnmpMgr final : public QObject
 {
     Q_OBJECT
@@ -66,6 +69,7 @@ private slots:
     void everyTagDecoded();
     void listOverwrittenInPlace();
     void errorStatusReported();
+    void timeoutIs40_data();
     void timeoutIs40();
     void unusableAnswersAre45_data();
     void unusableAnswersAre45();
@@ -415,18 +419,34 @@ void TestSnmpMgr::errorStatusReported()
     QCOMPARE(index, 2);
 }
 
+void TestSnmpMgr::timeoutIs40_data()
+{
+    QTest::addColumn<RequestWait>("wait");
+    QTest::newRow("blocking") << RequestWait::Blocking;
+    QTest::newRow("processing events") << RequestWait::ProcessEvents;
+}
+
+// The same retries and timeouts either way; only a wait that processes
+// events lets a timer fire meanwhile.
 void TestSnmpMgr::timeoutIs40()
 {
+    QFETCH(RequestWait, wait);
     m_agent.setHandler(ScriptedAgent::silentHandler());
     openSession(200, 1);
     SnmpVarBindList list = request({"1.3.6.1.2.1.1.1.0"});
     int32_t status = 0;
     int32_t index = 0;
+    int ticks = 0;
+    QTimer tick;
+    tick.setInterval(20);
+    connect(&tick, &QTimer::timeout, this, [&] { ++ticks; });
+    tick.start();
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(!SnmpMgrRequest(m_session.get(), pdu::Get, &list, &status, &index));
+    QVERIFY(!SnmpMgrRequest(m_session.get(), pdu::Get, &list, &status, &index, wait));
     QCOMPARE(SnmpMgrGetLastError(), 40u);
     QVERIFY(clock.elapsed() >= 390); // timeout x (retries + 1)
+    QVERIFY2(wait == RequestWait::ProcessEvents ? ticks >= 5 : ticks == 0, qPrintable(QString::number(ticks)));
     QCOMPARE(m_agent.requests().size(), size_t(2));
     QCOMPARE(QByteArray(SnmpUtilOidToA(&list.list[0].name)), QByteArray("1.3.6.1.2.1.1.1.0"));
 }
@@ -434,10 +454,12 @@ void TestSnmpMgr::timeoutIs40()
 void TestSnmpMgr::unusableAnswersAre45_data()
 {
     QTest::addColumn<int>("kind");
-    QTest::newRow("garbage") << 0;
-    QTest::newRow("wrong request id") << 1;
-    QTest::newRow("Sequence value") << 2;
-    QTest::newRow("IpAddress of two bytes") << 3;
+    QTest::addColumn<RequestWait>("wait");
+    QTest::newRow("garbage") << 0 << RequestWait::Blocking;
+    QTest::newRow("garbage, processing events") << 0 << RequestWait::ProcessEvents;
+    QTest::newRow("wrong request id") << 1 << RequestWait::Blocking;
+    QTest::newRow("Sequence value") << 2 << RequestWait::Blocking;
+    QTest::newRow("IpAddress of two bytes") << 3 << RequestWait::Blocking;
 }
 
 // The agent answers, but with nothing Net-SNMP can match to the request:
@@ -445,6 +467,7 @@ void TestSnmpMgr::unusableAnswersAre45_data()
 void TestSnmpMgr::unusableAnswersAre45()
 {
     QFETCH(int, kind);
+    QFETCH(RequestWait, wait);
     const Oid name = ScriptedAgent::oid("1.3.6.1.2.1.1.1.0");
     switch (kind) {
     case 0:
@@ -464,7 +487,7 @@ void TestSnmpMgr::unusableAnswersAre45()
     SnmpVarBindList list = request({"1.3.6.1.2.1.1.1.0"});
     int32_t status = 0;
     int32_t index = 0;
-    QVERIFY(!SnmpMgrRequest(m_session.get(), pdu::Get, &list, &status, &index));
+    QVERIFY(!SnmpMgrRequest(m_session.get(), pdu::Get, &list, &status, &index, wait));
     QCOMPARE(SnmpMgrGetLastError(), 45u);
 
     // The session still works afterwards.
