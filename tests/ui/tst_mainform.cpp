@@ -29,8 +29,10 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -124,6 +126,9 @@ private slots:
     void failuresShowInTheErrorBox();
     void closingDuringWalk();
     void exitDuringWalk();
+    void slowAnswer_data();
+    void slowAnswer();
+    void silentAgentWindowAnswers();
     void tenThousandRowWalk();
     void hintsInTheStatusBar();
     void optionsAndAbout();
@@ -866,6 +871,146 @@ void TestMainForm::exitDuringWalk()
     QVERIFY(exitEnabled);
     QTRY_VERIFY(!m_form->isVisible());
     QVERIFY(m_form->isIdle());
+}
+
+void TestMainForm::slowAnswer_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QStringList>("rows"); // the last sub-identifiers of the rows, in order
+    const QStringList three = {"1", "2", "3"};
+    QTest::newRow("stop") << "stop" << three;
+    QTest::newRow("close") << "close" << three;
+    // Run, enabled again by Stop, walks to the end inside the wait; the
+    // waiting walk then adds its one row.
+    QTest::newRow("stop, then run") << "stop and run"
+                                    << QStringList{"1", "2", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "3"};
+}
+
+// The third answer takes 1.5 s. The window answers meanwhile: the row before
+// it shows, the rules still say running, and Stop or a close acts at once;
+// the walk then ends with that answer's row.
+void TestMainForm::slowAnswer()
+{
+    QFETCH(QString, action);
+    QFETCH(QStringList, rows);
+    const bool close = action == QLatin1String("close");
+    const ScriptedAgent::Handler subtree = ScriptedAgent::integerSubtreeHandler("1.3.6.1.4.1.99999.1", 10);
+    ScriptedAgent agent;
+    agent.setHandler([subtree, count = 0](const ScriptedAgent::Request &request) mutable {
+        if (++count == 3)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        return subtree(request);
+    });
+    QVERIFY(agent.start());
+    m_form->setTimeOut(3000); // no retry while the agent sleeps
+    setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999.1");
+    QVERIFY(trigger("actWalk"));
+
+    // Rows as stored; results() would announce them to the view.
+    const auto *model = static_cast<const ResultModel *>(m_form->listView()->model());
+    QElapsedTimer sinceRowTwo;
+    qint64 rowTwoShownAfter = -1;
+    CommandStates waiting;
+    bool acted = false;
+    bool stillRunning = false;
+    bool idleAtOnce = false;
+    QTimer watch;
+    watch.setInterval(5);
+    connect(&watch, &QTimer::timeout, this, [&] {
+        if (model->storedRowCount() < 2 || acted)
+            return;
+        if (!sinceRowTwo.isValid())
+            sinceRowTwo.start();
+        if (rowTwoShownAfter < 0 && model->rowCount() == 2)
+            rowTwoShownAfter = sinceRowTwo.elapsed();
+        if (rowTwoShownAfter < 0 || agent.requests().size() < 3)
+            return;
+        waiting = states();
+        acted = true;
+        stillRunning = m_form->isRunning();
+        if (close)
+            m_form->close();
+        else
+            QVERIFY(trigger("actStop"));
+        idleAtOnce = m_form->isIdle();
+        if (action == QLatin1String("stop and run"))
+            QVERIFY(trigger("actRun"));
+    });
+    watch.start();
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(trigger("actRun"));
+    watch.stop();
+
+    QVERIFY2(rowTwoShownAfter >= 0 && rowTwoShownAfter < 100, qPrintable(QString::number(rowTwoShownAfter)));
+    QVERIFY(acted && stillRunning && idleAtOnce);
+    QVERIFY(!waiting.enabled["actRun"] && !waiting.enabled["actClear"] && !waiting.enabled["actSave"]);
+    QVERIFY(waiting.enabled["actStop"]);
+    QVERIFY2(clock.elapsed() >= 1400, qPrintable(QString::number(clock.elapsed())));
+    QStringList shown;
+    for (int row = 0; row < m_form->listView()->model()->rowCount(); ++row)
+        shown << m_form->results().rowTexts(row)[0].section(QLatin1Char('.'), -1);
+    QCOMPARE(shown, rows);
+    QVERIFY(m_dialogs->errors.isEmpty());
+    QVERIFY(m_form->isIdle() && !m_form->isRunning());
+    if (!close)
+        return;
+    QTRY_VERIFY(!m_form->isVisible());
+    m_form.reset(); // what the program does once its window has closed
+    QFile stored(m_config->filePath(QStringLiteral("Ferrolyn/Norvane.reg")));
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    QVERIFY(stored.readAll().contains(agent.address().toLatin1()));
+}
+
+// A Get of an agent that never answers, TimeOut 3000 and Retries 1: for the
+// whole 6 s a 100 ms timer keeps firing and the list keeps repainting, then
+// the error box comes as before.
+void TestMainForm::silentAgentWindowAnswers()
+{
+    ScriptedAgent agent;
+    agent.setHandler(ScriptedAgent::silentHandler());
+    QVERIFY(agent.start());
+    m_form->setTimeOut(3000);
+    m_form->setRetries(1);
+    setInputs(agent.address(), "tarnel", ".1.3.6.1.2.1.1.1.0");
+
+    class PaintCounter final : public QObject
+    {
+    public:
+        int paints = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            paints += event->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    QWidget *viewport = m_form->listView()->viewport();
+    viewport->installEventFilter(&counter);
+    QElapsedTimer clock;
+    qint64 lastTick = 0;
+    qint64 longestGap = 0;
+    int ticks = 0;
+    QTimer tick;
+    tick.setInterval(100);
+    connect(&tick, &QTimer::timeout, this, [&] {
+        longestGap = std::max(longestGap, clock.elapsed() - lastTick);
+        lastTick = clock.elapsed();
+        ++ticks;
+        viewport->update();
+    });
+    clock.start();
+    tick.start();
+    QVERIFY(trigger("actRun"));
+    tick.stop();
+    viewport->removeEventFilter(&counter);
+
+    const qint64 elapsed = clock.elapsed();
+    longestGap = std::max(longestGap, elapsed - lastTick);
+    QCOMPARE(m_dialogs->errors, QStringList{QStringLiteral("SnmpMgrRequest error: 40.")});
+    QVERIFY2(elapsed >= 5900, qPrintable(QString::number(elapsed))); // timeout x (retries + 1)
+    QCOMPARE(agent.requests().size(), size_t(2));
+    QVERIFY2(longestGap <= 250, qPrintable(QString::number(longestGap)));
+    QVERIFY2(ticks >= 40 && counter.paints >= 30, qPrintable(QStringLiteral("%1 %2").arg(ticks).arg(counter.paints)));
 }
 
 void TestMainForm::tenThousandRowWalk()
