@@ -38,8 +38,10 @@ struct WaitState
 int onAnswer(int op, netsnmp_session *session, int requestId, netsnmp_pdu *pdu, void *magic)
 {
     auto *state = static_cast<WaitState *>(magic);
-    if (requestId != state->requestId || op == NETSNMP_CALLBACK_OP_RESEND || op == NETSNMP_CALLBACK_OP_CONNECT)
-        return 1; // a retry going out, or not ours: still waiting
+    if (requestId != state->requestId)
+        return 0; // not ours
+    if (op == NETSNMP_CALLBACK_OP_RESEND || op == NETSNMP_CALLBACK_OP_CONNECT)
+        return 1; // a retry going out: still waiting
     state->waiting = false;
     switch (op) {
     case NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE:
