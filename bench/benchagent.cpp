@@ -6,11 +6,13 @@
 // position, with no table in memory and no allocation per request. It must
 // cost far less per request than snmpd, or the managers' differences drown.
 //
-//   benchagent --rows 100000 [--port 0]
+//   benchagent --rows 100000 [--port 0] [--delay-ms 0] [--silent 1]
 //
-// Prints "127.0.0.1:PORT" on a line of its own once it answers, serves until
-// SIGTERM or SIGINT, then prints its request count and CPU time per request
-// on stderr.
+// --delay-ms holds every answer back that long after its request came (a
+// slow agent, one request at a time); --silent 1 decodes requests and never
+// answers (an agent that is down). Prints "127.0.0.1:PORT" on a line of its
+// own once it listens, serves until SIGTERM or SIGINT, then prints its
+// request count and CPU time per request on stderr.
 
 #include "tests/support/loopbackudp.h"
 
@@ -27,6 +29,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string_view>
 
 namespace {
@@ -583,7 +586,7 @@ double cpuSeconds()
 
 int usage()
 {
-    std::fprintf(stderr, "usage: benchagent --rows N [--port P]\n");
+    std::fprintf(stderr, "usage: benchagent --rows N [--port P] [--delay-ms D] [--silent 1]\n");
     return 2;
 }
 
@@ -593,6 +596,8 @@ int main(int argc, char **argv)
 {
     uint64_t rows = 0;
     unsigned long port = 0;
+    unsigned long delayMs = 0;
+    bool silent = false;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string_view option = argv[i];
         char *end = nullptr;
@@ -603,6 +608,10 @@ int main(int argc, char **argv)
             rows = value;
         else if (option == "--port" && value <= 65535)
             port = value;
+        else if (option == "--delay-ms" && value <= 60000)
+            delayMs = value;
+        else if (option == "--silent" && value <= 1)
+            silent = value == 1;
         else
             return usage();
     }
@@ -645,9 +654,14 @@ int main(int argc, char **argv)
             std::perror("benchagent: recvfrom");
             return 1;
         }
-        if (!decode(in, size_t(received), request)) {
+        if (!decode(in, size_t(received), request) || silent) {
             ++dropped;
             continue;
+        }
+        if (delayMs > 0) {
+            // A signal cuts the sleep short; the loop then ends.
+            const timespec delay{time_t(delayMs / 1000), long(delayMs % 1000) * 1000000L};
+            nanosleep(&delay, nullptr);
         }
         const size_t size = agent.answer(request, out, sizeof(out));
         if (size == 0 || ::sendto(socket.fd(), out, size, 0, reinterpret_cast<sockaddr *>(&peer), peerLength) < 0) {

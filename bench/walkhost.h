@@ -3,7 +3,8 @@
 
 // The window's side of the query run for the benchmarks that walk without the
 // window: fixed inputs (community "tarnel", Walk), nothing shown, and events
-// processed after every row or not at all. Subclasses keep the rows.
+// processed after every row and during every request's wait, as the window
+// does, or not at all. Subclasses keep the rows.
 
 #include "engine/queryrun.h"
 #include "tests/support/fakehistory.h"
@@ -32,6 +33,10 @@ public:
     {
         if (m_processEvents)
             QCoreApplication::processEvents();
+    }
+    RequestWait requestWait() const override
+    {
+        return m_processEvents ? RequestWait::ProcessEvents : RequestWait::Blocking;
     }
     QString agentText() const override { return m_agent.currentText(); }
     QString communityText() const override { return m_community.currentText(); }

@@ -98,11 +98,12 @@ private:
     SnmpVarBindList &m_list;
 };
 
-void request(SnmpMgrSessionData *session, uint8_t type, SnmpVarBindList &list, int32_t &status, int32_t &index)
+void request(const QueryHost &host, SnmpMgrSessionData *session, uint8_t type, SnmpVarBindList &list,
+             int32_t &status, int32_t &index)
 {
     status = 0;
     index = 0;
-    if (!SnmpMgrRequest(session, type, &list, &status, &index))
+    if (!SnmpMgrRequest(session, type, &list, &status, &index, host.requestWait()))
         throwMessage(msg::RequestError, int(SnmpMgrGetLastError()));
 }
 
@@ -115,7 +116,7 @@ void walk(QueryHost &host, SnmpMgrSessionData *session, SnmpVarBindList &list, b
     for (;;) {
         int32_t status = 0;
         int32_t index = 0;
-        request(session, pdu::GetNext, list, status, index);
+        request(host, session, pdu::GetNext, list, status, index);
         if (status == errorStatus::NoSuchName)
             return; // the end of the agent's MIB
         const SnmpVarBind &answer = list.list.front();
@@ -183,7 +184,7 @@ void runQuery(QueryHost &host)
     case Operation::GetNext: {
         int32_t status = 0;
         int32_t index = 0;
-        request(session.get(), dispatched == Operation::Get ? pdu::Get : pdu::GetNext, list, status, index);
+        request(host, session.get(), dispatched == Operation::Get ? pdu::Get : pdu::GetNext, list, status, index);
         if (status != errorStatus::NoError)
             throwMessage(msg::RequestStatus, int(status), int(index));
         for (const SnmpVarBind &binding : list.list)

@@ -3,6 +3,7 @@
 
 #include "common/history.h"
 #include "common/operation.h"
+#include "engine/requestwait.h"
 #include "engine/rowrender.h"
 
 #include <QString>
@@ -21,6 +22,9 @@ public:
     virtual void pushBusyCursor() = 0;        // remember the cursor, show the busy one
     virtual void popCursor() = 0;             // restore the remembered cursor
     virtual void processEvents() = 0;         // process pending window events once
+    // How each request waits for its answer. A window keeps processing its
+    // events meanwhile, or it would freeze for timeout x (retries + 1).
+    virtual RequestWait requestWait() const { return RequestWait::Blocking; }
 
     virtual QString agentText() const = 0;
     virtual QString communityText() const = 0;

@@ -371,7 +371,7 @@ LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const std::string &comm
 }
 
 int SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindList *list, int32_t *errorStatus,
-                   int32_t *errorIndex)
+                   int32_t *errorIndex, RequestWait wait)
 {
     if (!session || !session->handle)
         return fail(SnmpMgrErrors::InvalidSession);
@@ -402,7 +402,7 @@ int SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindL
     session->answered = false;
     netsnmp_pdu *answer = nullptr;
     // Takes the request PDU on every path.
-    const int status = snmp_sess_synch_response(session->handle, request.release(), &answer);
+    const int status = sendAndWait(session->handle, request.release(), &answer, wait);
     const PduPtr response(answer);
 
     if (status == STAT_TIMEOUT)

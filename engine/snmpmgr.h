@@ -6,6 +6,8 @@
 // memory (vectors and strings), so a dropped binding list never leaks; the
 // free functions remain for callers that release explicitly.
 
+#include "engine/requestwait.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -91,9 +93,11 @@ inline constexpr uint32_t HostNotFound = 11001;   // the host name does not reso
 // Null on failure, with SnmpMgrGetLastError() describing it.
 LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const std::string &community, int timeoutMs,
                                int retries);
-// Non-zero on success; the list is overwritten with the response.
+// Non-zero on success; the list is overwritten with the response. The wait
+// for the answer blocks the thread unless the caller asks for its events to
+// be processed meanwhile.
 int SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindList *list,
-                   int32_t *errorStatus, int32_t *errorIndex);
+                   int32_t *errorStatus, int32_t *errorIndex, RequestWait wait = RequestWait::Blocking);
 int SnmpMgrClose(LPSNMP_MGR_SESSION session);
 // Sessions opened and not yet closed in this process; tests check it returns to 0.
 int SnmpMgrOpenSessionCount();

@@ -86,6 +86,7 @@ public:
     void pushBusyCursor() override;
     void popCursor() override;
     void processEvents() override;
+    RequestWait requestWait() const override { return RequestWait::ProcessEvents; }
     QString agentText() const override;
     QString communityText() const override;
     QString oidText() const override;

@@ -3,7 +3,11 @@
 
 #include <algorithm>
 
-ResultModel::ResultModel(QObject *parent) : QAbstractTableModel(parent) {}
+ResultModel::ResultModel(QObject *parent) : QAbstractTableModel(parent)
+{
+    m_quietTimer.setSingleShot(true);
+    connect(&m_quietTimer, &QTimer::timeout, this, &ResultModel::announceAfterQuiet);
+}
 
 void ResultModel::setRowIcon(const QIcon &icon)
 {
@@ -81,8 +85,25 @@ void ResultModel::appendRow(ResultRow &&row)
         block.append(*texts[size_t(column)]); // within the reserved capacity: never reallocates
     }
     ++m_rows;
-    if (!m_sinceAnnounce.isValid() || m_sinceAnnounce.elapsed() >= announceIntervalMs(m_announced))
+    const qint64 now = m_sinceAnnounce.isValid() ? m_sinceAnnounce.elapsed() : 0;
+    if (!m_sinceAnnounce.isValid() || now >= announceIntervalMs(m_announced)) {
         flush();
+        return;
+    }
+    m_lastStoredMs = now;
+    if (!m_quietTimer.isActive())
+        m_quietTimer.start(QuietMs);
+}
+
+void ResultModel::announceAfterQuiet()
+{
+    if (!hasPendingRows())
+        return;
+    const qint64 quiet = m_sinceAnnounce.elapsed() - m_lastStoredMs;
+    if (quiet >= QuietMs)
+        flush();
+    else
+        m_quietTimer.start(int(QuietMs - quiet));
 }
 
 int ResultModel::announceIntervalMs(qsizetype shownRows)

@@ -7,6 +7,7 @@
 #include <QByteArrayView>
 #include <QElapsedTimer>
 #include <QIcon>
+#include <QTimer>
 
 #include <array>
 #include <memory>
@@ -21,9 +22,11 @@
 //
 // Rows are stored the moment they arrive, but the view learns of them at most
 // once per AnnounceIntervalMs: telling the view about every single row while
-// events are processed after each costs a repaint per row. flush() announces
-// the rest at once; call it when a run ends and before anything reads the list
-// through the view.
+// events are processed after each costs a repaint per row. When no row has
+// come for QuietMs (the run waits for a slow answer), a timer announces the
+// rows held back, so none stays unseen until the next one arrives. flush()
+// announces the rest at once; call it when a run ends and before anything
+// reads the list through the view.
 class ResultModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -39,6 +42,7 @@ public:
     // they stay a few per cent of a long walk.
     static constexpr int MaxAnnounceIntervalMs = 500;
     static int announceIntervalMs(qsizetype shownRows);
+    static constexpr int QuietMs = 50;
 
     explicit ResultModel(QObject *parent = nullptr);
 
@@ -65,6 +69,8 @@ public:
     qsizetype memoryUsed() const;
 
 private:
+    void announceAfterQuiet();
+
     // A row's four fields lie back to back in one text block, from offset on.
     struct RowRecord
     {
@@ -81,5 +87,7 @@ private:
     qsizetype m_rows = 0;
     int m_announced = 0;
     QElapsedTimer m_sinceAnnounce;
+    qint64 m_lastStoredMs = 0; // m_sinceAnnounce's reading when the last row held back was stored
+    QTimer m_quietTimer;       // not restarted per row: a fast walk stores one every few microseconds
     QIcon m_rowIcon;
 };

@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -56,6 +57,8 @@ SnmpVarBindList request(std::initializer_list<const char *> names)
 
 } // namespace
 
+Q_DECLARE_METATYPE(RequestWait)
+
 class TestSnmpMgr final : public QObject
 {
     Q_OBJECT
@@ -85,6 +88,7 @@ private slots:
     void everyTagDecoded();
     void listOverwrittenInPlace();
     void errorStatusReported();
+    void timeoutIs40_data();
     void timeoutIs40();
     void unusableAnswersAre45_data();
     void unusableAnswersAre45();
@@ -470,18 +474,32 @@ void TestSnmpMgr::errorStatusReported()
     QCOMPARE(index, 2);
 }
 
+void TestSnmpMgr::timeoutIs40_data()
+{
+    QTest::addColumn<RequestWait>("wait");
+    QTest::newRow("blocking") << RequestWait::Blocking;
+    QTest::newRow("processing events") << RequestWait::ProcessEvents;
+}
+
+// The same retries and timeouts either way; only a wait processing events lets a timer fire.
 void TestSnmpMgr::timeoutIs40()
 {
+    QFETCH(RequestWait, wait);
     m_agent.setHandler(ScriptedAgent::silentHandler());
     openSession(200, 1);
     SnmpVarBindList list = request({"1.3.6.1.2.1.1.1.0"});
     int32_t status = 0;
     int32_t index = 0;
+    int ticks = 0;
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, this, [&] { ++ticks; });
+    tick.start(20);
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(!SnmpMgrRequest(m_session.get(), pdu::Get, &list, &status, &index));
+    QVERIFY(!SnmpMgrRequest(m_session.get(), pdu::Get, &list, &status, &index, wait));
     QCOMPARE(SnmpMgrGetLastError(), 40u);
     QVERIFY(clock.elapsed() >= 390); // timeout x (retries + 1)
+    QVERIFY2(wait == RequestWait::ProcessEvents ? ticks >= 5 : ticks == 0, qPrintable(QString::number(ticks)));
     QCOMPARE(m_agent.requests().size(), size_t(2));
     QCOMPARE(QByteArray(SnmpUtilOidToA(&list.list[0].name)), QByteArray("1.3.6.1.2.1.1.1.0"));
 }

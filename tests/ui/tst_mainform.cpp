@@ -17,6 +17,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
@@ -33,19 +34,23 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
+#include <thread>
 
 namespace {
 
-// Records the keys that reach a widget.
+// Records the keys that reach a widget, and counts its paints.
 class KeyRecorder final : public QObject
 {
 public:
     QList<int> keys;
+    int paints = 0;
     bool eventFilter(QObject *, QEvent *event) override
     {
         if (event->type() == QEvent::KeyPress)
             keys << static_cast<QKeyEvent *>(event)->key();
+        paints += event->type() == QEvent::Paint;
         return false;
     }
 };
@@ -101,6 +106,9 @@ private slots:
     void failuresShowInTheErrorBox();
     void closingDuringWalk();
     void exitDuringWalk();
+    void slowAnswer_data();
+    void slowAnswer();
+    void silentAgentWindowAnswers();
     void tenThousandRowWalk();
     void hintsInTheStatusBar();
     void menuBandByKeyboard();
@@ -845,6 +853,111 @@ void TestMainForm::exitDuringWalk()
     QVERIFY(exitEnabled);
     QTRY_VERIFY(!m_window->isVisible());
     QVERIFY(m_window->isIdle());
+}
+
+void TestMainForm::slowAnswer_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("rows"); // the rows' last sub-identifiers
+    QTest::newRow("stop") << "stop" << "1 2 3";
+    QTest::newRow("close") << "close" << "1 2 3";
+    // Run, enabled again by Stop, walks to its end inside the wait.
+    QTest::newRow("stop, then run") << "stop and run" << "1 2 1 2 3 4 5 6 7 8 9 10 3";
+}
+
+// The third answer takes 1.5 s. The window answers meanwhile: the row before
+// it shows, the rules still say running, and Stop or a close acts at once;
+// the walk then ends with that answer's row.
+void TestMainForm::slowAnswer()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, rows);
+    ScriptedAgent agent;
+    agent.setHandler([subtree = ScriptedAgent::integerSubtreeHandler("1.3.6.1.4.1.99999.1", 10),
+                      count = 0](const ScriptedAgent::Request &request) mutable {
+        if (++count == 3)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        return subtree(request);
+    });
+    QVERIFY(agent.start());
+    m_window->setTimeOut(3000); // no retry while the agent sleeps
+    m_window.setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999.1");
+    QVERIFY(m_window.trigger("actWalk"));
+
+    const auto *model = static_cast<const ResultModel *>(m_window->listView()->model()); // results() would flush
+    QElapsedTimer sinceRowTwo;
+    qint64 rowTwoShownAfter = -1;
+    CommandStates waiting;
+    bool actedWhileRunning = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        if (model->storedRowCount() < 2 || !waiting.enabled.isEmpty())
+            return;
+        if (!sinceRowTwo.isValid())
+            sinceRowTwo.start();
+        if (rowTwoShownAfter < 0 && model->rowCount() == 2)
+            rowTwoShownAfter = sinceRowTwo.elapsed();
+        if (rowTwoShownAfter < 0 || agent.requests().size() < 3)
+            return;
+        waiting = states();
+        QVERIFY(action == QLatin1String("close") ? !m_window->close() : m_window.trigger("actStop"));
+        actedWhileRunning = m_window->isRunning() && m_window->isIdle();
+        if (action == QLatin1String("stop and run"))
+            QVERIFY(m_window.trigger("actRun"));
+    });
+    watch.start(5);
+    QVERIFY(m_window.trigger("actRun"));
+    watch.stop();
+
+    QVERIFY2(rowTwoShownAfter >= 0 && rowTwoShownAfter < 100, qPrintable(QString::number(rowTwoShownAfter)));
+    QVERIFY(actedWhileRunning && waiting.enabled["actStop"] && !waiting.enabled["actRun"] && !waiting.enabled["actClear"]);
+    QStringList shown;
+    for (int row = 0; row < model->rowCount(); ++row)
+        shown << model->rowTexts(row)[0].section(QLatin1Char('.'), -1);
+    QCOMPARE(shown.join(' '), rows);
+    QVERIFY(m_window.log.errors.isEmpty() && m_window->isIdle() && !m_window->isRunning());
+    if (action != QLatin1String("close"))
+        return;
+    QTRY_VERIFY(!m_window->isVisible());
+    m_window.quit(); // what the program does once its window has closed
+    QFile stored(QDir(m_window.settingsFolder()).filePath(QStringLiteral("Ferrolyn/Norvane.reg")));
+    QVERIFY(stored.open(QIODevice::ReadOnly) && stored.readAll().contains(agent.address().toLatin1()));
+}
+
+// A Get of an agent that never answers, TimeOut 3000 and Retries 1: for the
+// whole 6 s a 100 ms timer keeps firing and the list keeps repainting, then
+// the error box comes as before.
+void TestMainForm::silentAgentWindowAnswers()
+{
+    ScriptedAgent agent;
+    agent.setHandler(ScriptedAgent::silentHandler());
+    QVERIFY(agent.start());
+    m_window->setTimeOut(3000);
+    m_window->setRetries(1);
+    m_window.setInputs(agent.address(), "tarnel", ".1.3.6.1.2.1.1.1.0");
+
+    KeyRecorder paints;
+    QWidget *viewport = m_window->listView()->viewport();
+    viewport->installEventFilter(&paints);
+    QElapsedTimer clock;
+    qint64 lastTick = 0;
+    qint64 longestGap = 0;
+    int ticks = 0;
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, this, [&] {
+        longestGap = std::max(longestGap, clock.elapsed() - std::exchange(lastTick, clock.elapsed()));
+        ++ticks;
+        viewport->update();
+    });
+    clock.start();
+    tick.start(100);
+    QVERIFY(m_window.trigger("actRun"));
+    longestGap = std::max(longestGap, clock.elapsed() - lastTick);
+    QCOMPARE(m_window.log.errors, QStringList{QStringLiteral("SnmpMgrRequest error: 40.")});
+    QVERIFY2(clock.elapsed() >= 5900, qPrintable(QString::number(clock.elapsed()))); // timeout x (retries + 1)
+    QCOMPARE(agent.requests().size(), size_t(2));
+    QVERIFY2(longestGap <= 250 && ticks >= 40 && paints.paints >= 30,
+             qPrintable(QStringLiteral("%1 %2 %3").arg(longestGap).arg(ticks).arg(paints.paints)));
 }
 
 void TestMainForm::tenThousandRowWalk()
