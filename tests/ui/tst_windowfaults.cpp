@@ -2,7 +2,9 @@
 // Faults and bad input met through the real window, as a user meets them:
 // what the window shows, that it is idle and usable afterwards, and that
 // nothing the user had is lost.
+#include "store/filesafety.h"
 #include "tests/support/scriptedagent.h"
+#include "tests/support/settingsfile.h"
 #include "tests/support/snmpdagent.h"
 #include "tests/ui/windowfixture.h"
 #include "ui/listview.h"
@@ -18,10 +20,16 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -31,6 +39,48 @@ mode_t modeOf(const QString &path)
 {
     struct stat st {};
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : mode_t(-1);
+}
+
+bool writeSettingsFile(const QString &path, const QByteArray &text)
+{
+    QFile file(path);
+    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
+
+// A signal mask of a process as /proc shows it ("SigCgt", "SigIgn").
+quint64 signalMask(qint64 pid, const QByteArray &field)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().toULongLong(nullptr, 16);
+    }
+    return 0;
+}
+
+constexpr quint64 bit(int signalNumber)
+{
+    return quint64(1) << (signalNumber - 1);
+}
+
+// The program itself, offscreen, with a settings folder of its own; true once
+// it handles the exit signals (sent before, they would simply kill it).
+bool startProgram(QProcess &program, const QString &configHome)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(NORVANE_EXECUTABLE), {});
+    const quint64 handled = bit(SIGTERM) | bit(SIGHUP) | bit(SIGINT);
+    QDeadlineTimer deadline(10000);
+    while (program.waitForStarted() && (signalMask(program.processId(), "SigCgt") & handled) != handled) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(10);
+    }
+    return program.state() == QProcess::Running;
 }
 
 } // namespace
@@ -48,6 +98,11 @@ private slots:
     void agentKilledMidWalk();
     void settingsPrivateInAnOpenFolder();
     void shortcutsLiveAfterTheErrorBox();
+    void historyBytesKept_data();
+    void historyBytesKept();
+    void exitSignals_data();
+    void exitSignals();
+    void secondSignalEndsAtOnce();
 
 private:
     WindowFixture m_window;
@@ -276,6 +331,95 @@ void TestWindowFaults::shortcutsLiveAfterTheErrorBox()
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F9);
     QTRY_COMPARE(shown.size(), 2);
     QCOMPARE(shown.last(), QStringLiteral("Invalid Oids, 'no;oid', specified."));
+}
+
+void TestWindowFaults::historyBytesKept_data()
+{
+    QTest::addColumn<QByteArray>("entry");     // as the file holds them
+    QTest::addColumn<QByteArray>("neighbour");
+    QTest::addColumn<QByteArray>("bytes");     // what they stand for
+    QTest::addColumn<QByteArray>("neighbourBytes");
+    QTest::newRow("ANSI, as hex(1)") << QByteArray("hex(1):4d,e4,78,00") << QByteArray("hex(1):4d,e5,78,00")
+                                     << QByteArray("M\xe4x") << QByteArray("M\xe5x");
+    QTest::newRow("Latin-1 in quotes") << QByteArray("\"caf\xe9\"") << QByteArray("\"caf\xe8\"")
+                                       << QByteArray("caf\xe9") << QByteArray("caf\xe8");
+    // The UTF-8 of the character that stands for the byte a9, and that byte.
+    QTest::newRow("UTF-8 of a byte's character") << QByteArray("\"\xef\x9e\xa9\"") << QByteArray("\"\xa9\"")
+                                                 << QByteArray("\xef\x9e\xa9") << QByteArray("\xa9");
+}
+
+// A community that is not UTF-8, picked from the list unedited: sent byte for
+// byte, told apart from its neighbour by the history rule, written back as it
+// was read.
+void TestWindowFaults::historyBytesKept()
+{
+    QFETCH(QByteArray, entry);
+    QFETCH(QByteArray, neighbour);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, neighbourBytes);
+    m_window.quit();
+    const QString path = RegistryHive::defaultFilePath();
+    QVERIFY(writeSettingsFile(path, Header + AgentSection + "\"Item0\"=\"" + m_agent.address().toLatin1() + "\"\r\n\r\n"
+                                        + CommunitySection + "\"Item0\"=" + neighbour + "\r\n\"Item1\"=" + entry
+                                        + "\r\n\r\n" + OidSection + "\"Item0\"=\".1.3.6.1.2.1.1.1.0\"\r\n"));
+    QVERIFY(m_window.open());
+    m_window->communityBox()->setCurrentIndex(1);
+    runByKey();
+    QCOMPARE(m_window.log.errors, QStringList());
+    const std::vector<ScriptedAgent::Request> requests = m_agent.requests();
+    QCOMPARE(requests.size(), size_t(1));
+    QCOMPARE(requests[0].community, bytes);
+    m_window.quit();
+    QCOMPARE(storedValue(path, CommunityHistoryKey, "Item0").data, bytes + '\0');
+    QCOMPARE(storedValue(path, CommunityHistoryKey, "Item1").data, neighbourBytes + '\0');
+}
+
+void TestWindowFaults::exitSignals_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGHUP") << SIGHUP;
+    QTest::newRow("SIGINT") << SIGINT;
+}
+
+// A logout, kill or Ctrl+C closes the program as its window's close does: the
+// settings are written, every byte of them kept, and it ends with status 0.
+// Past a file-size limit its writes fail and say so rather than kill it.
+void TestWindowFaults::exitSignals()
+{
+    QFETCH(int, signalNumber);
+    QTemporaryDir home;
+    const QString path = home.filePath(QStringLiteral("Ferrolyn/Norvane.reg"));
+    QVERIFY(writeSettingsFile(path, Header + SettingsSection + "\"TimeOut\"=dword:00000bb8\r\n\r\n" + CommunitySection
+                                        + "\"Item0\"=hex(1):63,61,66,e9,00\r\n"));
+    QProcess program;
+    QVERIFY(startProgram(program, home.path()));
+    QVERIFY(signalMask(program.processId(), "SigIgn") & bit(SIGXFSZ));
+    QCOMPARE(::kill(pid_t(program.processId()), signalNumber), 0);
+    QVERIFY(program.waitForFinished(15000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY(storedValue(path, SettingsKey, "Position").exists);
+    QCOMPARE(storedValue(path, SettingsKey, "TimeOut").data, dword(3000));
+    QCOMPARE(storedValue(path, CommunityHistoryKey, "Item0").data, QByteArray("caf\xe9", 5));
+}
+
+// A second signal while the first is dealt with ends the program at once.
+// Here the first would wait for the settings lock, which the test holds.
+void TestWindowFaults::secondSignalEndsAtOnce()
+{
+    QTemporaryDir home;
+    const QString path = home.filePath(QStringLiteral("Ferrolyn/Norvane.reg"));
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    const UniqueFd lock(::open(QFile::encodeName(path + QStringLiteral(".lock")).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    QVERIFY(::flock(lock.get(), LOCK_EX) == 0);
+    QProcess program;
+    QVERIFY(startProgram(program, home.path()));
+    ::kill(pid_t(program.processId()), SIGTERM);
+    ::kill(pid_t(program.processId()), SIGINT);
+    QVERIFY(program.waitForFinished(RegistryHive::DefaultLockWaitMs / 2));
+    QCOMPARE(program.exitStatus(), QProcess::CrashExit);
+    QVERIFY(!QFile::exists(path));
 }
 
 QTEST_MAIN(TestWindowFaults)
