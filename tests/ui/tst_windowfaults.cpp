@@ -377,9 +377,12 @@ void TestWindowFaults::historyBytesKept()
 void TestWindowFaults::exitSignals_data()
 {
     QTest::addColumn<int>("signalNumber");
-    QTest::newRow("SIGTERM") << SIGTERM;
-    QTest::newRow("SIGHUP") << SIGHUP;
-    QTest::newRow("SIGINT") << SIGINT;
+    QTest::addColumn<QByteArray>("more"); // the rest of the settings file
+    QTest::newRow("SIGTERM") << SIGTERM << QByteArray();
+    QTest::newRow("SIGHUP") << SIGHUP << QByteArray();
+    QTest::newRow("SIGINT") << SIGINT << QByteArray();
+    // The start's error box is open, in the middle of the window's creation.
+    QTest::newRow("SIGTERM, an error box open") << SIGTERM << "\r\n" + OidSection + "\"Item0\"=dword:00000001\r\n";
 }
 
 // A logout, kill or Ctrl+C closes the program as its window's close does: the
@@ -388,10 +391,11 @@ void TestWindowFaults::exitSignals_data()
 void TestWindowFaults::exitSignals()
 {
     QFETCH(int, signalNumber);
+    QFETCH(QByteArray, more);
     QTemporaryDir home;
     const QString path = home.filePath(QStringLiteral("Ferrolyn/Norvane.reg"));
     QVERIFY(writeSettingsFile(path, Header + SettingsSection + "\"TimeOut\"=dword:00000bb8\r\n\r\n" + CommunitySection
-                                        + "\"Item0\"=hex(1):63,61,66,e9,00\r\n"));
+                                        + "\"Item0\"=hex(1):63,61,66,e9,00\r\n" + more));
     QProcess program;
     QVERIFY(startProgram(program, home.path()));
     QVERIFY(signalMask(program.processId(), "SigIgn") & bit(SIGXFSZ));
