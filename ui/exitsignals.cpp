@@ -49,6 +49,7 @@ void closeDialogsAndMenus()
 
 ExitSignals::ExitSignals()
 {
+    ::signal(SIGXFSZ, SIG_IGN);
     if (::pipe2(s_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return; // the signals keep their default action
     m_notifier = new QSocketNotifier(s_pipe[0], QSocketNotifier::Read, this);
@@ -62,7 +63,6 @@ ExitSignals::ExitSignals()
         sigaddset(&action.sa_mask, number);
     for (const int number : ExitSignalNumbers)
         ::sigaction(number, &action, nullptr);
-    ::signal(SIGXFSZ, SIG_IGN);
 }
 
 ExitSignals::~ExitSignals()
