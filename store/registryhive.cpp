@@ -316,7 +316,7 @@ void RegistryHive::load()
         break;
     }
     if (lockedOut)
-        return; // the exit moves it aside once the lock is free
+        return; // left where it is: the exit deals with it under the lock
     // A link stays where it is; the bad file it leads to is what goes aside.
     QByteArray target;
     if (const int linkErr = resolveLinks(path, &target)) {
