@@ -4,7 +4,9 @@
 #include <QString>
 
 // The item list of one input combo box, most recent first: what the query
-// run's history rule changes and the settings store saves and reloads.
+// run's history rule changes and the settings store saves and reloads. Texts
+// read from the store carry bytes that are not UTF-8 as common/bytetext.h
+// shows them.
 class HistoryList
 {
 public:

@@ -15,6 +15,10 @@ inline constexpr const char *SetDataFailed = "Failed to set data for '%s'";
 inline constexpr const char *SettingsFileKept = "The settings file could not be read; it was kept as '%s'.";
 inline constexpr const char *SettingsFileUnreadable = "The settings file '%s' could not be read: %s.";
 inline constexpr const char *SettingsFileUnwritten = "The settings file '%s' could not be written: %s.";
+inline constexpr const char *SettingsFileLocked = "The settings file '%s' is locked by another program.";
+// Reasons for the two messages above where the system gives none of its own.
+inline constexpr const char *NotRegularFile = "it is not a regular file";
+inline constexpr const char *LockedByOther = "it is locked by another program";
 
 inline constexpr const char *FileNotFound = "File not found";
 inline constexpr const char *InvalidFilename = "Invalid filename";

@@ -2,6 +2,7 @@
 #include "engine/queryrun.h"
 
 #include "common/apperror.h"
+#include "common/bytetext.h"
 #include "common/messages.h"
 #include "engine/historyrule.h"
 
@@ -51,9 +52,11 @@ bool isBlank(const QString &text)
     return true;
 }
 
+// An entry loaded from the settings and not edited goes out as the bytes it
+// was stored as.
 std::string toBytes(const QString &text)
 {
-    return text.toUtf8().toStdString();
+    return bytesFromText(text).toStdString();
 }
 
 // Every ";" is a line break of its own, and the text splits at CR, LF or
@@ -81,7 +84,7 @@ void appendBinding(SnmpVarBindList &list, const QString &text)
 {
     SnmpVarBind binding; // value stays NULL, as a request needs
     if (!SnmpMgrStrToOid(toBytes(text), &binding.name))
-        throwMessage(msg::InvalidOids, toBytes(text).c_str());
+        throwMessage(msg::InvalidOids, text.toUtf8().constData()); // as the box shows it
     list.list.push_back(std::move(binding));
 }
 

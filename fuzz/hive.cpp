@@ -2,7 +2,10 @@
 // The settings file parser and writer on arbitrary bytes. Whatever parses must
 // write back to a text that parses to the same tree, and writing that tree
 // again must give the very same bytes: a hand-edited file must never change
-// meaning, nor keep changing, across starts and exits.
+// meaning, nor keep changing, across starts and exits. The size the hive
+// measures its file by must be the size written. And any bytes, read as a
+// history entry's text, must turn back into the same bytes.
+#include "common/bytetext.h"
 #include "store/hivetext.h"
 
 #include <cstdio>
@@ -40,11 +43,15 @@ bool sameTree(const HiveNode &a, const HiveNode &b)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray input(reinterpret_cast<const char *>(data), qsizetype(size));
+    if (bytesFromText(textFromBytes(input)) != input)
+        mismatch("bytes read as text do not turn back into themselves", input, bytesFromText(textFromBytes(input)));
     const std::unique_ptr<HiveNode> parsed = parseHive(input);
     if (!parsed)
         return 0;
 
     const QByteArray first = serializeHive(*parsed);
+    if (serializedSize(*parsed) != first.size())
+        mismatch("the measured size is not the written size", input, first);
     const std::unique_ptr<HiveNode> reparsed = parseHive(first);
     if (!reparsed)
         mismatch("the written text does not parse", input, first);

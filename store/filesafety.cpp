@@ -3,8 +3,11 @@
 
 #include <QByteArrayView>
 #include <QDateTime>
+#include <QDeadlineTimer>
 
 #include <cerrno>
+#include <climits>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
@@ -56,15 +59,22 @@ int writeAll(int fd, const char *data, size_t size, const WriteFunction &write, 
     return err;
 }
 
-int FileLock::acquire(const QByteArray &lockPath)
+int FileLock::acquire(const QByteArray &lockPath, int waitMs)
 {
-    UniqueFd fd(::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    UniqueFd fd(::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600));
     if (!fd.isOpen())
         return errno;
     ::fchmod(fd.get(), 0600); // a restrictive umask must not lock ourselves out
-    while (::flock(fd.get(), LOCK_EX) != 0) {
-        if (errno != EINTR)
+    // flock has no time-out; a lock is held for a read or a write of the
+    // file, so asking again every few milliseconds costs nothing.
+    QDeadlineTimer deadline(waitMs);
+    while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR)
+            continue;
+        if (errno != EWOULDBLOCK || deadline.hasExpired())
             return errno;
+        const timespec pause{0, 10'000'000};
+        ::nanosleep(&pause, nullptr);
     }
     m_fd = std::move(fd);
     return 0;
@@ -72,7 +82,8 @@ int FileLock::acquire(const QByteArray &lockPath)
 
 ReadResult readFile(const QByteArray &path, qint64 maxSize, QByteArray *text, int *err)
 {
-    UniqueFd fd(::open(path.constData(), O_RDONLY | O_CLOEXEC));
+    // Without O_NONBLOCK, opening a FIFO waits for a writer that never comes.
+    UniqueFd fd(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.isOpen()) {
         *err = errno;
         return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
@@ -82,10 +93,8 @@ ReadResult readFile(const QByteArray &path, qint64 maxSize, QByteArray *text, in
         *err = errno;
         return ReadResult::Failed;
     }
-    if (!S_ISREG(st.st_mode)) {
-        *err = EISDIR;
-        return ReadResult::Failed;
-    }
+    if (!S_ISREG(st.st_mode))
+        return ReadResult::NotRegular;
     if (st.st_size > maxSize)
         return ReadResult::TooLarge;
     // Read up to one byte past the bound, in case the file grows meanwhile.
@@ -110,6 +119,30 @@ ReadResult readFile(const QByteArray &path, qint64 maxSize, QByteArray *text, in
     }
     text->truncate(used);
     return ReadResult::Read;
+}
+
+int resolveLinks(const QByteArray &path, QByteArray *target)
+{
+    QByteArray current = path;
+    for (int hops = 0; hops <= 40; ++hops) {
+        struct stat st {};
+        const bool exists = ::lstat(current.constData(), &st) == 0;
+        if (!exists && errno != ENOENT)
+            return errno;
+        if (!exists || !S_ISLNK(st.st_mode)) {
+            *target = current;
+            return 0;
+        }
+        QByteArray link(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(current.constData(), link.data(), size_t(link.size()));
+        if (n < 0)
+            return errno;
+        link.truncate(n);
+        // A relative link is relative to the folder that holds it.
+        const qsizetype slash = current.lastIndexOf('/');
+        current = link.startsWith('/') || slash < 0 ? link : current.left(slash + 1) + link;
+    }
+    return ELOOP;
 }
 
 int ensureFolder(const QByteArray &dir)

@@ -59,17 +59,24 @@ int writeAll(int fd, const char *data, size_t size, const WriteFunction &write, 
 class FileLock
 {
 public:
-    int acquire(const QByteArray &lockPath);
+    // Waits up to waitMs for a lock that another holds, then gives up with
+    // EWOULDBLOCK: a copy that hangs while holding it must not hang this one.
+    int acquire(const QByteArray &lockPath, int waitMs);
 
 private:
     UniqueFd m_fd; // closing releases the lock
 };
 
-enum class ReadResult { Missing, Read, TooLarge, Failed };
+enum class ReadResult { Missing, Read, TooLarge, NotRegular, Failed };
 
 // Reads a regular file whole, but never more than maxSize bytes; *err is set
-// for Missing and Failed.
+// for Missing and Failed. Anything else (a FIFO, a device, a folder) is
+// refused without waiting on it.
 ReadResult readFile(const QByteArray &path, qint64 maxSize, QByteArray *text, int *err);
+
+// The file that path names once symbolic links are followed (it need not
+// exist), so that it can be replaced where it lies; ELOOP past 40 links.
+int resolveLinks(const QByteArray &path, QByteArray *target);
 
 // Creates the folder and its missing parents; the ones created here are 0700
 // whatever the umask.

@@ -7,6 +7,12 @@
 namespace {
 
 constexpr QByteArrayView RootName = "HKEY_CURRENT_USER";
+constexpr QByteArrayView Version4Header = "REGEDIT4";
+// What regedit has written since Windows 2000, in UTF-16LE with a byte-order
+// mark; users often convert it to UTF-8.
+constexpr QByteArrayView Version5Header = "Windows Registry Editor Version 5.00";
+// What this program writes: always REGEDIT4.
+constexpr QByteArrayView Header = "REGEDIT4\r\n\r\n";
 
 QByteArrayView trimmed(QByteArrayView line)
 {
@@ -109,6 +115,27 @@ bool parseHexBytes(QByteArrayView text, QByteArray *out)
     }
 }
 
+// UTF-16LE bytes as UTF-8; false when they are no UTF-16 (odd length, a lone
+// surrogate).
+bool utf16ToUtf8(QByteArrayView bytes, QByteArray *out)
+{
+    if (bytes.size() % 2 != 0)
+        return false;
+    QStringDecoder decoder(QStringDecoder::Utf16LE, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(bytes);
+    if (decoder.hasError() || !QStringView(text).isValidUtf16())
+        return false;
+    *out = text.toUtf8();
+    return true;
+}
+
+// The registry keeps the string types in UTF-16 and hands them to Norvane's
+// kind of reader converted; a version 5 export shows them as UTF-16 bytes.
+bool isStringType(uint32_t type)
+{
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
 class Parser
 {
 public:
@@ -120,7 +147,9 @@ public:
         QByteArrayView header = nextLine();
         if (header.startsWith("\xEF\xBB\xBF"))
             header = header.sliced(3);
-        if (trimmed(header) != QByteArrayView("REGEDIT4"))
+        header = trimmed(header);
+        m_version5 = header == Version5Header;
+        if (header != Version4Header && !m_version5)
             return nullptr;
         HiveNode *current = nullptr;
         while (!atEnd()) {
@@ -243,12 +272,16 @@ private:
         QByteArray data;
         if (!parseHexBytes(joined, &data))
             return false;
+        // Bytes that are no UTF-16 stay as they are.
+        if (m_version5 && isStringType(type))
+            utf16ToUtf8(data, &data);
         key->setValue(name, type, data);
         return true;
     }
 
     const QByteArray &m_text;
     qsizetype m_pos = 0;
+    bool m_version5 = false;
 };
 
 bool isValidUtf8(const QByteArray &bytes)
@@ -268,7 +301,21 @@ bool writableAsText(const HiveValue &v)
     return !body.contains('\0') && !body.contains('\r') && !body.contains('\n') && isValidUtf8(body);
 }
 
-void appendQuoted(QByteArray *out, const QByteArray &text)
+// Counts what would be appended, so that the size of a hive's text is known
+// before (or instead of) writing it.
+class SizeCounter
+{
+public:
+    void append(char) { ++m_size; }
+    void append(QByteArrayView text) { m_size += text.size(); }
+    qint64 size() const { return m_size; }
+
+private:
+    qint64 m_size = 0;
+};
+
+template<typename Out>
+void appendQuoted(Out *out, QByteArrayView text)
 {
     out->append('"');
     for (char c : text) {
@@ -279,9 +326,10 @@ void appendQuoted(QByteArray *out, const QByteArray &text)
     out->append('"');
 }
 
-void appendValue(QByteArray *out, const HiveValue &v)
+template<typename Out>
+void appendValue(Out *out, const HiveValue &v)
 {
-    const qsizetype lineStart = out->size();
+    const qint64 lineStart = out->size();
     if (v.name.isEmpty())
         out->append('@');
     else
@@ -305,7 +353,7 @@ void appendValue(QByteArray *out, const HiveValue &v)
         out->append("hex(" + QByteArray::number(v.type, 16) + "):");
     // regedit's layout: "xx," pieces, continued with "\" so no line passes 80 columns
     static const char digits[] = "0123456789abcdef";
-    qsizetype column = out->size() - lineStart;
+    qint64 column = out->size() - lineStart;
     for (qsizetype i = 0; i < v.data.size(); ++i) {
         const uchar b = uchar(v.data[i]);
         out->append(digits[b >> 4]);
@@ -323,13 +371,20 @@ void appendValue(QByteArray *out, const HiveValue &v)
     out->append("\r\n");
 }
 
-void appendKey(QByteArray *out, const HiveNode &node, QByteArray &path, bool isRoot)
+template<typename Out>
+void appendKeyLine(Out *out, QByteArrayView path)
+{
+    out->append('[');
+    out->append(RootName);
+    out->append(path);
+    out->append("]\r\n");
+}
+
+template<typename Out>
+void appendKey(Out *out, const HiveNode &node, QByteArray &path, bool isRoot)
 {
     if (!isRoot || !node.values.empty()) {
-        out->append('[');
-        out->append(RootName);
-        out->append(path);
-        out->append("]\r\n");
+        appendKeyLine(out, path);
         for (const HiveValue &v : node.values)
             appendValue(out, v);
         out->append("\r\n");
@@ -347,14 +402,43 @@ void appendKey(QByteArray *out, const HiveNode &node, QByteArray &path, bool isR
 
 std::unique_ptr<HiveNode> parseHive(const QByteArray &text)
 {
+    if (text.startsWith("\xFF\xFE")) {
+        QByteArray utf8;
+        if (!utf16ToUtf8(QByteArrayView(text).sliced(2), &utf8))
+            return nullptr;
+        return Parser(utf8).run();
+    }
     return Parser(text).run();
 }
 
 QByteArray serializeHive(const HiveNode &root)
 {
-    QByteArray out("REGEDIT4\r\n\r\n");
+    QByteArray out = Header.toByteArray();
     QByteArray path;
     appendKey(&out, root, path, true);
     return out;
 }
 
+qint64 serializedSize(const HiveNode &root)
+{
+    SizeCounter out;
+    out.append(Header);
+    QByteArray path;
+    appendKey(&out, root, path, true);
+    return out.size();
+}
+
+qint64 valueTextSize(const HiveValue &value)
+{
+    SizeCounter out;
+    appendValue(&out, value);
+    return out.size();
+}
+
+qint64 keyTextSize(qint64 pathLength)
+{
+    SizeCounter out;
+    appendKeyLine(&out, {});
+    out.append("\r\n");
+    return out.size() + pathLength;
+}

@@ -38,8 +38,16 @@ QByteArray foldName(const QByteArray &name)
     return text.toCaseFolded().toUtf8();
 }
 
+// Not errno values: reasons of the program's own.
+constexpr int NotRegular = -1;
+constexpr int LockedOut = -2;
+
 QString errorText(int err)
 {
+    if (err == NotRegular)
+        return QString::fromLatin1(msg::NotRegularFile);
+    if (err == LockedOut)
+        return QString::fromLatin1(msg::LockedByOther);
     return QString::fromLocal8Bit(std::strerror(err));
 }
 
@@ -50,6 +58,17 @@ QString fileMessage(const char *templ, const QString &path, int err = 0)
     if (err == 0)
         return QString::fromStdString(formatMessage(templ, p.c_str()));
     return QString::fromStdString(formatMessage(templ, p.c_str(), errorText(err).toStdString().c_str()));
+}
+
+QByteArray folderOf(const QByteArray &path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash > 0 ? path.left(slash) : slash == 0 ? QByteArray("/") : QByteArray(".");
+}
+
+QByteArray fileNameOf(const QByteArray &path)
+{
+    return path.mid(path.lastIndexOf('/') + 1);
 }
 
 QList<QByteArray> splitPath(const QByteArray &path, bool *ok)
@@ -71,16 +90,6 @@ QList<QByteArray> splitPath(const QByteArray &path, bool *ok)
     if (parts.size() > RegistryHive::MaxDepth)
         *ok = false;
     return parts;
-}
-
-qint64 dataBytes(const HiveNode &node)
-{
-    qint64 total = 0;
-    for (const HiveValue &v : node.values)
-        total += v.name.size() + v.data.size();
-    for (const auto &child : node.children)
-        total += dataBytes(*child);
-    return total;
 }
 
 } // namespace
@@ -180,15 +189,18 @@ long HiveKey::regSetValue(const QByteArray &name, uint32_t type, const void *dat
     // a line break in a name could not be written back
     if ((size && !data) || name.size() > MaxValueNameLength || name.contains('\r') || name.contains('\n'))
         return ERROR_INVALID_PARAMETER;
-    const HiveValue *old = m_node->value(name);
-    const qint64 replaced = old ? old->name.size() + old->data.size() : 0;
-    const qint64 total = m_hive->m_dataBytes - replaced + name.size() + qint64(size);
-    // only growth is refused, so a big hand-made file does not block the settings
-    if (total > RegistryHive::MaxDataBytes && total > m_hive->m_dataBytes)
-        return ERROR_NOT_ENOUGH_QUOTA;
     const QByteArray bytes(static_cast<const char *>(data), qsizetype(size));
+    const HiveValue *old = m_node->value(name);
+    qint64 growth = valueTextSize(HiveValue{name, type, bytes}) - (old ? valueTextSize(*old) : 0);
+    if (!old && !m_node->parent && m_node->values.empty())
+        growth += keyTextSize(0); // the root's header is written once it has a value
+    // The file must stay writable; only growth is refused, so that rewriting
+    // a value never fails.
+    const qint64 total = m_hive->m_textBytes + growth;
+    if (total > RegistryHive::MaxFileSize && growth > 0)
+        return ERROR_NOT_ENOUGH_QUOTA;
     m_node->setValue(name, type, bytes);
-    m_hive->m_dataBytes = total;
+    m_hive->m_textBytes = total;
     m_hive->recordValue(m_node, name, type, bytes);
     return ERROR_SUCCESS;
 }
@@ -257,7 +269,7 @@ void RegistryHive::load()
         return;
     m_loaded = true;
     m_root = std::make_unique<HiveNode>();
-    m_dataBytes = 0;
+    m_textBytes = serializedSize(*m_root);
 
     const QByteArray path = nativePath(m_filePath);
     struct stat st {};
@@ -273,12 +285,17 @@ void RegistryHive::load()
     // freshly written one. Without it (read-only folder) reading is still safe:
     // writers replace the file by rename, so a reader never sees it torn.
     FileLock lock;
-    lock.acquire(path + ".lock");
+    const bool lockedOut = lock.acquire(path + ".lock", m_lockWaitMs) == EWOULDBLOCK;
+    if (lockedOut)
+        m_loadMessage = fileMessage(msg::SettingsFileLocked, m_filePath);
 
     QByteArray text;
     int err = 0;
     switch (readFile(path, MaxFileSize, &text, &err)) {
     case ReadResult::Missing:
+        return;
+    case ReadResult::NotRegular:
+        m_loadMessage = fileMessage(msg::SettingsFileUnreadable, m_filePath, NotRegular);
         return;
     case ReadResult::Failed:
         m_loadMessage = fileMessage(msg::SettingsFileUnreadable, m_filePath, err);
@@ -287,16 +304,27 @@ void RegistryHive::load()
         if (text.isEmpty())
             return; // nothing to lose
         if (auto parsed = parseHive(text)) {
-            m_root = std::move(parsed);
-            m_dataBytes = dataBytes(*m_root);
-            return;
+            const qint64 size = serializedSize(*parsed);
+            if (size <= MaxLoadSize) {
+                m_root = std::move(parsed);
+                m_textBytes = size;
+                return;
+            }
         }
         break;
     case ReadResult::TooLarge:
         break;
     }
+    if (lockedOut)
+        return; // left where it is: the exit deals with it under the lock
+    // A link stays where it is; the bad file it leads to is what goes aside.
+    QByteArray target;
+    if (const int linkErr = resolveLinks(path, &target)) {
+        m_loadMessage = fileMessage(msg::SettingsFileUnreadable, m_filePath, linkErr);
+        return;
+    }
     QString keptAs;
-    if (const int moveErr = moveAside(m_filePath, &keptAs)) {
+    if (const int moveErr = moveAside(QFile::decodeName(target), &keptAs)) {
         m_loadMessage = fileMessage(msg::SettingsFileUnreadable, m_filePath, moveErr);
         return;
     }
@@ -338,8 +366,14 @@ long RegistryHive::regCreateKey(const QByteArray &path, HiveKey *key)
     if (!ok)
         return ERROR_INVALID_PARAMETER;
     HiveNode *node = m_root.get();
-    for (const QByteArray &part : parts)
-        node = node->addChild(part);
+    qint64 pathLength = 0;
+    for (const QByteArray &part : parts) {
+        pathLength += 1 + part.size();
+        HiveNode *existing = node->child(part);
+        if (!existing)
+            m_textBytes += keyTextSize(pathLength);
+        node = existing ? existing : node->addChild(part);
+    }
     m_changes.push_back(Change{parts, false, {}, 0, {}});
     keyOpened(key, node);
     return ERROR_SUCCESS;
@@ -362,7 +396,12 @@ QString RegistryHive::commit()
         return failed(err);
     tightenFolder(folder);
     FileLock lock;
-    if (const int err = lock.acquire(path + ".lock"))
+    if (const int err = lock.acquire(path + ".lock", m_lockWaitMs))
+        return failed(err == EWOULDBLOCK ? LockedOut : err);
+    // A link (a dotfiles manager's) is written through: its target is what
+    // gets replaced, beside itself so that the rename stays on one file system.
+    QByteArray target;
+    if (const int err = resolveLinks(path, &target))
         return failed(err);
 
     // Start from what is in the file now: another copy may have written since load.
@@ -371,8 +410,11 @@ QString RegistryHive::commit()
     QByteArray text;
     int err = 0;
     const ReadResult read = readFile(path, MaxFileSize, &text, &err);
+    // replacing a file we cannot read would lose it unseen
     if (read == ReadResult::Failed)
-        return failed(err); // replacing a file we cannot read would lose it unseen
+        return failed(err);
+    if (read == ReadResult::NotRegular)
+        return failed(NotRegular);
     bool unparsable = read == ReadResult::TooLarge;
     if (read == ReadResult::Read && !text.isEmpty()) {
         if (auto parsed = parseHive(text))
@@ -382,7 +424,7 @@ QString RegistryHive::commit()
     }
     if (unparsable) {
         QString keptAs;
-        if (const int moveErr = moveAside(m_filePath, &keptAs))
+        if (const int moveErr = moveAside(QFile::decodeName(target), &keptAs))
             return failed(moveErr);
         note = fileMessage(msg::SettingsFileKept, keptAs);
     }
@@ -394,14 +436,15 @@ QString RegistryHive::commit()
         if (change.isValue)
             node->setValue(change.name, change.type, change.data);
     }
-    text = serializeHive(*root);
-    if (text.size() > MaxFileSize)
+    // Measured first: a file of deep keys would grow far past the bound.
+    if (serializedSize(*root) > MaxFileSize)
         return failed(EFBIG);
+    text = serializeHive(*root);
 
-    removeStaleTemporaries(folder, nativePath(QFileInfo(m_filePath).fileName()));
+    removeStaleTemporaries(folderOf(target), fileNameOf(target));
 
     TemporaryFile temp;
-    err = temp.create(path);
+    err = temp.create(target);
     if (err == 0)
         err = writeAll(temp.fd(), text.constData(), size_t(text.size()), m_write);
     if (err == 0)

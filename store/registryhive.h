@@ -110,13 +110,20 @@ public:
     // temporary file, so a test can make the write fail half-way.
     using WriteFunction = std::function<ssize_t(int fd, const void *data, size_t size)>;
 
-    // Files larger than this are treated as unreadable rather than read whole.
+    // The one bound of the file, for what is read and what is written: the
+    // text this hive writes, which may be longer than the text it read (hex
+    // for text that is not UTF-8, a line for every key on a path). Values
+    // that would take it further are refused; a file larger than this is
+    // kept aside unread.
     static constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
-    // Names and data this hive accepts in all; with the text form's overhead
-    // (at most 3.2 bytes a byte) a hive within it always reads back.
-    static constexpr qint64 MaxDataBytes = 4 * 1024 * 1024;
+    // A file whose text as written back would pass this is kept aside at
+    // load: the rest is room for what the exit writes, so that whatever
+    // loads can always be written again.
+    static constexpr qint64 MaxLoadSize = 12 * 1024 * 1024;
     // The registry's nesting limit, also a bound for hostile files.
     static constexpr int MaxDepth = 512;
+    // How long the load and the write wait for another copy's lock.
+    static constexpr int DefaultLockWaitMs = 5000;
 
     explicit RegistryHive(QString filePath);
     ~RegistryHive();
@@ -128,9 +135,13 @@ public:
     const QString &filePath() const { return m_filePath; }
 
     // Reads the file once, under the lock. Never throws: a missing file gives
-    // an empty hive; a file that cannot be parsed is moved aside to
-    // "<file>.bad-<yyyyMMdd-hhmmss>" and the hive starts empty; either that or
-    // an unreadable file leaves a message for takeLoadMessage().
+    // an empty hive; a file that cannot be parsed, or that would not fit
+    // MaxLoadSize written back, is moved aside to "<file>.bad-<yyyyMMdd-hhmmss>"
+    // and the hive starts empty; either that or an unreadable file (also any
+    // that is not a regular file) leaves a message for takeLoadMessage().
+    // When the lock stays taken, the file is read without it (writers replace
+    // it whole, so it is never torn), nothing is moved, and the message says so.
+    // A symbolic link is followed; a bad file is moved aside beside its target.
     void load();
     bool isLoaded() const { return m_loaded; }
     // The message about the file found at load, once; empty when all was well.
@@ -149,9 +160,13 @@ public:
     // value by value. Returns a user-facing message, empty on success; on
     // failure the previous file is intact. A file that has become unparsable
     // is moved aside first and the message says so (the write still happens).
+    // A symbolic link stays: its target is replaced, in the target's folder.
+    // Nothing is written while the lock stays taken or when the file is not a
+    // regular one.
     QString commit();
 
     void setWriteFunction(WriteFunction write) { m_write = std::move(write); }
+    void setLockWait(int milliseconds) { m_lockWaitMs = milliseconds; }
 
 private:
     friend class HiveKey;
@@ -172,7 +187,8 @@ private:
     std::vector<Change> m_changes;
     QString m_loadMessage;
     WriteFunction m_write;
-    qint64 m_dataBytes = 0;
+    qint64 m_textBytes = 0; // the size of the file this hive writes
+    int m_lockWaitMs = DefaultLockWaitMs;
     int m_openKeys = 0;
     bool m_loaded = false;
 };

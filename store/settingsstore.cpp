@@ -2,6 +2,7 @@
 #include "store/settingsstore.h"
 
 #include "common/apperror.h"
+#include "common/bytetext.h"
 #include "common/messages.h"
 
 #include <climits>
@@ -76,7 +77,8 @@ void readPosition(const HiveKey &key, SettingsHost &host)
 }
 
 // A history entry: REG_SZ or REG_EXPAND_SZ cut at the first zero byte; a value
-// without data is an empty entry whatever its type.
+// without data is an empty entry whatever its type. Its bytes stay as they
+// are, UTF-8 or not.
 QString readString(const HiveKey &key, const QByteArray &name)
 {
     uint32_t type = REG_NONE;
@@ -93,7 +95,7 @@ QString readString(const HiveKey &key, const QByteArray &name)
     const qsizetype zero = bytes.indexOf('\0');
     if (zero >= 0)
         bytes.truncate(zero);
-    return QString::fromUtf8(bytes);
+    return textFromBytes(bytes);
 }
 
 QList<QByteArray> valueNames(const HiveKey &key)
@@ -150,7 +152,7 @@ void saveHistoryList(HiveKey &key, const HistoryList &list)
 {
     for (int i = 0; i < list.count(); ++i) {
         const QByteArray name = "Item" + QByteArray::number(i);
-        QByteArray text = list.item(i).toUtf8();
+        QByteArray text = bytesFromText(list.item(i));
         text.append('\0'); // the terminating zero is part of the stored size
         if (key.regSetValue(name, REG_SZ, text.constData(), uint32_t(text.size())) != ERROR_SUCCESS)
             throwMessage(msg::SetDataFailed, name.constData());

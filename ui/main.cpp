@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "engine/snmpmgr.h"
 #include "ui/errorbox.h"
+#include "ui/exitsignals.h"
 #include "ui/mainform.h"
 
 #include "ui/dialogs/programicon.h"
@@ -21,13 +22,21 @@ int main(int argc, char *argv[])
                                            + QStringLiteral(NORVANE_MIB_SUBDIR));
     SnmpMgrConfigure({QDir::toNativeSeparators(mibDir).toStdString()});
 
+    // Before the window, so that a signal during the settings load is not
+    // lost; kept until the window has written the settings.
+    ExitSignals exitSignals;
+
     // The window reports its own failures (settings load and write) through
     // the error box; this catches what escapes its creation or destruction.
     int result = 0;
     try {
         auto window = std::make_unique<TMainForm>();
-        window->show();
-        result = QApplication::exec();
+        QObject::connect(&exitSignals, &ExitSignals::exitRequested, window.get(), &QWidget::close);
+        // Asked to end while it was being created: it ends unshown.
+        if (!exitSignals.received()) {
+            window->show();
+            result = QApplication::exec();
+        }
         window.reset();
     } catch (const std::exception &failure) {
         showErrorBox(nullptr, QString::fromUtf8(failure.what()));

@@ -128,6 +128,8 @@ private slots:
     void queryIntoSmallBuffer();
     void handWrittenFileReadsByteExact();
     void writtenFileReadsBackUnchanged();
+    void modernExports_data();
+    void modernExports();
     void textFormsAndWrapping();
     void parserSurvivesBrokenInput();
     void unparsableFileKeptAside();
@@ -204,7 +206,7 @@ void TestRegistryHive::keysAndValues()
 
     // a value too big for the hive's quota is refused, not written into a file
     // that could not be read back
-    const QByteArray big(RegistryHive::MaxDataBytes, 'x');
+    const QByteArray big(RegistryHive::MaxFileSize, 'x');
     QCOMPARE(key.regSetValue("Big", REG_BINARY, big.constData(), uint32_t(big.size())), ERROR_NOT_ENOUGH_QUOTA);
 }
 
@@ -308,6 +310,43 @@ void TestRegistryHive::writtenFileReadsBackUnchanged()
     QCOMPARE(readAll(m_path), canonical);
 }
 
+void TestRegistryHive::modernExports_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    const QString text = QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
+                                        "[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane]\r\n"
+                                        "\"Stamp\"=hex(b):01,02,03,04,05,06,07,08\r\n"
+                                        "\"Action\"=dword:00000003\r\n"
+                                        "\"Item0\"=\"Z\u00fcrich\"\r\n"
+                                        "\"Item1\"=hex(2):25,00,48,00,4f,00,53,00,54,00,25,00,00,00\r\n"
+                                        "\"Item2\"=hex(1):61,00,62\r\n"); // no UTF-16: kept as it is
+    QTest::newRow("UTF-8") << text.toUtf8();
+    QTest::newRow("UTF-8 with a byte-order mark") << "\xEF\xBB\xBF" + text.toUtf8();
+    QTest::newRow("UTF-16LE, as regedit writes it")
+        << "\xFF\xFE" + QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+}
+
+// Read as the registry would hand the values to Norvane (the fuzz target
+// checks that whatever parses is written back as REGEDIT4 to the same tree).
+void TestRegistryHive::modernExports()
+{
+    QFETCH(QByteArray, file);
+    writeAll(m_path, file);
+    const NamedValue expected[] = {
+        {"Stamp", 11, bin("\1\2\3\4\5\6\7\x08")}, {"Action", REG_DWORD, bin("\3\0\0\0")},
+        {"Item0", REG_SZ, bin("Z\xc3\xbcrich\0")}, {"Item1", REG_EXPAND_SZ, bin("%HOST%\0")},
+        {"Item2", REG_SZ, bin("a\0b")},
+    };
+    RegistryHive hive(m_path);
+    hive.load();
+    QCOMPARE(hive.takeLoadMessage(), QString());
+    for (const auto &e : expected) {
+        const Value v = query(hive, NorvaneKey, e.name);
+        QCOMPARE(v.type, e.type);
+        QCOMPARE(v.data, e.data);
+    }
+}
+
 void TestRegistryHive::textFormsAndWrapping()
 {
     RegistryHive hive(m_path);
@@ -368,7 +407,8 @@ void TestRegistryHive::parserSurvivesBrokenInput()
     const QByteArray broken[] = {
         "",
         "REGEDIT5\r\n",
-        "Windows Registry Editor Version 5.00\r\n",
+        "Windows Registry Editor Version 4.00\r\n",
+        bin("\xff\xfeR\0E\0G\0E\0D\0I\0T\0004\0\r"), // UTF-16 of an odd length
         "REGEDIT4\r\n\"orphan\"=\"value before any key\"\r\n",
         "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\Software]\r\n",
         "REGEDIT4\r\n[-HKEY_CURRENT_USER\\Software]\r\n",

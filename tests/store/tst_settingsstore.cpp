@@ -365,7 +365,7 @@ void TestSettingsStore::failedStoreKeepsEarlierValues()
     writeFile(Header + CommunitySection + "\"Item0\"=\"old\"\r\n");
     FakeWindow window;
     window.m_retries = 3;
-    window.m_agent.items = {"first", QString(RegistryHive::MaxDataBytes, 'x'), "third"};
+    window.m_agent.items = {"first", QString(RegistryHive::MaxFileSize, 'x'), "third"};
     window.m_community.items = {"new"};
     RegistryHive hive(m_path);
     try {

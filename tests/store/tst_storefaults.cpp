@@ -4,6 +4,7 @@
 // replaced, and result files saved where they cannot go. Each case checks
 // the user's message and that nothing the user had is lost.
 #include "common/apperror.h"
+#include "store/filesafety.h"
 #include "store/resultfile.h"
 #include "tests/store/fakewindow.h"
 #include "tests/support/confighome.h"
@@ -19,7 +20,9 @@
 #include <csignal>
 #include <cstring>
 #include <functional>
+#include <fcntl.h>
 #include <grp.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -97,9 +100,10 @@ bool writeAll(const QString &path, const QByteArray &bytes)
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
-QString load(const QString &path, Window &window)
+QString load(const QString &path, Window &window, int lockWait = RegistryHive::DefaultLockWaitMs)
 {
     RegistryHive hive(path);
+    hive.setLockWait(lockWait);
     try {
         loadSettings(hive, window);
     } catch (const AppError &e) {
@@ -108,10 +112,12 @@ QString load(const QString &path, Window &window)
     return {};
 }
 
-QString save(const QString &path, Window &window, RegistryHive::WriteFunction write = {})
+QString save(const QString &path, Window &window, RegistryHive::WriteFunction write = {},
+             int lockWait = RegistryHive::DefaultLockWaitMs)
 {
     RegistryHive hive(path);
     hive.setWriteFunction(std::move(write));
+    hive.setLockWait(lockWait);
     try {
         saveSettings(hive, window);
     } catch (const AppError &e) {
@@ -193,6 +199,11 @@ private slots:
     void unparsableFiles_data();
     void unparsableFiles();
     void fiftyMegabyteFile();
+    void largeFileWrittenBack();
+    void notRegularOrLocked_data();
+    void notRegularOrLocked();
+    void symbolicLinkWrittenThrough_data();
+    void symbolicLinkWrittenThrough();
     void everyWrongType_data();
     void everyWrongType();
     void unreadableFile_data();
@@ -288,12 +299,21 @@ void TestStoreFaults::unparsableFiles_data()
     QTest::newRow("binary junk") << junk;
     QTest::newRow("zero bytes") << QByteArray(1000, '\0');
     QTest::newRow("junk behind a good header") << QByteArray("REGEDIT4\r\n\r\n") + junk;
-    // What regedit exports on Windows: version 5 syntax in UTF-16.
+    // What regedit exports on Windows, version 5 syntax in UTF-16, here one
+    // that deletes a key: nothing a store can hold.
     const QString export5 = QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
-                                           "[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane]\r\n\"Action\"=dword:00000003\r\n");
-    QTest::newRow("UTF-16 export") << QByteArray("\xff\xfe", 2)
+                                           "[-HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane]\r\n");
+    QTest::newRow("UTF-16 export deleting a key") << QByteArray("\xff\xfe", 2)
                                           + QByteArray(reinterpret_cast<const char *>(export5.utf16()), export5.size() * 2);
     QTest::newRow("a document") << QByteArray("%PDF-1.7\n%\xe2\xe3\xcf\xd3\n1 0 obj\n<< /Type /Catalog >>\nendobj\n");
+    // What could not be written back: Latin-1 goes out as hex, three times as
+    // long, and every key on a path gets a line of its own.
+    const QByteArray agents = "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane\\History Lists\\hlAgent]\r\n";
+    QTest::newRow("6 MiB of Latin-1") << agents + "\"Item0\"=\"" + QByteArray(6 << 20, '\xe9') + "\"\r\n";
+    QByteArray deep = "REGEDIT4\r\n[HKEY_CURRENT_USER";
+    for (int i = 0; i < 500; ++i)
+        deep += '\\' + QByteArray(20'000, 'k');
+    QTest::newRow("one line of 500 keys") << deep + "]\r\n";
 }
 
 void TestStoreFaults::unparsableFiles()
@@ -339,6 +359,88 @@ void TestStoreFaults::fiftyMegabyteFile()
     QVERIFY(window.isFresh());
     QCOMPARE(save(m_path, window), QString());
     QVERIFY(QFileInfo(m_path).size() < 4096);
+}
+
+// 6 MiB of text in the file: it loads, and the exit writes it back with
+// everything else (a file over 4 MiB refused every value at exit).
+void TestStoreFaults::largeFileWrittenBack()
+{
+    QVERIFY(writeAll(m_path, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane\\History Lists\\hlAgent]\r\n"
+                             "\"Item0\"=\"" + QByteArray(6 << 20, 'a') + "\"\r\n"));
+    Window window;
+    QCOMPARE(load(m_path, window), QString());
+    window.m_timeOut = 4321;
+    QCOMPARE(save(m_path, window), QString());
+    Window next;
+    QCOMPARE(load(m_path, next), QString());
+    QCOMPARE(next.m_timeOut, 4321);
+    QCOMPARE(next.m_agent.items.value(0).size(), 6 << 20);
+}
+
+void TestStoreFaults::notRegularOrLocked_data()
+{
+    QTest::addColumn<bool>("fifo");
+    QTest::addColumn<QString>("atStart");
+    QTest::addColumn<QString>("atExit");
+    QTest::newRow("FIFO") << true << "could not be read: it is not a regular file."
+                          << "could not be written: it is not a regular file.";
+    QTest::newRow("lock held by a hung copy") << false << "is locked by another program."
+                                              << "could not be written: it is locked by another program.";
+}
+
+// Neither holds up start or exit; both are said, and the file stays as it
+// was. A locked file is still read: writers replace it whole.
+void TestStoreFaults::notRegularOrLocked()
+{
+    QFETCH(bool, fifo);
+    QFETCH(QString, atStart);
+    QFETCH(QString, atExit);
+    QVERIFY(writeAll(m_path, m_usedFile));
+    const QByteArray path = QFile::encodeName(m_path);
+    QVERIFY(!fifo || (QFile::remove(m_path) && ::mkfifo(path.constData(), 0600) == 0));
+    UniqueFd lock(::open(path + ".lock", O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    QVERIFY(fifo || ::flock(lock.get(), LOCK_EX) == 0);
+    QElapsedTimer clock;
+    clock.start();
+    Window window;
+    QCOMPARE(load(m_path, window, 200), "The settings file '" + m_path + "' " + atStart);
+    QCOMPARE(window.m_timeOut, fifo ? 1000 : 2500);
+    QCOMPARE(save(m_path, window, {}, 200), "The settings file '" + m_path + "' " + atExit);
+    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(QFileInfo(m_path).isFile(), !fifo);
+    lock.reset();
+    QVERIFY(!fifo || QFile::remove(m_path));
+    QCOMPARE(readAll(m_path), fifo ? QByteArray() : m_usedFile);
+}
+
+void TestStoreFaults::symbolicLinkWrittenThrough_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<bool>("targetExists");
+    QTest::newRow("absolute") << "" << true;
+    QTest::newRow("relative") << "../dotfiles/norvane.reg" << true;
+    QTest::newRow("dangling") << "../dotfiles/norvane.reg" << false;
+}
+
+// A dotfiles manager's link stays a link: the exit replaces its target, in
+// the target's folder, and leaves nothing else there.
+void TestStoreFaults::symbolicLinkWrittenThrough()
+{
+    QFETCH(QString, link);
+    QFETCH(bool, targetExists);
+    const QString dotfiles = m_dir->filePath(QStringLiteral("dotfiles"));
+    const QString target = dotfiles + QStringLiteral("/norvane.reg");
+    QVERIFY(QDir().mkpath(dotfiles) && QDir().mkpath(m_folder) && (!targetExists || writeAll(target, m_usedFile)));
+    QVERIFY(QFile::link(link.isEmpty() ? target : link, m_path));
+    Window window;
+    QCOMPARE(load(m_path, window), QString());
+    QCOMPARE(window.m_timeOut, targetExists ? 2500 : 1000);
+    window.m_timeOut = 6543;
+    QCOMPARE(save(m_path, window), QString());
+    QCOMPARE(QFileInfo(m_path).symLinkTarget(), target);
+    QCOMPARE(filesIn(dotfiles, QStringLiteral("*")), QStringList{QStringLiteral("norvane.reg")});
+    QCOMPARE(load(m_path, window), QString());
+    QCOMPARE(window.m_timeOut, 6543);
 }
 
 void TestStoreFaults::everyWrongType_data()

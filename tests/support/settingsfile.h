@@ -7,6 +7,9 @@
 #include "store/registryhive.h"
 
 #include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QString>
 
 #include <cstdint>
@@ -25,6 +28,12 @@ inline QByteArray dword(uint32_t v)
     for (int i = 0; i < 4; ++i)
         out.append(char(v >> (8 * i)));
     return out;
+}
+
+inline bool writeSettingsFile(const QString &path, const QByteArray &text)
+{
+    QFile file(path);
+    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
 }
 
 struct Stored

@@ -2,7 +2,9 @@
 // Faults and bad input met through the real window, as a user meets them:
 // what the window shows, that it is idle and usable afterwards, and that
 // nothing the user had is lost.
+#include "store/filesafety.h"
 #include "tests/support/scriptedagent.h"
+#include "tests/support/settingsfile.h"
 #include "tests/support/snmpdagent.h"
 #include "tests/ui/windowfixture.h"
 #include "ui/listview.h"
@@ -18,10 +20,16 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -31,6 +39,28 @@ mode_t modeOf(const QString &path)
 {
     struct stat st {};
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : mode_t(-1);
+}
+
+// A signal mask of a process as /proc shows it ("SigCgt", "SigIgn").
+quint64 signalMask(qint64 pid, const QByteArray &field)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
+    const qsizetype at = text.indexOf('\n' + field + ":\t");
+    return at < 0 ? 0 : text.mid(at + field.size() + 3, 16).toULongLong(nullptr, 16);
+}
+
+constexpr quint64 ExitSignalBits = 1u << (SIGTERM - 1) | 1u << (SIGHUP - 1) | 1u << (SIGINT - 1);
+
+// The program itself, offscreen, with a settings folder of its own. Until it
+// has started, the process is a copy of the test, with the test's handlers.
+bool startProgram(QProcess &program, const QString &configHome)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(NORVANE_EXECUTABLE), {});
+    return program.waitForStarted();
 }
 
 } // namespace
@@ -48,6 +78,10 @@ private slots:
     void agentKilledMidWalk();
     void settingsPrivateInAnOpenFolder();
     void shortcutsLiveAfterTheErrorBox();
+    void historyBytesKept_data();
+    void historyBytesKept();
+    void exitSignals_data();
+    void exitSignals();
 
 private:
     WindowFixture m_window;
@@ -275,6 +309,90 @@ void TestWindowFaults::shortcutsLiveAfterTheErrorBox()
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F9);
     QTRY_COMPARE(shown.size(), 2);
     QCOMPARE(shown.last(), QStringLiteral("Invalid Oids, 'no;oid', specified."));
+}
+
+void TestWindowFaults::historyBytesKept_data()
+{
+    QTest::addColumn<QByteArray>("entry");     // as the file holds them
+    QTest::addColumn<QByteArray>("neighbour");
+    QTest::addColumn<QByteArray>("bytes");     // what they stand for
+    QTest::addColumn<QByteArray>("neighbourBytes");
+    QTest::newRow("ANSI, as hex(1)") << QByteArray("hex(1):4d,e4,78,00") << QByteArray("hex(1):4d,e5,78,00")
+                                     << QByteArray("M\xe4x") << QByteArray("M\xe5x");
+    QTest::newRow("Latin-1 in quotes") << QByteArray("\"caf\xe9\"") << QByteArray("\"caf\xe8\"")
+                                       << QByteArray("caf\xe9") << QByteArray("caf\xe8");
+    // The UTF-8 of the character that stands for the byte a9, and that byte.
+    QTest::newRow("UTF-8 of a byte's character") << QByteArray("\"\xef\x9e\xa9\"") << QByteArray("\"\xa9\"")
+                                                 << QByteArray("\xef\x9e\xa9") << QByteArray("\xa9");
+}
+
+// A community that is not UTF-8, picked from the list unedited: sent byte for
+// byte, told apart from its neighbour by the history rule, written back as it
+// was read.
+void TestWindowFaults::historyBytesKept()
+{
+    QFETCH(QByteArray, entry);
+    QFETCH(QByteArray, neighbour);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, neighbourBytes);
+    m_window.quit();
+    const QString path = RegistryHive::defaultFilePath();
+    QVERIFY(writeSettingsFile(path, Header + AgentSection + "\"Item0\"=\"" + m_agent.address().toLatin1() + "\"\r\n"
+                                        + CommunitySection + "\"Item0\"=" + neighbour + "\r\n\"Item1\"=" + entry + "\r\n"
+                                        + OidSection + "\"Item0\"=\".1.3.6.1.2.1.1.1.0\"\r\n"));
+    QVERIFY(m_window.open());
+    m_window->communityBox()->setCurrentIndex(1);
+    runByKey();
+    QCOMPARE(m_window.log.errors, QStringList());
+    QCOMPARE(m_agent.requests().size(), size_t(1));
+    QCOMPARE(m_agent.requests()[0].community, bytes);
+    m_window.quit();
+    QCOMPARE(storedValue(path, CommunityHistoryKey, "Item0").data, bytes + '\0');
+    QCOMPARE(storedValue(path, CommunityHistoryKey, "Item1").data, neighbourBytes + '\0');
+}
+
+void TestWindowFaults::exitSignals_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<QByteArray>("more"); // the rest of the settings file
+    QTest::addColumn<int>("second");      // sent right after the first
+    QTest::newRow("SIGTERM") << SIGTERM << QByteArray() << 0;
+    QTest::newRow("SIGHUP") << SIGHUP << QByteArray() << 0;
+    QTest::newRow("SIGINT") << SIGINT << QByteArray() << 0;
+    // The start's error box is open, in the middle of the window's creation.
+    QTest::newRow("SIGTERM, an error box open") << SIGTERM << "\r\n" + OidSection + "\"Item0\"=dword:00000001\r\n" << 0;
+    // The first would wait 5 s for the settings lock, which the test holds.
+    QTest::newRow("SIGTERM, then SIGINT") << SIGTERM << QByteArray() << SIGINT;
+}
+
+// A logout, kill or Ctrl+C closes the program as its window's close does: the
+// settings are written, every byte of them kept, and it ends with status 0; a
+// second signal meanwhile ends it at once. Past a file-size limit its writes
+// fail and say so rather than kill it.
+void TestWindowFaults::exitSignals()
+{
+    QFETCH(int, signalNumber);
+    QFETCH(QByteArray, more);
+    QFETCH(int, second);
+    QTemporaryDir home;
+    const QString path = home.filePath(QStringLiteral("Ferrolyn/Norvane.reg"));
+    QVERIFY(writeSettingsFile(path, Header + SettingsSection + "\"TimeOut\"=dword:00000bb8\r\n\r\n" + CommunitySection
+                                        + "\"Item0\"=hex(1):63,61,66,e9,00\r\n" + more));
+    const UniqueFd lock(second ? ::open(QFile::encodeName(path + ".lock").constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600) : -1);
+    QVERIFY(!second || ::flock(lock.get(), LOCK_EX) == 0);
+    QProcess program;
+    QVERIFY(startProgram(program, home.path()));
+    // Sent before the program handles them, signals would simply kill it.
+    QTRY_VERIFY_WITH_TIMEOUT((signalMask(program.processId(), "SigCgt") & ExitSignalBits) == ExitSignalBits, 10000);
+    QVERIFY(signalMask(program.processId(), "SigIgn") & 1u << (SIGXFSZ - 1));
+    QCOMPARE(::kill(pid_t(program.processId()), signalNumber), 0);
+    QVERIFY(!second || ::kill(pid_t(program.processId()), second) == 0);
+    QVERIFY(program.waitForFinished(second ? RegistryHive::DefaultLockWaitMs / 2 : 15000));
+    QCOMPARE(program.exitStatus(), second ? QProcess::CrashExit : QProcess::NormalExit);
+    QVERIFY(second || program.exitCode() == 0);
+    QCOMPARE(storedValue(path, SettingsKey, "Position").exists, !second);
+    QCOMPARE(storedValue(path, SettingsKey, "TimeOut").data, dword(3000));
+    QCOMPARE(storedValue(path, CommunityHistoryKey, "Item0").data, QByteArray("caf\xe9", 5));
 }
 
 QTEST_MAIN(TestWindowFaults)
