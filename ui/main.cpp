@@ -35,6 +35,9 @@ int main(int argc, char *argv[])
         // Asked to end while it was being created: it ends unshown.
         if (!exitSignals.received()) {
             window->show();
+            // A window manager activates a new window; without one (a bare X
+            // server, a kiosk) nothing does, and no shortcut works until a click.
+            window->activateWindow();
             result = QApplication::exec();
         }
         window.reset();
