@@ -1147,15 +1147,17 @@ void TestMainForm::everyControlIsNamed()
 
 void TestMainForm::optionsAndAbout()
 {
-    m_window.log.answerOptions = [](int &timeOut, int &retries) {
+    m_window.log.answerOptions = [](int &timeOut, int &retries, SnmpVersion &version) {
         timeOut = 5000;
         retries = 3;
+        version = SnmpVersion::V2c;
         return true;
     };
     QVERIFY(m_window.trigger("actOptions"));
     QCOMPARE(m_window.log.optionsOpened, 1);
     QCOMPARE(m_window->timeOut(), 5000);
     QCOMPARE(m_window->retries(), 3);
+    QCOMPARE(m_window->snmpVersion(), SnmpVersion::V2c);
     QVERIFY(m_window.trigger("actAbout"));
     QCOMPARE(m_window.log.aboutOpened, 1);
 }
