@@ -23,7 +23,7 @@ constexpr int editX = 157;
 constexpr int editWidth = 60;
 constexpr int rowHeight = 21;
 constexpr int spinnerWidth = 15;
-// The version row, under the two of the design, adds its 35 pixels to the
+// The version row, below the retry count, adds its 35 pixels to the
 // group box and the dialog and moves the buttons down by as much.
 constexpr int versionRowY = 92;
 constexpr int addedHeight = 35;
