@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
-// A loopback SNMPv1 agent for the benchmarks: it serves a synthetic mib-2 of
-// N bindings (an ifTable and an ipAddrTable, so a walk meets strings,
-// integers, counters, gauges, timeticks, hardware addresses, IP addresses and
-// OIDs under names the MIBs know) and answers by computing the binding at a
-// position, with no table in memory and no allocation per request. It must
-// cost far less per request than snmpd, or the managers' differences drown.
+// A loopback SNMPv1 and SNMPv2c agent for the benchmarks: it serves a
+// synthetic mib-2 of N bindings (an ifTable and an ipAddrTable, so a walk
+// meets strings, integers, counters, gauges, timeticks, hardware addresses,
+// IP addresses and OIDs under names the MIBs know) and answers by computing
+// the binding at a position, with no table in memory and no allocation per
+// request. It must cost far less per request than snmpd, or the managers'
+// differences drown. Get, GetNext and GetBulk; SNMPv2c answers carry
+// exceptions where SNMPv1 ones carry noSuchName, and a GetBulk answer holds
+// as many repetitions as fit one datagram.
 //
 //   benchagent --rows 100000 [--port 0] [--delay-ms 0] [--silent 1]
 //
@@ -35,7 +38,8 @@
 namespace {
 
 constexpr size_t MaxSubIds = 128;
-constexpr size_t MaxBindings = 64;
+constexpr size_t MaxBindings = 64;   // names in a request
+constexpr size_t MaxDatagram = 65507; // UDP over IPv4
 
 struct Oid
 {
@@ -155,6 +159,13 @@ public:
 
     bool ok() const { return !m_overflow; }
     size_t size() const { return m_size; }
+
+    // Back to an earlier size, forgetting an overflow past it.
+    void rollback(size_t size)
+    {
+        m_size = size;
+        m_overflow = false;
+    }
 
     size_t open(uint8_t tag)
     {
@@ -361,6 +372,8 @@ struct Request
     size_t communityLength = 0;
     uint8_t pduType = 0;
     int64_t requestId = 0;
+    int64_t nonRepeaters = 0;   // a GetBulk's, in the error status field
+    int64_t maxRepetitions = 0; // and in the error index field
     Oid names[MaxBindings];
     size_t count = 0;
 };
@@ -471,13 +484,12 @@ bool decode(const uint8_t *datagram, size_t size, Request &request)
     uint8_t tag = 0;
     Reader pdu(nullptr, 0);
     Reader rest(nullptr, 0);
-    if (!message.next(tag, pdu, rest) || (tag != 0xA0 && tag != 0xA1))
+    if (!message.next(tag, pdu, rest) || (tag != 0xA0 && tag != 0xA1 && tag != 0xA5)
+        || (tag == 0xA5 && request.version != 1))
         return false;
     request.pduType = tag;
-    int64_t status = 0;
-    int64_t index = 0;
     Reader bindings(nullptr, 0);
-    if (!pdu.integer(request.requestId) || !pdu.integer(status) || !pdu.integer(index)
+    if (!pdu.integer(request.requestId) || !pdu.integer(request.nonRepeaters) || !pdu.integer(request.maxRepetitions)
         || !pdu.expect(0x30, bindings))
         return false;
     request.count = 0;
@@ -491,6 +503,9 @@ bool decode(const uint8_t *datagram, size_t size, Request &request)
     return request.count > 0;
 }
 
+constexpr uint8_t NoSuchObject = 0x80;
+constexpr uint8_t EndOfMibView = 0x82;
+
 class Agent
 {
 public:
@@ -499,28 +514,18 @@ public:
     // The response datagram's size, 0 when nothing is to be sent.
     size_t answer(const Request &request, uint8_t *out, size_t capacity)
     {
+        const bool v2c = request.version == 1;
         uint64_t positions[MaxBindings];
         int32_t errorIndex = 0;
-        for (size_t i = 0; i < request.count && errorIndex == 0; ++i) {
-            const Oid &name = request.names[i];
-            uint64_t pos;
-            if (request.pduType == 0xA1) {
-                pos = nextPosition(name);
-            } else {
-                pos = firstAfter(m_layout, name, true);
-                Oid found;
-                if (pos < m_layout.rows) {
-                    nameAt(m_layout, pos, found);
-                    if (compare(found, name) != 0)
-                        pos = m_layout.rows;
-                }
+        if (request.pduType != 0xA5) {
+            for (size_t i = 0; i < request.count && errorIndex == 0; ++i) {
+                positions[i] = request.pduType == 0xA1 ? nextPosition(request.names[i]) : exactPosition(request.names[i]);
+                if (positions[i] >= m_layout.rows && !v2c)
+                    errorIndex = int32_t(i + 1); // noSuchName: past the end, or absent
             }
-            if (pos >= m_layout.rows)
-                errorIndex = int32_t(i + 1); // noSuchName: past the end, or absent
-            positions[i] = pos;
         }
 
-        Writer w(out, capacity);
+        Writer w(out, std::min(capacity, MaxDatagram));
         const size_t message = w.open(0x30);
         w.integer(0x02, request.version);
         w.octets(0x04, request.community, request.communityLength);
@@ -529,21 +534,17 @@ public:
         w.integer(0x02, errorIndex ? 2 : 0);
         w.integer(0x02, errorIndex);
         const size_t list = w.open(0x30);
-        for (size_t i = 0; i < request.count; ++i) {
-            const size_t binding = w.open(0x30);
-            if (errorIndex) {
-                // A v1 error echoes the request's bindings.
-                w.oid(request.names[i].ids, request.names[i].length);
-                w.octets(0x05, nullptr, 0);
-            } else {
-                Oid name;
-                nameAt(m_layout, positions[i], name);
-                w.oid(name.ids, name.length);
-                writeValue(w, m_layout, positions[i]);
-                m_last = positions[i];
-                m_hasLast = true;
+        if (request.pduType == 0xA5) {
+            bulk(w, request);
+        } else {
+            for (size_t i = 0; i < request.count; ++i) {
+                if (errorIndex) // a v1 error echoes the request's bindings
+                    exception(w, request.names[i], 0x05);
+                else if (positions[i] >= m_layout.rows)
+                    exception(w, request.names[i], request.pduType == 0xA1 ? EndOfMibView : NoSuchObject);
+                else
+                    binding(w, positions[i]);
             }
-            w.close(binding);
         }
         w.close(list);
         w.close(pdu);
@@ -552,6 +553,81 @@ public:
     }
 
 private:
+    void binding(Writer &w, uint64_t pos)
+    {
+        const size_t at = w.open(0x30);
+        Oid name;
+        nameAt(m_layout, pos, name);
+        w.oid(name.ids, name.length);
+        writeValue(w, m_layout, pos);
+        w.close(at);
+        m_last = pos;
+        m_hasLast = true;
+    }
+
+    static void exception(Writer &w, const Oid &name, uint8_t tag)
+    {
+        const size_t at = w.open(0x30);
+        w.oid(name.ids, name.length);
+        w.octets(tag, nullptr, 0);
+        w.close(at);
+    }
+
+    // Non-repeaters once, then the repetitions of the others, each going on
+    // from its previous binding; a repeater past the end gives endOfMibView
+    // and the answer ends once all have. A binding that would not fit the
+    // datagram ends the answer before it, as RFC 3416 lets an agent do.
+    void bulk(Writer &w, const Request &request)
+    {
+        const size_t nonRepeaters = size_t(std::clamp<int64_t>(request.nonRepeaters, 0, int64_t(request.count)));
+        uint64_t start[MaxBindings];
+        uint64_t next[MaxBindings];
+        for (size_t i = 0; i < request.count; ++i)
+            start[i] = next[i] = nextPosition(request.names[i]);
+        const auto add = [&](size_t i) {
+            const size_t mark = w.size();
+            if (next[i] < m_layout.rows) {
+                binding(w, next[i]++);
+            } else if (next[i] == start[i]) {
+                exception(w, request.names[i], EndOfMibView);
+            } else {
+                Oid last;
+                nameAt(m_layout, next[i] - 1, last);
+                exception(w, last, EndOfMibView);
+            }
+            if (w.ok())
+                return true;
+            w.rollback(mark);
+            return false;
+        };
+        for (size_t i = 0; i < nonRepeaters; ++i) {
+            if (!add(i))
+                return;
+        }
+        for (int64_t r = 0; r < request.maxRepetitions && nonRepeaters < request.count; ++r) {
+            bool going = false;
+            for (size_t i = nonRepeaters; i < request.count; ++i) {
+                if (!add(i))
+                    return;
+                going |= next[i] < m_layout.rows;
+            }
+            if (!going)
+                return;
+        }
+    }
+
+    uint64_t exactPosition(const Oid &name) const
+    {
+        const uint64_t pos = firstAfter(m_layout, name, true);
+        Oid found;
+        if (pos < m_layout.rows) {
+            nameAt(m_layout, pos, found);
+            if (compare(found, name) == 0)
+                return pos;
+        }
+        return m_layout.rows;
+    }
+
     // A walk asks for the successor of what was just answered: O(1) then.
     uint64_t nextPosition(const Oid &name)
     {

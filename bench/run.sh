@@ -3,22 +3,25 @@
 # Norvane against Net-SNMP's own tools on the same loopback agent: walk speed,
 # responsiveness, memory, save and start-up. Prints one markdown table.
 #
-#   bench/run.sh [--quick] [--build-dir DIR] [--no-build]
+#   bench/run.sh [--quick] [--versions-only] [--build-dir DIR] [--no-build]
 #
 # --quick walks 1,000 and 10,000 rows (100,000 for the scale figures) with 3
-# runs instead of 5. The default build is Release in build-bench-release/.
+# runs instead of 5; --versions-only measures the SNMP version rows alone.
+# The default build is Release in build-bench-release/.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=$ROOT/build-bench-release
 QUICK=0
 BUILD=1
+VERSIONS_ONLY=0
 while [ $# -gt 0 ]; do
     case $1 in
         --quick) QUICK=1 ;;
+        --versions-only) VERSIONS_ONLY=1 ;;
         --no-build) BUILD=0 ;;
         --build-dir) BUILD_DIR=$(realpath -m "$2"); shift ;;
-        *) echo "usage: bench/run.sh [--quick] [--build-dir DIR] [--no-build]" >&2; exit 2 ;;
+        *) echo "usage: bench/run.sh [--quick] [--versions-only] [--build-dir DIR] [--no-build]" >&2; exit 2 ;;
     esac
     shift
 done
@@ -28,10 +31,13 @@ if [ $QUICK -eq 1 ]; then
 else
     WALK_ROWS=(10000 100000); RESPONSIVE_ROWS=100000; SCALE_ROWS=1000000; RUNS=5
 fi
+VERSION_ROWS=${WALK_ROWS[-1]}
+# The max-repetitions of Norvane's bulk walks, which snmpbulkwalk is given too.
+BULK_REPS=$(sed -n 's/.*BulkMaxRepetitions = \([0-9]*\);.*/\1/p' "$ROOT/engine/queryrun.h")
 STARTUP_RUNS=10
 MIB_RUNS=5
 
-for tool in snmpwalk snmptranslate Xvfb cmake; do
+for tool in snmpwalk snmpbulkwalk snmptranslate Xvfb cmake; do
     command -v $tool >/dev/null || { echo "bench: $tool is missing (bash scripts/setup.sh installs it)" >&2; exit 1; }
 done
 [ -x /usr/bin/time ] || { echo "bench: /usr/bin/time is missing (apt-get install time)" >&2; exit 1; }
@@ -107,16 +113,29 @@ snmpwalk_run() { # rows address -> "wall_ms cpu_ms"
     echo "$(calc %.1f "($t1 - $t0) / 1e6") $(awk '{printf "%.1f", ($1 + $2) * 1000}' "$WORK/time")"
 }
 
-engine_walk() { # mode rows address -> the key=value line
-    QT_QPA_PLATFORM=offscreen "$BIN/bench_walk_window" "$1" "$3" .1.3.6.1.2.1 "$2" 2>"$WORK/walk.err" \
+# snmpbulkwalk as Norvane's SNMPv2c walk is compared with it: the same
+# max-repetitions, MIB set and output; the endOfMibView it prints is no row.
+snmpbulkwalk_run() { # rows address -> "wall_ms cpu_ms"
+    local t0 t1 rows
+    t0=$(now_ns)
+    /usr/bin/time -f "%U %S" -o "$WORK/time" snmpbulkwalk -v2c -Cr"$BULK_REPS" -Cc -c tarnel -M "+$MIBS" -m ALL \
+        "$2" .1.3.6.1.2.1 >"$WORK/snmpbulkwalk.out" 2>/dev/null
+    t1=$(now_ns)
+    rows=$(grep ' = ' "$WORK/snmpbulkwalk.out" | grep -vc ' = No more variables')
+    [ "$rows" -eq "$1" ] || { echo "bench: snmpbulkwalk brought $rows rows, $1 expected" >&2; exit 1; }
+    echo "$(calc %.1f "($t1 - $t0) / 1e6") $(awk '{printf "%.1f", ($1 + $2) * 1000}' "$WORK/time")"
+}
+
+engine_walk() { # mode rows address [--v2c] -> the key=value line
+    QT_QPA_PLATFORM=offscreen "$BIN/bench_walk_window" ${4:-} "$1" "$3" .1.3.6.1.2.1 "$2" 2>"$WORK/walk.err" \
         || { cat "$WORK/walk.err" >&2; exit 1; }
 }
 
-norvane_walk() { # platform rows address -> the key=value line
+norvane_walk() { # platform rows address [--v2c] -> the key=value line
     if [ "$1" = xcb ]; then
-        DISPLAY=$XDISPLAY QT_QPA_PLATFORM=xcb "$BIN/bench_walk_window" --walk "$3" .1.3.6.1.2.1 "$2" 2>"$WORK/walk.err"
+        DISPLAY=$XDISPLAY QT_QPA_PLATFORM=xcb "$BIN/bench_walk_window" ${4:-} --walk "$3" .1.3.6.1.2.1 "$2" 2>"$WORK/walk.err"
     else
-        QT_QPA_PLATFORM=offscreen "$BIN/bench_walk_window" --walk "$3" .1.3.6.1.2.1 "$2" 2>"$WORK/walk.err"
+        QT_QPA_PLATFORM=offscreen "$BIN/bench_walk_window" ${4:-} --walk "$3" .1.3.6.1.2.1 "$2" 2>"$WORK/walk.err"
     fi || { cat "$WORK/walk.err" >&2; exit 1; }
 }
 
@@ -127,7 +146,74 @@ verdict() { awk "BEGIN {print ($1) ? \"yes\" : \"**no**\"}"; }
 # The walk and memory targets hold at 100,000 and 1,000,000 rows, not at --quick's sizes.
 full_verdict() { if [ $QUICK -eq 1 ]; then echo "(quick run)"; else verdict "$1"; fi; }
 
+print_table() {
+    echo
+    echo "| Measurement | Norvane | Net-SNMP tool | Ratio | Target | Met |"
+    echo "|---|---|---|---|---|---|"
+    printf '%s\n' "${ROWS_OUT[@]}"
+    echo
+    echo "$BUILD_TYPE build, $(nproc) cores, $(uname -m), load average at the end $(cut -d' ' -f1-3 /proc/loadavg)."
+}
+
+# SNMP versions: the SNMPv2c walk (GetBulk) against snmpbulkwalk asking as
+# many repetitions, runs alternating; then an agent answering 1 ms after each
+# request, walked by SNMPv1 GetNext (one run: some 2 minutes at 100,000 rows)
+# and by SNMPv2c GetBulk.
+versions() {
+    local rows=$VERSION_ROWS ms cpu sw_ms sw_cpu getnext bulk
+    start_agent "$rows" V2_AGENT
+    : >"$WORK/bw"; : >"$WORK/v2off"; : >"$WORK/v2events"; : >"$WORK/v2engine"
+    for _ in $(seq $RUNS); do
+        snmpbulkwalk_run "$rows" "$V2_AGENT" >>"$WORK/bw"
+        norvane_walk offscreen "$rows" "$V2_AGENT" --v2c >>"$WORK/v2off"
+        engine_walk --engine-events "$rows" "$V2_AGENT" --v2c >>"$WORK/v2events"
+        engine_walk --engine "$rows" "$V2_AGENT" --v2c >>"$WORK/v2engine"
+    done
+    kill "${PIDS[-1]}"
+    sw_ms=$(cut -d' ' -f1 "$WORK/bw" | median)
+    sw_cpu=$(cut -d' ' -f2 "$WORK/bw" | median)
+    for platform in v2off v2events v2engine; do
+        ms=$(field ms <"$WORK/$platform" | median)
+        cpu=$(field cpu_ms <"$WORK/$platform" | median)
+        if [ $platform = v2off ]; then
+            row "Walk $(thousands "$rows") rows over SNMPv2c (GetBulk, max-repetitions $BULK_REPS), offscreen (median of $RUNS)" \
+                "$(calc %.0f "$rows * 1000 / $ms") rows/s ($(calc %.2f "$ms / 1000") s; CPU $(calc %.1f "$cpu * 1000 / $rows") µs/row)" \
+                "snmpbulkwalk -v2c -Cr$BULK_REPS -Cc: $(calc %.0f "$rows * 1000 / $sw_ms") rows/s ($(calc %.2f "$sw_ms / 1000") s; CPU $(calc %.1f "$sw_cpu * 1000 / $rows") µs/row)" \
+                "$(calc %.2f "$ms / $sw_ms")" "≤ 1.25 x" "$(full_verdict "$ms / $sw_ms <= 1.25")"
+        else
+            case $platform in
+                v2events) label="the query run alone with events processed after every row: no window" ;;
+                v2engine) label="the query run alone, rows into the result model: no window, no event processing" ;;
+            esac
+            row "Walk $(thousands "$rows") rows over SNMPv2c, $label (median of $RUNS)" \
+                "$(calc %.0f "$rows * 1000 / $ms") rows/s ($(calc %.2f "$ms / 1000") s; CPU $(calc %.1f "$cpu * 1000 / $rows") µs/row)" \
+                "snmpbulkwalk -v2c -Cr$BULK_REPS -Cc: $(calc %.0f "$rows * 1000 / $sw_ms") rows/s" \
+                "$(calc %.2f "$ms / $sw_ms")" "-" "-"
+        fi
+    done
+
+    start_agent "$rows" SLOW_V2_AGENT --delay-ms 1
+    norvane_walk offscreen "$rows" "$SLOW_V2_AGENT" >"$WORK/getnext"
+    : >"$WORK/getbulk"
+    for _ in $(seq $RUNS); do
+        norvane_walk offscreen "$rows" "$SLOW_V2_AGENT" --v2c >>"$WORK/getbulk"
+    done
+    kill "${PIDS[-1]}"
+    getnext=$(field ms <"$WORK/getnext")
+    bulk=$(field ms <"$WORK/getbulk" | median)
+    row "Walk $(thousands "$rows") rows of an agent answering 1 ms after each request, offscreen: SNMPv2c GetBulk (median of $RUNS) against SNMPv1 GetNext (one run)" \
+        "GetBulk: $(calc %.0f "$rows * 1000 / $bulk") rows/s ($(calc %.2f "$bulk / 1000") s)" \
+        "- (GetNext: $(calc %.0f "$rows * 1000 / $getnext") rows/s, $(calc %.1f "$getnext / 1000") s)" \
+        "$(calc %.0f "$getnext / $bulk") x faster" "GetBulk ≥ 20 x faster" "$(verdict "$getnext / $bulk >= 20")"
+}
+
 echo "bench: $BUILD_TYPE build in $BUILD_DIR, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)" >&2
+
+if [ $VERSIONS_ONLY -eq 1 ]; then
+    versions
+    print_table
+    exit 0
+fi
 
 # The agent itself: snmpwalk against snmpd and against the bench agent.
 if [ -x /usr/sbin/snmpd ]; then
@@ -209,6 +295,7 @@ for rows in "${WALK_ROWS[@]}"; do
         fi
     done
 done
+versions
 for entry in "${RESPONSIVE[@]}"; do
     IFS='|' read -r label delay late start <<<"$entry"
     row "Largest event delay during a $(thousands "$RESPONSIVE_ROWS")-row walk, $label (worst of $RUNS)" \
@@ -280,9 +367,4 @@ mib=$(median <"$WORK/mib"); translate=$(median <"$WORK/translate")
 row "MIB loading: the first name conversion, same MIB set (median of $MIB_RUNS)" "$mib ms (in the running program)" \
     "snmptranslate -On SNMPv2-MIB::sysDescr.0: $translate ms (whole process)" "$(calc %.2f "$mib / $translate")" "-" "-"
 
-echo
-echo "| Measurement | Norvane | Net-SNMP tool | Ratio | Target | Met |"
-echo "|---|---|---|---|---|---|"
-printf '%s\n' "${ROWS_OUT[@]}"
-echo
-echo "$BUILD_TYPE build, $(nproc) cores, $(uname -m), load average at the end $(cut -d' ' -f1-3 /proc/loadavg)."
+print_table

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The benchmark agent answers by computing the binding at a position; these
 // check it against what a walk needs: every row once, in increasing order,
-// the right successor from any name, exact Gets, v1 errors, and well-formed
-// long messages. Requests and answers go through the test codec, not
+// the right successor from any name, exact Gets, v1 errors, SNMPv2c bulk
+// answers and exceptions, and well-formed long messages. Requests and answers go through the test codec, not
 // Net-SNMP, so a fault on either side cannot hide one on the other.
 #include "tests/support/bercodec.h"
 
@@ -24,6 +24,7 @@ using ber::Oid;
 
 constexpr uint8_t GetRequest = 0xA0;
 constexpr uint8_t GetNextRequest = 0xA1;
+constexpr uint8_t GetBulkRequest = 0xA5;
 
 Oid oid(const char *dotted)
 {
@@ -97,12 +98,17 @@ public:
         return reply;
     }
 
-    std::optional<ber::Message> request(uint8_t type, const std::vector<Oid> &names)
+    // SNMPv1, unless a GetBulk's max-repetitions are given: SNMPv2c then.
+    std::optional<ber::Message> request(uint8_t type, const std::vector<Oid> &names, int32_t maxRepetitions = -1)
     {
         ber::Message message;
         message.community = "tarnel";
         message.pduType = type;
         message.requestId = ++m_requestId;
+        if (maxRepetitions >= 0) {
+            message.version = 1;
+            message.errorIndex = maxRepetitions;
+        }
         for (const Oid &name : names)
             message.bindings.push_back({name, 0x05, {}});
         const std::optional<QByteArray> reply = exchange(ber::encodeMessage(message));
@@ -110,7 +116,7 @@ public:
             return std::nullopt;
         std::optional<ber::Message> answer = ber::decodeMessage(*reply);
         if (answer && (answer->pduType != 0xA2 || answer->requestId != message.requestId
-                       || answer->community != message.community))
+                       || answer->community != message.community || answer->version != message.version))
             return std::nullopt;
         return answer;
     }
@@ -133,6 +139,7 @@ private slots:
     void getNextFromAnyName();
     void getAndLongMessages();
     void ignoresWhatDoesNotDecode();
+    void bulkWalkInSnmpV2c();
     void millionRowsEndWhereExpected();
 };
 
@@ -253,6 +260,57 @@ void TestBenchAgent::ignoresWhatDoesNotDecode()
     QVERIFY(!agent.exchange(QByteArray("\x30\x05garbage", 9), 300));
     QVERIFY(!agent.exchange(QByteArray(), 300));
     QVERIFY(agent.request(GetNextRequest, {MibTwo}));
+}
+
+// A GetBulk walk brings the rows of an SNMPv2c GetNext walk, whatever the
+// repetitions asked, in answers that fit one datagram; the end is an
+// endOfMibView, and SNMPv2c Gets and GetNexts carry exceptions.
+void TestBenchAgent::bulkWalkInSnmpV2c()
+{
+    AgentProcess agent(5000);
+    QVERIFY(agent.running());
+    std::vector<ber::VarBind> walked;
+    for (Oid name = MibTwo; walked.size() <= 5000;) {
+        const std::optional<ber::Message> got = agent.request(GetNextRequest, {name}, 0);
+        QVERIFY(got && got->errorStatus == 0);
+        if (got->bindings.front().tag == 0x82)
+            break;
+        walked.push_back(got->bindings.front());
+        name = walked.back().name;
+    }
+    QCOMPARE(walked.size(), size_t(5000));
+
+    for (const int32_t repetitions : {1, 50, 1000000}) {
+        std::vector<ber::VarBind> bulk;
+        for (Oid name = MibTwo;;) {
+            const std::optional<ber::Message> got = agent.request(GetBulkRequest, {name}, repetitions);
+            QVERIFY(got && got->errorStatus == 0 && !got->bindings.empty());
+            QVERIFY(got->bindings.size() <= size_t(repetitions));
+            QVERIFY(ber::encodeMessage(*got).size() <= 65507);
+            for (const ber::VarBind &binding : got->bindings) {
+                if (binding.tag == 0x82) {
+                    QCOMPARE(binding.name, walked.back().name); // from the last row on
+                    name.clear();
+                    break;
+                }
+                bulk.push_back(binding);
+            }
+            if (name.empty())
+                break;
+            name = bulk.back().name;
+        }
+        QCOMPARE(bulk.size(), walked.size());
+        for (size_t i = 0; i < bulk.size(); ++i) {
+            QCOMPARE(bulk[i].name, walked[i].name);
+            QCOMPARE(bulk[i].content, walked[i].content);
+        }
+    }
+
+    const std::optional<ber::Message> missing = agent.request(GetRequest, {child(IfEntry, {2, 9999}), child(IfEntry, {2, 1})}, 0);
+    QVERIFY(missing);
+    QCOMPARE(missing->errorStatus, 0);
+    QCOMPARE(missing->bindings[0].tag, uint8_t(0x80));
+    QCOMPARE(missing->bindings[1].content, QByteArray("GigabitEthernet1/0/1"));
 }
 
 // The address table's names are built from the interface number: they must

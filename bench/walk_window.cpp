@@ -4,7 +4,7 @@
 // platform QT_QPA_PLATFORM names. Each mode prints one line of key=value
 // figures for bench/run.sh.
 //
-//   bench_walk_window --walk AGENT OID ROWS        one timed walk, with the event-delay probes
+//   bench_walk_window [--v2c] --walk AGENT OID ROWS   one timed walk, with the event-delay probes
 //   bench_walk_window --wait AGENT OID ROWS        a walk of a slow agent, MIBs loaded before; ROWS 0
 //                                                  expects a silent agent's timeout in the error box
 //   bench_walk_window --engine AGENT OID ROWS      the query run alone into the result model
@@ -12,6 +12,9 @@
 //   bench_walk_window --scale AGENT OID ROWS DIR   walk, memory, End in the list, Save against cp
 //   bench_walk_window --startup-runs COUNT         process start to window shown and idle
 //   bench_walk_window --mibload                    the first name conversion (MIB loading)
+//
+// --v2c before a walking mode walks over SNMPv2c (GetBulk), as the Options
+// dialog's version 2c does.
 #include "bench/walkhost.h"
 #include "engine/snmpmgr.h"
 #include "tests/ui/windowfixture.h"
@@ -49,6 +52,8 @@
 #include <unistd.h>
 
 namespace {
+
+SnmpVersion g_version = SnmpVersion::V1;
 
 void configureMibs()
 {
@@ -220,6 +225,7 @@ double walk(WindowFixture &window, const QString &agent, const QString &oid)
     typeInto(window->agentBox(), agent);
     typeInto(window->communityBox(), QStringLiteral("tarnel"));
     typeInto(window->oidBox(), oid);
+    window->setSnmpVersion(g_version);
     window.trigger("actWalk");
     QElapsedTimer clock;
     clock.start();
@@ -254,6 +260,7 @@ public:
 int engineMode(const QString &agent, const QString &oid, qsizetype expected, bool processEvents)
 {
     EngineHost host(agent, oid, processEvents);
+    host.version = g_version;
     const double cpuBefore = cpuMs();
     QElapsedTimer clock;
     clock.start();
@@ -478,7 +485,7 @@ int mibLoad()
 
 int usage()
 {
-    std::fprintf(stderr, "usage: bench_walk_window --walk AGENT OID ROWS | --wait AGENT OID ROWS | "
+    std::fprintf(stderr, "usage: bench_walk_window [--v2c] --walk AGENT OID ROWS | --wait AGENT OID ROWS | "
                          "--engine[-events] AGENT OID ROWS | "
                          "--scale AGENT OID ROWS DIR | --startup-runs COUNT | --mibload\n");
     return 2;
@@ -488,12 +495,16 @@ int usage()
 
 int main(int argc, char **argv)
 {
-    const QStringList args = [&] {
+    QStringList args = [&] {
         QStringList list;
         for (int i = 1; i < argc; ++i)
             list << QString::fromLocal8Bit(argv[i]);
         return list;
     }();
+    if (args.value(0) == QLatin1String("--v2c")) {
+        g_version = SnmpVersion::V2c;
+        args.removeFirst();
+    }
     if (args.isEmpty())
         return usage();
     const QString mode = args.front();

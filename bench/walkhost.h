@@ -22,6 +22,8 @@ public:
     {
     }
 
+    SnmpVersion version = SnmpVersion::V1;
+
     bool isIdle() const override { return m_idle; }
     void setIdle(bool idle) override { m_idle = idle; }
     void refreshCommands() override {}
@@ -44,6 +46,7 @@ public:
     Operation operation() const override { return Operation::Walk; }
     int timeOut() const override { return 1000; }
     int retries() const override { return 1; }
+    SnmpVersion snmpVersion() const override { return version; }
     HistoryList &agentHistory() override { return m_agent; }
     HistoryList &communityHistory() override { return m_community; }
     HistoryList &oidHistory() override { return m_oid; }

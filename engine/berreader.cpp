@@ -12,7 +12,6 @@ constexpr uint8_t OctetStringTag = 0x04;
 constexpr uint8_t OidTag = 0x06;
 constexpr uint8_t SequenceTag = 0x30;
 constexpr uint8_t GetResponse = 0xA2;
-constexpr int32_t Version1 = 0;
 
 // Consecutive TLVs inside one range. Tags are one octet, as in every SNMP
 // message; lengths are definite, short or long form.
@@ -204,7 +203,7 @@ bool readValue(uint8_t tag, Bytes content, AsnAny &value)
     }
 }
 
-bool readResponse(const uint8_t *datagram, size_t size, Response &response)
+bool readResponse(const uint8_t *datagram, size_t size, Response &response, int32_t version)
 {
     Message header;
     size_t count = 0;
@@ -217,7 +216,7 @@ bool readResponse(const uint8_t *datagram, size_t size, Response &response)
         count = index + 1;
         return readOid(binding.name, record.name.ids) && readValue(binding.tag, binding.value, record.value);
     });
-    if (!read || header.version != Version1 || header.pduType != GetResponse)
+    if (!read || header.version != version || header.pduType != GetResponse)
         return false;
     bindings.resize(count);
     response.requestId = header.requestId;

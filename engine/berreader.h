@@ -63,9 +63,10 @@ uint64_t readUnsigned(Bytes content);
 // octets. False only for an OID value that readOid refuses.
 bool readValue(uint8_t tag, Bytes content, AsnAny &value);
 
-// An SNMPv1 GetResponse turned into the records, reusing the buffers of the
-// bindings already there. False when the datagram is no such message or a
-// name or OID value is no OID; the response may then be partly overwritten.
+// A GetResponse of the given version (0 SNMPv1, 1 SNMPv2c) turned into the
+// records, reusing the buffers of the bindings already there. False when the
+// datagram is no such message or a name or OID value is no OID; the response
+// may then be partly overwritten.
 struct Response
 {
     int32_t requestId = 0;
@@ -73,6 +74,6 @@ struct Response
     int32_t errorIndex = 0;
     std::vector<SnmpVarBind> bindings;
 };
-bool readResponse(const uint8_t *datagram, size_t size, Response &response);
+bool readResponse(const uint8_t *datagram, size_t size, Response &response, int32_t version = 0);
 
 } // namespace berreader

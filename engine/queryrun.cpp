@@ -110,6 +110,12 @@ void request(const QueryHost &host, SnmpMgrSessionData *session, uint8_t type, S
         throwMessage(msg::RequestError, int(SnmpMgrGetLastError()));
 }
 
+// Whether an answer's name lies outside the walk's subtree; never for "all".
+bool outside(const SnmpVarBind &answer, const AsnObjectIdentifier &root, bool all)
+{
+    return !all && SnmpUtilOidNCmp(&answer.name, &root, unsigned(root.ids.size())) != 0;
+}
+
 void walk(QueryHost &host, SnmpMgrSessionData *session, SnmpVarBindList &list, bool all)
 {
     AsnObjectIdentifier root;
@@ -123,7 +129,7 @@ void walk(QueryHost &host, SnmpMgrSessionData *session, SnmpVarBindList &list, b
         if (status == errorStatus::NoSuchName)
             return; // the end of the agent's MIB
         const SnmpVarBind &answer = list.list.front();
-        if (!all && SnmpUtilOidNCmp(&answer.name, &root, unsigned(root.ids.size())) != 0)
+        if (outside(answer, root, all))
             return; // left the subtree
         if (status != errorStatus::NoError)
             throwMessage(msg::RequestStatus, int(status), int(index));
@@ -132,6 +138,48 @@ void walk(QueryHost &host, SnmpMgrSessionData *session, SnmpVarBindList &list, b
         if (host.isIdle())
             return;
         host.processEvents();
+    }
+}
+
+// The SNMPv2c walk: GetBulkRequests, each going on from the last name of the
+// answer before, whose rows are taken one by one exactly as the GetNext walk
+// takes its one: events after every row, Stop after one more row (the rest
+// of the answer dropped), the end at endOfMibView or the first name outside
+// the subtree. Error answers end it as they end the GetNext walk.
+void bulkWalk(QueryHost &host, SnmpMgrSessionData *session, SnmpVarBindList &list, bool all)
+{
+    AsnObjectIdentifier root;
+    if (!all)
+        SnmpUtilOidCpy(&root, &list.list.front().name);
+    AsnObjectIdentifier from = list.list.front().name;
+    int32_t repetitions = BulkMaxRepetitions;
+
+    for (;;) {
+        list.list.resize(1);
+        list.list.front().name = from;
+        int32_t status = 0;
+        int32_t index = 0;
+        if (!SnmpMgrBulkRequest(session, repetitions, &list, &status, &index, host.requestWait()))
+            throwMessage(msg::RequestError, int(SnmpMgrGetLastError()));
+        if (status == errorStatus::TooBig && repetitions > 1) {
+            // Kept halved: the rows to come are likely as large.
+            repetitions /= 2;
+            continue;
+        }
+        if (status != errorStatus::NoError) {
+            if (status == errorStatus::NoSuchName || (!list.list.empty() && outside(list.list.front(), root, all)))
+                return;
+            throwMessage(msg::RequestStatus, int(status), int(index));
+        }
+        for (const SnmpVarBind &answer : list.list) {
+            if (answer.value.asnType == asn::EndOfMibView || outside(answer, root, all))
+                return;
+            host.appendRow(renderBinding(answer, SnmpVersion::V2c));
+            if (host.isIdle())
+                return;
+            host.processEvents();
+        }
+        from = list.list.back().name;
     }
 }
 
@@ -157,7 +205,9 @@ void runQuery(QueryHost &host)
     if (isBlank(agent) || isBlank(community) || isBlank(oids))
         throwMessage(msg::EmptyInput);
 
-    const SnmpMgrSession session(SnmpMgrOpen(toBytes(agent), toBytes(community), host.timeOut(), host.retries()));
+    const SnmpVersion version = host.snmpVersion() == SnmpVersion::V2c ? SnmpVersion::V2c : SnmpVersion::V1;
+    const SnmpMgrSession session(
+        SnmpMgrOpen(toBytes(agent), toBytes(community), host.timeOut(), host.retries(), version));
     if (!session)
         throwMessage(msg::OpenError, int(SnmpMgrGetLastError()));
 
@@ -191,11 +241,14 @@ void runQuery(QueryHost &host)
         if (status != errorStatus::NoError)
             throwMessage(msg::RequestStatus, int(status), int(index));
         for (const SnmpVarBind &binding : list.list)
-            host.appendRow(renderBinding(binding));
+            host.appendRow(renderBinding(binding, version));
         break;
     }
     case Operation::Walk:
-        walk(host, session.get(), list, all);
+        if (version == SnmpVersion::V2c)
+            bulkWalk(host, session.get(), list, all);
+        else
+            walk(host, session.get(), list, all);
         break;
     default:
         break; // no such operation: nothing is sent

@@ -3,6 +3,7 @@
 
 #include "common/history.h"
 #include "common/operation.h"
+#include "common/snmpversion.h"
 #include "engine/requestwait.h"
 #include "engine/rowrender.h"
 
@@ -32,12 +33,20 @@ public:
     virtual Operation operation() const = 0;
     virtual int timeOut() const = 0;
     virtual int retries() const = 0;
+    virtual SnmpVersion snmpVersion() const = 0;
     virtual HistoryList &agentHistory() = 0;
     virtual HistoryList &communityHistory() = 0;
     virtual HistoryList &oidHistory() = 0;
 
     virtual void appendRow(ResultRow &&row) = 0;
 };
+
+// Max-repetitions of the GetBulkRequests of an SNMPv2c walk. Fifty bindings
+// of the longest names (128 sub-identifiers, some 650 octets) with values of
+// some 600 octets still fit one UDP datagram (65,507 octets); fifty rows a
+// round trip make a walk over a link of a millisecond or more dozens of times
+// faster than GetNext. An agent that answers tooBig gets half as many asked.
+inline constexpr int32_t BulkMaxRepetitions = 50;
 
 // The Run command. Throws AppError with the user's message; the closing steps
 // (idle, "Ready", hints on, cursor) have run by then.

@@ -80,7 +80,7 @@ std::string timeTicksText(uint32_t ticks)
     return text;
 }
 
-ResultRow renderBinding(const SnmpVarBind &binding)
+ResultRow renderBinding(const SnmpVarBind &binding, SnmpVersion version)
 {
     ResultRow row;
     row.oid = oidText(binding.name);
@@ -144,6 +144,15 @@ ResultRow renderBinding(const SnmpVarBind &binding)
         row.type = "Unsigned32";
         row.value = unsignedText(value.unsigned32);
         break;
+    case asn::NoSuchObject:
+    case asn::NoSuchInstance:
+    case asn::EndOfMibView:
+        if (version == SnmpVersion::V2c) {
+            static constexpr const char *exceptions[] = {"noSuchObject", "noSuchInstance", "endOfMibView"};
+            row.type = exceptions[value.asnType - asn::NoSuchObject];
+            break;
+        }
+        [[fallthrough]];
     default:
         row.type = "Unexpected Type";
         break;

@@ -15,8 +15,10 @@ struct ResultRow
     std::string value;
 };
 
-// Turns one returned binding into its row texts.
-ResultRow renderBinding(const SnmpVarBind &binding);
+// Turns one returned binding into its row texts. The SNMPv2c exceptions
+// (noSuchObject, noSuchInstance, endOfMibView) have type texts of their own
+// in answers of that version only; an SNMPv1 agent has no such tags.
+ResultRow renderBinding(const SnmpVarBind &binding, SnmpVersion version = SnmpVersion::V1);
 
 // Helpers of the rendering, exposed for their own tests.
 std::string hexDump(const std::string &bytes);

@@ -24,21 +24,24 @@
 //   code   operation        Net-SNMP outcome
 //   40     SnmpMgrRequest   STAT_TIMEOUT and nothing came back from the agent
 //   41     SnmpMgrRequest   STAT_ERROR with SNMPERR_BAD_SENDTO or SNMPERR_BAD_RECVFROM
-//   45     SnmpMgrRequest   STAT_TIMEOUT although datagrams came back (none was an SNMPv1
-//                           GetResponse to this request: garbage, another version or
-//                           PDU type, a wrong request id, a name or OID value that is
-//                           no OID); any other STAT_ERROR; a response whose binding
-//                           count differs from the request's
+//   45     SnmpMgrRequest   STAT_TIMEOUT although datagrams came back (none was a
+//                           GetResponse of the session's version to this request:
+//                           garbage, another version or PDU type, a wrong request id,
+//                           a name or OID value that is no OID); any other STAT_ERROR;
+//                           a response whose binding count differs from the request's
+//                           (a bulk response: none, or more than asked for)
 //   45     SnmpMgrOpen      the transport was made but the session could not be set up,
 //                           or a well-formed peer text whose host does resolve failed
 //   47     both             null session handle
 //   87     SnmpMgrOpen      no transport for a text that is no [transport:]host[:port]
-//   87     SnmpMgrRequest   null or empty list, unknown request type, unusable name
+//   87     SnmpMgrRequest   null or empty list, unknown request type, unusable name,
+//                           GetBulk on an SNMPv1 session or for no repetitions
 //   11001  SnmpMgrOpen      no transport for a well-formed text whose host does not resolve
 
 struct SnmpMgrSessionData
 {
     void *handle = nullptr;  // Net-SNMP single-session handle
+    SnmpVersion version = SnmpVersion::V1;
     unsigned datagrams = 0;  // every datagram that reached the session, decodable or not
     long awaitedId = 0;      // request id of the request outstanding; Net-SNMP never hands out 0
     bool answered = false;   // `answer` holds the response to it
@@ -273,13 +276,14 @@ bool decimalNumbers(std::string_view text, std::string &out)
 int readAnswer(netsnmp_session *session, netsnmp_pdu *pdu, u_char *packet, size_t length)
 {
     auto *data = static_cast<SnmpMgrSessionData *>(session->myvoid);
-    if (!data || !berreader::readResponse(packet, length, data->incoming)
+    const bool v2c = data && data->version == SnmpVersion::V2c;
+    if (!data || !berreader::readResponse(packet, length, data->incoming, v2c ? 1 : 0)
         || data->incoming.requestId != data->awaitedId)
         return SNMPERR_ASN_PARSE_ERR;
     std::swap(data->answer, data->incoming);
     data->answered = true;
-    pdu->version = SNMP_VERSION_1;
-    pdu->securityModel = SNMP_SEC_MODEL_SNMPv1;
+    pdu->version = v2c ? SNMP_VERSION_2c : SNMP_VERSION_1;
+    pdu->securityModel = v2c ? SNMP_SEC_MODEL_SNMPv2c : SNMP_SEC_MODEL_SNMPv1;
     pdu->command = SNMP_MSG_RESPONSE;
     pdu->flags |= UCD_MSG_FLAG_RESPONSE_PDU;
     pdu->reqid = data->answer.requestId;
@@ -289,12 +293,18 @@ int readAnswer(netsnmp_session *session, netsnmp_pdu *pdu, u_char *packet, size_
 }
 
 // The answer to the awaited request, as readAnswer read it, into the
-// caller's list; once the wait for it has ended, however it waited.
-int takeAnswer(SnmpMgrSessionData &session, SnmpVarBindList &list, int32_t *errorStatus, int32_t *errorIndex)
+// caller's list; once the wait for it has ended, however it waited. It must
+// hold from `least` to `most` bindings, unless it is an SNMPv2c error answer,
+// which may come with fewer (tooBig with none).
+int takeAnswer(SnmpMgrSessionData &session, size_t least, size_t most, SnmpVarBindList &list, int32_t *errorStatus,
+               int32_t *errorIndex)
 {
     session.awaitedId = 0; // nothing arriving late is kept
     berreader::Response &answer = session.answer;
-    if (!session.answered || answer.bindings.size() != list.list.size())
+    const size_t count = answer.bindings.size();
+    if (session.version == SnmpVersion::V2c && answer.errorStatus != errorStatus::NoError)
+        least = 0;
+    if (!session.answered || count < least || count > most)
         return fail(SnmpMgrErrors::AgentErrors);
     // Swapped, not copied: a walk reuses one list for every row, and the two
     // lists' buffers serve turn about.
@@ -304,6 +314,62 @@ int takeAnswer(SnmpMgrSessionData &session, SnmpVarBindList &list, int32_t *erro
     if (errorIndex)
         *errorIndex = answer.errorIndex;
     return 1;
+}
+
+// A request PDU of the given command asking for the list's names, with NULL
+// values whatever the list holds from a previous answer. Null on failure.
+PduPtr buildRequest(int command, const SnmpVarBindList &list)
+{
+    PduPtr request(snmp_pdu_create(command));
+    if (!request) {
+        fail(SnmpMgrErrors::AgentErrors);
+        return nullptr;
+    }
+    oid name[MAX_OID_LEN];
+    // Appended at the tail: snmp_add_null_var walks the whole list for every
+    // binding, minutes for the 50,000 OIDs of a pasted megabyte.
+    netsnmp_variable_list **tail = &request->variables;
+    for (const SnmpVarBind &binding : list.list) {
+        const std::vector<uint32_t> &ids = binding.name.ids;
+        if (ids.empty() || ids.size() > MAX_OID_LEN) {
+            fail(SnmpMgrErrors::InvalidParameter);
+            return nullptr;
+        }
+        std::copy(ids.begin(), ids.end(), name);
+        netsnmp_variable_list *added = snmp_varlist_add_variable(tail, name, ids.size(), ASN_NULL, nullptr, 0);
+        if (!added) {
+            fail(SnmpMgrErrors::AgentErrors);
+            return nullptr;
+        }
+        tail = &added->next_variable;
+    }
+    return request;
+}
+
+// Sends the request and takes its answer into the list: the binding count
+// must lie between least and most (see takeAnswer).
+int exchange(SnmpMgrSessionData &session, PduPtr request, size_t least, size_t most, SnmpVarBindList &list,
+             int32_t *errorStatus, int32_t *errorIndex, RequestWait wait)
+{
+    const unsigned datagramsBefore = session.datagrams;
+    session.awaitedId = request->reqid;
+    session.answered = false;
+    netsnmp_pdu *answer = nullptr;
+    // Takes the request PDU on every path.
+    const int status = sendAndWait(session.handle, request.release(), &answer, wait);
+    const PduPtr response(answer);
+
+    if (status == STAT_TIMEOUT)
+        return fail(session.datagrams != datagramsBefore ? SnmpMgrErrors::AgentErrors : SnmpMgrErrors::Timeout);
+    if (status != STAT_SUCCESS || !response) {
+        const netsnmp_session *state = snmp_sess_session(session.handle);
+        const int libError = state ? state->s_snmp_errno : SNMPERR_GENERR;
+        if (libError == SNMPERR_BAD_SENDTO || libError == SNMPERR_BAD_RECVFROM)
+            return fail(SnmpMgrErrors::SelectFdErrors);
+        return fail(SnmpMgrErrors::AgentErrors);
+    }
+
+    return takeAnswer(session, least, most, list, errorStatus, errorIndex);
 }
 
 } // namespace
@@ -330,13 +396,14 @@ uint32_t SnmpMgrGetLastError()
     return t_lastError;
 }
 
-LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const std::string &community, int timeoutMs, int retries)
+LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const std::string &community, int timeoutMs, int retries,
+                               SnmpVersion version)
 {
     ensureInit();
 
     netsnmp_session settings;
     snmp_sess_init(&settings);
-    settings.version = SNMP_VERSION_1;
+    settings.version = version == SnmpVersion::V2c ? SNMP_VERSION_2c : SNMP_VERSION_1;
     // snmp_sess_add copies both texts; the casts only satisfy its C signature.
     settings.peername = const_cast<char *>(agent.c_str());
     settings.community = reinterpret_cast<u_char *>(const_cast<char *>(community.data()));
@@ -345,6 +412,7 @@ LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const std::string &comm
     settings.retries = std::max(retries, 0);
 
     auto session = std::make_unique<SnmpMgrSessionData>();
+    session->version = version == SnmpVersion::V2c ? SnmpVersion::V2c : SnmpVersion::V1;
     settings.myvoid = session.get();
 
     // What snmp_sess_open does, with a pre-parse hook added.
@@ -377,45 +445,27 @@ int SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindL
         return fail(SnmpMgrErrors::InvalidSession);
     if (!list || list->list.empty() || (requestType != pdu::Get && requestType != pdu::GetNext))
         return fail(SnmpMgrErrors::InvalidParameter);
-
-    PduPtr request(snmp_pdu_create(requestType == pdu::Get ? SNMP_MSG_GET : SNMP_MSG_GETNEXT));
+    PduPtr request = buildRequest(requestType == pdu::Get ? SNMP_MSG_GET : SNMP_MSG_GETNEXT, *list);
     if (!request)
-        return fail(SnmpMgrErrors::AgentErrors);
-    oid name[MAX_OID_LEN];
-    // Appended at the tail: snmp_add_null_var walks the whole list for every
-    // binding, minutes for the 50,000 OIDs of a pasted megabyte.
-    netsnmp_variable_list **tail = &request->variables;
-    for (const SnmpVarBind &binding : list->list) {
-        const std::vector<uint32_t> &ids = binding.name.ids;
-        if (ids.empty() || ids.size() > MAX_OID_LEN)
-            return fail(SnmpMgrErrors::InvalidParameter);
-        std::copy(ids.begin(), ids.end(), name);
-        // A request carries NULL values whatever the list holds from a previous answer.
-        netsnmp_variable_list *added = snmp_varlist_add_variable(tail, name, ids.size(), ASN_NULL, nullptr, 0);
-        if (!added)
-            return fail(SnmpMgrErrors::AgentErrors);
-        tail = &added->next_variable;
-    }
+        return 0;
+    const size_t count = list->list.size();
+    return exchange(*session, std::move(request), count, count, *list, errorStatus, errorIndex, wait);
+}
 
-    const unsigned datagramsBefore = session->datagrams;
-    session->awaitedId = request->reqid;
-    session->answered = false;
-    netsnmp_pdu *answer = nullptr;
-    // Takes the request PDU on every path.
-    const int status = sendAndWait(session->handle, request.release(), &answer, wait);
-    const PduPtr response(answer);
-
-    if (status == STAT_TIMEOUT)
-        return fail(session->datagrams != datagramsBefore ? SnmpMgrErrors::AgentErrors : SnmpMgrErrors::Timeout);
-    if (status != STAT_SUCCESS || !response) {
-        const netsnmp_session *state = snmp_sess_session(session->handle);
-        const int libError = state ? state->s_snmp_errno : SNMPERR_GENERR;
-        if (libError == SNMPERR_BAD_SENDTO || libError == SNMPERR_BAD_RECVFROM)
-            return fail(SnmpMgrErrors::SelectFdErrors);
-        return fail(SnmpMgrErrors::AgentErrors);
-    }
-
-    return takeAnswer(*session, *list, errorStatus, errorIndex);
+int SnmpMgrBulkRequest(LPSNMP_MGR_SESSION session, int32_t maxRepetitions, SnmpVarBindList *list,
+                       int32_t *errorStatus, int32_t *errorIndex, RequestWait wait)
+{
+    if (!session || !session->handle)
+        return fail(SnmpMgrErrors::InvalidSession);
+    if (!list || list->list.empty() || maxRepetitions < 1 || session->version != SnmpVersion::V2c)
+        return fail(SnmpMgrErrors::InvalidParameter);
+    PduPtr request = buildRequest(SNMP_MSG_GETBULK, *list);
+    if (!request)
+        return 0;
+    request->non_repeaters = 0;
+    request->max_repetitions = maxRepetitions;
+    const size_t most = list->list.size() * size_t(maxRepetitions);
+    return exchange(*session, std::move(request), 1, most, *list, errorStatus, errorIndex, wait);
 }
 
 int SnmpMgrClose(LPSNMP_MGR_SESSION session)

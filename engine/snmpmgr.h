@@ -6,6 +6,7 @@
 // memory (vectors and strings), so a dropped binding list never leaks; the
 // free functions remain for callers that release explicitly.
 
+#include "common/snmpversion.h"
 #include "engine/requestwait.h"
 
 #include <cstddef>
@@ -31,15 +32,21 @@ inline constexpr uint8_t TimeTicks = 0x43;
 inline constexpr uint8_t Opaque = 0x44;
 inline constexpr uint8_t Counter64 = 0x46;
 inline constexpr uint8_t Unsigned32 = 0x47;
+// SNMPv2c exceptions: a binding that carries no value, yet no error.
+inline constexpr uint8_t NoSuchObject = 0x80;
+inline constexpr uint8_t NoSuchInstance = 0x81;
+inline constexpr uint8_t EndOfMibView = 0x82;
 } // namespace asn
 
 namespace pdu {
 inline constexpr uint8_t Get = 0xA0;
 inline constexpr uint8_t GetNext = 0xA1;
+inline constexpr uint8_t GetBulk = 0xA5; // SNMPv2c only
 } // namespace pdu
 
 namespace errorStatus {
 inline constexpr int32_t NoError = 0;
+inline constexpr int32_t TooBig = 1;
 inline constexpr int32_t NoSuchName = 2;
 } // namespace errorStatus
 
@@ -90,14 +97,23 @@ inline constexpr uint32_t InvalidParameter = 87;  // agent text Net-SNMP cannot 
 inline constexpr uint32_t HostNotFound = 11001;   // the host name does not resolve
 } // namespace SnmpMgrErrors
 
-// Null on failure, with SnmpMgrGetLastError() describing it.
+// Null on failure, with SnmpMgrGetLastError() describing it. The session
+// sends and accepts messages of the given version only.
 LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const std::string &community, int timeoutMs,
-                               int retries);
+                               int retries, SnmpVersion version = SnmpVersion::V1);
 // Non-zero on success; the list is overwritten with the response. The wait
 // for the answer blocks the thread unless the caller asks for its events to
-// be processed meanwhile.
+// be processed meanwhile. The answer holds a binding for each one asked for,
+// except that on an SNMPv2c session an answer with a non-zero error status is
+// taken with whatever bindings it has (tooBig comes without any).
 int SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindList *list,
                    int32_t *errorStatus, int32_t *errorIndex, RequestWait wait = RequestWait::Blocking);
+// A GetBulkRequest with non-repeaters 0, on SNMPv2c sessions only: the list
+// holds the names to go on from and is overwritten with the answer's
+// bindings, at least one and at most maxRepetitions for each name (an error
+// answer: whatever it has).
+int SnmpMgrBulkRequest(LPSNMP_MGR_SESSION session, int32_t maxRepetitions, SnmpVarBindList *list,
+                       int32_t *errorStatus, int32_t *errorIndex, RequestWait wait = RequestWait::Blocking);
 int SnmpMgrClose(LPSNMP_MGR_SESSION session);
 // Sessions opened and not yet closed in this process; tests check it returns to 0.
 int SnmpMgrOpenSessionCount();

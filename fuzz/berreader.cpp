@@ -81,8 +81,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const bool framed = readMessage(data, size, message);
     Response response;
     const bool answered = readResponse(data, size, response);
+    Response v2c;
+    const bool answeredV2c = readResponse(data, size, v2c, 1);
     if (!framed) {
-        if (answered)
+        if (answered || answeredV2c)
             fail("a response from a datagram that is no message");
         return 0;
     }
@@ -128,8 +130,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             fail("re-encoded binding differs");
     }
 
-    // The records: exactly the v1 GetResponses whose names and OID values are OIDs.
-    if (answered != (message.version == 0 && message.pduType == 0xA2 && allOids))
+    // The records: exactly the GetResponses of the version asked for whose
+    // names and OID values are OIDs.
+    if (answered != (message.version == 0 && message.pduType == 0xA2 && allOids)
+        || answeredV2c != (message.version == 1 && message.pduType == 0xA2 && allOids))
         fail("response accepted or refused against the message");
     if (!answered)
         return 0;

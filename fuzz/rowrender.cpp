@@ -90,6 +90,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     const ResultRow row = renderBinding(binding);
 
+    // SNMPv2c rows are the same but for the exceptions' type texts.
+    const ResultRow v2c = renderBinding(binding, SnmpVersion::V2c);
+    const uint8_t tag = binding.value.asnType;
+    static constexpr const char *exceptions[] = {"noSuchObject", "noSuchInstance", "endOfMibView"};
+    if (v2c.oid != row.oid || v2c.name != row.name || v2c.value != row.value
+        || v2c.type != (tag >= 0x80 && tag <= 0x82 ? exceptions[tag - 0x80] : row.type))
+        fail("SNMPv2c row", v2c);
+
     // "." and the dotted name cut to 255 characters.
     const std::string dotted = SnmpUtilOidToA(&binding.name);
     if (row.oid != "." + dotted.substr(0, 255))

@@ -188,6 +188,7 @@ void writeValues(RegistryHive &hive, SettingsHost &host)
             writeInteger(key, "Action", int32_t(host.operation()));
             writeInteger(key, "TimeOut", host.timeOut());
             writeInteger(key, "Retries", host.retries());
+            writeInteger(key, "Version", host.snmpVersion() == SnmpVersion::V2c ? 2 : 1);
         }
     }
     saveHistory(hive, AgentHistoryKey, host.history(AgentBox));
@@ -220,6 +221,9 @@ void loadSettings(RegistryHive &hive, SettingsHost &host)
                 host.setTimeOut(*timeOut);
             if (const auto retries = readInteger(key, "Retries"))
                 host.setRetries(*retries);
+            // Written by versions that speak SNMPv2c; anything but 2 is SNMPv1.
+            if (const auto version = readInteger(key, "Version"))
+                host.setSnmpVersion(*version == 2 ? SnmpVersion::V2c : SnmpVersion::V1);
         }
     }
     loadHistory(hive, AgentHistoryKey, host.history(AgentBox));

@@ -3,6 +3,7 @@
 
 #include "common/history.h"
 #include "common/operation.h"
+#include "common/snmpversion.h"
 #include "store/registryhive.h"
 
 #include <QRect>
@@ -40,6 +41,8 @@ public:
     virtual int timeOut() const = 0;
     virtual void setRetries(int retries) = 0;
     virtual int retries() const = 0;
+    virtual void setSnmpVersion(SnmpVersion version) = 0;
+    virtual SnmpVersion snmpVersion() const = 0;
 
     // The item lists of the three boxes, the same objects the query run uses.
     // Loading empties a list with removeItem from the last entry to the first

@@ -57,10 +57,10 @@ void ModalDialogs::openDetails(QWidget *owner, QAbstractItemView *listView)
     dialog.exec();
 }
 
-bool ModalDialogs::editOptions(QWidget *owner, int &timeOut, int &retries)
+bool ModalDialogs::editOptions(QWidget *owner, int &timeOut, int &retries, SnmpVersion &version)
 {
     const GiveBackActivation activation(owner);
-    return TOptionsDialog::edit(owner, timeOut, retries);
+    return TOptionsDialog::edit(owner, timeOut, retries, version);
 }
 
 void ModalDialogs::openAbout(QWidget *owner)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "common/snmpversion.h"
+
 #include <QString>
 
 #include <optional>
@@ -19,8 +21,8 @@ public:
     virtual void showError(QWidget *owner, const QString &message) = 0;
     // The details dialog over the list's selected row.
     virtual void openDetails(QWidget *owner, QAbstractItemView *listView) = 0;
-    // The options dialog; true with both values written when confirmed.
-    virtual bool editOptions(QWidget *owner, int &timeOut, int &retries) = 0;
+    // The options dialog; true with all three values written when confirmed.
+    virtual bool editOptions(QWidget *owner, int &timeOut, int &retries, SnmpVersion &version) = 0;
     virtual void openAbout(QWidget *owner) = 0;
 
     // Save As: which file? The chosen path, nothing when cancelled. A service
@@ -38,7 +40,7 @@ class ModalDialogs final : public DialogService
 public:
     void showError(QWidget *owner, const QString &message) override;
     void openDetails(QWidget *owner, QAbstractItemView *listView) override;
-    bool editOptions(QWidget *owner, int &timeOut, int &retries) override;
+    bool editOptions(QWidget *owner, int &timeOut, int &retries, SnmpVersion &version) override;
     void openAbout(QWidget *owner) override;
     std::optional<QString> askSaveFileName(QWidget *owner, const QString &initialName) override;
     bool confirmReplace(QWidget *owner, const QString &fileName) override;

@@ -579,7 +579,7 @@ void TMainForm::actDetailsExecute()
 
 void TMainForm::actOptionsExecute()
 {
-    m_dialogs->editOptions(this, m_timeOut, m_retries);
+    m_dialogs->editOptions(this, m_timeOut, m_retries, m_version);
 }
 
 void TMainForm::actRunExecute()

@@ -75,6 +75,7 @@ public:
     void setStatusBarShown(bool shown) override;
     void setTimeOut(int milliseconds) override { m_timeOut = milliseconds; }
     void setRetries(int retries) override { m_retries = retries; }
+    void setSnmpVersion(SnmpVersion version) override { m_version = version; }
     HistoryList &history(HistoryBox box) override;
 
     // QueryHost
@@ -93,6 +94,7 @@ public:
     Operation operation() const override { return m_operation; }
     int timeOut() const override { return m_timeOut; }
     int retries() const override { return m_retries; }
+    SnmpVersion snmpVersion() const override { return m_version; }
     HistoryList &agentHistory() override { return *m_agentHistory; }
     HistoryList &communityHistory() override { return *m_communityHistory; }
     HistoryList &oidHistory() override { return *m_oidHistory; }
@@ -173,6 +175,7 @@ private:
     Operation m_operation = Operation::Get;
     int m_timeOut = 1000;
     int m_retries = 1;
+    SnmpVersion m_version = SnmpVersion::V1;
     int m_windowStateValue = 0; // 0 normal, 1 minimised, 2 maximised, as stored
     QString m_currentFileName;
     bool m_autoHint = true;

@@ -3,6 +3,7 @@
 #include "ui/dialogs/updown.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -42,7 +43,7 @@ QString focusName()
 // Runs TOptionsDialog::edit while `script` drives the dialog it opens; a
 // dialog the script leaves open is closed with -1, so a failed step cannot
 // hang the test.
-bool editWith(int &timeOut, int &retries, const std::function<void(QDialog *)> &script)
+bool editWith(int &timeOut, int &retries, SnmpVersion &version, const std::function<void(QDialog *)> &script)
 {
     QTimer::singleShot(0, qApp, [script] {
         auto *dialog = qobject_cast<TOptionsDialog *>(QApplication::activeModalWidget());
@@ -51,7 +52,7 @@ bool editWith(int &timeOut, int &retries, const std::function<void(QDialog *)> &
         if (dialog->isVisible())
             dialog->done(-1);
     });
-    return TOptionsDialog::edit(nullptr, timeOut, retries);
+    return TOptionsDialog::edit(nullptr, timeOut, retries, version);
 }
 
 } // namespace
@@ -88,7 +89,8 @@ void TestOptionsDialog::opensWithTheDefaults()
     int labelRight = 0;
     for (QLabel *label : dialog.findChildren<QLabel *>())
         labelRight = std::max(labelRight, 16 + label->sizeHint().width());
-    QCOMPARE(dialog.size(), QSize(265 + std::max(0, labelRight - 157), 145));
+    // The version row adds 35 to the height.
+    QCOMPARE(dialog.size(), QSize(265 + std::max(0, labelRight - 157), 180));
     QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
     QVERIFY(dialog.isModal());
     QCOMPARE(shown(&dialog, "edtTimeOut"), QStringLiteral("1000"));
@@ -96,6 +98,11 @@ void TestOptionsDialog::opensWithTheDefaults()
     QTRY_COMPARE(focusName(), QStringLiteral("edtTimeOut"));
     QVERIFY(child<QPushButton>(&dialog, "btnOk")->isDefault());
     QCOMPARE(child<QGroupBox>(&dialog, "GroupBox")->title(), QStringLiteral("SnmpMgrOpen settings"));
+    auto *version = child<QComboBox>(&dialog, "cboVersion");
+    QVERIFY(!version->isEditable());
+    QCOMPARE(version->currentText(), QStringLiteral("1"));
+    QCOMPARE(version->itemText(1), QStringLiteral("2c"));
+    QCOMPARE(version->count(), 2);
 }
 
 void TestOptionsDialog::timeoutStepsByThousandAndStopsAtTheEnds()
@@ -276,7 +283,8 @@ void TestOptionsDialog::onlyOkWritesTheSettings()
     QFETCH(bool, confirmed);
     int timeOut = 1000;
     int retries = 1;
-    const bool result = editWith(timeOut, retries, [how](QDialog *dialog) {
+    SnmpVersion version = SnmpVersion::V1;
+    const bool result = editWith(timeOut, retries, version, [how](QDialog *dialog) {
         QVERIFY(QTest::qWaitForWindowActive(dialog));
         auto *edit = child<QLineEdit>(dialog, "edtTimeOut");
         QTRY_COMPARE(QApplication::focusWidget(), edit);
@@ -286,6 +294,8 @@ void TestOptionsDialog::onlyOkWritesTheSettings()
         QTest::mouseClick(arrow(dialog, "udRetries", "up"), Qt::LeftButton);
         QCOMPARE(edit->text(), QStringLiteral("5000"));
         QCOMPARE(shown(dialog, "edtRetries"), QStringLiteral("3"));
+        QTest::keyClick(child<QComboBox>(dialog, "cboVersion"), Qt::Key_Down);
+        QCOMPARE(child<QComboBox>(dialog, "cboVersion")->currentText(), QStringLiteral("2c"));
         if (how == QLatin1String("cancel"))
             QTest::mouseClick(child<QPushButton>(dialog, "btnCancel"), Qt::LeftButton);
         else if (how == QLatin1String("escape"))
@@ -301,17 +311,21 @@ void TestOptionsDialog::onlyOkWritesTheSettings()
     QCOMPARE(result, confirmed);
     QCOMPARE(timeOut, confirmed ? 5000 : 1000);
     QCOMPARE(retries, confirmed ? 3 : 1);
+    QCOMPARE(version, confirmed ? SnmpVersion::V2c : SnmpVersion::V1);
 
     // The next opening shows the settings as they now are.
     QString timeOutShown;
     QString retriesShown;
-    editWith(timeOut, retries, [&](QDialog *dialog) {
+    QString versionShown;
+    editWith(timeOut, retries, version, [&](QDialog *dialog) {
         timeOutShown = shown(dialog, "edtTimeOut");
         retriesShown = shown(dialog, "edtRetries");
+        versionShown = child<QComboBox>(dialog, "cboVersion")->currentText();
         dialog->reject();
     });
     QCOMPARE(timeOutShown, QString::number(timeOut));
     QCOMPARE(retriesShown, QString::number(retries));
+    QCOMPARE(versionShown, QLatin1String(confirmed ? "2c" : "1"));
 }
 
 void TestOptionsDialog::okWritesWhatIsShown()
@@ -324,11 +338,13 @@ void TestOptionsDialog::okWritesWhatIsShown()
     for (const Case c : {Case{1500, 4, 1500, 4}, Case{40000, 12, -25536, 12}, Case{65536 + 7000, 0, 7000, 0}}) {
         int timeOut = c.timeOut;
         int retries = c.retries;
-        QVERIFY(editWith(timeOut, retries, [](QDialog *dialog) {
+        SnmpVersion version = SnmpVersion::V2c;
+        QVERIFY(editWith(timeOut, retries, version, [](QDialog *dialog) {
             QTest::mouseClick(child<QPushButton>(dialog, "btnOk"), Qt::LeftButton);
         }));
         QCOMPARE(timeOut, c.timeOutAfter);
         QCOMPARE(retries, c.retriesAfter);
+        QCOMPARE(version, SnmpVersion::V2c);
     }
 }
 
@@ -336,10 +352,11 @@ void TestOptionsDialog::keyboardOrder()
 {
     int timeOut = 1000;
     int retries = 1;
-    const bool result = editWith(timeOut, retries, [](QDialog *dialog) {
+    SnmpVersion version = SnmpVersion::V1;
+    const bool result = editWith(timeOut, retries, version, [](QDialog *dialog) {
         QVERIFY(QTest::qWaitForWindowActive(dialog));
         QTRY_COMPARE(focusName(), QStringLiteral("edtTimeOut"));
-        for (const QString &name : {QStringLiteral("edtRetries"), QStringLiteral("btnOk"),
+        for (const QString &name : {QStringLiteral("edtRetries"), QStringLiteral("cboVersion"), QStringLiteral("btnOk"),
                                     QStringLiteral("btnCancel"), QStringLiteral("edtTimeOut")}) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(focusName(), name);
@@ -347,6 +364,8 @@ void TestOptionsDialog::keyboardOrder()
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_R, Qt::AltModifier);
         QCOMPARE(focusName(), QStringLiteral("edtRetries"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_V, Qt::AltModifier);
+        QCOMPARE(focusName(), QStringLiteral("cboVersion"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_T, Qt::AltModifier);
         QCOMPARE(focusName(), QStringLiteral("edtTimeOut"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
@@ -370,9 +389,16 @@ void TestOptionsDialog::captionsAreNotCut()
         QVERIFY(group->rect().contains(spinner->geometry()));
         QCOMPARE(spinner->size(), QSize(15, 21));
     }
+    // The version list spans an edit and its spinner, 35 below the row above.
+    const QRect version = child<QComboBox>(&dialog, "cboVersion")->geometry();
+    const QRect retries = child<QLineEdit>(&dialog, "edtRetries")->geometry();
+    QCOMPARE(version, QRect(retries.x(), retries.y() + 35, 75, 21));
+    QVERIFY(group->rect().contains(version));
     QVERIFY(dialog.rect().contains(group->geometry()));
-    for (QPushButton *button : dialog.findChildren<QPushButton *>())
+    for (QPushButton *button : dialog.findChildren<QPushButton *>()) {
         QVERIFY(dialog.rect().contains(button->geometry()));
+        QCOMPARE(button->y(), group->geometry().bottom() + 1 + 9);
+    }
 }
 
 QTEST_MAIN(TestOptionsDialog)

@@ -20,6 +20,7 @@ public:
     Operation op = Operation::Get;
     int timeout = 1000;
     int retryCount = 0;
+    SnmpVersion version = SnmpVersion::V1;
 
     // What the run did
     bool idle = true;
@@ -68,6 +69,7 @@ public:
     Operation operation() const override { return op; }
     int timeOut() const override { return timeout; }
     int retries() const override { return retryCount; }
+    SnmpVersion snmpVersion() const override { return version; }
     HistoryList &agentHistory() override { return agents; }
     HistoryList &communityHistory() override { return communities; }
     HistoryList &oidHistory() override { return oidList; }

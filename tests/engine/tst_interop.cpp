@@ -30,7 +30,7 @@ QString hexDump(const QByteArray &bytes)
 
 // The type and value texts a row shows, or a null type for what
 // snmpsim leaves out of SNMPv1 answers, walking on past it: Counter64 (70).
-std::pair<QString, QString> rendered(int tag, const QByteArray &text, const QByteArray &bytes)
+std::pair<QString, QString> rendered(int tag, const QByteArray &text, const QByteArray &bytes, bool v2c)
 {
     static const QMap<int, QString> numbers{{2, QStringLiteral("Integer32")}, {65, QStringLiteral("Counter32")},
                                             {66, QStringLiteral("Gauge32")}};
@@ -57,13 +57,15 @@ std::pair<QString, QString> rendered(int tag, const QByteArray &text, const QByt
     }
     case 68:
         return {QStringLiteral("Opaque"), hexDump(bytes)};
+    case 70:
+        return v2c ? std::pair{QStringLiteral("Counter64"), QString::fromLatin1(text)} : std::pair<QString, QString>{};
     default:
         return {};
     }
 }
 
 // The recording's bindings inside the subtree, in the agent's order.
-std::vector<Record> recorded(const QString &path, const std::vector<uint32_t> &subtree)
+std::vector<Record> recorded(const QString &path, const std::vector<uint32_t> &subtree, bool v2c)
 {
     QProcess unpack;
     unpack.start(QStringLiteral("gzip"), {QStringLiteral("-dcf"), path});
@@ -81,7 +83,7 @@ std::vector<Record> recorded(const QString &path, const std::vector<uint32_t> &s
         const QByteArray value = line.mid(fields[0].size() + fields[1].size() + 2);
         const bool hex = fields[1].endsWith('x');
         const auto [type, text] = rendered(fields[1].chopped(hex ? 1 : 0).toInt(), value,
-                                           hex ? QByteArray::fromHex(value) : value);
+                                           hex ? QByteArray::fromHex(value) : value, v2c);
         if (!type.isNull())
             records.push_back({oid, QStringLiteral(".%1 | %2 | %3").arg(QString::fromLatin1(fields[0]), type, text)});
     }
@@ -121,15 +123,21 @@ void TestInterop::walkMatchesTheRecording_data()
     QTest::addColumn<QString>("device");
     QTest::addColumn<QString>("subtree");
     QTest::addColumn<int>("opaqueRows");
-    QTest::newRow("Linux system") << "linux" << "1.3.6.1.2.1.1" << 0;
-    QTest::newRow("Linux addresses, hex") << "linux" << "1.3.6.1.2.1.4.20" << 0;
-    QTest::newRow("Linux tcpConnTable, an address as text") << "linux" << "1.3.6.1.2.1.6.13.1.4" << 0;
-    QTest::newRow("Linux IP statistics, Counter64 left out") << "linux" << "1.3.6.1.2.1.4.31.1.1" << 0;
-    QTest::newRow("Linux UCD-SNMP-MIB, laLoadFloat") << "linux" << "1.3.6.1.4.1.2021" << 3;
-    QTest::newRow("Windows XP interfaces") << "winxp" << "1.3.6.1.2.1.2" << 0;
-    QTest::newRow("Cisco switch description, CR LF") << "cisco" << "1.3.6.1.2.1.1.1" << 0;
-    QTest::newRow("Cisco switch hardware addresses") << "cisco" << "1.3.6.1.2.1.2.2.1.6" << 0;
-    QTest::newRow("HP switch system") << "hp" << "1.3.6.1.2.1.1" << 0;
+    QTest::addColumn<bool>("v2c");
+    QTest::addColumn<int>("counter64Rows");
+    QTest::newRow("Linux system") << "linux" << "1.3.6.1.2.1.1" << 0 << false << 0;
+    QTest::newRow("Linux addresses, hex") << "linux" << "1.3.6.1.2.1.4.20" << 0 << false << 0;
+    QTest::newRow("Linux tcpConnTable, an address as text") << "linux" << "1.3.6.1.2.1.6.13.1.4" << 0 << false << 0;
+    QTest::newRow("Linux IP statistics, Counter64 left out") << "linux" << "1.3.6.1.2.1.4.31.1.1" << 0 << false << 0;
+    QTest::newRow("Linux UCD-SNMP-MIB, laLoadFloat") << "linux" << "1.3.6.1.4.1.2021" << 3 << false << 0;
+    QTest::newRow("Windows XP interfaces") << "winxp" << "1.3.6.1.2.1.2" << 0 << false << 0;
+    QTest::newRow("Cisco switch description, CR LF") << "cisco" << "1.3.6.1.2.1.1.1" << 0 << false << 0;
+    QTest::newRow("Cisco switch hardware addresses") << "cisco" << "1.3.6.1.2.1.2.2.1.6" << 0 << false << 0;
+    QTest::newRow("HP switch system") << "hp" << "1.3.6.1.2.1.1" << 0 << false << 0;
+    QTest::newRow("Linux ifXTable, v2c") << "linux" << "1.3.6.1.2.1.31.1.1" << 0 << true << 16;
+    QTest::newRow("Linux IP statistics, v2c") << "linux" << "1.3.6.1.2.1.4.31.1.1" << 0 << true << 12;
+    QTest::newRow("Cisco switch ifXTable, v2c") << "cisco" << "1.3.6.1.2.1.31.1.1" << 0 << true << 428;
+    QTest::newRow("Linux UCD-SNMP-MIB, v2c") << "linux" << "1.3.6.1.4.1.2021" << 3 << true << 0;
 }
 
 void TestInterop::walkMatchesTheRecording()
@@ -137,27 +145,33 @@ void TestInterop::walkMatchesTheRecording()
     QFETCH(QString, device);
     QFETCH(QString, subtree);
     QFETCH(int, opaqueRows);
+    QFETCH(bool, v2c);
+    QFETCH(int, counter64Rows);
     std::vector<uint32_t> root;
     for (const QString &id : subtree.split(QLatin1Char('.')))
         root.push_back(id.toUInt());
     QStringList expected;
-    for (const Record &record : recorded(m_recordings.value(device), root))
+    for (const Record &record : recorded(m_recordings.value(device), root, v2c))
         expected.append(record.row);
     QVERIFY(expected.size() > 0);
 
     FakeHost host;
     host.setInputs(m_agent.address(), device, subtree, Operation::Walk);
+    host.version = v2c ? SnmpVersion::V2c : SnmpVersion::V1;
     host.timeout = 3000; // Python on a loaded machine
     host.retryCount = 1;
     QCOMPARE(run(host), QString());
     QStringList rows;
     int opaque = 0;
+    int counter64 = 0;
     for (const ResultRow &row : host.rows) {
         rows.append(QString::fromStdString(row.oid + " | " + row.type + " | " + row.value));
         opaque += row.type == "Opaque";
+        counter64 += row.type == "Counter64";
     }
     QCOMPARE(rows, expected);
     QCOMPARE(opaque, opaqueRows);
+    QCOMPARE(counter64, counter64Rows);
 }
 
 QTEST_GUILESS_MAIN(TestInterop)

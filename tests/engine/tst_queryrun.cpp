@@ -33,6 +33,20 @@ QString dotted(const Oid &ids)
     return QString::fromLatin1(SnmpUtilOidToA(&id));
 }
 
+// The small table's answers cut to `most` bindings (0: not cut), as an agent
+// short of room cuts them, and tooBig for a GetBulk of more than `largest`.
+ScriptedAgent::Handler bulkLimits(size_t most, int largest)
+{
+    return [inner = ScriptedAgent::tableHandler(smallTable()), most, largest](const ScriptedAgent::Request &request) {
+        if (request.pduType == 0xA5 && request.maxRepetitions > largest)
+            return ScriptedAgent::Response::answer({}, 1, 0);
+        ScriptedAgent::Response response = inner(request);
+        if (most > 0 && response.bindings.size() > most)
+            response.bindings.resize(most);
+        return response;
+    };
+}
+
 // Stops the run from inside the event processing that follows row `afterRow`
 // (0: the processing of step 2, before any request), once.
 std::function<void(FakeHost &, int)> stopAfterRow(int afterRow)
@@ -80,6 +94,10 @@ private slots:
     void walkStepsInOrder();
     void walkFailingHalfWayKeepsItsRows_data();
     void walkFailingHalfWayKeepsItsRows();
+    void bulkWalk_data();
+    void bulkWalk();
+    void v2cGetShowsExceptions_data();
+    void v2cGetShowsExceptions();
 
     void stopGivesExactlyOneMoreRow();
     void stopEndsAnEndlessWalk();
@@ -101,7 +119,7 @@ private:
     void setInputs(const QString &agent, const QString &oids, Operation operation);
     void verifyHistoryHoldsInputs();
     void verifyHistoryUntouched();
-    QStringList snmpwalk(const QString &root);
+    QStringList snmpwalk(const QString &root, bool bulk = false);
 };
 
 void TestQueryRun::initTestCase()
@@ -148,18 +166,22 @@ void TestQueryRun::verifyHistoryUntouched()
     QVERIFY(m_host.oidList.items.isEmpty());
 }
 
-QStringList TestQueryRun::snmpwalk(const QString &root)
+// Net-SNMP's own walk of snmpd, " Counter64" after such a row's OID:
+// snmpwalk -v1, or snmpbulkwalk -v2c asking as many repetitions as the run
+// does (the endOfMibView line that ends it is no row).
+QStringList TestQueryRun::snmpwalk(const QString &root, bool bulk)
 {
     QProcess walk;
-    walk.start(QStringLiteral("snmpwalk"), {QStringLiteral("-v1"), QStringLiteral("-On"), QStringLiteral("-c"),
-                                            QStringLiteral("tarnel"), m_snmpd.address(), root});
+    const QStringList options = bulk ? QStringList{"-v2c", QStringLiteral("-Cr%1").arg(BulkMaxRepetitions)} : QStringList{"-v1"};
+    walk.start(QLatin1String(bulk ? "snmpbulkwalk" : "snmpwalk"),
+               options + QStringList{"-On", "-c", "tarnel", m_snmpd.address(), root});
     if (!walk.waitForFinished(60000))
         return {QStringLiteral("snmpwalk did not finish")};
     QStringList oids;
     for (const QString &line : QString::fromUtf8(walk.readAllStandardOutput()).split(QLatin1Char('\n'))) {
         const qsizetype separator = line.indexOf(QLatin1String(" = "));
-        if (line.startsWith(QLatin1Char('.')) && separator > 0)
-            oids.append(line.left(separator));
+        if (line.startsWith(QLatin1Char('.')) && separator > 0 && !line.contains(QLatin1String(" = No more variables")))
+            oids.append(line.left(separator) + (line.contains(QLatin1String(" = Counter64:")) ? " Counter64" : ""));
     }
     return oids;
 }
@@ -308,29 +330,42 @@ void TestQueryRun::missingObjectGivesErrorStatus2()
 void TestQueryRun::otherErrorStatusFails()
 {
     m_scripted.setHandler(ScriptedAgent::errorStatusHandler(5, 3));
-    for (const Operation operation : {Operation::Get, Operation::GetNext, Operation::Walk}) {
-        setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1"), operation);
-        QCOMPARE(run(m_host), QStringLiteral("SnmpMgrRequest: ErrorStatus = 5, ErrorIndex = 3."));
-        QVERIFY(m_host.rows.empty());
+    for (const SnmpVersion version : {SnmpVersion::V1, SnmpVersion::V2c}) {
+        m_host.version = version;
+        for (const Operation operation : {Operation::Get, Operation::GetNext, Operation::Walk}) {
+            setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1"), operation);
+            QCOMPARE(run(m_host), QStringLiteral("SnmpMgrRequest: ErrorStatus = 5, ErrorIndex = 3."));
+            QVERIFY(m_host.rows.empty());
+        }
     }
+    QCOMPARE(m_scripted.requests().back().pduType, uint8_t(0xA5));
 }
 
 void TestQueryRun::walkMatchesSnmpwalk_data()
 {
     QTest::addColumn<QString>("root");
-    QTest::newRow("system") << QStringLiteral("1.3.6.1.2.1.1");
-    QTest::newRow("interfaces") << QStringLiteral(".1.3.6.1.2.1.2");
-    QTest::newRow("snmp") << QStringLiteral("1.3.6.1.2.1.11");
+    QTest::addColumn<bool>("bulk");
+    QTest::newRow("system") << QStringLiteral("1.3.6.1.2.1.1") << false;
+    QTest::newRow("interfaces") << QStringLiteral(".1.3.6.1.2.1.2") << false;
+    QTest::newRow("snmp") << QStringLiteral("1.3.6.1.2.1.11") << false;
+    QTest::newRow("system, v2c") << QStringLiteral("1.3.6.1.2.1.1") << true;
+    QTest::newRow("ifMIB with its Counter64 columns, v2c") << QStringLiteral("1.3.6.1.2.1.31") << true;
+    QTest::newRow("to the end of the agent's view, v2c") << QStringLiteral("1.3.6.1.6.3.16") << true;
 }
 
 void TestQueryRun::walkMatchesSnmpwalk()
 {
     QFETCH(QString, root);
+    QFETCH(bool, bulk);
     setInputs(m_snmpd.address(), root, Operation::Walk);
+    m_host.version = bulk ? SnmpVersion::V2c : SnmpVersion::V1;
     QCOMPARE(run(m_host), QString());
-    const QStringList expected = snmpwalk(root);
+    const QStringList expected = snmpwalk(root, bulk);
     QVERIFY(expected.size() > 2);
-    QCOMPARE(rowOids(m_host), expected);
+    QStringList rows;
+    for (const ResultRow &row : m_host.rows)
+        rows.append(QString::fromStdString(row.oid + (row.type == "Counter64" ? " Counter64" : "")));
+    QCOMPARE(rows, expected);
     QCOMPARE(m_host.processCount, 1 + int(m_host.rows.size())); // events after every row
 }
 
@@ -421,6 +456,93 @@ void TestQueryRun::walkFailingHalfWayKeepsItsRows()
     m_host.timeout = 200;
     QCOMPARE(run(m_host), message);
     QCOMPARE(rowOids(m_host), (QStringList{"." + Descr, "." + ObjectId}));
+}
+
+// GetBulk answers over the small table: each request goes on from the last
+// row before; rows past endOfMibView or the subtree are dropped, as are those
+// after the one more row that follows Stop; tooBig halves the repetitions.
+void TestQueryRun::bulkWalk_data()
+{
+    QTest::addColumn<QString>("root");
+    QTest::addColumn<int>("most");      // bindings an answer holds at most (0: all asked for)
+    QTest::addColumn<int>("largest");   // repetitions the agent has room for
+    QTest::addColumn<int>("stopAfter"); // -1: no Stop
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QList<int>>("asked"); // each request's max-repetitions
+    const QString enterprise = QStringLiteral(".1.3.6.1.4.1.99999.1.0");
+    const QStringList system{"." + Descr, "." + ObjectId, "." + UpTime};
+    const QStringList all = system + QStringList{".1.3.6.1.2.1.2.1.0", enterprise};
+    const QString sys = QStringLiteral("1.3.6.1.2.1.1");
+    QTest::newRow("subtree left inside an answer") << sys << 0 << 50 << -1 << QString() << system << QList<int>{50};
+    QTest::newRow("subtree left at an answer's start") << sys << 3 << 50 << -1 << QString() << system << QList<int>{50, 50};
+    QTest::newRow("answers of one row") << sys << 1 << 50 << -1 << QString() << system << QList<int>{50, 50, 50, 50};
+    QTest::newRow("endOfMibView inside the subtree") << "1.3.6.1.4.1" << 0 << 50 << -1 << QString() << QStringList{enterprise}
+                                                     << QList<int>{50};
+    QTest::newRow("endOfMibView first") << enterprise << 0 << 50 << -1 << QString() << QStringList() << QList<int>{50};
+    QTest::newRow("all") << "all" << 2 << 50 << -1 << QString() << all << QList<int>{50, 50, 50};
+    QTest::newRow("Stop inside an answer") << "all" << 0 << 50 << 1 << QString() << all.mid(0, 2) << QList<int>{50};
+    QTest::newRow("Stop at an answer's end") << "all" << 2 << 50 << 2 << QString() << all.mid(0, 3) << QList<int>{50, 50};
+    QTest::newRow("Stop before the first request") << "all" << 0 << 50 << 0 << QString() << all.mid(0, 1) << QList<int>{50};
+    QTest::newRow("tooBig halves, for good") << "all" << 2 << 10 << -1 << QString() << all << QList<int>{50, 25, 12, 6, 6, 6};
+    QTest::newRow("tooBig for one") << "all" << 0 << 0 << -1 << "SnmpMgrRequest: ErrorStatus = 1, ErrorIndex = 0."
+                                    << QStringList() << QList<int>{50, 25, 12, 6, 3, 1};
+}
+
+void TestQueryRun::bulkWalk()
+{
+    QFETCH(QString, root);
+    QFETCH(int, most);
+    QFETCH(int, largest);
+    QFETCH(int, stopAfter);
+    QFETCH(QStringList, rows);
+    QFETCH(QList<int>, asked);
+    m_scripted.setHandler(bulkLimits(size_t(most), largest));
+    setInputs(m_scripted.address(), root, Operation::Walk);
+    m_host.version = SnmpVersion::V2c;
+    if (stopAfter >= 0)
+        m_host.onProcessEvents = stopAfterRow(stopAfter);
+    QTEST(run(m_host), "message");
+    QCOMPARE(rowOids(m_host), rows);
+    QList<int> sent;
+    for (const ScriptedAgent::Request &request : m_scripted.requests()) {
+        QVERIFY(request.pduType == 0xA5 && request.version == 1 && request.nonRepeaters == 0);
+        sent.append(request.maxRepetitions);
+    }
+    QCOMPARE(sent, asked);
+    if (most > 0 && largest == 50 && sent.size() > 1)
+        QCOMPARE("." + dotted(m_scripted.requests()[1].names[0]), rows.value(most - 1));
+}
+
+// Exceptions are rows, not failures; Counter64 values whole.
+void TestQueryRun::v2cGetShowsExceptions_data()
+{
+    QTest::addColumn<int>("operation");
+    QTest::addColumn<QString>("oid");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("value"); // null: not compared
+    QTest::newRow("existing object") << int(Operation::Get) << "1.3.6.1.2.1.1.6.0" << "Octet String"
+                                     << QString::fromLatin1(SnmpdAgent::SysLocation);
+    QTest::newRow("missing object") << int(Operation::Get) << "1.3.6.1.2.1.1.99.0" << "noSuchObject" << "";
+    QTest::newRow("missing instance") << int(Operation::Get) << "1.3.6.1.2.1.1.6.1" << "noSuchInstance" << "";
+    QTest::newRow("past the end") << int(Operation::GetNext) << "1.3.6.1.6.3.99999" << "endOfMibView" << "";
+    QTest::newRow("Counter64") << int(Operation::Get) << "IF-MIB::ifHCInOctets.1" << "Counter64" << QString();
+}
+
+void TestQueryRun::v2cGetShowsExceptions()
+{
+    QFETCH(int, operation);
+    QFETCH(QString, oid);
+    QFETCH(QString, type);
+    QFETCH(QString, value);
+    setInputs(m_snmpd.address(), oid, Operation(operation));
+    m_host.version = SnmpVersion::V2c;
+    QCOMPARE(run(m_host), QString());
+    QCOMPARE(m_host.rows.size(), size_t(1));
+    QCOMPARE(QString::fromStdString(m_host.rows[0].type), type);
+    if (!value.isNull())
+        QCOMPARE(QString::fromStdString(m_host.rows[0].value), value);
+    verifyHistoryHoldsInputs();
 }
 
 void TestQueryRun::stopGivesExactlyOneMoreRow()

@@ -129,6 +129,8 @@ void TestRowRender::typeTable_data()
     QTest::newRow("0x45 NsapAddress") << 0x45 << QByteArray("\x01\x02", 2) << QByteArray("Unexpected Type") << QByteArray();
     QTest::newRow("0x00") << 0x00 << QByteArray("x") << QByteArray("Unexpected Type") << QByteArray();
     QTest::newRow("0x80 exception") << 0x80 << QByteArray() << QByteArray("Unexpected Type") << QByteArray();
+    QTest::newRow("0x81 exception") << 0x81 << QByteArray() << QByteArray("Unexpected Type") << QByteArray();
+    QTest::newRow("0x82 exception, with octets") << 0x82 << QByteArray("x") << QByteArray("Unexpected Type") << QByteArray();
 }
 
 void TestRowRender::typeTable()
@@ -159,6 +161,12 @@ void TestRowRender::typeTable()
     QCOMPARE(QByteArray::fromStdString(row.type), type);
     QCOMPARE(QByteArray::fromStdString(row.value), value);
     QCOMPARE(row.oid, std::string(".1.3.6.1.4.1.99999.1"));
+
+    // An SNMPv2c answer shows the same, except that the exceptions have names.
+    static const QMap<int, QByteArray> exceptions{{0x80, "noSuchObject"}, {0x81, "noSuchInstance"}, {0x82, "endOfMibView"}};
+    const ResultRow v2c = renderBinding(b, SnmpVersion::V2c);
+    QCOMPARE(QByteArray::fromStdString(v2c.type), exceptions.value(tag, type));
+    QCOMPARE(QByteArray::fromStdString(v2c.value), value);
 }
 
 void TestRowRender::numbersAtTheirLimits()

@@ -92,13 +92,14 @@ private slots:
     void timeoutIs40();
     void unusableAnswersAre45_data();
     void unusableAnswersAre45();
+    void bindingCountMismatchIs45_data();
     void bindingCountMismatchIs45();
 
 private:
     ScriptedAgent m_agent;
     SnmpMgrSession m_session;
 
-    void openSession(int timeoutMs = 300, int retries = 0);
+    void openSession(int timeoutMs = 300, int retries = 0, SnmpVersion version = SnmpVersion::V1);
 };
 
 void TestSnmpMgr::initTestCase()
@@ -114,9 +115,9 @@ void TestSnmpMgr::cleanup()
     QCOMPARE(SnmpMgrOpenSessionCount(), 0);
 }
 
-void TestSnmpMgr::openSession(int timeoutMs, int retries)
+void TestSnmpMgr::openSession(int timeoutMs, int retries, SnmpVersion version)
 {
-    m_session.reset(SnmpMgrOpen(m_agent.address().toStdString(), "tarnel", timeoutMs, retries));
+    m_session.reset(SnmpMgrOpen(m_agent.address().toStdString(), "tarnel", timeoutMs, retries, version));
     QVERIFY(m_session);
 }
 
@@ -327,6 +328,13 @@ void TestSnmpMgr::invalidCalls()
     QCOMPARE(SnmpMgrGetLastError(), SnmpMgrErrors::InvalidParameter);
     QVERIFY(!SnmpMgrRequest(m_session.get(), 0xA3, &list, &status, &index));
     QCOMPARE(SnmpMgrGetLastError(), SnmpMgrErrors::InvalidParameter);
+    QVERIFY(!SnmpMgrRequest(m_session.get(), pdu::GetBulk, &list, &status, &index));
+    QCOMPARE(SnmpMgrGetLastError(), SnmpMgrErrors::InvalidParameter);
+    QVERIFY(!SnmpMgrBulkRequest(m_session.get(), 10, &list, &status, &index)); // an SNMPv1 session
+    QCOMPARE(SnmpMgrGetLastError(), SnmpMgrErrors::InvalidParameter);
+    openSession(300, 0, SnmpVersion::V2c);
+    QVERIFY(!SnmpMgrBulkRequest(m_session.get(), 0, &list, &status, &index));
+    QCOMPARE(SnmpMgrGetLastError(), SnmpMgrErrors::InvalidParameter);
     QVERIFY(m_agent.requests().empty()); // none of these reached the wire
 }
 
@@ -515,6 +523,7 @@ void TestSnmpMgr::unusableAnswersAre45_data()
     QTest::newRow("garbage") << 0 << 0 << 0xA2 << good;
     QTest::newRow("wrong request id") << 1 << 0 << 0xA2 << good;
     QTest::newRow("SNMPv2c message") << 2 << 1 << 0xA2 << good;
+    QTest::newRow("SNMPv1 message to an SNMPv2c session") << 3 << 0 << 0xA2 << good;
     QTest::newRow("GetRequest PDU") << 2 << 0 << 0xA0 << good;
     QTest::newRow("name that is no OID") << 2 << 0 << 0xA2
                                          << ber::encodeTlv(0x30, ber::encodeTlv(0x04, name) + ber::encodeTlv(0x05, {}));
@@ -546,7 +555,7 @@ void TestSnmpMgr::unusableAnswersAre45()
         });
         break;
     }
-    openSession(200, 0);
+    openSession(200, 0, kind == 3 ? SnmpVersion::V2c : SnmpVersion::V1);
     SnmpVarBindList list = request({"1.3.6.1.2.1.1.1.0"});
     int32_t status = 0;
     int32_t index = 0;
@@ -559,18 +568,48 @@ void TestSnmpMgr::unusableAnswersAre45()
     QCOMPARE(list.list[0].value.bytes, std::string("fine"));
 }
 
+void TestSnmpMgr::bindingCountMismatchIs45_data()
+{
+    QTest::addColumn<bool>("v2c");
+    QTest::addColumn<int>("pduType");
+    QTest::addColumn<int>("bindings"); // answered, for a GetBulk of 2 repetitions
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("GetNext without bindings") << false << 0xA1 << 0 << 0 << false;
+    QTest::newRow("SNMPv1 tooBig without bindings") << false << 0xA1 << 0 << 1 << false;
+    QTest::newRow("SNMPv2c tooBig without bindings") << true << 0xA1 << 0 << 1 << true;
+    QTest::newRow("SNMPv2c GetNext without bindings") << true << 0xA1 << 0 << 0 << false;
+    QTest::newRow("GetBulk without bindings") << true << 0xA5 << 0 << 0 << false;
+    QTest::newRow("GetBulk, fewer than asked") << true << 0xA5 << 1 << 0 << true;
+    QTest::newRow("GetBulk, more than asked") << true << 0xA5 << 3 << 0 << false;
+}
+
 void TestSnmpMgr::bindingCountMismatchIs45()
 {
-    m_agent.setHandler([](const ScriptedAgent::Request &) {
-        return ScriptedAgent::Response::answer({}); // no bindings at all
+    QFETCH(bool, v2c);
+    QFETCH(int, pduType);
+    QFETCH(int, bindings);
+    QFETCH(int, status);
+    QFETCH(bool, taken);
+    m_agent.setHandler([bindings, status](const ScriptedAgent::Request &) {
+        return ScriptedAgent::Response::answer(
+            std::vector<ScriptedAgent::Binding>(size_t(bindings), {ScriptedAgent::oid("1.3.6.1.2.1.1.2.0"), Value::null()}),
+            status);
     });
-    openSession(200, 0);
+    openSession(200, 0, v2c ? SnmpVersion::V2c : SnmpVersion::V1);
     SnmpVarBindList list = request({"1.3.6.1.2.1.1.1.0"});
-    int32_t status = 0;
+    int32_t errorStatus = -1;
     int32_t index = 0;
-    QVERIFY(!SnmpMgrRequest(m_session.get(), pdu::GetNext, &list, &status, &index));
-    QCOMPARE(SnmpMgrGetLastError(), 45u);
-    QCOMPARE(list.list.size(), size_t(1)); // the caller's list is left as it was
+    const int ok = pduType == pdu::GetBulk ? SnmpMgrBulkRequest(m_session.get(), 2, &list, &errorStatus, &index)
+                                           : SnmpMgrRequest(m_session.get(), uint8_t(pduType), &list, &errorStatus, &index);
+    QCOMPARE(bool(ok), taken);
+    if (!taken) {
+        QCOMPARE(SnmpMgrGetLastError(), 45u);
+        QCOMPARE(list.list.size(), size_t(1)); // the caller's list is left as it was
+        return;
+    }
+    QCOMPARE(errorStatus, status);
+    QCOMPARE(list.list.size(), size_t(bindings));
 }
 
 QTEST_GUILESS_MAIN(TestSnmpMgr)

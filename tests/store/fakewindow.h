@@ -36,6 +36,8 @@ public:
     int timeOut() const override { return m_timeOut; }
     void setRetries(int retries) override { m_retries = retries; }
     int retries() const override { return m_retries; }
+    void setSnmpVersion(SnmpVersion version) override { m_version = version; }
+    SnmpVersion snmpVersion() const override { return m_version; }
     // Looked up on each call, so that a copied window hands out its own boxes.
     HistoryList &history(HistoryBox box) override
     {
@@ -50,6 +52,7 @@ public:
     bool m_statusBar = true;
     int m_timeOut = 1000;
     int m_retries = 1;
+    SnmpVersion m_version = SnmpVersion::V1;
     QStringList m_log;
     FakeHistory m_agent{{"127.0.0.1"}};
     FakeHistory m_community{{"tarnel"}};

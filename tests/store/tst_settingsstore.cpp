@@ -44,6 +44,8 @@ private slots:
     void operationOutOfRangeKept();
     void integerOfWrongKind_data();
     void integerOfWrongKind();
+    void versionValue_data();
+    void versionValue();
     void positionRules_data();
     void positionRules();
     void historyValueRules();
@@ -120,7 +122,7 @@ void TestSettingsStore::firstStartAndFirstExit()
         const char *name;
         uint32_t value;
     } dwords[] = {{"WindowState", 0}, {"ShowToolBar", 1}, {"ShowStatusBar", 1},
-                  {"Action", 1},      {"TimeOut", 1000}, {"Retries", 1}};
+                  {"Action", 1},      {"TimeOut", 1000}, {"Retries", 1}, {"Version", 1}};
     for (const auto &d : dwords) {
         const Stored s = stored(SettingsKey, d.name);
         QCOMPARE(s.type, REG_DWORD);
@@ -269,6 +271,42 @@ void TestSettingsStore::integerOfWrongKind()
     QCOMPARE(window.m_agent.selected, -1);
     QCOMPARE(window.m_oids.items.size(), 3);
     QCOMPARE(window.m_oids.selected, -1);
+}
+
+// Any stored number but 2 is SNMPv1; written back as 1 or 2, after "Retries".
+void TestSettingsStore::versionValue_data()
+{
+    QTest::addColumn<QByteArray>("version"); // the value's line, empty when missing
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("loaded");
+    QTest::newRow("missing") << QByteArray() << QString() << 1;
+    QTest::newRow("1") << QByteArray("\"Version\"=dword:00000001") << QString() << 1;
+    QTest::newRow("2") << QByteArray("\"Version\"=dword:00000002") << QString() << 2;
+    QTest::newRow("3") << QByteArray("\"Version\"=dword:00000003") << QString() << 1;
+    QTest::newRow("text, 3 bytes") << QByteArray("\"Version\"=\"2c\"") << "Invalid data type for 'Version'" << 1;
+    QTest::newRow("text, 5 bytes") << QByteArray("\"Version\"=\"v2c!\"") << "Failed to get data for 'Version'" << 1;
+    QTest::newRow("binary") << QByteArray("\"Version\"=hex:02,00,00,00") << "Invalid data type for 'Version'" << 1;
+}
+
+void TestSettingsStore::versionValue()
+{
+    QFETCH(QByteArray, version);
+    QFETCH(QString, message);
+    QFETCH(int, loaded);
+    writeFile(Header + SettingsSection + "\"Retries\"=dword:00000004\r\n" + version + "\r\n\r\n" + AgentSection
+              + "\"Item0\"=\"10.1.1.1\"\r\n");
+    FakeWindow window;
+    QCOMPARE(loadError(window), message);
+    QCOMPARE(window.m_retries, 4); // read before it
+    QCOMPARE(int(window.m_version), loaded);
+    QCOMPARE(window.m_agent.text, message.isNull() ? "10.1.1.1" : ""); // the lists after it only without failure
+
+    QFile::remove(m_path);
+    RegistryHive hive(m_path);
+    saveSettings(hive, window);
+    QFile file(m_path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains("\"Retries\"=dword:00000004\r\n\"Version\"=dword:0000000" + QByteArray::number(loaded)));
 }
 
 void TestSettingsStore::positionRules_data()

@@ -165,20 +165,41 @@ ScriptedAgent::Handler ScriptedAgent::tableHandler(std::vector<Binding> table)
 {
     std::sort(table.begin(), table.end(), [](const Binding &a, const Binding &b) { return a.name < b.name; });
     return [table = std::move(table)](const Request &request) {
+        const bool v2c = request.version == 1;
+        const auto successor = [&table](const Oid &name) {
+            return std::upper_bound(table.begin(), table.end(), name,
+                                    [](const Oid &n, const Binding &b) { return n < b.name; });
+        };
         std::vector<Binding> answer;
         for (size_t i = 0; i < request.names.size(); ++i) {
             const Oid &name = request.names[i];
-            const auto next = std::upper_bound(table.begin(), table.end(), name,
-                                               [](const Oid &n, const Binding &b) { return n < b.name; });
-            if (request.pduType == 0xA1) {
-                if (next == table.end())
+            const auto next = successor(name);
+            if (request.pduType == 0xA5) {
+                // Non-repeaters once, the others up to max-repetitions times each.
+                const bool repeats = int32_t(i) >= request.nonRepeaters;
+                auto at = next;
+                for (int32_t n = 0; n < (repeats ? request.maxRepetitions : 1); ++n, ++at) {
+                    if (at == table.end()) {
+                        answer.push_back({n == 0 ? name : std::prev(at)->name, Value::raw(0x82, {})});
+                        break;
+                    }
+                    answer.push_back(*at);
+                }
+            } else if (request.pduType == 0xA1) {
+                if (next != table.end())
+                    answer.push_back(*next);
+                else if (v2c)
+                    answer.push_back({name, Value::raw(0x82, {})});
+                else
                     return Response::error(request, 2, int32_t(i + 1));
-                answer.push_back(*next);
             } else {
                 // upper_bound passed the exact match, if there is one.
-                if (next == table.begin() || std::prev(next)->name != name)
+                if (next != table.begin() && std::prev(next)->name == name)
+                    answer.push_back(*std::prev(next));
+                else if (v2c)
+                    answer.push_back({name, Value::raw(0x80, {})});
+                else
                     return Response::error(request, 2, int32_t(i + 1));
-                answer.push_back(*std::prev(next));
             }
         }
         return Response::answer(std::move(answer));
@@ -270,6 +291,8 @@ void ScriptedAgent::serve()
         request.requestId = message->requestId;
         request.version = message->version;
         request.community = message->community;
+        request.nonRepeaters = message->errorStatus;
+        request.maxRepetitions = message->errorIndex;
         for (const ber::VarBind &binding : message->bindings)
             request.names.push_back(binding.name);
         {

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// An in-process SNMPv1 agent on a free 127.0.0.1 UDP port, on a thread of its
-// own, for answers a real snmpd never gives: every value type, odd error
-// statuses, silence, garbage, wrong request ids, endless subtrees.
+// An in-process SNMPv1 and SNMPv2c agent on a free 127.0.0.1 UDP port, on a
+// thread of its own, for answers a real snmpd never gives: every value type,
+// odd error statuses, silence, garbage, wrong request ids, endless subtrees.
+// Answers go out in the version of the request.
 //
 // Each request is decoded and handed to the handler (on the agent's thread);
 // what the handler returns is sent back. Requests that do not decode are
@@ -56,9 +57,11 @@ public:
 
     struct Request
     {
-        uint8_t pduType = 0;     // 0xA0 GetRequest, 0xA1 GetNextRequest
+        uint8_t pduType = 0;     // 0xA0 GetRequest, 0xA1 GetNextRequest, 0xA5 GetBulkRequest
         int32_t requestId = 0;
-        int64_t version = 0;
+        int64_t version = 0;     // 0 SNMPv1, 1 SNMPv2c
+        int32_t nonRepeaters = 0;   // a GetBulkRequest's (its error status field)
+        int32_t maxRepetitions = 0; // and its error index field
         QByteArray community;
         std::vector<Oid> names;
     };
@@ -103,9 +106,11 @@ public:
     // "1.3.6.1" or ".1.3.6.1".
     static Oid oid(const char *dotted);
 
-    // Get and GetNext over a fixed table (sorted here): exact match, or the
-    // lexicographic successor; noSuchName (status 2) for a missing name or
-    // past the end. The default handler is an empty table.
+    // Get, GetNext and GetBulk over a fixed table (sorted here): exact match,
+    // or the lexicographic successors. For a missing name or past the end,
+    // SNMPv1 answers noSuchName (status 2), SNMPv2c noSuchObject and
+    // endOfMibView (a GetBulk ends its repetitions there). The default handler
+    // is an empty table.
     static Handler tableHandler(std::vector<Binding> table);
     // Never answers.
     static Handler silentHandler();

@@ -2,7 +2,8 @@
 #pragma once
 
 // A real Net-SNMP snmpd for the tests: bound to a free 127.0.0.1 UDP port,
-// read-only community "tarnel", its own generated config, log, pid file and
+// read-only community "tarnel" for SNMPv1 and SNMPv2c alike (rocommunity
+// serves both), its own generated config, log, pid file and
 // persistent state in a temporary folder (never the system's). It is killed
 // when the object goes.
 //

@@ -63,10 +63,14 @@ ResultRow row(int n)
 
 // Answers every request with the same row under .1.3.6.1.4.1.99999: a walk
 // there goes on until it is stopped.
+// The same binding for ever, as many times as a GetBulk asks for.
 ScriptedAgent::Handler endlessSubtreeHandler()
 {
-    return ScriptedAgent::sameBindingHandler(
-        {ScriptedAgent::oid("1.3.6.1.4.1.99999.1.1"), ScriptedAgent::Value::integer(1)});
+    return [](const ScriptedAgent::Request &request) {
+        return ScriptedAgent::Response::answer(std::vector<ScriptedAgent::Binding>(
+            size_t(std::max(1, request.maxRepetitions)),
+            {ScriptedAgent::oid("1.3.6.1.4.1.99999.1.1"), ScriptedAgent::Value::integer(1)}));
+    };
 }
 
 // Snapshot of the commands' states.
@@ -104,6 +108,7 @@ private slots:
     void disabledShortcutKeysReachTheFocusedBox();
     void failuresShowInTheErrorBox_data();
     void failuresShowInTheErrorBox();
+    void closingDuringWalk_data();
     void closingDuringWalk();
     void exitDuringWalk();
     void slowAnswer_data();
@@ -813,12 +818,21 @@ void TestMainForm::failuresShowInTheErrorBox()
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
 }
 
+void TestMainForm::closingDuringWalk_data()
+{
+    QTest::addColumn<bool>("v2c");
+    QTest::newRow("SNMPv1") << false;
+    QTest::newRow("SNMPv2c, answers of 50 rows") << true;
+}
+
 void TestMainForm::closingDuringWalk()
 {
+    QFETCH(bool, v2c);
     ScriptedAgent agent;
     agent.setHandler(endlessSubtreeHandler());
     QVERIFY(agent.start());
     m_window.setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999");
+    m_window->setSnmpVersion(v2c ? SnmpVersion::V2c : SnmpVersion::V1);
     QVERIFY(m_window.trigger("actWalk"));
 
     qsizetype atClose = -1;
@@ -1147,15 +1161,17 @@ void TestMainForm::everyControlIsNamed()
 
 void TestMainForm::optionsAndAbout()
 {
-    m_window.log.answerOptions = [](int &timeOut, int &retries) {
+    m_window.log.answerOptions = [](int &timeOut, int &retries, SnmpVersion &version) {
         timeOut = 5000;
         retries = 3;
+        version = SnmpVersion::V2c;
         return true;
     };
     QVERIFY(m_window.trigger("actOptions"));
     QCOMPARE(m_window.log.optionsOpened, 1);
     QCOMPARE(m_window->timeOut(), 5000);
     QCOMPARE(m_window->retries(), 3);
+    QCOMPARE(m_window->snmpVersion(), SnmpVersion::V2c);
     QVERIFY(m_window.trigger("actAbout"));
     QCOMPARE(m_window.log.aboutOpened, 1);
 }

@@ -112,12 +112,16 @@ void TestOptionsWindow::confirmedValuesOpenTheNextRunsSession()
         QCOMPARE(focusName(), QStringLiteral("edtRetries"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
         QCOMPARE(text(dialog, "edtRetries"), QStringLiteral("2"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        QCOMPARE(child<QComboBox>(dialog, "cboVersion")->currentText(), QStringLiteral("2c"));
         QTest::mouseClick(child<QPushButton>(dialog, "btnOk"), Qt::LeftButton);
         QVERIFY(!dialog->isVisible());
     });
     QVERIFY(opened);
     QCOMPARE(m_window->timeOut(), 2000);
     QCOMPARE(m_window->retries(), 2);
+    QCOMPARE(m_window->snmpVersion(), SnmpVersion::V2c);
     QCOMPARE(m_window->findChild<TOptionsDialog *>(), nullptr);
     // The settings are written when the program ends, not here.
     QVERIFY(!QFileInfo::exists(RegistryHive::defaultFilePath()));
@@ -142,6 +146,8 @@ void TestOptionsWindow::confirmedValuesOpenTheNextRunsSession()
     QVERIFY2(failedAfter >= 5400 && failedAfter < 9000, qPrintable(QString::number(failedAfter)));
     const std::vector<qint64> times = arrivals->snapshot();
     QCOMPARE(times.size(), size_t(3));
+    for (const ScriptedAgent::Request &request : agent.requests())
+        QCOMPARE(request.version, int64_t(1)); // SNMPv2c
     for (size_t i = 1; i < times.size(); ++i) {
         const qint64 gap = times[i] - times[i - 1];
         QVERIFY2(gap >= 1800 && gap < 3000, qPrintable(QString::number(gap)));
@@ -167,6 +173,7 @@ void TestOptionsWindow::cancellingKeepsTheOldValues()
     // Values from an earlier confirmation, not the defaults.
     m_window->setTimeOut(3000);
     m_window->setRetries(4);
+    m_window->setSnmpVersion(SnmpVersion::V2c);
     bool closed = false;
     const bool opened = options([&](TOptionsDialog *dialog) {
         QCOMPARE(text(dialog, "edtTimeOut"), QStringLiteral("3000"));
@@ -176,6 +183,7 @@ void TestOptionsWindow::cancellingKeepsTheOldValues()
         QTest::keyClick(child<QLineEdit>(dialog, "edtRetries"), Qt::Key_Down);
         QCOMPARE(text(dialog, "edtTimeOut"), QStringLiteral("4000"));
         QCOMPARE(text(dialog, "edtRetries"), QStringLiteral("3"));
+        child<QComboBox>(dialog, "cboVersion")->setCurrentIndex(0);
         if (way == "cancel")
             QTest::mouseClick(child<QPushButton>(dialog, "btnCancel"), Qt::LeftButton);
         else if (way == "escape")
@@ -188,6 +196,7 @@ void TestOptionsWindow::cancellingKeepsTheOldValues()
     QVERIFY(closed);
     QCOMPARE(m_window->timeOut(), 3000);
     QCOMPARE(m_window->retries(), 4);
+    QCOMPARE(m_window->snmpVersion(), SnmpVersion::V2c);
 
     // The next opening shows them; OK without a change writes them back as shown.
     QVERIFY(options([](TOptionsDialog *dialog) {

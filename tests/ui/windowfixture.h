@@ -35,7 +35,9 @@ struct DialogLog
     int aboutOpened = 0;
     std::function<std::optional<QString>()> answerFile = [] { return std::nullopt; };
     bool answerReplace = false;
-    std::function<bool(int &timeOut, int &retries)> answerOptions = [](int &, int &) { return false; };
+    std::function<bool(int &timeOut, int &retries, SnmpVersion &version)> answerOptions = [](int &, int &, SnmpVersion &) {
+        return false;
+    };
 };
 
 class StubDialogs final : public DialogService
@@ -50,10 +52,10 @@ public:
         m_log.detailsRow = listView->currentIndex().row();
         m_log.detailsRowCount = listView->model()->rowCount();
     }
-    bool editOptions(QWidget *, int &timeOut, int &retries) override
+    bool editOptions(QWidget *, int &timeOut, int &retries, SnmpVersion &version) override
     {
         ++m_log.optionsOpened;
-        return m_log.answerOptions(timeOut, retries);
+        return m_log.answerOptions(timeOut, retries, version);
     }
     void openAbout(QWidget *) override { ++m_log.aboutOpened; }
     std::optional<QString> askSaveFileName(QWidget *, const QString &initialName) override

@@ -5,6 +5,7 @@
 #include "ui/dialogs/uifont.h"
 #include "ui/dialogs/updown.h"
 
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,12 +18,16 @@
 namespace {
 
 constexpr int clientWidth = 265;
-constexpr int clientHeight = 145;
 constexpr int labelX = 16;
 constexpr int editX = 157;
 constexpr int editWidth = 60;
 constexpr int rowHeight = 21;
 constexpr int spinnerWidth = 15;
+// The version row, below the retry count, adds its 35 pixels to the
+// group box and the dialog and moves the buttons down by as much.
+constexpr int versionRowY = 92;
+constexpr int addedHeight = 35;
+constexpr int clientHeight = 145 + addedHeight;
 
 } // namespace
 
@@ -77,6 +82,16 @@ void TOptionsDialog::createControls()
     edtRetries = retries.edit;
     udRetries = retries.spinner;
 
+    // As wide as an edit with its spinner, so that the right edges line up.
+    cboVersion = new QComboBox(GroupBox);
+    cboVersion->setObjectName(QStringLiteral("cboVersion"));
+    cboVersion->addItems({QStringLiteral("1"), QStringLiteral("2c")});
+    cboVersion->setGeometry(editX, versionRowY, editWidth + spinnerWidth, rowHeight);
+    auto *versionLabel = new QLabel(tr("SNMP &version:"), GroupBox);
+    versionLabel->setBuddy(cboVersion);
+    versionLabel->move(labelX, versionRowY + 4);
+    versionLabel->resize(versionLabel->sizeHint());
+
     btnOk = new QPushButton(tr("OK"), this);
     btnOk->setObjectName(QStringLiteral("btnOk"));
     btnOk->setDefault(true);
@@ -88,19 +103,22 @@ void TOptionsDialog::createControls()
     // Where the font at hand sets a label wider than the room before its
     // edit, the edits, the group box and the dialog move or grow by just
     // that much, the buttons keeping their right margin.
-    const int labelRight = labelX + std::max(timeOut.label->width(), retries.label->width());
+    const int labelRight =
+        labelX + std::max({timeOut.label->width(), retries.label->width(), versionLabel->width()});
     const int extra = std::max(0, labelRight - editX);
     for (const Row &row : {timeOut, retries}) {
         row.edit->move(row.edit->x() + extra, row.edit->y());
         row.spinner->move(row.spinner->x() + extra, row.spinner->y());
     }
-    GroupBox->setGeometry(8, 8, 249 + extra, 95);
-    btnOk->setGeometry(102 + extra, 112, 75, 25);
-    btnCancel->setGeometry(182 + extra, 112, 75, 25);
+    cboVersion->move(cboVersion->x() + extra, cboVersion->y());
+    GroupBox->setGeometry(8, 8, 249 + extra, 95 + addedHeight);
+    btnOk->setGeometry(102 + extra, 112 + addedHeight, 75, 25);
+    btnCancel->setGeometry(182 + extra, 112 + addedHeight, 75, 25);
     setFixedDialogFrame(this, QSize(clientWidth + extra, clientHeight));
 
     setTabOrder(edtTimeOut, edtRetries);
-    setTabOrder(edtRetries, btnOk);
+    setTabOrder(edtRetries, cboVersion);
+    setTabOrder(cboVersion, btnOk);
     setTabOrder(btnOk, btnCancel);
 }
 
@@ -120,15 +138,27 @@ int TOptionsDialog::retriesPosition() const
     return udRetries->position();
 }
 
-bool TOptionsDialog::edit(QWidget *owner, int &timeOut, int &retries)
+void TOptionsDialog::setVersion(SnmpVersion version)
+{
+    cboVersion->setCurrentIndex(version == SnmpVersion::V2c ? 1 : 0);
+}
+
+SnmpVersion TOptionsDialog::version() const
+{
+    return cboVersion->currentIndex() == 1 ? SnmpVersion::V2c : SnmpVersion::V1;
+}
+
+bool TOptionsDialog::edit(QWidget *owner, int &timeOut, int &retries, SnmpVersion &version)
 {
     // Held by a guarded pointer: the owner may go while the dialog runs.
     QPointer<TOptionsDialog> dialog = new TOptionsDialog(owner);
     const auto release = qScopeGuard([&dialog] { delete dialog.data(); });
     dialog->setPositions(timeOut, retries);
+    dialog->setVersion(version);
     if (dialog->exec() != QDialog::Accepted || !dialog)
         return false;
     timeOut = dialog->timeOutPosition();
     retries = dialog->retriesPosition();
+    version = dialog->version();
     return true;
 }
