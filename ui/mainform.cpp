@@ -447,8 +447,23 @@ void TMainForm::popCursor()
     QGuiApplication::restoreOverrideCursor();
 }
 
+void TMainForm::setIdle(bool idle)
+{
+    m_idle = idle;
+    if (!idle)
+        m_sinceEventPass.invalidate(); // a run's first pass is never skipped
+}
+
 void TMainForm::processEvents()
 {
+    // The rows of a GetBulk answer come microseconds apart, and one pass of
+    // the event loop (a poll() and Qt's dispatch) costs about as much as
+    // rendering a row. A running walk passes at most every EventPassNs:
+    // what arrives in between waits no longer than that, and Stop still ends
+    // the walk one row after its click is handled. Idle, every call passes.
+    if (!m_idle && m_sinceEventPass.isValid() && m_sinceEventPass.nsecsElapsed() < EventPassNs)
+        return;
+    m_sinceEventPass.start();
     QCoreApplication::processEvents();
     updateCommands();
 }

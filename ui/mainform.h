@@ -7,6 +7,7 @@
 #include "ui/combohistory.h"
 #include "ui/dialogservice.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
 
@@ -37,6 +38,8 @@ class TMainForm : public QMainWindow, public QueryHost, public SettingsHost
 public:
     // Characters an input box takes, like the platform's edit boxes.
     static constexpr int InputMaxLength = 32767;
+    // How often a running walk processes the window's events at most: 0.1 ms.
+    static constexpr qint64 EventPassNs = 100000;
 
     // Without a dialog service the window shows the real modal dialogs.
     explicit TMainForm(std::unique_ptr<DialogService> dialogs = nullptr, QWidget *parent = nullptr);
@@ -80,7 +83,7 @@ public:
 
     // QueryHost
     bool isIdle() const override { return m_idle; }
-    void setIdle(bool idle) override { m_idle = idle; }
+    void setIdle(bool idle) override;
     void refreshCommands() override { updateCommands(); }
     void setAutoHint(bool on) override { m_autoHint = on; }
     void setSimpleStatus(const QString &text) override;
@@ -172,6 +175,7 @@ private:
     std::unique_ptr<ComboHistory> m_oidHistory;
 
     bool m_idle = false;
+    QElapsedTimer m_sinceEventPass; // since a running walk last processed the events; invalid: not yet
     Operation m_operation = Operation::Get;
     int m_timeOut = 1000;
     int m_retries = 1;
