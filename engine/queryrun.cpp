@@ -205,7 +205,7 @@ void runQuery(QueryHost &host)
     if (isBlank(agent) || isBlank(community) || isBlank(oids))
         throwMessage(msg::EmptyInput);
 
-    const SnmpVersion version = host.snmpVersion() == SnmpVersion::V2c ? SnmpVersion::V2c : SnmpVersion::V1;
+    const SnmpVersion version = host.snmpVersion();
     const SnmpMgrSession session(
         SnmpMgrOpen(toBytes(agent), toBytes(community), host.timeOut(), host.retries(), version));
     if (!session)

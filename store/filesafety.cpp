@@ -230,9 +230,7 @@ int TemporaryFile::replaceTarget()
     if (::rename(m_path.constData(), m_target.constData()) != 0)
         return errno;
     m_path.clear();
-    const qsizetype slash = m_target.lastIndexOf('/');
-    const QByteArray folder = slash > 0 ? m_target.left(slash) : slash == 0 ? QByteArray("/") : QByteArray(".");
-    UniqueFd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd dir(::open(folderOf(m_target).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.isOpen())
         ::fsync(dir.get());
     return 0;

@@ -19,6 +19,13 @@ inline QByteArray nativePath(const QString &path)
     return QFile::encodeName(path);
 }
 
+// The folder of a native path: "/" for a file at the root, "." for a bare name.
+inline QByteArray folderOf(const QByteArray &path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash > 0 ? path.left(slash) : slash == 0 ? QByteArray("/") : QByteArray(".");
+}
+
 // Owns a file descriptor; closes it when it goes.
 class UniqueFd
 {

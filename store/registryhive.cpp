@@ -60,12 +60,6 @@ QString fileMessage(const char *templ, const QString &path, int err = 0)
     return QString::fromStdString(formatMessage(templ, p.c_str(), errorText(err).toStdString().c_str()));
 }
 
-QByteArray folderOf(const QByteArray &path)
-{
-    const qsizetype slash = path.lastIndexOf('/');
-    return slash > 0 ? path.left(slash) : slash == 0 ? QByteArray("/") : QByteArray(".");
-}
-
 QByteArray fileNameOf(const QByteArray &path)
 {
     return path.mid(path.lastIndexOf('/') + 1);

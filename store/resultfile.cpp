@@ -5,7 +5,6 @@
 #include "common/messages.h"
 #include "store/filesafety.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
@@ -148,7 +147,7 @@ private:
 bool folderExists(const QString &fileName)
 {
     struct stat st {};
-    return ::stat(QFile::encodeName(QFileInfo(fileName).absolutePath()).constData(), &st) == 0
+    return ::stat(nativePath(QFileInfo(fileName).absolutePath()).constData(), &st) == 0
            && S_ISDIR(st.st_mode);
 }
 
@@ -172,7 +171,7 @@ bool isTxtExtension(QStringView ext)
 void writeResultFile(const QString &fileName, const ResultSource &source, CursorControl &cursor,
                      const FileWriteFunction &write)
 {
-    UniqueFd fd(::open(QFile::encodeName(fileName).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    UniqueFd fd(::open(nativePath(fileName).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (!fd.isOpen())
         raiseFileError(errno, fileName);
 
