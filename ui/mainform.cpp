@@ -214,6 +214,9 @@ void TMainForm::createToolBar()
     addButton(btnRun, "btnRun", m_commands.actRun);
     addButton(btnStop, "btnStop", m_commands.actStop);
     addButton(btnClear, "btnClear", m_commands.actClear);
+    // A wide window leaves its free width after the last button: the items
+    // keep their widths, and each caption stays beside its box.
+    layout->addStretch(1);
 
     cboAgent->addItem(QStringLiteral("127.0.0.1"));
     cboCommunity->addItem(QStringLiteral("tarnel"));

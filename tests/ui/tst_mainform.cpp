@@ -93,6 +93,8 @@ private slots:
 
     void startsReady();
     void layoutAsDesigned();
+    void toolBarPackedFromTheLeft_data();
+    void toolBarPackedFromTheLeft();
     void commandTable_data();
     void commandTable();
     void menusAndToolBar();
@@ -264,6 +266,38 @@ void TestMainForm::layoutAsDesigned()
     QVERIFY(colours.color(QPalette::Inactive, QPalette::Highlight) != colours.color(QPalette::Active, QPalette::Highlight));
     QVERIFY(colours.color(QPalette::Inactive, QPalette::Highlight) != colours.color(QPalette::Inactive, QPalette::Base));
     QCOMPARE(list->y() + list->height() <= m_window->statusLine()->y(), true);
+}
+
+void TestMainForm::toolBarPackedFromTheLeft_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::newRow("652") << 652;
+    QTest::newRow("1280") << 1280;
+}
+
+// Label, box, label, box, label, box, Run, Stop, Clear at their own widths,
+// and whatever the window has over after Clear.
+void TestMainForm::toolBarPackedFromTheLeft()
+{
+    QFETCH(int, width);
+    m_window->resize(width, 480);
+    QWidget *toolBar = m_window->findChild<QWidget *>(QStringLiteral("ToolBar"));
+    QTRY_COMPARE(toolBar->parentWidget()->width(), width - CoolBand::GripWidth - 2 * CoolBar::Margin);
+    const char *boxes[] = {"cboAgent", "cboCommunity", "cboOids"};
+    const char *labels[] = {"lblAgent", "lblCommunity", "lblOids"};
+    const int widths[] = {110, 110, 211};
+    for (int i = 0; i < 3; ++i) {
+        const QLabel *label = m_window->findChild<QLabel *>(QString::fromLatin1(labels[i]));
+        // The caption's text ends where the label's size hint does.
+        QVERIFY2(qAbs(label->x() + label->sizeHint().width() - box(boxes[i])->x()) <= 3, labels[i]);
+        QCOMPARE(box(boxes[i])->width(), widths[i]);
+    }
+    int x = box("cboOids")->geometry().right() + 1;
+    for (const char *name : {"btnRun", "btnStop", "btnClear"}) {
+        const QToolButton *button = m_window->findChild<QToolButton *>(QString::fromLatin1(name));
+        QCOMPARE(button->x(), x);
+        x += button->width();
+    }
 }
 
 void TestMainForm::commandTable_data()
