@@ -95,8 +95,6 @@ private slots:
 
     void startsReady();
     void layoutAsDesigned();
-    void toolBarPackedFromTheLeft_data();
-    void toolBarPackedFromTheLeft();
     void commandTable_data();
     void commandTable();
     void menusAndToolBar();
@@ -248,6 +246,22 @@ void TestMainForm::layoutAsDesigned()
     QCOMPARE(toolBar->parentWidget()->width(), toolBar->width());
     for (const char *name : {"btnRun", "btnStop", "btnClear"})
         QCOMPARE(m_window->findChild<QToolButton *>(QString::fromLatin1(name))->size(), QSize(23, 22));
+    // At 652 and 1280 pixels alike its items are packed from the left at their
+    // widths: each starts where the one before ends, a caption's text where
+    // its label's size hint does, and the free width comes after Clear.
+    for (int width : {652, 1280}) {
+        m_window->resize(width, 480);
+        QTRY_COMPARE(toolBar->parentWidget()->width(), width - CoolBand::GripWidth - 2 * CoolBar::Margin);
+        int x = 0;
+        for (const char *name : {"lblAgent", "cboAgent", "lblCommunity", "cboCommunity", "lblOids", "cboOids",
+                                 "btnRun", "btnStop", "btnClear"}) {
+            const QWidget *item = m_window->findChild<QWidget *>(QString::fromLatin1(name));
+            QVERIFY2(qAbs(item->x() - x) <= 3, qPrintable(QStringLiteral("%1 at %2").arg(name).arg(width)));
+            x = item->x() + (qobject_cast<const QLabel *>(item) ? item->sizeHint().width() : item->width());
+        }
+        QCOMPARE(QList({box("cboAgent")->width(), box("cboCommunity")->width(), box("cboOids")->width()}),
+                 QList({110, 110, 211}));
+    }
 
     ListView *list = m_window->listView();
     const QStringList headers = {"Object Identifier", "Name", "Type", "Value"};
@@ -269,38 +283,6 @@ void TestMainForm::layoutAsDesigned()
     QVERIFY(colours.color(QPalette::Inactive, QPalette::Highlight) != colours.color(QPalette::Active, QPalette::Highlight));
     QVERIFY(colours.color(QPalette::Inactive, QPalette::Highlight) != colours.color(QPalette::Inactive, QPalette::Base));
     QCOMPARE(list->y() + list->height() <= m_window->statusLine()->y(), true);
-}
-
-void TestMainForm::toolBarPackedFromTheLeft_data()
-{
-    QTest::addColumn<int>("width");
-    QTest::newRow("652") << 652;
-    QTest::newRow("1280") << 1280;
-}
-
-// Label, box, label, box, label, box, Run, Stop, Clear at their own widths,
-// and whatever the window has over after Clear.
-void TestMainForm::toolBarPackedFromTheLeft()
-{
-    QFETCH(int, width);
-    m_window->resize(width, 480);
-    QWidget *toolBar = m_window->findChild<QWidget *>(QStringLiteral("ToolBar"));
-    QTRY_COMPARE(toolBar->parentWidget()->width(), width - CoolBand::GripWidth - 2 * CoolBar::Margin);
-    const char *boxes[] = {"cboAgent", "cboCommunity", "cboOids"};
-    const char *labels[] = {"lblAgent", "lblCommunity", "lblOids"};
-    const int widths[] = {110, 110, 211};
-    for (int i = 0; i < 3; ++i) {
-        const QLabel *label = m_window->findChild<QLabel *>(QString::fromLatin1(labels[i]));
-        // The caption's text ends where the label's size hint does.
-        QVERIFY2(qAbs(label->x() + label->sizeHint().width() - box(boxes[i])->x()) <= 3, labels[i]);
-        QCOMPARE(box(boxes[i])->width(), widths[i]);
-    }
-    int x = box("cboOids")->geometry().right() + 1;
-    for (const char *name : {"btnRun", "btnStop", "btnClear"}) {
-        const QToolButton *button = m_window->findChild<QToolButton *>(QString::fromLatin1(name));
-        QCOMPARE(button->x(), x);
-        x += button->width();
-    }
 }
 
 void TestMainForm::commandTable_data()

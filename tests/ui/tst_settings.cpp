@@ -276,8 +276,6 @@ void TestSettings::placement_data()
     QTest::newRow("100 x 50 of the title at the right edge") << QRect(1180, 974, 700, 450) << QList{wide}
                                                               << QRect(1180, 974, 700, 450);
     QTest::newRow("99 wide") << QRect(1181, 0, 700, 450) << QList{wide} << QRect(191, 101, 700, 450);
-    QTest::newRow("49 high") << QRect(0, 975, 700, 450) << QList{wide} << QRect(191, 101, 700, 450);
-    QTest::newRow("empty, by its corner") << QRect(10, 10, 0, 0) << QList{wide} << QRect(10, 10, 0, 0);
     QTest::newRow("on the second screen") << QRect(2900, 1000, 900, 600) << two << QRect(2900, 1000, 900, 600);
     QTest::newRow("under the panel") << QRect(40, 0, 700, 450) << two << QRect(191, 131, 700, 450);
     QTest::newRow("screen gone, too large for the primary")
