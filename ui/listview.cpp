@@ -2,10 +2,14 @@
 #include "ui/listview.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <QTextLayout>
+#include <QToolTip>
 
 namespace {
 
@@ -17,6 +21,24 @@ QColor blend(const QColor &a, const QColor &b, double share)
 {
     const auto mix = [share](int x, int y) { return qRound(x * share + y * (1 - share)); };
     return QColor(mix(a.red(), b.red()), mix(a.green(), b.green()), mix(a.blue(), b.blue()));
+}
+
+// The text in lines no wider than width. Qt wraps a tooltip wider than the
+// screen at spaces only, and a value may be 65,535 characters without one.
+QString inLines(const QString &text, const QFont &font, int width)
+{
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        lines << text.mid(line.textStart(), line.textLength());
+    }
+    layout.endLayout();
+    return lines.join(u'\n');
 }
 
 // Rows are drawn as a whole; no cell of the row gets a focus frame of its
@@ -108,6 +130,41 @@ void ListView::scrollContentsBy(int dx, int dy)
         verticalHeader()->setOffsetToSectionPosition(bar->value());
         viewport()->scroll(0, before - verticalHeader()->offset());
     }
+}
+
+// Only the cell under the pointer is measured, when the tooltip is asked
+// for: a list of millions of rows costs no more than one of ten. The model
+// has no tooltips of its own, so nothing else is lost by answering here.
+bool ListView::viewportEvent(QEvent *event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QTableView::viewportEvent(event);
+    auto *help = static_cast<QHelpEvent *>(event);
+    const QModelIndex index = indexAt(help->pos());
+    const QString text = cutOffText(index);
+    if (text.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+    } else {
+        const int width = screen()->availableGeometry().width() * 3 / 4;
+        QToolTip::showText(help->globalPos(), inLines(text, QToolTip::font(), width), viewport(), visualRect(index));
+    }
+    return true;
+}
+
+// The cell's text when the part of the cell in sight is narrower than the
+// delegate needs for it, with the icon and the margins; else nothing.
+QString ListView::cutOffText(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return {};
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.rect = visualRect(index);
+    const int needed = itemDelegateForIndex(index)->sizeHint(option, index).width();
+    if (needed <= (option.rect & viewport()->rect()).width())
+        return {};
+    return index.data(Qt::DisplayRole).toString();
 }
 
 void ListView::keyPressEvent(QKeyEvent *event)

@@ -14,7 +14,8 @@
 // Home and End go to the first and last row, Left and Right scroll sideways,
 // and the top row is always a whole one, also at the end of the list. While
 // the list has the focus its current row carries a focus rectangle; without
-// the focus the selection stays visible in a quieter colour.
+// the focus the selection stays visible in a quieter colour. A cell whose
+// text its column (or the list's edge) cuts off shows it whole as a tooltip.
 class ListView : public QTableView
 {
     Q_OBJECT
@@ -34,9 +35,11 @@ protected:
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
     void changeEvent(QEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
+    bool viewportEvent(QEvent *event) override;
 
 private:
     void updateRowHeight();
     void updateColours();
     QRect rowRect(const QModelIndex &index) const;
+    QString cutOffText(const QModelIndex &index) const;
 };

@@ -13,6 +13,7 @@
 #include "ui/resultrows.h"
 #include "ui/splitter.h"
 #include "ui/statusbar.h"
+#include "ui/windowplacement.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
@@ -214,6 +215,9 @@ void TMainForm::createToolBar()
     addButton(btnRun, "btnRun", m_commands.actRun);
     addButton(btnStop, "btnStop", m_commands.actStop);
     addButton(btnClear, "btnClear", m_commands.actClear);
+    // A wide window leaves its free width after the last button: the items
+    // keep their widths, and each caption stays beside its box.
+    layout->addStretch(1);
 
     cboAgent->addItem(QStringLiteral("127.0.0.1"));
     cboCommunity->addItem(QStringLiteral("tarnel"));
@@ -358,20 +362,17 @@ void TMainForm::setBounds(const QRect &bounds)
     // No larger than the desktop, as Windows limits a window: a stored size
     // of millions of pixels would otherwise take gigabytes of backing store.
     QRect desktop;
-    for (QScreen *screen : screens)
+    QList<QRect> available;
+    for (QScreen *screen : screens) {
         desktop |= screen->geometry();
-    QRect r(bounds.topLeft(), bounds.size().boundedTo(desktop.size()));
-
-    // On a screen when any of it is; an empty rectangle counts by its corner.
-    const QRect probe(r.topLeft(), r.size().expandedTo(QSize(1, 1)));
-    const bool onScreen = std::any_of(screens.begin(), screens.end(), [&](QScreen *screen) {
-        return screen->availableGeometry().intersects(probe);
-    });
-    // Stored on a screen that is gone, the window would open where nobody
-    // can reach it: it keeps its size and opens on the primary screen.
-    if (!onScreen)
-        r.moveTopLeft(QGuiApplication::primaryScreen()->availableGeometry().topLeft() + BuiltInPosition);
-    setGeometry(r);
+        available << screen->availableGeometry();
+    }
+    // Stored on a larger screen or a screen that is gone, the window could
+    // open where nobody can grab it, and without a window manager nothing
+    // brings it back: then it opens on the primary screen.
+    setGeometry(placeWindow(QRect(bounds.topLeft(), bounds.size().boundedTo(desktop.size())), available,
+                            QGuiApplication::primaryScreen()->availableGeometry(),
+                            QRect(BuiltInPosition, QSize(std::max(640, m_coolBar->sizeHint().width()), 480))));
 }
 
 QRect TMainForm::normalBounds() const

@@ -21,6 +21,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -32,6 +33,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 
 #include <algorithm>
 #include <chrono>
@@ -105,6 +107,7 @@ private slots:
     void enterOpensDetails();
     void listKeysAsInAReportList_data();
     void listKeysAsInAReportList();
+    void cutOffCellsShowTheirText();
     void disabledShortcutKeysReachTheFocusedBox();
     void failuresShowInTheErrorBox_data();
     void failuresShowInTheErrorBox();
@@ -243,6 +246,22 @@ void TestMainForm::layoutAsDesigned()
     QCOMPARE(toolBar->parentWidget()->width(), toolBar->width());
     for (const char *name : {"btnRun", "btnStop", "btnClear"})
         QCOMPARE(m_window->findChild<QToolButton *>(QString::fromLatin1(name))->size(), QSize(23, 22));
+    // At 652 and 1280 pixels alike its items are packed from the left at their
+    // widths: each starts where the one before ends, a caption's text where
+    // its label's size hint does, and the free width comes after Clear.
+    for (int width : {652, 1280}) {
+        m_window->resize(width, 480);
+        QTRY_COMPARE(toolBar->parentWidget()->width(), width - CoolBand::GripWidth - 2 * CoolBar::Margin);
+        int x = 0;
+        for (const char *name : {"lblAgent", "cboAgent", "lblCommunity", "cboCommunity", "lblOids", "cboOids",
+                                 "btnRun", "btnStop", "btnClear"}) {
+            const QWidget *item = m_window->findChild<QWidget *>(QString::fromLatin1(name));
+            QVERIFY2(qAbs(item->x() - x) <= 3, qPrintable(QStringLiteral("%1 at %2").arg(name).arg(width)));
+            x = item->x() + (qobject_cast<const QLabel *>(item) ? item->sizeHint().width() : item->width());
+        }
+        QCOMPARE(QList({box("cboAgent")->width(), box("cboCommunity")->width(), box("cboOids")->width()}),
+                 QList({110, 110, 211}));
+    }
 
     ListView *list = m_window->listView();
     const QStringList headers = {"Object Identifier", "Name", "Type", "Value"};
@@ -728,6 +747,35 @@ void TestMainForm::listKeysAsInAReportList()
     QVERIFY(QApplication::focusWidget() != list);
     QCOMPARE(drawn(&background), 0);
     QCOMPARE(background.rgb(), list->palette().color(QPalette::Inactive, QPalette::Highlight).rgb());
+}
+
+// The text of a cell its column cuts off shows whole in a tooltip; a cell
+// that shows all of its text has none.
+void TestMainForm::cutOffCellsShowTheirText()
+{
+    const std::string longName(60, 'n');
+    const QString value(3000, u'v');
+    m_window->appendRow({".1.3.6.1.2.1.1.5.0", longName, "Octet String", value.toStdString()});
+    m_window->results().flush();
+    ListView *list = m_window->listView();
+    const auto tipAt = [list](int column) {
+        const QRect cell = list->visualRect(list->model()->index(0, column));
+        QHelpEvent help(QEvent::ToolTip, cell.center(), list->viewport()->mapToGlobal(cell.center()));
+        QApplication::sendEvent(list->viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    QCOMPARE(tipAt(ResultModel::TypeColumn), QString());
+    QCOMPARE(tipAt(ResultModel::NameColumn), QString::fromStdString(longName));
+    // Wider than the screen, in lines that fit it.
+    const QStringList lines = tipAt(ResultModel::ValueColumn).split(u'\n');
+    QCOMPARE(lines.join(QString()), value);
+    for (const QString &line : lines)
+        QVERIFY(QFontMetrics(QToolTip::font()).horizontalAdvance(line) < list->screen()->availableGeometry().width());
+    QTRY_COMPARE(tipAt(ResultModel::OidColumn), QString());
+    // The first column's icon counts: a column as wide as the text and its
+    // margins still cuts the text off beside the icon.
+    list->setColumnWidth(0, list->fontMetrics().horizontalAdvance(QStringLiteral(".1.3.6.1.2.1.1.5.0")) + 8);
+    QCOMPARE(tipAt(ResultModel::OidColumn), QStringLiteral(".1.3.6.1.2.1.1.5.0"));
 }
 
 void TestMainForm::disabledShortcutKeysReachTheFocusedBox()

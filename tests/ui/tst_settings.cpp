@@ -7,6 +7,7 @@
 #include "ui/errorbox.h"
 #include "ui/resultmodel.h"
 #include "ui/statusbar.h"
+#include "ui/windowplacement.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
@@ -74,6 +75,8 @@ private slots:
     void firstStartWithoutFile();
     void boundsRoundTrip();
     void boundsOffEveryScreen();
+    void placement_data();
+    void placement();
     void maximisedWithStoredPosition();
     void exitWhileMaximisedKeepsPosition();
     void minimisedKeepsTheStateItCameFrom();
@@ -260,6 +263,38 @@ void TestSettings::boundsOffEveryScreen()
     QVERIFY(avail.intersects(m_window->frameGeometry()));
     QVERIFY(m_window->width() <= desktop.width());
     QVERIFY(m_window->height() <= desktop.height());
+}
+
+void TestSettings::placement_data()
+{
+    QTest::addColumn<QRect>("stored");
+    QTest::addColumn<QList<QRect>>("screens"); // available areas, the primary first
+    QTest::addColumn<QRect>("opens");
+    const QRect wide(0, 0, 1280, 1024);
+    // The primary's area below a 30-pixel panel, a second screen to its right.
+    const QList<QRect> two = {QRect(0, 30, 1280, 994), QRect(1280, 0, 1920, 1080)};
+    QTest::newRow("100 x 50 of the title at the right edge") << QRect(1180, 974, 700, 450) << QList{wide}
+                                                              << QRect(1180, 974, 700, 450);
+    QTest::newRow("99 wide") << QRect(1181, 0, 700, 450) << QList{wide} << QRect(191, 101, 700, 450);
+    QTest::newRow("on the second screen") << QRect(2900, 1000, 900, 600) << two << QRect(2900, 1000, 900, 600);
+    QTest::newRow("under the panel") << QRect(40, 0, 700, 450) << two << QRect(191, 131, 700, 450);
+    QTest::newRow("screen gone, too large for the primary")
+        << QRect(3300, 100, 1800, 1000) << two << QRect(191, 131, 652, 480);
+    // Written with QT_SCALE_FACTOR=2 on a 2560 x 1600 screen, read with it on
+    // a 1280 x 1024 one: 640 x 512 device-independent pixels.
+    QTest::newRow("scaled, smaller screen") << QRect(900, 600, 700, 450) << QList{QRect(0, 0, 640, 512)}
+                                            << QRect(191, 101, 652, 480);
+    QTest::newRow("screen smaller than the built-in position")
+        << QRect(900, 600, 200, 100) << QList{QRect(0, 0, 280, 140)} << QRect(0, 0, 200, 100);
+}
+
+// Where a window with stored bounds opens, for screens as the table says.
+void TestSettings::placement()
+{
+    QFETCH(QRect, stored);
+    QFETCH(QList<QRect>, screens);
+    QFETCH(QRect, opens);
+    QCOMPARE(placeWindow(stored, screens, screens.front(), QRect(191, 101, 652, 480)), opens);
 }
 
 void TestSettings::maximisedWithStoredPosition()

@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# Retakes the README's pictures (docs/*.png) from the built program: a bare
+# Xvfb screen, a demo snmpd, a first start with a settings folder of its own,
+# keys sent with xdotool, and each picture cut from the screen to the window
+# it shows (with whatever menu is open over it). Needs xvfb, xdotool,
+# imagemagick and snmpd; build first (scripts/run.sh or scripts/test.sh).
+# OUT=folder writes the pictures elsewhere.
+set -euo pipefail
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_DIR=${BUILD_DIR:-$ROOT/build}
+OUT=${OUT:-$ROOT/docs}
+NORVANE=$BUILD_DIR/bin/norvane
+for tool in Xvfb xdotool import /usr/sbin/snmpd; do
+    command -v "$tool" >/dev/null || { echo "missing: $tool (apt-get install xvfb xdotool imagemagick snmpd)" >&2; exit 1; }
+done
+[ -x "$NORVANE" ] || { echo "missing: $NORVANE; build first" >&2; exit 1; }
+
+WORK=$(mktemp -d)
+PIDS=()
+cleanup() {
+    # Norvane, the agent, then the X server.
+    for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do kill "${PIDS[i]}" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+# A display number nobody uses.
+n=90
+while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+export DISPLAY=:$n
+Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+PIDS+=($!)
+for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+
+# The demo agent of scripts/run.sh: on port 161 the agent box shows its
+# built-in "127.0.0.1"; elsewhere the port is typed after it.
+answers() { snmpget -v1 -c tarnel -t 0.5 -r 0 "127.0.0.1:$1" 1.3.6.1.2.1.1.1.0 >/dev/null 2>&1; }
+port=161
+if [ "$(id -u)" -ne 0 ] || answers 161; then
+    port=$(python3 -c 'import socket;s=socket.socket(socket.AF_INET,socket.SOCK_DGRAM);s.bind(("127.0.0.1",0));print(s.getsockname()[1])')
+fi
+cat >"$WORK/snmpd.conf" <<CONF
+agentAddress udp:127.0.0.1:$port
+rocommunity tarnel 127.0.0.1
+sysLocation Norvane demo agent, loopback only
+sysContact you@localhost
+sysName norvane-demo
+CONF
+/usr/sbin/snmpd -f -Lf "$WORK/snmpd.log" -C -c "$WORK/snmpd.conf" -p "$WORK/snmpd.pid" --persistentDir="$WORK" &
+PIDS+=($!)
+for _ in $(seq 50); do answers "$port" && break; sleep 0.1; done
+answers "$port" || { echo "the demo agent did not start: $(cat "$WORK/snmpd.log")" >&2; exit 1; }
+
+XDG_CONFIG_HOME=$WORK/config "$NORVANE" >"$WORK/norvane.log" 2>&1 &
+PIDS+=($!)
+
+# The window of that title once it is shown.
+window() {
+    local id=
+    for _ in $(seq 100); do
+        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1) && [ -n "$id" ] && break
+        sleep 0.1
+    done
+    [ -n "$id" ] || { echo "no window \"$1\" (see $WORK/norvane.log)" >&2; exit 1; }
+    echo "$id"
+}
+# The screen's pixels under the window of that title: menus open over it come too.
+shoot() {
+    # shellcheck disable=SC2034 # SCREEN and WINDOW come with the eval too
+    local id X Y WIDTH HEIGHT SCREEN WINDOW
+    id=$(window "$1")
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    sleep 0.5 # the last key's repaint
+    import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$OUT/$2"
+    echo "$OUT/$2: ${WIDTH}x${HEIGHT}"
+}
+keys() { xdotool key --delay 150 "$@"; }
+# Without a window manager a new dialog may not get the keyboard by itself.
+focus() {
+    local id
+    id=$(window "$1")
+    xdotool windowfocus --sync "$id"
+    sleep 0.5
+}
+
+window Norvane >/dev/null
+sleep 1
+if [ "$port" != 161 ]; then
+    keys alt+g
+    xdotool type --delay 30 "127.0.0.1:$port"
+    keys Home
+fi
+# A walk of the system group, the cursor left in the Oids box.
+keys ctrl+w alt+i
+xdotool type --delay 30 ".1.3.6.1.2.1.1"
+keys F9
+sleep 2
+shoot Norvane mainwindow.png
+
+# The second row selected, then the menu band on the keyboard: F10, over to
+# Action, Down opens it on Run, Down again to the disabled Stop.
+keys Tab Down Down F10 Right Right Down Down
+shoot Norvane keyboard.png
+keys Escape Escape
+
+keys Home Return
+shoot "Object Details" details.png
+focus "Object Details"
+keys alt+c # Esc stays in its text fields
+
+keys alt+v o
+shoot Options options.png
+focus Options
+keys Escape
+
+keys alt+h a
+shoot "About Norvane" about.png
+focus "About Norvane"
+keys Escape
+keys alt+f x
