@@ -239,20 +239,27 @@ void TestFaults::agentKilledMidWalk()
 void TestFaults::unusableAnswersMidWalk_data()
 {
     QTest::addColumn<int>("fault");
-    QTest::newRow("garbage") << 0;
-    QTest::newRow("truncated to its first half") << 1;
-    QTest::newRow("truncated by one byte") << 2;
-    QTest::newRow("only the message header") << 3;
-    QTest::newRow("wrong request id") << 4;
-    QTest::newRow("answer to the previous request") << 5;
+    QTest::addColumn<QString>("message");
+    const QString nonsense = QStringLiteral("SnmpMgrRequest error: 45.");
+    // Late or duplicated answers to earlier requests are no answer to this one.
+    const QString silence = QStringLiteral("SnmpMgrRequest error: 40.");
+    QTest::newRow("garbage") << 0 << nonsense;
+    QTest::newRow("truncated to its first half") << 1 << nonsense;
+    QTest::newRow("truncated by one byte") << 2 << nonsense;
+    QTest::newRow("only the message header") << 3 << nonsense;
+    QTest::newRow("a request id never sent") << 4 << nonsense;
+    QTest::newRow("answer to the previous request") << 5 << silence;
+    QTest::newRow("answer to the previous request once, then silence") << 6 << silence;
 }
 
 // Two good answers, then the fault for every later request (retries
-// included): the two rows stay and the run ends with 45 once the retries are
-// used up, never later. Net-SNMP must not take a stale answer for the awaited one.
+// included): the two rows stay and the run ends with its message once the
+// retries are used up, never later. Net-SNMP must not take a stale answer for
+// the awaited one.
 void TestFaults::unusableAnswersMidWalk()
 {
     QFETCH(int, fault);
+    QFETCH(QString, message);
     auto table = ScriptedAgent::tableHandler(systemTable());
     auto count = std::make_shared<int>(0);
     auto previous = std::make_shared<std::pair<int32_t, Response>>();
@@ -275,6 +282,10 @@ void TestFaults::unusableAnswersMidWalk()
             return Response::rawBytes(datagram.left(2));
         case 4:
             return ScriptedAgent::wrongIdHandler(table)(request);
+        case 6:
+            if (*count > 3)
+                return Response::silence();
+            [[fallthrough]];
         default: {
             Response stale = previous->second;
             stale.requestId = previous->first;
@@ -288,7 +299,7 @@ void TestFaults::unusableAnswersMidWalk()
         if (host.rows.size() == 2)
             clock.start();
     };
-    QCOMPARE(run(m_host), QStringLiteral("SnmpMgrRequest error: 45."));
+    QCOMPARE(run(m_host), message);
     QVERIFY(clock.isValid());
     QVERIFY2(clock.elapsed() <= BlockedAtMost + Margin, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(rowOids(m_host.rows), (QStringList{".1.3.6.1.2.1.1.1.0", ".1.3.6.1.2.1.1.2.0"}));
@@ -330,15 +341,14 @@ void TestFaults::largestValueInOneDatagram()
     QCOMPARE(m_host.rows.size(), size_t(2));
 }
 
-// An agent that answers every GetNext with the same name: the walk has no row
-// limit, so Stop is the way out. It must end the walk after one more row, and
-// the rows a walk has shown must not leave memory behind in the engine.
+// An agent whose subtree never ends: the walk has no row limit, so Stop is
+// the way out. It must end the walk after one more row, and the rows a walk
+// has shown must not leave memory behind in the engine.
 void TestFaults::endlessWalkStopsAndStaysBounded()
 {
     constexpr qint64 WarmUpRows = 2000;
     constexpr qint64 StopAfterRows = 20000;
-    m_scripted.setHandler(ScriptedAgent::sameBindingHandler(
-        {ScriptedAgent::oid("1.3.6.1.2.1.1.1.0"), Value::octets(QByteArray(200, 'y'))}));
+    m_scripted.setHandler(ScriptedAgent::endlessSubtreeHandler("1.3.6.1.2.1.1.1", Value::octets(QByteArray(200, 'y'))));
 
     CountingHost host;
     host.setInputs(m_scripted.address(), QStringLiteral("tarnel"), QStringLiteral("1.3.6.1.2.1.1"), Operation::Walk);

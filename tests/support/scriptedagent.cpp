@@ -223,6 +223,23 @@ ScriptedAgent::Handler ScriptedAgent::sameBindingHandler(Binding binding)
     return [binding = std::move(binding)](const Request &) { return Response::answer({binding}); };
 }
 
+ScriptedAgent::Handler ScriptedAgent::endlessSubtreeHandler(const char *subtree, Value value)
+{
+    return [root = oid(subtree), value = std::move(value)](const Request &request) {
+        std::vector<Binding> answer;
+        for (const Oid &name : request.names) {
+            const bool under = name.size() == root.size() + 1 && std::equal(root.begin(), root.end(), name.begin());
+            uint32_t next = under ? name.back() + 1 : 1;
+            for (int32_t n = 0; n < std::max(1, request.pduType == 0xA5 ? request.maxRepetitions : 1); ++n) {
+                Oid successor = root;
+                successor.push_back(next++);
+                answer.push_back({std::move(successor), value});
+            }
+        }
+        return Response::answer(std::move(answer));
+    };
+}
+
 ScriptedAgent::Handler ScriptedAgent::integerSubtreeHandler(const char *subtree, int count)
 {
     std::vector<Binding> bindings;

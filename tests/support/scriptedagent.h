@@ -116,8 +116,12 @@ public:
     static Handler silentHandler();
     // Always answers with this error status and index.
     static Handler errorStatusHandler(int32_t errorStatus, int32_t errorIndex = 1);
-    // Answers every request with the same binding (a subtree that never ends).
+    // Answers every request with the same binding (a walk that never advances).
     static Handler sameBindingHandler(Binding binding);
+    // A subtree that never ends: the successor of subtree.N is subtree.(N+1),
+    // of anything else subtree.1, each with this value; a GetBulk gets as many
+    // as it asks for.
+    static Handler endlessSubtreeHandler(const char *subtree, Value value);
     // GetNext over the integers 1..count at subtree.1 .. subtree.count (subtree
     // dotted, without a leading dot), whatever the request's type;
     // noSuchName past the last.
