@@ -247,7 +247,9 @@ WaitOutcome sendAndWait(void *session, snmp_pdu *request, PendingRequest &pendin
         snmp_free_pdu(request); // not taken on failure
         pending.waiting = false;
         // Net-SNMP's errno says why: too large for a datagram, a send that failed...
-        return connectionClosed(session, pending) ? WaitOutcome::Closed : WaitOutcome::Failed;
+        const netsnmp_session *state = snmp_sess_session(session);
+        const bool reset = state && (state->s_errno == EPIPE || state->s_errno == ECONNRESET);
+        return reset || connectionClosed(session, pending) ? WaitOutcome::Closed : WaitOutcome::Failed;
     }
     bool socketFailed = false;
     if (wait == RequestWait::ProcessEvents && QCoreApplication::instance())

@@ -54,6 +54,7 @@ void closeDialogsAndMenus()
 ExitSignals::ExitSignals()
 {
     ::signal(SIGXFSZ, SIG_IGN);
+    s_signalCount = 0; // what an earlier object counted is no second signal
     if (::pipe2(s_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return; // the signals keep their default action
     m_notifier = new QSocketNotifier(s_pipe[0], QSocketNotifier::Read, this);

@@ -899,6 +899,7 @@ void TestMainForm::slowAnswer()
     qint64 rowTwoShownAfter = -1;
     CommandStates waiting;
     bool actedWhileRunning = false;
+    bool lookedIdle = false;
     QTimer watch;
     connect(&watch, &QTimer::timeout, this, [&] {
         if (model->storedRowCount() < 2 || !waiting.enabled.isEmpty())
@@ -912,6 +913,8 @@ void TestMainForm::slowAnswer()
         waiting = states();
         QVERIFY(action == QLatin1String("close") ? !m_window->close() : m_window.trigger("actStop"));
         actedWhileRunning = m_window->isRunning() && m_window->isIdle();
+        // Its commands enabled again, the window no longer looks busy.
+        lookedIdle = m_window->statusLine()->simpleText() == QLatin1String("Ready") && !QGuiApplication::overrideCursor();
         if (action == QLatin1String("stop and run"))
             QVERIFY(m_window.trigger("actRun"));
     });
@@ -921,6 +924,7 @@ void TestMainForm::slowAnswer()
 
     QVERIFY2(rowTwoShownAfter >= 0 && rowTwoShownAfter < 100, qPrintable(QString::number(rowTwoShownAfter)));
     QVERIFY(actedWhileRunning && waiting.enabled["actStop"] && !waiting.enabled["actRun"] && !waiting.enabled["actClear"]);
+    QVERIFY(lookedIdle || action == QLatin1String("close"));
     QStringList shown;
     for (int row = 0; row < model->rowCount(); ++row)
         shown << model->rowTexts(row)[0].section(QLatin1Char('.'), -1);
