@@ -8,6 +8,7 @@ inline constexpr const char *OpenError = "SnmpMgrOpen error: %d.";
 inline constexpr const char *InvalidOids = "Invalid Oids, '%s', specified.";
 inline constexpr const char *RequestError = "SnmpMgrRequest error: %d.";
 inline constexpr const char *RequestStatus = "SnmpMgrRequest: ErrorStatus = %d, ErrorIndex = %d.";
+inline constexpr const char *NotIncreasing = "OID not increasing: '%s' after '%s'.";
 
 inline constexpr const char *GetDataFailed = "Failed to get data for '%s'";
 inline constexpr const char *InvalidDataType = "Invalid data type for '%s'";

@@ -214,7 +214,8 @@ bool readResponse(const uint8_t *datagram, size_t size, Response &response, int3
             bindings.emplace_back();
         SnmpVarBind &record = bindings[index];
         count = index + 1;
-        return readOid(binding.name, record.name.ids) && readValue(binding.tag, binding.value, record.value);
+        return readOid(binding.name, record.name.ids) && record.name.ids.size() <= MaxNameLength
+            && readValue(binding.tag, binding.value, record.value);
     });
     if (!read || header.version != version || header.pduType != GetResponse)
         return false;

@@ -63,10 +63,14 @@ uint64_t readUnsigned(Bytes content);
 // octets. False only for an OID value that readOid refuses.
 bool readValue(uint8_t tag, Bytes content, AsnAny &value);
 
+// The most sub-identifiers a binding's name may have (SNMP's own limit): a
+// request cannot carry a longer one, so a walk could not go on from it.
+inline constexpr size_t MaxNameLength = 128;
+
 // A GetResponse of the given version (0 SNMPv1, 1 SNMPv2c) turned into the
 // records, reusing the buffers of the bindings already there. False when the
-// datagram is no such message or a name or OID value is no OID; the response
-// may then be partly overwritten.
+// datagram is no such message, a name or OID value is no OID, or a name is
+// longer than MaxNameLength; the response may then be partly overwritten.
 struct Response
 {
     int32_t requestId = 0;

@@ -8,6 +8,9 @@
 
 #include <QStringList>
 
+#include <algorithm>
+#include <string>
+
 namespace {
 
 // Visible state the run changes for its duration, restored on every way out:
@@ -101,13 +104,49 @@ private:
     SnmpVarBindList &m_list;
 };
 
+// Raised through the run when the host gave it up; runQuery() ends quietly.
+struct RunAbandoned
+{
+};
+
+AbandonCheck abandonCheck(const QueryHost &host)
+{
+    return [&host] { return host.waitAbandoned(); };
+}
+
+[[noreturn]] void requestFailed()
+{
+    const uint32_t code = SnmpMgrGetLastError();
+    if (code == SnmpMgrErrors::Abandoned)
+        throw RunAbandoned();
+    throwMessage(msg::RequestError, int(code));
+}
+
 void request(const QueryHost &host, SnmpMgrSessionData *session, uint8_t type, SnmpVarBindList &list,
              int32_t &status, int32_t &index)
 {
     status = 0;
     index = 0;
-    if (!SnmpMgrRequest(session, type, &list, &status, &index, host.requestWait()))
-        throwMessage(msg::RequestError, int(SnmpMgrGetLastError()));
+    if (host.abandoned())
+        throw RunAbandoned();
+    if (!SnmpMgrRequest(session, type, &list, &status, &index, host.requestWait(), abandonCheck(host)))
+        requestFailed();
+}
+
+// Whether a walk's next name comes after the last one. An agent whose names
+// do not increase (the same name again, or one going back) would keep a walk
+// going for ever; Net-SNMP's own walks stop there as well.
+bool increases(const AsnObjectIdentifier &next, const AsnObjectIdentifier &last)
+{
+    return std::lexicographical_compare(last.ids.begin(), last.ids.end(), next.ids.begin(), next.ids.end());
+}
+
+void checkIncreasing(const AsnObjectIdentifier &next, const AsnObjectIdentifier &last)
+{
+    if (increases(next, last))
+        return;
+    const std::string nextText = SnmpUtilOidToA(&next);
+    throwMessage(msg::NotIncreasing, ("." + nextText).c_str(), (std::string(".") + SnmpUtilOidToA(&last)).c_str());
 }
 
 // Whether an answer's name lies outside the walk's subtree; never for "all".
@@ -121,18 +160,22 @@ void walk(QueryHost &host, SnmpMgrSessionData *session, SnmpVarBindList &list, b
     AsnObjectIdentifier root;
     if (!all)
         SnmpUtilOidCpy(&root, &list.list.front().name);
+    AsnObjectIdentifier last;
 
     for (;;) {
+        last.ids.assign(list.list.front().name.ids.begin(), list.list.front().name.ids.end());
         int32_t status = 0;
         int32_t index = 0;
         request(host, session, pdu::GetNext, list, status, index);
         if (status == errorStatus::NoSuchName)
             return; // the end of the agent's MIB
-        const SnmpVarBind &answer = list.list.front();
-        if (outside(answer, root, all))
+        // An error answer may come without its binding.
+        if (!list.list.empty() && outside(list.list.front(), root, all))
             return; // left the subtree
         if (status != errorStatus::NoError)
             throwMessage(msg::RequestStatus, int(status), int(index));
+        const SnmpVarBind &answer = list.list.front();
+        checkIncreasing(answer.name, last);
         host.appendRow(renderBinding(answer));
         // Stop only sets the idle flag; the row asked for before it is still shown.
         if (host.isIdle())
@@ -159,8 +202,10 @@ void bulkWalk(QueryHost &host, SnmpMgrSessionData *session, SnmpVarBindList &lis
         list.list.front().name = from;
         int32_t status = 0;
         int32_t index = 0;
-        if (!SnmpMgrBulkRequest(session, repetitions, &list, &status, &index, host.requestWait()))
-            throwMessage(msg::RequestError, int(SnmpMgrGetLastError()));
+        if (host.abandoned())
+            return;
+        if (!SnmpMgrBulkRequest(session, repetitions, &list, &status, &index, host.requestWait(), abandonCheck(host)))
+            requestFailed();
         if (status == errorStatus::TooBig && repetitions > 1) {
             // Kept halved: the rows to come are likely as large.
             repetitions /= 2;
@@ -171,21 +216,39 @@ void bulkWalk(QueryHost &host, SnmpMgrSessionData *session, SnmpVarBindList &lis
                 return;
             throwMessage(msg::RequestStatus, int(status), int(index));
         }
+        const AsnObjectIdentifier *last = &from;
         for (const SnmpVarBind &answer : list.list) {
             if (answer.value.asnType == asn::EndOfMibView || outside(answer, root, all))
                 return;
+            checkIncreasing(answer.name, *last);
+            last = &answer.name;
             host.appendRow(renderBinding(answer, SnmpVersion::V2c));
             if (host.isIdle())
                 return;
             host.processEvents();
+            if (host.abandoned())
+                return;
         }
         from = list.list.back().name;
     }
 }
 
+void runOnce(QueryHost &host);
+
 } // namespace
 
 void runQuery(QueryHost &host)
+{
+    try {
+        runOnce(host);
+    } catch (const RunAbandoned &) {
+        // Given up by the user: no message, the closing steps have run.
+    }
+}
+
+namespace {
+
+void runOnce(QueryHost &host)
 {
     host.setIdle(false);
     host.refreshCommands();
@@ -254,6 +317,8 @@ void runQuery(QueryHost &host)
         break; // no such operation: nothing is sent
     }
 }
+
+} // namespace
 
 void stopQuery(QueryHost &host)
 {

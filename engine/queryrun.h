@@ -26,6 +26,14 @@ public:
     // How each request waits for its answer. A window keeps processing its
     // events meanwhile, or it would freeze for timeout x (retries + 1).
     virtual RequestWait requestWait() const { return RequestWait::Blocking; }
+    // The run is given up: it sends nothing more, adds no row and raises no
+    // message, and a request waiting for its answer ends at once. A new Run
+    // or a Clear after Stop gives up the stopped run this way.
+    virtual bool abandoned() const { return false; }
+    // Only a request that is still waiting after its first few milliseconds
+    // is given up, while events are processed: a close lets a walk between
+    // rows add its one more row, yet never waits out an agent's timeouts.
+    virtual bool waitAbandoned() const { return abandoned(); }
 
     virtual QString agentText() const = 0;
     virtual QString communityText() const = 0;
@@ -49,7 +57,8 @@ public:
 inline constexpr int32_t BulkMaxRepetitions = 50;
 
 // The Run command. Throws AppError with the user's message; the closing steps
-// (idle, "Ready", hints on, cursor) have run by then.
+// (idle, "Ready", hints on, cursor) have run by then. A run given up (see
+// QueryHost::abandoned) returns without one.
 void runQuery(QueryHost &host);
 // The Stop command: sets the idle flag, then processes pending events.
 void stopQuery(QueryHost &host);

@@ -23,60 +23,62 @@ namespace {
 // How long a wait that processes events first blocks for a quick answer.
 constexpr int QuickAnswerMs = 5;
 
-struct WaitState
+void finish(PendingRequest &pending, WaitOutcome outcome)
 {
-    int requestId = 0;
-    bool waiting = false;
-    int status = STAT_ERROR;
-    netsnmp_pdu *response = nullptr;
-    bool socketFailed = false;
-};
+    pending.waiting = false;
+    pending.outcome = int(outcome);
+}
 
-// What the synchronous call's own callback does for v1 and v2c. Every
-// outcome that ends the request ends the wait, so Net-SNMP never calls back
-// into a state that is gone.
+// What the synchronous call's own callback does for v1 and v2c. The records
+// of the answer come from the session's parse hook; this only learns how the
+// request ended. A request given up earlier may still end here (its late
+// answer, its last timeout, the session's close): it is no longer awaited
+// and changes nothing.
 int onAnswer(int op, netsnmp_session *session, int requestId, netsnmp_pdu *pdu, void *magic)
 {
-    auto *state = static_cast<WaitState *>(magic);
-    if (requestId != state->requestId)
-        return 0; // not ours
+    auto *pending = static_cast<PendingRequest *>(magic);
     if (op == NETSNMP_CALLBACK_OP_RESEND || op == NETSNMP_CALLBACK_OP_CONNECT)
         return 1; // a retry going out: still waiting
-    state->waiting = false;
+    if (requestId != pending->requestId || !pending->waiting)
+        return 1;
     switch (op) {
     case NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE:
         if (pdu && pdu->command == SNMP_MSG_RESPONSE) {
-            state->response = snmp_clone_pdu(pdu);
-            state->status = state->response ? STAT_SUCCESS : STAT_ERROR;
-            session->s_snmp_errno = state->response ? SNMPERR_SUCCESS : SNMPERR_MALLOC;
+            finish(*pending, WaitOutcome::Answered);
         } else {
-            state->status = STAT_ERROR;
             session->s_snmp_errno = SNMPERR_PROTOCOL;
+            finish(*pending, WaitOutcome::Failed);
         }
         break;
     case NETSNMP_CALLBACK_OP_TIMED_OUT:
-        state->status = STAT_TIMEOUT;
         session->s_snmp_errno = SNMPERR_TIMEOUT;
+        finish(*pending, WaitOutcome::TimedOut);
         break;
     case NETSNMP_CALLBACK_OP_SEND_FAILED:
-        state->status = STAT_ERROR;
         if (session->s_snmp_errno == SNMPERR_SUCCESS)
             session->s_snmp_errno = SNMPERR_BAD_SENDTO;
+        finish(*pending, WaitOutcome::SendFailed);
         break;
     default: // disconnected, or a security failure
-        state->status = STAT_ERROR;
         session->s_snmp_errno = SNMPERR_ABORT;
+        finish(*pending, WaitOutcome::Failed);
         break;
     }
     return 1;
 }
 
-// Net-SNMP no longer holds the request, yet said nothing of it: waiting on
-// would never end.
-void endUnheard(WaitState &state)
+// A stream transport whose peer closed or reset the connection: Net-SNMP has
+// closed the socket, and the next select_info call would close (free) the
+// session handle itself, which the caller still owns. Nothing may touch the
+// session's socket or timers again; the request ends here.
+bool connectionClosed(void *session, PendingRequest &pending)
 {
-    state.waiting = false;
-    state.status = STAT_ERROR;
+    const netsnmp_transport *transport = snmp_sess_transport(session);
+    if (transport && transport->sock >= 0)
+        return false;
+    if (pending.waiting)
+        finish(pending, WaitOutcome::Closed);
+    return true;
 }
 
 // A descriptor set holding the session's socket alone, of any number.
@@ -100,7 +102,7 @@ private:
 };
 
 // Time until the session's next retry or final timeout falls due; none when
-// no request is outstanding.
+// no request is outstanding. Only for a session whose socket is open.
 std::optional<timeval> nextDue(void *session, int fd)
 {
     SocketSet set(fd);
@@ -111,6 +113,20 @@ std::optional<timeval> nextDue(void *session, int fd)
     if (block)
         return std::nullopt;
     return due;
+}
+
+// Net-SNMP no longer holds the request, yet said nothing of it: waiting on
+// would never end.
+bool endUnheard(void *session, int fd, PendingRequest &pending, std::optional<timeval> &due)
+{
+    if (connectionClosed(session, pending))
+        return true;
+    due = nextDue(session, fd);
+    if (due)
+        return false;
+    if (pending.waiting)
+        finish(pending, WaitOutcome::Failed);
+    return true;
 }
 
 void readAnswer(void *session, int fd)
@@ -124,14 +140,13 @@ using Clock = std::chrono::steady_clock;
 // Sleeps in ppoll() until the socket is readable or the next timeout is due,
 // as the synchronous call sleeps in select(), until the request has ended or
 // the given moment has come.
-void waitBlocking(void *session, int fd, WaitState &state, std::optional<Clock::time_point> until = {})
+void waitBlocking(void *session, int fd, PendingRequest &pending, bool &socketFailed,
+                  std::optional<Clock::time_point> until = {})
 {
-    while (state.waiting) {
-        const std::optional<timeval> due = nextDue(session, fd);
-        if (!due) {
-            endUnheard(state);
+    while (pending.waiting) {
+        std::optional<timeval> due;
+        if (endUnheard(session, fd, pending, due))
             break;
-        }
         auto sleep = std::chrono::seconds(due->tv_sec) + std::chrono::microseconds(due->tv_usec);
         if (until) {
             const auto left = std::chrono::duration_cast<std::chrono::microseconds>(*until - Clock::now());
@@ -144,14 +159,14 @@ void waitBlocking(void *session, int fd, WaitState &state, std::optional<Clock::
                              long(std::chrono::duration_cast<std::chrono::nanoseconds>(sleep - seconds).count())};
         // A socket that poll() refuses is no longer watched: the request then
         // ends by its timeouts rather than at once, so that Net-SNMP drops it.
-        pollfd watched{state.socketFailed ? -1 : fd, POLLIN, 0};
+        pollfd watched{socketFailed ? -1 : fd, POLLIN, 0};
         const int ready = ppoll(&watched, 1, &limit, nullptr);
         if (ready > 0) {
             readAnswer(session, fd);
         } else if (ready == 0) {
             snmp_sess_timeout(session); // does nothing before a timeout is due
         } else if (errno != EINTR) {
-            state.socketFailed = true;
+            socketFailed = true;
         }
     }
 }
@@ -163,16 +178,17 @@ int timerMs(const timeval &due)
     return int(std::min<long long>(ms, INT_MAX));
 }
 
-// The same wait inside a local event loop: the socket is watched by a
-// notifier and the retry timeouts by a timer, so the thread's other events
-// (the window's) are handled meanwhile.
-void waitProcessingEvents(void *session, int fd, WaitState &state)
+// The same wait with the thread's events handled meanwhile: the socket is
+// watched by a notifier and the retry timeouts by a timer, and the caller
+// may give the request up from one of those events.
+void waitProcessingEvents(void *session, int fd, PendingRequest &pending, bool &socketFailed,
+                          const AbandonCheck &abandoned)
 {
     // Most answers come within a millisecond, and setting up the loop for
     // each would cost a fast walk a quarter more CPU time. Events wait these
     // few milliseconds at most, far below what a user notices.
-    waitBlocking(session, fd, state, Clock::now() + std::chrono::milliseconds(QuickAnswerMs));
-    if (!state.waiting)
+    waitBlocking(session, fd, pending, socketFailed, Clock::now() + std::chrono::milliseconds(QuickAnswerMs));
+    if (!pending.waiting)
         return;
 
     QEventLoop loop;
@@ -181,16 +197,15 @@ void waitProcessingEvents(void *session, int fd, WaitState &state)
     due.setSingleShot(true);
     due.setTimerType(Qt::PreciseTimer);
     const auto carryOn = [&] {
-        if (!state.waiting) {
-            loop.quit();
+        std::optional<timeval> next;
+        if (endUnheard(session, fd, pending, next)) {
+            // The socket may be closed and its number soon another's.
+            readable.setEnabled(false);
+            due.stop();
             return;
         }
-        if (const std::optional<timeval> next = nextDue(session, fd)) {
+        if (pending.waiting)
             due.start(timerMs(*next));
-        } else {
-            endUnheard(state);
-            loop.quit();
-        }
     };
     QObject::connect(&readable, &QSocketNotifier::activated, &loop, [&] {
         readAnswer(session, fd);
@@ -201,40 +216,50 @@ void waitProcessingEvents(void *session, int fd, WaitState &state)
         carryOn();
     });
     carryOn();
-    // exec() returns -1 at once once the application is quitting; the
-    // request then still ends as it would have, by blocking.
-    while (state.waiting && loop.exec() >= 0) {
+    // One pass at a time rather than exec(): whatever a handled event did
+    // (Stop and a new Run, a close, a signal) is looked at after each pass.
+    while (pending.waiting) {
+        if (abandoned && abandoned()) {
+            finish(pending, WaitOutcome::Abandoned);
+            break;
+        }
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
     }
     readable.setEnabled(false);
     due.stop();
-    waitBlocking(session, fd, state);
 }
 
 } // namespace
 
-int sendAndWait(void *session, snmp_pdu *request, snmp_pdu **response, RequestWait wait)
+WaitOutcome sendAndWait(void *session, snmp_pdu *request, PendingRequest &pending, RequestWait wait,
+                        const AbandonCheck &abandoned)
 {
-    *response = nullptr;
+    pending = PendingRequest();
     const netsnmp_transport *transport = snmp_sess_transport(session);
     if (!snmp_sess_session(session) || !transport || transport->sock < 0) {
         snmp_free_pdu(request);
-        return STAT_ERROR;
+        return transport && transport->sock < 0 ? WaitOutcome::Closed : WaitOutcome::Failed;
     }
-    WaitState state;
-    state.requestId = snmp_sess_async_send(session, request, onAnswer, &state);
-    if (state.requestId == 0) {
+    const int fd = transport->sock;
+    pending.requestId = request->reqid;
+    pending.waiting = true;
+    if (snmp_sess_async_send(session, request, onAnswer, &pending) == 0) {
         snmp_free_pdu(request); // not taken on failure
-        return STAT_ERROR;
+        pending.waiting = false;
+        // Net-SNMP's errno says why: too large for a datagram, a send that failed...
+        const netsnmp_session *state = snmp_sess_session(session);
+        const bool reset = state && (state->s_errno == EPIPE || state->s_errno == ECONNRESET);
+        return reset || connectionClosed(session, pending) ? WaitOutcome::Closed : WaitOutcome::Failed;
     }
-    state.waiting = true;
+    bool socketFailed = false;
     if (wait == RequestWait::ProcessEvents && QCoreApplication::instance())
-        waitProcessingEvents(session, transport->sock, state);
+        waitProcessingEvents(session, fd, pending, socketFailed, abandoned);
     else
-        waitBlocking(session, transport->sock, state);
+        waitBlocking(session, fd, pending, socketFailed);
 
+    const auto outcome = WaitOutcome(pending.outcome);
     // As the synchronous call fails when select() does.
-    if (state.socketFailed && state.status == STAT_TIMEOUT)
-        state.status = STAT_ERROR;
-    *response = state.response;
-    return state.status;
+    if (socketFailed && outcome == WaitOutcome::TimedOut)
+        return WaitOutcome::SendFailed;
+    return outcome;
 }

@@ -7,6 +7,7 @@
 #include <net-snmp/net-snmp-includes.h>
 
 #include <netdb.h>
+#include <signal.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -22,14 +23,19 @@
 // Last-error codes (SnmpMgrGetLastError) and the Net-SNMP failures behind them:
 //
 //   code   operation        Net-SNMP outcome
-//   40     SnmpMgrRequest   STAT_TIMEOUT and nothing came back from the agent
-//   41     SnmpMgrRequest   STAT_ERROR with SNMPERR_BAD_SENDTO or SNMPERR_BAD_RECVFROM
-//   45     SnmpMgrRequest   STAT_TIMEOUT although datagrams came back (none was a
+//   40     SnmpMgrRequest   a timeout, and nothing came back from the agent but answers
+//                           to its earlier requests (late or duplicated datagrams)
+//   41     SnmpMgrRequest   the request could not be sent or the socket failed
+//   45     SnmpMgrRequest   a timeout although other datagrams came back (none was a
 //                           GetResponse of the session's version to this request:
-//                           garbage, another version or PDU type, a wrong request id,
-//                           a name or OID value that is no OID); any other STAT_ERROR;
-//                           a response whose binding count differs from the request's
-//                           (a bulk response: none, or more than asked for)
+//                           garbage, another version or PDU type, a request id never
+//                           sent, a name of more than 128 sub-identifiers, a name or
+//                           OID value that is no OID); any other library failure;
+//                           a response without an error status whose binding count
+//                           differs from the request's (a bulk response: none, or more
+//                           than asked for)
+//   10054  SnmpMgrRequest   a stream transport's connection was closed or reset
+//   1223   SnmpMgrRequest   the caller gave the request up (never shown)
 //   45     SnmpMgrOpen      the transport was made but the session could not be set up,
 //                           or a well-formed peer text whose host does resolve failed
 //   47     both             null session handle
@@ -42,7 +48,9 @@ struct SnmpMgrSessionData
 {
     void *handle = nullptr;  // Net-SNMP single-session handle
     SnmpVersion version = SnmpVersion::V1;
-    unsigned datagrams = 0;  // every datagram that reached the session, decodable or not
+    PendingRequest pending;  // Net-SNMP's callbacks point here for as long as the handle lives
+    unsigned datagrams = 0;  // datagrams that reached the session, but answers to its earlier requests
+    long firstId = 0;        // request id of the session's first request; ids only grow
     long awaitedId = 0;      // request id of the request outstanding; Net-SNMP never hands out 0
     bool answered = false;   // `answer` holds the response to it
     berreader::Response answer;
@@ -96,6 +104,11 @@ void initLibrary()
     // Otherwise a numeric OID whose index lies outside the range its MIB
     // declares (ifInOctets.0) does not convert: the agent decides what exists.
     netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_CHECK_RANGE, 1);
+    // Net-SNMP writes to a stream agent's socket without MSG_NOSIGNAL: an
+    // agent that reset its connection would otherwise kill the program.
+    struct sigaction pipe {};
+    if (sigaction(SIGPIPE, nullptr, &pipe) == 0 && pipe.sa_handler == SIG_DFL)
+        ::signal(SIGPIPE, SIG_IGN);
 
     // Fills the search path from MIBDIRS or the built-in default, so that ours append to it.
     netsnmp_get_mib_directory();
@@ -186,16 +199,6 @@ uint32_t classifyBadAddress(const std::string &agent)
     return rc == 0 ? SnmpMgrErrors::AgentErrors : SnmpMgrErrors::HostNotFound;
 }
 
-// Net-SNMP drops a datagram it cannot use without a trace, and the request
-// then ends as a timeout; counting arrivals before the parse tells that apart
-// from an agent that stayed silent.
-int countDatagram(netsnmp_session *session, netsnmp_transport *, void *, int)
-{
-    if (auto *data = static_cast<SnmpMgrSessionData *>(session->myvoid))
-        ++data->datagrams;
-    return 1; // go on and parse it
-}
-
 // Net-SNMP decodes the index of a table column by its MIB and refuses a
 // numeric text whose index it cannot decode (a string length larger than the
 // rest of the OID). An agent may well return such a name, and its row's text
@@ -276,10 +279,23 @@ bool decimalNumbers(std::string_view text, std::string &out)
 int readAnswer(netsnmp_session *session, netsnmp_pdu *pdu, u_char *packet, size_t length)
 {
     auto *data = static_cast<SnmpMgrSessionData *>(session->myvoid);
-    const bool v2c = data && data->version == SnmpVersion::V2c;
-    if (!data || !berreader::readResponse(packet, length, data->incoming, v2c ? 1 : 0)
-        || data->incoming.requestId != data->awaitedId)
+    if (!data)
         return SNMPERR_ASN_PARSE_ERR;
+    const bool v2c = data->version == SnmpVersion::V2c;
+    const bool read = berreader::readResponse(packet, length, data->incoming, v2c ? 1 : 0);
+    if (!read || data->incoming.requestId != data->awaitedId) {
+        // Net-SNMP drops what is refused here without a trace, and the
+        // request then ends as a timeout. A datagram counts as the agent's
+        // answering unless it answers one of the session's earlier requests:
+        // a duplicated or late datagram must not make a silent agent look
+        // like one that answers nonsense.
+        berreader::Message header;
+        const bool stale = berreader::readMessage(packet, length, header) && header.requestId >= data->firstId
+            && header.requestId < data->awaitedId;
+        if (!stale)
+            ++data->datagrams;
+        return SNMPERR_ASN_PARSE_ERR;
+    }
     std::swap(data->answer, data->incoming);
     data->answered = true;
     pdu->version = v2c ? SNMP_VERSION_2c : SNMP_VERSION_1;
@@ -302,7 +318,9 @@ int takeAnswer(SnmpMgrSessionData &session, size_t least, size_t most, SnmpVarBi
     session.awaitedId = 0; // nothing arriving late is kept
     berreader::Response &answer = session.answer;
     const size_t count = answer.bindings.size();
-    if (session.version == SnmpVersion::V2c && answer.errorStatus != errorStatus::NoError)
+    // An error answer is taken with whatever bindings it has: tooBig comes
+    // without any, and some SNMPv1 agents send none with any error.
+    if (answer.errorStatus != errorStatus::NoError)
         least = 0;
     if (!session.answered || count < least || count > most)
         return fail(SnmpMgrErrors::AgentErrors);
@@ -349,27 +367,36 @@ PduPtr buildRequest(int command, const SnmpVarBindList &list)
 // Sends the request and takes its answer into the list: the binding count
 // must lie between least and most (see takeAnswer).
 int exchange(SnmpMgrSessionData &session, PduPtr request, size_t least, size_t most, SnmpVarBindList &list,
-             int32_t *errorStatus, int32_t *errorIndex, RequestWait wait)
+             int32_t *errorStatus, int32_t *errorIndex, RequestWait wait, const AbandonCheck &abandoned)
 {
     const unsigned datagramsBefore = session.datagrams;
     session.awaitedId = request->reqid;
+    if (session.firstId == 0)
+        session.firstId = request->reqid;
     session.answered = false;
-    netsnmp_pdu *answer = nullptr;
     // Takes the request PDU on every path.
-    const int status = sendAndWait(session.handle, request.release(), &answer, wait);
-    const PduPtr response(answer);
+    const WaitOutcome outcome = sendAndWait(session.handle, request.release(), session.pending, wait, abandoned);
 
-    if (status == STAT_TIMEOUT)
+    switch (outcome) {
+    case WaitOutcome::Answered:
+        return takeAnswer(session, least, most, list, errorStatus, errorIndex);
+    case WaitOutcome::TimedOut:
         return fail(session.datagrams != datagramsBefore ? SnmpMgrErrors::AgentErrors : SnmpMgrErrors::Timeout);
-    if (status != STAT_SUCCESS || !response) {
-        const netsnmp_session *state = snmp_sess_session(session.handle);
-        const int libError = state ? state->s_snmp_errno : SNMPERR_GENERR;
-        if (libError == SNMPERR_BAD_SENDTO || libError == SNMPERR_BAD_RECVFROM)
-            return fail(SnmpMgrErrors::SelectFdErrors);
-        return fail(SnmpMgrErrors::AgentErrors);
+    case WaitOutcome::SendFailed:
+        return fail(SnmpMgrErrors::SelectFdErrors);
+    case WaitOutcome::Closed:
+        return fail(SnmpMgrErrors::ConnectionReset);
+    case WaitOutcome::Abandoned:
+        session.awaitedId = 0;
+        return fail(SnmpMgrErrors::Abandoned);
+    case WaitOutcome::Failed:
+        break;
     }
-
-    return takeAnswer(session, least, most, list, errorStatus, errorIndex);
+    const netsnmp_session *state = snmp_sess_session(session.handle);
+    const int libError = state ? state->s_snmp_errno : SNMPERR_GENERR;
+    if (libError == SNMPERR_BAD_SENDTO || libError == SNMPERR_BAD_RECVFROM)
+        return fail(SnmpMgrErrors::SelectFdErrors);
+    return fail(SnmpMgrErrors::AgentErrors);
 }
 
 } // namespace
@@ -429,7 +456,7 @@ LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const std::string &comm
         return nullptr;
     }
     session->handle =
-        snmp_sess_add_ex(&settings, transport, countDatagram, readAnswer, nullptr, nullptr, nullptr, nullptr, nullptr);
+        snmp_sess_add_ex(&settings, transport, nullptr, readAnswer, nullptr, nullptr, nullptr, nullptr, nullptr);
     if (!session->handle) {
         fail(SnmpMgrErrors::AgentErrors);
         return nullptr;
@@ -439,7 +466,7 @@ LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const std::string &comm
 }
 
 int SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindList *list, int32_t *errorStatus,
-                   int32_t *errorIndex, RequestWait wait)
+                   int32_t *errorIndex, RequestWait wait, const AbandonCheck &abandoned)
 {
     if (!session || !session->handle)
         return fail(SnmpMgrErrors::InvalidSession);
@@ -449,11 +476,11 @@ int SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindL
     if (!request)
         return 0;
     const size_t count = list->list.size();
-    return exchange(*session, std::move(request), count, count, *list, errorStatus, errorIndex, wait);
+    return exchange(*session, std::move(request), count, count, *list, errorStatus, errorIndex, wait, abandoned);
 }
 
 int SnmpMgrBulkRequest(LPSNMP_MGR_SESSION session, int32_t maxRepetitions, SnmpVarBindList *list,
-                       int32_t *errorStatus, int32_t *errorIndex, RequestWait wait)
+                       int32_t *errorStatus, int32_t *errorIndex, RequestWait wait, const AbandonCheck &abandoned)
 {
     if (!session || !session->handle)
         return fail(SnmpMgrErrors::InvalidSession);
@@ -465,7 +492,7 @@ int SnmpMgrBulkRequest(LPSNMP_MGR_SESSION session, int32_t maxRepetitions, SnmpV
     request->non_repeaters = 0;
     request->max_repetitions = maxRepetitions;
     const size_t most = list->list.size() * size_t(maxRepetitions);
-    return exchange(*session, std::move(request), 1, most, *list, errorStatus, errorIndex, wait);
+    return exchange(*session, std::move(request), 1, most, *list, errorStatus, errorIndex, wait, abandoned);
 }
 
 int SnmpMgrClose(LPSNMP_MGR_SESSION session)

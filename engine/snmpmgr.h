@@ -95,6 +95,8 @@ inline constexpr uint32_t AgentErrors = 45;       // the response could not be d
 inline constexpr uint32_t InvalidSession = 47;    // null session handle
 inline constexpr uint32_t InvalidParameter = 87;  // agent text Net-SNMP cannot use as a peer name
 inline constexpr uint32_t HostNotFound = 11001;   // the host name does not resolve
+inline constexpr uint32_t ConnectionReset = 10054; // a stream transport's connection was closed or reset
+inline constexpr uint32_t Abandoned = 1223;       // the caller gave the request up while it waited
 } // namespace SnmpMgrErrors
 
 // Null on failure, with SnmpMgrGetLastError() describing it. The session
@@ -103,17 +105,20 @@ LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const std::string &comm
                                int retries, SnmpVersion version = SnmpVersion::V1);
 // Non-zero on success; the list is overwritten with the response. The wait
 // for the answer blocks the thread unless the caller asks for its events to
-// be processed meanwhile. The answer holds a binding for each one asked for,
-// except that on an SNMPv2c session an answer with a non-zero error status is
-// taken with whatever bindings it has (tooBig comes without any).
+// be processed meanwhile; then the abandon check may give the request up
+// (Abandoned). The answer holds a binding for each one asked for, except that
+// an answer with a non-zero error status is taken with whatever bindings it
+// has (tooBig comes without any, some SNMPv1 agents send none with any error).
 int SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindList *list,
-                   int32_t *errorStatus, int32_t *errorIndex, RequestWait wait = RequestWait::Blocking);
+                   int32_t *errorStatus, int32_t *errorIndex, RequestWait wait = RequestWait::Blocking,
+                   const AbandonCheck &abandoned = {});
 // A GetBulkRequest with non-repeaters 0, on SNMPv2c sessions only: the list
 // holds the names to go on from and is overwritten with the answer's
 // bindings, at least one and at most maxRepetitions for each name (an error
 // answer: whatever it has).
 int SnmpMgrBulkRequest(LPSNMP_MGR_SESSION session, int32_t maxRepetitions, SnmpVarBindList *list,
-                       int32_t *errorStatus, int32_t *errorIndex, RequestWait wait = RequestWait::Blocking);
+                       int32_t *errorStatus, int32_t *errorIndex, RequestWait wait = RequestWait::Blocking,
+                       const AbandonCheck &abandoned = {});
 int SnmpMgrClose(LPSNMP_MGR_SESSION session);
 // Sessions opened and not yet closed in this process; tests check it returns to 0.
 int SnmpMgrOpenSessionCount();

@@ -96,6 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             fail("a range outside the datagram");
         std::vector<uint32_t> ids;
         if (readOid(binding.name, ids)) {
+            allOids = allOids && ids.size() <= MaxNameLength; // longer names are refused
             // A read OID encodes back to the same sub-identifiers.
             std::vector<uint32_t> again;
             const std::string encoded = oidContent(ids);
@@ -131,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     // The records: exactly the GetResponses of the version asked for whose
-    // names and OID values are OIDs.
+    // names (of at most MaxNameLength sub-identifiers) and OID values are OIDs.
     if (answered != (message.version == 0 && message.pduType == 0xA2 && allOids)
         || answeredV2c != (message.version == 1 && message.pduType == 0xA2 && allOids))
         fail("response accepted or refused against the message");

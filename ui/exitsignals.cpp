@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QWidget>
 
 #include <cerrno>
@@ -13,6 +14,9 @@
 namespace {
 
 constexpr int ExitSignalNumbers[] = {SIGTERM, SIGHUP, SIGINT};
+// How often, after a signal, dialogs that opened since are looked for. Their
+// own event loops run the timer too.
+constexpr int CloseDialogsEveryMs = 50;
 
 // What the handler may touch: async-signal-safe calls on these two only.
 int s_pipe[2] = {-1, -1};
@@ -50,6 +54,7 @@ void closeDialogsAndMenus()
 ExitSignals::ExitSignals()
 {
     ::signal(SIGXFSZ, SIG_IGN);
+    s_signalCount = 0; // what an earlier object counted is no second signal
     if (::pipe2(s_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return; // the signals keep their default action
     m_notifier = new QSocketNotifier(s_pipe[0], QSocketNotifier::Read, this);
@@ -86,5 +91,8 @@ void ExitSignals::onPipeReadable()
         return;
     m_received = true;
     closeDialogsAndMenus();
+    m_closer = new QTimer(this);
+    connect(m_closer, &QTimer::timeout, this, closeDialogsAndMenus);
+    m_closer->start(CloseDialogsEveryMs);
     emit exitRequested();
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/mainform.h"
 
+#include "common/apperror.h"
 #include "common/messages.h"
 #include "store/resultfile.h"
 #include "ui/coolbar.h"
@@ -42,16 +43,12 @@ namespace {
 // on no screen any more reappears, on the primary screen.
 constexpr QPoint BuiltInPosition(191, 101);
 
-// The writer's cursor is the window's busy cursor.
+// The writer's busy cursor, apart from a run's.
 class WindowCursor final : public CursorControl
 {
 public:
-    explicit WindowCursor(QueryHost &window) : m_window(window) {}
-    void pushBusyCursor() override { m_window.pushBusyCursor(); }
-    void popCursor() override { m_window.popCursor(); }
-
-private:
-    QueryHost &m_window;
+    void pushBusyCursor() override { QGuiApplication::setOverrideCursor(Qt::BusyCursor); }
+    void popCursor() override { QGuiApplication::restoreOverrideCursor(); }
 };
 
 } // namespace
@@ -440,12 +437,25 @@ void TMainForm::setSimpleStatus(const QString &text)
 
 void TMainForm::pushBusyCursor()
 {
+    // Stopped before the cursor was set: the window already looks idle.
+    if (m_busyCursor || m_idle)
+        return;
     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    m_busyCursor = true;
 }
 
 void TMainForm::popCursor()
 {
+    if (!std::exchange(m_busyCursor, false))
+        return;
     QGuiApplication::restoreOverrideCursor();
+}
+
+void TMainForm::showIdleLook()
+{
+    popCursor();
+    m_autoHint = true;
+    setSimpleStatus(QString::fromLatin1(msg::Ready));
 }
 
 void TMainForm::setIdle(bool idle)
@@ -568,7 +578,7 @@ void TMainForm::actSaveAsExecute()
 void TMainForm::writeResults(const QString &fileName)
 {
     m_results->flush();
-    WindowCursor cursor(*this);
+    WindowCursor cursor;
     writeResultFile(fileName, ResultRows(*m_results), cursor);
 }
 
@@ -600,21 +610,49 @@ void TMainForm::actOptionsExecute()
 
 void TMainForm::actRunExecute()
 {
+    if (m_runDepth > 0) {
+        // A stopped run still waits for its last answer. Run inside it, and
+        // the stopped run's row and message would come after the new run's,
+        // and runs could nest without end: give it up and run once it has
+        // returned.
+        m_abandonRun = true;
+        m_runPending = true;
+        return;
+    }
     ++m_runDepth;
     const auto ended = qScopeGuard([this] {
         --m_runDepth;
+        m_abandonRun = m_runPending = m_runStopped = false;
         m_results->flush();
     });
-    runQuery(*this);
+    do {
+        m_runPending = m_abandonRun = m_runStopped = false;
+        try {
+            runQuery(*this);
+        } catch (const AppError &) {
+            // The user ended this run (Stop, or closing the window): what
+            // became of its last request is no longer news to them.
+            if (!m_runStopped && !m_closePending)
+                throw;
+        }
+    } while (m_runPending && !m_closePending);
 }
 
 void TMainForm::actStopExecute()
 {
+    const bool running = m_runDepth > 0 && !m_idle;
     stopQuery(*this);
+    if (running) {
+        m_runStopped = true;
+        showIdleLook();
+    }
 }
 
 void TMainForm::actClearExecute()
 {
+    // Rows a stopped run still waits for must not follow the Clear.
+    if (m_runDepth > 0)
+        m_abandonRun = true;
     if (m_results->storedRowCount() > 0)
         m_results->clear();
 }

@@ -62,6 +62,8 @@ public:
     QComboBox *communityBox() const { return cboCommunity; }
     QComboBox *oidBox() const { return cboOids; }
     bool isRunning() const { return m_runDepth > 0; }
+    // Runs on the stack at once; a Run never starts inside another, so at most 1.
+    int runDepth() const { return m_runDepth; }
 
     QString currentFileName() const { return m_currentFileName; }
 
@@ -91,6 +93,8 @@ public:
     void popCursor() override;
     void processEvents() override;
     RequestWait requestWait() const override { return RequestWait::ProcessEvents; }
+    bool abandoned() const override { return m_abandonRun; }
+    bool waitAbandoned() const override { return m_abandonRun || m_closePending; }
     QString agentText() const override;
     QString communityText() const override;
     QString oidText() const override;
@@ -125,6 +129,8 @@ private:
     // The top-level handler: runs the step and shows any failure it raises.
     void reportFailures(const std::function<void()> &step);
     void showHint(const QString &hint);
+    // A stopped run may still wait for its last answer; the window looks idle already.
+    void showIdleLook();
 
     void actSaveExecute();
     void actSaveAsExecute();
@@ -183,6 +189,10 @@ private:
     int m_windowStateValue = 0; // 0 normal, 1 minimised, 2 maximised, as stored
     QString m_currentFileName;
     bool m_autoHint = true;
-    int m_runDepth = 0;         // runs in progress; a run started inside a walk's event processing nests
+    int m_runDepth = 0;         // runs in progress: 0 or 1
+    bool m_runStopped = false;  // Stop came during the run in progress
+    bool m_abandonRun = false;  // the run in progress is given up (Run or Clear after Stop)
+    bool m_runPending = false;  // Run came while a stopped run was still on the stack
+    bool m_busyCursor = false;  // the run's busy cursor is shown
     bool m_closePending = false; // a close came during a run: close when it has ended
 };

@@ -21,6 +21,7 @@ public:
     int timeout = 1000;
     int retryCount = 0;
     SnmpVersion version = SnmpVersion::V1;
+    RequestWait wait = RequestWait::Blocking;
 
     // What the run did
     bool idle = true;
@@ -41,6 +42,7 @@ public:
     // as the window's event loop would run a Stop or another command.
     std::function<void(FakeHost &, int)> onProcessEvents;
 
+    RequestWait requestWait() const override { return wait; }
     bool isIdle() const override { return idle; }
     void setIdle(bool value) override { idle = value; }
     void refreshCommands() override

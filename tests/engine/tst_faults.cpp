@@ -147,6 +147,8 @@ private slots:
     void cleanup();
 
     void agentKilledMidWalk();
+    void streamConnectionClosed_data();
+    void streamConnectionClosed();
     void unusableAnswersMidWalk_data();
     void unusableAnswersMidWalk();
     void largestValueInOneDatagram();
@@ -236,23 +238,87 @@ void TestFaults::agentKilledMidWalk()
     verifyUsableAfterwards();
 }
 
+Q_DECLARE_METATYPE(RequestWait)
+
+void TestFaults::streamConnectionClosed_data()
+{
+    QTest::addColumn<RequestWait>("wait");
+    QTest::addColumn<int>("closeAt"); // 0: snmpd killed after the third row; n: the scripted agent closes at request n
+    QTest::addColumn<int>("rows");
+    for (const RequestWait wait : {RequestWait::Blocking, RequestWait::ProcessEvents}) {
+        const char *mode = wait == RequestWait::Blocking ? "blocking" : "processing events";
+        QTest::addRow("snmpd killed mid-walk, %s", mode) << wait << 0 << 3;
+        QTest::addRow("closed after the first request, %s", mode) << wait << 1 << 0;
+        QTest::addRow("closed after the first answer, %s", mode) << wait << -1 << 1;
+    }
+}
+
+// A stream agent that goes away: Net-SNMP closes the transport, and the
+// session handle must neither be freed under its owner nor polled again.
+// The request ends at once with its code, whatever the timeouts.
+void TestFaults::streamConnectionClosed()
+{
+    QFETCH(RequestWait, wait);
+    QFETCH(int, closeAt);
+    QFETCH(int, rows);
+    SnmpdAgent doomed;
+    ScriptedAgent stream;
+    if (closeAt == 0) {
+        QVERIFY2(doomed.start(), qPrintable(doomed.log()));
+        setInputs(doomed.tcpAddress(), QStringLiteral("all"), Operation::Walk);
+        m_host.onProcessEvents = [&doomed](FakeHost &host, int) {
+            if (host.rows.size() == 3)
+                doomed.kill();
+        };
+    } else {
+        auto count = std::make_shared<int>(0);
+        stream.setHandler([table = ScriptedAgent::tableHandler(systemTable()), count, closeAt](const Request &request) {
+            if (++*count == closeAt)
+                return Response::closeConnection();
+            Response response = table(request);
+            response.thenClose = closeAt < 0;
+            return response;
+        });
+        QVERIFY(stream.start(ScriptedAgent::Transport::Tcp));
+        setInputs(stream.address(), QStringLiteral("1.3.6.1.2.1.1"), Operation::Walk);
+    }
+    m_host.wait = wait;
+    m_host.timeout = 5000;
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(run(m_host), QStringLiteral("SnmpMgrRequest error: 10054."));
+    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(m_host.rows.size(), size_t(rows));
+    QCOMPARE(SnmpMgrOpenSessionCount(), 0);
+    verifyUsableAfterwards();
+}
+
 void TestFaults::unusableAnswersMidWalk_data()
 {
     QTest::addColumn<int>("fault");
-    QTest::newRow("garbage") << 0;
-    QTest::newRow("truncated to its first half") << 1;
-    QTest::newRow("truncated by one byte") << 2;
-    QTest::newRow("only the message header") << 3;
-    QTest::newRow("wrong request id") << 4;
-    QTest::newRow("answer to the previous request") << 5;
+    QTest::addColumn<QString>("message");
+    const QString nonsense = QStringLiteral("SnmpMgrRequest error: 45.");
+    // Late or duplicated answers to earlier requests are no answer to this one.
+    const QString silence = QStringLiteral("SnmpMgrRequest error: 40.");
+    QTest::newRow("garbage") << 0 << nonsense;
+    QTest::newRow("truncated to its first half") << 1 << nonsense;
+    QTest::newRow("truncated by one byte") << 2 << nonsense;
+    QTest::newRow("only the message header") << 3 << nonsense;
+    QTest::newRow("a request id never sent") << 4 << nonsense;
+    QTest::newRow("answer to the previous request") << 5 << silence;
+    QTest::newRow("answer to the previous request once, then silence") << 6 << silence;
+    // No request could carry it, so no walk could go on from it.
+    QTest::newRow("a name of 129 sub-identifiers") << 7 << nonsense;
 }
 
 // Two good answers, then the fault for every later request (retries
-// included): the two rows stay and the run ends with 45 once the retries are
-// used up, never later. Net-SNMP must not take a stale answer for the awaited one.
+// included): the two rows stay and the run ends with its message once the
+// retries are used up, never later. Net-SNMP must not take a stale answer for
+// the awaited one.
 void TestFaults::unusableAnswersMidWalk()
 {
     QFETCH(int, fault);
+    QFETCH(QString, message);
     auto table = ScriptedAgent::tableHandler(systemTable());
     auto count = std::make_shared<int>(0);
     auto previous = std::make_shared<std::pair<int32_t, Response>>();
@@ -275,6 +341,15 @@ void TestFaults::unusableAnswersMidWalk()
             return Response::rawBytes(datagram.left(2));
         case 4:
             return ScriptedAgent::wrongIdHandler(table)(request);
+        case 7: {
+            Response longName = good;
+            longName.bindings.front().name.resize(129, 1);
+            return longName;
+        }
+        case 6:
+            if (*count > 3)
+                return Response::silence();
+            [[fallthrough]];
         default: {
             Response stale = previous->second;
             stale.requestId = previous->first;
@@ -288,7 +363,7 @@ void TestFaults::unusableAnswersMidWalk()
         if (host.rows.size() == 2)
             clock.start();
     };
-    QCOMPARE(run(m_host), QStringLiteral("SnmpMgrRequest error: 45."));
+    QCOMPARE(run(m_host), message);
     QVERIFY(clock.isValid());
     QVERIFY2(clock.elapsed() <= BlockedAtMost + Margin, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(rowOids(m_host.rows), (QStringList{".1.3.6.1.2.1.1.1.0", ".1.3.6.1.2.1.1.2.0"}));
@@ -330,15 +405,14 @@ void TestFaults::largestValueInOneDatagram()
     QCOMPARE(m_host.rows.size(), size_t(2));
 }
 
-// An agent that answers every GetNext with the same name: the walk has no row
-// limit, so Stop is the way out. It must end the walk after one more row, and
-// the rows a walk has shown must not leave memory behind in the engine.
+// An agent whose subtree never ends: the walk has no row limit, so Stop is
+// the way out. It must end the walk after one more row, and the rows a walk
+// has shown must not leave memory behind in the engine.
 void TestFaults::endlessWalkStopsAndStaysBounded()
 {
     constexpr qint64 WarmUpRows = 2000;
     constexpr qint64 StopAfterRows = 20000;
-    m_scripted.setHandler(ScriptedAgent::sameBindingHandler(
-        {ScriptedAgent::oid("1.3.6.1.2.1.1.1.0"), Value::octets(QByteArray(200, 'y'))}));
+    m_scripted.setHandler(ScriptedAgent::endlessSubtreeHandler("1.3.6.1.2.1.1.1", Value::octets(QByteArray(200, 'y'))));
 
     CountingHost host;
     host.setInputs(m_scripted.address(), QStringLiteral("tarnel"), QStringLiteral("1.3.6.1.2.1.1"), Operation::Walk);

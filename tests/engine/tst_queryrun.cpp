@@ -327,10 +327,13 @@ void TestQueryRun::missingObjectGivesErrorStatus2()
     verifyHistoryHoldsInputs();
 }
 
+// With or without the bindings (some SNMPv1 agents send none with an error).
 void TestQueryRun::otherErrorStatusFails()
 {
-    m_scripted.setHandler(ScriptedAgent::errorStatusHandler(5, 3));
-    for (const SnmpVersion version : {SnmpVersion::V1, SnmpVersion::V2c}) {
+    for (const auto &[version, echoed] : {std::pair{SnmpVersion::V1, true}, {SnmpVersion::V2c, true},
+                                          {SnmpVersion::V1, false}, {SnmpVersion::V2c, false}}) {
+        m_scripted.setHandler(echoed ? ScriptedAgent::errorStatusHandler(5, 3)
+                                     : [](const ScriptedAgent::Request &) { return ScriptedAgent::Response::answer({}, 5, 3); });
         m_host.version = version;
         for (const Operation operation : {Operation::Get, Operation::GetNext, Operation::Walk}) {
             setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1"), operation);
@@ -433,29 +436,57 @@ void TestQueryRun::walkStepsInOrder()
     QVERIFY(m_host.rows.empty());
 }
 
+// Two good answers of one row, then the third goes wrong: the rows so far
+// stay and the walk ends with its message, after exactly three requests.
+// Names that do not increase would keep a walk going for ever.
 void TestQueryRun::walkFailingHalfWayKeepsItsRows_data()
 {
-    QTest::addColumn<bool>("silent");
+    QTest::addColumn<bool>("v2c");
+    QTest::addColumn<QStringList>("third"); // the third answer's names; empty: silence, "5": error status 5
     QTest::addColumn<QString>("message");
-    QTest::newRow("error status") << false << QStringLiteral("SnmpMgrRequest: ErrorStatus = 5, ErrorIndex = 1.");
-    QTest::newRow("timeout") << true << QStringLiteral("SnmpMgrRequest error: 40.");
+    QTest::addColumn<int>("rows");
+    const QString sysPrefix = QStringLiteral("1.3.6.1.2.1.1.2");
+    const auto notIncreasing = [](const QString &next, const QString &last) {
+        return QStringLiteral("OID not increasing: '.%1' after '.%2'.").arg(next, last);
+    };
+    QTest::newRow("error status") << false << QStringList{"5"} << "SnmpMgrRequest: ErrorStatus = 5, ErrorIndex = 1." << 2;
+    QTest::newRow("timeout") << false << QStringList() << "SnmpMgrRequest error: 40." << 2;
+    for (const bool v2c : {false, true}) {
+        const char *version = v2c ? "SNMPv2c" : "SNMPv1";
+        QTest::addRow("%s: the same name again", version) << v2c << QStringList{ObjectId} << notIncreasing(ObjectId, ObjectId) << 2;
+        QTest::addRow("%s: a smaller name", version) << v2c << QStringList{Descr} << notIncreasing(Descr, ObjectId) << 2;
+        QTest::addRow("%s: the last name's prefix", version) << v2c << QStringList{sysPrefix}
+                                                            << notIncreasing(sysPrefix, ObjectId) << 2;
+    }
+    QTest::newRow("SNMPv2c: backwards inside an answer") << true << QStringList{UpTime, ObjectId}
+                                                         << notIncreasing(ObjectId, UpTime) << 3;
 }
 
 void TestQueryRun::walkFailingHalfWayKeepsItsRows()
 {
-    QFETCH(bool, silent);
+    QFETCH(bool, v2c);
+    QFETCH(QStringList, third);
     QFETCH(QString, message);
-    auto table = ScriptedAgent::tableHandler(smallTable());
+    QFETCH(int, rows);
     auto count = std::make_shared<int>(0);
-    m_scripted.setHandler([table, count, silent](const ScriptedAgent::Request &request) {
+    m_scripted.setHandler([good = bulkLimits(1, 50), count, third](const ScriptedAgent::Request &request) {
         if (++*count < 3)
-            return table(request);
-        return silent ? ScriptedAgent::Response::silence() : ScriptedAgent::Response::error(request, 5, 1);
+            return good(request);
+        if (third.isEmpty())
+            return ScriptedAgent::Response::silence();
+        if (third == QStringList{"5"})
+            return ScriptedAgent::Response::error(request, 5, 1);
+        std::vector<ScriptedAgent::Binding> bindings;
+        for (const QString &name : third)
+            bindings.push_back({ScriptedAgent::oid(qPrintable(name)), Value::integer(1)});
+        return ScriptedAgent::Response::answer(std::move(bindings));
     });
     setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1"), Operation::Walk);
+    m_host.version = v2c ? SnmpVersion::V2c : SnmpVersion::V1;
     m_host.timeout = 200;
     QCOMPARE(run(m_host), message);
-    QCOMPARE(rowOids(m_host), (QStringList{"." + Descr, "." + ObjectId}));
+    QCOMPARE(rowOids(m_host), (QStringList{"." + Descr, "." + ObjectId, "." + UpTime}.mid(0, rows)));
+    QCOMPARE(*count, 3);
 }
 
 // GetBulk answers over the small table: each request goes on from the last
@@ -554,11 +585,10 @@ void TestQueryRun::stopGivesExactlyOneMoreRow()
     QCOMPARE(rowOids(m_host), snmpwalk(QStringLiteral("1.3.6.1.2.1.1")).mid(0, 3));
 }
 
-// An agent that keeps answering inside the subtree without increasing: the
-// walk does not check for that, Stop ends it.
+// An agent whose subtree never ends: the walk has no row limit, Stop ends it.
 void TestQueryRun::stopEndsAnEndlessWalk()
 {
-    m_scripted.setHandler(ScriptedAgent::sameBindingHandler({ScriptedAgent::oid("1.3.6.1.2.1.1.1.0"), Value::octets("again")}));
+    m_scripted.setHandler(ScriptedAgent::endlessSubtreeHandler("1.3.6.1.2.1.1.1", Value::octets("again")));
     setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1"), Operation::Walk);
     m_host.onProcessEvents = stopAfterRow(50);
     QCOMPARE(run(m_host), QString());
@@ -567,7 +597,6 @@ void TestQueryRun::stopEndsAnEndlessWalk()
 
     // "all" is not bounded by any subtree either.
     m_host.rows.clear();
-    m_scripted.setHandler(ScriptedAgent::sameBindingHandler({ScriptedAgent::oid("1.3.6.1.2.1.1.1.0"), Value::octets("again")}));
     setInputs(m_scripted.address(), QStringLiteral("all"), Operation::Walk);
     m_host.onProcessEvents = stopAfterRow(7);
     QCOMPARE(run(m_host), QString());

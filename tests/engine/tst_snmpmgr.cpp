@@ -576,7 +576,8 @@ void TestSnmpMgr::bindingCountMismatchIs45_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<bool>("taken");
     QTest::newRow("GetNext without bindings") << false << 0xA1 << 0 << 0 << false;
-    QTest::newRow("SNMPv1 tooBig without bindings") << false << 0xA1 << 0 << 1 << false;
+    // An error answer shows its status whatever bindings it has.
+    QTest::newRow("SNMPv1 tooBig without bindings") << false << 0xA1 << 0 << 1 << true;
     QTest::newRow("SNMPv2c tooBig without bindings") << true << 0xA1 << 0 << 1 << true;
     QTest::newRow("SNMPv2c GetNext without bindings") << true << 0xA1 << 0 << 0 << false;
     QTest::newRow("GetBulk without bindings") << true << 0xA5 << 0 << 0 << false;

@@ -65,6 +65,13 @@ ScriptedAgent::Response ScriptedAgent::Response::silence()
     return response;
 }
 
+ScriptedAgent::Response ScriptedAgent::Response::closeConnection()
+{
+    Response response;
+    response.kind = Kind::Close;
+    return response;
+}
+
 ScriptedAgent::Response ScriptedAgent::Response::rawBytes(const QByteArray &datagram)
 {
     Response response;
@@ -88,21 +95,23 @@ ScriptedAgent::~ScriptedAgent()
     stop();
 }
 
-bool ScriptedAgent::start()
+bool ScriptedAgent::start(Transport transport)
 {
     if (m_running)
         return true;
-    m_socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    m_transport = transport;
+    const bool tcp = transport == Transport::Tcp;
+    m_socket = ::socket(AF_INET, (tcp ? SOCK_STREAM : SOCK_DGRAM) | SOCK_CLOEXEC, 0);
     if (m_socket < 0)
         return false;
     m_port = bindLoopback(m_socket, 0);
-    if (m_port == 0) {
+    if (m_port == 0 || (tcp && ::listen(m_socket, 4) != 0)) {
         ::close(m_socket);
         m_socket = -1;
         return false;
     }
     m_running = true;
-    m_thread = std::thread(&ScriptedAgent::serve, this);
+    m_thread = std::thread(tcp ? &ScriptedAgent::serveStream : &ScriptedAgent::serve, this);
     return true;
 }
 
@@ -118,7 +127,7 @@ void ScriptedAgent::stop()
 
 QString ScriptedAgent::address() const
 {
-    return QStringLiteral("127.0.0.1:%1").arg(m_port);
+    return QLatin1String(m_transport == Transport::Tcp ? "tcp:" : "") + QStringLiteral("127.0.0.1:%1").arg(m_port);
 }
 
 quint16 ScriptedAgent::port() const
@@ -223,6 +232,23 @@ ScriptedAgent::Handler ScriptedAgent::sameBindingHandler(Binding binding)
     return [binding = std::move(binding)](const Request &) { return Response::answer({binding}); };
 }
 
+ScriptedAgent::Handler ScriptedAgent::endlessSubtreeHandler(const char *subtree, Value value)
+{
+    return [root = oid(subtree), value = std::move(value)](const Request &request) {
+        std::vector<Binding> answer;
+        for (const Oid &name : request.names) {
+            const bool under = name.size() == root.size() + 1 && std::equal(root.begin(), root.end(), name.begin());
+            uint32_t next = under ? name.back() + 1 : 1;
+            for (int32_t n = 0; n < std::max(1, request.pduType == 0xA5 ? request.maxRepetitions : 1); ++n) {
+                Oid successor = root;
+                successor.push_back(next++);
+                answer.push_back({std::move(successor), value});
+            }
+        }
+        return Response::answer(std::move(answer));
+    };
+}
+
 ScriptedAgent::Handler ScriptedAgent::integerSubtreeHandler(const char *subtree, int count)
 {
     std::vector<Binding> bindings;
@@ -260,6 +286,51 @@ ScriptedAgent::Handler ScriptedAgent::wrongIdHandler(Handler inner)
     };
 }
 
+std::optional<QByteArray> ScriptedAgent::answer(const QByteArray &datagram, bool *close)
+{
+    const auto message = ber::decodeMessage(datagram);
+    // Shared, not copied: a table handler carries its whole table.
+    std::shared_ptr<const Handler> handler;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!message) {
+            ++m_undecoded;
+            return std::nullopt;
+        }
+        handler = m_handler;
+    }
+    Request request;
+    request.pduType = message->pduType;
+    request.requestId = message->requestId;
+    request.version = message->version;
+    request.community = message->community;
+    request.nonRepeaters = message->errorStatus;
+    request.maxRepetitions = message->errorIndex;
+    for (const ber::VarBind &binding : message->bindings)
+        request.names.push_back(binding.name);
+    {
+        std::lock_guard lock(m_mutex);
+        m_requests.push_back(request);
+    }
+
+    const Response response = handler && *handler ? (*handler)(request) : Response::silence();
+    *close = response.kind == Response::Kind::Close || response.thenClose;
+    if (response.kind == Response::Kind::Silence || response.kind == Response::Kind::Close)
+        return std::nullopt;
+    if (response.kind == Response::Kind::Raw)
+        return response.raw;
+    ber::Message reply;
+    reply.version = message->version;
+    reply.community = message->community;
+    reply.pduType = 0xA2;
+    reply.requestId = response.requestId.value_or(request.requestId);
+    reply.errorStatus = response.errorStatus;
+    reply.errorIndex = response.errorIndex;
+    for (const Binding &binding : response.bindings)
+        reply.bindings.push_back({binding.name, binding.value.tag, binding.value.content});
+    return ber::encodeMessage(reply);
+}
+
 void ScriptedAgent::serve()
 {
     QByteArray buffer(65536, '\0');
@@ -274,51 +345,67 @@ void ScriptedAgent::serve()
                                             reinterpret_cast<sockaddr *>(&peer), &peerLength);
         if (received <= 0)
             continue;
-
-        const auto message = ber::decodeMessage(buffer.left(qsizetype(received)));
-        // Shared, not copied: a table handler carries its whole table.
-        std::shared_ptr<const Handler> handler;
-        {
-            std::lock_guard lock(m_mutex);
-            if (!message) {
-                ++m_undecoded;
-                continue;
-            }
-            handler = m_handler;
-        }
-        Request request;
-        request.pduType = message->pduType;
-        request.requestId = message->requestId;
-        request.version = message->version;
-        request.community = message->community;
-        request.nonRepeaters = message->errorStatus;
-        request.maxRepetitions = message->errorIndex;
-        for (const ber::VarBind &binding : message->bindings)
-            request.names.push_back(binding.name);
-        {
-            std::lock_guard lock(m_mutex);
-            m_requests.push_back(request);
-        }
-
-        const Response response = handler && *handler ? (*handler)(request) : Response::silence();
-        QByteArray datagram;
-        if (response.kind == Response::Kind::Silence)
-            continue;
-        if (response.kind == Response::Kind::Raw) {
-            datagram = response.raw;
-        } else {
-            ber::Message reply;
-            reply.version = message->version;
-            reply.community = message->community;
-            reply.pduType = 0xA2;
-            reply.requestId = response.requestId.value_or(request.requestId);
-            reply.errorStatus = response.errorStatus;
-            reply.errorIndex = response.errorIndex;
-            for (const Binding &binding : response.bindings)
-                reply.bindings.push_back({binding.name, binding.value.tag, binding.value.content});
-            datagram = ber::encodeMessage(reply);
-        }
-        ::sendto(m_socket, datagram.constData(), size_t(datagram.size()), 0, reinterpret_cast<sockaddr *>(&peer),
-                 peerLength);
+        bool close = false;
+        if (const std::optional<QByteArray> datagram = answer(buffer.left(qsizetype(received)), &close))
+            ::sendto(m_socket, datagram->constData(), size_t(datagram->size()), 0,
+                     reinterpret_cast<sockaddr *>(&peer), peerLength);
     }
+}
+
+// The length of the BER item at the start of the bytes, header included, or
+// 0 while its header is incomplete.
+static qsizetype itemLength(const QByteArray &bytes)
+{
+    if (bytes.size() < 2)
+        return 0;
+    const auto first = uchar(bytes[1]);
+    if (first < 0x80)
+        return 2 + first;
+    const int count = first & 0x7F;
+    if (count == 0 || count > 4 || bytes.size() < 2 + count)
+        return count == 0 || count > 4 ? bytes.size() : 0; // indefinite or huge: take what there is
+    qsizetype length = 0;
+    for (int i = 0; i < count; ++i)
+        length = (length << 8) | uchar(bytes[2 + i]);
+    return 2 + count + length;
+}
+
+void ScriptedAgent::serveStream()
+{
+    int client = -1;
+    QByteArray pending;
+    QByteArray buffer(65536, '\0');
+    const auto hangUp = [&] {
+        if (client >= 0)
+            ::close(client);
+        client = -1;
+        pending.clear();
+    };
+    while (m_running) {
+        pollfd watched{client >= 0 ? client : m_socket, POLLIN, 0};
+        if (::poll(&watched, 1, 50) <= 0)
+            continue;
+        if (client < 0) {
+            client = ::accept4(m_socket, nullptr, nullptr, SOCK_CLOEXEC);
+            continue;
+        }
+        const ssize_t received = ::recv(client, buffer.data(), size_t(buffer.size()), 0);
+        if (received <= 0) {
+            hangUp();
+            continue;
+        }
+        pending.append(buffer.constData(), qsizetype(received));
+        for (qsizetype length; (length = itemLength(pending)) > 0 && length <= pending.size();) {
+            const QByteArray message = pending.left(length);
+            pending.remove(0, length);
+            bool close = false;
+            if (const std::optional<QByteArray> reply = answer(message, &close))
+                ::send(client, reply->constData(), size_t(reply->size()), MSG_NOSIGNAL);
+            if (close) {
+                hangUp();
+                break;
+            }
+        }
+    }
+    hangUp();
 }

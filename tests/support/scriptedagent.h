@@ -4,7 +4,9 @@
 // An in-process SNMPv1 and SNMPv2c agent on a free 127.0.0.1 UDP port, on a
 // thread of its own, for answers a real snmpd never gives: every value type,
 // odd error statuses, silence, garbage, wrong request ids, endless subtrees.
-// Answers go out in the version of the request.
+// Answers go out in the version of the request. Over TCP (start(Tcp)) it
+// serves one connection at a time and can close it, as a stream agent that
+// goes away does.
 //
 // Each request is decoded and handed to the handler (on the agent's thread);
 // what the handler returns is sent back. Requests that do not decode are
@@ -68,8 +70,9 @@ public:
 
     struct Response
     {
-        enum class Kind { Answer, Silence, Raw };
+        enum class Kind { Answer, Silence, Raw, Close };
         Kind kind = Kind::Answer;
+        bool thenClose = false;           // over TCP: close the connection after sending
         std::vector<Binding> bindings;
         int32_t errorStatus = 0;
         int32_t errorIndex = 0;
@@ -78,6 +81,7 @@ public:
 
         static Response answer(std::vector<Binding> bindings, int32_t errorStatus = 0, int32_t errorIndex = 0);
         static Response silence();
+        static Response closeConnection(); // over TCP: close without answering
         static Response rawBytes(const QByteArray &datagram);
         // The request's own names with NULL values and an error status, as a v1 agent reports errors.
         static Response error(const Request &request, int32_t errorStatus, int32_t errorIndex);
@@ -90,9 +94,10 @@ public:
     ScriptedAgent(const ScriptedAgent &) = delete;
     ScriptedAgent &operator=(const ScriptedAgent &) = delete;
 
-    bool start(); // binds a free port and starts answering
+    enum class Transport { Udp, Tcp };
+    bool start(Transport transport = Transport::Udp); // binds a free port and starts answering
     void stop();  // also done by the destructor
-    QString address() const; // "127.0.0.1:PORT"
+    QString address() const; // "127.0.0.1:PORT", over TCP "tcp:127.0.0.1:PORT"
     quint16 port() const;
 
     void setHandler(Handler handler);  // may be changed while running
@@ -116,8 +121,12 @@ public:
     static Handler silentHandler();
     // Always answers with this error status and index.
     static Handler errorStatusHandler(int32_t errorStatus, int32_t errorIndex = 1);
-    // Answers every request with the same binding (a subtree that never ends).
+    // Answers every request with the same binding (a walk that never advances).
     static Handler sameBindingHandler(Binding binding);
+    // A subtree that never ends: the successor of subtree.N is subtree.(N+1),
+    // of anything else subtree.1, each with this value; a GetBulk gets as many
+    // as it asks for.
+    static Handler endlessSubtreeHandler(const char *subtree, Value value);
     // GetNext over the integers 1..count at subtree.1 .. subtree.count (subtree
     // dotted, without a leading dot), whatever the request's type;
     // noSuchName past the last.
@@ -129,8 +138,12 @@ public:
 
 private:
     void serve();
+    void serveStream();
+    // The answer to one request message, or nothing; the handler is asked.
+    std::optional<QByteArray> answer(const QByteArray &message, bool *close);
 
     int m_socket = -1;
+    Transport m_transport = Transport::Udp;
     quint16 m_port = 0;
     std::atomic<bool> m_running{false};
     std::thread m_thread;

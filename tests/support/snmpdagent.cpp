@@ -41,7 +41,7 @@ bool SnmpdAgent::launch(quint16 port)
     QFile file(config);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    file.write(QStringLiteral("agentAddress udp:127.0.0.1:%1\n"
+    file.write(QStringLiteral("agentAddress udp:127.0.0.1:%1,tcp:127.0.0.1:%1\n"
                               "rocommunity %2 127.0.0.1\n"
                               "sysLocation %3\n"
                               "sysContact %4\n"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// A real Net-SNMP snmpd for the tests: bound to a free 127.0.0.1 UDP port,
+// A real Net-SNMP snmpd for the tests: bound to a free 127.0.0.1 port, UDP and TCP,
 // read-only community "tarnel" for SNMPv1 and SNMPv2c alike (rocommunity
 // serves both), its own generated config, log, pid file and
 // persistent state in a temporary folder (never the system's). It is killed
@@ -34,6 +34,7 @@ public:
     // Starts snmpd and waits (up to about 10 s) until it answers; false when it does not.
     bool start();
     QString address() const; // "127.0.0.1:PORT"
+    QString tcpAddress() const { return QStringLiteral("tcp:") + address(); }
     quint16 port() const;
     // SIGKILL now, for tests of an agent that goes away.
     void kill();

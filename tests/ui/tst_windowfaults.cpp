@@ -7,6 +7,7 @@
 #include "tests/support/settingsfile.h"
 #include "tests/support/snmpdagent.h"
 #include "tests/ui/windowfixture.h"
+#include "ui/exitsignals.h"
 #include "ui/listview.h"
 #include "ui/resultmodel.h"
 #include "ui/statusbar.h"
@@ -82,6 +83,10 @@ private slots:
     void historyBytesKept();
     void exitSignals_data();
     void exitSignals();
+    void closeDuringSilentWait_data();
+    void closeDuringSilentWait();
+    void stopAndRunRepeatedly_data();
+    void stopAndRunRepeatedly();
 
 private:
     WindowFixture m_window;
@@ -393,6 +398,105 @@ void TestWindowFaults::exitSignals()
     QCOMPARE(storedValue(path, SettingsKey, "Position").exists, !second);
     QCOMPARE(storedValue(path, SettingsKey, "TimeOut").data, dword(3000));
     QCOMPARE(storedValue(path, CommunityHistoryKey, "Item0").data, QByteArray("caf\xe9", 5));
+}
+
+void TestWindowFaults::closeDuringSilentWait_data()
+{
+    QTest::addColumn<int>("how"); // 0 the window's close box, 1 SIGTERM, 2 SIGTERM and a dialog opening after it
+    QTest::newRow("the window's close") << 0;
+    QTest::newRow("SIGTERM") << 1;
+    QTest::newRow("SIGTERM, a dialog opening after it") << 2;
+}
+
+// A Get of an agent that never answers, with the largest timeout and
+// retries (320 s): closing the window, or a logout's signal, gives the
+// request up at once. No error box, no retries waited out, the settings
+// written; a dialog that opens after the signal is closed too.
+void TestWindowFaults::closeDuringSilentWait()
+{
+    QFETCH(int, how);
+    m_agent.setHandler(ScriptedAgent::silentHandler());
+    const ExitSignals exitSignals;
+    connect(&exitSignals, &ExitSignals::exitRequested, m_window.get(), &QWidget::close);
+    bool dialogClosed = false;
+    if (how == 2) {
+        connect(&exitSignals, &ExitSignals::exitRequested, this, [&] {
+            QTimer::singleShot(20, this, [&] {
+                QMessageBox box(QMessageBox::Information, QStringLiteral("Norvane"), QStringLiteral("late"));
+                box.exec();
+                dialogClosed = true;
+            });
+        });
+    }
+    m_window->setTimeOut(32000);
+    m_window->setRetries(9);
+    m_window.setInputs(m_agent.address(), QStringLiteral("tarnel"), QStringLiteral(".1.3.6.1.2.1.1.1.0"));
+    QElapsedTimer sinceAction;
+    QTimer act;
+    connect(&act, &QTimer::timeout, this, [&] {
+        if (m_agent.requests().empty() || sinceAction.isValid())
+            return;
+        sinceAction.start();
+        if (how == 0)
+            QVERIFY(!m_window->close());
+        else
+            ::raise(SIGTERM);
+    });
+    act.start(20);
+    runByKey();
+    QTRY_VERIFY(!m_window->isVisible());
+    QVERIFY2(sinceAction.isValid() && sinceAction.elapsed() < 1000, qPrintable(QString::number(sinceAction.elapsed())));
+    QTRY_VERIFY(how != 2 || dialogClosed);
+    QCOMPARE(m_window.log.errors, QStringList());
+    QCOMPARE(m_agent.requests().size(), size_t(1));
+    QCOMPARE(m_window->runDepth(), 0);
+    m_window.quit();
+    QCOMPARE(storedValue(RegistryHive::defaultFilePath(), AgentHistoryKey, "Item0").data, m_agent.address().toLatin1() + '\0');
+}
+
+void TestWindowFaults::stopAndRunRepeatedly_data()
+{
+    QTest::addColumn<bool>("lastAnswered");
+    QTest::newRow("the last run answered") << true;
+    QTest::newRow("silent to the end") << false;
+}
+
+// Esc and F9, fifty times, each while the run before waits for an agent that
+// does not answer: every new Run gives the stopped one up, never runs inside
+// it, and nothing of the stopped runs comes back: no error box, no row.
+void TestWindowFaults::stopAndRunRepeatedly()
+{
+    QFETCH(bool, lastAnswered);
+    constexpr int Pairs = 50;
+    m_agent.setHandler([lastAnswered, table = ScriptedAgent::tableHandler({{SysDescr, ScriptedAgent::Value::octets("bench switch")}}),
+                        count = 0](const ScriptedAgent::Request &request) mutable {
+        return ++count > Pairs && lastAnswered ? table(request) : ScriptedAgent::Response::silence();
+    });
+    m_window->setTimeOut(1000);
+    m_window->setRetries(0);
+    m_window.setInputs(m_agent.address(), QStringLiteral("tarnel"), QStringLiteral(".1.3.6.1.2.1.1.1.0"));
+    int pairs = 0;
+    int deepest = 0;
+    QTimer keys;
+    connect(&keys, &QTimer::timeout, this, [&] {
+        deepest = std::max(deepest, m_window->runDepth());
+        // Each pair while the run before is waiting for its request's answer.
+        if (pairs == Pairs || m_agent.requests().size() != size_t(pairs + 1) || m_window->isIdle())
+            return;
+        ++pairs;
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F9);
+    });
+    keys.start(5);
+    runByKey();
+    keys.stop();
+    QCOMPARE(pairs, Pairs);
+    QCOMPARE(deepest, 1);
+    QCOMPARE(m_agent.requests().size(), size_t(Pairs + 1));
+    QCOMPARE(m_window.log.errors, lastAnswered ? QStringList() : QStringList{QStringLiteral("SnmpMgrRequest error: 40.")});
+    QCOMPARE(m_window->listView()->model()->rowCount(), lastAnswered ? 1 : 0);
+    m_agent.setTable({{SysDescr, ScriptedAgent::Value::octets("bench switch")}});
+    verifyIdleAndUsable();
 }
 
 QTEST_MAIN(TestWindowFaults)
