@@ -41,7 +41,7 @@ int main(int argc, char **argv)
     BenchHost host(agent.address());
     QElapsedTimer clock;
     clock.start();
-    if (!runWalk(host))
+    if (!host.run())
         return 1;
     const double ourSeconds = clock.nsecsElapsed() / 1e9;
 

@@ -264,7 +264,7 @@ int engineMode(const QString &agent, const QString &oid, qsizetype expected, boo
     const double cpuBefore = cpuMs();
     QElapsedTimer clock;
     clock.start();
-    if (!runWalk(host))
+    if (!host.run())
         return 1;
     const double ms = msSince(clock);
     const double cpu = cpuMs() - cpuBefore;

@@ -7,7 +7,7 @@
 // rewrites others (its float and double Opaques). Works on the datagram in
 // place and never reads past its end; no Net-SNMP, no Qt.
 
-#include "engine/snmpmgr.h"
+#include "engine/snmprecords.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -4,7 +4,6 @@
 #include "common/apperror.h"
 #include "common/bytetext.h"
 #include "common/messages.h"
-#include "engine/historyrule.h"
 
 #include <QStringList>
 
@@ -12,34 +11,6 @@
 #include <string>
 
 namespace {
-
-// Visible state the run changes for its duration, restored on every way out:
-// normal end, Stop and failures alike.
-class ClosingSteps
-{
-public:
-    explicit ClosingSteps(QueryHost &host) : m_host(host) {}
-    ~ClosingSteps()
-    {
-        m_host.setIdle(true);
-        m_host.setSimpleStatus(QString::fromLatin1(msg::Ready));
-        m_host.setAutoHint(true);
-        if (m_cursorPushed)
-            m_host.popCursor();
-    }
-    ClosingSteps(const ClosingSteps &) = delete;
-    ClosingSteps &operator=(const ClosingSteps &) = delete;
-
-    void showBusyCursor()
-    {
-        m_host.pushBusyCursor();
-        m_cursorPushed = true;
-    }
-
-private:
-    QueryHost &m_host;
-    bool m_cursorPushed = false;
-};
 
 bool isBlankOrControl(QChar c)
 {
@@ -104,15 +75,23 @@ private:
     SnmpVarBindList &m_list;
 };
 
-// Raised through the run when the host gave it up; runQuery() ends quietly.
+// Raised through the run when it is given up; runQuery() ends quietly.
 struct RunAbandoned
 {
 };
 
-AbandonCheck abandonCheck(const QueryHost &host)
+// What one run is: its request, where its rows go, what the user changes.
+struct Run
 {
-    return [&host] { return host.waitAbandoned(); };
-}
+    const QueryRequest &request;
+    QuerySink &sink;
+    const RunControl &control;
+
+    AbandonCheck abandonCheck() const
+    {
+        return [&control = control] { return control.abandoned || control.closing; };
+    }
+};
 
 [[noreturn]] void requestFailed()
 {
@@ -122,14 +101,14 @@ AbandonCheck abandonCheck(const QueryHost &host)
     throwMessage(msg::RequestError, int(code));
 }
 
-void request(const QueryHost &host, SnmpMgrSessionData *session, uint8_t type, SnmpVarBindList &list,
-             int32_t &status, int32_t &index)
+void sendRequest(const Run &run, SnmpMgrSessionData *session, uint8_t type, SnmpVarBindList &list, int32_t &status,
+             int32_t &index)
 {
     status = 0;
     index = 0;
-    if (host.abandoned())
+    if (run.control.abandoned)
         throw RunAbandoned();
-    if (!SnmpMgrRequest(session, type, &list, &status, &index, host.requestWait(), abandonCheck(host)))
+    if (!SnmpMgrRequest(session, type, &list, &status, &index, run.request.wait, run.abandonCheck()))
         requestFailed();
 }
 
@@ -155,7 +134,7 @@ bool outside(const SnmpVarBind &answer, const AsnObjectIdentifier &root, bool al
     return !all && SnmpUtilOidNCmp(&answer.name, &root, unsigned(root.ids.size())) != 0;
 }
 
-void walk(QueryHost &host, SnmpMgrSessionData *session, SnmpVarBindList &list, bool all)
+QueryEnd walk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &list, bool all)
 {
     AsnObjectIdentifier root;
     if (!all)
@@ -166,21 +145,21 @@ void walk(QueryHost &host, SnmpMgrSessionData *session, SnmpVarBindList &list, b
         last.ids.assign(list.list.front().name.ids.begin(), list.list.front().name.ids.end());
         int32_t status = 0;
         int32_t index = 0;
-        request(host, session, pdu::GetNext, list, status, index);
+        sendRequest(run, session, pdu::GetNext, list, status, index);
         if (status == errorStatus::NoSuchName)
-            return; // the end of the agent's MIB
+            return QueryEnd::Completed; // the end of the agent's MIB
         // An error answer may come without its binding.
         if (!list.list.empty() && outside(list.list.front(), root, all))
-            return; // left the subtree
+            return QueryEnd::Completed; // left the subtree
         if (status != errorStatus::NoError)
             throwMessage(msg::RequestStatus, int(status), int(index));
         const SnmpVarBind &answer = list.list.front();
         checkIncreasing(answer.name, last);
-        host.appendRow(renderBinding(answer));
-        // Stop only sets the idle flag; the row asked for before it is still shown.
-        if (host.isIdle())
-            return;
-        host.processEvents();
+        run.sink.appendRow(renderBinding(answer));
+        // Stop only sets a flag; the row asked for before it is still shown.
+        if (run.control.stopped)
+            return QueryEnd::Stopped;
+        run.sink.betweenRows();
     }
 }
 
@@ -189,7 +168,7 @@ void walk(QueryHost &host, SnmpMgrSessionData *session, SnmpVarBindList &list, b
 // takes its one: events after every row, Stop after one more row (the rest
 // of the answer dropped), the end at endOfMibView or the first name outside
 // the subtree. Error answers end it as they end the GetNext walk.
-void bulkWalk(QueryHost &host, SnmpMgrSessionData *session, SnmpVarBindList &list, bool all)
+QueryEnd bulkWalk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &list, bool all)
 {
     AsnObjectIdentifier root;
     if (!all)
@@ -202,9 +181,9 @@ void bulkWalk(QueryHost &host, SnmpMgrSessionData *session, SnmpVarBindList &lis
         list.list.front().name = from;
         int32_t status = 0;
         int32_t index = 0;
-        if (host.abandoned())
-            return;
-        if (!SnmpMgrBulkRequest(session, repetitions, &list, &status, &index, host.requestWait(), abandonCheck(host)))
+        if (run.control.abandoned)
+            return QueryEnd::Abandoned;
+        if (!SnmpMgrBulkRequest(session, repetitions, &list, &status, &index, run.request.wait, run.abandonCheck()))
             requestFailed();
         if (status == errorStatus::TooBig && repetitions > 1) {
             // Kept halved: the rows to come are likely as large.
@@ -213,115 +192,81 @@ void bulkWalk(QueryHost &host, SnmpMgrSessionData *session, SnmpVarBindList &lis
         }
         if (status != errorStatus::NoError) {
             if (status == errorStatus::NoSuchName || (!list.list.empty() && outside(list.list.front(), root, all)))
-                return;
+                return QueryEnd::Completed;
             throwMessage(msg::RequestStatus, int(status), int(index));
         }
         const AsnObjectIdentifier *last = &from;
         for (const SnmpVarBind &answer : list.list) {
             if (answer.value.asnType == asn::EndOfMibView || outside(answer, root, all))
-                return;
+                return QueryEnd::Completed;
             checkIncreasing(answer.name, *last);
             last = &answer.name;
-            host.appendRow(renderBinding(answer, SnmpVersion::V2c));
-            if (host.isIdle())
-                return;
-            host.processEvents();
-            if (host.abandoned())
-                return;
+            run.sink.appendRow(renderBinding(answer, SnmpVersion::V2c));
+            if (run.control.stopped)
+                return QueryEnd::Stopped;
+            run.sink.betweenRows();
+            if (run.control.abandoned)
+                return QueryEnd::Abandoned;
         }
         from = list.list.back().name;
     }
 }
 
-void runOnce(QueryHost &host);
-
-} // namespace
-
-void runQuery(QueryHost &host)
+QueryEnd runOnce(const Run &run)
 {
-    try {
-        runOnce(host);
-    } catch (const RunAbandoned &) {
-        // Given up by the user: no message, the closing steps have run.
-    }
-}
-
-namespace {
-
-void runOnce(QueryHost &host)
-{
-    host.setIdle(false);
-    host.refreshCommands();
-    // Armed before the first event processing, so that nothing raised from
-    // there leaves the window busy either.
-    ClosingSteps closing(host);
-
-    host.setAutoHint(false);
-    host.setSimpleStatus(QString::fromLatin1(msg::Updating));
-    host.processEvents();
-
-    closing.showBusyCursor();
-
-    const QString agent = host.agentText();
-    const QString community = host.communityText();
-    const QString oids = host.oidText();
-    if (isBlank(agent) || isBlank(community) || isBlank(oids))
+    const QueryRequest &request = run.request;
+    if (isBlank(request.agent) || isBlank(request.community) || isBlank(request.oids))
         throwMessage(msg::EmptyInput);
 
-    const SnmpVersion version = host.snmpVersion();
-    const SnmpMgrSession session(
-        SnmpMgrOpen(toBytes(agent), toBytes(community), host.timeOut(), host.retries(), version));
+    const SnmpVersion version = request.transport.version;
+    const SnmpMgrSession session(SnmpMgrOpen(toBytes(request.agent), toBytes(request.community),
+                                             request.transport.timeOutMs, request.transport.retries, version));
     if (!session)
         throwMessage(msg::OpenError, int(SnmpMgrGetLastError()));
 
+    const QString &oids = request.oids;
     const bool multiple = oids.contains(QLatin1Char(';'));
     const bool all = oids.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0;
-    const Operation operation = host.operation();
 
     SnmpVarBindList list;
     const BindingListGuard listGuard(list);
-    if (operation == Operation::Get && multiple) {
+    if (request.operation == Operation::Get && multiple) {
         for (const QString &piece : splitOidPieces(oids))
             appendBinding(list, piece);
-    } else if (operation == Operation::Walk && all) {
+    } else if (request.operation == Operation::Walk && all) {
         appendBinding(list, QStringLiteral("1"));
     } else {
         appendBinding(list, oids);
     }
 
-    recordHistory(host.agentHistory());
-    recordHistory(host.communityHistory());
-    recordHistory(host.oidHistory());
+    run.sink.inputsAccepted();
 
-    // Read again at the dispatch; no events were processed since the list was built.
-    const Operation dispatched = host.operation();
-    switch (dispatched) {
+    switch (request.operation) {
     case Operation::Get:
     case Operation::GetNext: {
         int32_t status = 0;
         int32_t index = 0;
-        request(host, session.get(), dispatched == Operation::Get ? pdu::Get : pdu::GetNext, list, status, index);
+        sendRequest(run, session.get(), request.operation == Operation::Get ? pdu::Get : pdu::GetNext, list, status,
+                    index);
         if (status != errorStatus::NoError)
             throwMessage(msg::RequestStatus, int(status), int(index));
         for (const SnmpVarBind &binding : list.list)
-            host.appendRow(renderBinding(binding, version));
-        break;
+            run.sink.appendRow(renderBinding(binding, version));
+        return QueryEnd::Completed;
     }
     case Operation::Walk:
-        if (version == SnmpVersion::V2c)
-            bulkWalk(host, session.get(), list, all);
-        else
-            walk(host, session.get(), list, all);
-        break;
-    default:
-        break; // no such operation: nothing is sent
+        return version == SnmpVersion::V2c ? bulkWalk(run, session.get(), list, all) : walk(run, session.get(), list, all);
     }
+    return QueryEnd::Completed; // no such operation: nothing is sent
 }
 
 } // namespace
 
-void stopQuery(QueryHost &host)
+QueryEnd runQuery(const QueryRequest &request, QuerySink &sink, const RunControl &control)
 {
-    host.setIdle(true);
-    host.processEvents();
+    try {
+        return runOnce(Run{request, sink, control});
+    } catch (const RunAbandoned &) {
+        return QueryEnd::Abandoned; // given up by the user: no message
+    }
 }

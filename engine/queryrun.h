@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "common/history.h"
 #include "common/operation.h"
 #include "common/snmpversion.h"
 #include "engine/requestwait.h"
@@ -9,44 +8,55 @@
 
 #include <QString>
 
-// What the query run needs of the main window.
-class QueryHost
+// How every session is opened: program-wide settings, stored with the others.
+struct TransportSettings
 {
-public:
-    virtual ~QueryHost() = default;
+    int timeOutMs = 1000;
+    int retries = 1;
+    SnmpVersion version = SnmpVersion::V1;
+};
 
-    virtual bool isIdle() const = 0;
-    virtual void setIdle(bool idle) = 0;
-    virtual void refreshCommands() = 0;       // re-evaluate the enabling rules now
-    virtual void setAutoHint(bool on) = 0;    // automatic hint display in the status bar
-    virtual void setSimpleStatus(const QString &text) = 0; // simple panel with this text
-    virtual void pushBusyCursor() = 0;        // remember the cursor, show the busy one
-    virtual void popCursor() = 0;             // restore the remembered cursor
-    virtual void processEvents() = 0;         // process pending window events once
+// Everything a run needs, read once as it starts: the three boxes' texts as
+// typed, the current operation and the transport settings.
+struct QueryRequest
+{
+    Operation operation = Operation::Get;
+    QString agent;
+    QString community;
+    QString oids;
+    TransportSettings transport;
     // How each request waits for its answer. A window keeps processing its
     // events meanwhile, or it would freeze for timeout x (retries + 1).
-    virtual RequestWait requestWait() const { return RequestWait::Blocking; }
-    // The run is given up: it sends nothing more, adds no row and raises no
-    // message, and a request waiting for its answer ends at once. A new Run
-    // or a Clear after Stop gives up the stopped run this way.
-    virtual bool abandoned() const { return false; }
-    // Only a request that is still waiting after its first few milliseconds
-    // is given up, while events are processed: a close lets a walk between
-    // rows add its one more row, yet never waits out an agent's timeouts.
-    virtual bool waitAbandoned() const { return abandoned(); }
+    RequestWait wait = RequestWait::Blocking;
+};
 
-    virtual QString agentText() const = 0;
-    virtual QString communityText() const = 0;
-    virtual QString oidText() const = 0;
-    virtual Operation operation() const = 0;
-    virtual int timeOut() const = 0;
-    virtual int retries() const = 0;
-    virtual SnmpVersion snmpVersion() const = 0;
-    virtual HistoryList &agentHistory() = 0;
-    virtual HistoryList &communityHistory() = 0;
-    virtual HistoryList &oidHistory() = 0;
+// What the user changes while a run goes on, looked at by the run between
+// rows and while a request waits.
+struct RunControl
+{
+    // Stop: the walk ends after its next row (the row asked for before the
+    // Stop is still shown).
+    bool stopped = false;
+    // Given up (a new Run or a Clear after Stop): nothing more is sent, no
+    // row added, no message raised, and a request waiting ends at once.
+    bool abandoned = false;
+    // The window closes: a request still waiting after its first few
+    // milliseconds is given up, but a walk between rows adds its one more row.
+    bool closing = false;
+};
 
+// Where a run's results go, and where it hands the thread back.
+class QuerySink
+{
+public:
+    virtual ~QuerySink() = default;
+    // The inputs converted: the three history lists record them now, before
+    // any request (a request that fails later keeps them recorded).
+    virtual void inputsAccepted() = 0;
     virtual void appendRow(ResultRow &&row) = 0;
+    // After each row of a walk: pending events are processed here (Stop and
+    // the other commands reach the run this way).
+    virtual void betweenRows() = 0;
 };
 
 // Max-repetitions of the GetBulkRequests of an SNMPv2c walk. Fifty bindings
@@ -56,9 +66,13 @@ public:
 // faster than GetNext. An agent that answers tooBig gets half as many asked.
 inline constexpr int32_t BulkMaxRepetitions = 50;
 
-// The Run command. Throws AppError with the user's message; the closing steps
-// (idle, "Ready", hints on, cursor) have run by then. A run given up (see
-// QueryHost::abandoned) returns without one.
-void runQuery(QueryHost &host);
-// The Stop command: sets the idle flag, then processes pending events.
-void stopQuery(QueryHost &host);
+enum class QueryEnd {
+    Completed, // the operation ran to its end
+    Stopped,   // a walk ended by Stop
+    Abandoned, // given up (RunControl::abandoned or ::closing)
+};
+
+// The Run command's work: validates, opens the session, converts the OIDs,
+// sends the request or walks. Throws AppError with the user's message;
+// the caller shows it and restores its own visible state.
+QueryEnd runQuery(const QueryRequest &request, QuerySink &sink, const RunControl &control);

@@ -23,20 +23,20 @@ namespace {
 // How long a wait that processes events first blocks for a quick answer.
 constexpr int QuickAnswerMs = 5;
 
-void finish(PendingRequest &pending, WaitOutcome outcome)
+void finish(RequestExchange &pending, WaitOutcome outcome)
 {
     pending.waiting = false;
-    pending.outcome = int(outcome);
+    pending.outcome = outcome;
 }
 
 // What the synchronous call's own callback does for v1 and v2c. The records
-// of the answer come from the session's parse hook; this only learns how the
-// request ended. A request given up earlier may still end here (its late
+// of the answer come from readDatagram; this only learns how the request
+// ended. A request given up earlier may still end here (its late
 // answer, its last timeout, the session's close): it is no longer awaited
 // and changes nothing.
 int onAnswer(int op, netsnmp_session *session, int requestId, netsnmp_pdu *pdu, void *magic)
 {
-    auto *pending = static_cast<PendingRequest *>(magic);
+    auto *pending = static_cast<RequestExchange *>(magic);
     if (op == NETSNMP_CALLBACK_OP_RESEND || op == NETSNMP_CALLBACK_OP_CONNECT)
         return 1; // a retry going out: still waiting
     if (requestId != pending->requestId || !pending->waiting)
@@ -71,7 +71,7 @@ int onAnswer(int op, netsnmp_session *session, int requestId, netsnmp_pdu *pdu, 
 // closed the socket, and the next select_info call would close (free) the
 // session handle itself, which the caller still owns. Nothing may touch the
 // session's socket or timers again; the request ends here.
-bool connectionClosed(void *session, PendingRequest &pending)
+bool connectionClosed(void *session, RequestExchange &pending)
 {
     const netsnmp_transport *transport = snmp_sess_transport(session);
     if (transport && transport->sock >= 0)
@@ -117,7 +117,7 @@ std::optional<timeval> nextDue(void *session, int fd)
 
 // Net-SNMP no longer holds the request, yet said nothing of it: waiting on
 // would never end.
-bool endUnheard(void *session, int fd, PendingRequest &pending, std::optional<timeval> &due)
+bool endUnheard(void *session, int fd, RequestExchange &pending, std::optional<timeval> &due)
 {
     if (connectionClosed(session, pending))
         return true;
@@ -129,7 +129,7 @@ bool endUnheard(void *session, int fd, PendingRequest &pending, std::optional<ti
     return true;
 }
 
-void readAnswer(void *session, int fd)
+void readSocket(void *session, int fd)
 {
     SocketSet set(fd);
     snmp_sess_read2(session, set.get());
@@ -140,7 +140,7 @@ using Clock = std::chrono::steady_clock;
 // Sleeps in ppoll() until the socket is readable or the next timeout is due,
 // as the synchronous call sleeps in select(), until the request has ended or
 // the given moment has come.
-void waitBlocking(void *session, int fd, PendingRequest &pending, bool &socketFailed,
+void waitBlocking(void *session, int fd, RequestExchange &pending, bool &socketFailed,
                   std::optional<Clock::time_point> until = {})
 {
     while (pending.waiting) {
@@ -162,7 +162,7 @@ void waitBlocking(void *session, int fd, PendingRequest &pending, bool &socketFa
         pollfd watched{socketFailed ? -1 : fd, POLLIN, 0};
         const int ready = ppoll(&watched, 1, &limit, nullptr);
         if (ready > 0) {
-            readAnswer(session, fd);
+            readSocket(session, fd);
         } else if (ready == 0) {
             snmp_sess_timeout(session); // does nothing before a timeout is due
         } else if (errno != EINTR) {
@@ -181,7 +181,7 @@ int timerMs(const timeval &due)
 // The same wait with the thread's events handled meanwhile: the socket is
 // watched by a notifier and the retry timeouts by a timer, and the caller
 // may give the request up from one of those events.
-void waitProcessingEvents(void *session, int fd, PendingRequest &pending, bool &socketFailed,
+void waitProcessingEvents(void *session, int fd, RequestExchange &pending, bool &socketFailed,
                           const AbandonCheck &abandoned)
 {
     // Most answers come within a millisecond, and setting up the loop for
@@ -208,7 +208,7 @@ void waitProcessingEvents(void *session, int fd, PendingRequest &pending, bool &
             due.start(timerMs(*next));
     };
     QObject::connect(&readable, &QSocketNotifier::activated, &loop, [&] {
-        readAnswer(session, fd);
+        readSocket(session, fd);
         carryOn();
     });
     QObject::connect(&due, &QTimer::timeout, &loop, [&] {
@@ -231,35 +231,87 @@ void waitProcessingEvents(void *session, int fd, PendingRequest &pending, bool &
 
 } // namespace
 
-WaitOutcome sendAndWait(void *session, snmp_pdu *request, PendingRequest &pending, RequestWait wait,
-                        const AbandonCheck &abandoned)
+void PduDeleter::operator()(snmp_pdu *pdu) const
 {
-    pending = PendingRequest();
-    const netsnmp_transport *transport = snmp_sess_transport(session);
-    if (!snmp_sess_session(session) || !transport || transport->sock < 0) {
-        snmp_free_pdu(request);
-        return transport && transport->sock < 0 ? WaitOutcome::Closed : WaitOutcome::Failed;
+    snmp_free_pdu(pdu);
+}
+
+int readDatagram(netsnmp_session *session, netsnmp_pdu *pdu, u_char *packet, size_t length)
+{
+    auto *exchange = static_cast<RequestExchange *>(session->myvoid);
+    if (!exchange)
+        return SNMPERR_ASN_PARSE_ERR;
+    const bool read = berreader::readResponse(packet, length, exchange->incoming, exchange->version);
+    if (!read || exchange->incoming.requestId != exchange->requestId || !exchange->waiting) {
+        // Net-SNMP drops what is refused here without a trace, and the
+        // request then ends as a timeout. A datagram counts as the agent's
+        // answering unless it answers one of the session's earlier requests:
+        // a duplicated or late datagram must not make a silent agent look
+        // like one that answers nonsense.
+        berreader::Message header;
+        const bool stale = berreader::readMessage(packet, length, header) && header.requestId >= exchange->firstId
+            && header.requestId < exchange->requestId;
+        if (!stale)
+            ++exchange->strayDatagrams;
+        return SNMPERR_ASN_PARSE_ERR;
     }
+    std::swap(exchange->answer, exchange->incoming);
+    exchange->answered = true;
+    // Net-SNMP gets the fields it matches the answer with.
+    pdu->version = exchange->version == 1 ? SNMP_VERSION_2c : SNMP_VERSION_1;
+    pdu->securityModel = exchange->version == 1 ? SNMP_SEC_MODEL_SNMPv2c : SNMP_SEC_MODEL_SNMPv1;
+    pdu->command = SNMP_MSG_RESPONSE;
+    pdu->flags |= UCD_MSG_FLAG_RESPONSE_PDU;
+    pdu->reqid = exchange->answer.requestId;
+    pdu->errstat = exchange->answer.errorStatus;
+    pdu->errindex = exchange->answer.errorIndex;
+    return SNMP_ERR_NOERROR;
+}
+
+WaitOutcome sendAndWait(void *session, PduPtr request, RequestExchange &exchange, RequestWait wait,
+                        const AbandonCheck &abandoned, berreader::Response &answer)
+{
+    exchange.requestId = request->reqid;
+    if (exchange.firstId == 0)
+        exchange.firstId = request->reqid;
+    exchange.waiting = false;
+    exchange.answered = false;
+    const unsigned strayBefore = exchange.strayDatagrams;
+    const netsnmp_transport *transport = snmp_sess_transport(session);
+    if (!snmp_sess_session(session) || !transport || transport->sock < 0)
+        return transport && transport->sock < 0 ? WaitOutcome::Closed : WaitOutcome::Failed;
     const int fd = transport->sock;
-    pending.requestId = request->reqid;
-    pending.waiting = true;
-    if (snmp_sess_async_send(session, request, onAnswer, &pending) == 0) {
-        snmp_free_pdu(request); // not taken on failure
-        pending.waiting = false;
+    exchange.waiting = true;
+    if (snmp_sess_async_send(session, request.get(), onAnswer, &exchange) == 0) {
+        exchange.waiting = false;
         // Net-SNMP's errno says why: too large for a datagram, a send that failed...
         const netsnmp_session *state = snmp_sess_session(session);
         const bool reset = state && (state->s_errno == EPIPE || state->s_errno == ECONNRESET);
-        return reset || connectionClosed(session, pending) ? WaitOutcome::Closed : WaitOutcome::Failed;
+        return reset || connectionClosed(session, exchange) ? WaitOutcome::Closed : WaitOutcome::Failed;
     }
+    (void)request.release(); // Net-SNMP's now
     bool socketFailed = false;
     if (wait == RequestWait::ProcessEvents && QCoreApplication::instance())
-        waitProcessingEvents(session, fd, pending, socketFailed, abandoned);
+        waitProcessingEvents(session, fd, exchange, socketFailed, abandoned);
     else
-        waitBlocking(session, fd, pending, socketFailed);
+        waitBlocking(session, fd, exchange, socketFailed);
+    exchange.waiting = false;
 
-    const auto outcome = WaitOutcome(pending.outcome);
-    // As the synchronous call fails when select() does.
-    if (socketFailed && outcome == WaitOutcome::TimedOut)
-        return WaitOutcome::SendFailed;
-    return outcome;
+    switch (exchange.outcome) {
+    case WaitOutcome::Answered:
+        if (!exchange.answered)
+            return WaitOutcome::Failed;
+        answer.bindings.swap(exchange.answer.bindings);
+        answer.requestId = exchange.answer.requestId;
+        answer.errorStatus = exchange.answer.errorStatus;
+        answer.errorIndex = exchange.answer.errorIndex;
+        return WaitOutcome::Answered;
+    case WaitOutcome::TimedOut:
+        // As the synchronous call fails when select() does.
+        if (socketFailed)
+            return WaitOutcome::SendFailed;
+        return exchange.strayDatagrams != strayBefore ? WaitOutcome::Unreadable : WaitOutcome::TimedOut;
+    default:
+        return exchange.outcome;
+    }
 }

@@ -1,13 +1,18 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// Sending one request on a Net-SNMP single session and waiting for its
-// answer, through retries and their timeouts, as snmp_sess_synch_response
-// does, but with a choice of how the thread waits and a way to give up.
+// One request on a Net-SNMP single session: sent, then waited for through
+// retries and their timeouts, as snmp_sess_synch_response does, but with a
+// choice of how the thread waits and a way to give up; its answer read by
+// the engine's own reader, not by Net-SNMP.
+
+#include "engine/berreader.h"
 
 #include <functional>
+#include <memory>
 
 struct snmp_pdu;
+struct snmp_session;
 
 enum class RequestWait {
     Blocking,      // the thread sleeps in poll() until the answer or the last timeout
@@ -17,31 +22,51 @@ enum class RequestWait {
 // Asked while a ProcessEvents wait handles events: true gives the request up.
 using AbandonCheck = std::function<bool()>;
 
-// The request a session has outstanding. The session keeps it, not the wait:
-// a request given up stays in Net-SNMP's list until the session closes, and
-// Net-SNMP then reports it through the callback that points here.
-struct PendingRequest
+struct PduDeleter
 {
-    long requestId = 0;
-    bool waiting = false;
-    int outcome = 0; // a WaitOutcome
+    void operator()(snmp_pdu *pdu) const;
 };
+using PduPtr = std::unique_ptr<snmp_pdu, PduDeleter>;
 
 enum class WaitOutcome {
-    Answered,  // Net-SNMP took a response to the request
-    TimedOut,  // no response within timeout x (retries + 1)
+    Answered,   // a GetResponse to the request, read into the caller's records
+    TimedOut,   // nothing came within timeout x (retries + 1) but answers to earlier requests
+    Unreadable, // the same, although other datagrams came: none a usable answer
     SendFailed, // the request could not be sent, or the socket failed
-    Closed,    // a stream transport's connection was closed or reset
-    Abandoned, // the caller gave the request up
-    Failed,    // anything else; the session's s_snmp_errno says why
+    Closed,     // a stream transport's connection was closed or reset
+    Abandoned,  // the caller gave the request up
+    Failed,     // anything else; the session's s_snmp_errno says why
 };
 
-// Takes the request on every path. ProcessEvents needs a QCoreApplication;
+// What a session keeps of the request it has outstanding. The session owns
+// it, not the wait: a request given up stays in Net-SNMP's list until the
+// session closes, and Net-SNMP then reports it through the callback that
+// points here. Its parse hook (readDatagram, with the session's myvoid
+// pointing here) reads every datagram into it.
+struct RequestExchange
+{
+    int version = 0;          // 0 SNMPv1, 1 SNMPv2c: only GetResponses of it are answers
+    long requestId = 0;       // the request outstanding; Net-SNMP never hands out 0
+    long firstId = 0;         // the session's first request; ids only grow
+    bool waiting = false;
+    WaitOutcome outcome = WaitOutcome::Failed;
+    bool answered = false;    // `answer` holds the response to the request
+    unsigned strayDatagrams = 0; // datagrams that came, but answers to earlier requests
+    berreader::Response answer;
+    berreader::Response incoming; // read into here first, so a bad datagram spoils nothing
+};
+
+// The session's parse hook in place of Net-SNMP's decoding, which refuses
+// some tags and lengths an agent may send and rewrites some Opaques.
+int readDatagram(snmp_session *session, snmp_pdu *pdu, unsigned char *packet, size_t length);
+
+// Sends the request and waits for how it ends; on Answered the answer's
+// records are swapped into `answer`. ProcessEvents needs a QCoreApplication;
 // without one the wait blocks. The abandon check is asked only after the
 // first few milliseconds (most answers come within one), and only while
 // events are processed.
 //
 // Nothing of Net-SNMP is on the stack while events are processed, so a
 // handler run meanwhile may use Net-SNMP, other sessions included.
-WaitOutcome sendAndWait(void *session, snmp_pdu *request, PendingRequest &pending, RequestWait wait,
-                        const AbandonCheck &abandoned = {});
+WaitOutcome sendAndWait(void *session, PduPtr request, RequestExchange &exchange, RequestWait wait,
+                        const AbandonCheck &abandoned, berreader::Response &answer);

@@ -3,6 +3,7 @@
 
 #include "common/apperror.h"
 #include "common/messages.h"
+#include "engine/historyrule.h"
 #include "store/resultfile.h"
 #include "ui/coolbar.h"
 #include "ui/dialogs/programicon.h"
@@ -458,13 +459,6 @@ void TMainForm::showIdleLook()
     setSimpleStatus(QString::fromLatin1(msg::Ready));
 }
 
-void TMainForm::setIdle(bool idle)
-{
-    m_idle = idle;
-    if (!idle)
-        m_sinceEventPass.invalidate(); // a run's first pass is never skipped
-}
-
 void TMainForm::processEvents()
 {
     // The rows of a GetBulk answer come microseconds apart, and one pass of
@@ -479,19 +473,23 @@ void TMainForm::processEvents()
     updateCommands();
 }
 
-QString TMainForm::agentText() const
+QueryRequest TMainForm::currentRequest() const
 {
-    return cboAgent->currentText();
+    QueryRequest request;
+    request.operation = m_operation;
+    request.agent = cboAgent->currentText();
+    request.community = cboCommunity->currentText();
+    request.oids = cboOids->currentText();
+    request.transport = m_transport;
+    request.wait = RequestWait::ProcessEvents;
+    return request;
 }
 
-QString TMainForm::communityText() const
+void TMainForm::inputsAccepted()
 {
-    return cboCommunity->currentText();
-}
-
-QString TMainForm::oidText() const
-{
-    return cboOids->currentText();
+    recordHistory(*m_agentHistory);
+    recordHistory(*m_communityHistory);
+    recordHistory(*m_oidHistory);
 }
 
 void TMainForm::appendRow(ResultRow &&row)
@@ -542,6 +540,7 @@ void TMainForm::closeEvent(QCloseEvent *event)
         // The run's loop is still on the stack and uses this window; close
         // once it has returned.
         m_closePending = true;
+        m_control.closing = true;
         event->ignore();
         return;
     }
@@ -605,7 +604,7 @@ void TMainForm::actDetailsExecute()
 
 void TMainForm::actOptionsExecute()
 {
-    m_dialogs->editOptions(this, m_timeOut, m_retries, m_version);
+    m_dialogs->editOptions(this, m_transport.timeOutMs, m_transport.retries, m_transport.version);
 }
 
 void TMainForm::actRunExecute()
@@ -615,44 +614,67 @@ void TMainForm::actRunExecute()
         // the stopped run's row and message would come after the new run's,
         // and runs could nest without end: give it up and run once it has
         // returned.
-        m_abandonRun = true;
+        m_control.abandoned = true;
         m_runPending = true;
         return;
     }
     ++m_runDepth;
     const auto ended = qScopeGuard([this] {
         --m_runDepth;
-        m_abandonRun = m_runPending = m_runStopped = false;
+        m_runPending = false;
+        m_control = RunControl();
         m_results->flush();
     });
     do {
-        m_runPending = m_abandonRun = m_runStopped = false;
+        m_runPending = false;
+        m_control = RunControl{false, false, m_closePending};
         try {
-            runQuery(*this);
+            runOnce();
         } catch (const AppError &) {
             // The user ended this run (Stop, or closing the window): what
             // became of its last request is no longer news to them.
-            if (!m_runStopped && !m_closePending)
+            if (!m_control.stopped && !m_closePending)
                 throw;
         }
     } while (m_runPending && !m_closePending);
 }
 
+void TMainForm::runOnce()
+{
+    // Run disabled and Stop enabled before any work starts.
+    m_idle = false;
+    m_sinceEventPass.invalidate(); // a run's first pass is never skipped
+    updateCommands();
+    // The closing steps, on every way out: normal end, Stop and failures alike.
+    const auto closing = qScopeGuard([this] {
+        m_idle = true;
+        setSimpleStatus(QString::fromLatin1(msg::Ready));
+        m_autoHint = true;
+        popCursor();
+    });
+    m_autoHint = false;
+    setSimpleStatus(QString::fromLatin1(msg::Updating));
+    processEvents(); // paints the text; a Stop here ends a walk after its first row
+    pushBusyCursor();
+    runQuery(currentRequest(), *this, m_control);
+}
+
 void TMainForm::actStopExecute()
 {
     const bool running = m_runDepth > 0 && !m_idle;
-    stopQuery(*this);
+    m_idle = true;
     if (running) {
-        m_runStopped = true;
+        m_control.stopped = true;
         showIdleLook();
     }
+    processEvents();
 }
 
 void TMainForm::actClearExecute()
 {
     // Rows a stopped run still waits for must not follow the Clear.
     if (m_runDepth > 0)
-        m_abandonRun = true;
+        m_control.abandoned = true;
     if (m_results->storedRowCount() > 0)
         m_results->clear();
 }

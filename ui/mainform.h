@@ -27,11 +27,10 @@ class Splitter;
 class StatusBar;
 
 // The program's one window: the input boxes, the commands, the result list
-// and the status line. It is also the query run's host: runQuery() and
-// stopQuery() drive it through QueryHost; and the settings store reads and
-// restores its state through SettingsHost, once at creation and once at
-// destruction.
-class TMainForm : public QMainWindow, public QueryHost, public SettingsHost
+// and the status line. Run hands the query run a request value and takes its
+// rows as the run's sink; the settings store reads and restores its state
+// through SettingsHost, once at creation and once at destruction.
+class TMainForm : public QMainWindow, private QuerySink, public SettingsHost
 {
     Q_OBJECT
 
@@ -78,33 +77,19 @@ public:
     void setToolBarShown(bool shown) override;
     bool statusBarShown() const override;
     void setStatusBarShown(bool shown) override;
-    void setTimeOut(int milliseconds) override { m_timeOut = milliseconds; }
-    void setRetries(int retries) override { m_retries = retries; }
-    void setSnmpVersion(SnmpVersion version) override { m_version = version; }
+    void setTimeOut(int milliseconds) override { m_transport.timeOutMs = milliseconds; }
+    void setRetries(int retries) override { m_transport.retries = retries; }
+    void setSnmpVersion(SnmpVersion version) override { m_transport.version = version; }
     HistoryList &history(HistoryBox box) override;
 
-    // QueryHost
-    bool isIdle() const override { return m_idle; }
-    void setIdle(bool idle) override;
-    void refreshCommands() override { updateCommands(); }
-    void setAutoHint(bool on) override { m_autoHint = on; }
-    void setSimpleStatus(const QString &text) override;
-    void pushBusyCursor() override;
-    void popCursor() override;
-    void processEvents() override;
-    RequestWait requestWait() const override { return RequestWait::ProcessEvents; }
-    bool abandoned() const override { return m_abandonRun; }
-    bool waitAbandoned() const override { return m_abandonRun || m_closePending; }
-    QString agentText() const override;
-    QString communityText() const override;
-    QString oidText() const override;
     Operation operation() const override { return m_operation; }
-    int timeOut() const override { return m_timeOut; }
-    int retries() const override { return m_retries; }
-    SnmpVersion snmpVersion() const override { return m_version; }
-    HistoryList &agentHistory() override { return *m_agentHistory; }
-    HistoryList &communityHistory() override { return *m_communityHistory; }
-    HistoryList &oidHistory() override { return *m_oidHistory; }
+    int timeOut() const override { return m_transport.timeOutMs; }
+    int retries() const override { return m_transport.retries; }
+    SnmpVersion snmpVersion() const override { return m_transport.version; }
+
+    // True when no run is in progress, or the one in progress was stopped.
+    bool isIdle() const { return m_idle; }
+    // A result row at the end of the list, as a run adds it.
     void appendRow(ResultRow &&row) override;
 
 protected:
@@ -129,8 +114,17 @@ private:
     // The top-level handler: runs the step and shows any failure it raises.
     void reportFailures(const std::function<void()> &step);
     void showHint(const QString &hint);
+    void setSimpleStatus(const QString &text);
+    // Processes pending events once; a running walk at most every EventPassNs.
+    void processEvents();
+    void pushBusyCursor();
+    void popCursor();
     // A stopped run may still wait for its last answer; the window looks idle already.
     void showIdleLook();
+    QueryRequest currentRequest() const;
+    // QuerySink
+    void inputsAccepted() override;
+    void betweenRows() override { processEvents(); }
 
     void actSaveExecute();
     void actSaveAsExecute();
@@ -140,6 +134,7 @@ private:
     void actDetailsExecute();
     void actOptionsExecute();
     void actRunExecute();
+    void runOnce();
     void actStopExecute();
     void actClearExecute();
     void actOperationExecute(QAction *command);
@@ -183,15 +178,12 @@ private:
     bool m_idle = false;
     QElapsedTimer m_sinceEventPass; // since a running walk last processed the events; invalid: not yet
     Operation m_operation = Operation::Get;
-    int m_timeOut = 1000;
-    int m_retries = 1;
-    SnmpVersion m_version = SnmpVersion::V1;
+    TransportSettings m_transport;
     int m_windowStateValue = 0; // 0 normal, 1 minimised, 2 maximised, as stored
     QString m_currentFileName;
     bool m_autoHint = true;
     int m_runDepth = 0;         // runs in progress: 0 or 1
-    bool m_runStopped = false;  // Stop came during the run in progress
-    bool m_abandonRun = false;  // the run in progress is given up (Run or Clear after Stop)
+    RunControl m_control;       // what Stop, a new Run, Clear and a close tell the run in progress
     bool m_runPending = false;  // Run came while a stopped run was still on the stack
     bool m_busyCursor = false;  // the run's busy cursor is shown
     bool m_closePending = false; // a close came during a run: close when it has ended

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// A stand-in for the main window: records what the query run does to it.
-// Below it, the run as the tests call it and the rows it brought.
+// The query run as the window drives it, without a window: the three boxes'
+// texts and their history lists, the transport settings, the rows the run
+// adds and the event processing between them (where a test stops the run).
 
 #include "common/apperror.h"
+#include "engine/historyrule.h"
 #include "engine/queryrun.h"
 #include "tests/support/fakehistory.h"
 
@@ -13,70 +15,38 @@
 #include <functional>
 #include <vector>
 
-class FakeHost : public QueryHost
+class FakeHost : public QuerySink
 {
 public:
-    // Inputs: the box texts live in the histories, as in the window.
     Operation op = Operation::Get;
-    int timeout = 1000;
-    int retryCount = 0;
-    SnmpVersion version = SnmpVersion::V1;
+    TransportSettings transport{1000, 0, SnmpVersion::V1};
     RequestWait wait = RequestWait::Blocking;
+    RunControl control;
 
-    // What the run did
-    bool idle = true;
-    bool autoHint = true;
-    QString status = QStringLiteral("Ready");
-    int cursorDepth = 0;
-    int refreshCount = 0;
     int processCount = 0;
     std::vector<ResultRow> rows;
-    QStringList statusLog;
-    std::vector<bool> idleLog; // the idle flag at every refreshCommands()
 
     FakeHistory agents;
     FakeHistory communities;
     FakeHistory oidList;
 
-    // Called from processEvents() with the number of that call (1-based),
-    // as the window's event loop would run a Stop or another command.
+    // Called with the number of each event processing (1-based): the window's
+    // before the run starts, then the run's after every row of a walk.
     std::function<void(FakeHost &, int)> onProcessEvents;
 
-    RequestWait requestWait() const override { return wait; }
-    bool isIdle() const override { return idle; }
-    void setIdle(bool value) override { idle = value; }
-    void refreshCommands() override
+    void inputsAccepted() override
     {
-        ++refreshCount;
-        idleLog.push_back(idle);
+        recordHistory(agents);
+        recordHistory(communities);
+        recordHistory(oidList);
     }
-    void setAutoHint(bool on) override { autoHint = on; }
-    void setSimpleStatus(const QString &text) override
-    {
-        status = text;
-        statusLog.append(text);
-    }
-    void pushBusyCursor() override { ++cursorDepth; }
-    void popCursor() override { --cursorDepth; }
-    void processEvents() override
+    void appendRow(ResultRow &&row) override { rows.push_back(std::move(row)); }
+    void betweenRows() override
     {
         ++processCount;
         if (onProcessEvents)
             onProcessEvents(*this, processCount);
     }
-
-    QString agentText() const override { return agents.text; }
-    QString communityText() const override { return communities.text; }
-    QString oidText() const override { return oidList.text; }
-    Operation operation() const override { return op; }
-    int timeOut() const override { return timeout; }
-    int retries() const override { return retryCount; }
-    SnmpVersion snmpVersion() const override { return version; }
-    HistoryList &agentHistory() override { return agents; }
-    HistoryList &communityHistory() override { return communities; }
-    HistoryList &oidHistory() override { return oidList; }
-
-    void appendRow(ResultRow &&row) override { rows.push_back(std::move(row)); }
 
     void setInputs(const QString &agentText, const QString &communityText, const QString &oidText, Operation operation)
     {
@@ -85,16 +55,23 @@ public:
         oidList.text = oidText;
         op = operation;
     }
-
-    // The closing steps have all run.
-    bool closedCleanly() const { return idle && autoHint && status == QLatin1String("Ready") && cursorDepth == 0; }
+    // What the window's Stop tells the run.
+    void stop() { control.stopped = true; }
+    // As the window starts a run: its events processed once (a Stop there
+    // ends a walk after its first row), then the request read from the boxes.
+    QueryEnd start()
+    {
+        control = RunControl();
+        betweenRows();
+        return runQuery({op, agents.text, communities.text, oidList.text, transport, wait}, *this, control);
+    }
 };
 
 // The message the run raised, or a null text when it raised nothing.
 inline QString run(FakeHost &host)
 {
     try {
-        runQuery(host);
+        host.start();
     } catch (const AppError &error) {
         return QString::fromUtf8(error.what());
     }

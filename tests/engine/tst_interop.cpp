@@ -157,9 +157,9 @@ void TestInterop::walkMatchesTheRecording()
 
     FakeHost host;
     host.setInputs(m_agent.address(), device, subtree, Operation::Walk);
-    host.version = v2c ? SnmpVersion::V2c : SnmpVersion::V1;
-    host.timeout = 3000; // Python on a loaded machine
-    host.retryCount = 1;
+    host.transport.version = v2c ? SnmpVersion::V2c : SnmpVersion::V1;
+    host.transport.timeOutMs = 3000; // Python on a loaded machine
+    host.transport.retries = 1;
     QCOMPARE(run(host), QString());
     QStringList rows;
     int opaque = 0;

@@ -471,17 +471,25 @@ void TestMainForm::executeReevaluatesRules()
     QVERIFY(m_window->execute(m_window.command("actClear")));
     QCOMPARE(m_window->results().storedRowCount(), 0);
 
-    // And refuses a command whose rule now says no, whatever its stale state.
+    // And refuses a command whose rule now says no, whatever its stale
+    // state: Clear while a run waits for an agent that does not answer.
     m_window->appendRow(row(2));
-    m_window->updateCommands();
-    QVERIFY(m_window.command("actClear")->isEnabled());
-    m_window->setIdle(false);
-    QVERIFY(!m_window->execute(m_window.command("actClear")));
+    ScriptedAgent agent;
+    agent.setHandler(ScriptedAgent::silentHandler());
+    QVERIFY(agent.start());
+    m_window->setTimeOut(100);
+    m_window->setRetries(0);
+    m_window.setInputs(agent.address(), "tarnel", ".1.3.6.1.2.1.1.1.0");
+    bool refused = false;
+    QTimer::singleShot(50, m_window.get(), [&] {
+        m_window.command("actClear")->setEnabled(true);
+        refused = !m_window->execute(m_window.command("actClear")) && !m_window.command("actRun")->isEnabled()
+            && m_window.command("actStop")->isEnabled();
+        QVERIFY(m_window.trigger("actStop"));
+    });
+    QVERIFY(m_window.trigger("actRun"));
+    QVERIFY(refused);
     QCOMPARE(m_window->results().storedRowCount(), 1);
-    QVERIFY(!m_window.command("actRun")->isEnabled());
-    QVERIFY(m_window.command("actStop")->isEnabled());
-    m_window->setIdle(true);
-    m_window->updateCommands();
 }
 
 void TestMainForm::enablingRulesWhileRunning()

@@ -1,0 +1,19 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// Net-SNMP's library state: quiet logging, no configuration files read or
+// persistent state written, and the MIB modules, loaded once and lazily (at
+// the first name conversion or session), so that the window's start-up
+// never waits for them.
+
+#include <string>
+#include <vector>
+
+// Before the first call if it can: MIB folders to load besides Net-SNMP's own
+// search path. Called later, it adds them to the loaded library at once.
+void SnmpMgrConfigure(const std::vector<std::string> &extraMibDirs);
+
+namespace mibsetup {
+// Sets the library up on the first call; every entry point calls it first.
+void ensureLoaded();
+} // namespace mibsetup
