@@ -2,7 +2,8 @@
 #pragma once
 
 #include "engine/queryrun.h"
-#include "store/settingsstore.h"
+#include "store/registryhive.h"
+#include "store/settings.h"
 #include "ui/actionlist.h"
 #include "ui/combohistory.h"
 #include "ui/dialogservice.h"
@@ -28,10 +29,9 @@ class StatusBar;
 
 // The program's one window: the input boxes, the commands, the result list
 // and the status line. It is also the query run's host: runQuery() and
-// stopQuery() drive it through QueryHost; and the settings store reads and
-// restores its state through SettingsHost, once at creation and once at
-// destruction.
-class TMainForm : public QMainWindow, public QueryHost, public SettingsHost
+// stopQuery() drive it through QueryHost. It reads its settings while it is
+// created and writes them when a close is accepted.
+class TMainForm : public QMainWindow, public QueryHost
 {
     Q_OBJECT
 
@@ -65,21 +65,20 @@ public:
 
     QString currentFileName() const { return m_currentFileName; }
 
-    // SettingsHost. Bounds are the client area's geometry (setGeometry and
-    // normalGeometry), so a stored rectangle comes back as the same numbers.
-    void setOperation(Operation operation) override { m_operation = operation; }
-    void setBounds(const QRect &bounds) override;
-    QRect normalBounds() const override;
-    void setWindowStateValue(int state) override;
-    int windowStateValue() const override { return m_windowStateValue; }
-    bool toolBarShown() const override;
-    void setToolBarShown(bool shown) override;
-    bool statusBarShown() const override;
-    void setStatusBarShown(bool shown) override;
-    void setTimeOut(int milliseconds) override { m_timeOut = milliseconds; }
-    void setRetries(int retries) override { m_retries = retries; }
-    void setSnmpVersion(SnmpVersion version) override { m_version = version; }
-    HistoryList &history(HistoryBox box) override;
+    // What the settings keep. Bounds are the client area's geometry
+    // (setGeometry and normalGeometry), so a stored rectangle comes back as
+    // the same numbers.
+    void setOperation(Operation operation) { m_operation = operation; }
+    void setBounds(const QRect &bounds);
+    QRect normalBounds() const;
+    void setWindowStateValue(int state); // 0 normal, 1 minimised, 2 maximised
+    int windowStateValue() const { return m_windowStateValue; }
+    bool toolBarShown() const;
+    void setToolBarShown(bool shown);
+    bool statusBarShown() const;
+    void setStatusBarShown(bool shown);
+    const TransportSettings &transport() const { return m_transport; }
+    void setTransport(const TransportSettings &transport) { m_transport = transport; }
 
     // QueryHost
     bool isIdle() const override { return m_idle; }
@@ -95,9 +94,9 @@ public:
     QString communityText() const override;
     QString oidText() const override;
     Operation operation() const override { return m_operation; }
-    int timeOut() const override { return m_timeOut; }
-    int retries() const override { return m_retries; }
-    SnmpVersion snmpVersion() const override { return m_version; }
+    int timeOut() const override { return m_transport.timeOut; }
+    int retries() const override { return m_transport.retries; }
+    SnmpVersion snmpVersion() const override { return m_transport.version; }
     HistoryList &agentHistory() override { return *m_agentHistory; }
     HistoryList &communityHistory() override { return *m_communityHistory; }
     HistoryList &oidHistory() override { return *m_oidHistory; }
@@ -118,12 +117,15 @@ private:
     void createStatusBar();
     void arrangeClientArea();
     void connectCommands();
-    void loadSettings();
+    void applySettings(const Settings &settings);
+    Settings currentSettings() const;
     void writeSettings();
     void writeResults(const QString &fileName);
 
     // The top-level handler: runs the step and shows any failure it raises.
     void reportFailures(const std::function<void()> &step);
+    // Shows a failure the store reports, when there is one.
+    void reportFailure(const StoreError &failure);
     void showHint(const QString &hint);
 
     void actSaveExecute();
@@ -176,10 +178,8 @@ private:
 
     bool m_idle = false;
     QElapsedTimer m_sinceEventPass; // since a running walk last processed the events; invalid: not yet
-    Operation m_operation = Operation::Get;
-    int m_timeOut = 1000;
-    int m_retries = 1;
-    SnmpVersion m_version = SnmpVersion::V1;
+    Operation m_operation = Settings().operation;
+    TransportSettings m_transport;
     int m_windowStateValue = 0; // 0 normal, 1 minimised, 2 maximised, as stored
     QString m_currentFileName;
     bool m_autoHint = true;

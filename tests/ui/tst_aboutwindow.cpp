@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The About box opened from the main window, the program icon the two share,
 // and the artwork compiled into the program.
-#include "tests/ui/modaldriver.h"
-#include "tests/ui/windowfixture.h"
+#include "tests/support/modaldriver.h"
+#include "tests/support/windowfixture.h"
 #include "ui/dialogs/aboutbox.h"
 #include "ui/dialogs/programicon.h"
 

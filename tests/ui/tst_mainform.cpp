@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "tests/support/scriptedagent.h"
 #include "tests/support/snmpdagent.h"
-#include "tests/ui/windowfixture.h"
+#include "tests/support/windowfixture.h"
 #include "ui/coolbar.h"
 #include "ui/dialogs/aboutbox.h"
 #include "ui/dialogs/detailsdialog.h"
@@ -180,8 +180,8 @@ void TestMainForm::startsReady()
     QVERIFY(m_window->statusLine()->simplePanel());
     QCOMPARE(m_window->statusLine()->simpleText(), QStringLiteral("Ready"));
     QCOMPARE(QApplication::focusWidget(), box("cboAgent"));
-    QCOMPARE(m_window->timeOut(), 1000);
-    QCOMPARE(m_window->retries(), 1);
+    QCOMPARE(m_window->transport().timeOut, 1000);
+    QCOMPARE(m_window->transport().retries, 1);
     QVERIFY(m_window->currentFileName().isEmpty());
 
     const CommandStates s = states();
@@ -799,8 +799,7 @@ void TestMainForm::failuresShowInTheErrorBox()
         QVERIFY(scriptedAgent.start());
         agent = scriptedAgent.address();
     }
-    m_window->setTimeOut(200);
-    m_window->setRetries(0);
+    m_window->setTransport({200, 0});
     m_window->setOperation(Operation(operation));
     m_window.setInputs(agent, community, oids);
     QVERIFY(m_window.trigger("actRun"));
@@ -832,7 +831,7 @@ void TestMainForm::closingDuringWalk()
     agent.setHandler(endlessSubtreeHandler());
     QVERIFY(agent.start());
     m_window.setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999");
-    m_window->setSnmpVersion(v2c ? SnmpVersion::V2c : SnmpVersion::V1);
+    m_window->setTransport({1000, 1, v2c ? SnmpVersion::V2c : SnmpVersion::V1});
     QVERIFY(m_window.trigger("actWalk"));
 
     qsizetype atClose = -1;
@@ -894,7 +893,7 @@ void TestMainForm::slowAnswer()
         return subtree(request);
     });
     QVERIFY(agent.start());
-    m_window->setTimeOut(3000); // no retry while the agent sleeps
+    m_window->setTransport({3000, 1}); // no retry while the agent sleeps
     m_window.setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999.1");
     QVERIFY(m_window.trigger("actWalk"));
 
@@ -946,8 +945,7 @@ void TestMainForm::silentAgentWindowAnswers()
     ScriptedAgent agent;
     agent.setHandler(ScriptedAgent::silentHandler());
     QVERIFY(agent.start());
-    m_window->setTimeOut(3000);
-    m_window->setRetries(1);
+    m_window->setTransport({3000, 1});
     m_window.setInputs(agent.address(), "tarnel", ".1.3.6.1.2.1.1.1.0");
 
     KeyRecorder paints;
@@ -1169,9 +1167,9 @@ void TestMainForm::optionsAndAbout()
     };
     QVERIFY(m_window.trigger("actOptions"));
     QCOMPARE(m_window.log.optionsOpened, 1);
-    QCOMPARE(m_window->timeOut(), 5000);
-    QCOMPARE(m_window->retries(), 3);
-    QCOMPARE(m_window->snmpVersion(), SnmpVersion::V2c);
+    QCOMPARE(m_window->transport().timeOut, 5000);
+    QCOMPARE(m_window->transport().retries, 3);
+    QCOMPARE(m_window->transport().version, SnmpVersion::V2c);
     QVERIFY(m_window.trigger("actAbout"));
     QCOMPARE(m_window.log.aboutOpened, 1);
 }
@@ -1210,7 +1208,7 @@ void TestMainForm::realDialogsAreWired()
     closeModal("TOptionsDialog", &seen);
     QVERIFY(m_window.trigger("actOptions"));
     QCOMPARE(seen, QStringLiteral("TOptionsDialog"));
-    QCOMPARE(m_window->timeOut(), 1000); // cancelled
+    QCOMPARE(m_window->transport().timeOut, 1000); // cancelled
 
     closeModal("TAboutBox", &seen);
     QVERIFY(m_window.trigger("actAbout"));

@@ -3,8 +3,8 @@
 // the next Run's session uses, and nothing reaches the settings file before exit.
 #include "store/registryhive.h"
 #include "tests/support/scriptedagent.h"
-#include "tests/ui/modaldriver.h"
-#include "tests/ui/windowfixture.h"
+#include "tests/support/modaldriver.h"
+#include "tests/support/windowfixture.h"
 #include "ui/dialogs/optionsdialog.h"
 
 #include <QAction>
@@ -119,9 +119,9 @@ void TestOptionsWindow::confirmedValuesOpenTheNextRunsSession()
         QVERIFY(!dialog->isVisible());
     });
     QVERIFY(opened);
-    QCOMPARE(m_window->timeOut(), 2000);
-    QCOMPARE(m_window->retries(), 2);
-    QCOMPARE(m_window->snmpVersion(), SnmpVersion::V2c);
+    QCOMPARE(m_window->transport().timeOut, 2000);
+    QCOMPARE(m_window->transport().retries, 2);
+    QCOMPARE(m_window->transport().version, SnmpVersion::V2c);
     QCOMPARE(m_window->findChild<TOptionsDialog *>(), nullptr);
     // The settings are written when the program ends, not here.
     QVERIFY(!QFileInfo::exists(RegistryHive::defaultFilePath()));
@@ -171,9 +171,7 @@ void TestOptionsWindow::cancellingKeepsTheOldValues()
 {
     QFETCH(QString, way);
     // Values from an earlier confirmation, not the defaults.
-    m_window->setTimeOut(3000);
-    m_window->setRetries(4);
-    m_window->setSnmpVersion(SnmpVersion::V2c);
+    m_window->setTransport({3000, 4, SnmpVersion::V2c});
     bool closed = false;
     const bool opened = options([&](TOptionsDialog *dialog) {
         QCOMPARE(text(dialog, "edtTimeOut"), QStringLiteral("3000"));
@@ -194,9 +192,9 @@ void TestOptionsWindow::cancellingKeepsTheOldValues()
     });
     QVERIFY(opened);
     QVERIFY(closed);
-    QCOMPARE(m_window->timeOut(), 3000);
-    QCOMPARE(m_window->retries(), 4);
-    QCOMPARE(m_window->snmpVersion(), SnmpVersion::V2c);
+    QCOMPARE(m_window->transport().timeOut, 3000);
+    QCOMPARE(m_window->transport().retries, 4);
+    QCOMPARE(m_window->transport().version, SnmpVersion::V2c);
 
     // The next opening shows them; OK without a change writes them back as shown.
     QVERIFY(options([](TOptionsDialog *dialog) {
@@ -206,8 +204,8 @@ void TestOptionsWindow::cancellingKeepsTheOldValues()
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QVERIFY(!dialog->isVisible());
     }));
-    QCOMPARE(m_window->timeOut(), 3000);
-    QCOMPARE(m_window->retries(), 4);
+    QCOMPARE(m_window->transport().timeOut, 3000);
+    QCOMPARE(m_window->transport().retries, 4);
     QCOMPARE(configFiles(), QStringList());
 }
 

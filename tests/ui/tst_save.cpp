@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "tests/support/scriptedagent.h"
 #include "tests/support/snmpdagent.h"
-#include "tests/ui/windowfixture.h"
+#include "tests/support/windowfixture.h"
 #include "ui/errorbox.h"
 #include "ui/listview.h"
 #include "ui/resultmodel.h"

@@ -2,7 +2,7 @@
 #include "store/settingsstore.h"
 #include "tests/support/scriptedagent.h"
 #include "tests/support/settingsfile.h"
-#include "tests/ui/windowfixture.h"
+#include "tests/support/windowfixture.h"
 #include "ui/coolbar.h"
 #include "ui/errorbox.h"
 #include "ui/resultmodel.h"
@@ -156,8 +156,8 @@ void TestSettings::firstStartWithoutFile()
     QCOMPARE(box("cboOids")->count(), 3);
     QVERIFY(m_window.command("actGet")->isChecked());
     QCOMPARE(int(m_window->operation()), 1);
-    QCOMPARE(m_window->timeOut(), 1000);
-    QCOMPARE(m_window->retries(), 1);
+    QCOMPARE(m_window->transport().timeOut, 1000);
+    QCOMPARE(m_window->transport().retries, 1);
     // Nothing is written before the exit.
     QVERIFY(!QFile::exists(m_path));
 
@@ -425,8 +425,8 @@ void TestSettings::timeOutOfWrongKind()
     QCOMPARE(int(m_window->operation()), 3);
     QVERIFY(m_window.command("actWalk")->isChecked());
     // ...the value and all after it are not.
-    QCOMPARE(m_window->timeOut(), 1000);
-    QCOMPARE(m_window->retries(), 1);
+    QCOMPARE(m_window->transport().timeOut, 1000);
+    QCOMPARE(m_window->transport().retries, 1);
     QCOMPARE(items(box("cboAgent")), QStringList{"127.0.0.1"});
     QCOMPARE(items(box("cboCommunity")), QStringList{"tarnel"});
     QCOMPARE(box("cboOids")->count(), 3);

@@ -6,7 +6,7 @@
 #include "tests/support/scriptedagent.h"
 #include "tests/support/settingsfile.h"
 #include "tests/support/snmpdagent.h"
-#include "tests/ui/windowfixture.h"
+#include "tests/support/windowfixture.h"
 #include "ui/listview.h"
 #include "ui/resultmodel.h"
 #include "ui/statusbar.h"
@@ -34,12 +34,6 @@
 namespace {
 
 const ScriptedAgent::Oid SysDescr = ScriptedAgent::oid("1.3.6.1.2.1.1.1.0");
-
-mode_t modeOf(const QString &path)
-{
-    struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : mode_t(-1);
-}
 
 // A signal mask of a process as /proc shows it ("SigCgt", "SigIgn").
 quint64 signalMask(qint64 pid, const QByteArray &field)
@@ -337,7 +331,7 @@ void TestWindowFaults::historyBytesKept()
     QFETCH(QByteArray, neighbourBytes);
     m_window.quit();
     const QString path = RegistryHive::defaultFilePath();
-    QVERIFY(writeSettingsFile(path, Header + AgentSection + "\"Item0\"=\"" + m_agent.address().toLatin1() + "\"\r\n"
+    QVERIFY(writeFile(path, Header + AgentSection + "\"Item0\"=\"" + m_agent.address().toLatin1() + "\"\r\n"
                                         + CommunitySection + "\"Item0\"=" + neighbour + "\r\n\"Item1\"=" + entry + "\r\n"
                                         + OidSection + "\"Item0\"=\".1.3.6.1.2.1.1.1.0\"\r\n"));
     QVERIFY(m_window.open());
@@ -376,7 +370,7 @@ void TestWindowFaults::exitSignals()
     QFETCH(int, second);
     QTemporaryDir home;
     const QString path = home.filePath(QStringLiteral("Ferrolyn/Norvane.reg"));
-    QVERIFY(writeSettingsFile(path, Header + SettingsSection + "\"TimeOut\"=dword:00000bb8\r\n\r\n" + CommunitySection
+    QVERIFY(writeFile(path, Header + SettingsSection + "\"TimeOut\"=dword:00000bb8\r\n\r\n" + CommunitySection
                                         + "\"Item0\"=hex(1):63,61,66,e9,00\r\n" + more));
     const UniqueFd lock(second ? ::open(QFile::encodeName(path + ".lock").constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600) : -1);
     QVERIFY(!second || ::flock(lock.get(), LOCK_EX) == 0);
