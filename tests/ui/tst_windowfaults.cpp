@@ -355,7 +355,8 @@ void TestWindowFaults::exitSignals_data()
     QTest::newRow("SIGINT") << SIGINT << QByteArray() << 0;
     // The start's error box is open, in the middle of the window's creation.
     QTest::newRow("SIGTERM, an error box open") << SIGTERM << "\r\n" + OidSection + "\"Item0\"=dword:00000001\r\n" << 0;
-    // The first would wait 5 s for the settings lock, which the test holds.
+    // The first would wait 5 s for the settings lock, which the test holds
+    // until the program has ended.
     QTest::newRow("SIGTERM, then SIGINT") << SIGTERM << QByteArray() << SIGINT;
 }
 
@@ -372,7 +373,7 @@ void TestWindowFaults::exitSignals()
     const QString path = home.filePath(QStringLiteral("Ferrolyn/Norvane.reg"));
     QVERIFY(writeFile(path, Header + SettingsSection + "\"TimeOut\"=dword:00000bb8\r\n\r\n" + CommunitySection
                                         + "\"Item0\"=hex(1):63,61,66,e9,00\r\n" + more));
-    const UniqueFd lock(second ? ::open(QFile::encodeName(path + ".lock").constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600) : -1);
+    UniqueFd lock(second ? ::open(QFile::encodeName(path + ".lock").constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600) : -1);
     QVERIFY(!second || ::flock(lock.get(), LOCK_EX) == 0);
     QProcess program;
     QVERIFY(startProgram(program, home.path()));
@@ -384,6 +385,7 @@ void TestWindowFaults::exitSignals()
     QVERIFY(program.waitForFinished(second ? RegistryHive::DefaultLockWaitMs / 2 : 15000));
     QCOMPARE(program.exitStatus(), second ? QProcess::CrashExit : QProcess::NormalExit);
     QVERIFY(second || program.exitCode() == 0);
+    lock.reset(); // the reads below would wait for it
     QCOMPARE(storedValue(path, SettingsKey, "Position").exists, !second);
     QCOMPARE(storedValue(path, SettingsKey, "TimeOut").data, dword(3000));
     QCOMPARE(storedValue(path, CommunityHistoryKey, "Item0").data, QByteArray("caf\xe9", 5));
