@@ -21,8 +21,8 @@
 #include <optional>
 
 // What the window asked and what it is to be told. Kept apart from the
-// double because it must outlive the window: the settings are written, and
-// their failure shown, while the window is destroyed.
+// double because a test reads it after the window has gone, when the exit's
+// settings write has been and its failure shown.
 struct DialogLog
 {
     QStringList errors;
@@ -117,7 +117,7 @@ public:
         return wait == Wait::Active ? QTest::qWaitForWindowActive(m_form.get())
                                     : QTest::qWaitForWindowExposed(m_form.get());
     }
-    // A program end: the window is closed, then destroyed, which writes the settings.
+    // A program end: the window is closed, which writes the settings, then destroyed.
     void quit()
     {
         if (m_form)
