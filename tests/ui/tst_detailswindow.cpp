@@ -48,11 +48,6 @@ std::vector<ScriptedAgent::Binding> agentTable()
     return table;
 }
 
-QString field(QWidget *dialog, const char *name)
-{
-    return child<QPlainTextEdit>(dialog, name)->toPlainText();
-}
-
 } // namespace
 
 class TestDetailsWindow final : public QObject
@@ -140,8 +135,8 @@ QString TestDetailsWindow::listText(int row, int column) const
 // The four fields show the list's row, which is its selected and current row.
 bool TestDetailsWindow::showsRow(QWidget *dialog, int row) const
 {
-    return field(dialog, "edtOid") == listText(row, 0) && field(dialog, "edtName") == listText(row, 1)
-        && field(dialog, "edtType") == listText(row, 2) && field(dialog, "edtValue") == listText(row, 3)
+    return fieldText(dialog, "edtOid") == listText(row, 0) && fieldText(dialog, "edtName") == listText(row, 1)
+        && fieldText(dialog, "edtType") == listText(row, 2) && fieldText(dialog, "edtValue") == listText(row, 3)
         && selectedRow() == row && m_list->currentIndex().row() == row;
 }
 
@@ -179,8 +174,8 @@ void TestDetailsWindow::stepButtonsAtTheEnds()
     const bool opened = details([&](TDetailsDialog *dialog) {
         QCOMPARE(dialog->parentWidget(), m_window.get());
         QVERIFY(centredOver(dialog, m_window.get()));
-        QCOMPARE(field(dialog, "edtOid"), oidOf(qPrintable(subtree), selected + 1));
-        QCOMPARE(field(dialog, "edtValue"), QString::number(100 + selected + 1));
+        QCOMPARE(fieldText(dialog, "edtOid"), oidOf(qPrintable(subtree), selected + 1));
+        QCOMPARE(fieldText(dialog, "edtValue"), QString::number(100 + selected + 1));
         QCOMPARE(child<QPushButton>(dialog, "btnPrev")->isEnabled(), previous);
         QCOMPARE(child<QPushButton>(dialog, "btnNext")->isEnabled(), next);
         QTRY_COMPARE(focusName(), QStringLiteral("edtOid"));
@@ -197,18 +192,18 @@ void TestDetailsWindow::stepsThroughTheListAndBack()
         auto *next = child<QPushButton>(dialog, "btnNext");
         QVERIFY(showsRow(dialog, 0));
         // Each row as the walk rendered it: its OID and value, and the name and type beside them.
-        QCOMPARE(field(dialog, "edtOid"), oidOf(FiveRows, 1));
-        QCOMPARE(field(dialog, "edtValue"), QStringLiteral("101"));
-        QVERIFY(!field(dialog, "edtName").isEmpty());
-        QVERIFY(!field(dialog, "edtType").isEmpty());
-        QVERIFY(field(dialog, "edtName") != field(dialog, "edtType"));
+        QCOMPARE(fieldText(dialog, "edtOid"), oidOf(FiveRows, 1));
+        QCOMPARE(fieldText(dialog, "edtValue"), QStringLiteral("101"));
+        QVERIFY(!fieldText(dialog, "edtName").isEmpty());
+        QVERIFY(!fieldText(dialog, "edtType").isEmpty());
+        QVERIFY(fieldText(dialog, "edtName") != fieldText(dialog, "edtType"));
 
         for (int row = 1; row < 5; ++row) {
             QVERIFY(next->isEnabled());
             QTest::mouseClick(next, Qt::LeftButton);
             QVERIFY2(showsRow(dialog, row), qPrintable(QString::number(row)));
-            QCOMPARE(field(dialog, "edtOid"), oidOf(FiveRows, row + 1));
-            QCOMPARE(field(dialog, "edtValue"), QString::number(101 + row));
+            QCOMPARE(fieldText(dialog, "edtOid"), oidOf(FiveRows, row + 1));
+            QCOMPARE(fieldText(dialog, "edtValue"), QString::number(101 + row));
             QVERIFY(prev->isEnabled());
         }
         QVERIFY(!next->isEnabled());
@@ -282,7 +277,7 @@ void TestDetailsWindow::steppedRowStaysCurrentAfterClose()
     // Details opens on that row again; Tab to Close and Enter closes it.
     QVERIFY(details([this](TDetailsDialog *dialog) {
         QVERIFY(showsRow(dialog, 3));
-        QCOMPARE(field(dialog, "edtOid"), oidOf(FiveRows, 4));
+        QCOMPARE(fieldText(dialog, "edtOid"), oidOf(FiveRows, 4));
         for (int i = 0; i < 6; ++i)
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(focusName(), QStringLiteral("btnClose"));

@@ -46,11 +46,6 @@ ScriptedAgent::Handler silentHandler(std::shared_ptr<Arrivals> arrivals)
     };
 }
 
-QString text(QWidget *dialog, const char *edit)
-{
-    return child<QLineEdit>(dialog, edit)->text();
-}
-
 } // namespace
 
 class TestOptionsWindow final : public QObject
@@ -103,15 +98,15 @@ void TestOptionsWindow::confirmedValuesOpenTheNextRunsSession()
     const bool opened = options([this](TOptionsDialog *dialog) {
         QCOMPARE(dialog->parentWidget(), m_window.get());
         QVERIFY(centredOver(dialog, m_window.get()));
-        QCOMPARE(text(dialog, "edtTimeOut"), QStringLiteral("1000"));
-        QCOMPARE(text(dialog, "edtRetries"), QStringLiteral("1"));
+        QCOMPARE(fieldText(dialog, "edtTimeOut"), QStringLiteral("1000"));
+        QCOMPARE(fieldText(dialog, "edtRetries"), QStringLiteral("1"));
         QTRY_COMPARE(focusName(), QStringLiteral("edtTimeOut"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
-        QCOMPARE(text(dialog, "edtTimeOut"), QStringLiteral("2000"));
+        QCOMPARE(fieldText(dialog, "edtTimeOut"), QStringLiteral("2000"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(focusName(), QStringLiteral("edtRetries"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
-        QCOMPARE(text(dialog, "edtRetries"), QStringLiteral("2"));
+        QCOMPARE(fieldText(dialog, "edtRetries"), QStringLiteral("2"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
         QCOMPARE(child<QComboBox>(dialog, "cboVersion")->currentText(), QStringLiteral("2c"));
@@ -174,13 +169,13 @@ void TestOptionsWindow::cancellingKeepsTheOldValues()
     m_window->setTransport({3000, 4, SnmpVersion::V2c});
     bool closed = false;
     const bool opened = options([&](TOptionsDialog *dialog) {
-        QCOMPARE(text(dialog, "edtTimeOut"), QStringLiteral("3000"));
-        QCOMPARE(text(dialog, "edtRetries"), QStringLiteral("4"));
+        QCOMPARE(fieldText(dialog, "edtTimeOut"), QStringLiteral("3000"));
+        QCOMPARE(fieldText(dialog, "edtRetries"), QStringLiteral("4"));
         QTRY_COMPARE(focusName(), QStringLiteral("edtTimeOut"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
         QTest::keyClick(child<QLineEdit>(dialog, "edtRetries"), Qt::Key_Down);
-        QCOMPARE(text(dialog, "edtTimeOut"), QStringLiteral("4000"));
-        QCOMPARE(text(dialog, "edtRetries"), QStringLiteral("3"));
+        QCOMPARE(fieldText(dialog, "edtTimeOut"), QStringLiteral("4000"));
+        QCOMPARE(fieldText(dialog, "edtRetries"), QStringLiteral("3"));
         child<QComboBox>(dialog, "cboVersion")->setCurrentIndex(0);
         if (way == "cancel")
             QTest::mouseClick(child<QPushButton>(dialog, "btnCancel"), Qt::LeftButton);
@@ -198,8 +193,8 @@ void TestOptionsWindow::cancellingKeepsTheOldValues()
 
     // The next opening shows them; OK without a change writes them back as shown.
     QVERIFY(options([](TOptionsDialog *dialog) {
-        QCOMPARE(text(dialog, "edtTimeOut"), QStringLiteral("3000"));
-        QCOMPARE(text(dialog, "edtRetries"), QStringLiteral("4"));
+        QCOMPARE(fieldText(dialog, "edtTimeOut"), QStringLiteral("3000"));
+        QCOMPARE(fieldText(dialog, "edtRetries"), QStringLiteral("4"));
         QTRY_COMPARE(focusName(), QStringLiteral("edtTimeOut"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QVERIFY(!dialog->isVisible());
