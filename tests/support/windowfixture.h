@@ -3,10 +3,11 @@
 
 // The main window as the window tests and the window benchmark build it: a
 // settings folder of its own, the window's questions answered and recorded
-// by one double (or put to the real modal dialogs), and commands triggered as
-// a user triggers them.
+// by one double (or put to the real modal dialogs, which drive() drives), and
+// commands triggered as a user triggers them.
 
 #include "tests/support/confighome.h"
+#include "tests/support/modaldriver.h"
 #include "ui/dialogservice.h"
 #include "ui/mainform.h"
 
@@ -155,6 +156,13 @@ public:
             return false;
         action->trigger();
         return true;
+    }
+    // Triggers the command, which is to open a modal dialog of class D, and
+    // runs script on the dialog while it is up; see driveModal.
+    template <typename D>
+    bool drive(const char *name, const std::function<void(D *)> &script)
+    {
+        return driveModal<D>([this, name] { QVERIFY(trigger(name)); }, script);
     }
 
 private:

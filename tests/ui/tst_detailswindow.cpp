@@ -75,7 +75,6 @@ private:
     int selectedRow() const;
     QString listText(int row, int column) const;
     bool showsRow(QWidget *dialog, int row) const;
-    bool details(const std::function<void(TDetailsDialog *)> &script);
 
     ScriptedAgent m_agent;
     WindowFixture m_window;
@@ -140,12 +139,6 @@ bool TestDetailsWindow::showsRow(QWidget *dialog, int row) const
         && selectedRow() == row && m_list->currentIndex().row() == row;
 }
 
-// Opens the dialog through the Details command.
-bool TestDetailsWindow::details(const std::function<void(TDetailsDialog *)> &script)
-{
-    return driveModal<TDetailsDialog>([this] { QVERIFY(m_window.trigger("actDetails")); }, script);
-}
-
 void TestDetailsWindow::stepButtonsAtTheEnds_data()
 {
     QTest::addColumn<QString>("subtree");
@@ -171,7 +164,7 @@ void TestDetailsWindow::stepButtonsAtTheEnds()
     clickRow(selected);
     QCOMPARE(selectedRow(), selected);
 
-    const bool opened = details([&](TDetailsDialog *dialog) {
+    const bool opened = m_window.drive<TDetailsDialog>("actDetails", [&](TDetailsDialog *dialog) {
         QCOMPARE(dialog->parentWidget(), m_window.get());
         QVERIFY(centredOver(dialog, m_window.get()));
         QCOMPARE(fieldText(dialog, "edtOid"), oidOf(qPrintable(subtree), selected + 1));
@@ -187,7 +180,7 @@ void TestDetailsWindow::stepsThroughTheListAndBack()
 {
     QCOMPARE(walk(FiveRows), 5);
     clickRow(0);
-    const bool opened = details([this](TDetailsDialog *dialog) {
+    const bool opened = m_window.drive<TDetailsDialog>("actDetails", [this](TDetailsDialog *dialog) {
         auto *prev = child<QPushButton>(dialog, "btnPrev");
         auto *next = child<QPushButton>(dialog, "btnNext");
         QVERIFY(showsRow(dialog, 0));
@@ -238,7 +231,7 @@ void TestDetailsWindow::stepScrollsOnlyToARowOutOfSight()
 
     clickRow(4);
     QCOMPARE(scroll->value(), 0);
-    const bool opened = details([&](TDetailsDialog *dialog) {
+    const bool opened = m_window.drive<TDetailsDialog>("actDetails", [&](TDetailsDialog *dialog) {
         auto *next = child<QPushButton>(dialog, "btnNext");
         // Row 5 is partly in sight: the list stays where it is.
         QTest::mouseClick(next, Qt::LeftButton);
@@ -261,7 +254,7 @@ void TestDetailsWindow::steppedRowStaysCurrentAfterClose()
 {
     QCOMPARE(walk(FiveRows), 5);
     clickRow(1);
-    const bool opened = details([](TDetailsDialog *dialog) {
+    const bool opened = m_window.drive<TDetailsDialog>("actDetails", [](TDetailsDialog *dialog) {
         auto *next = child<QPushButton>(dialog, "btnNext");
         QTest::mouseClick(next, Qt::LeftButton);
         QTest::mouseClick(next, Qt::LeftButton);
@@ -275,7 +268,7 @@ void TestDetailsWindow::steppedRowStaysCurrentAfterClose()
     QCOMPARE(m_window->findChild<TDetailsDialog *>(), nullptr);
 
     // Details opens on that row again; Tab to Close and Enter closes it.
-    QVERIFY(details([this](TDetailsDialog *dialog) {
+    QVERIFY(m_window.drive<TDetailsDialog>("actDetails", [this](TDetailsDialog *dialog) {
         QVERIFY(showsRow(dialog, 3));
         QCOMPARE(fieldText(dialog, "edtOid"), oidOf(FiveRows, 4));
         for (int i = 0; i < 6; ++i)
@@ -298,7 +291,7 @@ void TestDetailsWindow::longValueWrapsAndScrolls()
     QCOMPARE(walk(LongValue), 1);
     QVERIFY(listText(0, 3).contains(longText));
     clickRow(0);
-    const bool opened = details([this](TDetailsDialog *dialog) {
+    const bool opened = m_window.drive<TDetailsDialog>("actDetails", [this](TDetailsDialog *dialog) {
         QVERIFY(QTest::qWaitForWindowExposed(dialog));
         auto *value = child<QPlainTextEdit>(dialog, "edtValue");
         QCOMPARE(value->toPlainText(), listText(0, 3));
@@ -322,7 +315,7 @@ void TestDetailsWindow::escapeClosesOnlyFromAButton()
     QCOMPARE(walk(FiveRows), 5);
     clickRow(0);
     bool closedByEscape = false;
-    const bool opened = details([&](TDetailsDialog *dialog) {
+    const bool opened = m_window.drive<TDetailsDialog>("actDetails", [&](TDetailsDialog *dialog) {
         QTRY_COMPARE(focusName(), QStringLiteral("edtOid"));
         // Right after opening the focus is in a field, which keeps Esc.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);

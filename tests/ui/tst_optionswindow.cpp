@@ -61,7 +61,6 @@ private slots:
     void cancellingKeepsTheOldValues();
 
 private:
-    bool options(const std::function<void(TOptionsDialog *)> &script);
     QStringList configFiles() const;
 
     WindowFixture m_window;
@@ -78,11 +77,6 @@ void TestOptionsWindow::cleanup()
     m_window.stop();
 }
 
-bool TestOptionsWindow::options(const std::function<void(TOptionsDialog *)> &script)
-{
-    return driveModal<TOptionsDialog>([this] { QVERIFY(m_window.trigger("actOptions")); }, script);
-}
-
 QStringList TestOptionsWindow::configFiles() const
 {
     QStringList files;
@@ -95,7 +89,7 @@ QStringList TestOptionsWindow::configFiles() const
 void TestOptionsWindow::confirmedValuesOpenTheNextRunsSession()
 {
     m_window->move(120, 60);
-    const bool opened = options([this](TOptionsDialog *dialog) {
+    const bool opened = m_window.drive<TOptionsDialog>("actOptions", [this](TOptionsDialog *dialog) {
         QCOMPARE(dialog->parentWidget(), m_window.get());
         QVERIFY(centredOver(dialog, m_window.get()));
         QCOMPARE(fieldText(dialog, "edtTimeOut"), QStringLiteral("1000"));
@@ -168,7 +162,7 @@ void TestOptionsWindow::cancellingKeepsTheOldValues()
     // Values from an earlier confirmation, not the defaults.
     m_window->setTransport({3000, 4, SnmpVersion::V2c});
     bool closed = false;
-    const bool opened = options([&](TOptionsDialog *dialog) {
+    const bool opened = m_window.drive<TOptionsDialog>("actOptions", [&](TOptionsDialog *dialog) {
         QCOMPARE(fieldText(dialog, "edtTimeOut"), QStringLiteral("3000"));
         QCOMPARE(fieldText(dialog, "edtRetries"), QStringLiteral("4"));
         QTRY_COMPARE(focusName(), QStringLiteral("edtTimeOut"));
@@ -192,7 +186,7 @@ void TestOptionsWindow::cancellingKeepsTheOldValues()
     QCOMPARE(m_window->transport().version, SnmpVersion::V2c);
 
     // The next opening shows them; OK without a change writes them back as shown.
-    QVERIFY(options([](TOptionsDialog *dialog) {
+    QVERIFY(m_window.drive<TOptionsDialog>("actOptions", [](TOptionsDialog *dialog) {
         QCOMPARE(fieldText(dialog, "edtTimeOut"), QStringLiteral("3000"));
         QCOMPARE(fieldText(dialog, "edtRetries"), QStringLiteral("4"));
         QTRY_COMPARE(focusName(), QStringLiteral("edtTimeOut"));
