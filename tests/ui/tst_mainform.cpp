@@ -34,6 +34,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -853,43 +854,46 @@ void TestMainForm::slowAnswer_data()
     QTest::newRow("stop, then run") << "stop and run" << "1 2 1 2 3 4 5 6 7 8 9 10 3";
 }
 
-// The third answer takes 1.5 s. The window answers meanwhile: the row before
-// it shows, the rules still say running, and Stop or a close acts at once;
-// the walk then ends with that answer's row.
+// The third answer is held until Stop or the close, 2.5 s at most. The
+// window answers meanwhile: the row before it shows, the rules still say
+// running, and Stop or a close acts at once; the walk then ends with that
+// answer's row.
 void TestMainForm::slowAnswer()
 {
     QFETCH(QString, action);
     QFETCH(QString, rows);
+    std::atomic<bool> acted{false};
     ScriptedAgent agent;
-    agent.setHandler([subtree = ScriptedAgent::integerSubtreeHandler("1.3.6.1.4.1.99999.1", 10),
-                      count = 0](const ScriptedAgent::Request &request) mutable {
-        if (++count == 3)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    agent.setHandler([subtree = ScriptedAgent::integerSubtreeHandler("1.3.6.1.4.1.99999.1", 10), count = 0,
+                      &acted](const ScriptedAgent::Request &request) mutable {
+        if (++count == 3) {
+            for (int waited = 0; !acted && waited < 2500; waited += 10)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
         return subtree(request);
     });
     QVERIFY(agent.start());
-    m_window->setTransport({3000, 1}); // no retry while the agent sleeps
+    m_window->setTransport({3000, 1}); // no retry while the agent holds the answer
     m_window.setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999.1");
     QVERIFY(m_window.trigger("actWalk"));
 
     const auto *model = static_cast<const ResultModel *>(m_window->listView()->model()); // results() would flush
-    QElapsedTimer sinceRowTwo;
-    qint64 rowTwoShownAfter = -1;
+    // Shown while the third answer is awaited: counted in rows, not in
+    // milliseconds, which a loaded machine stretches.
+    bool rowTwoShownWhileWaiting = false;
     CommandStates waiting;
     bool actedWhileRunning = false;
     QTimer watch;
     connect(&watch, &QTimer::timeout, this, [&] {
         if (model->storedRowCount() < 2 || !waiting.enabled.isEmpty())
             return;
-        if (!sinceRowTwo.isValid())
-            sinceRowTwo.start();
-        if (rowTwoShownAfter < 0 && model->rowCount() == 2)
-            rowTwoShownAfter = sinceRowTwo.elapsed();
-        if (rowTwoShownAfter < 0 || agent.requests().size() < 3)
+        rowTwoShownWhileWaiting = rowTwoShownWhileWaiting || (model->rowCount() == 2 && model->storedRowCount() == 2);
+        if (!rowTwoShownWhileWaiting || agent.requests().size() < 3)
             return;
         waiting = states();
         QVERIFY(action == QLatin1String("close") ? !m_window->close() : m_window.trigger("actStop"));
         actedWhileRunning = m_window->isRunning() && m_window->isIdle();
+        acted = true;
         if (action == QLatin1String("stop and run"))
             QVERIFY(m_window.trigger("actRun"));
     });
@@ -897,7 +901,7 @@ void TestMainForm::slowAnswer()
     QVERIFY(m_window.trigger("actRun"));
     watch.stop();
 
-    QVERIFY2(rowTwoShownAfter >= 0 && rowTwoShownAfter < 100, qPrintable(QString::number(rowTwoShownAfter)));
+    QVERIFY(rowTwoShownWhileWaiting);
     QVERIFY(actedWhileRunning && waiting.enabled["actStop"] && !waiting.enabled["actRun"] && !waiting.enabled["actClear"]);
     QStringList shown;
     for (int row = 0; row < model->rowCount(); ++row)
@@ -912,15 +916,16 @@ void TestMainForm::slowAnswer()
     QVERIFY(stored.open(QIODevice::ReadOnly) && stored.readAll().contains(agent.address().toLatin1()));
 }
 
-// A Get of an agent that never answers, TimeOut 3000 and Retries 1: for the
-// whole 6 s a 100 ms timer keeps firing and the list keeps repainting, then
-// the error box comes as before.
+// A Get of an agent that never answers, TimeOut 1000 and Retries 1: for the
+// whole 2 s a 100 ms timer keeps firing and the list keeps repainting, then
+// the error box comes as before. A run that blocked would leave a gap of a
+// whole timeout; the bound leaves room for a loaded machine.
 void TestMainForm::silentAgentWindowAnswers()
 {
     ScriptedAgent agent;
     agent.setHandler(ScriptedAgent::silentHandler());
     QVERIFY(agent.start());
-    m_window->setTransport({3000, 1});
+    m_window->setTransport({1000, 1});
     m_window.setInputs(agent.address(), "tarnel", ".1.3.6.1.2.1.1.1.0");
 
     KeyRecorder paints;
@@ -941,9 +946,9 @@ void TestMainForm::silentAgentWindowAnswers()
     QVERIFY(m_window.trigger("actRun"));
     longestGap = std::max(longestGap, clock.elapsed() - lastTick);
     QCOMPARE(m_window.log.errors, QStringList{QStringLiteral("SnmpMgrRequest error: 40.")});
-    QVERIFY2(clock.elapsed() >= 5900, qPrintable(QString::number(clock.elapsed()))); // timeout x (retries + 1)
+    QVERIFY2(clock.elapsed() >= 1900, qPrintable(QString::number(clock.elapsed()))); // timeout x (retries + 1)
     QCOMPARE(agent.requests().size(), size_t(2));
-    QVERIFY2(longestGap <= 250 && ticks >= 40 && paints.paints >= 30,
+    QVERIFY2(longestGap <= 600 && ticks >= 12 && paints.paints >= 10,
              qPrintable(QStringLiteral("%1 %2 %3").arg(longestGap).arg(ticks).arg(paints.paints)));
 }
 
