@@ -359,7 +359,9 @@ void RegistryHive::recordValue(HiveNode *node, const QByteArray &name, uint32_t 
 
 StoreError RegistryHive::commit()
 {
-    const auto failed = [this](const StoreError &failure) { return told(msg::SettingsFileUnwritten, m_filePath, failure); };
+    const auto failed = [this](const StoreError &failure) {
+        return told(msg::SettingsFileUnwritten, m_filePath, failure);
+    };
     const QByteArray path = nativePath(m_filePath);
     const QByteArray folder = nativePath(QFileInfo(m_filePath).path());
     if (const StoreError failure = ensureFolder(folder))

@@ -103,7 +103,7 @@ StoreError readValues(const HiveKey &key, Settings &s)
         failure = integer("Retries", [&](int32_t v) { s.transport.retries = v; });
     // Written by versions that speak SNMPv2c; anything but 2 is SNMPv1.
     if (!failure)
-        failure = integer("Version", [&](int32_t v) { s.transport.version = v == 2 ? SnmpVersion::V2c : SnmpVersion::V1; });
+        failure = integer("Version", [&](int32_t v) { s.transport.version = SnmpVersion(v == 2 ? 2 : 1); });
     return failure;
 }
 

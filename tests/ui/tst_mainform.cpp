@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "tests/support/files.h"
 #include "tests/support/scriptedagent.h"
 #include "tests/support/snmpdagent.h"
 #include "tests/support/windowfixture.h"
@@ -912,8 +913,7 @@ void TestMainForm::slowAnswer()
         return;
     QTRY_VERIFY(!m_window->isVisible());
     m_window.quit(); // what the program does once its window has closed
-    QFile stored(QDir(m_window.settingsFolder()).filePath(QStringLiteral("Ferrolyn/Norvane.reg")));
-    QVERIFY(stored.open(QIODevice::ReadOnly) && stored.readAll().contains(agent.address().toLatin1()));
+    QVERIFY(readAll(RegistryHive::defaultFilePath()).contains(agent.address().toLatin1()));
 }
 
 // A Get of an agent that never answers, TimeOut 1000 and Retries 1: for the
