@@ -10,10 +10,12 @@
 #include "tests/support/modaldriver.h"
 #include "ui/dialogservice.h"
 #include "ui/mainform.h"
+#include "ui/statusbar.h"
 
 #include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QStringList>
 #include <QTest>
 
@@ -156,6 +158,25 @@ public:
             return false;
         action->trigger();
         return true;
+    }
+    // What keeps the window from being idle as after a start (not running,
+    // Run enabled and Stop not, "Ready" in the simple status line, no busy
+    // cursor); empty when nothing does.
+    QString notIdle() const
+    {
+        QStringList wrong;
+        const std::pair<bool, const char *> checks[] = {
+            {m_form->isIdle() && !m_form->isRunning(), "running"},
+            {command("actRun")->isEnabled() && !command("actStop")->isEnabled(), "Run disabled or Stop enabled"},
+            {m_form->statusLine()->simplePanel() && m_form->statusLine()->simpleText() == QLatin1String("Ready"),
+             "status not Ready"},
+            {!QGuiApplication::overrideCursor(), "busy cursor"},
+        };
+        for (const auto &[ok, what] : checks) {
+            if (!ok)
+                wrong << QLatin1String(what);
+        }
+        return wrong.join(QLatin1String(", "));
     }
     // Triggers the command, which is to open a modal dialog of class D, and
     // runs script on the dialog while it is up; see driveModal.

@@ -785,13 +785,7 @@ void TestMainForm::failuresShowInTheErrorBox()
     // Every run failure ends in ".", so the box adds none.
     QCOMPARE(errorBoxText(m_window.log.errors.first()), message);
     QCOMPARE(m_window->results().storedRowCount(), 0);
-    // The program carries on idle.
-    QVERIFY(m_window->isIdle());
-    QVERIFY(m_window.command("actRun")->isEnabled());
-    QVERIFY(!m_window.command("actStop")->isEnabled());
-    QVERIFY(m_window->statusLine()->simplePanel());
-    QCOMPARE(m_window->statusLine()->simpleText(), QStringLiteral("Ready"));
-    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    QCOMPARE(m_window.notIdle(), QString()); // the program carries on idle
 }
 
 void TestMainForm::closingDuringWalk_data()
