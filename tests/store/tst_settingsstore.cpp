@@ -13,14 +13,6 @@ QByteArray bin(const char (&text)[N])
     return QByteArray(text, N - 1);
 }
 
-QByteArray bounds(int32_t left, int32_t top, int32_t right, int32_t bottom)
-{
-    QByteArray out;
-    for (int32_t v : {left, top, right, bottom})
-        out += dword(uint32_t(v));
-    return out;
-}
-
 // A list as the load found it: "built-in" when its key was missing, else its
 // entries; "selected" when entry 0 is to be selected.
 QString found(const HistorySettings &list)
@@ -163,7 +155,7 @@ void TestSettingsStore::firstExitAndNextStart()
     exit.communities.items = QStringList{"tarnel"};
     exit.oids.items = BuiltInOids;
     QCOMPARE(save(exit), QString());
-    QCOMPARE(stored(SettingsKey, "Position").data, bounds(191, 101, 831, 581));
+    QCOMPARE(stored(SettingsKey, "Position").data, position(QRect(191, 101, 640, 480)));
     QCOMPARE(stored(SettingsKey, "Position").type, REG_BINARY);
     const struct
     {
@@ -211,14 +203,14 @@ void TestSettingsStore::maximisedWithStoredPosition()
 
 void TestSettingsStore::exitWhileMaximisedKeepsPosition()
 {
-    const QByteArray position = bounds(10, 20, 110, 220);
+    const QByteArray keptPosition = position(QRect(10, 20, 100, 200));
     QVERIFY(writeFile(m_path, Header + SettingsSection
                                   + "\"Position\"=hex:0a,00,00,00,14,00,00,00,6e,00,00,00,dc,00,00,00\r\n"));
     Settings settings = load().settings;
     settings.windowState = 2;
     settings.bounds = QRect(0, 0, 1920, 1080);
     QCOMPARE(save(settings), QString());
-    QCOMPARE(stored(SettingsKey, "Position").data, position);
+    QCOMPARE(stored(SettingsKey, "Position").data, keptPosition);
     QCOMPARE(stored(SettingsKey, "WindowState").data, dword(2));
 
     Settings next = load().settings;
@@ -230,7 +222,7 @@ void TestSettingsStore::exitWhileMaximisedKeepsPosition()
     next.bounds = QRect(5, 5, 50, 50);
     QCOMPARE(save(next), QString());
     QCOMPARE(stored(SettingsKey, "WindowState").data, dword(1));
-    QCOMPARE(stored(SettingsKey, "Position").data, position);
+    QCOMPARE(stored(SettingsKey, "Position").data, keptPosition);
 }
 
 void TestSettingsStore::operationOutOfRangeKept()

@@ -9,6 +9,7 @@
 #include "tests/support/files.h"
 
 #include <QByteArray>
+#include <QRect>
 #include <QString>
 
 #include <cstdint>
@@ -27,6 +28,13 @@ inline QByteArray dword(uint32_t v)
     for (int i = 0; i < 4; ++i)
         out.append(char(v >> (8 * i)));
     return out;
+}
+
+// "Position"'s data: Left, Top, Right, Bottom, each a DWORD.
+inline QByteArray position(const QRect &r)
+{
+    return dword(uint32_t(r.x())) + dword(uint32_t(r.y())) + dword(uint32_t(r.x() + r.width()))
+           + dword(uint32_t(r.y() + r.height()));
 }
 
 struct Stored

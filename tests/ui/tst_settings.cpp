@@ -40,12 +40,6 @@ QByteArray dwordLine(const char *name, uint32_t value)
     return QByteArray("\"") + name + "\"=dword:" + QByteArray::number(value, 16).rightJustified(8, '0') + "\r\n";
 }
 
-QByteArray position(const QRect &r)
-{
-    return dword(uint32_t(r.x())) + dword(uint32_t(r.y())) + dword(uint32_t(r.x() + r.width()))
-           + dword(uint32_t(r.y() + r.height()));
-}
-
 QStringList items(const QComboBox *box)
 {
     QStringList out;
