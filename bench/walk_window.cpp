@@ -17,7 +17,7 @@
 // dialog's version 2c does.
 #include "bench/walkhost.h"
 #include "engine/snmpmgr.h"
-#include "tests/ui/windowfixture.h"
+#include "tests/support/windowfixture.h"
 #include "ui/listview.h"
 #include "ui/resultmodel.h"
 
@@ -225,7 +225,9 @@ double walk(WindowFixture &window, const QString &agent, const QString &oid)
     typeInto(window->agentBox(), agent);
     typeInto(window->communityBox(), QStringLiteral("tarnel"));
     typeInto(window->oidBox(), oid);
-    window->setSnmpVersion(g_version);
+    TransportSettings transport = window->transport();
+    transport.version = g_version;
+    window->setTransport(transport);
     window.trigger("actWalk");
     QElapsedTimer clock;
     clock.start();

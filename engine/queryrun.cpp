@@ -220,7 +220,7 @@ QueryEnd runOnce(const Run &run)
 
     const SnmpVersion version = request.transport.version;
     const SnmpMgrSession session(SnmpMgrOpen(toBytes(request.agent), toBytes(request.community),
-                                             request.transport.timeOutMs, request.transport.retries, version));
+                                             request.transport.timeOut, request.transport.retries, version));
     if (!session)
         throwMessage(msg::OpenError, int(SnmpMgrGetLastError()));
 

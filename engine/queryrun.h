@@ -3,18 +3,11 @@
 
 #include "common/operation.h"
 #include "common/snmpversion.h"
+#include "common/transport.h"
 #include "engine/requestwait.h"
 #include "engine/rowrender.h"
 
 #include <QString>
-
-// How every session is opened: program-wide settings, stored with the others.
-struct TransportSettings
-{
-    int timeOutMs = 1000;
-    int retries = 1;
-    SnmpVersion version = SnmpVersion::V1;
-};
 
 // Everything a run needs, read once as it starts: the three boxes' texts as
 // typed, the current operation and the transport settings.

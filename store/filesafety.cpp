@@ -34,13 +34,13 @@ void UniqueFd::reset(int fd)
     m_fd = fd;
 }
 
-int UniqueFd::close()
+StoreError UniqueFd::close()
 {
     const int fd = release();
-    return fd >= 0 && ::close(fd) != 0 ? errno : 0;
+    return StoreError(fd >= 0 && ::close(fd) != 0 ? errno : 0);
 }
 
-int writeAll(int fd, const char *data, size_t size, const WriteFunction &write, size_t *written)
+StoreError writeAll(int fd, const char *data, size_t size, const WriteFunction &write, size_t *written)
 {
     size_t done = 0;
     int err = 0;
@@ -56,14 +56,14 @@ int writeAll(int fd, const char *data, size_t size, const WriteFunction &write, 
     }
     if (written)
         *written = done;
-    return err;
+    return StoreError(err);
 }
 
-int FileLock::acquire(const QByteArray &lockPath, int waitMs)
+StoreError FileLock::acquire(const QByteArray &lockPath, int waitMs)
 {
     UniqueFd fd(::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600));
     if (!fd.isOpen())
-        return errno;
+        return StoreError(errno);
     ::fchmod(fd.get(), 0600); // a restrictive umask must not lock ourselves out
     // flock has no time-out; a lock is held for a read or a write of the
     // file, so asking again every few milliseconds costs nothing.
@@ -71,96 +71,93 @@ int FileLock::acquire(const QByteArray &lockPath, int waitMs)
     while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
         if (errno == EINTR)
             continue;
-        if (errno != EWOULDBLOCK || deadline.hasExpired())
-            return errno;
+        if (errno != EWOULDBLOCK)
+            return StoreError(errno);
+        if (deadline.hasExpired())
+            return StoreError(StoreError::LockedOut);
         const timespec pause{0, 10'000'000};
         ::nanosleep(&pause, nullptr);
     }
     m_fd = std::move(fd);
-    return 0;
+    return {};
 }
 
-ReadResult readFile(const QByteArray &path, qint64 maxSize, QByteArray *text, int *err)
+StoreError readFile(const QByteArray &path, qint64 maxSize, QByteArray *text)
 {
     // Without O_NONBLOCK, opening a FIFO waits for a writer that never comes.
     UniqueFd fd(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!fd.isOpen()) {
-        *err = errno;
-        return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
-    }
+    if (!fd.isOpen())
+        return StoreError(errno);
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) {
-        *err = errno;
-        return ReadResult::Failed;
-    }
+    if (::fstat(fd.get(), &st) != 0)
+        return StoreError(errno);
     if (!S_ISREG(st.st_mode))
-        return ReadResult::NotRegular;
+        return StoreError(StoreError::NotRegularFile);
     if (st.st_size > maxSize)
-        return ReadResult::TooLarge;
+        return StoreError(StoreError::TooLarge);
     // Read up to one byte past the bound, in case the file grows meanwhile.
     text->resize(qsizetype(st.st_size) + 1);
     qsizetype used = 0;
     for (;;) {
         if (used == text->size()) {
             if (used > maxSize)
-                return ReadResult::TooLarge;
+                return StoreError(StoreError::TooLarge);
             text->resize(std::min<qsizetype>(text->size() * 2, maxSize + 1));
         }
         const ssize_t n = ::read(fd.get(), text->data() + used, size_t(text->size() - used));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            *err = errno;
-            return ReadResult::Failed;
+            return StoreError(errno);
         }
         if (n == 0)
             break;
         used += n;
     }
     text->truncate(used);
-    return ReadResult::Read;
+    return {};
 }
 
-int resolveLinks(const QByteArray &path, QByteArray *target)
+StoreError resolveLinks(const QByteArray &path, QByteArray *target)
 {
     QByteArray current = path;
     for (int hops = 0; hops <= 40; ++hops) {
         struct stat st {};
         const bool exists = ::lstat(current.constData(), &st) == 0;
         if (!exists && errno != ENOENT)
-            return errno;
+            return StoreError(errno);
         if (!exists || !S_ISLNK(st.st_mode)) {
             *target = current;
-            return 0;
+            return {};
         }
         QByteArray link(PATH_MAX, '\0');
         const ssize_t n = ::readlink(current.constData(), link.data(), size_t(link.size()));
         if (n < 0)
-            return errno;
+            return StoreError(errno);
         link.truncate(n);
         // A relative link is relative to the folder that holds it.
         const qsizetype slash = current.lastIndexOf('/');
         current = link.startsWith('/') || slash < 0 ? link : current.left(slash + 1) + link;
     }
-    return ELOOP;
+    return StoreError(ELOOP);
 }
 
-int ensureFolder(const QByteArray &dir)
+StoreError ensureFolder(const QByteArray &dir)
 {
     struct stat st {};
     if (dir.isEmpty() || ::stat(dir.constData(), &st) == 0)
-        return 0;
+        return {};
     if (errno != ENOENT)
-        return errno;
+        return StoreError(errno);
     const qsizetype slash = dir.lastIndexOf('/');
     if (slash > 0) {
-        if (const int err = ensureFolder(dir.left(slash)))
+        if (StoreError err = ensureFolder(dir.left(slash)))
             return err;
     }
     if (::mkdir(dir.constData(), 0700) != 0)
-        return errno == EEXIST ? 0 : errno;
+        return StoreError(errno == EEXIST ? 0 : errno);
     ::chmod(dir.constData(), 0700);
-    return 0;
+    return {};
 }
 
 // The folder holds community strings. One made earlier by hand or by another
@@ -173,7 +170,7 @@ void tightenFolder(const QByteArray &dir)
         ::chmod(dir.constData(), st.st_mode & 0700);
 }
 
-int moveAside(const QString &path, QString *keptAs)
+StoreError moveAside(const QString &path, QString *keptAs)
 {
     const QString base = path + QStringLiteral(".bad-")
                          + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
@@ -182,9 +179,9 @@ int moveAside(const QString &path, QString *keptAs)
     for (int n = 2; ::lstat(nativePath(candidate).constData(), &st) == 0; ++n)
         candidate = base + QLatin1Char('-') + QString::number(n);
     if (::rename(nativePath(path).constData(), nativePath(candidate).constData()) != 0)
-        return errno;
+        return StoreError(errno);
     *keptAs = candidate;
-    return 0;
+    return {};
 }
 
 // Under the lock none of them belongs to a writer still at work; they hold
@@ -209,29 +206,29 @@ TemporaryFile::~TemporaryFile()
         ::unlink(m_path.constData());
 }
 
-int TemporaryFile::create(const QByteArray &target)
+StoreError TemporaryFile::create(const QByteArray &target)
 {
     QByteArray path = target + TemporarySuffix + QByteArray(TemporaryRandomLength, 'X');
     UniqueFd fd(::mkostemp(path.data(), O_CLOEXEC));
     if (!fd.isOpen())
-        return errno;
+        return StoreError(errno);
     m_fd = std::move(fd);
     m_path = path;
     m_target = target;
-    return ::fchmod(m_fd.get(), 0600) != 0 ? errno : 0;
+    return StoreError(::fchmod(m_fd.get(), 0600) != 0 ? errno : 0);
 }
 
-int TemporaryFile::replaceTarget()
+StoreError TemporaryFile::replaceTarget()
 {
     if (::fsync(m_fd.get()) != 0)
-        return errno;
-    if (const int err = m_fd.close())
+        return StoreError(errno);
+    if (StoreError err = m_fd.close())
         return err;
     if (::rename(m_path.constData(), m_target.constData()) != 0)
-        return errno;
+        return StoreError(errno);
     m_path.clear();
     UniqueFd dir(::open(folderOf(m_target).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.isOpen())
         ::fsync(dir.get());
-    return 0;
+    return {};
 }

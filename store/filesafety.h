@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "store/storeerror.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -12,7 +14,7 @@
 // What the settings hive and the result file writer need around their files:
 // descriptors that close themselves, the writers' lock, bounded reading, the
 // private folder, a bad file kept aside, and the temporary file of an atomic
-// replace. Functions return 0 or an errno value.
+// replace. Failures come back as the reason of a StoreError, without message.
 
 inline QByteArray nativePath(const QString &path)
 {
@@ -45,21 +47,22 @@ public:
     bool isOpen() const { return m_fd >= 0; }
     int release() { return std::exchange(m_fd, -1); }
     void reset(int fd = -1);
-    // Closes now, for a caller that must know whether the close failed: the
-    // close's errno, 0 when it succeeded or nothing was open.
-    int close();
+    // Closes now, for a caller that must know whether the close failed;
+    // nothing open is no failure.
+    StoreError close();
 
 private:
     int m_fd;
 };
 
-// POSIX write(2) semantics; replaceable so that a test can fail a write.
+// POSIX write(2) semantics. The store's writers (the settings file's atomic
+// replace, the result file) take one, so that a test can fail a write.
 using WriteFunction = std::function<ssize_t(int fd, const void *data, size_t size)>;
 
 // Writes the whole buffer, retrying short writes and EINTR, through write
 // (::write when empty). On failure *written, when given, tells how many bytes
 // went out before it; a write that takes nothing counts as EIO.
-int writeAll(int fd, const char *data, size_t size, const WriteFunction &write, size_t *written = nullptr);
+StoreError writeAll(int fd, const char *data, size_t size, const WriteFunction &write, size_t *written = nullptr);
 
 // An exclusive flock on the lock file, held for the object's life. The lock
 // file is never removed: removing it would let two copies lock different files.
@@ -67,34 +70,32 @@ class FileLock
 {
 public:
     // Waits up to waitMs for a lock that another holds, then gives up with
-    // EWOULDBLOCK: a copy that hangs while holding it must not hang this one.
-    int acquire(const QByteArray &lockPath, int waitMs);
+    // LockedOut: a copy that hangs while holding it must not hang this one.
+    StoreError acquire(const QByteArray &lockPath, int waitMs);
 
 private:
     UniqueFd m_fd; // closing releases the lock
 };
 
-enum class ReadResult { Missing, Read, TooLarge, NotRegular, Failed };
-
-// Reads a regular file whole, but never more than maxSize bytes; *err is set
-// for Missing and Failed. Anything else (a FIFO, a device, a folder) is
-// refused without waiting on it.
-ReadResult readFile(const QByteArray &path, qint64 maxSize, QByteArray *text, int *err);
+// Reads a regular file whole, but never more than maxSize bytes (TooLarge).
+// A missing file is ENOENT. Anything else (a FIFO, a device, a folder) is
+// refused as NotRegularFile without waiting on it.
+StoreError readFile(const QByteArray &path, qint64 maxSize, QByteArray *text);
 
 // The file that path names once symbolic links are followed (it need not
 // exist), so that it can be replaced where it lies; ELOOP past 40 links.
-int resolveLinks(const QByteArray &path, QByteArray *target);
+StoreError resolveLinks(const QByteArray &path, QByteArray *target);
 
 // Creates the folder and its missing parents; the ones created here are 0700
 // whatever the umask.
-int ensureFolder(const QByteArray &dir);
+StoreError ensureFolder(const QByteArray &dir);
 
 // Takes group and other access away from a folder of the user's own.
 void tightenFolder(const QByteArray &dir);
 
 // Renames a file to "<path>.bad-<yyyyMMdd-hhmmss>" (with "-2", "-3"... when
 // that exists), never over an earlier one; *keptAs is the new name.
-int moveAside(const QString &path, QString *keptAs);
+StoreError moveAside(const QString &path, QString *keptAs);
 
 // Removes the temporary files that writers of fileName left in folder when
 // they died before their rename. Only to be called under the writers' lock.
@@ -111,12 +112,12 @@ public:
     TemporaryFile(const TemporaryFile &) = delete;
     TemporaryFile &operator=(const TemporaryFile &) = delete;
 
-    int create(const QByteArray &target);
+    StoreError create(const QByteArray &target);
     int fd() const { return m_fd.get(); }
     // fsync, close, rename over the target, then fsync of the folder so the
     // rename itself is durable (that last one may be refused; the file is in
     // place anyway).
-    int replaceTarget();
+    StoreError replaceTarget();
 
 private:
     UniqueFd m_fd;

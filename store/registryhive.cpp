@@ -38,26 +38,20 @@ QByteArray foldName(const QByteArray &name)
     return text.toCaseFolded().toUtf8();
 }
 
-// Not errno values: reasons of the program's own.
-constexpr int NotRegular = -1;
-constexpr int LockedOut = -2;
-
-QString errorText(int err)
-{
-    if (err == NotRegular)
-        return QString::fromLatin1(msg::NotRegularFile);
-    if (err == LockedOut)
-        return QString::fromLatin1(msg::LockedByOther);
-    return QString::fromLocal8Bit(std::strerror(err));
-}
-
-// A message of the table with the file's path and, for two placeholders, a reason.
-QString fileMessage(const char *templ, const QString &path, int err = 0)
+// A message of the table with the file's path and, for two placeholders, the
+// failure's reason.
+QString fileMessage(const char *templ, const QString &path, const StoreError &failure = {})
 {
     const std::string p = path.toStdString();
-    if (err == 0)
+    if (!failure)
         return QString::fromStdString(formatMessage(templ, p.c_str()));
-    return QString::fromStdString(formatMessage(templ, p.c_str(), errorText(err).toStdString().c_str()));
+    return QString::fromStdString(formatMessage(templ, p.c_str(), failure.reasonText().toStdString().c_str()));
+}
+
+// What the file says about a failure of its own.
+StoreError told(const char *templ, const QString &path, const StoreError &failure = {})
+{
+    return failure.told(fileMessage(templ, path, failure));
 }
 
 QByteArray fileNameOf(const QByteArray &path)
@@ -252,15 +246,10 @@ QString RegistryHive::defaultFilePath()
     return base + QStringLiteral("/Ferrolyn/Norvane.reg");
 }
 
-QString RegistryHive::takeLoadMessage()
-{
-    return std::exchange(m_loadMessage, QString());
-}
-
-void RegistryHive::load()
+StoreError RegistryHive::load()
 {
     if (m_loaded)
-        return;
+        return {};
     m_loaded = true;
     m_root = std::make_unique<HiveNode>();
     m_textBytes = serializedSize(*m_root);
@@ -271,58 +260,45 @@ void RegistryHive::load()
         // No folder, no file: nothing to read and nothing to create yet. A
         // folder that is there but closed to us is said now, not only at exit.
         if (const int err = errno; err != ENOENT && err != ENOTDIR)
-            m_loadMessage = fileMessage(msg::SettingsFileUnreadable, m_filePath, err);
-        return;
+            return told(msg::SettingsFileUnreadable, m_filePath, StoreError(err));
+        return {};
     }
 
     // Held so that moving a bad file aside cannot take away another copy's
     // freshly written one. Without it (read-only folder) reading is still safe:
     // writers replace the file by rename, so a reader never sees it torn.
     FileLock lock;
-    const bool lockedOut = lock.acquire(path + ".lock", m_lockWaitMs) == EWOULDBLOCK;
-    if (lockedOut)
-        m_loadMessage = fileMessage(msg::SettingsFileLocked, m_filePath);
+    const bool lockedOut = lock.acquire(path + ".lock", m_lockWaitMs).reason() == StoreError::LockedOut;
+    const StoreError locked = lockedOut ? told(msg::SettingsFileLocked, m_filePath) : StoreError();
 
     QByteArray text;
-    int err = 0;
-    switch (readFile(path, MaxFileSize, &text, &err)) {
-    case ReadResult::Missing:
-        return;
-    case ReadResult::NotRegular:
-        m_loadMessage = fileMessage(msg::SettingsFileUnreadable, m_filePath, NotRegular);
-        return;
-    case ReadResult::Failed:
-        m_loadMessage = fileMessage(msg::SettingsFileUnreadable, m_filePath, err);
-        return;
-    case ReadResult::Read:
+    const StoreError read = readFile(path, MaxFileSize, &text);
+    if (read.reason() == ENOENT)
+        return locked;
+    if (read && read.reason() != StoreError::TooLarge)
+        return told(msg::SettingsFileUnreadable, m_filePath, read);
+    if (!read) {
         if (text.isEmpty())
-            return; // nothing to lose
+            return locked; // nothing to lose
         if (auto parsed = parseHive(text)) {
             const qint64 size = serializedSize(*parsed);
             if (size <= MaxLoadSize) {
                 m_root = std::move(parsed);
                 m_textBytes = size;
-                return;
+                return locked;
             }
         }
-        break;
-    case ReadResult::TooLarge:
-        break;
     }
     if (lockedOut)
-        return; // left where it is: the exit deals with it under the lock
+        return locked; // left where it is: the exit deals with it under the lock
     // A link stays where it is; the bad file it leads to is what goes aside.
     QByteArray target;
-    if (const int linkErr = resolveLinks(path, &target)) {
-        m_loadMessage = fileMessage(msg::SettingsFileUnreadable, m_filePath, linkErr);
-        return;
-    }
+    if (const StoreError failure = resolveLinks(path, &target))
+        return told(msg::SettingsFileUnreadable, m_filePath, failure);
     QString keptAs;
-    if (const int moveErr = moveAside(QFile::decodeName(target), &keptAs)) {
-        m_loadMessage = fileMessage(msg::SettingsFileUnreadable, m_filePath, moveErr);
-        return;
-    }
-    m_loadMessage = fileMessage(msg::SettingsFileKept, keptAs);
+    if (const StoreError failure = moveAside(QFile::decodeName(target), &keptAs))
+        return told(msg::SettingsFileUnreadable, m_filePath, failure);
+    return StoreError::message(fileMessage(msg::SettingsFileKept, keptAs));
 }
 
 void RegistryHive::keyOpened(HiveKey *key, HiveNode *node)
@@ -381,36 +357,35 @@ void RegistryHive::recordValue(HiveNode *node, const QByteArray &name, uint32_t 
     m_changes.push_back(Change{std::move(path), true, name, type, data});
 }
 
-QString RegistryHive::commit()
+StoreError RegistryHive::commit()
 {
-    const auto failed = [this](int err) { return fileMessage(msg::SettingsFileUnwritten, m_filePath, err); };
+    const auto failed = [this](const StoreError &failure) {
+        return told(msg::SettingsFileUnwritten, m_filePath, failure);
+    };
     const QByteArray path = nativePath(m_filePath);
     const QByteArray folder = nativePath(QFileInfo(m_filePath).path());
-    if (const int err = ensureFolder(folder))
-        return failed(err);
+    if (const StoreError failure = ensureFolder(folder))
+        return failed(failure);
     tightenFolder(folder);
     FileLock lock;
-    if (const int err = lock.acquire(path + ".lock", m_lockWaitMs))
-        return failed(err == EWOULDBLOCK ? LockedOut : err);
+    if (const StoreError failure = lock.acquire(path + ".lock", m_lockWaitMs))
+        return failed(failure);
     // A link (a dotfiles manager's) is written through: its target is what
     // gets replaced, beside itself so that the rename stays on one file system.
     QByteArray target;
-    if (const int err = resolveLinks(path, &target))
-        return failed(err);
+    if (const StoreError failure = resolveLinks(path, &target))
+        return failed(failure);
 
     // Start from what is in the file now: another copy may have written since load.
-    QString note;
+    StoreError note;
     auto root = std::make_unique<HiveNode>();
     QByteArray text;
-    int err = 0;
-    const ReadResult read = readFile(path, MaxFileSize, &text, &err);
+    const StoreError read = readFile(path, MaxFileSize, &text);
     // replacing a file we cannot read would lose it unseen
-    if (read == ReadResult::Failed)
-        return failed(err);
-    if (read == ReadResult::NotRegular)
-        return failed(NotRegular);
-    bool unparsable = read == ReadResult::TooLarge;
-    if (read == ReadResult::Read && !text.isEmpty()) {
+    if (read && read.reason() != ENOENT && read.reason() != StoreError::TooLarge)
+        return failed(read);
+    bool unparsable = read.reason() == StoreError::TooLarge;
+    if (!read && !text.isEmpty()) {
         if (auto parsed = parseHive(text))
             root = std::move(parsed);
         else
@@ -418,9 +393,9 @@ QString RegistryHive::commit()
     }
     if (unparsable) {
         QString keptAs;
-        if (const int moveErr = moveAside(QFile::decodeName(target), &keptAs))
-            return failed(moveErr);
-        note = fileMessage(msg::SettingsFileKept, keptAs);
+        if (const StoreError failure = moveAside(QFile::decodeName(target), &keptAs))
+            return failed(failure);
+        note = StoreError::message(fileMessage(msg::SettingsFileKept, keptAs));
     }
 
     for (const Change &change : m_changes) {
@@ -432,16 +407,16 @@ QString RegistryHive::commit()
     }
     // Measured first: a file of deep keys would grow far past the bound.
     if (serializedSize(*root) > MaxFileSize)
-        return failed(EFBIG);
+        return failed(StoreError(EFBIG));
     text = serializeHive(*root);
 
     removeStaleTemporaries(folderOf(target), fileNameOf(target));
 
     TemporaryFile temp;
-    err = temp.create(target);
-    if (err == 0)
-        err = writeAll(temp.fd(), text.constData(), size_t(text.size()), m_write);
-    if (err == 0)
-        err = temp.replaceTarget();
-    return err == 0 ? note : failed(err);
+    StoreError failure = temp.create(target);
+    if (!failure)
+        failure = writeAll(temp.fd(), text.constData(), size_t(text.size()), m_write);
+    if (!failure)
+        failure = temp.replaceTarget();
+    return failure ? failed(failure) : note;
 }

@@ -1,15 +1,16 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "store/filesafety.h"
+#include "store/storeerror.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QString>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
-#include <sys/types.h>
 #include <vector>
 
 // The per-user hive: the keys under HKEY_CURRENT_USER that Norvane uses, kept
@@ -106,10 +107,6 @@ private:
 class RegistryHive
 {
 public:
-    // Writes the whole buffer or fails; the atomic writer calls it for the
-    // temporary file, so a test can make the write fail half-way.
-    using WriteFunction = std::function<ssize_t(int fd, const void *data, size_t size)>;
-
     // The one bound of the file, for what is read and what is written: the
     // text this hive writes, which may be longer than the text it read (hex
     // for text that is not UTF-8, a line for every key on a path). Values
@@ -134,18 +131,18 @@ public:
     static QString defaultFilePath();
     const QString &filePath() const { return m_filePath; }
 
-    // Reads the file once, under the lock. Never throws: a missing file gives
-    // an empty hive; a file that cannot be parsed, or that would not fit
-    // MaxLoadSize written back, is moved aside to "<file>.bad-<yyyyMMdd-hhmmss>"
-    // and the hive starts empty; either that or an unreadable file (also any
-    // that is not a regular file) leaves a message for takeLoadMessage().
-    // When the lock stays taken, the file is read without it (writers replace
-    // it whole, so it is never torn), nothing is moved, and the message says so.
-    // A symbolic link is followed; a bad file is moved aside beside its target.
-    void load();
+    // Reads the file once, under the lock; the hive is usable whatever it
+    // returns. A missing file gives an empty hive; a file that cannot be
+    // parsed, or that would not fit MaxLoadSize written back, is moved aside
+    // to "<file>.bad-<yyyyMMdd-hhmmss>" and the hive starts empty; either that
+    // or an unreadable file (also any that is not a regular file) is told in
+    // the returned error's message. When the lock stays taken, the file is
+    // read without it (writers replace it whole, so it is never torn),
+    // nothing is moved, and the message says so. A symbolic link is
+    // followed; a bad file is moved aside beside its target. Later calls
+    // read nothing and return no error.
+    StoreError load();
     bool isLoaded() const { return m_loaded; }
-    // The message about the file found at load, once; empty when all was well.
-    QString takeLoadMessage();
 
     long regOpenKey(const QByteArray &path, HiveKey *key);
     // Opens the key, creating it and its missing parents.
@@ -157,13 +154,13 @@ public:
     // file atomically (temporary file 0600 in the same folder, fsync, rename,
     // fsync of the folder; the folder is created 0700 when missing). Values of
     // other names in the file remain, so of two copies the last to write wins
-    // value by value. Returns a user-facing message, empty on success; on
-    // failure the previous file is intact. A file that has become unparsable
-    // is moved aside first and the message says so (the write still happens).
+    // value by value. On failure the previous file is intact. A file that has
+    // become unparsable is moved aside first and the returned error's message
+    // says so, although the write happened.
     // A symbolic link stays: its target is replaced, in the target's folder.
     // Nothing is written while the lock stays taken or when the file is not a
     // regular one.
-    QString commit();
+    StoreError commit();
 
     void setWriteFunction(WriteFunction write) { m_write = std::move(write); }
     void setLockWait(int milliseconds) { m_lockWaitMs = milliseconds; }
@@ -185,7 +182,6 @@ private:
     QString m_filePath;
     std::unique_ptr<HiveNode> m_root;
     std::vector<Change> m_changes;
-    QString m_loadMessage;
     WriteFunction m_write;
     qint64 m_textBytes = 0; // the size of the file this hive writes
     int m_lockWaitMs = DefaultLockWaitMs;

@@ -3,7 +3,6 @@
 
 #include "common/apperror.h"
 #include "common/messages.h"
-#include "store/filesafety.h"
 
 #include <QFileInfo>
 
@@ -30,7 +29,7 @@ constexpr qint64 ChunkSize = 512 * BlockSize;
 class ChunkWriter
 {
 public:
-    ChunkWriter(int fd, const FileWriteFunction &write)
+    ChunkWriter(int fd, const WriteFunction &write)
         : m_fd(fd), m_write(write), m_buffer(std::make_unique<char[]>(size_t(ChunkSize)))
     {
     }
@@ -56,8 +55,8 @@ public:
             writeChunk(closeRow);
     }
 
-    bool failed() const { return m_error != 0; }
-    int error() const { return m_error; }
+    bool failed() const { return bool(m_error); }
+    const StoreError &error() const { return m_error; }
     int failedRow() const { return m_failedRow; }
 
 private:
@@ -98,57 +97,26 @@ private:
     }
 
     int m_fd;
-    const FileWriteFunction &m_write;
+    const WriteFunction &m_write;
     std::unique_ptr<char[]> m_buffer;
     qint64 m_used = 0;
     qint64 m_written = 0;          // bytes of the file written before the buffer
     std::vector<RowEnd> m_rowEnds; // the rows that ended in the buffer
     int m_row = -1;
-    int m_error = 0;
+    StoreError m_error;
     int m_failedRow = -1;
 };
-
-// Closes the file, then restores the cursor, also when rows cannot be read
-// (an exception from the source).
-class OpenFileGuard
-{
-public:
-    OpenFileGuard(UniqueFd fd, CursorControl &cursor) : m_fd(std::move(fd)), m_cursor(cursor) {}
-    ~OpenFileGuard()
-    {
-        if (m_fd.isOpen()) {
-            m_fd.reset();
-            m_cursor.popCursor();
-        }
-    }
-    OpenFileGuard(const OpenFileGuard &) = delete;
-    OpenFileGuard &operator=(const OpenFileGuard &) = delete;
-
-    int fd() const { return m_fd.get(); }
-
-    // Closes, restores the cursor, and returns the close's error.
-    int finish()
-    {
-        const int err = m_fd.close();
-        m_cursor.popCursor();
-        return err == EINTR ? 0 : err;
-    }
-
-private:
-    UniqueFd m_fd;
-    CursorControl &m_cursor;
-};
-
-[[noreturn]] void raiseFileError(int err, const QString &fileName)
-{
-    throw AppError(fileErrorMessage(err, fileName));
-}
 
 bool folderExists(const QString &fileName)
 {
     struct stat st {};
     return ::stat(nativePath(QFileInfo(fileName).absolutePath()).constData(), &st) == 0
            && S_ISDIR(st.st_mode);
+}
+
+StoreError told(const StoreError &failure, const QString &fileName)
+{
+    return failure.told(fileErrorMessage(failure.reason(), fileName));
 }
 
 bool isTxtExtension(QStringView ext)
@@ -168,16 +136,18 @@ bool isTxtExtension(QStringView ext)
 
 } // namespace
 
-void writeResultFile(const QString &fileName, const ResultSource &source, CursorControl &cursor,
-                     const FileWriteFunction &write)
+StoreError ResultFile::open(const QString &fileName)
 {
-    UniqueFd fd(::open(nativePath(fileName).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (!fd.isOpen())
-        raiseFileError(errno, fileName);
+    m_fileName = fileName;
+    m_fd = UniqueFd(::open(nativePath(fileName).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (!m_fd.isOpen())
+        return told(StoreError(errno), fileName);
+    return {};
+}
 
-    cursor.pushBusyCursor();
-    OpenFileGuard file(std::move(fd), cursor);
-    ChunkWriter out(file.fd(), write);
+StoreError ResultFile::write(const ResultSource &source)
+{
+    ChunkWriter out(m_fd.get(), m_write);
     const int rows = source.rowCount();
     for (int row = 0; row < rows && !out.failed(); ++row) {
         const ResultTexts texts = source.rowTexts(row);
@@ -193,40 +163,45 @@ void writeResultFile(const QString &fileName, const ResultSource &source, Cursor
         out.endRow();
     }
     out.finish(rows);
-    int closeError = 0;
+    StoreError closeError;
     // The file or its folder was removed while it was written: the writes went
     // to a file nobody can open any more. The platform would have refused the
     // removal; here the user is told rather than shown a save that kept nothing.
-    if (struct stat st {}; !out.failed() && ::fstat(file.fd(), &st) == 0 && st.st_nlink == 0)
-        closeError = ENOENT;
-    if (const int err = file.finish(); !closeError)
+    if (struct stat st {}; !out.failed() && ::fstat(m_fd.get(), &st) == 0 && st.st_nlink == 0)
+        closeError = StoreError(ENOENT);
+    if (StoreError err = m_fd.close(); !closeError && err.reason() != EINTR)
         closeError = err;
-    if (out.failed())
-        throw ResultFileError(fileErrorMessage(out.error(), fileName), out.failedRow());
-    if (closeError)
-        throw ResultFileError(fileErrorMessage(closeError, fileName), rows);
+    if (out.failed()) {
+        m_failedRow = out.failedRow();
+        return told(out.error(), m_fileName);
+    }
+    if (closeError) {
+        m_failedRow = rows;
+        return told(closeError, m_fileName);
+    }
+    return {};
 }
 
-std::string fileErrorMessage(int errnoValue, const QString &fileName)
+QString fileErrorMessage(int errnoValue, const QString &fileName)
 {
     switch (errnoValue) {
     case ENOENT:
-        return folderExists(fileName) ? msg::FileNotFound : msg::InvalidFilename;
+        return QString::fromLatin1(folderExists(fileName) ? msg::FileNotFound : msg::InvalidFilename);
     case ENOTDIR: // a part of the folder path is a file: the folder is missing
-        return msg::InvalidFilename;
+        return QString::fromLatin1(msg::InvalidFilename);
     case EMFILE:
     case ENFILE:
-        return msg::TooManyOpenFiles;
+        return QString::fromLatin1(msg::TooManyOpenFiles);
     case EACCES:
     case EPERM:
     case EROFS:
     case EISDIR: // the name of a folder, which Windows refuses as access denied
-        return msg::FileAccessDenied;
+        return QString::fromLatin1(msg::FileAccessDenied);
     case ENOSPC:
     case EDQUOT:
-        return formatMessage(msg::IoError, 112); // the code of a full disk
+        return QString::fromStdString(formatMessage(msg::IoError, 112)); // the code of a full disk
     default:
-        return formatMessage(msg::IoError, errnoValue);
+        return QString::fromStdString(formatMessage(msg::IoError, errnoValue));
     }
 }
 

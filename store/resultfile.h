@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "common/apperror.h"
+#include "store/filesafety.h"
+#include "store/storeerror.h"
 
 #include <QString>
 
-#include <functional>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 
 // The four texts of one result row in column order. The views stay valid until
 // the next call of rowTexts.
@@ -29,45 +28,41 @@ public:
     virtual ResultTexts rowTexts(int row) const = 0;
 };
 
-class CursorControl
+// Writes every row as "oid | name | type | value" plus CR LF, bytes as they
+// are, in two steps: open() replaces the file, write() fills and closes it.
+// A caller that shows a busy cursor while the rows are written shows it
+// between the two, so that a file that cannot be opened leaves the cursor
+// alone. Failures carry the message of the file error table.
+//
+// A new file gets mode 0666 less the umask. While the file is written others
+// may read it (POSIX does not lock it against readers). The text goes out in
+// 64 KiB writes with the outcome of a 128-byte buffer written block by block.
+class ResultFile
 {
 public:
-    virtual ~CursorControl() = default;
-    virtual void pushBusyCursor() = 0; // remember the cursor, show arrow with hourglass
-    virtual void popCursor() = 0;      // restore the remembered cursor
-};
+    // write replaces ::write, so that a test can fail the writes.
+    explicit ResultFile(WriteFunction write = {}) : m_write(std::move(write)) {}
 
-// POSIX write(2) semantics; replaceable so a test can fail a write.
-using FileWriteFunction = std::function<ssize_t(int fd, const void *data, size_t size)>;
-
-// A failure after the file was opened. row() is where it was reported: at the
-// end of the row during which the first block that did not reach the file was
-// filled, or at the close (row() == the source's rowCount()) for the final
-// partial block and for the close itself.
-class ResultFileError : public AppError
-{
-public:
-    ResultFileError(const std::string &message, int row) : AppError(message), m_row(row) {}
-    int row() const { return m_row; }
+    StoreError open(const QString &fileName);
+    // Once, after a successful open(). A failed write leaves in the file the
+    // whole 128-byte blocks before the first block that did not reach it
+    // (rows up to a chunk beyond the reported one have been read, but nothing
+    // of them is written); the file is closed on every way out. A failing
+    // close, or the file (or its folder) removed while it was written (as
+    // ENOENT), fails too.
+    StoreError write(const ResultSource &source);
+    // Where write() reported its failure: at the end of the row during which
+    // the first block that did not reach the file was filled, or at the close
+    // (the source's rowCount()) for the final partial block and for the close
+    // itself. -1 without one.
+    int failedRow() const { return m_failedRow; }
 
 private:
-    int m_row;
+    WriteFunction m_write;
+    UniqueFd m_fd;
+    QString m_fileName;
+    int m_failedRow = -1;
 };
-
-// Writes every row as "oid | name | type | value" plus CR LF, bytes as they
-// are. Replaces an existing file; a new one gets mode 0666 less the umask.
-// While the file is written others may read it (POSIX does not lock it
-// against readers). The text goes out in 64 KiB writes with the outcome of a
-// 128-byte buffer written block by block. Throws:
-// - open fails: AppError with the mapped message, the cursor untouched;
-// - a write fails: ResultFileError, after the file is closed and the cursor
-//   restored; the file holds the whole 128-byte blocks before the first block
-//   that did not reach it (rows up to a chunk beyond the reported one have
-//   been read, but nothing of them is written);
-// - close fails, or the file (or its folder) was removed while it was
-//   written (as ENOENT): ResultFileError, after the cursor is restored.
-void writeResultFile(const QString &fileName, const ResultSource &source, CursorControl &cursor,
-                     const FileWriteFunction &write = {});
 
 // The message for a failed file call. errno values map to the codes of the
 // message table: ENOENT 2 "File not found", or 3 "Invalid filename" when the
@@ -75,7 +70,7 @@ void writeResultFile(const QString &fileName, const ResultSource &source, Cursor
 // EACCES, EPERM, EROFS, EISDIR 5 "File access denied"; ENOSPC, EDQUOT 112
 // "I/O error 112". Any other errno gives "I/O error <errno>" (never a table
 // text: EIO is 5 but is no access problem).
-std::string fileErrorMessage(int errnoValue, const QString &fileName);
+QString fileErrorMessage(int errnoValue, const QString &fileName);
 
 // Save As step 7: the extension is the text from the last "." on, unless a
 // "\", ":" or (on this platform) "/" follows that dot. When it is not ".txt"

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr HistoryBox AllBoxes[] = {AgentBox, CommunityBox, OidBox};
-
 int32_t fromLittleEndian(const unsigned char *bytes)
 {
     return int32_t(uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24);
@@ -31,71 +29,107 @@ int clampToInt(int64_t value)
     return int(std::clamp<int64_t>(value, 0, INT_MAX));
 }
 
-bool valueExists(const HiveKey &key, const char *name)
+// A value's failure, told with its name.
+StoreError valueFailure(const char *templ, const char *name)
 {
-    return key.regQueryValue(name, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    return StoreError::message(QString::fromStdString(formatMessage(templ, name)));
 }
 
-// An integer setting: read into 4 bytes (fewer stored bytes read as they are,
-// zero-extended), then the type is checked.
-std::optional<int32_t> readInteger(const HiveKey &key, const char *name)
+// An integer setting, when it exists: read into 4 bytes (fewer stored bytes
+// read as they are, zero-extended), then the type is checked.
+StoreError readInteger(const HiveKey &key, const char *name, std::optional<int32_t> *value)
 {
-    if (!valueExists(key, name))
-        return std::nullopt;
+    if (key.regQueryValue(name, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return {};
     uint32_t type = REG_NONE;
     unsigned char bytes[4] = {};
     uint32_t size = sizeof bytes;
     if (key.regQueryValue(name, &type, bytes, &size) != ERROR_SUCCESS)
-        throwMessage(msg::GetDataFailed, name);
+        return valueFailure(msg::GetDataFailed, name);
     if (type != REG_DWORD)
-        throwMessage(msg::InvalidDataType, name);
-    return fromLittleEndian(bytes);
+        return valueFailure(msg::InvalidDataType, name);
+    *value = fromLittleEndian(bytes);
+    return {};
 }
 
-void readPosition(const HiveKey &key, SettingsHost &host)
+StoreError readPosition(const HiveKey &key, std::optional<QRect> *bounds)
 {
     const char *name = "Position";
     uint32_t type = REG_NONE;
     uint32_t size = 0;
     if (key.regQueryValue(name, &type, nullptr, &size) != ERROR_SUCCESS)
-        return;
+        return {};
     unsigned char bytes[16] = {};
     if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_DWORD || size > sizeof bytes)
-        throwMessage(msg::InvalidDataType, name);
+        return valueFailure(msg::InvalidDataType, name);
     uint32_t got = sizeof bytes;
     if (key.regQueryValue(name, &type, bytes, &got) != ERROR_SUCCESS)
-        throwMessage(msg::GetDataFailed, name);
+        return valueFailure(msg::GetDataFailed, name);
     // A shorter value would leave coordinates the store never gave; the
     // built-in bounds stay.
     if (got < sizeof bytes)
-        return;
+        return {};
     const int32_t left = fromLittleEndian(bytes);
     const int32_t top = fromLittleEndian(bytes + 4);
     const int32_t right = fromLittleEndian(bytes + 8);
     const int32_t bottom = fromLittleEndian(bytes + 12);
-    host.setBounds(QRect(left, top, clampToInt(int64_t(right) - left), clampToInt(int64_t(bottom) - top)));
+    *bounds = QRect(left, top, clampToInt(int64_t(right) - left), clampToInt(int64_t(bottom) - top));
+    return {};
+}
+
+// The settings key's values, in the order of the store; the first failure ends it.
+StoreError readValues(const HiveKey &key, Settings &s)
+{
+    const auto integer = [&key](const char *name, auto apply) {
+        std::optional<int32_t> value;
+        StoreError failure = readInteger(key, name, &value);
+        if (value)
+            apply(*value);
+        return failure;
+    };
+    // Bounds first, so a window that starts maximised keeps them as its normal bounds.
+    StoreError failure = readPosition(key, &s.bounds);
+    if (!failure)
+        failure = integer("WindowState", [&](int32_t v) { s.windowState = v == 2 ? 2 : 0; });
+    if (!failure)
+        failure = integer("ShowToolBar", [&](int32_t v) { s.toolBarShown = v != 0; });
+    if (!failure)
+        failure = integer("ShowStatusBar", [&](int32_t v) { s.statusBarShown = v != 0; });
+    if (!failure)
+        failure = integer("Action", [&](int32_t v) { s.operation = Operation(v); });
+    if (!failure)
+        failure = integer("TimeOut", [&](int32_t v) { s.transport.timeOut = v; });
+    if (!failure)
+        failure = integer("Retries", [&](int32_t v) { s.transport.retries = v; });
+    // Written by versions that speak SNMPv2c; anything but 2 is SNMPv1.
+    if (!failure)
+        failure = integer("Version", [&](int32_t v) { s.transport.version = SnmpVersion(v == 2 ? 2 : 1); });
+    return failure;
 }
 
 // A history entry: REG_SZ or REG_EXPAND_SZ cut at the first zero byte; a value
 // without data is an empty entry whatever its type. Its bytes stay as they
 // are, UTF-8 or not.
-QString readString(const HiveKey &key, const QByteArray &name)
+StoreError readString(const HiveKey &key, const QByteArray &name, QString *text)
 {
     uint32_t type = REG_NONE;
     uint32_t size = 0;
-    if (key.regQueryValue(name, &type, nullptr, &size) != ERROR_SUCCESS || size == 0)
+    if (key.regQueryValue(name, &type, nullptr, &size) != ERROR_SUCCESS || size == 0) {
+        text->clear();
         return {};
+    }
     QByteArray bytes(qsizetype(size), '\0');
     uint32_t got = size;
     if (key.regQueryValue(name, &type, bytes.data(), &got) != ERROR_SUCCESS)
-        throwMessage(msg::GetDataFailed, name.constData());
+        return valueFailure(msg::GetDataFailed, name.constData());
     if (type != REG_SZ && type != REG_EXPAND_SZ)
-        throwMessage(msg::InvalidDataType, name.constData());
+        return valueFailure(msg::InvalidDataType, name.constData());
     bytes.truncate(got);
     const qsizetype zero = bytes.indexOf('\0');
     if (zero >= 0)
         bytes.truncate(zero);
-    return textFromBytes(bytes);
+    *text = textFromBytes(bytes);
+    return {};
 }
 
 QList<QByteArray> valueNames(const HiveKey &key)
@@ -114,139 +148,123 @@ QList<QByteArray> valueNames(const HiveKey &key)
     return names;
 }
 
-void selectFirst(HistoryList &list)
-{
-    if (list.count() > 0)
-        list.selectItem(0);
-}
-
-// Appends one by one, so a failing value leaves the entries read before it.
-void loadHistoryList(const HiveKey &key, HistoryList &list)
-{
-    const QList<QByteArray> names = valueNames(key);
-    for (int i = list.count() - 1; i >= 0; --i)
-        list.removeItem(i);
-    for (const QByteArray &name : names)
-        list.insertItem(list.count(), readString(key, name));
-}
-
-bool loadHistory(RegistryHive &hive, const char *path, HistoryList &list)
+// One list, when its key is there (true then). Entry by entry, so a failing
+// value leaves the entries read before it; selected only when read whole.
+bool loadHistory(RegistryHive &hive, const char *path, HistorySettings &list, StoreError *failure)
 {
     HiveKey key;
     if (hive.regOpenKey(path, &key) != ERROR_SUCCESS)
         return false;
-    loadHistoryList(key, list);
-    selectFirst(list);
+    list.items.emplace();
+    for (const QByteArray &name : valueNames(key)) {
+        QString text;
+        if ((*failure = readString(key, name, &text)))
+            return true;
+        list.items->append(text);
+    }
+    list.selectFirst = true;
     return true;
 }
 
-void writeInteger(HiveKey &key, const char *name, int64_t value)
+StoreError writeInteger(HiveKey &key, const char *name, int64_t value)
 {
     unsigned char bytes[4];
     toLittleEndian(value, bytes);
     if (key.regSetValue(name, REG_DWORD, bytes, sizeof bytes) != ERROR_SUCCESS)
-        throwMessage(msg::SetDataFailed, name);
+        return valueFailure(msg::SetDataFailed, name);
+    return {};
 }
 
-void saveHistoryList(HiveKey &key, const HistoryList &list)
+StoreError writeValues(HiveKey &key, const Settings &s)
 {
-    for (int i = 0; i < list.count(); ++i) {
-        const QByteArray name = "Item" + QByteArray::number(i);
-        QByteArray text = bytesFromText(list.item(i));
-        text.append('\0'); // the terminating zero is part of the stored size
-        if (key.regSetValue(name, REG_SZ, text.constData(), uint32_t(text.size())) != ERROR_SUCCESS)
-            throwMessage(msg::SetDataFailed, name.constData());
+    if (s.windowState == 0 && s.bounds) {
+        const QRect r = *s.bounds;
+        unsigned char bytes[16];
+        toLittleEndian(r.x(), bytes);
+        toLittleEndian(r.y(), bytes + 4);
+        toLittleEndian(int64_t(r.x()) + r.width(), bytes + 8);
+        toLittleEndian(int64_t(r.y()) + r.height(), bytes + 12);
+        if (key.regSetValue("Position", REG_BINARY, bytes, sizeof bytes) != ERROR_SUCCESS)
+            return valueFailure(msg::SetDataFailed, "Position");
     }
+    const std::pair<const char *, int64_t> values[] = {
+        {"WindowState", s.windowState},
+        {"ShowToolBar", s.toolBarShown ? 1 : 0},
+        {"ShowStatusBar", s.statusBarShown ? 1 : 0},
+        {"Action", int32_t(s.operation)},
+        {"TimeOut", s.transport.timeOut},
+        {"Retries", s.transport.retries},
+        {"Version", s.transport.version == SnmpVersion::V2c ? 2 : 1},
+    };
+    for (const auto &[name, value] : values) {
+        if (StoreError failure = writeInteger(key, name, value))
+            return failure;
+    }
+    return {};
 }
 
-void saveHistory(RegistryHive &hive, const char *path, const HistoryList &list)
+StoreError saveHistory(RegistryHive &hive, const char *path, const HistorySettings &list)
 {
     HiveKey key;
-    if (hive.regCreateKey(path, &key) == ERROR_SUCCESS)
-        saveHistoryList(key, list);
+    if (hive.regCreateKey(path, &key) != ERROR_SUCCESS || !list.items)
+        return {};
+    for (qsizetype i = 0; i < list.items->size(); ++i) {
+        const QByteArray name = "Item" + QByteArray::number(i);
+        QByteArray text = bytesFromText(list.items->at(i));
+        text.append('\0'); // the terminating zero is part of the stored size
+        if (key.regSetValue(name, REG_SZ, text.constData(), uint32_t(text.size())) != ERROR_SUCCESS)
+            return valueFailure(msg::SetDataFailed, name.constData());
+    }
+    return {};
 }
 
-void writeValues(RegistryHive &hive, SettingsHost &host)
+StoreError saveAll(RegistryHive &hive, const Settings &s)
 {
     {
         HiveKey key;
         if (hive.regCreateKey(SettingsKey, &key) == ERROR_SUCCESS) {
-            const int state = host.windowStateValue();
-            if (state == 0) {
-                const QRect r = host.normalBounds();
-                unsigned char bytes[16];
-                toLittleEndian(r.x(), bytes);
-                toLittleEndian(r.y(), bytes + 4);
-                toLittleEndian(int64_t(r.x()) + r.width(), bytes + 8);
-                toLittleEndian(int64_t(r.y()) + r.height(), bytes + 12);
-                if (key.regSetValue("Position", REG_BINARY, bytes, sizeof bytes) != ERROR_SUCCESS)
-                    throwMessage(msg::SetDataFailed, "Position");
-            }
-            writeInteger(key, "WindowState", state);
-            writeInteger(key, "ShowToolBar", host.toolBarShown() ? 1 : 0);
-            writeInteger(key, "ShowStatusBar", host.statusBarShown() ? 1 : 0);
-            writeInteger(key, "Action", int32_t(host.operation()));
-            writeInteger(key, "TimeOut", host.timeOut());
-            writeInteger(key, "Retries", host.retries());
-            writeInteger(key, "Version", host.snmpVersion() == SnmpVersion::V2c ? 2 : 1);
+            if (StoreError failure = writeValues(key, s))
+                return failure;
         }
     }
-    saveHistory(hive, AgentHistoryKey, host.history(AgentBox));
-    saveHistory(hive, CommunityHistoryKey, host.history(CommunityBox));
-    saveHistory(hive, OidHistoryKey, host.history(OidBox));
+    const std::pair<const char *, const HistorySettings *> lists[] = {
+        {AgentHistoryKey, &s.agents}, {CommunityHistoryKey, &s.communities}, {OidHistoryKey, &s.oids}};
+    for (const auto &[path, list] : lists) {
+        if (StoreError failure = saveHistory(hive, path, *list))
+            return failure;
+    }
+    return {};
 }
 
 } // namespace
 
-void loadSettings(RegistryHive &hive, SettingsHost &host)
+LoadedSettings loadSettings(RegistryHive &hive)
 {
-    if (!hive.isLoaded())
-        hive.load();
-
-    host.setOperation(Operation::Get);
+    LoadedSettings loaded;
+    Settings &s = loaded.settings;
+    const StoreError fileError = hive.load();
+    StoreError &failure = loaded.error;
     {
         HiveKey key;
-        if (hive.regOpenKey(SettingsKey, &key) == ERROR_SUCCESS) {
-            // Bounds first, so a window that starts maximised keeps them as its normal bounds.
-            readPosition(key, host);
-            if (const auto state = readInteger(key, "WindowState"); state && *state == 2)
-                host.setWindowStateValue(2);
-            if (const auto shown = readInteger(key, "ShowToolBar"))
-                host.setToolBarShown(*shown != 0);
-            if (const auto shown = readInteger(key, "ShowStatusBar"))
-                host.setStatusBarShown(*shown != 0);
-            if (const auto operation = readInteger(key, "Action"))
-                host.setOperation(Operation(*operation));
-            if (const auto timeOut = readInteger(key, "TimeOut"))
-                host.setTimeOut(*timeOut);
-            if (const auto retries = readInteger(key, "Retries"))
-                host.setRetries(*retries);
-            // Written by versions that speak SNMPv2c; anything but 2 is SNMPv1.
-            if (const auto version = readInteger(key, "Version"))
-                host.setSnmpVersion(*version == 2 ? SnmpVersion::V2c : SnmpVersion::V1);
-        }
+        if (hive.regOpenKey(SettingsKey, &key) == ERROR_SUCCESS)
+            failure = readValues(key, s);
     }
-    loadHistory(hive, AgentHistoryKey, host.history(AgentBox));
-    loadHistory(hive, CommunityHistoryKey, host.history(CommunityBox));
-    if (!loadHistory(hive, OidHistoryKey, host.history(OidBox))) {
-        for (HistoryBox box : AllBoxes)
-            selectFirst(host.history(box));
-    }
-
-    if (const QString message = hive.takeLoadMessage(); !message.isEmpty())
-        throw AppError(message.toStdString());
+    if (!failure)
+        loadHistory(hive, AgentHistoryKey, s.agents, &failure);
+    if (!failure)
+        loadHistory(hive, CommunityHistoryKey, s.communities, &failure);
+    if (!failure && !loadHistory(hive, OidHistoryKey, s.oids, &failure))
+        s.agents.selectFirst = s.communities.selectFirst = s.oids.selectFirst = true;
+    if (!failure)
+        failure = fileError;
+    return loaded;
 }
 
-void saveSettings(RegistryHive &hive, SettingsHost &host)
+StoreError saveSettings(RegistryHive &hive, const Settings &settings)
 {
-    try {
-        writeValues(hive, host);
-    } catch (...) {
-        // What was stored before the failing value still reaches the file;
-        // the value's own message is the one the user sees.
-        (void)hive.commit();
-        throw;
-    }
-    if (const QString message = hive.commit(); !message.isEmpty())
-        throw AppError(message.toStdString());
+    const StoreError failure = saveAll(hive, settings);
+    // What was stored before a failing value still reaches the file; the
+    // value's own message is the one the user sees.
+    const StoreError written = hive.commit();
+    return failure ? failure : written;
 }

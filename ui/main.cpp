@@ -32,8 +32,11 @@ int main(int argc, char *argv[])
     try {
         auto window = std::make_unique<TMainForm>();
         QObject::connect(&exitSignals, &ExitSignals::exitRequested, window.get(), &QWidget::close);
-        // Asked to end while it was being created: it ends unshown.
-        if (!exitSignals.received()) {
+        if (exitSignals.received()) {
+            // Asked to end while it was being created: it ends unshown, and
+            // its close writes the settings as any other close does.
+            window->close();
+        } else {
             window->show();
             // A window manager activates a new window; without one (a bare X
             // server, a kiosk) nothing does, and no shortcut works until a click.

@@ -5,6 +5,7 @@
 #include "common/messages.h"
 #include "engine/historyrule.h"
 #include "store/resultfile.h"
+#include "store/settingsstore.h"
 #include "ui/coolbar.h"
 #include "ui/dialogs/programicon.h"
 #include "ui/dialogs/uifont.h"
@@ -44,13 +45,26 @@ namespace {
 // on no screen any more reappears, on the primary screen.
 constexpr QPoint BuiltInPosition(191, 101);
 
-// The writer's busy cursor, apart from a run's.
-class WindowCursor final : public CursorControl
+QStringList entries(const HistoryList &list)
 {
-public:
-    void pushBusyCursor() override { QGuiApplication::setOverrideCursor(Qt::BusyCursor); }
-    void popCursor() override { QGuiApplication::restoreOverrideCursor(); }
-};
+    QStringList items;
+    for (int i = 0; i < list.count(); ++i)
+        items.append(list.item(i));
+    return items;
+}
+
+// The box's edit text stays as it is while the entries are replaced.
+void applyHistory(const HistorySettings &stored, HistoryList &list)
+{
+    if (stored.items) {
+        for (int i = list.count() - 1; i >= 0; --i)
+            list.removeItem(i);
+        for (const QString &text : *stored.items)
+            list.insertItem(list.count(), text);
+    }
+    if (stored.selectFirst && list.count() > 0)
+        list.selectItem(0);
+}
 
 } // namespace
 
@@ -80,10 +94,12 @@ TMainForm::TMainForm(std::unique_ptr<DialogService> dialogs, QWidget *parent)
     setGeometry(QRect(BuiltInPosition, QSize(std::max(640, m_coolBar->sizeHint().width()), 480)));
     cboAgent->setFocus();
 
-    m_operation = Operation::Get;
-    // A failed load is shown; the window still starts idle rather than with
-    // Run disabled until someone presses Stop.
-    reportFailures([this] { loadSettings(); });
+    // A failed load is shown, and what it read before the failure applies; the
+    // window still starts idle rather than with Run disabled until someone
+    // presses Stop.
+    const LoadedSettings loaded = loadSettings(m_settings);
+    applySettings(loaded.settings);
+    reportFailure(loaded.error);
     m_idle = true;
     setSimpleStatus(QString::fromLatin1(msg::Ready));
     updateCommands();
@@ -96,7 +112,6 @@ TMainForm::TMainForm(std::unique_ptr<DialogService> dialogs, QWidget *parent)
 TMainForm::~TMainForm()
 {
     Q_ASSERT(m_runDepth == 0);
-    reportFailures([this] { writeSettings(); });
 }
 
 void TMainForm::createActions()
@@ -294,14 +309,44 @@ void TMainForm::connectCommands()
     connect(m_listView, &ListView::enterPressed, this, [this] { execute(m_commands.actDetails); });
 }
 
-void TMainForm::loadSettings()
+void TMainForm::applySettings(const Settings &settings)
 {
-    ::loadSettings(m_settings, *this);
+    // Bounds first, so that a window that starts maximised keeps them as its
+    // normal bounds.
+    if (settings.bounds)
+        setBounds(*settings.bounds);
+    if (settings.windowState == 2)
+        setWindowStateValue(2);
+    // Shown is how the window is built.
+    if (!settings.toolBarShown)
+        setToolBarShown(false);
+    if (!settings.statusBarShown)
+        setStatusBarShown(false);
+    m_operation = settings.operation;
+    m_transport = settings.transport;
+    applyHistory(settings.agents, *m_agentHistory);
+    applyHistory(settings.communities, *m_communityHistory);
+    applyHistory(settings.oids, *m_oidHistory);
+}
+
+Settings TMainForm::currentSettings() const
+{
+    Settings settings;
+    settings.bounds = normalBounds();
+    settings.windowState = m_windowStateValue;
+    settings.toolBarShown = toolBarShown();
+    settings.statusBarShown = statusBarShown();
+    settings.operation = m_operation;
+    settings.transport = m_transport;
+    settings.agents.items = entries(*m_agentHistory);
+    settings.communities.items = entries(*m_communityHistory);
+    settings.oids.items = entries(*m_oidHistory);
+    return settings;
 }
 
 void TMainForm::writeSettings()
 {
-    ::saveSettings(m_settings, *this);
+    reportFailure(saveSettings(m_settings, currentSettings()));
 }
 
 bool TMainForm::execute(QAction *command)
@@ -326,6 +371,12 @@ void TMainForm::reportFailures(const std::function<void()> &step)
     } catch (const std::exception &failure) {
         m_dialogs->showError(this, QString::fromUtf8(failure.what()));
     }
+}
+
+void TMainForm::reportFailure(const StoreError &failure)
+{
+    if (failure)
+        m_dialogs->showError(this, failure.message());
 }
 
 void TMainForm::updateCommands()
@@ -395,19 +446,6 @@ void TMainForm::setWindowStateValue(int state)
         break;
     }
     m_windowStateValue = state == 1 || state == 2 ? state : 0;
-}
-
-HistoryList &TMainForm::history(HistoryBox box)
-{
-    switch (box) {
-    case AgentBox:
-        return *m_agentHistory;
-    case CommunityBox:
-        return *m_communityHistory;
-    case OidBox:
-        break;
-    }
-    return *m_oidHistory;
 }
 
 bool TMainForm::toolBarShown() const
@@ -545,6 +583,9 @@ void TMainForm::closeEvent(QCloseEvent *event)
         return;
     }
     event->accept();
+    // Here rather than in the destructor: a failure is still shown over the
+    // window, and every way the program ends normally closes the window.
+    writeSettings();
 }
 
 void TMainForm::actSaveExecute()
@@ -577,8 +618,19 @@ void TMainForm::actSaveAsExecute()
 void TMainForm::writeResults(const QString &fileName)
 {
     m_results->flush();
-    WindowCursor cursor;
-    writeResultFile(fileName, ResultRows(*m_results), cursor);
+    ResultFile file;
+    // A file that cannot be opened leaves the cursor as it was.
+    if (const StoreError failure = file.open(fileName)) {
+        reportFailure(failure);
+        return;
+    }
+    StoreError failure;
+    {
+        QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+        const auto restore = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
+        failure = file.write(ResultRows(*m_results));
+    }
+    reportFailure(failure);
 }
 
 void TMainForm::actExitExecute()
@@ -604,7 +656,7 @@ void TMainForm::actDetailsExecute()
 
 void TMainForm::actOptionsExecute()
 {
-    m_dialogs->editOptions(this, m_transport.timeOutMs, m_transport.retries, m_transport.version);
+    m_dialogs->editOptions(this, m_transport.timeOut, m_transport.retries, m_transport.version);
 }
 
 void TMainForm::actRunExecute()

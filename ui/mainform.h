@@ -2,7 +2,8 @@
 #pragma once
 
 #include "engine/queryrun.h"
-#include "store/settingsstore.h"
+#include "store/registryhive.h"
+#include "store/settings.h"
 #include "ui/actionlist.h"
 #include "ui/combohistory.h"
 #include "ui/dialogservice.h"
@@ -28,9 +29,9 @@ class StatusBar;
 
 // The program's one window: the input boxes, the commands, the result list
 // and the status line. Run hands the query run a request value and takes its
-// rows as the run's sink; the settings store reads and restores its state
-// through SettingsHost, once at creation and once at destruction.
-class TMainForm : public QMainWindow, private QuerySink, public SettingsHost
+// rows as the run's sink. It reads its settings while it is created and
+// writes them when a close is accepted.
+class TMainForm : public QMainWindow, private QuerySink
 {
     Q_OBJECT
 
@@ -66,26 +67,22 @@ public:
 
     QString currentFileName() const { return m_currentFileName; }
 
-    // SettingsHost. Bounds are the client area's geometry (setGeometry and
-    // normalGeometry), so a stored rectangle comes back as the same numbers.
-    void setOperation(Operation operation) override { m_operation = operation; }
-    void setBounds(const QRect &bounds) override;
-    QRect normalBounds() const override;
-    void setWindowStateValue(int state) override;
-    int windowStateValue() const override { return m_windowStateValue; }
-    bool toolBarShown() const override;
-    void setToolBarShown(bool shown) override;
-    bool statusBarShown() const override;
-    void setStatusBarShown(bool shown) override;
-    void setTimeOut(int milliseconds) override { m_transport.timeOutMs = milliseconds; }
-    void setRetries(int retries) override { m_transport.retries = retries; }
-    void setSnmpVersion(SnmpVersion version) override { m_transport.version = version; }
-    HistoryList &history(HistoryBox box) override;
+    // What the settings keep. Bounds are the client area's geometry
+    // (setGeometry and normalGeometry), so a stored rectangle comes back as
+    // the same numbers.
+    void setOperation(Operation operation) { m_operation = operation; }
+    void setBounds(const QRect &bounds);
+    QRect normalBounds() const;
+    void setWindowStateValue(int state); // 0 normal, 1 minimised, 2 maximised
+    int windowStateValue() const { return m_windowStateValue; }
+    bool toolBarShown() const;
+    void setToolBarShown(bool shown);
+    bool statusBarShown() const;
+    void setStatusBarShown(bool shown);
+    const TransportSettings &transport() const { return m_transport; }
+    void setTransport(const TransportSettings &transport) { m_transport = transport; }
 
-    Operation operation() const override { return m_operation; }
-    int timeOut() const override { return m_transport.timeOutMs; }
-    int retries() const override { return m_transport.retries; }
-    SnmpVersion snmpVersion() const override { return m_transport.version; }
+    Operation operation() const { return m_operation; }
 
     // True when no run is in progress, or the one in progress was stopped.
     bool isIdle() const { return m_idle; }
@@ -107,12 +104,15 @@ private:
     void createStatusBar();
     void arrangeClientArea();
     void connectCommands();
-    void loadSettings();
+    void applySettings(const Settings &settings);
+    Settings currentSettings() const;
     void writeSettings();
     void writeResults(const QString &fileName);
 
     // The top-level handler: runs the step and shows any failure it raises.
     void reportFailures(const std::function<void()> &step);
+    // Shows a failure the store reports, when there is one.
+    void reportFailure(const StoreError &failure);
     void showHint(const QString &hint);
     void setSimpleStatus(const QString &text);
     // Processes pending events once; a running walk at most every EventPassNs.
@@ -177,7 +177,7 @@ private:
 
     bool m_idle = false;
     QElapsedTimer m_sinceEventPass; // since a running walk last processed the events; invalid: not yet
-    Operation m_operation = Operation::Get;
+    Operation m_operation = Settings().operation;
     TransportSettings m_transport;
     int m_windowStateValue = 0; // 0 normal, 1 minimised, 2 maximised, as stored
     QString m_currentFileName;

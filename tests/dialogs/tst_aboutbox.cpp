@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "tests/support/modaldriver.h"
 #include "ui/dialogs/aboutbox.h"
 #include "ui/dialogs/programicon.h"
 
@@ -7,16 +8,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
-
-namespace {
-
-template <typename T>
-T *child(QWidget &box, const char *name)
-{
-    return box.findChild<T *>(QLatin1String(name));
-}
-} // namespace
 
 class TestAboutBox final : public QObject
 {
@@ -101,18 +92,13 @@ void TestAboutBox::enterAndEscapeClose()
 {
     QFETCH(int, key);
     TAboutBox box(nullptr);
-    QTimer::singleShot(0, &box, [&box, key] {
-        [&] {
-            QTRY_VERIFY(QApplication::focusWidget());
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key),
-                            key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
-            QTRY_VERIFY(!box.isVisible());
-        }();
-        // A box the key did not close is closed with -1, so the test cannot hang.
-        if (box.isVisible())
-            box.done(-1);
-    });
-    QCOMPARE(box.exec(), int(QDialog::Accepted));
+    int result = -2;
+    QVERIFY(driveModal<TAboutBox>([&] { result = box.exec(); }, [key](TAboutBox *box) {
+        QTRY_VERIFY(QApplication::focusWidget());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        QTRY_VERIFY(!box->isVisible());
+    }));
+    QCOMPARE(result, int(QDialog::Accepted));
 }
 
 QTEST_MAIN(TestAboutBox)

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "tests/support/modaldriver.h"
 #include "ui/dialogs/detailsdialog.h"
 
 #include <QApplication>
@@ -12,7 +13,6 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
-#include <QTimer>
 #include <QTreeView>
 
 #include <memory>
@@ -75,36 +75,6 @@ struct ListWindow
     bool wholeInSight(int row) const { return view->viewport()->rect().contains(view->visualRect(model.index(row, 0))); }
     bool partlyInSight(int row) const { return view->viewport()->rect().intersects(view->visualRect(model.index(row, 0))); }
 };
-
-template <typename T>
-T *child(QWidget &dialog, const char *name)
-{
-    return dialog.findChild<T *>(QLatin1String(name));
-}
-
-QString focusName()
-{
-    const QWidget *focus = QApplication::focusWidget();
-    return focus ? focus->objectName() : QString();
-}
-
-QString text(QWidget &dialog, const char *field)
-{
-    return child<QPlainTextEdit>(dialog, field)->toPlainText();
-}
-
-// Runs the dialog modally while `script` drives it; a dialog the script
-// leaves open is closed with -1, so a failed step cannot hang the test.
-template <typename Script>
-int execWith(QDialog &dialog, Script script)
-{
-    QTimer::singleShot(0, &dialog, [&dialog, script] {
-        script();
-        if (dialog.isVisible())
-            dialog.done(-1);
-    });
-    return dialog.exec();
-}
 
 } // namespace
 
@@ -188,7 +158,7 @@ void TestDetailsDialog::stepButtonsFollowTheSelectedRow()
     dialog.show();
     QCOMPARE(child<QPushButton>(dialog, "btnPrev")->isEnabled(), previous);
     QCOMPARE(child<QPushButton>(dialog, "btnNext")->isEnabled(), next);
-    QCOMPARE(text(dialog, "edtOid"), list.model.index(selected, 0).data().toString());
+    QCOMPARE(fieldText(&dialog, "edtOid"), list.model.index(selected, 0).data().toString());
 }
 
 void TestDetailsDialog::stepsThroughEveryRowAndBack()
@@ -202,10 +172,10 @@ void TestDetailsDialog::stepsThroughEveryRowAndBack()
     auto *next = child<QPushButton>(dialog, "btnNext");
 
     const auto showsRow = [&](int row) {
-        return text(dialog, "edtOid") == QStringLiteral(".1.3.6.1.2.1.2.2.1.%1.1").arg(row)
-            && text(dialog, "edtName") == QStringLiteral("name%1").arg(row)
-            && text(dialog, "edtType") == QStringLiteral("type%1").arg(row)
-            && text(dialog, "edtValue") == QStringLiteral("value%1").arg(row) && list.selectedRow() == row
+        return fieldText(&dialog, "edtOid") == QStringLiteral(".1.3.6.1.2.1.2.2.1.%1.1").arg(row)
+            && fieldText(&dialog, "edtName") == QStringLiteral("name%1").arg(row)
+            && fieldText(&dialog, "edtType") == QStringLiteral("type%1").arg(row)
+            && fieldText(&dialog, "edtValue") == QStringLiteral("value%1").arg(row) && list.selectedRow() == row
             && list.view->currentIndex().row() == row;
     };
     QVERIFY(showsRow(0));
@@ -275,12 +245,13 @@ void TestDetailsDialog::steppedRowStaysSelectedAfterClose()
     list.select(1);
     {
         TDetailsDialog dialog(list.view, &list.window);
-        const int result = execWith(dialog, [&dialog] {
+        int result = -2;
+        QVERIFY(driveModal<TDetailsDialog>([&] { result = dialog.exec(); }, [&dialog](TDetailsDialog *) {
             auto *next = child<QPushButton>(dialog, "btnNext");
             QTest::mouseClick(next, Qt::LeftButton);
             QTest::mouseClick(next, Qt::LeftButton);
             QTest::mouseClick(child<QPushButton>(dialog, "btnClose"), Qt::LeftButton);
-        });
+        }));
         QCOMPARE(result, int(QDialog::Accepted));
     }
     QCOMPARE(list.selectedRow(), 3);
@@ -289,7 +260,7 @@ void TestDetailsDialog::steppedRowStaysSelectedAfterClose()
     // The next opening starts from that row.
     TDetailsDialog again(list.view, &list.window);
     again.show();
-    QCOMPARE(text(again, "edtName"), QStringLiteral("name3"));
+    QCOMPARE(fieldText(&again, "edtName"), QStringLiteral("name3"));
 
     // Keyboard navigation in the list goes on from the focused row.
     again.close();
@@ -338,21 +309,21 @@ void TestDetailsDialog::escapeBelongsToTheFieldsButClosesFromAButton()
     ListWindow list(3);
     list.select(0);
     TDetailsDialog dialog(list.view, &list.window);
-    const int result = execWith(dialog, [&dialog] {
-        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    int result = -2;
+    QVERIFY(driveModal<TDetailsDialog>([&] { result = dialog.exec(); }, [&dialog](TDetailsDialog *) {
         auto *oid = child<QPlainTextEdit>(dialog, "edtOid");
         QTRY_COMPARE(QApplication::focusWidget(), oid);
         QTest::keyClick(oid, Qt::Key_Escape);
         QTest::keyClick(oid, Qt::Key_Return);
         QVERIFY(dialog.isVisible());
-        QCOMPARE(text(dialog, "edtOid"), QStringLiteral(".1.3.6.1.2.1.2.2.1.0.1"));
+        QCOMPARE(fieldText(&dialog, "edtOid"), QStringLiteral(".1.3.6.1.2.1.2.2.1.0.1"));
 
         auto *next = child<QPushButton>(dialog, "btnNext");
         QTest::mouseClick(next, Qt::LeftButton);
         QTRY_COMPARE(QApplication::focusWidget(), next);
         QTest::keyClick(next, Qt::Key_Escape);
         QVERIFY(!dialog.isVisible());
-    });
+    }));
     QCOMPARE(result, int(QDialog::Accepted));
     QCOMPARE(list.selectedRow(), 1);
 }
@@ -362,8 +333,8 @@ void TestDetailsDialog::acceleratorsAndTabOrder()
     ListWindow list(3);
     list.select(0);
     TDetailsDialog dialog(list.view, &list.window);
-    const int result = execWith(dialog, [&dialog] {
-        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    int result = -2;
+    QVERIFY(driveModal<TDetailsDialog>([&] { result = dialog.exec(); }, [&dialog](TDetailsDialog *) {
         QTRY_COMPARE(focusName(), QStringLiteral("edtOid"));
         // Previous is disabled on the first row, so Tab passes it by.
         for (const QString &name : {QStringLiteral("edtName"), QStringLiteral("edtType"),
@@ -380,22 +351,22 @@ void TestDetailsDialog::acceleratorsAndTabOrder()
         }
         // No default button: Enter in a field presses none, on a focused button it presses that one.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        QCOMPARE(text(dialog, "edtName"), QStringLiteral("name0"));
+        QCOMPARE(fieldText(&dialog, "edtName"), QStringLiteral("name0"));
         for (int i = 0; i < 4; ++i)
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(focusName(), QStringLiteral("btnNext"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        QCOMPARE(text(dialog, "edtName"), QStringLiteral("name1"));
+        QCOMPARE(fieldText(&dialog, "edtName"), QStringLiteral("name1"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
         QCOMPARE(focusName(), QStringLiteral("btnPrev"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
-        QCOMPARE(text(dialog, "edtName"), QStringLiteral("name0"));
+        QCOMPARE(fieldText(&dialog, "edtName"), QStringLiteral("name0"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_N, Qt::AltModifier);
         // A button's accelerator presses it after a short animation.
-        QTRY_COMPARE(text(dialog, "edtName"), QStringLiteral("name1"));
+        QTRY_COMPARE(fieldText(&dialog, "edtName"), QStringLiteral("name1"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::AltModifier);
         QTRY_VERIFY(!dialog.isVisible());
-    });
+    }));
     QCOMPARE(result, int(QDialog::Accepted));
 }
 

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "tests/support/modaldriver.h"
 #include "ui/dialogs/optionsdialog.h"
 #include "ui/dialogs/updown.h"
 
@@ -10,7 +11,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
 
 #include <algorithm>
@@ -18,41 +18,17 @@
 
 namespace {
 
-template <typename T>
-T *child(QWidget *dialog, const char *name)
-{
-    return dialog->findChild<T *>(QLatin1String(name));
-}
-
-QString shown(QWidget *dialog, const char *edit)
-{
-    return child<QLineEdit>(dialog, edit)->text();
-}
-
 QToolButton *arrow(QWidget *dialog, const char *spinner, const char *which)
 {
     return child<TUpDown>(dialog, spinner)->findChild<QToolButton *>(QLatin1String(which));
 }
 
-QString focusName()
+// TOptionsDialog::edit while `script` drives the dialog it opens.
+bool editWith(int &timeOut, int &retries, SnmpVersion &version, const std::function<void(TOptionsDialog *)> &script)
 {
-    const QWidget *focus = QApplication::focusWidget();
-    return focus ? focus->objectName() : QString();
-}
-
-// Runs TOptionsDialog::edit while `script` drives the dialog it opens; a
-// dialog the script leaves open is closed with -1, so a failed step cannot
-// hang the test.
-bool editWith(int &timeOut, int &retries, SnmpVersion &version, const std::function<void(QDialog *)> &script)
-{
-    QTimer::singleShot(0, qApp, [script] {
-        auto *dialog = qobject_cast<TOptionsDialog *>(QApplication::activeModalWidget());
-        QVERIFY(dialog);
-        script(dialog);
-        if (dialog->isVisible())
-            dialog->done(-1);
-    });
-    return TOptionsDialog::edit(nullptr, timeOut, retries, version);
+    bool confirmed = false;
+    const auto edit = [&] { confirmed = TOptionsDialog::edit(nullptr, timeOut, retries, version); };
+    return driveModal<TOptionsDialog>(edit, script) && confirmed;
 }
 
 } // namespace
@@ -93,8 +69,8 @@ void TestOptionsDialog::opensWithTheDefaults()
     QCOMPARE(dialog.size(), QSize(265 + std::max(0, labelRight - 157), 180));
     QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
     QVERIFY(dialog.isModal());
-    QCOMPARE(shown(&dialog, "edtTimeOut"), QStringLiteral("1000"));
-    QCOMPARE(shown(&dialog, "edtRetries"), QStringLiteral("1"));
+    QCOMPARE(fieldText(&dialog, "edtTimeOut"), QStringLiteral("1000"));
+    QCOMPARE(fieldText(&dialog, "edtRetries"), QStringLiteral("1"));
     QTRY_COMPARE(focusName(), QStringLiteral("edtTimeOut"));
     QVERIFY(child<QPushButton>(&dialog, "btnOk")->isDefault());
     QCOMPARE(child<QGroupBox>(&dialog, "GroupBox")->title(), QStringLiteral("SnmpMgrOpen settings"));
@@ -144,17 +120,17 @@ void TestOptionsDialog::retriesRunFromOneToNine()
     QToolButton *up = arrow(&dialog, "udRetries", "up");
     QToolButton *down = arrow(&dialog, "udRetries", "down");
     QTest::mouseClick(down, Qt::LeftButton);
-    QCOMPARE(shown(&dialog, "edtRetries"), QStringLiteral("1"));
+    QCOMPARE(fieldText(&dialog, "edtRetries"), QStringLiteral("1"));
     for (int value = 2; value <= 9; ++value) {
         QTest::mouseClick(up, Qt::LeftButton);
-        QCOMPARE(shown(&dialog, "edtRetries"), QString::number(value));
+        QCOMPARE(fieldText(&dialog, "edtRetries"), QString::number(value));
     }
     QTest::mouseClick(up, Qt::LeftButton);
-    QCOMPARE(shown(&dialog, "edtRetries"), QStringLiteral("9"));
+    QCOMPARE(fieldText(&dialog, "edtRetries"), QStringLiteral("9"));
     QCOMPARE(dialog.retriesPosition(), 9);
     for (int value = 8; value >= 1; --value) {
         QTest::keyClick(child<QLineEdit>(&dialog, "edtRetries"), Qt::Key_Down);
-        QCOMPARE(shown(&dialog, "edtRetries"), QString::number(value));
+        QCOMPARE(fieldText(&dialog, "edtRetries"), QString::number(value));
     }
     QTest::mouseClick(down, Qt::LeftButton);
     QCOMPARE(dialog.retriesPosition(), 1);
@@ -177,7 +153,7 @@ void TestOptionsDialog::holdingAnArrowRepeatsAtTheSameStep()
         QCOMPARE(move.first().toInt() - previous, 1000);
         previous = move.first().toInt();
     }
-    QCOMPARE(shown(&dialog, "edtTimeOut"), QString::number(previous));
+    QCOMPARE(fieldText(&dialog, "edtTimeOut"), QString::number(previous));
 }
 
 void TestOptionsDialog::offGridValueStepsFromWhereItIs()
@@ -293,7 +269,7 @@ void TestOptionsDialog::onlyOkWritesTheSettings()
         QTest::mouseClick(arrow(dialog, "udRetries", "up"), Qt::LeftButton);
         QTest::mouseClick(arrow(dialog, "udRetries", "up"), Qt::LeftButton);
         QCOMPARE(edit->text(), QStringLiteral("5000"));
-        QCOMPARE(shown(dialog, "edtRetries"), QStringLiteral("3"));
+        QCOMPARE(fieldText(dialog, "edtRetries"), QStringLiteral("3"));
         QTest::keyClick(child<QComboBox>(dialog, "cboVersion"), Qt::Key_Down);
         QCOMPARE(child<QComboBox>(dialog, "cboVersion")->currentText(), QStringLiteral("2c"));
         if (how == QLatin1String("cancel"))
@@ -318,8 +294,8 @@ void TestOptionsDialog::onlyOkWritesTheSettings()
     QString retriesShown;
     QString versionShown;
     editWith(timeOut, retries, version, [&](QDialog *dialog) {
-        timeOutShown = shown(dialog, "edtTimeOut");
-        retriesShown = shown(dialog, "edtRetries");
+        timeOutShown = fieldText(dialog, "edtTimeOut");
+        retriesShown = fieldText(dialog, "edtRetries");
         versionShown = child<QComboBox>(dialog, "cboVersion")->currentText();
         dialog->reject();
     });

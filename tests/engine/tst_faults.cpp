@@ -121,7 +121,7 @@ int runWithSecretCommunity()
     const auto runOnce = [&outcomes](const QString &agentText, const QString &oids, Operation operation) {
         FakeHost host;
         host.setInputs(agentText, QString::fromLatin1(SecretCommunity), oids, operation);
-        host.transport.timeOutMs = 100;
+        host.transport.timeOut = 100;
         host.transport.retries = 0;
         const QString message = run(host);
         outcomes.append(QStringLiteral("%1 rows, %2").arg(host.rows.size()).arg(message.isEmpty() ? "ok" : message));
@@ -178,7 +178,7 @@ void TestFaults::initTestCase()
 void TestFaults::init()
 {
     m_host = FakeHost();
-    m_host.transport.timeOutMs = TimeoutMs;
+    m_host.transport.timeOut = TimeoutMs;
     m_host.transport.retries = Retries;
     m_scripted.setTable(systemTable());
     m_scripted.clearRequests();
@@ -280,7 +280,7 @@ void TestFaults::streamConnectionClosed()
         setInputs(stream.address(), QStringLiteral("1.3.6.1.2.1.1"), Operation::Walk);
     }
     m_host.wait = wait;
-    m_host.transport.timeOutMs = 5000;
+    m_host.transport.timeOut = 5000;
     QElapsedTimer clock;
     clock.start();
     QCOMPARE(run(m_host), QStringLiteral("SnmpMgrRequest error: 10054."));
@@ -413,7 +413,7 @@ void TestFaults::endlessWalkStopsAndStaysBounded()
 
     CountingHost host;
     host.setInputs(m_scripted.address(), QStringLiteral("tarnel"), QStringLiteral("1.3.6.1.2.1.1"), Operation::Walk);
-    host.transport.timeOutMs = 2000; // a loaded machine must not end this walk by a timeout
+    host.transport.timeOut = 2000; // a loaded machine must not end this walk by a timeout
     host.transport.retries = 0;
     qint64 rssAtWarmUp = 0;
     qint64 rssAtStop = 0;

@@ -1,15 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "engine/historyrule.h"
-#include "tests/engine/fakehost.h"
+#include "tests/support/fakehistory.h"
 
+#include <QScopeGuard>
 #include <QTest>
 
 namespace {
 
-QStringList numbered(int count)
+QStringList numbered(int from, int to)
 {
     QStringList items;
-    for (int i = 0; i < count; ++i)
+    for (int i = from; i <= to; ++i)
         items.append(QStringLiteral("agent%1").arg(i));
     return items;
 }
@@ -21,137 +22,69 @@ class TestHistory final : public QObject
     Q_OBJECT
 
 private slots:
-    void newTextGoesOnTopUnselected();
-    void matchIgnoringCaseMovesUpAndShowsStoredCase();
-    void matchAtTheTopStays();
-    void firstMatchWins();
-    void leadingBlankIsANewEntry();
-    void nonAsciiLettersMatchIgnoringCase();
-    void userLocaleCollation();
-    void tenEntriesStayTen();
-    void longerLoadedListKeepsItsLength();
+    void historyRule_data();
+    void historyRule();
 };
 
-void TestHistory::newTextGoesOnTopUnselected()
+void TestHistory::historyRule_data()
 {
-    FakeHistory list;
-    list.text = QStringLiteral("127.0.0.1");
-    recordHistory(list);
-    QCOMPARE(list.items, QStringList{QStringLiteral("127.0.0.1")});
-    QCOMPARE(list.selected, -1);
-    QCOMPARE(list.text, QStringLiteral("127.0.0.1"));
+    QTest::addColumn<QString>("locale"); // empty: the test's own, C
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QStringList>("typed"); // the texts run, one after the other
+    QTest::addColumn<QStringList>("after");
+    QTest::addColumn<int>("selected");
+    QTest::addColumn<QString>("shown"); // the box's text at the end
 
-    list.text = QStringLiteral("10.0.0.1");
-    recordHistory(list);
-    QCOMPARE(list.items, (QStringList{QStringLiteral("10.0.0.1"), QStringLiteral("127.0.0.1")}));
-    QCOMPARE(list.selected, -1);
+    QTest::newRow("new text into an empty list") << QString() << QStringList() << QStringList{"127.0.0.1"}
+                                                 << QStringList{"127.0.0.1"} << -1 << "127.0.0.1";
+    QTest::newRow("new text goes on top, unselected")
+        << QString() << QStringList{"127.0.0.1"} << QStringList{"10.0.0.1"} << QStringList{"10.0.0.1", "127.0.0.1"}
+        << -1 << "10.0.0.1";
+    QTest::newRow("match ignoring case moves up and shows the stored case")
+        << QString() << QStringList{"public", "private", "tarnel", "x"} << QStringList{"TARNEL"}
+        << QStringList{"tarnel", "public", "private", "x"} << 0 << "tarnel";
+    QTest::newRow("match at the top stays") << QString() << QStringList{"Tarnel", "public"} << QStringList{"tarnel"}
+                                            << QStringList{"Tarnel", "public"} << 0 << "Tarnel";
+    // A list loaded from the store may hold both spellings.
+    QTest::newRow("first match wins") << QString() << QStringList{"a", "Public", "PUBLIC"} << QStringList{"public"}
+                                      << QStringList{"Public", "a", "PUBLIC"} << 0 << "Public";
+    QTest::newRow("leading blank is a new entry")
+        << QString() << QStringList{"public", "tarnel"} << QStringList{" tarnel"}
+        << QStringList{" tarnel", "public", "tarnel"} << -1 << " tarnel";
+    QTest::newRow("non-ASCII letters match ignoring case")
+        << QString() << QStringList{"other", u"r\u00e9seau-\u00c4"_qs} << QStringList{u"R\u00c9SEAU-\u00e4"_qs}
+        << QStringList{u"r\u00e9seau-\u00c4"_qs, "other"} << 0 << u"r\u00e9seau-\u00c4"_qs;
+    // Through the locale's collation (ICU): letter case is ignored, blanks
+    // and accents are not. The entry TARNEL selected stays selected below
+    // the new ones.
+    QTest::newRow("user locale's collation")
+        << "de_DE" << QStringList{"public", "tarnel", u"Gr\u00fcn"_qs} << QStringList{"TARNEL", " tarnel", "GRUN"}
+        << QStringList{"GRUN", " tarnel", "tarnel", "public", u"Gr\u00fcn"_qs} << 2 << "GRUN";
+    QTest::newRow("ten entries stay ten") << QString() << numbered(0, 9) << QStringList{"new"}
+                                          << QStringList{"new"} + numbered(0, 8) << -1 << "new";
+    // 13 entries for a moment, then one is dropped; a match only reorders.
+    QTest::newRow("longer loaded list keeps its length")
+        << QString() << numbered(0, 11) << QStringList{"new", "AGENT10"}
+        << QStringList{"agent10", "new"} + numbered(0, 9) << 0 << "agent10";
 }
 
-void TestHistory::matchIgnoringCaseMovesUpAndShowsStoredCase()
+void TestHistory::historyRule()
 {
-    FakeHistory list;
-    list.items = {QStringLiteral("public"), QStringLiteral("private"), QStringLiteral("tarnel"), QStringLiteral("x")};
-    list.text = QStringLiteral("TARNEL");
-    recordHistory(list);
-    QCOMPARE(list.items, (QStringList{QStringLiteral("tarnel"), QStringLiteral("public"), QStringLiteral("private"),
-                                      QStringLiteral("x")}));
-    QCOMPARE(list.selected, 0);
-    QCOMPARE(list.text, QStringLiteral("tarnel"));
-}
-
-void TestHistory::matchAtTheTopStays()
-{
-    FakeHistory list;
-    list.items = {QStringLiteral("Tarnel"), QStringLiteral("public")};
-    list.text = QStringLiteral("tarnel");
-    recordHistory(list);
-    QCOMPARE(list.items, (QStringList{QStringLiteral("Tarnel"), QStringLiteral("public")}));
-    QCOMPARE(list.text, QStringLiteral("Tarnel"));
-}
-
-void TestHistory::firstMatchWins()
-{
-    FakeHistory list; // a list loaded from the store may hold both spellings
-    list.items = {QStringLiteral("a"), QStringLiteral("Public"), QStringLiteral("PUBLIC")};
-    list.text = QStringLiteral("public");
-    recordHistory(list);
-    QCOMPARE(list.items, (QStringList{QStringLiteral("Public"), QStringLiteral("a"), QStringLiteral("PUBLIC")}));
-    QCOMPARE(list.text, QStringLiteral("Public"));
-}
-
-void TestHistory::leadingBlankIsANewEntry()
-{
-    FakeHistory list;
-    list.items = {QStringLiteral("public"), QStringLiteral("tarnel")};
-    list.text = QStringLiteral(" tarnel");
-    recordHistory(list);
-    QCOMPARE(list.items, (QStringList{QStringLiteral(" tarnel"), QStringLiteral("public"), QStringLiteral("tarnel")}));
-    QCOMPARE(list.selected, -1);
-    QCOMPARE(list.text, QStringLiteral(" tarnel"));
-}
-
-void TestHistory::nonAsciiLettersMatchIgnoringCase()
-{
-    FakeHistory list;
-    list.items = {QStringLiteral("other"), QStringLiteral("r\u00e9seau-\u00c4")};
-    list.text = QStringLiteral("R\u00c9SEAU-\u00e4");
-    recordHistory(list);
-    QCOMPARE(list.items.size(), 2);
-    QCOMPARE(list.text, QStringLiteral("r\u00e9seau-\u00c4"));
-}
-
-// With a real locale the comparison goes through the locale's collation
-// (ICU): letter case is ignored, blanks and accents are not.
-void TestHistory::userLocaleCollation()
-{
+    QFETCH(QString, locale);
+    QFETCH(QStringList, items);
+    QFETCH(QStringList, typed);
     const QLocale saved;
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    FakeHistory list;
-    list.items = {QStringLiteral("public"), QStringLiteral("tarnel"), QStringLiteral("Gr\u00fcn")};
-    list.text = QStringLiteral("TARNEL");
-    recordHistory(list);
-    const QStringList afterCase = list.items;
-    list.text = QStringLiteral(" tarnel");
-    recordHistory(list);
-    const QStringList afterBlank = list.items;
-    list.text = QStringLiteral("GRUN");
-    recordHistory(list);
-    const QStringList afterAccent = list.items;
-    QLocale::setDefault(saved);
-
-    QCOMPARE(afterCase, (QStringList{QStringLiteral("tarnel"), QStringLiteral("public"), QStringLiteral("Gr\u00fcn")}));
-    QCOMPARE(afterBlank.first(), QStringLiteral(" tarnel"));
-    QCOMPARE(afterBlank.size(), 4);
-    QCOMPARE(afterAccent.first(), QStringLiteral("GRUN"));
-    QCOMPARE(afterAccent.size(), 5);
-}
-
-void TestHistory::tenEntriesStayTen()
-{
-    FakeHistory list;
-    list.items = numbered(10);
-    list.text = QStringLiteral("new");
-    recordHistory(list);
-    QCOMPARE(list.items.size(), 10);
-    QCOMPARE(list.items.first(), QStringLiteral("new"));
-    QCOMPARE(list.items.last(), QStringLiteral("agent8")); // agent9 dropped
-}
-
-void TestHistory::longerLoadedListKeepsItsLength()
-{
-    FakeHistory list;
-    list.items = numbered(12);
-    list.text = QStringLiteral("new");
-    recordHistory(list); // 13 entries for a moment, then one is dropped
-    QCOMPARE(list.items.size(), 12);
-    QCOMPARE(list.items.first(), QStringLiteral("new"));
-    QCOMPARE(list.items.last(), QStringLiteral("agent10"));
-
-    // A match only reorders.
-    list.text = QStringLiteral("AGENT10");
-    recordHistory(list);
-    QCOMPARE(list.items.size(), 12);
-    QCOMPARE(list.items.first(), QStringLiteral("agent10"));
+    const auto restore = qScopeGuard([&saved] { QLocale::setDefault(saved); });
+    if (!locale.isEmpty())
+        QLocale::setDefault(QLocale(locale));
+    FakeHistory list(items);
+    for (const QString &text : typed) {
+        list.text = text;
+        recordHistory(list);
+    }
+    QTEST(list.items, "after");
+    QTEST(list.selected, "selected");
+    QTEST(list.text, "shown");
 }
 
 QTEST_GUILESS_MAIN(TestHistory)

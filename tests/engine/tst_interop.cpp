@@ -158,7 +158,7 @@ void TestInterop::walkMatchesTheRecording()
     FakeHost host;
     host.setInputs(m_agent.address(), device, subtree, Operation::Walk);
     host.transport.version = v2c ? SnmpVersion::V2c : SnmpVersion::V1;
-    host.transport.timeOutMs = 3000; // Python on a loaded machine
+    host.transport.timeOut = 3000; // Python on a loaded machine
     host.transport.retries = 1;
     QCOMPARE(run(host), QString());
     QStringList rows;

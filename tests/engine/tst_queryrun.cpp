@@ -477,7 +477,7 @@ void TestQueryRun::walkFailingHalfWayKeepsItsRows()
     });
     setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1"), Operation::Walk);
     m_host.transport.version = v2c ? SnmpVersion::V2c : SnmpVersion::V1;
-    m_host.transport.timeOutMs = 200;
+    m_host.transport.timeOut = 200;
     QCOMPARE(run(m_host), message);
     QCOMPARE(rowOids(m_host), (QStringList{"." + Descr, "." + ObjectId, "." + UpTime}.mid(0, rows)));
     QCOMPARE(*count, 3);
@@ -650,7 +650,7 @@ void TestQueryRun::timeoutAfterTheHistoryUpdate()
 {
     m_scripted.setHandler(ScriptedAgent::silentHandler());
     setInputs(m_scripted.address(), Descr, Operation::Get);
-    m_host.transport.timeOutMs = 200;
+    m_host.transport.timeOut = 200;
     m_host.transport.retries = 1;
     QCOMPARE(run(m_host), QStringLiteral("SnmpMgrRequest error: 40."));
     QVERIFY(m_host.rows.empty());
@@ -667,7 +667,7 @@ void TestQueryRun::agentGoneIsATimeout()
     QCOMPARE(m_host.rows.size(), size_t(1));
 
     doomed.kill();
-    m_host.transport.timeOutMs = 200;
+    m_host.transport.timeOut = 200;
     QCOMPARE(run(m_host), QStringLiteral("SnmpMgrRequest error: 40."));
     QCOMPARE(m_host.rows.size(), size_t(1));
 }

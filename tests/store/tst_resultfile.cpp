@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "common/apperror.h"
 #include "store/resultfile.h"
+#include "tests/support/files.h"
+#include "tests/support/textrows.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -18,88 +19,24 @@
 
 namespace {
 
-class Rows final : public ResultSource
-{
-public:
-    Rows() = default;
-    Rows(std::initializer_list<std::array<std::string, 4>> rows) : m_rows(rows) {}
-
-    int rowCount() const override { return int(m_rows.size()); }
-    ResultTexts rowTexts(int row) const override
-    {
-        const auto &r = m_rows[size_t(row)];
-        return {r[0], r[1], r[2], r[3]};
-    }
-
-    std::vector<std::array<std::string, 4>> m_rows;
-};
-
-class Cursor final : public CursorControl
-{
-public:
-    void pushBusyCursor() override
-    {
-        ++pushed;
-        ++depth;
-    }
-    void popCursor() override
-    {
-        ++popped;
-        --depth;
-    }
-    int pushed = 0;
-    int popped = 0;
-    int depth = 0;
-};
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
-}
-
-QByteArray expectedText(const Rows &rows)
-{
-    QByteArray out;
-    for (const auto &r : rows.m_rows)
-        out += QByteArray::fromStdString(r[0] + " | " + r[1] + " | " + r[2] + " | " + r[3] + "\r\n");
-    return out;
-}
-
 // 50 bytes a line, so the third 128-byte block fills during row 7.
-Rows fiftyByteRows(int count)
+TextRows fiftyByteRows(int count)
 {
-    Rows rows;
+    TextRows rows;
     for (int i = 0; i < count; ++i) {
         char oid[16];
         std::snprintf(oid, sizeof oid, ".1.3.6.%02d", i % 100);
-        rows.m_rows.push_back({oid, "sysDescr.0", "OCTET STRING", "valuetxt"});
+        rows.rows.push_back({oid, "sysDescr.0", "OCTET STRING", "valuetxt"});
     }
     return rows;
 }
 
-// The message of the failure; with row, also the row it was reported at.
-QString writeError(const QString &fileName, const Rows &rows, Cursor &cursor, const FileWriteFunction &write = {},
-                   int *row = nullptr)
-{
-    try {
-        writeResultFile(fileName, rows, cursor, write);
-    } catch (const AppError &e) {
-        if (const auto *failure = dynamic_cast<const ResultFileError *>(&e); failure && row)
-            *row = failure->row();
-        return QString::fromStdString(e.what());
-    }
-    return {};
-}
-
 // Rows of many lengths, some longer than a block, over several 64 KiB writes.
-Rows mixedRows()
+TextRows mixedRows()
 {
-    Rows rows;
+    TextRows rows;
     for (int i = 0; i < 1500; ++i)
-        rows.m_rows.push_back({".1.3.6.1.4.1.99999." + std::to_string(i), std::string(size_t(i % 50), 'n'),
+        rows.rows.push_back({".1.3.6.1.4.1.99999." + std::to_string(i), std::string(size_t(i % 50), 'n'),
                                "OCTET STRING", std::string(size_t(i * 37 % 300), 'v')});
     return rows;
 }
@@ -148,19 +85,19 @@ void TestResultFile::linesInListOrder()
     old.write(QByteArray(1000, 'z')); // replaced, not overwritten in place
     old.close();
 
-    const Rows rows{{".1.3.6.1.2.1.1.1.0", "sysDescr.0", "OCTET STRING", "Linux"},
+    const TextRows rows{{".1.3.6.1.2.1.1.1.0", "sysDescr.0", "OCTET STRING", "Linux"},
                     {".1.3.6.1.2.1.1.2.0", "sysObjectID.0", "OBJECT IDENTIFIER", ".1.3.6.1.4.1.8072.3.2.10"},
                     {".1.3.6.1.2.1.1.3.0", "sysUpTime.0", "TimeTicks", "(1234) 0:00:12.34"}};
-    Cursor cursor;
-    QCOMPARE(writeError(file, rows, cursor), QString());
-    QCOMPARE(readAll(file), expectedText(rows));
+    WriteSteps steps;
+    QCOMPARE(writeResult(file, rows, steps), QString());
+    QCOMPARE(readAll(file), rows.text());
     QCOMPARE(readAll(file).count("\r\n"), 3);
     QVERIFY(readAll(file).startsWith(".1.3.6.1.2.1.1.1.0 | sysDescr.0 | OCTET STRING | Linux\r\n.1.3.6.1.2.1.1.2.0"));
-    QCOMPARE(cursor.pushed, 1);
-    QCOMPARE(cursor.popped, 1);
+    QCOMPARE(steps.opened, 1);
+    QCOMPARE(steps.finished, 1);
 
-    const Rows abcd{{"a", "b", "c", "d"}};
-    QCOMPARE(writeError(file, abcd, cursor), QString());
+    const TextRows abcd{{"a", "b", "c", "d"}};
+    QCOMPARE(writeResult(file, abcd, steps), QString());
     QCOMPARE(readAll(file), QByteArray("a | b | c | d\r\n"));
     QCOMPARE(QFileInfo(file).size(), 15);
 }
@@ -168,12 +105,12 @@ void TestResultFile::linesInListOrder()
 void TestResultFile::emptyListGivesEmptyFile()
 {
     const QString file = m_dir->filePath("empty.txt");
-    Cursor cursor;
-    QCOMPARE(writeError(file, Rows{}, cursor), QString());
+    WriteSteps steps;
+    QCOMPARE(writeResult(file, TextRows{}, steps), QString());
     QVERIFY(QFile::exists(file));
     QCOMPARE(QFileInfo(file).size(), 0);
-    QCOMPARE(cursor.pushed, 1);
-    QCOMPARE(cursor.popped, 1);
+    QCOMPARE(steps.opened, 1);
+    QCOMPARE(steps.finished, 1);
 }
 
 void TestResultFile::textsWrittenVerbatim()
@@ -181,35 +118,49 @@ void TestResultFile::textsWrittenVerbatim()
     std::string dump;
     for (int i = 0; i < 400; ++i)
         dump += "0123456789ABCDEF"[i % 16] + std::string(i % 3 == 2 ? " " : "");
-    const Rows rows{{".1.3.6.1.4.1.1", "a|b", "OCTET STRING", "x | y || z"},
+    const TextRows rows{{".1.3.6.1.4.1.1", "a|b", "OCTET STRING", "x | y || z"},
                     {".1.3.6.1.4.1.2", "", "OCTET STRING", "Z\xc3\xbcrich \xe2\x9c\x93 \xff\xfe raw"},
                     {".1.3.6.1.4.1.3", "name", "Opaque", dump},
                     {"", "", "", ""}};
     const QString file = m_dir->filePath("verbatim.txt");
-    Cursor cursor;
-    QCOMPARE(writeError(file, rows, cursor), QString());
+    WriteSteps steps;
+    QCOMPARE(writeResult(file, rows, steps), QString());
     const QByteArray text = readAll(file);
-    QCOMPARE(text, expectedText(rows));
+    QCOMPARE(text, rows.text());
     QVERIFY(text.endsWith("\r\n | " " | " " | \r\n"));
     QVERIFY(!text.startsWith("\xef\xbb\xbf"));
 }
 
 void TestResultFile::manyRows()
 {
-    // Compact rows and one buffer: a million rows must not take long.
-    Rows rows;
-    rows.m_rows.reserve(1000000);
-    for (int i = 0; i < 1000000; ++i)
-        rows.m_rows.push_back({".1.3.6.1.2.1.2.2.1.10." + std::to_string(i), "ifInOctets." + std::to_string(i),
-                               "Counter32", std::to_string(i * 7)});
+    // Compact rows and one buffer: a million rows must not take long. They
+    // are made as they are read, as the window's list hands out its texts.
+    class Counters final : public ResultSource
+    {
+    public:
+        int rowCount() const override { return 1000000; }
+        ResultTexts rowTexts(int row) const override
+        {
+            oid = ".1.3.6.1.2.1.2.2.1.10." + std::to_string(row);
+            name = "ifInOctets." + std::to_string(row);
+            value = std::to_string(row * 7);
+            return {oid, name, "Counter32", value};
+        }
+        mutable std::string oid, name, value;
+    } rows;
+    qint64 size = 0;
+    for (int row = 0; row < rows.rowCount(); ++row) {
+        const ResultTexts t = rows.rowTexts(row);
+        size += qint64(t.oid.size() + t.name.size() + t.type.size() + t.value.size()) + 11;
+    }
     const QString file = m_dir->filePath("walk.txt");
-    Cursor cursor;
+    WriteSteps steps;
     QElapsedTimer timer;
     timer.start();
-    QCOMPARE(writeError(file, rows, cursor), QString());
+    QCOMPARE(writeResult(file, rows, steps), QString());
     qInfo("1,000,000 rows written in %lld ms", timer.elapsed());
     const QByteArray text = readAll(file);
-    QCOMPARE(text.size(), expectedText(rows).size());
+    QCOMPARE(text.size(), size);
     QCOMPARE(text.count("\r\n"), 1000000);
     QVERIFY(text.endsWith(".1.3.6.1.2.1.2.2.1.10.999999 | ifInOctets.999999 | Counter32 | 6999993\r\n"));
 }
@@ -222,17 +173,17 @@ void TestResultFile::longPath()
     QVERIFY(QDir().mkpath(folder));
     const QString file = folder + "/results.txt";
     QVERIFY(file.size() > 259);
-    Cursor cursor;
-    QCOMPARE(writeError(file, Rows{{"a", "b", "c", "d"}}, cursor), QString());
+    WriteSteps steps;
+    QCOMPARE(writeResult(file, TextRows{{"a", "b", "c", "d"}}, steps), QString());
     QCOMPARE(QFileInfo(file).size(), 15);
 }
 
 void TestResultFile::newFileTakesUmask()
 {
     const mode_t previous = ::umask(027);
-    Cursor cursor;
+    WriteSteps steps;
     const QString file = m_dir->filePath("mask.txt");
-    const QString error = writeError(file, Rows{}, cursor);
+    const QString error = writeResult(file, TextRows{}, steps);
     ::umask(previous);
     QCOMPARE(error, QString());
     struct stat st {};
@@ -289,38 +240,38 @@ void TestResultFile::replaceQuestion()
 
 void TestResultFile::openFailures()
 {
-    Cursor cursor;
-    const Rows rows{{"a", "b", "c", "d"}};
-    QCOMPARE(writeError(m_dir->filePath("missing/results.txt"), rows, cursor), "Invalid filename");
+    WriteSteps steps;
+    const TextRows rows{{"a", "b", "c", "d"}};
+    QCOMPARE(writeResult(m_dir->filePath("missing/results.txt"), rows, steps), "Invalid filename");
     QFile plain(m_dir->filePath("plain"));
     QVERIFY(plain.open(QIODevice::WriteOnly));
-    QCOMPARE(writeError(plain.fileName() + "/inside.txt", rows, cursor), "Invalid filename");
+    QCOMPARE(writeResult(plain.fileName() + "/inside.txt", rows, steps), "Invalid filename");
     // the folder is there, the name leads nowhere
     QVERIFY(QFile::link(m_dir->filePath("missing/target.txt"), m_dir->filePath("dangling.txt")));
-    QCOMPARE(writeError(m_dir->filePath("dangling.txt"), rows, cursor), "File not found");
-    QCOMPARE(cursor.pushed, 0);
-    QCOMPARE(cursor.popped, 0);
+    QCOMPARE(writeResult(m_dir->filePath("dangling.txt"), rows, steps), "File not found");
+    QCOMPARE(steps.opened, 0);
+    QCOMPARE(steps.finished, 0);
 }
 
 void TestResultFile::accessDenied()
 {
-    Cursor cursor;
-    const Rows rows{{"a", "b", "c", "d"}};
+    WriteSteps steps;
+    const TextRows rows{{"a", "b", "c", "d"}};
     if (::geteuid() == 0) {
         // permissions do not hold back root; sysfs lets nobody create files
         if (!QFileInfo(QStringLiteral("/sys")).isDir())
             QSKIP("running as root without /sys");
-        QCOMPARE(writeError("/sys/results.txt", rows, cursor), "File access denied");
-        QCOMPARE(cursor.pushed, 0);
+        QCOMPARE(writeResult("/sys/results.txt", rows, steps), "File access denied");
+        QCOMPARE(steps.opened, 0);
         return;
     }
     const QString folder = m_dir->filePath("readonly");
     QVERIFY(QDir().mkpath(folder));
     QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
-    const QString error = writeError(folder + "/results.txt", rows, cursor);
+    const QString error = writeResult(folder + "/results.txt", rows, steps);
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QCOMPARE(error, "File access denied");
-    QCOMPARE(cursor.pushed, 0);
+    QCOMPARE(steps.opened, 0);
 }
 
 void TestResultFile::errnoMessages()
@@ -342,9 +293,9 @@ void TestResultFile::errnoMessages()
     QCOMPARE(fileErrorMessage(ENAMETOOLONG, inTemp), "I/O error 36");
 
     // a folder's name is refused as on the original platform
-    Cursor cursor;
-    QCOMPARE(writeError(m_dir->path(), Rows{}, cursor), "File access denied");
-    QCOMPARE(cursor.pushed, 0);
+    WriteSteps steps;
+    QCOMPARE(writeResult(m_dir->path(), TextRows{}, steps), "File access denied");
+    QCOMPARE(steps.opened, 0);
 }
 
 void TestResultFile::fullDevice()
@@ -352,19 +303,19 @@ void TestResultFile::fullDevice()
     if (!QFileInfo::exists("/dev/full"))
         QSKIP("no /dev/full");
     // less than a block: the failure comes with the close
-    Cursor small;
+    WriteSteps small;
     int row = -1;
-    QCOMPARE(writeError("/dev/full", Rows{{"a", "b", "c", "d"}}, small, {}, &row), "I/O error 112");
+    QCOMPARE(writeResult("/dev/full", TextRows{{"a", "b", "c", "d"}}, small, {}, &row), "I/O error 112");
     QCOMPARE(row, 1);
-    QCOMPARE(small.pushed, 1);
-    QCOMPARE(small.popped, 1);
+    QCOMPARE(small.opened, 1);
+    QCOMPARE(small.finished, 1);
     // the first block fails: reported at the end of its row
-    Cursor big;
-    const Rows rows = fiftyByteRows(10);
-    QCOMPARE(writeError("/dev/full", rows, big, {}, &row), "I/O error 112");
+    WriteSteps big;
+    const TextRows rows = fiftyByteRows(10);
+    QCOMPARE(writeResult("/dev/full", rows, big, {}, &row), "I/O error 112");
     QCOMPARE(row, 2); // bytes 100..149 hold byte 127
-    QCOMPARE(big.pushed, 1);
-    QCOMPARE(big.popped, 1);
+    QCOMPARE(big.opened, 1);
+    QCOMPARE(big.finished, 1);
 }
 
 // The disk takes `limit` bytes (-1: all) in writes of at most `piece` bytes
@@ -381,7 +332,7 @@ void TestResultFile::failedWriteKeepsWholeBlocks_data()
     QTest::newRow("long row, second block") << "long" << qint64(128) << EIO << qint64(0);
     QTest::newRow("short writes, no limit") << "fifty" << qint64(-1) << 0 << qint64(7);
     QTest::newRow("short writes, limit") << "mixed" << qint64(100'003) << ENOSPC << qint64(1000);
-    const qint64 total = expectedText(mixedRows()).size();
+    const qint64 total = mixedRows().text().size();
     for (qint64 limit : {qint64(0), qint64(1), qint64(127), qint64(128), qint64(129), qint64(4000), qint64(65'535),
                          qint64(65'536), qint64(65'537), qint64(131'272), total - 129, total - 128, total - 127,
                          total - 1, total})
@@ -394,10 +345,10 @@ void TestResultFile::failedWriteKeepsWholeBlocks()
     QFETCH(qint64, limit);
     QFETCH(int, err);
     QFETCH(qint64, piece);
-    const Rows rows = set == "fifty" ? fiftyByteRows(20)
-                      : set == "long"  ? Rows{{".1.3.6.1.4.1.9", "dump", "Opaque", std::string(600, 'F')}}
+    const TextRows rows = set == "fifty" ? fiftyByteRows(20)
+                      : set == "long"  ? TextRows{{".1.3.6.1.4.1.9", "dump", "Opaque", std::string(600, 'F')}}
                                        : mixedRows();
-    const QByteArray text = expectedText(rows);
+    const QByteArray text = rows.text();
 
     QByteArray kept = text;
     QString message;
@@ -408,11 +359,11 @@ void TestResultFile::failedWriteKeepsWholeBlocks()
         // block, which goes out with the close.
         const qint64 block = limit / 128 * 128;
         kept = text.first(block);
-        message = QString::fromStdString(fileErrorMessage(err, m_dir->path()));
+        message = fileErrorMessage(err, m_dir->path());
         reportRow = rows.rowCount();
         qint64 lineEnd = 0;
         for (int r = 0; r < rows.rowCount() && block + 128 <= text.size(); ++r) {
-            lineEnd += expectedText(Rows{rows.m_rows[size_t(r)]}).size();
+            lineEnd += TextRows{rows.rows[size_t(r)]}.text().size();
             if (lineEnd > block + 127) {
                 reportRow = r;
                 break;
@@ -420,13 +371,13 @@ void TestResultFile::failedWriteKeepsWholeBlocks()
         }
     }
 
-    Cursor cursor;
+    WriteSteps steps;
     qint64 taken = 0;
     int callsAfterFailure = 0;
     bool failed = false;
-    int depthDuringWrite = -1;
-    const FileWriteFunction disk = [&](int fd, const void *data, size_t size) -> ssize_t {
-        depthDuringWrite = cursor.depth;
+    bool writingDuringWrite = false;
+    const WriteFunction disk = [&](int fd, const void *data, size_t size) -> ssize_t {
+        writingDuringWrite = steps.writing;
         callsAfterFailure += failed;
         if (limit >= 0 && taken >= limit) {
             failed = true;
@@ -441,37 +392,37 @@ void TestResultFile::failedWriteKeepsWholeBlocks()
     };
     const QString file = m_dir->filePath("partial.txt");
     int row = -1;
-    QCOMPARE(writeError(file, rows, cursor, disk, &row), message);
+    QCOMPARE(writeResult(file, rows, steps, disk, &row), message);
     QCOMPARE(row, reportRow);
     QCOMPARE(readAll(file), kept);
     QCOMPARE(callsAfterFailure, 0); // nothing written after the failure, not even at the close
-    QCOMPARE(depthDuringWrite, 1);
-    QCOMPARE(cursor.pushed, 1);
-    QCOMPARE(cursor.popped, 1);
+    QVERIFY(writingDuringWrite);
+    QCOMPARE(steps.opened, 1);
+    QCOMPARE(steps.finished, 1);
 }
 
 void TestResultFile::fileSizeLimitKeepsEarlierBlocks()
 {
     // A real file that cannot grow past two blocks.
     const QString file = m_dir->filePath("limited.txt");
-    const Rows rows = fiftyByteRows(20);
+    const TextRows rows = fiftyByteRows(20);
     rlimit previous {};
     QCOMPARE(::getrlimit(RLIMIT_FSIZE, &previous), 0);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit limited = previous;
     limited.rlim_cur = 256;
     QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-    Cursor cursor;
+    WriteSteps steps;
     int row = -1;
-    const QString error = writeError(file, rows, cursor, {}, &row);
+    const QString error = writeResult(file, rows, steps, {}, &row);
     ::setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, oldHandler);
 
     QCOMPARE(error, "I/O error 27"); // EFBIG
-    QCOMPARE(readAll(file), expectedText(rows).first(256));
+    QCOMPARE(readAll(file), rows.text().first(256));
     QCOMPARE(row, 7);
-    QCOMPARE(cursor.pushed, 1);
-    QCOMPARE(cursor.popped, 1);
+    QCOMPARE(steps.opened, 1);
+    QCOMPARE(steps.finished, 1);
 }
 
 QTEST_GUILESS_MAIN(TestResultFile)

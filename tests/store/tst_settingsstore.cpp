@@ -1,11 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "common/apperror.h"
-#include "tests/store/fakewindow.h"
+#include "store/settingsstore.h"
 #include "tests/support/confighome.h"
 #include "tests/support/settingsfile.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTest>
 
 namespace {
@@ -16,15 +13,15 @@ QByteArray bin(const char (&text)[N])
     return QByteArray(text, N - 1);
 }
 
-QByteArray bounds(int32_t left, int32_t top, int32_t right, int32_t bottom)
+// A list as the load found it: "built-in" when its key was missing, else its
+// entries; "selected" when entry 0 is to be selected.
+QString found(const HistorySettings &list)
 {
-    QByteArray out;
-    for (int32_t v : {left, top, right, bottom}) {
-        for (int i = 0; i < 4; ++i)
-            out.append(char(uint32_t(v) >> (8 * i)));
-    }
-    return out;
+    const QString items = list.items ? '[' + list.items->join(QStringLiteral(" | ")) + ']' : QStringLiteral("built-in");
+    return list.selectFirst ? QStringLiteral("selected ") + items : items;
 }
+
+const QStringList BuiltInOids{".1.3.6.1.2.1.1.1.0", ".1.3.6.1.2.1.1.1.0;.1.3.6.1.2.1.1.2.0;.1.3.6.1.2.1.1.3.0", "all"};
 
 } // namespace
 
@@ -36,9 +33,9 @@ private slots:
     void init();
     void cleanup();
 
-    void firstStartAndFirstExit();
-    void emptyHistoryKeyEmptiesBox();
-    void oidListWithoutAgentList();
+    void historyLists_data();
+    void historyLists();
+    void firstExitAndNextStart();
     void maximisedWithStoredPosition();
     void exitWhileMaximisedKeepsPosition();
     void operationOutOfRangeKept();
@@ -48,16 +45,15 @@ private slots:
     void versionValue();
     void positionRules_data();
     void positionRules();
-    void historyValueRules();
     void twelveEntriesWrittenBack();
     void otherValueNamesRemain();
     void failedStoreKeepsEarlierValues();
     void corruptFileReported();
 
 private:
-    void writeFile(const QByteArray &text);
     Stored stored(const char *key, const QByteArray &name) const { return storedValue(m_path, key, name); }
-    QString loadError(FakeWindow &window);
+    LoadedSettings load() const;
+    QString save(const Settings &settings) const;
 
     std::unique_ptr<ConfigHome> m_dir;
     QString m_path;
@@ -75,47 +71,91 @@ void TestSettingsStore::cleanup()
     m_dir.reset();
 }
 
-void TestSettingsStore::writeFile(const QByteArray &text)
-{
-    QDir().mkpath(QFileInfo(m_path).path());
-    QFile f(m_path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(text);
-}
-
-QString TestSettingsStore::loadError(FakeWindow &window)
+// A fresh hive's load, which must leave no key open.
+LoadedSettings TestSettingsStore::load() const
 {
     RegistryHive hive(m_path);
-    try {
-        loadSettings(hive, window);
-    } catch (const AppError &e) {
-        if (hive.openKeyCount() != 0)
-            return "a key was left open";
-        return QString::fromStdString(e.what());
-    }
-    return hive.openKeyCount() == 0 ? QString() : "a key was left open";
+    LoadedSettings loaded = loadSettings(hive);
+    if (hive.openKeyCount() != 0)
+        loaded.error = StoreError::message(QStringLiteral("a key was left open"));
+    return loaded;
 }
 
-void TestSettingsStore::firstStartAndFirstExit()
+QString TestSettingsStore::save(const Settings &settings) const
 {
-    FakeWindow window;
-    QCOMPARE(loadError(window), QString());
-    QCOMPARE(window.m_operation, 1);
-    QCOMPARE(window.m_bounds, QRect(191, 101, 640, 480));
-    QCOMPARE(window.m_state, 0);
-    QCOMPARE(window.m_timeOut, 1000);
-    QCOMPARE(window.m_retries, 1);
-    // "hlOid" is missing, so entry 0 is selected in all three boxes
-    QCOMPARE(window.m_agent.text, "127.0.0.1");
-    QCOMPARE(window.m_community.text, "tarnel");
-    QCOMPARE(window.m_oids.text, ".1.3.6.1.2.1.1.1.0");
-    QCOMPARE(window.m_oids.items.size(), 3);
+    RegistryHive hive(m_path);
+    const StoreError failure = saveSettings(hive, settings);
+    return hive.openKeyCount() != 0 ? QStringLiteral("a key was left open") : failure.message();
+}
+
+void TestSettingsStore::historyLists_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("agents");
+    QTest::addColumn<QString>("communities");
+    QTest::addColumn<QString>("oids");
+    // "hlOid" is missing, so entry 0 is selected in all three boxes.
+    QTest::newRow("first start, no file") << QByteArray() << QString() << "selected built-in" << "selected built-in"
+                                          << "selected built-in";
+    QTest::newRow("empty key empties its box") << Header + AgentSection + "\r\n" + OidSection + "\"Item0\"=\"sysDescr\"\r\n"
+                                               << QString() << "selected []" << "built-in" << "selected [sysDescr]";
+    // "hlAgent" missing: its built-in entry stays, not selected.
+    QTest::newRow("oid list without agent list")
+        << Header + CommunitySection + "\"Item0\"=\"public\"\r\n\r\n" + OidSection + "\"Item0\"=\".1.3.6.1.2.1.1.5.0\"\r\n"
+        << QString() << "built-in" << "selected [public]" << "selected [.1.3.6.1.2.1.1.5.0]";
+    // Read up to the failing value, not selected; nothing after it.
+    QTest::newRow("history value rules")
+        << Header + AgentSection
+               + "\"Item0\"=hex(1):61,62,00,63,64,00\r\n" // cut at the first zero
+                 "\"Item1\"=hex(2):25,50,41,54,48,25,00\r\n" // not expanded
+                 "\"Item2\"=hex(1):6e,6f,7a,65,72,6f\r\n" // no zero at all
+                 "\"Item3\"=hex(4):\r\n" // no data: empty, whatever the type
+                 "\"Item4\"=\"Z\xc3\xbcrich\"\r\n"
+                 "\"Item5\"=hex:31\r\n" // data of another type
+                 "\"Item6\"=\"never read\"\r\n\r\n"
+               + CommunitySection + "\"Item0\"=\"public\"\r\n"
+        << "Invalid data type for 'Item5'" << QString::fromUtf8("[ab | %PATH% | nozero |  | Z\xc3\xbcrich]") << "built-in"
+        << "built-in";
+    // Creation order, whatever the names.
+    QTest::newRow("other value names")
+        << Header + AgentSection + "\"Item0\"=\"a\"\r\n\"Item1\"=\"b\"\r\n\"Favourite\"=\"c\"\r\n" << QString()
+        << "selected [a | b | c]" << "selected built-in" << "selected built-in";
+}
+
+void TestSettingsStore::historyLists()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, message);
+    QFETCH(QString, agents);
+    QFETCH(QString, communities);
+    QFETCH(QString, oids);
+    QVERIFY(file.isEmpty() || writeFile(m_path, file));
+    const LoadedSettings loaded = load();
+    QCOMPARE(loaded.error.message(), message);
+    QCOMPARE(found(loaded.settings.agents), agents);
+    QCOMPARE(found(loaded.settings.communities), communities);
+    QCOMPARE(found(loaded.settings.oids), oids);
+}
+
+void TestSettingsStore::firstExitAndNextStart()
+{
+    const LoadedSettings first = load();
+    QCOMPARE(first.error.message(), QString());
+    QCOMPARE(first.settings.operation, Operation::Get);
+    QVERIFY(!first.settings.bounds); // the window keeps its built-in bounds
+    QCOMPARE(first.settings.windowState, 0);
+    QCOMPARE(first.settings.transport.timeOut, 1000);
+    QCOMPARE(first.settings.transport.retries, 1);
     QVERIFY(!QFile::exists(m_path));
 
-    RegistryHive hive(m_path);
-    saveSettings(hive, window);
-    QCOMPARE(hive.openKeyCount(), 0);
-    QCOMPARE(stored(SettingsKey, "Position").data, bounds(191, 101, 831, 581));
+    Settings exit = first.settings;
+    exit.bounds = QRect(191, 101, 640, 480);
+    exit.agents.items = QStringList{"127.0.0.1"};
+    exit.communities.items = QStringList{"tarnel"};
+    exit.oids.items = BuiltInOids;
+    QCOMPARE(save(exit), QString());
+    QCOMPARE(stored(SettingsKey, "Position").data, position(QRect(191, 101, 640, 480)));
     QCOMPARE(stored(SettingsKey, "Position").type, REG_BINARY);
     const struct
     {
@@ -133,105 +173,69 @@ void TestSettingsStore::firstStartAndFirstExit()
     QCOMPARE(stored(CommunityHistoryKey, "Item0").data, bin("tarnel\0"));
     QCOMPARE(stored(OidHistoryKey, "Item2").data, bin("all\0"));
 
-    QFile f(m_path);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    const QByteArray text = f.readAll();
     // the intermediate key exists and holds nothing
+    const QByteArray text = readAll(m_path);
     QVERIFY(text.contains("[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane\\History Lists]\r\n\r\n"));
     QVERIFY(text.contains(AgentSection) && text.contains(CommunitySection) && text.contains(OidSection));
 
     // and the next start finds it all
-    FakeWindow next;
-    next.m_agent.items = {"other"};
-    QCOMPARE(loadError(next), QString());
-    QCOMPARE(next.m_agent.items, QStringList{"127.0.0.1"});
-    QCOMPARE(next.m_oids.items, window.m_oids.items);
-    QCOMPARE(next.m_bounds, QRect(191, 101, 640, 480));
-}
-
-void TestSettingsStore::emptyHistoryKeyEmptiesBox()
-{
-    writeFile(Header + AgentSection + "\r\n" + OidSection + "\"Item0\"=\"sysDescr\"\r\n");
-    FakeWindow window;
-    QCOMPARE(loadError(window), QString());
-    QVERIFY(window.m_agent.items.isEmpty());
-    QCOMPARE(window.m_agent.text, QString());
-    QCOMPARE(window.m_agent.selected, -1);
-    QCOMPARE(window.m_oids.items, QStringList{"sysDescr"});
-    QCOMPARE(window.m_oids.text, "sysDescr");
-}
-
-void TestSettingsStore::oidListWithoutAgentList()
-{
-    writeFile(Header + CommunitySection + "\"Item0\"=\"public\"\r\n\r\n" + OidSection
-              + "\"Item0\"=\".1.3.6.1.2.1.1.5.0\"\r\n");
-    FakeWindow window;
-    QCOMPARE(loadError(window), QString());
-    QCOMPARE(window.m_agent.items, QStringList{"127.0.0.1"});
-    QCOMPARE(window.m_agent.selected, -1);
-    QCOMPARE(window.m_agent.text, QString());
-    QCOMPARE(window.m_community.text, "public");
-    QCOMPARE(window.m_oids.text, ".1.3.6.1.2.1.1.5.0");
+    const LoadedSettings next = load();
+    QCOMPARE(next.error.message(), QString());
+    QCOMPARE(next.settings.agents.items, std::optional(QStringList{"127.0.0.1"}));
+    QCOMPARE(next.settings.oids.items, std::optional(BuiltInOids));
+    QCOMPARE(next.settings.bounds, std::optional(QRect(191, 101, 640, 480)));
 }
 
 void TestSettingsStore::maximisedWithStoredPosition()
 {
-    writeFile(Header + SettingsSection + "\"Position\"=hex:0a,00,00,00,14,00,00,00,6e,00,00,00,dc,00,00,00\r\n"
-              + "\"WindowState\"=dword:00000002\r\n");
-    FakeWindow window;
-    QCOMPARE(loadError(window), QString());
-    QCOMPARE(window.m_bounds, QRect(10, 20, 100, 200));
-    QCOMPARE(window.m_state, 2);
-    QCOMPARE(window.m_log, (QStringList{"bounds", "state"})); // bounds first: the normal bounds
+    QVERIFY(writeFile(m_path, Header + SettingsSection
+                                  + "\"Position\"=hex:0a,00,00,00,14,00,00,00,6e,00,00,00,dc,00,00,00\r\n"
+                                  + "\"WindowState\"=dword:00000002\r\n"));
+    const LoadedSettings loaded = load();
+    QCOMPARE(loaded.error.message(), QString());
+    QCOMPARE(loaded.settings.bounds, std::optional(QRect(10, 20, 100, 200)));
+    QCOMPARE(loaded.settings.windowState, 2);
 
     // only 2 acts: 1 (minimised) opens normal
-    writeFile(Header + SettingsSection + "\"WindowState\"=dword:00000001\r\n");
-    FakeWindow normal;
-    QCOMPARE(loadError(normal), QString());
-    QCOMPARE(normal.m_state, 0);
-    QVERIFY(normal.m_log.isEmpty());
+    QVERIFY(writeFile(m_path, Header + SettingsSection + "\"WindowState\"=dword:00000001\r\n"));
+    QCOMPARE(load().settings.windowState, 0);
 }
 
 void TestSettingsStore::exitWhileMaximisedKeepsPosition()
 {
-    const QByteArray position = bounds(10, 20, 110, 220);
-    writeFile(Header + SettingsSection + "\"Position\"=hex:0a,00,00,00,14,00,00,00,6e,00,00,00,dc,00,00,00\r\n");
-    FakeWindow window;
-    QCOMPARE(loadError(window), QString());
-    window.m_state = 2;
-    window.m_bounds = QRect(0, 0, 1920, 1080);
-    RegistryHive hive(m_path);
-    saveSettings(hive, window);
-    QCOMPARE(stored(SettingsKey, "Position").data, position);
+    const QByteArray keptPosition = position(QRect(10, 20, 100, 200));
+    QVERIFY(writeFile(m_path, Header + SettingsSection
+                                  + "\"Position\"=hex:0a,00,00,00,14,00,00,00,6e,00,00,00,dc,00,00,00\r\n"));
+    Settings settings = load().settings;
+    settings.windowState = 2;
+    settings.bounds = QRect(0, 0, 1920, 1080);
+    QCOMPARE(save(settings), QString());
+    QCOMPARE(stored(SettingsKey, "Position").data, keptPosition);
     QCOMPARE(stored(SettingsKey, "WindowState").data, dword(2));
 
-    FakeWindow next;
-    QCOMPARE(loadError(next), QString());
-    QCOMPARE(next.m_bounds, QRect(10, 20, 100, 200));
-    QCOMPARE(next.m_state, 2);
+    Settings next = load().settings;
+    QCOMPARE(next.bounds, std::optional(QRect(10, 20, 100, 200)));
+    QCOMPARE(next.windowState, 2);
 
     // minimised at exit (the launcher's request): stores 1, Position stays
-    next.m_state = 1;
-    next.m_bounds = QRect(5, 5, 50, 50);
-    RegistryHive again(m_path);
-    saveSettings(again, next);
+    next.windowState = 1;
+    next.bounds = QRect(5, 5, 50, 50);
+    QCOMPARE(save(next), QString());
     QCOMPARE(stored(SettingsKey, "WindowState").data, dword(1));
-    QCOMPARE(stored(SettingsKey, "Position").data, position);
+    QCOMPARE(stored(SettingsKey, "Position").data, keptPosition);
 }
 
 void TestSettingsStore::operationOutOfRangeKept()
 {
-    writeFile(Header + SettingsSection + "\"Action\"=dword:00000007\r\n\"TimeOut\"=dword:ffffffff\r\n"
-              + "\"ShowToolBar\"=dword:00000000\r\n\"ShowStatusBar\"=dword:00000005\r\n");
-    FakeWindow window;
-    window.m_statusBar = false;
-    QCOMPARE(loadError(window), QString());
-    QCOMPARE(window.m_operation, 7);
-    QCOMPARE(window.m_timeOut, -1); // taken as stored
-    QVERIFY(!window.m_toolBar);
-    QVERIFY(window.m_statusBar);
-    RegistryHive hive(m_path);
-    saveSettings(hive, window);
+    QVERIFY(writeFile(m_path, Header + SettingsSection + "\"Action\"=dword:00000007\r\n\"TimeOut\"=dword:ffffffff\r\n"
+                                  + "\"ShowToolBar\"=dword:00000000\r\n\"ShowStatusBar\"=dword:00000005\r\n"));
+    const LoadedSettings loaded = load();
+    QCOMPARE(loaded.error.message(), QString());
+    QCOMPARE(int(loaded.settings.operation), 7);
+    QCOMPARE(loaded.settings.transport.timeOut, -1); // taken as stored
+    QVERIFY(!loaded.settings.toolBarShown);
+    QVERIFY(loaded.settings.statusBarShown); // any value but 0
+    QCOMPARE(save(loaded.settings), QString());
     QCOMPARE(stored(SettingsKey, "Action").data, dword(7));
     QCOMPARE(stored(SettingsKey, "TimeOut").data, dword(0xffffffff));
     QCOMPARE(stored(SettingsKey, "ShowToolBar").data, dword(0));
@@ -253,24 +257,23 @@ void TestSettingsStore::integerOfWrongKind()
 {
     QFETCH(QByteArray, timeOut);
     QFETCH(QString, message);
-    writeFile(Header + SettingsSection + "\"Action\"=dword:00000002\r\n" + timeOut + "\r\n"
-              + "\"Retries\"=dword:00000005\r\n\r\n" + AgentSection + "\"Item0\"=\"10.1.1.1\"\r\n\r\n" + OidSection
-              + "\"Item0\"=\"all\"\r\n");
-    FakeWindow window;
-    QCOMPARE(loadError(window), message);
-    QCOMPARE(window.m_operation, 2); // read before the failure
+    QVERIFY(writeFile(m_path, Header + SettingsSection + "\"Action\"=dword:00000002\r\n" + timeOut + "\r\n"
+                                  + "\"Retries\"=dword:00000005\r\n\r\n" + AgentSection + "\"Item0\"=\"10.1.1.1\"\r\n\r\n"
+                                  + OidSection + "\"Item0\"=\"all\"\r\n"));
+    const LoadedSettings loaded = load();
+    const Settings &s = loaded.settings;
+    QCOMPARE(loaded.error.message(), message);
+    QCOMPARE(s.operation, Operation::GetNext); // read before the failure
     if (message.isEmpty()) {
-        QCOMPARE(window.m_timeOut, 2000); // fewer bytes, zero-extended
-        QCOMPARE(window.m_retries, 5);
-        QCOMPARE(window.m_agent.text, "10.1.1.1");
+        QCOMPARE(s.transport.timeOut, 2000); // fewer bytes, zero-extended
+        QCOMPARE(s.transport.retries, 5);
+        QCOMPARE(found(s.agents), "selected [10.1.1.1]");
         return;
     }
-    QCOMPARE(window.m_timeOut, 1000);
-    QCOMPARE(window.m_retries, 1);
-    QCOMPARE(window.m_agent.items, QStringList{"127.0.0.1"});
-    QCOMPARE(window.m_agent.selected, -1);
-    QCOMPARE(window.m_oids.items.size(), 3);
-    QCOMPARE(window.m_oids.selected, -1);
+    QCOMPARE(s.transport.timeOut, 1000);
+    QCOMPARE(s.transport.retries, 1);
+    QCOMPARE(found(s.agents), "built-in");
+    QCOMPARE(found(s.oids), "built-in");
 }
 
 // Any stored number but 2 is SNMPv1; written back as 1 or 2, after "Retries".
@@ -293,28 +296,26 @@ void TestSettingsStore::versionValue()
     QFETCH(QByteArray, version);
     QFETCH(QString, message);
     QFETCH(int, loaded);
-    writeFile(Header + SettingsSection + "\"Retries\"=dword:00000004\r\n" + version + "\r\n\r\n" + AgentSection
-              + "\"Item0\"=\"10.1.1.1\"\r\n");
-    FakeWindow window;
-    QCOMPARE(loadError(window), message);
-    QCOMPARE(window.m_retries, 4); // read before it
-    QCOMPARE(int(window.m_version), loaded);
-    QCOMPARE(window.m_agent.text, message.isNull() ? "10.1.1.1" : ""); // the lists after it only without failure
+    QVERIFY(writeFile(m_path, Header + SettingsSection + "\"Retries\"=dword:00000004\r\n" + version + "\r\n\r\n"
+                                  + AgentSection + "\"Item0\"=\"10.1.1.1\"\r\n"));
+    const LoadedSettings load = this->load();
+    QCOMPARE(load.error.message(), message);
+    QCOMPARE(load.settings.transport.retries, 4); // read before it
+    QCOMPARE(int(load.settings.transport.version), loaded);
+    // the lists after it only without failure
+    QCOMPARE(found(load.settings.agents), message.isNull() ? "selected [10.1.1.1]" : "built-in");
 
     QFile::remove(m_path);
-    RegistryHive hive(m_path);
-    saveSettings(hive, window);
-    QFile file(m_path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.readAll().contains("\"Retries\"=dword:00000004\r\n\"Version\"=dword:0000000" + QByteArray::number(loaded)));
+    QCOMPARE(save(load.settings), QString());
+    QVERIFY(readAll(m_path).contains("\"Retries\"=dword:00000004\r\n\"Version\"=dword:0000000" + QByteArray::number(loaded)));
 }
 
 void TestSettingsStore::positionRules_data()
 {
     QTest::addColumn<QByteArray>("position");
     QTest::addColumn<QString>("message");
-    QTest::addColumn<QRect>("bounds");
-    const QRect builtIn(191, 101, 640, 480);
+    QTest::addColumn<QRect>("bounds"); // QRect(): the window's built-in bounds stay
+    const QRect builtIn;
     const QByteArray sixteen = "0a,00,00,00,14,00,00,00,6e,00,00,00,dc,00,00,00";
     QTest::newRow("binary") << "hex:" + sixteen << QString() << QRect(10, 20, 100, 200);
     QTest::newRow("none") << "hex(0):" + sixteen << QString() << QRect(10, 20, 100, 200);
@@ -335,30 +336,12 @@ void TestSettingsStore::positionRules()
     QFETCH(QByteArray, position);
     QFETCH(QString, message);
     QFETCH(QRect, bounds);
-    writeFile(Header + SettingsSection + "\"Position\"=" + position + "\r\n\"WindowState\"=dword:00000002\r\n");
-    FakeWindow window;
-    QCOMPARE(loadError(window), message);
-    QCOMPARE(window.m_bounds, bounds);
-    QCOMPARE(window.m_state, message.isEmpty() ? 2 : 0);
-}
-
-void TestSettingsStore::historyValueRules()
-{
-    writeFile(Header + AgentSection
-              + "\"Item0\"=hex(1):61,62,00,63,64,00\r\n" // cut at the first zero
-                "\"Item1\"=hex(2):25,50,41,54,48,25,00\r\n" // not expanded
-                "\"Item2\"=hex(1):6e,6f,7a,65,72,6f\r\n" // no zero at all
-                "\"Item3\"=hex(4):\r\n" // no data: empty, whatever the type
-                "\"Item4\"=\"Z\xc3\xbcrich\"\r\n"
-                "\"Item5\"=hex:31\r\n" // data of another type
-                "\"Item6\"=\"never read\"\r\n\r\n"
-              + CommunitySection + "\"Item0\"=\"public\"\r\n");
-    FakeWindow window;
-    QCOMPARE(loadError(window), "Invalid data type for 'Item5'");
-    // emptied, then appended one by one up to the failing value; not selected
-    QCOMPARE(window.m_agent.items, (QStringList{"ab", "%PATH%", "nozero", "", QString::fromUtf8("Z\xc3\xbcrich")}));
-    QCOMPARE(window.m_agent.selected, -1);
-    QCOMPARE(window.m_community.items, QStringList{"tarnel"});
+    QVERIFY(writeFile(m_path, Header + SettingsSection + "\"Position\"=" + position
+                                  + "\r\n\"WindowState\"=dword:00000002\r\n"));
+    const LoadedSettings loaded = load();
+    QCOMPARE(loaded.error.message(), message);
+    QCOMPARE(loaded.settings.bounds, bounds == QRect() ? std::nullopt : std::optional(bounds));
+    QCOMPARE(loaded.settings.windowState, message.isEmpty() ? 2 : 0);
 }
 
 void TestSettingsStore::twelveEntriesWrittenBack()
@@ -366,15 +349,14 @@ void TestSettingsStore::twelveEntriesWrittenBack()
     QByteArray section = AgentSection;
     for (int i = 0; i < 12; ++i)
         section += "\"Item" + QByteArray::number(i) + "\"=\"10.0.0." + QByteArray::number(i) + "\"\r\n";
-    writeFile(Header + section);
-    FakeWindow window;
-    QCOMPARE(loadError(window), QString());
-    QCOMPARE(window.m_agent.items.size(), 12);
+    QVERIFY(writeFile(m_path, Header + section));
+    Settings settings = load().settings;
+    QStringList &agents = *settings.agents.items;
+    QCOMPARE(agents.size(), 12);
     // the run's rule: a new input on top, one entry dropped
-    window.m_agent.insertItem(0, "10.9.9.9");
-    window.m_agent.removeItem(12);
-    RegistryHive hive(m_path);
-    saveSettings(hive, window);
+    agents.prepend("10.9.9.9");
+    agents.removeAt(12);
+    QCOMPARE(save(settings), QString());
     QCOMPARE(stored(AgentHistoryKey, "Item0").data, bin("10.9.9.9\0"));
     for (int i = 1; i < 12; ++i)
         QCOMPARE(stored(AgentHistoryKey, "Item" + QByteArray::number(i)).data,
@@ -384,35 +366,22 @@ void TestSettingsStore::twelveEntriesWrittenBack()
 
 void TestSettingsStore::otherValueNamesRemain()
 {
-    writeFile(Header + AgentSection + "\"Item0\"=\"a\"\r\n\"Item1\"=\"b\"\r\n\"Favourite\"=\"c\"\r\n");
-    FakeWindow window;
-    QCOMPARE(loadError(window), QString());
-    QCOMPARE(window.m_agent.items, (QStringList{"a", "b", "c"}));
-    RegistryHive hive(m_path);
-    saveSettings(hive, window);
+    QVERIFY(writeFile(m_path, Header + AgentSection + "\"Item0\"=\"a\"\r\n\"Item1\"=\"b\"\r\n\"Favourite\"=\"c\"\r\n"));
+    QCOMPARE(save(load().settings), QString());
     QCOMPARE(stored(AgentHistoryKey, "Favourite").data, bin("c\0"));
     QCOMPARE(stored(AgentHistoryKey, "Item2").data, bin("c\0"));
-
-    FakeWindow next;
-    QCOMPARE(loadError(next), QString());
-    QCOMPARE(next.m_agent.items, (QStringList{"a", "b", "c", "c"}));
+    QCOMPARE(load().settings.agents.items, std::optional(QStringList{"a", "b", "c", "c"}));
 }
 
 void TestSettingsStore::failedStoreKeepsEarlierValues()
 {
-    writeFile(Header + CommunitySection + "\"Item0\"=\"old\"\r\n");
-    FakeWindow window;
-    window.m_retries = 3;
-    window.m_agent.items = {"first", QString(RegistryHive::MaxFileSize, 'x'), "third"};
-    window.m_community.items = {"new"};
-    RegistryHive hive(m_path);
-    try {
-        saveSettings(hive, window);
-        QFAIL("no error");
-    } catch (const AppError &e) {
-        QCOMPARE(QString::fromStdString(e.what()), "Failed to set data for 'Item1'");
-    }
-    QCOMPARE(hive.openKeyCount(), 0);
+    QVERIFY(writeFile(m_path, Header + CommunitySection + "\"Item0\"=\"old\"\r\n"));
+    Settings settings;
+    settings.transport.retries = 3;
+    settings.agents.items = QStringList{"first", QString(RegistryHive::MaxFileSize, 'x'), "third"};
+    settings.communities.items = QStringList{"new"};
+    settings.oids.items = BuiltInOids;
+    QCOMPARE(save(settings), "Failed to set data for 'Item1'");
     // stored before the failure: in the file; after it: as it was
     QCOMPARE(stored(SettingsKey, "Retries").data, dword(3));
     QCOMPARE(stored(AgentHistoryKey, "Item0").data, bin("first\0"));
@@ -423,23 +392,19 @@ void TestSettingsStore::failedStoreKeepsEarlierValues()
 
 void TestSettingsStore::corruptFileReported()
 {
-    writeFile("REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane]\r\n\"Action\"=dword:zz\r\n");
-    FakeWindow window;
-    const QString message = loadError(window);
+    QVERIFY(writeFile(m_path, "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane]\r\n\"Action\"=dword:zz\r\n"));
+    const LoadedSettings loaded = load();
+    const QString message = loaded.error.message();
     QVERIFY2(message.startsWith("The settings file could not be read; it was kept as '" + m_path + ".bad-"),
              qPrintable(message));
     // otherwise a first start
-    QCOMPARE(window.m_operation, 1);
-    QCOMPARE(window.m_agent.text, "127.0.0.1");
-    QCOMPARE(window.m_oids.text, ".1.3.6.1.2.1.1.1.0");
+    QCOMPARE(loaded.settings.operation, Operation::Get);
+    QCOMPARE(found(loaded.settings.agents), "selected built-in");
+    QCOMPARE(found(loaded.settings.oids), "selected built-in");
 
-    RegistryHive hive(m_path);
-    saveSettings(hive, window);
+    QCOMPARE(save(loaded.settings), QString());
     QVERIFY(stored(SettingsKey, "Action").exists);
-    const QString keptAs = message.section('\'', 1, 1);
-    QFile kept(keptAs);
-    QVERIFY(kept.open(QIODevice::ReadOnly));
-    QVERIFY(kept.readAll().contains("dword:zz"));
+    QVERIFY(readAll(message.section('\'', 1, 1)).contains("dword:zz"));
 }
 
 QTEST_GUILESS_MAIN(TestSettingsStore)

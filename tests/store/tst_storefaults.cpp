@@ -3,16 +3,14 @@
 // damaged, huge, of the wrong kinds or unreadable, a crash while it is
 // replaced, and result files saved where they cannot go. Each case checks
 // the user's message and that nothing the user had is lost.
-#include "common/apperror.h"
 #include "store/filesafety.h"
-#include "store/resultfile.h"
-#include "tests/store/fakewindow.h"
+#include "store/settingsstore.h"
 #include "tests/support/confighome.h"
+#include "tests/support/files.h"
+#include "tests/support/textrows.h"
 
-#include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -23,7 +21,6 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,119 +29,45 @@ namespace {
 constexpr uid_t Nobody = 65534;
 const QString KeptPrefix = QStringLiteral("The settings file could not be read; it was kept as '");
 
-// A fresh window, and one with what a user leaves behind.
-class Window final : public FakeWindow
+// What a user who ran a few queries leaves behind at exit.
+Settings used()
 {
-public:
-    // What a user who ran a few queries leaves behind at exit.
-    static Window used()
-    {
-        Window w;
-        w.m_operation = 3;
-        w.m_bounds = QRect(10, 20, 700, 500);
-        w.m_toolBar = false;
-        w.m_timeOut = 2500;
-        w.m_retries = 4;
-        w.m_agent.items = QStringList{"10.9.8.7", "router-\"east\"\\2", "127.0.0.1"};
-        w.m_community.items = QStringList{"s3cret", "public"};
-        w.m_oids.items = QStringList{"IF-MIB::ifTable", ".1.3.6.1.2.1.1.1.0;.1.3.6.1.2.1.1.3.0", "all"};
-        return w;
-    }
+    Settings s;
+    s.operation = Operation::Walk;
+    s.bounds = QRect(10, 20, 700, 500);
+    s.toolBarShown = false;
+    s.transport.timeOut = 2500;
+    s.transport.retries = 4;
+    s.agents.items = QStringList{"10.9.8.7", "router-\"east\"\\2", "127.0.0.1"};
+    s.communities.items = QStringList{"s3cret", "public"};
+    s.oids.items = QStringList{"IF-MIB::ifTable", ".1.3.6.1.2.1.1.1.0;.1.3.6.1.2.1.1.3.0", "all"};
+    return s;
+}
 
-    bool isFresh() const
-    {
-        return m_operation == 1 && m_bounds == QRect(191, 101, 640, 480) && m_state == 0 && m_toolBar && m_statusBar
-               && m_timeOut == 1000 && m_retries == 1 && m_agent.items == QStringList{"127.0.0.1"};
-    }
-};
-
-class Cursor final : public CursorControl
+// Nothing loaded: the window stays as it was built.
+bool isFresh(const Settings &s)
 {
-public:
-    void pushBusyCursor() override
-    {
-        ++depth;
-        ++pushed;
-    }
-    void popCursor() override { --depth; }
-    int depth = 0;
-    int pushed = 0;
-};
+    return s.operation == Operation::Get && !s.bounds && s.windowState == 0 && s.toolBarShown && s.statusBarShown
+           && s.transport == TransportSettings() && !s.agents.items;
+}
 
 // Enough rows for several of the writer's 64 KiB writes.
-class Rows final : public ResultSource
-{
-public:
-    static constexpr int Count = 4000;
-    int rowCount() const override { return Count; }
-    ResultTexts rowTexts(int) const override { return {".1.3.6.1.2.1.1.5.0", "SNMPv2-MIB::sysName.0", "Octet String", "box"}; }
-    static QByteArray text()
-    {
-        QByteArray out;
-        for (int i = 0; i < Count; ++i)
-            out += ".1.3.6.1.2.1.1.5.0 | SNMPv2-MIB::sysName.0 | Octet String | box\r\n";
-        return out;
-    }
-};
+const TextRows Rows(4000, TextRows::Row {".1.3.6.1.2.1.1.5.0", "SNMPv2-MIB::sysName.0", "Octet String", "box"});
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-QString load(const QString &path, Window &window, int lockWait = RegistryHive::DefaultLockWaitMs)
+LoadedSettings load(const QString &path, int lockWait = RegistryHive::DefaultLockWaitMs)
 {
     RegistryHive hive(path);
     hive.setLockWait(lockWait);
-    try {
-        loadSettings(hive, window);
-    } catch (const AppError &e) {
-        return QString::fromUtf8(e.what());
-    }
-    return {};
+    return loadSettings(hive);
 }
 
-QString save(const QString &path, Window &window, RegistryHive::WriteFunction write = {},
+QString save(const QString &path, const Settings &settings, WriteFunction write = {},
              int lockWait = RegistryHive::DefaultLockWaitMs)
 {
     RegistryHive hive(path);
     hive.setWriteFunction(std::move(write));
     hive.setLockWait(lockWait);
-    try {
-        saveSettings(hive, window);
-    } catch (const AppError &e) {
-        return QString::fromUtf8(e.what());
-    }
-    return {};
-}
-
-QString writeResult(const QString &fileName, Cursor &cursor, const FileWriteFunction &write = {})
-{
-    try {
-        writeResultFile(fileName, Rows(), cursor, write);
-    } catch (const AppError &e) {
-        return QString::fromUtf8(e.what());
-    }
-    return {};
-}
-
-QStringList filesIn(const QString &folder, const QString &pattern)
-{
-    return QDir(folder).entryList({pattern}, QDir::Files | QDir::Hidden, QDir::Name);
-}
-
-mode_t modeOf(const QString &path)
-{
-    struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : mode_t(-1);
+    return saveSettings(hive, settings).message();
 }
 
 struct ChildOutcome
@@ -220,7 +143,7 @@ private:
     std::unique_ptr<ConfigHome> m_dir;
     QString m_path;
     QString m_folder;
-    QByteArray m_usedFile; // what Window::used() leaves in the file
+    QByteArray m_usedFile; // what used() leaves in the file
 
     void verifyKeptAside(const QString &message, const QByteArray &original);
 };
@@ -232,8 +155,7 @@ void TestStoreFaults::init()
     m_path = RegistryHive::defaultFilePath();
     m_folder = QFileInfo(m_path).path();
     if (m_usedFile.isEmpty()) {
-        Window used = Window::used();
-        QCOMPARE(save(m_path, used), QString());
+        QCOMPARE(save(m_path, used()), QString());
         m_usedFile = readAll(m_path);
         QVERIFY(m_usedFile.contains("10.9.8.7"));
         QFile::remove(m_path);
@@ -245,8 +167,7 @@ void TestStoreFaults::cleanup()
     // Nothing a test does may leave a half-written settings file behind.
     if (m_dir && QFile::exists(m_path)) {
         RegistryHive hive(m_path);
-        hive.load();
-        QCOMPARE(hive.takeLoadMessage(), QString());
+        QCOMPARE(hive.load().message(), QString());
     }
     m_dir.reset();
 }
@@ -271,16 +192,16 @@ void TestStoreFaults::truncatedFileAtEveryByte()
     int keptAside = 0;
     for (qsizetype cut = 1; cut < m_usedFile.size(); ++cut) {
         const QByteArray truncated = m_usedFile.left(cut);
-        QVERIFY(writeAll(m_path, truncated));
-        Window window;
-        const QString message = load(m_path, window);
+        QVERIFY(writeFile(m_path, truncated));
+        const LoadedSettings loaded = load(m_path);
+        const QString message = loaded.error.message();
         if (message.isEmpty()) {
             ++read;
             QCOMPARE(readAll(m_path), truncated);
         } else {
             ++keptAside;
             verifyKeptAside(message, truncated);
-            QVERIFY(window.isFresh());
+            QVERIFY(isFresh(loaded.settings));
             for (const QString &bad : filesIn(m_folder, QStringLiteral("Norvane.reg.bad-*")))
                 QVERIFY(QFile::remove(m_folder + QLatin1Char('/') + bad));
         }
@@ -319,19 +240,19 @@ void TestStoreFaults::unparsableFiles_data()
 void TestStoreFaults::unparsableFiles()
 {
     QFETCH(QByteArray, content);
-    QVERIFY(writeAll(m_path, content));
-    Window window;
-    const QString message = load(m_path, window);
+    QVERIFY(writeFile(m_path, content));
+    LoadedSettings loaded = load(m_path);
+    const QString message = loaded.error.message();
     verifyKeptAside(message, content);
-    QVERIFY(window.isFresh());
-    QCOMPARE(window.m_agent.text, QStringLiteral("127.0.0.1")); // a first start's selection
+    QVERIFY(isFresh(loaded.settings));
+    QVERIFY(loaded.settings.agents.selectFirst); // a first start's selection
 
     // The exit writes a good file and leaves the kept one alone.
-    window.m_timeOut = 3210;
-    QCOMPARE(save(m_path, window), QString());
-    Window next;
-    QCOMPARE(load(m_path, next), QString());
-    QCOMPARE(next.m_timeOut, 3210);
+    loaded.settings.transport.timeOut = 3210;
+    QCOMPARE(save(m_path, loaded.settings), QString());
+    const LoadedSettings next = load(m_path);
+    QCOMPARE(next.error.message(), QString());
+    QCOMPARE(next.settings.transport.timeOut, 3210);
     QCOMPARE(readAll(message.section(QLatin1Char('\''), 1, 1)), content);
 }
 
@@ -341,14 +262,14 @@ void TestStoreFaults::fiftyMegabyteFile()
 {
     constexpr qint64 Size = 50 * 1024 * 1024;
     {
-        QVERIFY(writeAll(m_path, m_usedFile));
+        QVERIFY(writeFile(m_path, m_usedFile));
         QFile file(m_path);
         QVERIFY(file.resize(Size)); // sparse: the rest reads as zero bytes
     }
-    Window window;
     QElapsedTimer clock;
     clock.start();
-    const QString message = load(m_path, window);
+    const LoadedSettings loaded = load(m_path);
+    const QString message = loaded.error.message();
     QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
     QVERIFY2(message.startsWith(KeptPrefix + m_path + ".bad-"), qPrintable(message));
     const QString keptAs = message.section(QLatin1Char('\''), 1, 1);
@@ -356,8 +277,8 @@ void TestStoreFaults::fiftyMegabyteFile()
     QFile kept(keptAs);
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.read(m_usedFile.size()), m_usedFile);
-    QVERIFY(window.isFresh());
-    QCOMPARE(save(m_path, window), QString());
+    QVERIFY(isFresh(loaded.settings));
+    QCOMPARE(save(m_path, loaded.settings), QString());
     QVERIFY(QFileInfo(m_path).size() < 4096);
 }
 
@@ -365,16 +286,16 @@ void TestStoreFaults::fiftyMegabyteFile()
 // everything else (a file over 4 MiB refused every value at exit).
 void TestStoreFaults::largeFileWrittenBack()
 {
-    QVERIFY(writeAll(m_path, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane\\History Lists\\hlAgent]\r\n"
+    QVERIFY(writeFile(m_path, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane\\History Lists\\hlAgent]\r\n"
                              "\"Item0\"=\"" + QByteArray(6 << 20, 'a') + "\"\r\n"));
-    Window window;
-    QCOMPARE(load(m_path, window), QString());
-    window.m_timeOut = 4321;
-    QCOMPARE(save(m_path, window), QString());
-    Window next;
-    QCOMPARE(load(m_path, next), QString());
-    QCOMPARE(next.m_timeOut, 4321);
-    QCOMPARE(next.m_agent.items.value(0).size(), 6 << 20);
+    LoadedSettings loaded = load(m_path);
+    QCOMPARE(loaded.error.message(), QString());
+    loaded.settings.transport.timeOut = 4321;
+    QCOMPARE(save(m_path, loaded.settings), QString());
+    const LoadedSettings next = load(m_path);
+    QCOMPARE(next.error.message(), QString());
+    QCOMPARE(next.settings.transport.timeOut, 4321);
+    QCOMPARE(next.settings.agents.items.value_or(QStringList()).value(0).size(), 6 << 20);
 }
 
 void TestStoreFaults::notRegularOrLocked_data()
@@ -395,17 +316,17 @@ void TestStoreFaults::notRegularOrLocked()
     QFETCH(bool, fifo);
     QFETCH(QString, atStart);
     QFETCH(QString, atExit);
-    QVERIFY(writeAll(m_path, m_usedFile));
+    QVERIFY(writeFile(m_path, m_usedFile));
     const QByteArray path = QFile::encodeName(m_path);
     QVERIFY(!fifo || (QFile::remove(m_path) && ::mkfifo(path.constData(), 0600) == 0));
     UniqueFd lock(::open(path + ".lock", O_RDWR | O_CREAT | O_CLOEXEC, 0600));
     QVERIFY(fifo || ::flock(lock.get(), LOCK_EX) == 0);
     QElapsedTimer clock;
     clock.start();
-    Window window;
-    QCOMPARE(load(m_path, window, 200), "The settings file '" + m_path + "' " + atStart);
-    QCOMPARE(window.m_timeOut, fifo ? 1000 : 2500);
-    QCOMPARE(save(m_path, window, {}, 200), "The settings file '" + m_path + "' " + atExit);
+    const LoadedSettings loaded = load(m_path, 200);
+    QCOMPARE(loaded.error.message(), "The settings file '" + m_path + "' " + atStart);
+    QCOMPARE(loaded.settings.transport.timeOut, fifo ? 1000 : 2500);
+    QCOMPARE(save(m_path, loaded.settings, {}, 200), "The settings file '" + m_path + "' " + atExit);
     QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(QFileInfo(m_path).isFile(), !fifo);
     lock.reset();
@@ -430,17 +351,18 @@ void TestStoreFaults::symbolicLinkWrittenThrough()
     QFETCH(bool, targetExists);
     const QString dotfiles = m_dir->filePath(QStringLiteral("dotfiles"));
     const QString target = dotfiles + QStringLiteral("/norvane.reg");
-    QVERIFY(QDir().mkpath(dotfiles) && QDir().mkpath(m_folder) && (!targetExists || writeAll(target, m_usedFile)));
+    QVERIFY(QDir().mkpath(dotfiles) && QDir().mkpath(m_folder) && (!targetExists || writeFile(target, m_usedFile)));
     QVERIFY(QFile::link(link.isEmpty() ? target : link, m_path));
-    Window window;
-    QCOMPARE(load(m_path, window), QString());
-    QCOMPARE(window.m_timeOut, targetExists ? 2500 : 1000);
-    window.m_timeOut = 6543;
-    QCOMPARE(save(m_path, window), QString());
+    LoadedSettings loaded = load(m_path);
+    QCOMPARE(loaded.error.message(), QString());
+    QCOMPARE(loaded.settings.transport.timeOut, targetExists ? 2500 : 1000);
+    loaded.settings.transport.timeOut = 6543;
+    QCOMPARE(save(m_path, loaded.settings), QString());
     QCOMPARE(QFileInfo(m_path).symLinkTarget(), target);
     QCOMPARE(filesIn(dotfiles, QStringLiteral("*")), QStringList{QStringLiteral("norvane.reg")});
-    QCOMPARE(load(m_path, window), QString());
-    QCOMPARE(window.m_timeOut, 6543);
+    loaded = load(m_path);
+    QCOMPARE(loaded.error.message(), QString());
+    QCOMPARE(loaded.settings.transport.timeOut, 6543);
 }
 
 void TestStoreFaults::everyWrongType_data()
@@ -493,19 +415,20 @@ void TestStoreFaults::everyWrongType()
         text += (i == failing ? line : good[i]) + "\r\n";
     text += "\r\n[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane\\History Lists\\hlAgent]\r\n";
     text += (failing == 7 ? line : good[7]) + "\r\n";
-    QVERIFY(writeAll(m_path, text));
+    QVERIFY(writeFile(m_path, text));
 
-    Window window;
-    QCOMPARE(load(m_path, window), message);
-    QCOMPARE(window.m_bounds, failing > 0 ? QRect(10, 20, 30, 40) : QRect(191, 101, 640, 480));
-    QCOMPARE(window.m_state, failing > 1 ? 2 : 0);
-    QCOMPARE(window.m_toolBar, failing <= 2);
-    QCOMPARE(window.m_statusBar, failing <= 3);
-    QCOMPARE(window.m_operation, failing > 4 ? 3 : 1);
-    QCOMPARE(window.m_timeOut, failing > 5 ? 2500 : 1000);
-    QCOMPARE(window.m_retries, failing > 6 ? 4 : 1);
-    // The failing entry's list was emptied before it was read.
-    QCOMPARE(window.m_agent.items, failing == 7 ? QStringList() : QStringList{"127.0.0.1"});
+    const LoadedSettings loaded = load(m_path);
+    const Settings &s = loaded.settings;
+    QCOMPARE(loaded.error.message(), message);
+    QCOMPARE(s.bounds, failing > 0 ? std::optional(QRect(10, 20, 30, 40)) : std::nullopt);
+    QCOMPARE(s.windowState, failing > 1 ? 2 : 0);
+    QCOMPARE(s.toolBarShown, failing <= 2);
+    QCOMPARE(s.statusBarShown, failing <= 3);
+    QCOMPARE(int(s.operation), failing > 4 ? 3 : 1);
+    QCOMPARE(s.transport.timeOut, failing > 5 ? 2500 : 1000);
+    QCOMPARE(s.transport.retries, failing > 6 ? 4 : 1);
+    // The failing entry's list replaces the box's, empty: it failed at its first value.
+    QCOMPARE(s.agents.items, failing == 7 ? std::optional(QStringList()) : std::nullopt);
     QCOMPARE(readAll(m_path), text);
     QVERIFY(filesIn(m_folder, QStringLiteral("Norvane.reg.*")) == QStringList{"Norvane.reg.lock"});
 }
@@ -523,15 +446,14 @@ void TestStoreFaults::unreadableFile_data()
 void TestStoreFaults::unreadableFile()
 {
     QFETCH(int, closed);
-    QVERIFY(writeAll(m_path, m_usedFile));
+    QVERIFY(writeFile(m_path, m_usedFile));
     const QString closedPath = QStringList{m_path, m_folder, m_dir->path()}.at(closed);
     const auto attempt = [this]() {
-        Window window;
-        const QString loaded = load(m_path, window);
-        const QString state = window.isFresh() ? QStringLiteral("fresh") : QStringLiteral("changed");
-        window.m_timeOut = 7777;
-        const QString saved = save(m_path, window);
-        return (loaded + QLatin1Char('\n') + saved + QLatin1Char('\n') + state).toUtf8();
+        LoadedSettings loaded = load(m_path);
+        const QString state = isFresh(loaded.settings) ? QStringLiteral("fresh") : QStringLiteral("changed");
+        loaded.settings.transport.timeOut = 7777;
+        const QString saved = save(m_path, loaded.settings);
+        return (loaded.error.message() + QLatin1Char('\n') + saved + QLatin1Char('\n') + state).toUtf8();
     };
 
     QByteArray reply;
@@ -575,14 +497,14 @@ void TestStoreFaults::crashWhileReplacing_data()
 void TestStoreFaults::crashWhileReplacing()
 {
     QFETCH(bool, halfWritten);
-    QVERIFY(writeAll(m_path, m_usedFile));
+    QVERIFY(writeFile(m_path, m_usedFile));
 
     const ChildOutcome child = inChild(
         [this, halfWritten]() {
-            Window window = Window::used();
-            window.m_timeOut = 9999;
-            window.m_agent.items = QStringList{"new-agent"};
-            save(m_path, window, [halfWritten](int fd, const void *data, size_t size) -> ssize_t {
+            Settings settings = used();
+            settings.transport.timeOut = 9999;
+            settings.agents.items = QStringList{"new-agent"};
+            save(m_path, settings, [halfWritten](int fd, const void *data, size_t size) -> ssize_t {
                 if (halfWritten) {
                     [[maybe_unused]] const ssize_t n = ::write(fd, data, size / 2);
                     ::kill(::getpid(), SIGKILL);
@@ -604,17 +526,17 @@ void TestStoreFaults::crashWhileReplacing()
     QCOMPARE(stale.size(), 1);
     QVERIFY(readAll(m_folder + '/' + stale[0]).contains(halfWritten ? "REGEDIT4" : "new-agent"));
 
-    Window window;
-    QCOMPARE(load(m_path, window), QString());
-    QCOMPARE(window.m_timeOut, 2500);
-    QCOMPARE(window.m_agent.items, (QStringList{"10.9.8.7", "router-\"east\"\\2", "127.0.0.1"}));
+    LoadedSettings loaded = load(m_path);
+    QCOMPARE(loaded.error.message(), QString());
+    QCOMPARE(loaded.settings.transport.timeOut, 2500);
+    QCOMPARE(loaded.settings.agents.items, std::optional(QStringList{"10.9.8.7", "router-\"east\"\\2", "127.0.0.1"}));
 
-    window.m_agent.items = QStringList{"after-crash"};
-    QCOMPARE(save(m_path, window), QString());
-    Window next;
-    QCOMPARE(load(m_path, next), QString());
-    QCOMPARE(next.m_agent.items.value(0), QStringLiteral("after-crash"));
-    QCOMPARE(next.m_timeOut, 2500);
+    loaded.settings.agents.items = QStringList{"after-crash"};
+    QCOMPARE(save(m_path, loaded.settings), QString());
+    const LoadedSettings next = load(m_path);
+    QCOMPARE(next.error.message(), QString());
+    QCOMPARE(next.settings.agents.items.value_or(QStringList()).value(0), QStringLiteral("after-crash"));
+    QCOMPARE(next.settings.transport.timeOut, 2500);
     // The writer holds the lock, so a temporary file it finds is a dead writer's.
     QCOMPARE(filesIn(m_folder, QStringLiteral("Norvane.reg.tmp-*")), QStringList());
 }
@@ -624,10 +546,9 @@ void TestStoreFaults::crashWhileReplacing()
 void TestStoreFaults::privateUnderPermissiveUmask()
 {
     const mode_t previous = ::umask(0);
-    Window window = Window::used();
-    const QString first = save(m_path, window);
+    const QString first = save(m_path, used());
     QVERIFY(QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
-    const QString second = save(m_path, window);
+    const QString second = save(m_path, used());
     ::umask(previous);
     QCOMPARE(first, QString());
     QCOMPARE(second, QString());
@@ -653,38 +574,38 @@ void TestStoreFaults::resultFolderDisappears()
     const QString folder = m_dir->filePath(QStringLiteral("results"));
     QVERIFY(QDir().mkpath(folder));
     QVERIFY(QDir(folder).removeRecursively());
-    Cursor before;
-    QCOMPARE(writeResult(folder + QStringLiteral("/walk.txt"), before), QStringLiteral("Invalid filename"));
-    QCOMPARE(before.pushed, 0);
+    WriteSteps before;
+    QCOMPARE(writeResult(folder + QStringLiteral("/walk.txt"), Rows, before), QStringLiteral("Invalid filename"));
+    QCOMPARE(before.opened, 0);
     QVERIFY(!QFileInfo::exists(folder));
 
     QVERIFY(QDir().mkpath(folder));
-    Cursor during;
+    WriteSteps during;
     int blocks = 0;
-    const FileWriteFunction removeFolder = [&](int fd, const void *data, size_t size) -> ssize_t {
+    const WriteFunction removeFolder = [&](int fd, const void *data, size_t size) -> ssize_t {
         if (++blocks == 2)
             QDir(folder).removeRecursively();
         return ::write(fd, data, size);
     };
-    QCOMPARE(writeResult(folder + QStringLiteral("/walk.txt"), during, removeFolder), QStringLiteral("Invalid filename"));
+    QCOMPARE(writeResult(folder + QStringLiteral("/walk.txt"), Rows, during, removeFolder), QStringLiteral("Invalid filename"));
     QVERIFY(blocks > 2); // the folder went in the middle of the rows
-    QCOMPARE(during.pushed, 1);
-    QCOMPARE(during.depth, 0);
+    QCOMPARE(during.opened, 1);
+    QCOMPARE(during.finished, 1);
 
     // Only the file went: "File not found".
     QVERIFY(QDir().mkpath(folder));
     const QString file = folder + QStringLiteral("/walk.txt");
-    const FileWriteFunction removeFile = [&](int fd, const void *data, size_t size) -> ssize_t {
+    const WriteFunction removeFile = [&](int fd, const void *data, size_t size) -> ssize_t {
         QFile::remove(file);
         return ::write(fd, data, size);
     };
-    Cursor fileGone;
-    QCOMPARE(writeResult(file, fileGone, removeFile), QStringLiteral("File not found"));
-    QCOMPARE(fileGone.depth, 0);
+    WriteSteps fileGone;
+    QCOMPARE(writeResult(file, Rows, fileGone, removeFile), QStringLiteral("File not found"));
+    QCOMPARE(fileGone.finished, 1);
 
-    Cursor again;
-    QCOMPARE(writeResult(file, again), QString());
-    QCOMPARE(readAll(file), Rows::text());
+    WriteSteps again;
+    QCOMPARE(writeResult(file, Rows, again), QString());
+    QCOMPARE(readAll(file), Rows.text());
 }
 
 void TestStoreFaults::resultFolderReadOnly()
@@ -698,14 +619,14 @@ void TestStoreFaults::resultFolderReadOnly()
     QVERIFY(QFile::setPermissions(m_dir->path(), open));
     QVERIFY(QFile::setPermissions(folder, open));
     const QString existing = folder + QStringLiteral("/kept.txt");
-    QVERIFY(writeAll(existing, "results of an earlier day\r\n"));
+    QVERIFY(writeFile(existing, "results of an earlier day\r\n"));
 
     const ChildOutcome child = inChild(
         [&]() {
-            Cursor cursor;
-            const QString intoFolder = writeResult(folder + QStringLiteral("/walk.txt"), cursor);
-            const QString overFile = writeResult(existing, cursor);
-            return (intoFolder + '|' + overFile + '|' + QString::number(cursor.pushed)).toUtf8();
+            WriteSteps steps;
+            const QString intoFolder = writeResult(folder + QStringLiteral("/walk.txt"), Rows, steps);
+            const QString overFile = writeResult(existing, Rows, steps);
+            return (intoFolder + '|' + overFile + '|' + QString::number(steps.opened)).toUtf8();
         },
         true);
     QVERIFY(WIFEXITED(child.status) && WEXITSTATUS(child.status) == 0);
@@ -726,14 +647,14 @@ void TestStoreFaults::resultLongPaths()
     QVERIFY(QDir().mkpath(folder));
     const QString file = folder + QStringLiteral("/walk.txt");
     QCOMPARE(file.size(), 4000);
-    Cursor cursor;
-    QCOMPARE(writeResult(file, cursor), QString());
-    QCOMPARE(readAll(file), Rows::text());
+    WriteSteps steps;
+    QCOMPARE(writeResult(file, Rows, steps), QString());
+    QCOMPARE(readAll(file), Rows.text());
 
     // Longer than a path may be, and a name longer than a file name may be.
-    QCOMPARE(writeResult(folder + QLatin1Char('/') + QString(200, QLatin1Char('f')), cursor), QStringLiteral("I/O error 36"));
-    QCOMPARE(writeResult(m_dir->filePath(QString(300, QLatin1Char('g'))), cursor), QStringLiteral("I/O error 36"));
-    QCOMPARE(cursor.depth, 0);
+    QCOMPARE(writeResult(folder + QLatin1Char('/') + QString(200, QLatin1Char('f')), Rows, steps), QStringLiteral("I/O error 36"));
+    QCOMPARE(writeResult(m_dir->filePath(QString(300, QLatin1Char('g'))), Rows, steps), QStringLiteral("I/O error 36"));
+    QCOMPARE(steps.finished, steps.opened);
 }
 
 QTEST_GUILESS_MAIN(TestStoreFaults)

@@ -5,11 +5,11 @@
 // only, for the tests that link the store library.
 
 #include "store/registryhive.h"
+#include "store/settingsstore.h"
+#include "tests/support/files.h"
 
 #include <QByteArray>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include <QRect>
 #include <QString>
 
 #include <cstdint>
@@ -30,10 +30,11 @@ inline QByteArray dword(uint32_t v)
     return out;
 }
 
-inline bool writeSettingsFile(const QString &path, const QByteArray &text)
+// "Position"'s data: Left, Top, Right, Bottom, each a DWORD.
+inline QByteArray position(const QRect &r)
 {
-    QFile file(path);
-    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+    return dword(uint32_t(r.x())) + dword(uint32_t(r.y())) + dword(uint32_t(r.x() + r.width()))
+           + dword(uint32_t(r.y() + r.height()));
 }
 
 struct Stored
@@ -47,7 +48,7 @@ struct Stored
 inline Stored storedValue(const QString &path, const char *key, const QByteArray &name)
 {
     RegistryHive hive(path);
-    hive.load();
+    (void)hive.load(); // only the values are asked for
     HiveKey k;
     Stored s;
     uint32_t size = 0;

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The About box opened from the main window, the program icon the two share,
 // and the artwork compiled into the program.
-#include "tests/ui/modaldriver.h"
-#include "tests/ui/windowfixture.h"
+#include "tests/support/modaldriver.h"
+#include "tests/support/windowfixture.h"
 #include "ui/dialogs/aboutbox.h"
 #include "ui/dialogs/programicon.h"
 
@@ -50,8 +50,6 @@ private slots:
     void artworkIsCompiledIn();
 
 private:
-    bool about(const std::function<void(TAboutBox *)> &script);
-
     WindowFixture m_window;
 };
 
@@ -65,16 +63,10 @@ void TestAboutWindow::cleanup()
     m_window.stop();
 }
 
-// Opens the box through the About command, which is always enabled.
-bool TestAboutWindow::about(const std::function<void(TAboutBox *)> &script)
-{
-    return driveModal<TAboutBox>([this] { QVERIFY(m_window.trigger("actAbout")); }, script);
-}
-
 void TestAboutWindow::showsNameVersionAndTheProgramIcon()
 {
     m_window->move(160, 90);
-    const bool opened = about([this](TAboutBox *box) {
+    const bool opened = m_window.drive<TAboutBox>("actAbout", [this](TAboutBox *box) {
         QCOMPARE(box->parentWidget(), m_window.get());
         QVERIFY(centredOver(box, m_window.get()));
         QCOMPARE(box->windowTitle(), QStringLiteral("About Norvane"));
@@ -111,7 +103,7 @@ void TestAboutWindow::enterAndEscapeClose()
 {
     QFETCH(int, key);
     bool closed = false;
-    const bool opened = about([&](TAboutBox *box) {
+    const bool opened = m_window.drive<TAboutBox>("actAbout", [&](TAboutBox *box) {
         QTRY_COMPARE(QApplication::focusWidget(), child<QPushButton>(box, "btnOk"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
         closed = !box->isVisible();

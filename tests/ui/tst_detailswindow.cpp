@@ -2,8 +2,8 @@
 // The details dialog as the user meets it: opened from the main window over
 // rows that a walk brought in, stepping through the window's own list.
 #include "tests/support/scriptedagent.h"
-#include "tests/ui/modaldriver.h"
-#include "tests/ui/windowfixture.h"
+#include "tests/support/modaldriver.h"
+#include "tests/support/windowfixture.h"
 #include "ui/dialogs/detailsdialog.h"
 #include "ui/listview.h"
 #include "ui/resultmodel.h"
@@ -48,11 +48,6 @@ std::vector<ScriptedAgent::Binding> agentTable()
     return table;
 }
 
-QString field(QWidget *dialog, const char *name)
-{
-    return child<QPlainTextEdit>(dialog, name)->toPlainText();
-}
-
 } // namespace
 
 class TestDetailsWindow final : public QObject
@@ -80,7 +75,6 @@ private:
     int selectedRow() const;
     QString listText(int row, int column) const;
     bool showsRow(QWidget *dialog, int row) const;
-    bool details(const std::function<void(TDetailsDialog *)> &script);
 
     ScriptedAgent m_agent;
     WindowFixture m_window;
@@ -140,15 +134,9 @@ QString TestDetailsWindow::listText(int row, int column) const
 // The four fields show the list's row, which is its selected and current row.
 bool TestDetailsWindow::showsRow(QWidget *dialog, int row) const
 {
-    return field(dialog, "edtOid") == listText(row, 0) && field(dialog, "edtName") == listText(row, 1)
-        && field(dialog, "edtType") == listText(row, 2) && field(dialog, "edtValue") == listText(row, 3)
+    return fieldText(dialog, "edtOid") == listText(row, 0) && fieldText(dialog, "edtName") == listText(row, 1)
+        && fieldText(dialog, "edtType") == listText(row, 2) && fieldText(dialog, "edtValue") == listText(row, 3)
         && selectedRow() == row && m_list->currentIndex().row() == row;
-}
-
-// Opens the dialog through the Details command.
-bool TestDetailsWindow::details(const std::function<void(TDetailsDialog *)> &script)
-{
-    return driveModal<TDetailsDialog>([this] { QVERIFY(m_window.trigger("actDetails")); }, script);
 }
 
 void TestDetailsWindow::stepButtonsAtTheEnds_data()
@@ -176,11 +164,11 @@ void TestDetailsWindow::stepButtonsAtTheEnds()
     clickRow(selected);
     QCOMPARE(selectedRow(), selected);
 
-    const bool opened = details([&](TDetailsDialog *dialog) {
+    const bool opened = m_window.drive<TDetailsDialog>("actDetails", [&](TDetailsDialog *dialog) {
         QCOMPARE(dialog->parentWidget(), m_window.get());
         QVERIFY(centredOver(dialog, m_window.get()));
-        QCOMPARE(field(dialog, "edtOid"), oidOf(qPrintable(subtree), selected + 1));
-        QCOMPARE(field(dialog, "edtValue"), QString::number(100 + selected + 1));
+        QCOMPARE(fieldText(dialog, "edtOid"), oidOf(qPrintable(subtree), selected + 1));
+        QCOMPARE(fieldText(dialog, "edtValue"), QString::number(100 + selected + 1));
         QCOMPARE(child<QPushButton>(dialog, "btnPrev")->isEnabled(), previous);
         QCOMPARE(child<QPushButton>(dialog, "btnNext")->isEnabled(), next);
         QTRY_COMPARE(focusName(), QStringLiteral("edtOid"));
@@ -192,23 +180,23 @@ void TestDetailsWindow::stepsThroughTheListAndBack()
 {
     QCOMPARE(walk(FiveRows), 5);
     clickRow(0);
-    const bool opened = details([this](TDetailsDialog *dialog) {
+    const bool opened = m_window.drive<TDetailsDialog>("actDetails", [this](TDetailsDialog *dialog) {
         auto *prev = child<QPushButton>(dialog, "btnPrev");
         auto *next = child<QPushButton>(dialog, "btnNext");
         QVERIFY(showsRow(dialog, 0));
         // Each row as the walk rendered it: its OID and value, and the name and type beside them.
-        QCOMPARE(field(dialog, "edtOid"), oidOf(FiveRows, 1));
-        QCOMPARE(field(dialog, "edtValue"), QStringLiteral("101"));
-        QVERIFY(!field(dialog, "edtName").isEmpty());
-        QVERIFY(!field(dialog, "edtType").isEmpty());
-        QVERIFY(field(dialog, "edtName") != field(dialog, "edtType"));
+        QCOMPARE(fieldText(dialog, "edtOid"), oidOf(FiveRows, 1));
+        QCOMPARE(fieldText(dialog, "edtValue"), QStringLiteral("101"));
+        QVERIFY(!fieldText(dialog, "edtName").isEmpty());
+        QVERIFY(!fieldText(dialog, "edtType").isEmpty());
+        QVERIFY(fieldText(dialog, "edtName") != fieldText(dialog, "edtType"));
 
         for (int row = 1; row < 5; ++row) {
             QVERIFY(next->isEnabled());
             QTest::mouseClick(next, Qt::LeftButton);
             QVERIFY2(showsRow(dialog, row), qPrintable(QString::number(row)));
-            QCOMPARE(field(dialog, "edtOid"), oidOf(FiveRows, row + 1));
-            QCOMPARE(field(dialog, "edtValue"), QString::number(101 + row));
+            QCOMPARE(fieldText(dialog, "edtOid"), oidOf(FiveRows, row + 1));
+            QCOMPARE(fieldText(dialog, "edtValue"), QString::number(101 + row));
             QVERIFY(prev->isEnabled());
         }
         QVERIFY(!next->isEnabled());
@@ -243,7 +231,7 @@ void TestDetailsWindow::stepScrollsOnlyToARowOutOfSight()
 
     clickRow(4);
     QCOMPARE(scroll->value(), 0);
-    const bool opened = details([&](TDetailsDialog *dialog) {
+    const bool opened = m_window.drive<TDetailsDialog>("actDetails", [&](TDetailsDialog *dialog) {
         auto *next = child<QPushButton>(dialog, "btnNext");
         // Row 5 is partly in sight: the list stays where it is.
         QTest::mouseClick(next, Qt::LeftButton);
@@ -266,7 +254,7 @@ void TestDetailsWindow::steppedRowStaysCurrentAfterClose()
 {
     QCOMPARE(walk(FiveRows), 5);
     clickRow(1);
-    const bool opened = details([](TDetailsDialog *dialog) {
+    const bool opened = m_window.drive<TDetailsDialog>("actDetails", [](TDetailsDialog *dialog) {
         auto *next = child<QPushButton>(dialog, "btnNext");
         QTest::mouseClick(next, Qt::LeftButton);
         QTest::mouseClick(next, Qt::LeftButton);
@@ -280,9 +268,9 @@ void TestDetailsWindow::steppedRowStaysCurrentAfterClose()
     QCOMPARE(m_window->findChild<TDetailsDialog *>(), nullptr);
 
     // Details opens on that row again; Tab to Close and Enter closes it.
-    QVERIFY(details([this](TDetailsDialog *dialog) {
+    QVERIFY(m_window.drive<TDetailsDialog>("actDetails", [this](TDetailsDialog *dialog) {
         QVERIFY(showsRow(dialog, 3));
-        QCOMPARE(field(dialog, "edtOid"), oidOf(FiveRows, 4));
+        QCOMPARE(fieldText(dialog, "edtOid"), oidOf(FiveRows, 4));
         for (int i = 0; i < 6; ++i)
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(focusName(), QStringLiteral("btnClose"));
@@ -303,7 +291,7 @@ void TestDetailsWindow::longValueWrapsAndScrolls()
     QCOMPARE(walk(LongValue), 1);
     QVERIFY(listText(0, 3).contains(longText));
     clickRow(0);
-    const bool opened = details([this](TDetailsDialog *dialog) {
+    const bool opened = m_window.drive<TDetailsDialog>("actDetails", [this](TDetailsDialog *dialog) {
         QVERIFY(QTest::qWaitForWindowExposed(dialog));
         auto *value = child<QPlainTextEdit>(dialog, "edtValue");
         QCOMPARE(value->toPlainText(), listText(0, 3));
@@ -327,7 +315,7 @@ void TestDetailsWindow::escapeClosesOnlyFromAButton()
     QCOMPARE(walk(FiveRows), 5);
     clickRow(0);
     bool closedByEscape = false;
-    const bool opened = details([&](TDetailsDialog *dialog) {
+    const bool opened = m_window.drive<TDetailsDialog>("actDetails", [&](TDetailsDialog *dialog) {
         QTRY_COMPARE(focusName(), QStringLiteral("edtOid"));
         // Right after opening the focus is in a field, which keeps Esc.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);

@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: MIT
+#include "tests/support/modaldriver.h"
 #include "ui/errorbox.h"
 
-#include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 class TestErrorBox final : public QObject
 {
@@ -50,17 +49,14 @@ void TestErrorBox::showsTheRealBox()
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     int buttons = -1;
     QString buttonText;
-    QTimer::singleShot(0, this, [&] {
-        QTRY_VERIFY(qobject_cast<QMessageBox *>(QApplication::activeModalWidget()));
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    QVERIFY(driveModal<QMessageBox>([&] { showErrorBox(&owner, QStringLiteral("Invalid filename")); }, [&](QMessageBox *box) {
         title = box->windowTitle();
         text = box->text();
         icon = box->icon();
         buttons = int(box->buttons().size());
         buttonText = box->buttons().value(0)->text();
         box->button(QMessageBox::Ok)->click();
-    });
-    showErrorBox(&owner, QStringLiteral("Invalid filename"));
+    }));
     QCOMPARE(title, QStringLiteral("Norvane"));
     QCOMPARE(text, QStringLiteral("Invalid filename."));
     QCOMPARE(icon, QMessageBox::Critical);

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
+#include "tests/support/files.h"
 #include "tests/support/scriptedagent.h"
 #include "tests/support/snmpdagent.h"
-#include "tests/ui/windowfixture.h"
+#include "tests/support/windowfixture.h"
 #include "ui/coolbar.h"
 #include "ui/dialogs/aboutbox.h"
 #include "ui/dialogs/detailsdialog.h"
@@ -36,6 +37,7 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -89,8 +91,8 @@ private slots:
 
     void startsReady();
     void layoutAsDesigned();
-    void commandTable_data();
-    void commandTable();
+    void menusAsShown_data();
+    void menusAsShown();
     void menusAndToolBar();
     void enablingRulesWhileIdle();
     void executeReevaluatesRules();
@@ -177,8 +179,8 @@ void TestMainForm::startsReady()
     QVERIFY(m_window->statusLine()->simplePanel());
     QCOMPARE(m_window->statusLine()->simpleText(), QStringLiteral("Ready"));
     QCOMPARE(QApplication::focusWidget(), box("cboAgent"));
-    QCOMPARE(m_window->timeOut(), 1000);
-    QCOMPARE(m_window->retries(), 1);
+    QCOMPARE(m_window->transport().timeOut, 1000);
+    QCOMPARE(m_window->transport().retries, 1);
     QVERIFY(m_window->currentFileName().isEmpty());
 
     const CommandStates s = states();
@@ -279,79 +281,54 @@ void TestMainForm::layoutAsDesigned()
     QCOMPARE(list->y() + list->height() <= m_window->statusLine()->y(), true);
 }
 
-void TestMainForm::commandTable_data()
+// The menus as the user reads them, against the command table: each item's
+// caption, the shortcut the menu shows beside it, and the hint the status bar
+// shows while the item is highlighted, enabled or not ("-": a separator).
+void TestMainForm::menusAsShown_data()
 {
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<QList<QKeySequence>>("shortcuts");
-    QTest::addColumn<QString>("toolTip");
-    QTest::addColumn<QString>("statusTip");
-    using K = QList<QKeySequence>;
-    auto add = [](const char *name, const char *caption, const K &keys, const char *tip, const char *status) {
-        QTest::newRow(name) << caption << keys << tip << status;
-    };
-    add("actSave", "&Save", {QKeySequence("Ctrl+S")}, "Save current file.", "Save current file.");
-    add("actSaveAs", "Save &As...", {}, "Save current file with different name.",
-        "Save current file with different name.");
-    add("actExit", "E&xit", {}, "Exit application.", "Exit application.");
-    add("actToolBar", "&Toolbar", {}, "Shows or hides toolbar.", "Shows or hides toolbar.");
-    add("actStatusBar", "Status &Bar", {}, "Shows or hides the status bar.", "Shows or hides the status bar.");
-    add("actDetails", "&Details...", {QKeySequence(Qt::Key_Enter), QKeySequence(Qt::Key_Return)},
-        "MIB Object Details.", "MIB Object Details.");
-    add("actOptions", "&Options...", {}, "SnmpMgrOpen settings.", "SnmpMgrOpen settings.");
-    add("actRun", "&Run", {QKeySequence("F9")}, "Run", "Run.");
-    add("actStop", "Sto&p", {QKeySequence("Esc")}, "Stop", "Stop.");
-    add("actClear", "&Clear", {QKeySequence("Ctrl+R")}, "Clear", "Clear previous results.");
-    add("actGet", "&Get", {QKeySequence("Ctrl+G")}, "Retrieve the value of the specified variable.",
-        "Retrieve the value of the specified variable.");
-    add("actGetNext", "Get&Next", {QKeySequence("Ctrl+T")},
-        "Retrieve the value of the lexicographic successor the specified variable.",
-        "Retrieve the value of the lexicographic successor the specified variable.");
-    add("actWalk", "&Walk", {QKeySequence("Ctrl+W")}, "Retrieve the all values of the specified subtree.",
-        "Retrieve the all values of the specified subtree.");
-    add("actAbout", "&About Norvane...", {}, "About",
-        "Displays program information, version number, and copyright.");
+    QTest::addColumn<QStringList>("items");
+    QTest::newRow("miFile") << QStringList{"&Save\tCtrl+S\tSave current file.",
+                                           "Save &As...\t\tSave current file with different name.", "-",
+                                           "E&xit\t\tExit application."};
+    QTest::newRow("miView") << QStringList{"&Toolbar\t\tShows or hides toolbar.",
+                                           "Status &Bar\t\tShows or hides the status bar.", "-",
+                                           "&Details...\tEnter\tMIB Object Details.", "-",
+                                           "&Options...\t\tSnmpMgrOpen settings."};
+    QTest::newRow("miAction") << QStringList{
+        "&Run\tF9\tRun.", "Sto&p\tEsc\tStop.", "&Clear\tCtrl+R\tClear previous results.", "-",
+        "&Get\tCtrl+G\tRetrieve the value of the specified variable.",
+        "Get&Next\tCtrl+T\tRetrieve the value of the lexicographic successor the specified variable.",
+        "&Walk\tCtrl+W\tRetrieve the all values of the specified subtree."};
+    QTest::newRow("miHelp") << QStringList{
+        "&About Norvane...\t\tDisplays program information, version number, and copyright."};
 }
 
-void TestMainForm::commandTable()
+void TestMainForm::menusAsShown()
 {
-    QAction *action = m_window.command(QTest::currentDataTag());
-    QVERIFY(action);
-    QFETCH(QString, caption);
-    QFETCH(QList<QKeySequence>, shortcuts);
-    QFETCH(QString, toolTip);
-    QFETCH(QString, statusTip);
-    QCOMPARE(action->text(), caption);
-    QCOMPARE(action->shortcuts(), shortcuts);
-    QCOMPARE(action->shortcutContext(), Qt::WindowShortcut);
-    QCOMPARE(action->toolTip(), toolTip);
-    QCOMPARE(action->statusTip(), statusTip);
-    QVERIFY(m_window->actions().contains(action));
-
-    const QString name = QString::fromLatin1(QTest::currentDataTag());
-    const int tag = name == "actGet" ? 1 : name == "actGetNext" ? 2 : name == "actWalk" ? 3 : 0;
-    QCOMPARE(operationTag(action), tag);
-    QCOMPARE(action->isCheckable(), tag != 0 || name == "actToolBar" || name == "actStatusBar");
+    QFETCH(QStringList, items);
+    auto *menu = m_window->findChild<QMenu *>(QLatin1String(QTest::currentDataTag()));
+    menu->popup(m_window->mapToGlobal(QPoint(10, 10)));
+    QTRY_VERIFY(menu->isVisible());
+    QStringList shown;
+    for (QAction *item : menu->actions()) {
+        if (item->isSeparator()) {
+            shown << QStringLiteral("-");
+            continue;
+        }
+        menu->setActiveAction(item);
+        shown << item->text() + '\t' + item->shortcut().toString(QKeySequence::NativeText) + '\t'
+                     + m_window->statusLine()->panelText();
+    }
+    menu->close();
+    QCOMPARE(shown, items);
 }
 
 void TestMainForm::menusAndToolBar()
 {
-    auto layout = [this](const char *menu) {
-        QStringList items;
-        for (QAction *a : m_window->findChild<QMenu *>(QString::fromLatin1(menu))->actions())
-            items << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
-        return items;
-    };
-    QCOMPARE(layout("miFile"), QStringList({"actSave", "actSaveAs", "-", "actExit"}));
-    QCOMPARE(layout("miView"), QStringList({"actToolBar", "actStatusBar", "-", "actDetails", "-", "actOptions"}));
-    QCOMPARE(layout("miAction"),
-             QStringList({"actRun", "actStop", "actClear", "-", "actGet", "actGetNext", "actWalk"}));
-    QCOMPARE(layout("miHelp"), QStringList({"actAbout"}));
     // The operation items are drawn as one radio group.
     QVERIFY(m_window.command("actGet")->actionGroup());
     QCOMPARE(m_window.command("actGet")->actionGroup(), m_window.command("actWalk")->actionGroup());
     QVERIFY(m_window.command("actGet")->actionGroup()->isExclusive());
-    // The menu shows a command's first shortcut.
-    QCOMPARE(m_window.command("actDetails")->shortcut().toString(QKeySequence::NativeText), QStringLiteral("Enter"));
 
     QWidget *menuBar = m_window->findChild<QWidget *>(QStringLiteral("MenuBar"));
     const auto buttons = menuBar->findChildren<MenuButton *>();
@@ -477,8 +454,7 @@ void TestMainForm::executeReevaluatesRules()
     ScriptedAgent agent;
     agent.setHandler(ScriptedAgent::silentHandler());
     QVERIFY(agent.start());
-    m_window->setTimeOut(100);
-    m_window->setRetries(0);
+    m_window->setTransport({100, 0});
     m_window.setInputs(agent.address(), "tarnel", ".1.3.6.1.2.1.1.1.0");
     bool refused = false;
     QTimer::singleShot(50, m_window.get(), [&] {
@@ -849,8 +825,7 @@ void TestMainForm::failuresShowInTheErrorBox()
         QVERIFY(scriptedAgent.start());
         agent = scriptedAgent.address();
     }
-    m_window->setTimeOut(200);
-    m_window->setRetries(0);
+    m_window->setTransport({200, 0});
     m_window->setOperation(Operation(operation));
     m_window.setInputs(agent, community, oids);
     QVERIFY(m_window.trigger("actRun"));
@@ -859,13 +834,7 @@ void TestMainForm::failuresShowInTheErrorBox()
     // Every run failure ends in ".", so the box adds none.
     QCOMPARE(errorBoxText(m_window.log.errors.first()), message);
     QCOMPARE(m_window->results().storedRowCount(), 0);
-    // The program carries on idle.
-    QVERIFY(m_window->isIdle());
-    QVERIFY(m_window.command("actRun")->isEnabled());
-    QVERIFY(!m_window.command("actStop")->isEnabled());
-    QVERIFY(m_window->statusLine()->simplePanel());
-    QCOMPARE(m_window->statusLine()->simpleText(), QStringLiteral("Ready"));
-    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    QCOMPARE(m_window.notIdle(), QString()); // the program carries on idle
 }
 
 void TestMainForm::closingDuringWalk_data()
@@ -882,7 +851,7 @@ void TestMainForm::closingDuringWalk()
     agent.setHandler(endlessSubtreeHandler());
     QVERIFY(agent.start());
     m_window.setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999");
-    m_window->setSnmpVersion(v2c ? SnmpVersion::V2c : SnmpVersion::V1);
+    m_window->setTransport({1000, 1, v2c ? SnmpVersion::V2c : SnmpVersion::V1});
     QVERIFY(m_window.trigger("actWalk"));
 
     qsizetype atClose = -1;
@@ -927,32 +896,39 @@ void TestMainForm::slowAnswer_data()
     // The close gives the awaited answer up: no timeouts are waited out.
     QTest::newRow("close") << "close" << "1 2";
     // Run, enabled again by Stop, gives the stopped walk's answer up and
-    // walks to its end once the stopped walk has returned.
-    QTest::newRow("stop, then run") << "stop and run" << "1 2 1 2 3 4 5 6 7 8 9 10";
+    // walks to its end once the stopped walk has returned. The answer, let
+    // go with the Stop, may still come in before the Run is looked at: its
+    // row then comes before the new run's, never after.
+    QTest::newRow("stop, then run") << "stop and run" << "1 2 1 2 3 4 5 6 7 8 9 10|1 2 3 1 2 3 4 5 6 7 8 9 10";
 }
 
-// The third answer takes 1.5 s. The window answers meanwhile: the row before
-// it shows, the rules still say running, and Stop or a close acts at once;
+// The third answer is held until Stop (after a close: until the window has
+// closed), 2.5 s at most. The window answers meanwhile: the row before it
+// shows, the rules still say running, and Stop or a close acts at once;
 // after Stop the walk ends with that answer's row.
 void TestMainForm::slowAnswer()
 {
     QFETCH(QString, action);
     QFETCH(QString, rows);
+    std::atomic<bool> acted{false};
     ScriptedAgent agent;
-    agent.setHandler([subtree = ScriptedAgent::integerSubtreeHandler("1.3.6.1.4.1.99999.1", 10),
-                      count = 0](const ScriptedAgent::Request &request) mutable {
-        if (++count == 3)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    agent.setHandler([subtree = ScriptedAgent::integerSubtreeHandler("1.3.6.1.4.1.99999.1", 10), count = 0,
+                      &acted](const ScriptedAgent::Request &request) mutable {
+        if (++count == 3) {
+            for (int waited = 0; !acted && waited < 2500; waited += 10)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
         return subtree(request);
     });
     QVERIFY(agent.start());
-    m_window->setTimeOut(3000); // no retry while the agent sleeps
+    m_window->setTransport({3000, 1}); // no retry while the agent holds the answer
     m_window.setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999.1");
     QVERIFY(m_window.trigger("actWalk"));
 
     const auto *model = static_cast<const ResultModel *>(m_window->listView()->model()); // results() would flush
-    QElapsedTimer sinceRowTwo;
-    qint64 rowTwoShownAfter = -1;
+    // Shown while the third answer is awaited: counted in rows, not in
+    // milliseconds, which a loaded machine stretches.
+    bool rowTwoShownWhileWaiting = false;
     CommandStates waiting;
     bool actedWhileRunning = false;
     bool lookedIdle = false;
@@ -960,17 +936,15 @@ void TestMainForm::slowAnswer()
     connect(&watch, &QTimer::timeout, this, [&] {
         if (model->storedRowCount() < 2 || !waiting.enabled.isEmpty())
             return;
-        if (!sinceRowTwo.isValid())
-            sinceRowTwo.start();
-        if (rowTwoShownAfter < 0 && model->rowCount() == 2)
-            rowTwoShownAfter = sinceRowTwo.elapsed();
-        if (rowTwoShownAfter < 0 || agent.requests().size() < 3)
+        rowTwoShownWhileWaiting = rowTwoShownWhileWaiting || (model->rowCount() == 2 && model->storedRowCount() == 2);
+        if (!rowTwoShownWhileWaiting || agent.requests().size() < 3)
             return;
         waiting = states();
         QVERIFY(action == QLatin1String("close") ? !m_window->close() : m_window.trigger("actStop"));
         actedWhileRunning = m_window->isRunning() && m_window->isIdle();
         // Its commands enabled again, the window no longer looks busy.
         lookedIdle = m_window->statusLine()->simpleText() == QLatin1String("Ready") && !QGuiApplication::overrideCursor();
+        acted = action != QLatin1String("close");
         if (action == QLatin1String("stop and run"))
             QVERIFY(m_window.trigger("actRun"));
     });
@@ -978,32 +952,32 @@ void TestMainForm::slowAnswer()
     QVERIFY(m_window.trigger("actRun"));
     watch.stop();
 
-    QVERIFY2(rowTwoShownAfter >= 0 && rowTwoShownAfter < 100, qPrintable(QString::number(rowTwoShownAfter)));
+    QVERIFY(rowTwoShownWhileWaiting);
     QVERIFY(actedWhileRunning && waiting.enabled["actStop"] && !waiting.enabled["actRun"] && !waiting.enabled["actClear"]);
     QVERIFY(lookedIdle || action == QLatin1String("close"));
     QStringList shown;
     for (int row = 0; row < model->rowCount(); ++row)
         shown << model->rowTexts(row)[0].section(QLatin1Char('.'), -1);
-    QCOMPARE(shown.join(' '), rows);
+    QVERIFY2(rows.split(QLatin1Char('|')).contains(shown.join(' ')), qPrintable(shown.join(' ')));
     QVERIFY(m_window.log.errors.isEmpty() && m_window->isIdle() && !m_window->isRunning());
     if (action != QLatin1String("close"))
         return;
     QTRY_VERIFY(!m_window->isVisible());
+    acted = true;
     m_window.quit(); // what the program does once its window has closed
-    QFile stored(QDir(m_window.settingsFolder()).filePath(QStringLiteral("Ferrolyn/Norvane.reg")));
-    QVERIFY(stored.open(QIODevice::ReadOnly) && stored.readAll().contains(agent.address().toLatin1()));
+    QVERIFY(readAll(RegistryHive::defaultFilePath()).contains(agent.address().toLatin1()));
 }
 
-// A Get of an agent that never answers, TimeOut 3000 and Retries 1: for the
-// whole 6 s a 100 ms timer keeps firing and the list keeps repainting, then
-// the error box comes as before.
+// A Get of an agent that never answers, TimeOut 1000 and Retries 1: for the
+// whole 2 s a 100 ms timer keeps firing and the list keeps repainting, then
+// the error box comes as before. A run that blocked would leave a gap of a
+// whole timeout; the bound leaves room for a loaded machine.
 void TestMainForm::silentAgentWindowAnswers()
 {
     ScriptedAgent agent;
     agent.setHandler(ScriptedAgent::silentHandler());
     QVERIFY(agent.start());
-    m_window->setTimeOut(3000);
-    m_window->setRetries(1);
+    m_window->setTransport({1000, 1});
     m_window.setInputs(agent.address(), "tarnel", ".1.3.6.1.2.1.1.1.0");
 
     KeyRecorder paints;
@@ -1024,9 +998,9 @@ void TestMainForm::silentAgentWindowAnswers()
     QVERIFY(m_window.trigger("actRun"));
     longestGap = std::max(longestGap, clock.elapsed() - lastTick);
     QCOMPARE(m_window.log.errors, QStringList{QStringLiteral("SnmpMgrRequest error: 40.")});
-    QVERIFY2(clock.elapsed() >= 5900, qPrintable(QString::number(clock.elapsed()))); // timeout x (retries + 1)
+    QVERIFY2(clock.elapsed() >= 1900, qPrintable(QString::number(clock.elapsed()))); // timeout x (retries + 1)
     QCOMPARE(agent.requests().size(), size_t(2));
-    QVERIFY2(longestGap <= 250 && ticks >= 40 && paints.paints >= 30,
+    QVERIFY2(longestGap <= 600 && ticks >= 12 && paints.paints >= 10,
              qPrintable(QStringLiteral("%1 %2 %3").arg(longestGap).arg(ticks).arg(paints.paints)));
 }
 
@@ -1225,9 +1199,9 @@ void TestMainForm::optionsAndAbout()
     };
     QVERIFY(m_window.trigger("actOptions"));
     QCOMPARE(m_window.log.optionsOpened, 1);
-    QCOMPARE(m_window->timeOut(), 5000);
-    QCOMPARE(m_window->retries(), 3);
-    QCOMPARE(m_window->snmpVersion(), SnmpVersion::V2c);
+    QCOMPARE(m_window->transport().timeOut, 5000);
+    QCOMPARE(m_window->transport().retries, 3);
+    QCOMPARE(m_window->transport().version, SnmpVersion::V2c);
     QVERIFY(m_window.trigger("actAbout"));
     QCOMPARE(m_window.log.aboutOpened, 1);
 }
@@ -1266,7 +1240,7 @@ void TestMainForm::realDialogsAreWired()
     closeModal("TOptionsDialog", &seen);
     QVERIFY(m_window.trigger("actOptions"));
     QCOMPARE(seen, QStringLiteral("TOptionsDialog"));
-    QCOMPARE(m_window->timeOut(), 1000); // cancelled
+    QCOMPARE(m_window->transport().timeOut, 1000); // cancelled
 
     closeModal("TAboutBox", &seen);
     QVERIFY(m_window.trigger("actAbout"));

@@ -3,8 +3,8 @@
 // the next Run's session uses, and nothing reaches the settings file before exit.
 #include "store/registryhive.h"
 #include "tests/support/scriptedagent.h"
-#include "tests/ui/modaldriver.h"
-#include "tests/ui/windowfixture.h"
+#include "tests/support/modaldriver.h"
+#include "tests/support/windowfixture.h"
 #include "ui/dialogs/optionsdialog.h"
 
 #include <QAction>
@@ -46,11 +46,6 @@ ScriptedAgent::Handler silentHandler(std::shared_ptr<Arrivals> arrivals)
     };
 }
 
-QString text(QWidget *dialog, const char *edit)
-{
-    return child<QLineEdit>(dialog, edit)->text();
-}
-
 } // namespace
 
 class TestOptionsWindow final : public QObject
@@ -66,7 +61,6 @@ private slots:
     void cancellingKeepsTheOldValues();
 
 private:
-    bool options(const std::function<void(TOptionsDialog *)> &script);
     QStringList configFiles() const;
 
     WindowFixture m_window;
@@ -83,11 +77,6 @@ void TestOptionsWindow::cleanup()
     m_window.stop();
 }
 
-bool TestOptionsWindow::options(const std::function<void(TOptionsDialog *)> &script)
-{
-    return driveModal<TOptionsDialog>([this] { QVERIFY(m_window.trigger("actOptions")); }, script);
-}
-
 QStringList TestOptionsWindow::configFiles() const
 {
     QStringList files;
@@ -100,18 +89,18 @@ QStringList TestOptionsWindow::configFiles() const
 void TestOptionsWindow::confirmedValuesOpenTheNextRunsSession()
 {
     m_window->move(120, 60);
-    const bool opened = options([this](TOptionsDialog *dialog) {
+    const bool opened = m_window.drive<TOptionsDialog>("actOptions", [this](TOptionsDialog *dialog) {
         QCOMPARE(dialog->parentWidget(), m_window.get());
         QVERIFY(centredOver(dialog, m_window.get()));
-        QCOMPARE(text(dialog, "edtTimeOut"), QStringLiteral("1000"));
-        QCOMPARE(text(dialog, "edtRetries"), QStringLiteral("1"));
+        QCOMPARE(fieldText(dialog, "edtTimeOut"), QStringLiteral("1000"));
+        QCOMPARE(fieldText(dialog, "edtRetries"), QStringLiteral("1"));
         QTRY_COMPARE(focusName(), QStringLiteral("edtTimeOut"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
-        QCOMPARE(text(dialog, "edtTimeOut"), QStringLiteral("2000"));
+        QCOMPARE(fieldText(dialog, "edtTimeOut"), QStringLiteral("2000"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(focusName(), QStringLiteral("edtRetries"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
-        QCOMPARE(text(dialog, "edtRetries"), QStringLiteral("2"));
+        QCOMPARE(fieldText(dialog, "edtRetries"), QStringLiteral("2"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
         QCOMPARE(child<QComboBox>(dialog, "cboVersion")->currentText(), QStringLiteral("2c"));
@@ -119,9 +108,9 @@ void TestOptionsWindow::confirmedValuesOpenTheNextRunsSession()
         QVERIFY(!dialog->isVisible());
     });
     QVERIFY(opened);
-    QCOMPARE(m_window->timeOut(), 2000);
-    QCOMPARE(m_window->retries(), 2);
-    QCOMPARE(m_window->snmpVersion(), SnmpVersion::V2c);
+    QCOMPARE(m_window->transport().timeOut, 2000);
+    QCOMPARE(m_window->transport().retries, 2);
+    QCOMPARE(m_window->transport().version, SnmpVersion::V2c);
     QCOMPARE(m_window->findChild<TOptionsDialog *>(), nullptr);
     // The settings are written when the program ends, not here.
     QVERIFY(!QFileInfo::exists(RegistryHive::defaultFilePath()));
@@ -171,18 +160,16 @@ void TestOptionsWindow::cancellingKeepsTheOldValues()
 {
     QFETCH(QString, way);
     // Values from an earlier confirmation, not the defaults.
-    m_window->setTimeOut(3000);
-    m_window->setRetries(4);
-    m_window->setSnmpVersion(SnmpVersion::V2c);
+    m_window->setTransport({3000, 4, SnmpVersion::V2c});
     bool closed = false;
-    const bool opened = options([&](TOptionsDialog *dialog) {
-        QCOMPARE(text(dialog, "edtTimeOut"), QStringLiteral("3000"));
-        QCOMPARE(text(dialog, "edtRetries"), QStringLiteral("4"));
+    const bool opened = m_window.drive<TOptionsDialog>("actOptions", [&](TOptionsDialog *dialog) {
+        QCOMPARE(fieldText(dialog, "edtTimeOut"), QStringLiteral("3000"));
+        QCOMPARE(fieldText(dialog, "edtRetries"), QStringLiteral("4"));
         QTRY_COMPARE(focusName(), QStringLiteral("edtTimeOut"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
         QTest::keyClick(child<QLineEdit>(dialog, "edtRetries"), Qt::Key_Down);
-        QCOMPARE(text(dialog, "edtTimeOut"), QStringLiteral("4000"));
-        QCOMPARE(text(dialog, "edtRetries"), QStringLiteral("3"));
+        QCOMPARE(fieldText(dialog, "edtTimeOut"), QStringLiteral("4000"));
+        QCOMPARE(fieldText(dialog, "edtRetries"), QStringLiteral("3"));
         child<QComboBox>(dialog, "cboVersion")->setCurrentIndex(0);
         if (way == "cancel")
             QTest::mouseClick(child<QPushButton>(dialog, "btnCancel"), Qt::LeftButton);
@@ -194,20 +181,20 @@ void TestOptionsWindow::cancellingKeepsTheOldValues()
     });
     QVERIFY(opened);
     QVERIFY(closed);
-    QCOMPARE(m_window->timeOut(), 3000);
-    QCOMPARE(m_window->retries(), 4);
-    QCOMPARE(m_window->snmpVersion(), SnmpVersion::V2c);
+    QCOMPARE(m_window->transport().timeOut, 3000);
+    QCOMPARE(m_window->transport().retries, 4);
+    QCOMPARE(m_window->transport().version, SnmpVersion::V2c);
 
     // The next opening shows them; OK without a change writes them back as shown.
-    QVERIFY(options([](TOptionsDialog *dialog) {
-        QCOMPARE(text(dialog, "edtTimeOut"), QStringLiteral("3000"));
-        QCOMPARE(text(dialog, "edtRetries"), QStringLiteral("4"));
+    QVERIFY(m_window.drive<TOptionsDialog>("actOptions", [](TOptionsDialog *dialog) {
+        QCOMPARE(fieldText(dialog, "edtTimeOut"), QStringLiteral("3000"));
+        QCOMPARE(fieldText(dialog, "edtRetries"), QStringLiteral("4"));
         QTRY_COMPARE(focusName(), QStringLiteral("edtTimeOut"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QVERIFY(!dialog->isVisible());
     }));
-    QCOMPARE(m_window->timeOut(), 3000);
-    QCOMPARE(m_window->retries(), 4);
+    QCOMPARE(m_window->transport().timeOut, 3000);
+    QCOMPARE(m_window->transport().retries, 4);
     QCOMPARE(configFiles(), QStringList());
 }
 

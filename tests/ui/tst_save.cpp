@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
+#include "tests/support/files.h"
 #include "tests/support/scriptedagent.h"
 #include "tests/support/snmpdagent.h"
-#include "tests/ui/windowfixture.h"
+#include "tests/support/windowfixture.h"
 #include "ui/errorbox.h"
 #include "ui/listview.h"
 #include "ui/resultmodel.h"
@@ -30,18 +31,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeText(const QString &path, const QByteArray &text)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text) == text.size();
-}
 
 // The OIDs of a walk's lines, in order: "oid | ..." lines of a saved file or
 // "oid = ..." lines of snmpwalk -On (whose long values may go on over lines).
@@ -208,7 +197,7 @@ void TestSave::cancelWritesNothing()
     // With a current file: the dialog starts from it, and a cancel keeps it.
     answer(out("first.txt"));
     QVERIFY(m_window.trigger("actSaveAs"));
-    QVERIFY(writeText(out("first.txt"), "old"));
+    QVERIFY(writeFile(out("first.txt"), "old"));
     m_window.log.answerFile = [] { return std::nullopt; };
     QVERIFY(m_window.trigger("actSaveAs"));
     QCOMPARE(m_window.log.asked, (QStringList{"*.txt", "*.txt", out("first.txt")}));
@@ -255,7 +244,7 @@ void TestSave::saveAgainWithoutAsking()
     QCOMPARE(walked, listText());
 
     // Save writes the same file again: no dialog, no question.
-    QVERIFY(writeText(out("r.txt"), "stale"));
+    QVERIFY(writeFile(out("r.txt"), "stale"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(m_window.log.asked.size(), 1);
     QVERIFY(m_window.log.replaced.isEmpty());
@@ -343,7 +332,7 @@ void TestSave::fullFileSystemKeepsEarlierBlocks()
 void TestSave::replaceQuestionForTheChangedName()
 {
     run(m_agent.address(), QStringLiteral(".1.3.6.1.4.1.99999.1"), "actWalk");
-    QVERIFY(writeText(out("results.txt"), "keep"));
+    QVERIFY(writeFile(out("results.txt"), "keep"));
 
     // "results" typed while results.txt exists: asked about results.txt. No,
     // and nothing is written, the current name stays empty.
@@ -359,9 +348,9 @@ void TestSave::replaceQuestionForTheChangedName()
     // there and still not over results.txt.
     answer(out("earlier.txt"));
     QVERIFY(m_window.trigger("actSaveAs"));
-    QVERIFY(writeText(out("earlier.txt"), "stale"));
+    QVERIFY(writeFile(out("earlier.txt"), "stale"));
     answer(out("results.log"));
-    QVERIFY(writeText(out("results.log"), "log"));
+    QVERIFY(writeFile(out("results.log"), "log"));
     QVERIFY(m_window.trigger("actSaveAs"));
     QCOMPARE(m_window.log.replaced.size(), 2);
     QCOMPARE(m_window.log.replaced.last(), out("results.txt"));
@@ -380,7 +369,7 @@ void TestSave::replaceQuestionForTheChangedName()
     QCOMPARE(m_window->currentFileName(), out("results.txt"));
 
     // The name the dialog itself returned was the dialog's to confirm.
-    QVERIFY(writeText(out("results.txt"), "again"));
+    QVERIFY(writeFile(out("results.txt"), "again"));
     answer(out("results.txt"));
     QVERIFY(m_window.trigger("actSaveAs"));
     QCOMPARE(m_window.log.replaced.size(), 3);
@@ -489,7 +478,7 @@ void TestSave::realSaveDialog()
 
     // The same name typed again: the dialog sees no "viaDialog" file, the
     // window asks about viaDialog.txt. No leaves it as it was.
-    QVERIFY(writeText(out("viaDialog.txt"), "stale"));
+    QVERIFY(writeFile(out("viaDialog.txt"), "stale"));
     QString question;
     bool defaultNo = false;
     whenModal("QFileDialog", [&](QDialog *d) {

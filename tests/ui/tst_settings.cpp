@@ -2,7 +2,7 @@
 #include "store/settingsstore.h"
 #include "tests/support/scriptedagent.h"
 #include "tests/support/settingsfile.h"
-#include "tests/ui/windowfixture.h"
+#include "tests/support/windowfixture.h"
 #include "ui/coolbar.h"
 #include "ui/errorbox.h"
 #include "ui/resultmodel.h"
@@ -39,12 +39,6 @@ QByteArray positionLine(int left, int top, int right, int bottom)
 QByteArray dwordLine(const char *name, uint32_t value)
 {
     return QByteArray("\"") + name + "\"=dword:" + QByteArray::number(value, 16).rightJustified(8, '0') + "\r\n";
-}
-
-QByteArray position(const QRect &r)
-{
-    return dword(uint32_t(r.x())) + dword(uint32_t(r.y())) + dword(uint32_t(r.x() + r.width()))
-           + dword(uint32_t(r.y() + r.height()));
 }
 
 QStringList items(const QComboBox *box)
@@ -92,8 +86,6 @@ private slots:
     void failedWriteAtExitShown();
 
 private:
-    void writeFile(const QByteArray &text);
-    QByteArray fileText() const;
     Stored stored(const char *key, const QByteArray &name) const { return storedValue(m_path, key, name); }
     void startWindow();
     QComboBox *box(const char *name) const;
@@ -113,20 +105,6 @@ void TestSettings::init()
 void TestSettings::cleanup()
 {
     m_window.stop();
-}
-
-void TestSettings::writeFile(const QByteArray &text)
-{
-    QVERIFY(QDir().mkpath(QFileInfo(m_path).path()));
-    QFile f(m_path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(text), text.size());
-}
-
-QByteArray TestSettings::fileText() const
-{
-    QFile f(m_path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // A program start: the window loads the file while it is created, then shows
@@ -159,8 +137,8 @@ void TestSettings::firstStartWithoutFile()
     QCOMPARE(box("cboOids")->count(), 3);
     QVERIFY(m_window.command("actGet")->isChecked());
     QCOMPARE(int(m_window->operation()), 1);
-    QCOMPARE(m_window->timeOut(), 1000);
-    QCOMPARE(m_window->retries(), 1);
+    QCOMPARE(m_window->transport().timeOut, 1000);
+    QCOMPARE(m_window->transport().retries, 1);
     // Nothing is written before the exit.
     QVERIFY(!QFile::exists(m_path));
 
@@ -194,7 +172,7 @@ void TestSettings::firstStartWithoutFile()
     QCOMPARE(stored(OidHistoryKey, "Item2").data, QByteArray("all", 4));
     QVERIFY(!stored(OidHistoryKey, "Item3").exists);
     // The intermediate key is there and empty.
-    QVERIFY(fileText().contains("[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane\\History Lists]\r\n\r\n"));
+    QVERIFY(readAll(m_path).contains("[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane\\History Lists]\r\n\r\n"));
 
     // The next start finds it all and asks nothing.
     startWindow();
@@ -207,8 +185,8 @@ void TestSettings::boundsRoundTrip()
 {
     const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
     const QRect first(avail.x() + 40, avail.y() + 30, 700, 450);
-    writeFile(Header + SettingsSection
-              + positionLine(first.x(), first.y(), first.x() + first.width(), first.y() + first.height()));
+    QVERIFY(writeFile(m_path, Header + SettingsSection
+                              + positionLine(first.x(), first.y(), first.right() + 1, first.bottom() + 1)));
     startWindow();
     QVERIFY(m_window.log.errors.isEmpty());
     QCOMPARE(m_window->geometry(), first);
@@ -238,7 +216,7 @@ void TestSettings::boundsOffEveryScreen()
     // Wholly left of and above every screen: the stored size, on the primary screen.
     const int left = desktop.left() - 5000;
     const int top = desktop.top() - 4000;
-    writeFile(Header + SettingsSection + positionLine(left, top, left + 660, top + 470));
+    QVERIFY(writeFile(m_path, Header + SettingsSection + positionLine(left, top, left + 660, top + 470)));
     startWindow();
     QVERIFY(m_window.log.errors.isEmpty());
     QCOMPARE(m_window->geometry(), QRect(avail.topLeft() + QPoint(191, 101), QSize(660, 470)));
@@ -250,14 +228,15 @@ void TestSettings::boundsOffEveryScreen()
 
     // Partly on a screen: taken as stored.
     const QRect partly(avail.right() - 200, avail.top() + 10, 650, 460);
-    writeFile(Header + SettingsSection
-              + positionLine(partly.x(), partly.y(), partly.x() + partly.width(), partly.y() + partly.height()));
+    QVERIFY(writeFile(m_path, Header + SettingsSection
+                              + positionLine(partly.x(), partly.y(), partly.right() + 1, partly.bottom() + 1)));
     startWindow();
     QCOMPARE(m_window->geometry(), partly);
     m_window.quit();
 
     // Right of every screen, and far larger than the desktop.
-    writeFile(Header + SettingsSection + positionLine(desktop.right() + 100, 0, 2'000'000'000, 2'000'000'000));
+    QVERIFY(writeFile(m_path,
+                      Header + SettingsSection + positionLine(desktop.right() + 100, 0, 2'000'000'000, 2'000'000'000)));
     startWindow();
     QVERIFY(m_window.log.errors.isEmpty());
     QVERIFY(avail.intersects(m_window->frameGeometry()));
@@ -300,7 +279,7 @@ void TestSettings::placement()
 void TestSettings::maximisedWithStoredPosition()
 {
     const QRect normal(60, 50, 650, 420);
-    writeFile(Header + SettingsSection + positionLine(60, 50, 710, 470) + dwordLine("WindowState", 2));
+    QVERIFY(writeFile(m_path, Header + SettingsSection + positionLine(60, 50, 710, 470) + dwordLine("WindowState", 2)));
     startWindow();
     QVERIFY(m_window.log.errors.isEmpty());
     QTRY_VERIFY(m_window->isMaximized());
@@ -311,7 +290,7 @@ void TestSettings::maximisedWithStoredPosition()
     QCOMPARE(stored(SettingsKey, "WindowState").data, dword(2));
 
     // "WindowState" 1 (or any other value) opens the window normal.
-    writeFile(Header + SettingsSection + positionLine(60, 50, 710, 470) + dwordLine("WindowState", 1));
+    QVERIFY(writeFile(m_path, Header + SettingsSection + positionLine(60, 50, 710, 470) + dwordLine("WindowState", 1)));
     startWindow();
     QVERIFY(!m_window->isMaximized());
     QVERIFY(!m_window->isMinimized());
@@ -322,7 +301,7 @@ void TestSettings::maximisedWithStoredPosition()
 void TestSettings::exitWhileMaximisedKeepsPosition()
 {
     const QRect stored1(70, 40, 660, 430);
-    writeFile(Header + SettingsSection + positionLine(70, 40, 730, 470));
+    QVERIFY(writeFile(m_path, Header + SettingsSection + positionLine(70, 40, 730, 470)));
     startWindow();
     QCOMPARE(m_window->geometry(), stored1);
     // Moved, then maximised: the move is not what the store keeps.
@@ -344,7 +323,7 @@ void TestSettings::exitWhileMaximisedKeepsPosition()
 void TestSettings::minimisedKeepsTheStateItCameFrom()
 {
     const QRect normal(80, 60, 640, 430);
-    writeFile(Header + SettingsSection + positionLine(80, 60, 720, 490));
+    QVERIFY(writeFile(m_path, Header + SettingsSection + positionLine(80, 60, 720, 490)));
     startWindow();
 
     // Minimised from normal: 0, and the normal bounds are written.
@@ -381,7 +360,7 @@ void TestSettings::minimisedKeepsTheStateItCameFrom()
 void TestSettings::emptyHistoryKeyEmptiesItsBox()
 {
     // "hlOid" is missing too, so entry 0 is selected in every box that has one.
-    writeFile(Header + AgentSection);
+    QVERIFY(writeFile(m_path, Header + AgentSection));
     startWindow();
     QVERIFY(m_window.log.errors.isEmpty());
     QCOMPARE(box("cboAgent")->count(), 0);
@@ -392,13 +371,13 @@ void TestSettings::emptyHistoryKeyEmptiesItsBox()
     // An empty list is written as no values at all.
     m_window.quit();
     QVERIFY(!stored(AgentHistoryKey, "Item0").exists);
-    QVERIFY(fileText().contains(AgentSection));
+    QVERIFY(readAll(m_path).contains(AgentSection));
 }
 
 void TestSettings::oidListWithoutAgentList()
 {
-    writeFile(Header + CommunitySection + "\"Item0\"=\"public\"\r\n\r\n" + OidSection
-              + "\"Item0\"=\".1.3.6.1.2.1.1.5.0\"\r\n\"Item1\"=\"all\"\r\n");
+    QVERIFY(writeFile(m_path, Header + CommunitySection + "\"Item0\"=\"public\"\r\n\r\n" + OidSection
+                              + "\"Item0\"=\".1.3.6.1.2.1.1.5.0\"\r\n\"Item1\"=\"all\"\r\n"));
     startWindow();
     QVERIFY(m_window.log.errors.isEmpty());
     QComboBox *agent = box("cboAgent");
@@ -415,7 +394,7 @@ void TestSettings::operationOutsideTheRange()
     ScriptedAgent agent;
     agent.setHandler(oneValueHandler());
     QVERIFY(agent.start());
-    writeFile(Header + SettingsSection + dwordLine("Action", 7));
+    QVERIFY(writeFile(m_path, Header + SettingsSection + dwordLine("Action", 7)));
     startWindow();
     QVERIFY(m_window.log.errors.isEmpty());
     QCOMPARE(int(m_window->operation()), 7);
@@ -447,9 +426,9 @@ void TestSettings::timeOutOfWrongKind()
 {
     QFETCH(QByteArray, timeOut);
     QFETCH(QString, message);
-    writeFile(Header + SettingsSection + dwordLine("ShowStatusBar", 0) + dwordLine("Action", 3) + timeOut
-              + dwordLine("Retries", 5) + "\r\n" + AgentSection + "\"Item0\"=\"10.0.0.1\"\r\n\r\n" + CommunitySection
-              + "\"Item0\"=\"public\"\r\n\r\n" + OidSection + "\"Item0\"=\"all\"\r\n");
+    QVERIFY(writeFile(m_path, Header + SettingsSection + dwordLine("ShowStatusBar", 0) + dwordLine("Action", 3) + timeOut
+                              + dwordLine("Retries", 5) + "\r\n" + AgentSection + "\"Item0\"=\"10.0.0.1\"\r\n\r\n"
+                              + CommunitySection + "\"Item0\"=\"public\"\r\n\r\n" + OidSection + "\"Item0\"=\"all\"\r\n"));
     startWindow();
 
     QCOMPARE(m_window.log.errors, QStringList{message});
@@ -460,8 +439,8 @@ void TestSettings::timeOutOfWrongKind()
     QCOMPARE(int(m_window->operation()), 3);
     QVERIFY(m_window.command("actWalk")->isChecked());
     // ...the value and all after it are not.
-    QCOMPARE(m_window->timeOut(), 1000);
-    QCOMPARE(m_window->retries(), 1);
+    QCOMPARE(m_window->transport().timeOut, 1000);
+    QCOMPARE(m_window->transport().retries, 1);
     QCOMPARE(items(box("cboAgent")), QStringList{"127.0.0.1"});
     QCOMPARE(items(box("cboCommunity")), QStringList{"tarnel"});
     QCOMPARE(box("cboOids")->count(), 3);
@@ -469,13 +448,7 @@ void TestSettings::timeOutOfWrongKind()
         QCOMPARE(box(name)->currentIndex(), -1);
         QCOMPARE(box(name)->currentText(), QString());
     }
-    // The failed load leaves the window idle, not busy.
-    QVERIFY(m_window->isIdle());
-    QVERIFY(m_window.command("actRun")->isEnabled());
-    QVERIFY(!m_window.command("actStop")->isEnabled());
-    QVERIFY(m_window->statusLine()->simplePanel());
-    QCOMPARE(m_window->statusLine()->simpleText(), QStringLiteral("Ready"));
-    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    QCOMPARE(m_window.notIdle(), QString()); // the failed load leaves the window idle, not busy
 
     // The exit writes what the window holds, as a DWORD again.
     m_window.quit();
@@ -497,7 +470,8 @@ void TestSettings::twelveEntriesStayTwelve()
         loaded << QStringLiteral("10.0.0.%1").arg(i);
         agents += "\"Item" + QByteArray::number(i) + "\"=\"" + loaded.last().toLatin1() + "\"\r\n";
     }
-    writeFile(Header + AgentSection + agents + "\r\n" + OidSection + "\"Item0\"=\".1.3.6.1.2.1.1.1.0\"\r\n");
+    QVERIFY(writeFile(m_path,
+                      Header + AgentSection + agents + "\r\n" + OidSection + "\"Item0\"=\".1.3.6.1.2.1.1.1.0\"\r\n"));
     startWindow();
     QVERIFY(m_window.log.errors.isEmpty());
     QComboBox *agentBox = box("cboAgent");
@@ -531,8 +505,9 @@ void TestSettings::twelveEntriesStayTwelve()
 
 void TestSettings::otherValueNamesInCreationOrder()
 {
-    writeFile(Header + CommunitySection + "\"Item0\"=\"public\"\r\n\"Item1\"=\"private\"\r\n\"Last Used\"=\"lab\"\r\n"
-              + "\r\n" + OidSection + "\"Item1\"=\"second\"\r\n\"Item0\"=\"first\"\r\n");
+    QVERIFY(writeFile(m_path, Header + CommunitySection
+                              + "\"Item0\"=\"public\"\r\n\"Item1\"=\"private\"\r\n\"Last Used\"=\"lab\"\r\n\r\n" + OidSection
+                              + "\"Item1\"=\"second\"\r\n\"Item0\"=\"first\"\r\n"));
     startWindow();
     QVERIFY(m_window.log.errors.isEmpty());
     // Creation order, whatever the names say.
@@ -574,7 +549,8 @@ void TestSettings::viewTogglesStoredAndRestored()
     m_window.quit();
 
     // Any value but 0 shows.
-    writeFile(Header + SettingsSection + dwordLine("ShowToolBar", 5) + dwordLine("ShowStatusBar", 0xffffffff));
+    QVERIFY(writeFile(m_path,
+                      Header + SettingsSection + dwordLine("ShowToolBar", 5) + dwordLine("ShowStatusBar", 0xffffffff)));
     startWindow();
     QVERIFY(m_window->findChild<QWidget *>(QStringLiteral("psToolBar"))->isVisible());
     QVERIFY(m_window->statusLine()->isVisible());
@@ -586,7 +562,7 @@ void TestSettings::viewTogglesStoredAndRestored()
 void TestSettings::corruptFileKeptAside()
 {
     const QByteArray garbage = "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software]\r\n\"Action\"=dword:zz\r\n";
-    writeFile(garbage);
+    QVERIFY(writeFile(m_path, garbage));
     startWindow();
     QCOMPARE(m_window.log.errors.size(), 1);
     const QStringList kept = QDir(QFileInfo(m_path).path()).entryList({"Norvane.reg.bad-*"}, QDir::Files);

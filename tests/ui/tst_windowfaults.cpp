@@ -6,7 +6,7 @@
 #include "tests/support/scriptedagent.h"
 #include "tests/support/settingsfile.h"
 #include "tests/support/snmpdagent.h"
-#include "tests/ui/windowfixture.h"
+#include "tests/support/windowfixture.h"
 #include "ui/exitsignals.h"
 #include "ui/listview.h"
 #include "ui/resultmodel.h"
@@ -35,12 +35,6 @@
 namespace {
 
 const ScriptedAgent::Oid SysDescr = ScriptedAgent::oid("1.3.6.1.2.1.1.1.0");
-
-mode_t modeOf(const QString &path)
-{
-    struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : mode_t(-1);
-}
 
 // A signal mask of a process as /proc shows it ("SigCgt", "SigIgn").
 quint64 signalMask(qint64 pid, const QByteArray &field)
@@ -122,12 +116,7 @@ qint64 TestWindowFaults::runByKey()
 
 void TestWindowFaults::verifyIdleAndUsable()
 {
-    QVERIFY(m_window->isIdle());
-    QVERIFY(!m_window->isRunning());
-    QCOMPARE(m_window->statusLine()->simpleText(), QStringLiteral("Ready"));
-    QVERIFY(m_window.command("actRun")->isEnabled());
-    QVERIFY(!m_window.command("actStop")->isEnabled());
-    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    QCOMPARE(m_window.notIdle(), QString());
 
     // A plain Get right after works and adds its row below the ones there.
     const int before = m_window->listView()->model()->rowCount();
@@ -280,9 +269,7 @@ void TestWindowFaults::settingsPrivateInAnOpenFolder()
 
     QCOMPARE(modeOf(folder), mode_t(0700));
     QCOMPARE(modeOf(folder + QStringLiteral("/Norvane.reg")), mode_t(0600));
-    QFile store(folder + QStringLiteral("/Norvane.reg"));
-    QVERIFY(store.open(QIODevice::ReadOnly));
-    QVERIFY(store.readAll().contains("s3cret"));
+    QVERIFY(readAll(folder + QStringLiteral("/Norvane.reg")).contains("s3cret"));
 }
 
 // Keyboard only: F9, the real error box closed by Enter, F9 again. The
@@ -342,7 +329,7 @@ void TestWindowFaults::historyBytesKept()
     QFETCH(QByteArray, neighbourBytes);
     m_window.quit();
     const QString path = RegistryHive::defaultFilePath();
-    QVERIFY(writeSettingsFile(path, Header + AgentSection + "\"Item0\"=\"" + m_agent.address().toLatin1() + "\"\r\n"
+    QVERIFY(writeFile(path, Header + AgentSection + "\"Item0\"=\"" + m_agent.address().toLatin1() + "\"\r\n"
                                         + CommunitySection + "\"Item0\"=" + neighbour + "\r\n\"Item1\"=" + entry + "\r\n"
                                         + OidSection + "\"Item0\"=\".1.3.6.1.2.1.1.1.0\"\r\n"));
     QVERIFY(m_window.open());
@@ -366,7 +353,8 @@ void TestWindowFaults::exitSignals_data()
     QTest::newRow("SIGINT") << SIGINT << QByteArray() << 0;
     // The start's error box is open, in the middle of the window's creation.
     QTest::newRow("SIGTERM, an error box open") << SIGTERM << "\r\n" + OidSection + "\"Item0\"=dword:00000001\r\n" << 0;
-    // The first would wait 5 s for the settings lock, which the test holds.
+    // The first would wait 5 s for the settings lock, which the test holds
+    // until the program has ended.
     QTest::newRow("SIGTERM, then SIGINT") << SIGTERM << QByteArray() << SIGINT;
 }
 
@@ -381,9 +369,9 @@ void TestWindowFaults::exitSignals()
     QFETCH(int, second);
     QTemporaryDir home;
     const QString path = home.filePath(QStringLiteral("Ferrolyn/Norvane.reg"));
-    QVERIFY(writeSettingsFile(path, Header + SettingsSection + "\"TimeOut\"=dword:00000bb8\r\n\r\n" + CommunitySection
+    QVERIFY(writeFile(path, Header + SettingsSection + "\"TimeOut\"=dword:00000bb8\r\n\r\n" + CommunitySection
                                         + "\"Item0\"=hex(1):63,61,66,e9,00\r\n" + more));
-    const UniqueFd lock(second ? ::open(QFile::encodeName(path + ".lock").constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600) : -1);
+    UniqueFd lock(second ? ::open(QFile::encodeName(path + ".lock").constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600) : -1);
     QVERIFY(!second || ::flock(lock.get(), LOCK_EX) == 0);
     QProcess program;
     QVERIFY(startProgram(program, home.path()));
@@ -395,6 +383,7 @@ void TestWindowFaults::exitSignals()
     QVERIFY(program.waitForFinished(second ? RegistryHive::DefaultLockWaitMs / 2 : 15000));
     QCOMPARE(program.exitStatus(), second ? QProcess::CrashExit : QProcess::NormalExit);
     QVERIFY(second || program.exitCode() == 0);
+    lock.reset(); // the reads below would wait for it
     QCOMPARE(storedValue(path, SettingsKey, "Position").exists, !second);
     QCOMPARE(storedValue(path, SettingsKey, "TimeOut").data, dword(3000));
     QCOMPARE(storedValue(path, CommunityHistoryKey, "Item0").data, QByteArray("caf\xe9", 5));
@@ -428,8 +417,7 @@ void TestWindowFaults::closeDuringSilentWait()
             });
         });
     }
-    m_window->setTimeOut(32000);
-    m_window->setRetries(9);
+    m_window->setTransport({32000, 9});
     m_window.setInputs(m_agent.address(), QStringLiteral("tarnel"), QStringLiteral(".1.3.6.1.2.1.1.1.0"));
     QElapsedTimer sinceAction;
     QTimer act;
@@ -472,8 +460,7 @@ void TestWindowFaults::stopAndRunRepeatedly()
                         count = 0](const ScriptedAgent::Request &request) mutable {
         return ++count > Pairs && lastAnswered ? table(request) : ScriptedAgent::Response::silence();
     });
-    m_window->setTimeOut(1000);
-    m_window->setRetries(0);
+    m_window->setTransport({1000, 0});
     m_window.setInputs(m_agent.address(), QStringLiteral("tarnel"), QStringLiteral(".1.3.6.1.2.1.1.1.0"));
     int pairs = 0;
     int deepest = 0;

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// Helpers for the tests that open the real modal dialogs through the main
-// window. A modal dialog runs its own event loop inside the command that
-// opened it, so the test drives it from a timer posted before the command.
+// Helpers for the tests that open the real modal dialogs, through the main
+// window or on their own. A modal dialog runs its own event loop inside the
+// call that opened it, so the test drives it from a timer posted before the call.
 
 #include <QApplication>
 #include <QDialog>
@@ -127,6 +127,19 @@ template <typename T>
 T *child(QWidget *dialog, const char *name)
 {
     return dialog->findChild<T *>(QLatin1String(name));
+}
+
+template <typename T>
+T *child(QWidget &dialog, const char *name)
+{
+    return child<T>(&dialog, name);
+}
+
+// The text a dialog's field shows, a line edit or a read-only text field alike.
+inline QString fieldText(QWidget *dialog, const char *name)
+{
+    const auto *field = child<QWidget>(dialog, name);
+    return field ? field->property(field->inherits("QPlainTextEdit") ? "plainText" : "text").toString() : QString();
 }
 
 // The object name of the widget with the keyboard focus, or empty.

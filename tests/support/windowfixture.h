@@ -3,16 +3,19 @@
 
 // The main window as the window tests and the window benchmark build it: a
 // settings folder of its own, the window's questions answered and recorded
-// by one double (or put to the real modal dialogs), and commands triggered as
-// a user triggers them.
+// by one double (or put to the real modal dialogs, which drive() drives), and
+// commands triggered as a user triggers them.
 
 #include "tests/support/confighome.h"
+#include "tests/support/modaldriver.h"
 #include "ui/dialogservice.h"
 #include "ui/mainform.h"
+#include "ui/statusbar.h"
 
 #include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QStringList>
 #include <QTest>
 
@@ -21,8 +24,8 @@
 #include <optional>
 
 // What the window asked and what it is to be told. Kept apart from the
-// double because it must outlive the window: the settings are written, and
-// their failure shown, while the window is destroyed.
+// double because a test reads it after the window has gone, when the exit's
+// settings write has been and its failure shown.
 struct DialogLog
 {
     QStringList errors;
@@ -117,7 +120,7 @@ public:
         return wait == Wait::Active ? QTest::qWaitForWindowActive(m_form.get())
                                     : QTest::qWaitForWindowExposed(m_form.get());
     }
-    // A program end: the window is closed, then destroyed, which writes the settings.
+    // A program end: the window is closed, which writes the settings, then destroyed.
     void quit()
     {
         if (m_form)
@@ -155,6 +158,32 @@ public:
             return false;
         action->trigger();
         return true;
+    }
+    // What keeps the window from being idle as after a start (not running,
+    // Run enabled and Stop not, "Ready" in the simple status line, no busy
+    // cursor); empty when nothing does.
+    QString notIdle() const
+    {
+        QStringList wrong;
+        const std::pair<bool, const char *> checks[] = {
+            {m_form->isIdle() && !m_form->isRunning(), "running"},
+            {command("actRun")->isEnabled() && !command("actStop")->isEnabled(), "Run disabled or Stop enabled"},
+            {m_form->statusLine()->simplePanel() && m_form->statusLine()->simpleText() == QLatin1String("Ready"),
+             "status not Ready"},
+            {!QGuiApplication::overrideCursor(), "busy cursor"},
+        };
+        for (const auto &[ok, what] : checks) {
+            if (!ok)
+                wrong << QLatin1String(what);
+        }
+        return wrong.join(QLatin1String(", "));
+    }
+    // Triggers the command, which is to open a modal dialog of class D, and
+    // runs script on the dialog while it is up; see driveModal.
+    template <typename D>
+    bool drive(const char *name, const std::function<void(D *)> &script)
+    {
+        return driveModal<D>([this, name] { QVERIFY(trigger(name)); }, script);
     }
 
 private:

@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "common/operation.h"
+#include "common/transport.h"
+
+#include <QRect>
+#include <QStringList>
+
+#include <optional>
+
+// One input box's history list as the store holds it.
+struct HistorySettings
+{
+    // The entries, most recent first. At load: present only when the list's
+    // key was found, and then they replace the box's entries (up to a failing
+    // value, when the load failed inside the list).
+    std::optional<QStringList> items;
+    // At load: select entry 0 of the box, whichever entries it then holds.
+    bool selectFirst = false;
+};
+
+// Everything the program keeps between runs, as one value: what the load
+// found and what the exit writes. A default value is a first start: the
+// window's own state before anything is loaded, except for the bounds and
+// the history entries, which the window builds itself.
+struct Settings
+{
+    // The window's normal bounds: x() = Left, y() = Top, width() = Right -
+    // Left, height() = Bottom - Top (so Right and Bottom lie just outside
+    // the rectangle, as QRect::right() does not). Absent at load when
+    // "Position" is missing or shorter than 16 bytes; the window then keeps
+    // its built-in bounds. Stored bounds are handed over as they are: the
+    // window must see that they meet a screen.
+    std::optional<QRect> bounds;
+    int windowState = 0; // 0 normal, 1 minimised, 2 maximised; the load gives 2 or 0
+    bool toolBarShown = true;
+    bool statusBarShown = true;
+    Operation operation = Operation::Get;
+    TransportSettings transport;
+    HistorySettings agents;
+    HistorySettings communities;
+    HistorySettings oids;
+};
