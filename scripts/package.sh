@@ -8,12 +8,16 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export BUILD_DIR=${BUILD_DIR:-$ROOT/build-deb}
 
-# The normal build's MIB folder, when it has one, saves fetching it again.
-if [ -f "$ROOT/build/share/norvane/mibs/.complete" ] \
-    && ! cmp -s "$ROOT/build/share/norvane/mibs/.complete" "$BUILD_DIR/share/norvane/mibs/.complete"; then
-    rm -rf "$BUILD_DIR/share/norvane/mibs"
-    mkdir -p "$BUILD_DIR/share/norvane"
-    cp -r "$ROOT/build/share/norvane/mibs" "$BUILD_DIR/share/norvane/"
+# The normal build's MIB folder saves fetching the modules again (and needs
+# no network): taken unless this one is complete and that one is not newer.
+from=$ROOT/build/share/norvane/mibs
+to=$BUILD_DIR/share/norvane/mibs
+if [ "$BUILD_DIR" != "$ROOT/build" ] && compgen -G "$from/*.mib" >/dev/null; then
+    if [ ! -f "$to/.complete" ] || { [ -f "$from/.complete" ] && ! cmp -s "$from/.complete" "$to/.complete"; }; then
+        rm -rf "$to"
+        mkdir -p "$(dirname "$to")"
+        cp -r "$from" "$to"
+    fi
 fi
 SETUP_NEEDS=package
 SETUP_BUILD=0
