@@ -38,7 +38,7 @@ STARTUP_RUNS=10
 MIB_RUNS=5
 
 for tool in snmpwalk snmpbulkwalk snmptranslate Xvfb cmake; do
-    command -v $tool >/dev/null || { echo "bench: $tool is missing (bash scripts/setup.sh installs it)" >&2; exit 1; }
+    command -v $tool >/dev/null || { echo "bench: $tool is missing (bash scripts/test.sh installs it)" >&2; exit 1; }
 done
 [ -x /usr/bin/time ] || { echo "bench: /usr/bin/time is missing (apt-get install time)" >&2; exit 1; }
 
@@ -48,11 +48,14 @@ if [ ! -f "$MIBS/.complete" ]; then
         mkdir -p "$BUILD_DIR/share/norvane"
         cp -r "$ROOT/build/share/norvane/mibs" "$BUILD_DIR/share/norvane/"
     else
-        BUILD_DIR=$BUILD_DIR CMAKE_EXTRA_ARGS=-DCMAKE_BUILD_TYPE=Release bash "$ROOT/scripts/setup.sh"
+        BUILD_DIR=$BUILD_DIR SETUP_NEEDS=test \
+            CMAKE_EXTRA_ARGS="-DCMAKE_BUILD_TYPE=Release -DNORVANE_TESTS=ON -DNORVANE_BENCH=ON" bash "$ROOT/scripts/setup.sh"
     fi
 fi
 if [ $BUILD -eq 1 ]; then
-    [ -f "$BUILD_DIR/CMakeCache.txt" ] || cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    # The benchmarks come with the tests, under their own option.
+    cmake -S "$ROOT" -B "$BUILD_DIR" -DNORVANE_TESTS=ON -DNORVANE_BENCH=ON \
+        $([ -f "$BUILD_DIR/CMakeCache.txt" ] || echo -DCMAKE_BUILD_TYPE=Release) >/dev/null
     cmake --build "$BUILD_DIR" -j2 --target bench_agent bench_walk_window >/dev/null
 fi
 BIN=$BUILD_DIR/bin

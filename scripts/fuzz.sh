@@ -16,8 +16,9 @@ SECONDS_EACH=${1:-60}
 TARGETS=("$@")
 [ ${#TARGETS[@]} -gt 0 ] || TARGETS=(hive rowrender oidtext berreader)
 
-# Packages (clang and its fuzzer runtime among them) and the MIB folder come
+# Packages (clang and its fuzzer runtime besides) and the MIB folder come
 # with the normal build; names in rows are decoded against the same MIBs.
+SETUP_NEEDS=fuzz
 source "$ROOT/scripts/setup.sh"
 FUZZ_DIR=${FUZZ_BUILD_DIR:-$ROOT/build-fuzz}
 cmake -S "$ROOT" -B "$FUZZ_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \

@@ -1,17 +1,25 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Installs what the build needs (apt-get, through sudo when not root), fills
-# Norvane's MIB folder and builds into ${BUILD_DIR:-build}. Sourced by run.sh and test.sh.
+# Sourced by the other scripts: installs what building and running Norvane
+# need, and what the caller says in SETUP_NEEDS it needs besides (apt-get,
+# through sudo when not root), fills Norvane's MIB folder
+# (scripts/fetch-mibs.sh) and, unless SETUP_BUILD=0, builds
+# ${BUILD_TARGETS:-all} into ${BUILD_DIR:-build} with ${CMAKE_EXTRA_ARGS}.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=${BUILD_DIR:-$ROOT/build}
 PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-          libsnmp-dev snmpd snmp snmpsim xvfb xauth imagemagick fonts-dejavu-core
-          ca-certificates clang libclang-rt-14-dev)
+          libsnmp-dev snmpd snmp fonts-dejavu-core ca-certificates)
 # npm only fetches MIB modules; a Node.js installed outside Debian brings its
 # own npm, and Debian's npm package would conflict with it.
 command -v npm >/dev/null 2>&1 || PACKAGES+=(npm)
+# On top: the tests' agents, X server and keyboard, the fuzzers' clang, the
+# package's Debian tools (dpkg-shlibdeps, dpkg-buildflags).
+declare -A MORE_PACKAGES=([run]="" [test]="snmpsim xvfb xdotool" [fuzz]="clang libclang-rt-14-dev" [package]="dpkg-dev")
+for need in ${SETUP_NEEDS:-run}; do
+    PACKAGES+=(${MORE_PACKAGES[$need]})
+done
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
@@ -27,40 +35,11 @@ install_packages() {
     fi
 }
 
-# Debian ships almost no standard MIB modules. Take them from registry
-# packages without installing their programs: Erlang's SNMP application and
-# the npm package net-snmp both carry the IETF modules as plain text.
-fetch_mibs() {
-    local dest=$BUILD_DIR/share/norvane/mibs
-    [ -f "$dest/.complete" ] && return 0
-    local tmp; tmp=$(mktemp -d)
-    mkdir -p "$dest"
-    (
-        cd "$tmp"
-        if apt-get download erlang-snmp >/dev/null 2>&1; then
-            dpkg -x erlang-snmp_*.deb erl
-            find erl -path '*/snmp-*/mibs/*' -name '*.mib' -exec cp {} "$dest"/ \;
-        else
-            echo "warning: could not download erlang-snmp; some MIB names stay numeric" >&2
-        fi
-        if npm pack net-snmp --silent >/dev/null 2>&1; then
-            mkdir npmpkg && tar xzf net-snmp-*.tgz -C npmpkg
-            cp npmpkg/package/lib/mibs/*.mib "$dest"/
-        else
-            echo "warning: could not fetch the npm package net-snmp; some MIB names stay numeric" >&2
-        fi
-    )
-    rm -rf "$tmp"
-    # Erlang's own enterprise modules are of no use to a browser of other agents.
-    rm -f "$dest"/OTP-*.mib
-    ls "$dest"/*.mib >/dev/null 2>&1 && touch "$dest/.complete"
-}
-
 build() {
     cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${CMAKE_EXTRA_ARGS:-} >/dev/null
-    cmake --build "$BUILD_DIR" -j2
+    cmake --build "$BUILD_DIR" -j2 ${BUILD_TARGETS:+--target $BUILD_TARGETS}
 }
 
 install_packages
-fetch_mibs
-build
+bash "$ROOT/scripts/fetch-mibs.sh" "$BUILD_DIR/share/norvane/mibs"
+[ "${SETUP_BUILD:-1}" = 0 ] || build

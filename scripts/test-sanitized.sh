@@ -6,7 +6,8 @@
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export BUILD_DIR=${BUILD_DIR:-$ROOT/build-asan}
-export CMAKE_EXTRA_ARGS="${CMAKE_EXTRA_ARGS:-} -DNORVANE_SANITIZE=ON"
+export CMAKE_EXTRA_ARGS="${CMAKE_EXTRA_ARGS:-} -DNORVANE_SANITIZE=ON -DNORVANE_TESTS=ON"
+SETUP_NEEDS=test
 
 # The normal build's MIB folder, when it has one, saves fetching it again.
 if [ -f "$ROOT/build/share/norvane/mibs/.complete" ] && [ ! -f "$BUILD_DIR/share/norvane/mibs/.complete" ]; then

@@ -17,9 +17,10 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Norvane"));
     QApplication::setWindowIcon(programIcon());
 
-    // The MIB folder sits beside bin/, in the build tree as after installation.
-    const QString mibDir = QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../")
-                                           + QStringLiteral(NORVANE_MIB_SUBDIR));
+    // The MIB folder, by its path relative to the executable's folder: the
+    // same in the build tree as after installation, wherever the prefix.
+    const QString mibDir = QDir::cleanPath(QCoreApplication::applicationDirPath() + QLatin1Char('/')
+                                           + QStringLiteral(NORVANE_MIB_RELDIR));
     SnmpMgrConfigure({QDir::toNativeSeparators(mibDir).toStdString()});
 
     // Before the window, so that a signal during the settings load is not

@@ -1,0 +1,136 @@
+// SPDX-License-Identifier: MIT
+// The program as a user meets it: started on an X server of its own with
+// nothing but a settings file, driven by keys from outside (xdotool), its
+// rows read back from the file it saves. NORVANE_PROGRAM names another copy
+// to drive than the one built here, such as the installed /usr/bin/norvane.
+#include "tests/support/settingsfile.h"
+#include "tests/support/snmpdagent.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <optional>
+
+namespace {
+
+// Runs xdotool on the display; its output when it succeeds.
+template<typename... Args>
+std::optional<QByteArray> xdotool(const QString &display, const Args &...arguments)
+{
+    QProcess tool;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), display);
+    tool.setProcessEnvironment(environment);
+    tool.start(QStringLiteral("xdotool"), {QString(arguments)...});
+    if (!tool.waitForFinished(10000) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
+        return std::nullopt;
+    return tool.readAllStandardOutput().trimmed();
+}
+
+// The first visible window whose title matches the pattern, as xdotool names it.
+QString windowNamed(const QString &display, const char *pattern)
+{
+    const auto ids = xdotool(display, "search", "--onlyvisible", "--name", pattern);
+    return ids ? QString::fromLatin1(ids->split('\n').constFirst()) : QString();
+}
+
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestProgram final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void getSavedWithNamesFromItsOwnMibs();
+
+private:
+    QProcess m_xserver;
+    QString m_display;
+};
+
+void TestProgram::initTestCase()
+{
+    // Xvfb picks a free display and writes its number to the descriptor given.
+    m_xserver.start(QStringLiteral("Xvfb"), QStringList{"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1024x768x24"});
+    QVERIFY2(m_xserver.waitForStarted(), "Xvfb is installed");
+    QTRY_VERIFY_WITH_TIMEOUT(m_xserver.canReadLine(), 20000);
+    m_display = QLatin1Char(':') + QString::fromLatin1(m_xserver.readLine().trimmed());
+    QVERIFY2(xdotool(m_display, "version"), "xdotool is installed");
+}
+
+void TestProgram::cleanupTestCase()
+{
+    m_xserver.terminate();
+    m_xserver.waitForFinished();
+}
+
+// The boxes come from the settings file, F9 gets the row, Ctrl+S saves it.
+// Net-SNMP's own folders are kept out of the search path, so the name can
+// only come from the MIB folder that the program finds beside itself.
+void TestProgram::getSavedWithNamesFromItsOwnMibs()
+{
+    SnmpdAgent agent;
+    QVERIFY2(agent.start(), qPrintable(agent.log()));
+    QTemporaryDir home;
+    QTemporaryDir noMibs;
+    QVERIFY(writeSettingsFile(home.filePath(QStringLiteral("Ferrolyn/Norvane.reg")),
+                              Header + AgentSection + "\"Item0\"=\"" + agent.address().toLatin1() + "\"\r\n\r\n"
+                                  + CommunitySection + "\"Item0\"=\"" + SnmpdAgent::Community + "\"\r\n\r\n"
+                                  + OidSection + "\"Item0\"=\"sysName.0\"\r\n"));
+
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
+    environment.insert(QStringLiteral("MIBDIRS"), noMibs.path());
+    environment.remove(QStringLiteral("MIBS"));
+    environment.remove(QStringLiteral("NORVANE_MIBDIR"));
+    program.setProcessEnvironment(environment);
+    program.setProcessChannelMode(QProcess::ForwardedChannels);
+    program.start(qEnvironmentVariable("NORVANE_PROGRAM", QStringLiteral(NORVANE_EXECUTABLE)), {});
+    QVERIFY(program.waitForStarted());
+
+    // Each look runs xdotool: waited for by the clock, not by QTRY's count of polls.
+    QString window;
+    QVERIFY(QTest::qWaitFor([&] { return !(window = windowNamed(m_display, "^Norvane$")).isEmpty(); }, 20000));
+    QVERIFY(xdotool(m_display, "windowfocus", "--sync", window));
+    QVERIFY(xdotool(m_display, "key", "F9"));
+    // Save is enabled once the run has ended with its row: Ctrl+S until the dialog opens.
+    const auto saveDialog = [this] {
+        const QString id = windowNamed(m_display, "^Save As$");
+        if (id.isEmpty())
+            xdotool(m_display, "key", "ctrl+s");
+        return id;
+    };
+    QString dialog;
+    QVERIFY(QTest::qWaitFor([&] { return !(dialog = saveDialog()).isEmpty(); }, 20000));
+    const QString saved = home.filePath(QStringLiteral("rows.txt"));
+    QVERIFY(xdotool(m_display, "windowfocus", "--sync", dialog));
+    QVERIFY(xdotool(m_display, "key", "ctrl+a"));
+    QVERIFY(xdotool(m_display, "type", "--delay", "5", saved));
+    QVERIFY(xdotool(m_display, "key", "Return"));
+
+    QTRY_VERIFY_WITH_TIMEOUT(contentsOf(saved).endsWith("\r\n"), 20000);
+    QCOMPARE(contentsOf(saved), QByteArray(".1.3.6.1.2.1.1.5.0 | SNMPv2-MIB::sysName.0 | Octet String | ")
+                                    + SnmpdAgent::SysName + "\r\n");
+    // A logout's SIGTERM closes it as its window's close does.
+    QCOMPARE(::kill(pid_t(program.processId()), SIGTERM), 0);
+    QVERIFY(program.waitForFinished(15000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+}
+
+QTEST_MAIN(TestProgram)
+#include "tst_program.moc"
