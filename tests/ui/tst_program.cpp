@@ -3,6 +3,7 @@
 // nothing but a settings file, driven by keys from outside (xdotool), its
 // rows read back from the file it saves. NORVANE_PROGRAM names another copy
 // to drive than the one built here, such as the installed /usr/bin/norvane.
+#include "tests/support/files.h"
 #include "tests/support/settingsfile.h"
 #include "tests/support/snmpdagent.h"
 
@@ -84,7 +85,7 @@ void TestProgram::getSavedWithNamesFromItsOwnMibs()
     QVERIFY2(agent.start(), qPrintable(agent.log()));
     QTemporaryDir home;
     QTemporaryDir noMibs;
-    QVERIFY(writeSettingsFile(home.filePath(QStringLiteral("Ferrolyn/Norvane.reg")),
+    QVERIFY(writeFile(home.filePath(QStringLiteral("Ferrolyn/Norvane.reg")),
                               Header + AgentSection + "\"Item0\"=\"" + agent.address().toLatin1() + "\"\r\n\r\n"
                                   + CommunitySection + "\"Item0\"=\"" + SnmpdAgent::Community + "\"\r\n\r\n"
                                   + OidSection + "\"Item0\"=\"sysName.0\"\r\n"));
