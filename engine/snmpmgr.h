@@ -84,6 +84,10 @@ using LPSNMP_MGR_SESSION = SnmpMgrSessionData *;
 // search path. MIBs are loaded lazily at the first name conversion or session.
 void SnmpMgrConfigure(const std::vector<std::string> &extraMibDirs);
 
+// Loads the MIB modules now, when that has not been done; every name
+// conversion and session does it first. Descriptions are kept.
+void SnmpMgrLoadMibs();
+
 // The last-error code of the failed call on this thread (0 when none).
 uint32_t SnmpMgrGetLastError();
 
