@@ -189,6 +189,7 @@ void writeValues(RegistryHive &hive, SettingsHost &host)
             writeInteger(key, "TimeOut", host.timeOut());
             writeInteger(key, "Retries", host.retries());
             writeInteger(key, "Version", host.snmpVersion() == SnmpVersion::V2c ? 2 : 1);
+            writeInteger(key, "MibValues", host.mibValues() ? 1 : 0);
         }
     }
     saveHistory(hive, AgentHistoryKey, host.history(AgentBox));
@@ -224,6 +225,8 @@ void loadSettings(RegistryHive &hive, SettingsHost &host)
             // Written by versions that speak SNMPv2c; anything but 2 is SNMPv1.
             if (const auto version = readInteger(key, "Version"))
                 host.setSnmpVersion(*version == 2 ? SnmpVersion::V2c : SnmpVersion::V1);
+            if (const auto on = readInteger(key, "MibValues"))
+                host.setMibValues(*on != 0);
         }
     }
     loadHistory(hive, AgentHistoryKey, host.history(AgentBox));

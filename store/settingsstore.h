@@ -43,6 +43,9 @@ public:
     virtual int retries() const = 0;
     virtual void setSnmpVersion(SnmpVersion version) = 0;
     virtual SnmpVersion snmpVersion() const = 0;
+    // The View menu's MIB Values; off where a window has no such view.
+    virtual void setMibValues(bool) {}
+    virtual bool mibValues() const { return false; }
 
     // The item lists of the three boxes, the same objects the query run uses.
     // Loading empties a list with removeItem from the last entry to the first

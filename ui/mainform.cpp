@@ -155,7 +155,7 @@ void TMainForm::createMenus()
     };
     miFile = makeMenu("miFile", "&File", "File related commands.", {c.actSave, c.actSaveAs, nullptr, c.actExit});
     miView = makeMenu("miView", "&View", "Contains commands for manipulating the view.",
-                      {c.actToolBar, c.actStatusBar, nullptr, c.actDetails, nullptr, c.actOptions});
+                      {c.actToolBar, c.actStatusBar, c.actMibValues, nullptr, c.actDetails, nullptr, c.actOptions});
     miAction = makeMenu("miAction", "&Action", "Contains action commands.",
                         {c.actRun, c.actStop, c.actClear, nullptr, c.actGet, c.actGetNext, c.actWalk});
     miHelp = makeMenu("miHelp", "&Help", "Help topics.", {c.actAbout});
@@ -279,6 +279,7 @@ void TMainForm::connectCommands()
         {c.actExit, [this] { actExitExecute(); }},
         {c.actToolBar, [this] { actToolBarExecute(); }},
         {c.actStatusBar, [this] { actStatusBarExecute(); }},
+        {c.actMibValues, [this] { actMibValuesExecute(); }},
         {c.actDetails, [this] { actDetailsExecute(); }},
         {c.actOptions, [this] { actOptionsExecute(); }},
         {c.actRun, [this] { actRunExecute(); }},
@@ -340,6 +341,7 @@ void TMainForm::updateCommands()
     c.actClear->setEnabled(canSave);
     c.actToolBar->setChecked(toolBarShown());
     c.actStatusBar->setChecked(statusBarShown());
+    c.actMibValues->setChecked(mibValues());
     c.actDetails->setEnabled(m_listView->selectionModel()->hasSelection());
     c.actStop->setEnabled(!c.actRun->isEnabled());
     for (QAction *action : c.operations->actions())
@@ -430,6 +432,16 @@ bool TMainForm::statusBarShown() const
 void TMainForm::setStatusBarShown(bool shown)
 {
     m_statusBar->setVisible(shown);
+}
+
+bool TMainForm::mibValues() const
+{
+    return m_results->mibValues();
+}
+
+void TMainForm::setMibValues(bool on)
+{
+    m_results->setMibValues(on);
 }
 
 void TMainForm::setSimpleStatus(const QString &text)
@@ -585,6 +597,11 @@ void TMainForm::actToolBarExecute()
 void TMainForm::actStatusBarExecute()
 {
     setStatusBarShown(!statusBarShown());
+}
+
+void TMainForm::actMibValuesExecute()
+{
+    setMibValues(!mibValues());
 }
 
 void TMainForm::actDetailsExecute()

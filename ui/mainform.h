@@ -76,6 +76,8 @@ public:
     void setToolBarShown(bool shown) override;
     bool statusBarShown() const override;
     void setStatusBarShown(bool shown) override;
+    bool mibValues() const override;
+    void setMibValues(bool on) override;
     void setTimeOut(int milliseconds) override { m_timeOut = milliseconds; }
     void setRetries(int retries) override { m_retries = retries; }
     void setSnmpVersion(SnmpVersion version) override { m_version = version; }
@@ -131,6 +133,7 @@ private:
     void actExitExecute();
     void actToolBarExecute();
     void actStatusBarExecute();
+    void actMibValuesExecute();
     void actDetailsExecute();
     void actOptionsExecute();
     void actRunExecute();

@@ -301,6 +301,8 @@ void TestMainForm::commandTable_data()
     add("actExit", "E&xit", {}, "Exit application.", "Exit application.");
     add("actToolBar", "&Toolbar", {}, "Shows or hides toolbar.", "Shows or hides toolbar.");
     add("actStatusBar", "Status &Bar", {}, "Shows or hides the status bar.", "Shows or hides the status bar.");
+    add("actMibValues", "&MIB Values", {}, "Shows values as their MIB modules describe them.",
+        "Shows values as their MIB modules describe them.");
     add("actDetails", "&Details...", {QKeySequence(Qt::Key_Enter), QKeySequence(Qt::Key_Return)},
         "MIB Object Details.", "MIB Object Details.");
     add("actOptions", "&Options...", {}, "SnmpMgrOpen settings.", "SnmpMgrOpen settings.");
@@ -336,7 +338,7 @@ void TestMainForm::commandTable()
     const QString name = QString::fromLatin1(QTest::currentDataTag());
     const int tag = name == "actGet" ? 1 : name == "actGetNext" ? 2 : name == "actWalk" ? 3 : 0;
     QCOMPARE(operationTag(action), tag);
-    QCOMPARE(action->isCheckable(), tag != 0 || name == "actToolBar" || name == "actStatusBar");
+    QCOMPARE(action->isCheckable(), tag != 0 || name == "actToolBar" || name == "actStatusBar" || name == "actMibValues");
 }
 
 void TestMainForm::menusAndToolBar()
@@ -348,7 +350,8 @@ void TestMainForm::menusAndToolBar()
         return items;
     };
     QCOMPARE(layout("miFile"), QStringList({"actSave", "actSaveAs", "-", "actExit"}));
-    QCOMPARE(layout("miView"), QStringList({"actToolBar", "actStatusBar", "-", "actDetails", "-", "actOptions"}));
+    QCOMPARE(layout("miView"),
+             QStringList({"actToolBar", "actStatusBar", "actMibValues", "-", "actDetails", "-", "actOptions"}));
     QCOMPARE(layout("miAction"),
              QStringList({"actRun", "actStop", "actClear", "-", "actGet", "actGetNext", "actWalk"}));
     QCOMPARE(layout("miHelp"), QStringList({"actAbout"}));
