@@ -15,7 +15,7 @@ struct ResultRow
     std::string value;
     // The binding itself, encoded, for the few rows whose texts cannot give
     // it back (engine/rowbinding.h); empty for all others.
-    std::string binding;
+    std::string binding{};
 };
 
 // Turns one returned binding into its row texts. The SNMPv2c exceptions
