@@ -68,6 +68,23 @@ QString kindText(const MibDefinition &definition)
     return QStringLiteral("Node");
 }
 
+// A DESCRIPTION's lines, broken where the module file was, joined into
+// paragraphs for the field to wrap; blank lines and indented ones (lists,
+// figures) keep their breaks.
+QString paragraphs(const QString &text)
+{
+    QString out;
+    bool joinNext = false;
+    for (const QString &line : text.split(QLatin1Char('\n'))) {
+        const bool keep = line.isEmpty() || line.front().isSpace();
+        if (!out.isEmpty())
+            out += joinNext && !keep ? QStringLiteral(" ") : QStringLiteral("\n");
+        out += line;
+        joinNext = !line.isEmpty();
+    }
+    return out;
+}
+
 // The definition of the object a row's OID text names, as the section shows it.
 QString definitionText(const QString &oidText)
 {
@@ -84,8 +101,9 @@ QString definitionText(const QString &oidText)
 
     const MibObject &object = definition->object;
     QStringList lines;
-    lines << (object.module.empty() ? fromUtf8(object.label) : fromUtf8(object.module + "::" + object.label));
-    lines << kindText(*definition) + QStringLiteral(", ") + dottedText(object.oid);
+    lines << (object.module.empty() ? fromUtf8(object.label) : fromUtf8(object.module + "::" + object.label))
+                 + QStringLiteral(" (") + dottedText(object.oid) + QLatin1Char(')');
+    lines << kindText(*definition);
     const QString instance = dottedText(definition->instance);
     if (object.kind == MibKind::Column && definition->indexFits) {
         QStringList parts;
@@ -110,7 +128,7 @@ QString definitionText(const QString &oidText)
             lines << QString::fromLatin1(caption) + QStringLiteral(": ") + fromUtf8(value);
     }
     if (!definition->description.empty())
-        lines << QString() << fromUtf8(definition->description);
+        lines << QString() << paragraphs(fromUtf8(definition->description));
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -150,8 +168,9 @@ void TDetailsDialog::createControls()
     btnClose = makeButton("btnClose", tr("&Close"), 254);
     // Left of the specified row of buttons, and out of the Tab chain: closed,
     // the dialog goes round its fields and buttons as it always has; Alt+D
-    // or a click opens the section.
-    btnDefinition = makeButton("btnDefinition", tr("&Definition >>"), margin);
+    // or a click opens the section, and the button stays down while it is open.
+    btnDefinition = makeButton("btnDefinition", tr("&Definition"), margin);
+    btnDefinition->setCheckable(true);
     btnDefinition->setFocusPolicy(Qt::ClickFocus);
     btnDefinition->setToolTip(tr("The object's definition in its MIB module"));
     connect(btnDefinition, &QPushButton::clicked, this, &TDetailsDialog::toggleDefinition);
@@ -302,8 +321,7 @@ void TDetailsDialog::refresh()
 
 void TDetailsDialog::toggleDefinition()
 {
-    const bool open = edtDefinition->isHidden();
-    btnDefinition->setText(open ? tr("&Definition <<") : tr("&Definition >>"));
+    const bool open = btnDefinition->isChecked();
     setFixedSize(width(), clientHeight + (open ? definitionHeight : 0));
     edtDefinition->setVisible(open);
     refreshDefinition();
