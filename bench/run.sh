@@ -3,10 +3,11 @@
 # Norvane against Net-SNMP's own tools on the same loopback agent: walk speed,
 # responsiveness, memory, save and start-up. Prints one markdown table.
 #
-#   bench/run.sh [--quick] [--versions-only] [--build-dir DIR] [--no-build]
+#   bench/run.sh [--quick] [--versions-only] [--mib-only] [--build-dir DIR] [--no-build]
 #
 # --quick walks 1,000 and 10,000 rows (100,000 for the scale figures) with 3
-# runs instead of 5; --versions-only measures the SNMP version rows alone.
+# runs instead of 5; --versions-only measures the SNMP version rows alone,
+# --mib-only the MIB rows (loading, and walks with MIB Values on and off).
 # The default build is Release in build-bench-release/.
 set -euo pipefail
 
@@ -15,13 +16,15 @@ BUILD_DIR=$ROOT/build-bench-release
 QUICK=0
 BUILD=1
 VERSIONS_ONLY=0
+MIB_ONLY=0
 while [ $# -gt 0 ]; do
     case $1 in
         --quick) QUICK=1 ;;
         --versions-only) VERSIONS_ONLY=1 ;;
+        --mib-only) MIB_ONLY=1 ;;
         --no-build) BUILD=0 ;;
         --build-dir) BUILD_DIR=$(realpath -m "$2"); shift ;;
-        *) echo "usage: bench/run.sh [--quick] [--versions-only] [--build-dir DIR] [--no-build]" >&2; exit 2 ;;
+        *) echo "usage: bench/run.sh [--quick] [--versions-only] [--mib-only] [--build-dir DIR] [--no-build]" >&2; exit 2 ;;
     esac
     shift
 done
@@ -134,7 +137,7 @@ engine_walk() { # mode rows address [--v2c] -> the key=value line
         || { cat "$WORK/walk.err" >&2; exit 1; }
 }
 
-norvane_walk() { # platform rows address [--v2c] -> the key=value line
+norvane_walk() { # platform rows address [--v2c | --mib-values] -> the key=value line
     if [ "$1" = xcb ]; then
         DISPLAY=$XDISPLAY QT_QPA_PLATFORM=xcb "$BIN/bench_walk_window" ${4:-} --walk "$3" .1.3.6.1.2.1 "$2" 2>"$WORK/walk.err"
     else
@@ -210,7 +213,67 @@ versions() {
         "$(calc %.0f "$getnext / $bulk") x faster" "GetBulk ≥ 20 x faster" "$(verdict "$getnext / $bulk >= 20")"
 }
 
+# MIB Values: the largest walk with the view on against off, alternating, on
+# both platforms; then Save of the same rows with it off and on, which renders
+# every row by the MIB where the view renders only the rows in sight.
+mib_values() {
+    local rows=${WALK_ROWS[-1]} platform label off on
+    start_agent "$rows" MIB_AGENT
+    : >"$WORK/mib-off"; : >"$WORK/mib-on"; : >"$WORK/mib-off-x"; : >"$WORK/mib-on-x"
+    for _ in $(seq $RUNS); do
+        norvane_walk offscreen "$rows" "$MIB_AGENT" >>"$WORK/mib-off"
+        norvane_walk offscreen "$rows" "$MIB_AGENT" --mib-values >>"$WORK/mib-on"
+        norvane_walk xcb "$rows" "$MIB_AGENT" >>"$WORK/mib-off-x"
+        norvane_walk xcb "$rows" "$MIB_AGENT" --mib-values >>"$WORK/mib-on-x"
+    done
+    mkdir -p "$WORK/save"
+    QT_QPA_PLATFORM=offscreen "$BIN/bench_walk_window" --mibsave "$MIB_AGENT" .1.3.6.1.2.1 "$rows" "$WORK/save" \
+        >"$WORK/mibsave" 2>"$WORK/mibsave.err" || { cat "$WORK/mibsave.err" >&2; exit 1; }
+    kill "${PIDS[-1]}"
+    for platform in "" -x; do
+        label=$([ -z "$platform" ] && echo offscreen || echo "Xvfb, list visible")
+        off=$(field ms <"$WORK/mib-off$platform" | median)
+        on=$(field ms <"$WORK/mib-on$platform" | median)
+        row "Walk $(thousands "$rows") rows with MIB Values on, $label (median of $RUNS)" \
+            "$(calc %.0f "$rows * 1000 / $on") rows/s ($(calc %.2f "$on / 1000") s)" \
+            "- (MIB Values off: $(calc %.0f "$rows * 1000 / $off") rows/s, $(calc %.2f "$off / 1000") s)" \
+            "$(calc %.2f "$on / $off")" "≤ 1.15 x off" "$(full_verdict "$on / $off <= 1.15")"
+    done
+    off=$(field off_ms <"$WORK/mibsave"); on=$(field on_ms <"$WORK/mibsave")
+    row "Save $(thousands "$rows") rows with MIB Values on: every value rendered by the MIB (median of 3)" \
+        "$on ms ($(calc %.1f "($on - $off) * 1000 / $rows") µs a row more)" "- (MIB Values off: $off ms)" \
+        "$(calc %.2f "$on / $off")" "-" "-"
+}
+
+# MIB loading beside snmptranslate, and what the loaded modules take.
+mib_load() {
+    local mib translate mem peak
+    : >"$WORK/mib"; : >"$WORK/translate"; : >"$WORK/mibmem"; : >"$WORK/mibpeak"
+    for _ in $(seq $MIB_RUNS); do
+        "$BIN/bench_walk_window" --mibload >"$WORK/mibload"
+        field ms <"$WORK/mibload" >>"$WORK/mib"
+        field mib_mib <"$WORK/mibload" >>"$WORK/mibmem"
+        field peak_mib <"$WORK/mibload" >>"$WORK/mibpeak"
+        t0=$(now_ns)
+        snmptranslate -M "+$MIBS" -m ALL -On SNMPv2-MIB::sysDescr.0 >/dev/null 2>&1
+        t1=$(now_ns)
+        calc %.1f "($t1 - $t0) / 1e6" >>"$WORK/translate"; echo >>"$WORK/translate"
+    done
+    mib=$(median <"$WORK/mib"); translate=$(median <"$WORK/translate")
+    mem=$(median <"$WORK/mibmem"); peak=$(maximum <"$WORK/mibpeak")
+    row "MIB loading: the first name conversion, the bundled set and Net-SNMP's own ($(ls "$MIBS"/*.mib | wc -l) + $(ls /usr/share/snmp/mibs 2>/dev/null | wc -l) files), descriptions kept (median of $MIB_RUNS)" \
+        "$mib ms (in the running program); the modules $mem MiB resident, the process's peak $peak MiB" \
+        "snmptranslate -On SNMPv2-MIB::sysDescr.0: $translate ms (whole process)" "$(calc %.2f "$mib / $translate")" "-" "-"
+}
+
 echo "bench: $BUILD_TYPE build in $BUILD_DIR, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)" >&2
+
+if [ $MIB_ONLY -eq 1 ]; then
+    mib_load
+    mib_values
+    print_table
+    exit 0
+fi
 
 if [ $VERSIONS_ONLY -eq 1 ]; then
     versions
@@ -299,6 +362,7 @@ for rows in "${WALK_ROWS[@]}"; do
     done
 done
 versions
+mib_values
 for entry in "${RESPONSIVE[@]}"; do
     IFS='|' read -r label delay late start <<<"$entry"
     row "Largest event delay during a $(thousands "$RESPONSIVE_ROWS")-row walk, $label (worst of $RUNS)" \
@@ -358,16 +422,6 @@ for platform in offscreen xcb; do
         "$ms ms (min $(field min_ms <<<"$out"), max $(field max_ms <<<"$out"))" "-" "-" "≤ 400 ms" \
         "$(verdict "$ms <= 400")"
 done
-: >"$WORK/mib"; : >"$WORK/translate"
-for _ in $(seq $MIB_RUNS); do
-    "$BIN/bench_walk_window" --mibload | field ms >>"$WORK/mib"
-    t0=$(now_ns)
-    snmptranslate -M "+$MIBS" -m ALL -On SNMPv2-MIB::sysDescr.0 >/dev/null 2>&1
-    t1=$(now_ns)
-    calc %.1f "($t1 - $t0) / 1e6" >>"$WORK/translate"; echo >>"$WORK/translate"
-done
-mib=$(median <"$WORK/mib"); translate=$(median <"$WORK/translate")
-row "MIB loading: the first name conversion, same MIB set (median of $MIB_RUNS)" "$mib ms (in the running program)" \
-    "snmptranslate -On SNMPv2-MIB::sysDescr.0: $translate ms (whole process)" "$(calc %.2f "$mib / $translate")" "-" "-"
+mib_load
 
 print_table

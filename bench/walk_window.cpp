@@ -11,10 +11,12 @@
 //   bench_walk_window --engine-events AGENT OID ROWS   the same, processing events after every row
 //   bench_walk_window --scale AGENT OID ROWS DIR   walk, memory, End in the list, Save against cp
 //   bench_walk_window --startup-runs COUNT         process start to window shown and idle
-//   bench_walk_window --mibload                    the first name conversion (MIB loading)
+//   bench_walk_window --mibload                    the first name conversion (MIB loading), memory
+//   bench_walk_window --mibsave AGENT OID ROWS DIR walk, then Save with MIB Values off and on
 //
 // --v2c before a walking mode walks over SNMPv2c (GetBulk), as the Options
-// dialog's version 2c does.
+// dialog's version 2c does; --mib-values (after it) walks with MIB Values on,
+// which is otherwise off whatever the settings say.
 #include "bench/walkhost.h"
 #include "engine/snmpmgr.h"
 #include "tests/support/windowfixture.h"
@@ -54,6 +56,7 @@
 namespace {
 
 SnmpVersion g_version = SnmpVersion::V1;
+bool g_mibValues = false;
 
 void configureMibs()
 {
@@ -70,6 +73,19 @@ double residentMiB()
         return 0;
     const QList<QByteArray> fields = statm.readAll().split(' ');
     return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
+}
+
+// The largest resident size the process has had.
+double peakResidentMiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return 0;
 }
 
 qint64 realtimeNs()
@@ -228,6 +244,8 @@ double walk(WindowFixture &window, const QString &agent, const QString &oid)
     TransportSettings transport = window->transport();
     transport.version = g_version;
     window->setTransport(transport);
+    if (window->mibValues() != g_mibValues)
+        window.trigger("actMibValues");
     window.trigger("actWalk");
     QElapsedTimer clock;
     clock.start();
@@ -473,6 +491,7 @@ int mibLoad()
 {
     configureMibs();
     AsnObjectIdentifier oid;
+    const double before = residentMiB();
     QElapsedTimer clock;
     clock.start();
     const int converted = SnmpMgrStrToOid("SNMPv2-MIB::sysDescr.0", &oid);
@@ -481,7 +500,41 @@ int mibLoad()
         std::fprintf(stderr, "SNMPv2-MIB::sysDescr.0 did not convert: no MIBs?\n");
         return 1;
     }
-    std::printf("mibload ms=%.1f\n", ms);
+    // The modules are loaded with their descriptions, as the program loads them.
+    std::printf("mibload ms=%.1f mib_mib=%.2f peak_mib=%.1f\n", ms, residentMiB() - before, peakResidentMiB());
+    return 0;
+}
+
+// What rendering every row by the MIB costs: Save with MIB Values off and
+// on, alternating, after one walk.
+int mibSaveMode(const QString &agent, const QString &oid, qsizetype expected, const QString &dir)
+{
+    WindowFixture window;
+    openWindow(window);
+    walk(window, agent, oid);
+    if (!checkRows(window, expected))
+        return 1;
+    const QString saved = QDir(dir).filePath(QStringLiteral("bench-mib.txt"));
+    window.log.answerFile = [saved] { return std::optional<QString>(saved); };
+    window.log.answerReplace = true;
+    std::vector<double> ms[2];
+    qint64 size[2] = {};
+    for (int run = 0; run < 6; ++run) {
+        const bool on = run % 2;
+        if (window->mibValues() != on)
+            window.trigger("actMibValues");
+        QFile::remove(saved);
+        QElapsedTimer clock;
+        clock.start();
+        if (!window.trigger("actSave") || !noErrors(window))
+            return 1;
+        ms[on].push_back(msSince(clock));
+        size[on] = QFileInfo(saved).size();
+    }
+    QFile::remove(saved);
+    std::printf("mibsave rows=%lld off_ms=%.0f on_ms=%.0f off_bytes=%lld on_bytes=%lld\n",
+                static_cast<long long>(expected), median(ms[0]), median(ms[1]), static_cast<long long>(size[0]),
+                static_cast<long long>(size[1]));
     return 0;
 }
 
@@ -489,7 +542,8 @@ int usage()
 {
     std::fprintf(stderr, "usage: bench_walk_window [--v2c] --walk AGENT OID ROWS | --wait AGENT OID ROWS | "
                          "--engine[-events] AGENT OID ROWS | "
-                         "--scale AGENT OID ROWS DIR | --startup-runs COUNT | --mibload\n");
+                         "--scale AGENT OID ROWS DIR | --startup-runs COUNT | --mibload | "
+                         "--mibsave AGENT OID ROWS DIR\n");
     return 2;
 }
 
@@ -505,6 +559,10 @@ int main(int argc, char **argv)
     }();
     if (args.value(0) == QLatin1String("--v2c")) {
         g_version = SnmpVersion::V2c;
+        args.removeFirst();
+    }
+    if (args.value(0) == QLatin1String("--mib-values")) {
+        g_mibValues = true;
         args.removeFirst();
     }
     if (args.isEmpty())
@@ -532,5 +590,7 @@ int main(int argc, char **argv)
         return engineMode(args[1], args[2], args[3].toLongLong(), mode == QLatin1String("--engine-events"));
     if (mode == QLatin1String("--scale") && args.size() == 5)
         return scaleMode(args[1], args[2], args[3].toLongLong(), args[4]);
+    if (mode == QLatin1String("--mibsave") && args.size() == 5)
+        return mibSaveMode(args[1], args[2], args[3].toLongLong(), args[4]);
     return usage();
 }

@@ -13,6 +13,10 @@
 // search path. Called later, it adds them to the loaded library at once.
 void SnmpMgrConfigure(const std::vector<std::string> &extraMibDirs);
 
+// Loads the MIB modules now, when that has not been done; every name
+// conversion and session does it first. Descriptions are kept.
+void SnmpMgrLoadMibs();
+
 namespace mibsetup {
 // Sets the library up on the first call; every entry point calls it first.
 void ensureLoaded();

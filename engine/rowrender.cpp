@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "engine/rowrender.h"
 
+#include "engine/rowbinding.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -157,5 +159,6 @@ ResultRow renderBinding(const SnmpVarBind &binding, SnmpVersion version)
         row.type = "Unexpected Type";
         break;
     }
+    row.binding = bindingBehind(binding, row);
     return row;
 }

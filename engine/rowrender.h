@@ -13,6 +13,9 @@ struct ResultRow
     std::string name;
     std::string type;
     std::string value;
+    // The binding itself, encoded, for the few rows whose texts cannot give
+    // it back (engine/rowbinding.h); empty for all others.
+    std::string binding{};
 };
 
 // Turns one returned binding into its row texts. The SNMPv2c exceptions

@@ -119,4 +119,21 @@ keys alt+h a
 shoot "About Norvane" about.png
 focus "About Norvane"
 keys Escape
+
+# View, MIB Values, and a walk of the interfaces table scrolled down to its
+# types, hardware addresses and states; then Object Details of the last row
+# in sight with its definition opened.
+focus Norvane
+keys alt+v m ctrl+r alt+i ctrl+a
+xdotool type --delay 30 ".1.3.6.1.2.1.2.2"
+keys F9
+sleep 2
+keys Tab
+xdotool key --delay 40 --repeat 30 Down
+shoot Norvane mibvalues.png
+keys Return
+focus "Object Details"
+keys alt+d
+shoot "Object Details" details-mib.png
+keys alt+c
 keys alt+f x

@@ -38,6 +38,7 @@ struct Settings
     bool statusBarShown = true;
     Operation operation = Operation::Get;
     TransportSettings transport;
+    bool mibValues = false; // the View menu's MIB Values
     HistorySettings agents;
     HistorySettings communities;
     HistorySettings oids;

@@ -104,6 +104,8 @@ StoreError readValues(const HiveKey &key, Settings &s)
     // Written by versions that speak SNMPv2c; anything but 2 is SNMPv1.
     if (!failure)
         failure = integer("Version", [&](int32_t v) { s.transport.version = SnmpVersion(v == 2 ? 2 : 1); });
+    if (!failure)
+        failure = integer("MibValues", [&](int32_t v) { s.mibValues = v != 0; });
     return failure;
 }
 
@@ -195,6 +197,7 @@ StoreError writeValues(HiveKey &key, const Settings &s)
         {"TimeOut", s.transport.timeOut},
         {"Retries", s.transport.retries},
         {"Version", s.transport.version == SnmpVersion::V2c ? 2 : 1},
+        {"MibValues", s.mibValues ? 1 : 0},
     };
     for (const auto &[name, value] : values) {
         if (StoreError failure = writeInteger(key, name, value))

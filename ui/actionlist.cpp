@@ -28,6 +28,8 @@ void ActionList::create(QWidget *window)
         {&ActionList::actExit, "actExit", "E&xit", {}, "Exit application.", 0, false},
         {&ActionList::actToolBar, "actToolBar", "&Toolbar", {}, "Shows or hides toolbar.", 0, true},
         {&ActionList::actStatusBar, "actStatusBar", "Status &Bar", {}, "Shows or hides the status bar.", 0, true},
+        {&ActionList::actMibValues, "actMibValues", "&MIB Values", {},
+         "Shows values as their MIB modules describe them.", 0, true},
         // Enter is Return on the main keyboard and Enter on the keypad; the
         // menu shows the first, "Enter".
         {&ActionList::actDetails, "actDetails", "&Details...",
@@ -74,7 +76,7 @@ void ActionList::create(QWidget *window)
 
 QList<QAction *> ActionList::all() const
 {
-    return {actSave, actSaveAs, actExit, actToolBar, actStatusBar, actDetails, actOptions,
+    return {actSave, actSaveAs, actExit, actToolBar, actStatusBar, actMibValues, actDetails, actOptions,
             actRun, actStop, actClear, actGet, actGetNext, actWalk, actAbout};
 }
 

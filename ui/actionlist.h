@@ -17,6 +17,7 @@ struct ActionList
     QAction *actExit = nullptr;
     QAction *actToolBar = nullptr;
     QAction *actStatusBar = nullptr;
+    QAction *actMibValues = nullptr;
     QAction *actDetails = nullptr;
     QAction *actOptions = nullptr;
     QAction *actRun = nullptr;

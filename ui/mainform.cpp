@@ -168,7 +168,7 @@ void TMainForm::createMenus()
     };
     miFile = makeMenu("miFile", "&File", "File related commands.", {c.actSave, c.actSaveAs, nullptr, c.actExit});
     miView = makeMenu("miView", "&View", "Contains commands for manipulating the view.",
-                      {c.actToolBar, c.actStatusBar, nullptr, c.actDetails, nullptr, c.actOptions});
+                      {c.actToolBar, c.actStatusBar, c.actMibValues, nullptr, c.actDetails, nullptr, c.actOptions});
     miAction = makeMenu("miAction", "&Action", "Contains action commands.",
                         {c.actRun, c.actStop, c.actClear, nullptr, c.actGet, c.actGetNext, c.actWalk});
     miHelp = makeMenu("miHelp", "&Help", "Help topics.", {c.actAbout});
@@ -292,6 +292,7 @@ void TMainForm::connectCommands()
         {c.actExit, [this] { actExitExecute(); }},
         {c.actToolBar, [this] { actToolBarExecute(); }},
         {c.actStatusBar, [this] { actStatusBarExecute(); }},
+        {c.actMibValues, [this] { actMibValuesExecute(); }},
         {c.actDetails, [this] { actDetailsExecute(); }},
         {c.actOptions, [this] { actOptionsExecute(); }},
         {c.actRun, [this] { actRunExecute(); }},
@@ -324,6 +325,7 @@ void TMainForm::applySettings(const Settings &settings)
         setStatusBarShown(false);
     m_operation = settings.operation;
     m_transport = settings.transport;
+    setMibValues(settings.mibValues);
     applyHistory(settings.agents, *m_agentHistory);
     applyHistory(settings.communities, *m_communityHistory);
     applyHistory(settings.oids, *m_oidHistory);
@@ -338,6 +340,7 @@ Settings TMainForm::currentSettings() const
     settings.statusBarShown = statusBarShown();
     settings.operation = m_operation;
     settings.transport = m_transport;
+    settings.mibValues = mibValues();
     settings.agents.items = entries(*m_agentHistory);
     settings.communities.items = entries(*m_communityHistory);
     settings.oids.items = entries(*m_oidHistory);
@@ -389,6 +392,7 @@ void TMainForm::updateCommands()
     c.actClear->setEnabled(canSave);
     c.actToolBar->setChecked(toolBarShown());
     c.actStatusBar->setChecked(statusBarShown());
+    c.actMibValues->setChecked(mibValues());
     c.actDetails->setEnabled(m_listView->selectionModel()->hasSelection());
     c.actStop->setEnabled(!c.actRun->isEnabled());
     for (QAction *action : c.operations->actions())
@@ -466,6 +470,16 @@ bool TMainForm::statusBarShown() const
 void TMainForm::setStatusBarShown(bool shown)
 {
     m_statusBar->setVisible(shown);
+}
+
+bool TMainForm::mibValues() const
+{
+    return m_results->mibValues();
+}
+
+void TMainForm::setMibValues(bool on)
+{
+    m_results->setMibValues(on);
 }
 
 void TMainForm::setSimpleStatus(const QString &text)
@@ -646,6 +660,11 @@ void TMainForm::actToolBarExecute()
 void TMainForm::actStatusBarExecute()
 {
     setStatusBarShown(!statusBarShown());
+}
+
+void TMainForm::actMibValuesExecute()
+{
+    setMibValues(!mibValues());
 }
 
 void TMainForm::actDetailsExecute()

@@ -81,6 +81,8 @@ public:
     void setStatusBarShown(bool shown);
     const TransportSettings &transport() const { return m_transport; }
     void setTransport(const TransportSettings &transport) { m_transport = transport; }
+    bool mibValues() const;
+    void setMibValues(bool on);
 
     Operation operation() const { return m_operation; }
 
@@ -131,6 +133,7 @@ private:
     void actExitExecute();
     void actToolBarExecute();
     void actStatusBarExecute();
+    void actMibValuesExecute();
     void actDetailsExecute();
     void actOptionsExecute();
     void actRunExecute();

@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "ui/resultmodel.h"
 
+#include "engine/mibinfo.h"
+#include "engine/mibrender.h"
+#include "engine/rowbinding.h"
+
 #include <algorithm>
+#include <cstring>
 
 ResultModel::ResultModel(QObject *parent) : QAbstractTableModel(parent)
 {
@@ -32,6 +37,8 @@ QVariant ResultModel::data(const QModelIndex &index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole: {
+        if (index.column() == ValueColumn)
+            return valueText(index.row());
         const QByteArrayView bytes = field(index.row(), index.column());
         // Latin-1 maps byte for byte, so a save writes back exactly what was rendered.
         return QString::fromLatin1(bytes.data(), bytes.size());
@@ -63,12 +70,24 @@ QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int r
     }
 }
 
+void ResultModel::setMibValues(bool on)
+{
+    if (on == m_mibValues)
+        return;
+    m_mibValues = on;
+    if (m_announced > 0)
+        emit dataChanged(index(0, ValueColumn), index(m_announced - 1, ValueColumn), {Qt::DisplayRole});
+}
+
 void ResultModel::appendRow(ResultRow &&row)
 {
     const std::array<const std::string *, ColumnCount> texts = {&row.oid, &row.name, &row.type, &row.value};
     size_t bytes = 0;
     for (const std::string *text : texts)
         bytes += text->size();
+    const quint32 bindingLength = quint32(row.binding.size());
+    if (bindingLength > 0)
+        bytes += sizeof bindingLength + bindingLength;
     if (m_textBlocks.empty() || m_textBlocks.back().capacity() - m_textBlocks.back().size() < bytes) {
         m_textBlocks.emplace_back();
         m_textBlocks.back().reserve(std::max(TextBlockBytes, bytes));
@@ -83,6 +102,11 @@ void ResultModel::appendRow(ResultRow &&row)
     for (int column = 0; column < ColumnCount; ++column) {
         record.length[size_t(column)] = quint32(texts[size_t(column)]->size());
         block.append(*texts[size_t(column)]); // within the reserved capacity: never reallocates
+    }
+    if (bindingLength > 0) {
+        record.length[TypeColumn] |= HasBinding;
+        block.append(reinterpret_cast<const char *>(&bindingLength), sizeof bindingLength);
+        block.append(row.binding);
     }
     ++m_rows;
     const qint64 now = m_sinceAnnounce.isValid() ? m_sinceAnnounce.elapsed() : 0;
@@ -134,23 +158,65 @@ void ResultModel::clear()
     endResetModel();
 }
 
+const ResultModel::RowRecord &ResultModel::record(qsizetype row) const
+{
+    Q_ASSERT(row >= 0 && row < storedRowCount());
+    return m_recordBlocks[size_t(row / RecordsPerBlock)][size_t(row % RecordsPerBlock)];
+}
+
 QByteArrayView ResultModel::field(qsizetype row, int column) const
 {
-    Q_ASSERT(row >= 0 && row < storedRowCount() && column >= 0 && column < ColumnCount);
-    const RowRecord &record = m_recordBlocks[size_t(row / RecordsPerBlock)][size_t(row % RecordsPerBlock)];
-    const char *text = m_textBlocks[record.block].data() + record.offset;
+    Q_ASSERT(column >= 0 && column < ColumnCount);
+    const RowRecord &r = record(row);
+    const char *text = m_textBlocks[r.block].data() + r.offset;
     for (int before = 0; before < column; ++before)
-        text += record.length[size_t(before)];
-    return QByteArrayView(text, qsizetype(record.length[size_t(column)]));
+        text += r.length[size_t(before)] & ~HasBinding;
+    return QByteArrayView(text, qsizetype(r.length[size_t(column)] & ~HasBinding));
+}
+
+QByteArrayView ResultModel::encodedBinding(qsizetype row) const
+{
+    const RowRecord &r = record(row);
+    if (!(r.length[TypeColumn] & HasBinding))
+        return {};
+    const QByteArrayView value = field(row, ValueColumn);
+    const char *at = value.data() + value.size();
+    quint32 length = 0;
+    std::memcpy(&length, at, sizeof length);
+    return QByteArrayView(at + sizeof length, qsizetype(length));
+}
+
+std::optional<std::string> ResultModel::mibValue(qsizetype row) const
+{
+    const auto view = [](QByteArrayView bytes) { return std::string_view(bytes.data(), size_t(bytes.size())); };
+    const std::optional<SnmpVarBind> binding =
+        bindingFromRow(view(field(row, OidColumn)), view(field(row, TypeColumn)), view(field(row, ValueColumn)),
+                       view(encodedBinding(row)));
+    if (!binding)
+        return std::nullopt;
+    const MibObject *object = mibObject(binding->name.ids);
+    return object ? mibValueText(*binding, *object) : std::nullopt;
+}
+
+QString ResultModel::valueText(qsizetype row) const
+{
+    if (m_mibValues) {
+        if (const std::optional<std::string> text = mibValue(row))
+            return QString::fromStdString(*text);
+    }
+    // Latin-1 maps byte for byte, so a save writes back exactly what was rendered.
+    const QByteArrayView bytes = field(row, ValueColumn);
+    return QString::fromLatin1(bytes.data(), bytes.size());
 }
 
 std::array<QString, ResultModel::ColumnCount> ResultModel::rowTexts(qsizetype row) const
 {
     std::array<QString, ColumnCount> texts;
-    for (int column = 0; column < ColumnCount; ++column) {
+    for (int column = 0; column < ValueColumn; ++column) {
         const QByteArrayView bytes = field(row, column);
         texts[size_t(column)] = QString::fromLatin1(bytes.data(), bytes.size());
     }
+    texts[ValueColumn] = valueText(row);
     return texts;
 }
 

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,12 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
+    // MIB Values: the Value column shows what the MIB says of the object,
+    // rendered whenever a value is read, from the row's own texts; no row
+    // changes. Off, every value is its stored text.
+    void setMibValues(bool on);
+    bool mibValues() const { return m_mibValues; }
+
     void appendRow(ResultRow &&row);
     void flush();
     // Removes every row in one reset.
@@ -63,7 +70,10 @@ public:
     bool hasPendingRows() const { return storedRowCount() > m_announced; }
     // A stored row's field as the bytes it was rendered to.
     QByteArrayView field(qsizetype row, int column) const;
-    // OID text, name, type and value of a stored row.
+    // A stored row's value as the MIB renders it (UTF-8); nothing when the
+    // MIB has nothing to add and the stored text stands.
+    std::optional<std::string> mibValue(qsizetype row) const;
+    // OID text, name, type and value of a stored row, as the list shows them.
     std::array<QString, ColumnCount> rowTexts(qsizetype row) const;
     // Bytes reserved by the row storage.
     qsizetype memoryUsed() const;
@@ -72,6 +82,9 @@ private:
     void announceAfterQuiet();
 
     // A row's four fields lie back to back in one text block, from offset on.
+    // A row whose texts cannot give its binding back (ResultRow::binding)
+    // has it after them, its length in 4 bytes before it, and HasBinding
+    // set in its type length: no row pays for the few that need it.
     struct RowRecord
     {
         quint32 block;
@@ -81,6 +94,12 @@ private:
     // A row longer than a block gets a block of its own size.
     static constexpr size_t TextBlockBytes = size_t(1) << 20;
     static constexpr qsizetype RecordsPerBlock = qsizetype(1) << 16;
+    static constexpr quint32 HasBinding = quint32(1) << 31;
+
+    const RowRecord &record(qsizetype row) const;
+    QByteArrayView encodedBinding(qsizetype row) const;
+    // The value column's text as the list shows it.
+    QString valueText(qsizetype row) const;
 
     std::vector<std::string> m_textBlocks; // each reserved once and filled within that
     std::vector<std::unique_ptr<RowRecord[]>> m_recordBlocks;
@@ -90,4 +109,5 @@ private:
     qint64 m_lastStoredMs = 0; // m_sinceAnnounce's reading when the last row held back was stored
     QTimer m_quietTimer;       // not restarted per row: a fast walk stores one every few microseconds
     QIcon m_rowIcon;
+    bool m_mibValues = false;
 };

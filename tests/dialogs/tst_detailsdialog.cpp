@@ -93,6 +93,8 @@ private slots:
     void escapeBelongsToTheFieldsButClosesFromAButton();
     void acceleratorsAndTabOrder();
     void fieldsAreReadOnlyButCopyable();
+    void definitionSection_data();
+    void definitionSection();
 };
 
 void TestDetailsDialog::frameAndControls()
@@ -389,6 +391,62 @@ void TestDetailsDialog::fieldsAreReadOnlyButCopyable()
     QTest::keyClick(value, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("value0"));
     QVERIFY(dialog.isVisible());
+}
+
+void TestDetailsDialog::definitionSection_data()
+{
+    QTest::addColumn<QString>("oid");
+    QTest::addColumn<QString>("definition"); // how the section's text starts
+    QTest::newRow("column") << ".1.3.6.1.2.1.2.2.1.8.11"
+                            << "IF-MIB::ifOperStatus (.1.3.6.1.2.1.2.2.1.8)\nColumn of ifEntry, INDEX { ifIndex }\n"
+                               "Index: ifIndex = 11\nSyntax: INTEGER {up(1), down(2), testing(3), unknown(4), "
+                               "dormant(5), notPresent(6), lowerLayerDown(7)}\nAccess: read-only\nStatus: current\n\n"
+                               "The current operational state of the interface.  The testing(3) state indicates "
+                               "that no operational packets can be passed.";
+    QTest::newRow("scalar") << ".1.3.6.1.2.1.1.1.0"
+                            << "SNMPv2-MIB::sysDescr (.1.3.6.1.2.1.1.1)\nScalar\nInstance: .0\n"
+                               "Syntax: DisplayString (OCTET STRING (SIZE (0..255)))\nDisplay hint: 255a\n"
+                               "Access: read-only\nStatus: current\n\nA textual description of the entity.";
+    QTest::newRow("unknown object") << ".1.3.6.1.4.1.99999.1" << "No MIB module describes this object.";
+}
+
+// Behind the Definition button, closed at first: the specified controls
+// keep their places whether it is open or not, and the section follows
+// the steps.
+void TestDetailsDialog::definitionSection()
+{
+    QFETCH(QString, oid);
+    QFETCH(QString, definition);
+    ListWindow list(2);
+    list.model.item(0, 0)->setText(oid);
+    list.model.item(1, 0)->setText(QStringLiteral(".1.3.6.1.2.1.1.3.0"));
+    list.select(0);
+    TDetailsDialog dialog(list.view, &list.window);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    auto *button = child<QPushButton>(dialog, "btnDefinition");
+    auto *section = child<QPlainTextEdit>(dialog, "edtDefinition");
+    QVERIFY(section->isHidden());
+    QCOMPARE(dialog.size(), QSize(337, 323));
+    QMap<QWidget *, QRect> specified;
+    for (QWidget *widget : dialog.findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        specified[widget] = widget->geometry();
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_D, Qt::AltModifier);
+    QTRY_VERIFY(section->isVisible());
+    QVERIFY(button->isChecked());
+    QCOMPARE(dialog.width(), 337);
+    QVERIFY(dialog.height() > 323 + 100);
+    QVERIFY(section->y() >= 323 && dialog.rect().contains(section->geometry()));
+    for (auto it = specified.begin(); it != specified.end(); ++it)
+        QCOMPARE(it.key()->geometry(), it.value());
+    QVERIFY2(section->toPlainText().startsWith(definition), qPrintable(section->toPlainText()));
+    QTest::mouseClick(child<QPushButton>(dialog, "btnNext"), Qt::LeftButton);
+    QVERIFY(section->toPlainText().startsWith(QStringLiteral("SNMPv2-MIB::sysUpTime (.1.3.6.1.2.1.1.3)\nScalar")));
+
+    button->click();
+    QVERIFY(section->isHidden());
+    QCOMPARE(dialog.size(), QSize(337, 323));
 }
 
 QTEST_MAIN(TestDetailsDialog)

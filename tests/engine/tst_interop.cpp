@@ -2,12 +2,20 @@
 // Recorded real devices served by snmpsim, an agent Net-SNMP did not write:
 // walks through the query run, every row against the recording, which is
 // read here on its own ("oid|tag|value", the tag in decimal, an "x" after
-// it when the value is in hex).
+// it when the value is in hex). With MIB Values, the rows against Net-SNMP's
+// own rendering of the same bindings by the same MIB tree.
+#include "engine/mibinfo.h"
+#include "engine/mibrender.h"
+#include "engine/rowbinding.h"
 #include "tests/engine/fakehost.h"
 #include "tests/support/snmpsimagent.h"
 
+#include <net-snmp/net-snmp-config.h>
+#include <net-snmp/net-snmp-includes.h>
+
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <algorithm>
@@ -91,6 +99,38 @@ std::vector<Record> recorded(const QString &path, const std::vector<uint32_t> &s
     return records;
 }
 
+// snprint_value of the binding without its type, strings unquoted.
+QString netSnmpText(const SnmpVarBind &binding)
+{
+    std::vector<oid> name(binding.name.ids.begin(), binding.name.ids.end());
+    netsnmp_variable_list *list = nullptr;
+    const AsnAny &value = binding.value;
+    const long number = value.number;
+    if (value.asnType == asn::Integer32)
+        snmp_varlist_add_variable(&list, name.data(), name.size(), ASN_INTEGER, &number, sizeof number);
+    else if (value.asnType == asn::ObjectIdentifier) {
+        const std::vector<oid> object(value.object.ids.begin(), value.object.ids.end());
+        snmp_varlist_add_variable(&list, name.data(), name.size(), ASN_OBJECT_ID, object.data(), object.size() * sizeof(oid));
+    } else if (value.asnType == asn::OctetString)
+        snmp_varlist_add_variable(&list, name.data(), name.size(), ASN_OCTET_STR, value.bytes.data(), value.bytes.size());
+    else
+        snmp_varlist_add_variable(&list, name.data(), name.size(), value.asnType, &value.unsigned32, sizeof value.unsigned32);
+    char text[8192];
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_QUICKE_PRINT, 1);
+    snprint_value(text, sizeof text, name.data(), name.size(), list);
+    snmp_free_varbind(list);
+    // Hinted strings come with their type all the same.
+    QString shown = QString::fromUtf8(text).remove(QRegularExpression(QStringLiteral("^(STRING|INTEGER|OID|Gauge32|Counter32): ")));
+    if (shown.size() >= 2 && shown.startsWith(u'"') && shown.endsWith(u'"'))
+        shown = shown.mid(1, shown.size() - 2);
+    return shown;
+}
+
+QString hexOf(const std::string &bytes, const char *separator)
+{
+    return QString::fromLatin1(QByteArray::fromStdString(bytes).toHex(*separator));
+}
+
 } // namespace
 
 class TestInterop final : public QObject
@@ -101,6 +141,10 @@ private slots:
     void initTestCase();
     void walkMatchesTheRecording_data();
     void walkMatchesTheRecording();
+    void mibValuesAsNetSnmpRendersThem_data();
+    void mibValuesAsNetSnmpRendersThem();
+    void namesResolved_data();
+    void namesResolved();
 
 private:
     SnmpsimAgent m_agent;
@@ -172,6 +216,103 @@ void TestInterop::walkMatchesTheRecording()
     QCOMPARE(rows, expected);
     QCOMPARE(opaque, opaqueRows);
     QCOMPARE(counter64, counter64Rows);
+}
+
+void TestInterop::mibValuesAsNetSnmpRendersThem_data()
+{
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<QString>("subtree");
+    QTest::addColumn<QList<int>>("least"); // rows checked at least: enums, units, OID and text values, MACs, dates
+    QTest::newRow("Linux interfaces") << "linux" << "1.3.6.1.2.1.2" << QList<int>{6, 0, 2, 2, 2, 0};
+    QTest::newRow("Linux memory, kB") << "linux" << "1.3.6.1.4.1.2021.4" << QList<int>{1, 8, 0, 2, 0, 0};
+    QTest::newRow("Linux host resources, no module yet") << "linux" << "1.3.6.1.2.1.25.1" << QList<int>{0, 0, 0, 0, 0, 0};
+    QTest::newRow("Cisco system, CR LF") << "cisco" << "1.3.6.1.2.1.1" << QList<int>{0, 0, 103, 106, 0, 0};
+    QTest::newRow("Cisco interfaces") << "cisco" << "1.3.6.1.2.1.2" << QList<int>{177, 0, 0, 59, 59, 0};
+}
+
+// Every row of a walk with MIB Values on, by way of its texts: enums, units,
+// OID values and texts as snprint_value gives them, line breaks marked; MACs
+// and dates in their formats. (Rows the modules do not cover show their own
+// text; the host resources are such rows until HOST-RESOURCES-MIB comes.)
+void TestInterop::mibValuesAsNetSnmpRendersThem()
+{
+    QFETCH(QString, device);
+    QFETCH(QString, subtree);
+    QFETCH(QList<int>, least);
+    FakeHost host;
+    host.setInputs(m_agent.address(), device, subtree, Operation::Walk);
+    host.transport.timeOut = 3000;
+    host.transport.retries = 1;
+    QCOMPARE(run(host), QString());
+    QVERIFY(!host.rows.empty());
+    static const QRegularExpression mac(QStringLiteral("^[0-9a-f]{2}(:[0-9a-f]{2})*$"));
+    static const QRegularExpression date(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d(\\.\\d)?( [+-]\\d\\d:\\d\\d)?$"));
+    QList<int> checked(6, 0);
+    for (const ResultRow &row : host.rows) {
+        const auto binding = bindingFromRow(row.oid, row.type, row.value, row.binding);
+        QVERIFY2(binding, row.oid.c_str());
+        QCOMPARE(renderBinding(*binding).value, row.value); // the binding the row was rendered from
+        const MibObject *object = mibObject(binding->name.ids);
+        const auto text = object ? mibValueText(*binding, *object) : std::nullopt;
+        const QString mine = QString::fromStdString(text.value_or(row.value));
+        if (!text)
+            continue; // shown as the row's own text, as with MIB Values off
+        QString netSnmp = netSnmpText(*binding);
+        int kind = -1;
+        if (!object->enums.empty())
+            kind = 0;
+        else if (!object->units.empty())
+            kind = 1;
+        else if (object->syntax == MibSyntax::ObjectIdentifier || object->hint == "255a") {
+            kind = object->syntax == MibSyntax::ObjectIdentifier ? 2 : 3;
+            netSnmp.replace(QStringLiteral("\r\n"), QStringLiteral("\u21B5")).replace(u'\n', u'\u21B5');
+        } else if (object->hint == "1x:") {
+            kind = 4;
+            netSnmp = hexOf(binding->value.bytes, ":"); // Net-SNMP leaves out the zeros: 0:16:c7:2:6e:c0
+            QVERIFY2(mine.isEmpty() || mac.match(mine).hasMatch(), qPrintable(mine));
+        } else if (object->textualConvention == "DateAndTime") {
+            kind = 5;
+            QVERIFY2(date.match(mine).hasMatch(), qPrintable(mine));
+            netSnmp = mine; // its format was checked; the numbers come from the bytes below
+            QVERIFY(mine.startsWith(QString::number(uint8_t(binding->value.bytes[0]) * 256 + uint8_t(binding->value.bytes[1]))));
+        }
+        if (kind < 0)
+            continue;
+        QCOMPARE(mine, netSnmp);
+        ++checked[kind];
+    }
+    for (int kind = 0; kind < least.size(); ++kind)
+        QVERIFY2(checked[kind] >= least[kind], qPrintable(QStringLiteral("kind %1: %2 rows").arg(kind).arg(checked[kind])));
+}
+
+void TestInterop::namesResolved_data()
+{
+    QTest::addColumn<QString>("device");
+    QTest::newRow("Linux host") << "linux";
+    QTest::newRow("Cisco switch") << "cisco";
+}
+
+// The share of a whole walk's rows whose object the modules at hand define,
+// as the Name column shows them; the column and the MIB lookup must agree.
+void TestInterop::namesResolved()
+{
+    QFETCH(QString, device);
+    const std::vector<Record> records = recorded(m_recordings.value(device), {1}, true);
+    int resolved = 0;
+    for (const Record &record : records) {
+        const MibObject *object = mibObject(record.oid);
+        const AsnObjectIdentifier id{record.oid};
+        char *name = nullptr;
+        QVERIFY(SnmpMgrOidToStr(&id, &name));
+        const SnmpText owned(name);
+        if (object) {
+            ++resolved;
+            QVERIFY2(QByteArray(owned.get()).contains("::" + QByteArray::fromStdString(object->label)), owned.get());
+        }
+    }
+    QVERIFY(resolved > 0);
+    qInfo("%s: %d of %d rows (%.1f%%) name an object the modules define", qPrintable(device), resolved,
+          int(records.size()), 100.0 * resolved / double(records.size()));
 }
 
 QTEST_GUILESS_MAIN(TestInterop)

@@ -291,7 +291,8 @@ void TestMainForm::menusAsShown_data()
                                            "Save &As...\t\tSave current file with different name.", "-",
                                            "E&xit\t\tExit application."};
     QTest::newRow("miView") << QStringList{"&Toolbar\t\tShows or hides toolbar.",
-                                           "Status &Bar\t\tShows or hides the status bar.", "-",
+                                           "Status &Bar\t\tShows or hides the status bar.",
+                                           "&MIB Values\t\tShows values as their MIB modules describe them.", "-",
                                            "&Details...\tEnter\tMIB Object Details.", "-",
                                            "&Options...\t\tSnmpMgrOpen settings."};
     QTest::newRow("miAction") << QStringList{

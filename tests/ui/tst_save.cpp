@@ -2,6 +2,7 @@
 #include "tests/support/files.h"
 #include "tests/support/scriptedagent.h"
 #include "tests/support/snmpdagent.h"
+#include "engine/rowrender.h"
 #include "tests/support/windowfixture.h"
 #include "ui/errorbox.h"
 #include "ui/listview.h"
@@ -91,6 +92,7 @@ private slots:
     void savedWalkMatchesSnmpwalk_data();
     void savedWalkMatchesSnmpwalk();
     void realSaveDialog();
+    void mibValuesShownAndSaved();
 
 private:
     void run(const QString &agent, const QString &oids, const char *operation);
@@ -499,6 +501,43 @@ void TestSave::realSaveDialog()
     QVERIFY(defaultNo);
     QCOMPARE(readAll(out("viaDialog.txt")), QByteArray("stale"));
     QCOMPARE(m_window->currentFileName(), out("viaDialog.txt"));
+}
+
+// MIB Values renders the rows in the list anew, both ways, and Save writes
+// them as shown; rows the MIB does not describe stay as they were.
+void TestSave::mibValuesShownAndSaved()
+{
+    const auto bind = [](std::vector<uint32_t> name, uint8_t tag, int number, const std::string &bytes) {
+        SnmpVarBind b;
+        b.name.ids = std::move(name);
+        b.value.asnType = tag;
+        b.value.number = number;
+        b.value.bytes = bytes;
+        return renderBinding(b);
+    };
+    m_window->appendRow(bind({1, 3, 6, 1, 2, 1, 2, 2, 1, 8, 1}, asn::Integer32, 2, ""));
+    m_window->appendRow(bind({1, 3, 6, 1, 2, 1, 1, 1, 0}, asn::OctetString, 0, "IOS\r\nTAC"));
+    m_window->appendRow(bind({1, 3, 6, 1, 4, 1, 99999, 1}, asn::OctetString, 0, "\x01\x02"));
+    // Its text ends at the NUL: the row keeps the bytes beside it.
+    m_window->appendRow(bind({1, 3, 6, 1, 2, 1, 2, 2, 1, 6, 1}, asn::OctetString, 0, std::string("\0ABCDE", 6)));
+    m_window->results().flush();
+    const QByteArray plain = listText();
+    QVERIFY(!m_window.command("actMibValues")->isChecked());
+    QVERIFY(m_window.trigger("actMibValues"));
+    QVERIFY(m_window.command("actMibValues")->isChecked());
+    const QAbstractItemModel *model = m_window->listView()->model();
+    QCOMPARE(model->index(0, 3).data().toString(), QStringLiteral("down(2)"));
+    QCOMPARE(model->index(1, 3).data().toString(), QStringLiteral("IOS\u21B5TAC"));
+    QCOMPARE(model->index(2, 3).data().toString(), QStringLiteral("01 02 "));
+    QCOMPARE(model->index(3, 3).data().toString(), QStringLiteral("00:41:42:43:44:45"));
+    answer(out("mib.txt"));
+    QVERIFY(m_window.trigger("actSave"));
+    QVERIFY(m_window.log.errors.isEmpty());
+    QCOMPARE(readAll(out("mib.txt")), QByteArray(plain).replace(" | 2\r\n", " | down(2)\r\n")
+                                          .replace("49 4F 53 0D 0A 54 41 43 ", "IOS\xE2\x86\xB5TAC")
+                                          .replace("String | \r\n", "String | 00:41:42:43:44:45\r\n"));
+    QVERIFY(m_window.trigger("actMibValues"));
+    QCOMPARE(listText(), plain);
 }
 
 QTEST_MAIN(TestSave)

@@ -531,13 +531,16 @@ void TestSettings::viewTogglesStoredAndRestored()
 {
     startWindow();
     QVERIFY(m_window.command("actToolBar")->isChecked());
+    QVERIFY(!m_window.command("actMibValues")->isChecked()); // no file: off
     QVERIFY(m_window.trigger("actToolBar"));
     QVERIFY(m_window.trigger("actStatusBar"));
+    QVERIFY(m_window.trigger("actMibValues"));
     QVERIFY(!m_window->toolBarShown());
     QVERIFY(!m_window->statusBarShown());
     m_window.quit();
     QCOMPARE(stored(SettingsKey, "ShowToolBar").data, dword(0));
     QCOMPARE(stored(SettingsKey, "ShowStatusBar").data, dword(0));
+    QCOMPARE(stored(SettingsKey, "MibValues").data, dword(1));
 
     startWindow();
     QWidget *toolBar = m_window->findChild<QWidget *>(QStringLiteral("psToolBar"));
@@ -545,6 +548,8 @@ void TestSettings::viewTogglesStoredAndRestored()
     QVERIFY(m_window->statusLine()->isHidden());
     QVERIFY(!m_window.command("actToolBar")->isChecked());
     QVERIFY(!m_window.command("actStatusBar")->isChecked());
+    QVERIFY(m_window.command("actMibValues")->isChecked());
+    QVERIFY(m_window->results().mibValues());
     QCOMPARE(m_window->coolBar()->rowCount(), 1);
     m_window.quit();
 
@@ -552,6 +557,7 @@ void TestSettings::viewTogglesStoredAndRestored()
     QVERIFY(writeFile(m_path,
                       Header + SettingsSection + dwordLine("ShowToolBar", 5) + dwordLine("ShowStatusBar", 0xffffffff)));
     startWindow();
+    QVERIFY(!m_window.command("actMibValues")->isChecked()); // a file without it: off
     QVERIFY(m_window->findChild<QWidget *>(QStringLiteral("psToolBar"))->isVisible());
     QVERIFY(m_window->statusLine()->isVisible());
     QCOMPARE(m_window->coolBar()->rowCount(), 2);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/dialogs/detailsdialog.h"
 
+#include "engine/mibinfo.h"
 #include "ui/dialogs/dialogframe.h"
 #include "ui/dialogs/uifont.h"
 
@@ -13,6 +14,8 @@
 #include <QAbstractItemView>
 
 #include <algorithm>
+#include <numeric>
+#include <optional>
 
 namespace {
 
@@ -23,7 +26,111 @@ constexpr int buttonY = 290;
 constexpr int buttonWidth = 75;
 constexpr int buttonHeight = 25;
 constexpr int closeGap = 10; // between Next and Close; Previous and Next touch
+constexpr int definitionHeight = 220; // the opened section: its field and the margin below
 const char *const tagName = "tag";
+
+QString fromUtf8(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
+
+QString dottedText(const std::vector<uint32_t> &ids)
+{
+    QString text;
+    for (const uint32_t id : ids)
+        text += QLatin1Char('.') + QString::number(id);
+    return text;
+}
+
+QString kindText(const MibDefinition &definition)
+{
+    const MibObject &object = definition.object;
+    const QString index = definition.indexObjects.empty()
+        ? QString()
+        : QStringLiteral(", INDEX { %1 }")
+              .arg(fromUtf8(std::accumulate(std::next(definition.indexObjects.begin()), definition.indexObjects.end(),
+                                            definition.indexObjects.front(),
+                                            [](const std::string &a, const std::string &b) { return a + ", " + b; })));
+    switch (object.kind) {
+    case MibKind::Scalar:
+        return QStringLiteral("Scalar");
+    case MibKind::Column:
+        return QStringLiteral("Column of %1%2").arg(fromUtf8(object.parent), index);
+    case MibKind::Entry:
+        return QStringLiteral("Row of %1").arg(fromUtf8(object.parent));
+    case MibKind::Table:
+        return QStringLiteral("Table");
+    case MibKind::Notification:
+        return QStringLiteral("Notification");
+    case MibKind::Node:
+        break;
+    }
+    return QStringLiteral("Node");
+}
+
+// A DESCRIPTION's lines, broken where the module file was, joined into
+// paragraphs for the field to wrap; blank lines and indented ones (lists,
+// figures) keep their breaks.
+QString paragraphs(const QString &text)
+{
+    QString out;
+    bool joinNext = false;
+    for (const QString &line : text.split(QLatin1Char('\n'))) {
+        const bool keep = line.isEmpty() || line.front().isSpace();
+        if (!out.isEmpty())
+            out += joinNext && !keep ? QStringLiteral(" ") : QStringLiteral("\n");
+        out += line;
+        joinNext = !line.isEmpty();
+    }
+    return out;
+}
+
+// The definition of the object a row's OID text names, as the section shows it.
+QString definitionText(const QString &oidText)
+{
+    std::vector<uint32_t> ids;
+    bool valid = oidText.startsWith(QLatin1Char('.')) && oidText.size() > 1;
+    for (const QStringView part : QStringView(oidText).mid(1).split(QLatin1Char('.'))) {
+        ids.push_back(part.toUInt(&valid));
+        if (!valid)
+            break;
+    }
+    const std::optional<MibDefinition> definition = valid ? mibDefinition(ids) : std::nullopt;
+    if (!definition)
+        return QStringLiteral("No MIB module describes this object.");
+
+    const MibObject &object = definition->object;
+    QStringList lines;
+    lines << (object.module.empty() ? fromUtf8(object.label) : fromUtf8(object.module + "::" + object.label))
+                 + QStringLiteral(" (") + dottedText(object.oid) + QLatin1Char(')');
+    lines << kindText(*definition);
+    const QString instance = dottedText(definition->instance);
+    if (object.kind == MibKind::Column && definition->indexFits) {
+        QStringList parts;
+        for (const MibIndexPart &part : definition->index)
+            parts << fromUtf8(part.name + " = " + part.value);
+        lines << QStringLiteral("Index: ") + parts.join(QStringLiteral(", "));
+    } else if (object.kind == MibKind::Column) {
+        lines << QStringLiteral("Index: %1 (does not decode by the INDEX)").arg(instance);
+    } else if (!definition->instance.empty()) {
+        lines << QStringLiteral("Instance: %1%2")
+                     .arg(instance, definition->indexFits ? QString() : QStringLiteral(" (a scalar's is .0)"));
+    }
+    const std::pair<const char *, std::string> fields[] = {
+        {"Syntax", object.typeName.empty() ? std::string() : mibSyntaxText(object)},
+        {"Units", object.units},
+        {"Display hint", object.hint},
+        {"Access", object.access},
+        {"Status", object.status},
+    };
+    for (const auto &[caption, value] : fields) {
+        if (!value.empty())
+            lines << QString::fromLatin1(caption) + QStringLiteral(": ") + fromUtf8(value);
+    }
+    if (!definition->description.empty())
+        lines << QString() << paragraphs(fromUtf8(definition->description));
+    return lines.join(QLatin1Char('\n'));
+}
 
 } // namespace
 
@@ -59,6 +166,18 @@ void TDetailsDialog::createControls()
     btnPrev = makeButton("btnPrev", tr("< &Previous"), 94);
     btnNext = makeButton("btnNext", tr("&Next >"), 169);
     btnClose = makeButton("btnClose", tr("&Close"), 254);
+    // Left of the specified row of buttons, and out of the Tab chain: closed,
+    // the dialog goes round its fields and buttons as it always has; Alt+D
+    // or a click opens the section, and the button stays down while it is open.
+    btnDefinition = makeButton("btnDefinition", tr("&Definition"), margin);
+    btnDefinition->setCheckable(true);
+    btnDefinition->setFocusPolicy(Qt::ClickFocus);
+    btnDefinition->setToolTip(tr("The object's definition in its MIB module"));
+    connect(btnDefinition, &QPushButton::clicked, this, &TDetailsDialog::toggleDefinition);
+
+    edtDefinition = createField("edtDefinition", QString(), 0, clientHeight, definitionHeight - margin, true);
+    edtDefinition->setAccessibleName(tr("Definition"));
+    edtDefinition->hide();
 
     // The step buttons carry their step through the list as their tag.
     btnPrev->setProperty(tagName, -1);
@@ -73,6 +192,7 @@ void TDetailsDialog::createControls()
     setTabOrder(edtValue, btnPrev);
     setTabOrder(btnPrev, btnNext);
     setTabOrder(btnNext, btnClose);
+    setTabOrder(btnClose, edtDefinition);
 }
 
 QPlainTextEdit *TDetailsDialog::createField(const char *name, const QString &caption, int labelY, int fieldY,
@@ -98,6 +218,8 @@ QPlainTextEdit *TDetailsDialog::createField(const char *name, const QString &cap
         field->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     }
 
+    if (caption.isEmpty())
+        return field;
     auto *label = new QLabel(caption, this);
     label->setBuddy(field);
     // The label sits in the 14 pixels above its field; a font taller than
@@ -115,6 +237,7 @@ QPlainTextEdit *TDetailsDialog::createField(const char *name, const QString &cap
 void TDetailsDialog::fitButtons()
 {
     const int needed = std::max({captionWidth(btnPrev), captionWidth(btnNext), captionWidth(btnClose)});
+    btnDefinition->resize(std::max(buttonWidth, captionWidth(btnDefinition)), buttonHeight);
     if (needed <= buttonWidth)
         return;
     const int width = needed;
@@ -126,7 +249,7 @@ void TDetailsDialog::fitButtons()
     btnPrev->setGeometry(closeX - closeGap - 2 * width, buttonY, width, buttonHeight);
     if (clientW != clientWidth) {
         setFixedSize(clientW, clientHeight);
-        for (QPlainTextEdit *field : {edtOid, edtName, edtType, edtValue})
+        for (QPlainTextEdit *field : {edtOid, edtName, edtType, edtValue, edtDefinition})
             field->resize(clientW - 2 * margin, field->height());
     }
 }
@@ -193,6 +316,29 @@ void TDetailsDialog::refresh()
     edtName->setPlainText(text(1));
     edtType->setPlainText(text(2));
     edtValue->setPlainText(text(3));
+    refreshDefinition();
+}
+
+void TDetailsDialog::toggleDefinition()
+{
+    const bool open = btnDefinition->isChecked();
+    setFixedSize(width(), clientHeight + (open ? definitionHeight : 0));
+    edtDefinition->setVisible(open);
+    refreshDefinition();
+}
+
+// Read only while the section is open: stepping with it closed costs no lookup.
+void TDetailsDialog::refreshDefinition()
+{
+    if (edtDefinition->isHidden())
+        return;
+    const int i = selectedRow();
+    const QAbstractItemModel *model = m_list->model();
+    if (i < 0 || !model || i >= model->rowCount(m_list->rootIndex())) {
+        edtDefinition->clear();
+        return;
+    }
+    edtDefinition->setPlainText(definitionText(model->index(i, 0, m_list->rootIndex()).data(Qt::DisplayRole).toString()));
 }
 
 void TDetailsDialog::step(int t)

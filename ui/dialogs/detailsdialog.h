@@ -16,6 +16,11 @@ class QAbstractItemView;
 //
 // The list's model gives the row texts in columns 0 to 3 (OID, name, type,
 // value); the list allows one selected row at most, selected as a whole.
+//
+// Below the row's fields, behind the Definition button, the object's
+// definition as the MIB modules give it. The section starts closed, and
+// closed the dialog is the row's four fields alone, in their place and size;
+// opened, the dialog grows downwards by the section and the rest stays put.
 class TDetailsDialog : public QDialog
 {
     Q_OBJECT
@@ -35,6 +40,8 @@ private:
     void FormShow();
     void GroupClick(QAbstractButton *button);
     void refresh();
+    void toggleDefinition();
+    void refreshDefinition();
     void step(int t);
     int selectedRow() const;
     bool isPartlyVisible(const QModelIndex &index) const;
@@ -48,4 +55,6 @@ private:
     QPushButton *btnPrev = nullptr;
     QPushButton *btnNext = nullptr;
     QPushButton *btnClose = nullptr;
+    QPushButton *btnDefinition = nullptr;
+    QPlainTextEdit *edtDefinition = nullptr;
 };
