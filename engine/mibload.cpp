@@ -206,9 +206,17 @@ void readStartupErrors()
         g_errors[group.module] = std::move(group);
 }
 
-} // namespace
+// Call with g_errorsMutex held.
+void remember(const MibLoadResult &result)
+{
+    readStartupErrors();
+    if (!result.module.empty())
+        g_errors.erase(result.module);
+    for (const MibModuleErrors &group : result.errors)
+        g_errors[group.module] = group;
+}
 
-MibLoadResult loadMibFile(const std::string &path)
+MibLoadResult load(const std::string &path)
 {
     MibLoadResult result;
     const QString source = QString::fromStdString(path);
@@ -269,14 +277,17 @@ MibLoadResult loadMibFile(const std::string &path)
         errors = readMibErrors(capture.lines());
     }
     result.errors = groupByModule(std::move(errors), result.module, target);
-    {
-        std::lock_guard lock(g_errorsMutex);
-        readStartupErrors();
-        g_errors.erase(result.module);
-        for (const MibModuleErrors &group : result.errors)
-            g_errors[group.module] = group;
-    }
     mibsetup::mibsChanged();
+    return result;
+}
+
+} // namespace
+
+MibLoadResult loadMibFile(const std::string &path)
+{
+    MibLoadResult result = load(path);
+    std::lock_guard lock(g_errorsMutex);
+    remember(result);
     return result;
 }
 

@@ -9,6 +9,7 @@
 #include "ui/errorbox.h"
 #include "ui/listview.h"
 #include "ui/menubar.h"
+#include "ui/mibtreewindow.h"
 #include "ui/resultmodel.h"
 #include "ui/statusbar.h"
 
@@ -217,7 +218,8 @@ void TestMainForm::layoutAsDesigned()
     for (const char *name : {"cboAgent", "cboCommunity", "cboOids"}) {
         QVERIFY(box(name)->isEditable());
         QCOMPARE(box(name)->insertPolicy(), QComboBox::NoInsert);
-        QCOMPARE(box(name)->completer(), nullptr);
+        // No completion from the history lists; the Oids box completes MIB names.
+        QCOMPARE(box(name)->completer() != nullptr, qstrcmp(name, "cboOids") == 0);
     }
 
     // Captions fit: no label or button is narrower than its text needs.
@@ -310,6 +312,10 @@ void TestMainForm::commandTable_data()
         "Retrieve the all values of the specified subtree.");
     add("actAbout", "&About Norvane...", {}, "About",
         "Displays program information, version number, and copyright.");
+    add("actMibTree", "MIB &Tree", {}, "Browses and searches the loaded MIB modules.",
+        "Browses and searches the loaded MIB modules.");
+    add("actLoadMib", "&Load MIB File...", {}, "Loads a MIB module from a file and keeps it in your MIB folder.",
+        "Loads a MIB module from a file and keeps it in your MIB folder.");
 }
 
 void TestMainForm::commandTable()
@@ -341,8 +347,9 @@ void TestMainForm::menusAndToolBar()
             items << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
         return items;
     };
-    QCOMPARE(layout("miFile"), QStringList({"actSave", "actSaveAs", "-", "actExit"}));
-    QCOMPARE(layout("miView"), QStringList({"actToolBar", "actStatusBar", "-", "actDetails", "-", "actOptions"}));
+    QCOMPARE(layout("miFile"), QStringList({"actSave", "actSaveAs", "-", "actLoadMib", "-", "actExit"}));
+    QCOMPARE(layout("miView"),
+             QStringList({"actToolBar", "actStatusBar", "-", "actDetails", "actMibTree", "-", "actOptions"}));
     QCOMPARE(layout("miAction"),
              QStringList({"actRun", "actStop", "actClear", "-", "actGet", "actGetNext", "actWalk"}));
     QCOMPARE(layout("miHelp"), QStringList({"actAbout"}));
@@ -526,8 +533,9 @@ void TestMainForm::enablingRulesWhileRunning()
     QVERIFY(!during.enabled["actSaveAs"]);
     QVERIFY(!during.enabled["actClear"]);
     QVERIFY(!during.enabled["actDetails"]);
+    QVERIFY(!during.enabled["actLoadMib"]);
     for (const char *name : {"actGet", "actGetNext", "actWalk", "actOptions", "actAbout", "actExit", "actToolBar",
-                             "actStatusBar"})
+                             "actStatusBar", "actMibTree"})
         QVERIFY2(during.enabled[name], name);
     QVERIFY(during.checked["actWalk"]);
     QVERIFY(stillUpdating);
@@ -1185,8 +1193,8 @@ void TestMainForm::everyControlIsNamed()
             unnamed << (node->object() ? QStringLiteral("%1 %2").arg(QLatin1String(node->object()->metaObject()->className()),
                                                                     node->object()->objectName())
                                        : QString::number(role));
-        // A table's cells are its data, read with their columns.
-        if (role != QAccessible::Table)
+        // A table's or tree's cells are its data, read with their columns.
+        if (role != QAccessible::Table && role != QAccessible::Tree)
             for (int i = 0; i < node->childCount(); ++i)
                 visit(node->child(i));
     };
@@ -1212,6 +1220,9 @@ void TestMainForm::everyControlIsNamed()
     visitWindow(&options);
     TAboutBox about(m_window.get());
     visitWindow(&about);
+    // The MIB Tree: search box, tree, definition pane, pages and load errors.
+    QVERIFY(m_window.trigger("actMibTree"));
+    visitWindow(m_window->mibTreeWindow());
     QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u'\n')));
 }
 
