@@ -30,16 +30,16 @@ std::string lowered(std::string_view text)
     return out;
 }
 
+void appendLowered(std::string &to, std::string_view text)
+{
+    const size_t start = to.size();
+    to.append(text);
+    std::transform(to.begin() + std::ptrdiff_t(start), to.end(), to.begin() + std::ptrdiff_t(start), lower);
+}
+
 bool lessIgnoringCase(std::string_view a, std::string_view b)
 {
-    const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        const char x = lower(a[i]);
-        const char y = lower(b[i]);
-        if (x != y)
-            return x < y;
-    }
-    return a.size() < b.size();
+    return lowered(a) < lowered(b);
 }
 
 std::string_view trimmed(std::string_view text)
@@ -107,7 +107,7 @@ void MibTree::build()
         node.nameStart = uint32_t(m_names.size());
         node.nameLength = uint16_t(std::min<size_t>(label.size(), 0xFFFF));
         m_names.append(label.substr(0, node.nameLength));
-        m_lowerNames.append(lowered(label.substr(0, node.nameLength)));
+        appendLowered(m_lowerNames, label.substr(0, node.nameLength));
         std::string oidText = parentOid.empty() ? std::to_string(node.subid) : parentOid + "." + std::to_string(node.subid);
         node.oidStart = uint32_t(m_oids.size());
         node.oidLength = uint16_t(oidText.size());
@@ -123,7 +123,7 @@ void MibTree::build()
         if (tp->description && *tp->description) {
             m_describedNodes.push_back(id);
             m_descriptionStarts.push_back(uint32_t(m_descriptions.size()));
-            m_descriptions.append(lowered(tp->description));
+            appendLowered(m_descriptions, tp->description);
             m_descriptions.push_back('\0');
         }
         std::vector<const struct tree *> children;
@@ -140,6 +140,33 @@ void MibTree::build()
         }
         return id;
     };
+    // Sized first: growing the blobs as they fill copied them over and over.
+    size_t nodes = 0;
+    size_t described = 0;
+    size_t text = 0;
+    std::vector<const struct tree *> pending;
+    for (const struct tree *root = get_tree_head(); root; root = root->next_peer)
+        pending.push_back(root);
+    while (!pending.empty()) {
+        const struct tree *tp = pending.back();
+        pending.pop_back();
+        ++nodes;
+        if (tp->description) {
+            ++described;
+            text += std::strlen(tp->description) + 1;
+        }
+        for (const struct tree *child = tp->child_list; child; child = child->next_peer)
+            pending.push_back(child);
+    }
+    m_nodes.reserve(nodes);
+    m_childList.reserve(nodes);
+    m_names.reserve(nodes * 16);
+    m_lowerNames.reserve(nodes * 16);
+    m_oids.reserve(nodes * 24);
+    m_descriptions.reserve(text);
+    m_describedNodes.reserve(described);
+    m_descriptionStarts.reserve(described);
+
     std::vector<const struct tree *> roots;
     for (const struct tree *root = get_tree_head(); root; root = root->next_peer)
         roots.push_back(root);
@@ -154,14 +181,31 @@ void MibTree::build()
             if (node.parent == None || !definedIn(node.parent, module))
                 m_modules[size_t(module)].roots.push_back(id);
         }
-        m_completions.emplace_back(name(id));
-        for (uint32_t i = 0; i < node.moduleCount; ++i)
-            m_completions.push_back(moduleName(m_memberships[node.moduleStart + i]) + "::" + std::string(name(id)));
     }
-    std::sort(m_completions.begin(), m_completions.end(), [](const std::string &a, const std::string &b) {
-        return lessIgnoringCase(a, b) || (!lessIgnoringCase(b, a) && a < b);
+}
+
+const std::vector<std::string> &MibTree::completionNames() const
+{
+    std::call_once(m_completionsOnce, [this] {
+        // Sorted by their lower-case form, made once: comparing that is a memcmp.
+        std::vector<std::pair<std::string, std::string>> keyed;
+        keyed.reserve(m_nodes.size() + m_memberships.size());
+        for (NodeId id = 0; id < nodeCount(); ++id) {
+            const Node &node = m_nodes[size_t(id)];
+            const std::string label(name(id));
+            keyed.emplace_back(lowered(label), label);
+            for (uint32_t i = 0; i < node.moduleCount; ++i) {
+                std::string qualified = moduleName(m_memberships[node.moduleStart + i]) + "::" + label;
+                keyed.emplace_back(lowered(qualified), std::move(qualified));
+            }
+        }
+        std::sort(keyed.begin(), keyed.end());
+        keyed.erase(std::unique(keyed.begin(), keyed.end()), keyed.end());
+        m_completions.reserve(keyed.size());
+        for (auto &[key, text] : keyed)
+            m_completions.push_back(std::move(text));
     });
-    m_completions.erase(std::unique(m_completions.begin(), m_completions.end()), m_completions.end());
+    return m_completions;
 }
 
 std::string_view MibTree::name(NodeId node) const

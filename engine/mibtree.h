@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,8 +53,9 @@ public:
     // that order, each part in OID order.
     std::vector<NodeId> search(std::string_view query) const;
 
-    // Every name and every MODULE::name, sorted case-insensitively, once each.
-    const std::vector<std::string> &completionNames() const { return m_completions; }
+    // Every name and every MODULE::name, sorted case-insensitively, once
+    // each; worked out at the first call, which the window never makes.
+    const std::vector<std::string> &completionNames() const;
 
 private:
     struct Node
@@ -94,5 +96,6 @@ private:
     std::vector<NodeId> m_describedNodes;
     std::vector<uint32_t> m_descriptionStarts;
     std::vector<Module> m_modules;
-    std::vector<std::string> m_completions;
+    mutable std::once_flag m_completionsOnce;
+    mutable std::vector<std::string> m_completions;
 };
