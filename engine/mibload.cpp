@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -194,6 +195,12 @@ std::vector<MibModuleErrors> groupByModule(std::vector<MibError> errors, const s
         group->errors.push_back(std::move(error));
     }
     std::stable_partition(groups.begin(), groups.end(), [&](const MibModuleErrors &g) { return g.module == firstModule; });
+    // Net-SNMP reports a module's unlinked nodes from its last line up: by
+    // line, those without one last.
+    const auto lineKey = [](const MibError &e) { return e.line > 0 ? e.line : std::numeric_limits<int>::max(); };
+    for (MibModuleErrors &group : groups)
+        std::stable_sort(group.errors.begin(), group.errors.end(),
+                         [&](const MibError &a, const MibError &b) { return lineKey(a) < lineKey(b); });
     return groups;
 }
 

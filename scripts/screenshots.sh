@@ -119,4 +119,11 @@ keys alt+h a
 shoot "About Norvane" about.png
 focus "About Norvane"
 keys Escape
+
+# View, MIB Tree (the fourth item), a search typed into its search box.
+keys alt+v Down Down Down Return
+focus "MIB Tree"
+xdotool type --delay 30 "ifOperStatus"
+shoot "MIB Tree" mibtree.png
+focus Norvane
 keys alt+f x

@@ -4,6 +4,7 @@
 #include "engine/mibdefinition.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -211,8 +212,10 @@ void MibErrorModel::setErrors(const std::vector<MibModuleErrors> &modules)
     for (const MibModuleErrors &module : modules) {
         auto *name = new QStandardItem(QString::fromStdString(module.module));
         name->setToolTip(QString::fromStdString(module.file));
-        auto *summary = new QStandardItem(tr("%n error(s) in %1", nullptr, int(module.errors.size()))
-                                              .arg(QString::fromStdString(module.file)));
+        const QString count = module.errors.size() == 1 ? QStringLiteral("1 error")
+                                                        : QStringLiteral("%1 errors").arg(module.errors.size());
+        auto *summary = new QStandardItem(count + QStringLiteral(" in ") + QString::fromStdString(module.file));
+        summary->setToolTip(summary->text());
         QStringList missing;
         for (const MibError &error : module.errors) {
             // The place as file:line by the file's name; the whole path in the tooltip.
@@ -272,7 +275,13 @@ QString definitionText(const MibTreeDefinition &definition)
     for (const auto &[label, value] : clauses)
         if (!value.empty())
             out += QString::fromLatin1(label) + QStringLiteral(": ") + QString::fromStdString(value) + QLatin1Char('\n');
-    if (!definition.description.empty())
-        out += QStringLiteral("\nDescription:\n") + QString::fromStdString(definition.description);
+    if (definition.description.empty())
+        return out;
+    // The module's line breaks and indents fit its own page; the pane
+    // wraps the paragraphs to its width instead.
+    out += QStringLiteral("\nDescription:");
+    static const QRegularExpression blankLine(QStringLiteral("\n[ \t]*\n"));
+    for (const QString &paragraph : QString::fromStdString(definition.description).split(blankLine))
+        out += QLatin1Char('\n') + paragraph.simplified();
     return out;
 }

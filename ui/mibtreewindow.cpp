@@ -69,8 +69,8 @@ void TMibTreeWindow::createControls()
     m_treeView->setHeaderHidden(true);
     m_resultView = makeView("SearchResults", QStringLiteral("Search results"), m_found);
     m_resultView->setRootIsDecorated(false);
-    m_resultView->setColumnWidth(MibSearchModel::NameColumn, 170);
-    m_resultView->setColumnWidth(MibSearchModel::OidColumn, 170);
+    m_resultView->setColumnWidth(MibSearchModel::NameColumn, 160);
+    m_resultView->setColumnWidth(MibSearchModel::OidColumn, 150);
     m_stack = new QStackedWidget;
     m_stack->addWidget(m_treeView);
     m_stack->addWidget(m_resultView);
@@ -86,12 +86,11 @@ void TMibTreeWindow::createControls()
     auto *splitter = new QSplitter(Qt::Horizontal);
     splitter->addWidget(m_stack);
     splitter->addWidget(edtDefinition);
-    splitter->setStretchFactor(0, 1);
-    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({420, 340});
     splitter->setChildrenCollapsible(false);
 
     m_errorView = makeView("LoadErrors", QStringLiteral("Load errors"), m_errors);
-    m_errorView->setColumnWidth(MibErrorModel::PlaceColumn, 220);
+    m_errorView->setColumnWidth(MibErrorModel::PlaceColumn, 250);
     m_errorView->setColumnWidth(MibErrorModel::ErrorColumn, 360);
 
     m_pages = new QTabWidget;
