@@ -213,14 +213,26 @@ void readStartupErrors()
         g_errors[group.module] = std::move(group);
 }
 
-// Call with g_errorsMutex held.
+// Call with g_errorsMutex held. The loaded module's errors replace its
+// earlier ones; another module's (an import read on the way, an orphan
+// reported again) are added to what it had.
 void remember(const MibLoadResult &result)
 {
     readStartupErrors();
     if (!result.module.empty())
         g_errors.erase(result.module);
-    for (const MibModuleErrors &group : result.errors)
-        g_errors[group.module] = group;
+    for (const MibModuleErrors &group : result.errors) {
+        auto [kept, added] = g_errors.try_emplace(group.module, group);
+        if (added)
+            continue;
+        for (const MibError &error : group.errors) {
+            const bool known = std::any_of(kept->second.errors.begin(), kept->second.errors.end(), [&](const MibError &e) {
+                return e.file == error.file && e.line == error.line && e.message == error.message;
+            });
+            if (!known)
+                kept->second.errors.push_back(error);
+        }
+    }
 }
 
 MibLoadResult load(const std::string &path)
