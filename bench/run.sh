@@ -378,7 +378,7 @@ done
 m() { field "$1" <"$WORK/$2" | median; }
 NODES=$(thousands "$(field nodes <"$WORK/mibtree" | head -1)")
 row "Opening the MIB Tree over $NODES nodes, offscreen (median of $MIB_RUNS): MIBs loaded before / the first open, loading them" \
-    "$(m open_ms mibtree) ms (CPU $(m open_cpu_ms mibtree)) / $(m open_ms mibcold) ms (CPU $(m open_cpu_ms mibcold); of it MIB loading $(m load_ms mibtree), the tree taken $(m tree_ms mibtree))" \
+    "$(m open_ms mibtree) ms (CPU $(m open_cpu_ms mibtree) ms) / $(m open_ms mibcold) ms (CPU $(m open_cpu_ms mibcold) ms; of it, measured apart, MIB loading $(m load_ms mibtree) ms and the tree taken $(m tree_ms mibtree) ms)" \
     "-" "-" "≤ 300 ms" "$(verdict "$(m open_ms mibcold) <= 300")"
 row "MIB Tree search over $NODES nodes, $(field queries <"$WORK/mibtree" | head -1) fixed queries (median of 5 each, runs median of $MIB_RUNS): median / worst query, typed into the window (results and definition shown) and in the engine alone" \
     "window: $(m search_median_ms mibtree) / $(m search_worst_ms mibtree) ms (CPU $(m search_worst_cpu_ms mibtree)); engine: $(m engine_median_ms mibtree) / $(m engine_worst_ms mibtree) ms" \
