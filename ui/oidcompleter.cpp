@@ -6,6 +6,7 @@
 #include "ui/mibtreemodel.h"
 
 #include <QAbstractItemView>
+#include <QAction>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -59,17 +60,43 @@ bool OidCompleter::takeSuggestion()
     return true;
 }
 
+QAction *OidCompleter::windowCommand(const QKeyEvent *key) const
+{
+    const QKeySequence pressed(key->keyCombination());
+    for (QAction *command : m_box->window()->actions())
+        if (command->isEnabled() && command->shortcuts().contains(pressed))
+            return command;
+    return nullptr;
+}
+
 bool OidCompleter::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress) {
+    // Not popup() before a key: asked while the popup is being made, it makes another.
+    if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress)
+        return QCompleter::eventFilter(watched, event);
+    if (event->type() == QEvent::ShortcutOverride && popup()->isVisible()
+        && (watched == popup() || watched == m_box || watched == m_edit)) {
+        // Window shortcuts are matched before the popup sees the key: Tab,
+        // Enter (Details) and Esc (Stop) belong to the popup while it shows;
+        // any other shortcut (F9...) runs, and the popup goes.
         const auto *key = static_cast<QKeyEvent *>(event);
-        if (watched == m_box) {
-            refreshNames();
-        } else if (watched == popup() && popup()->isVisible() && !(key->modifiers() & ~Qt::KeypadModifier)
-                   && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
-            if (takeSuggestion())
-                return true;
+        const bool plain = !(key->modifiers() & ~Qt::KeypadModifier);
+        const int k = key->key();
+        if (plain && (k == Qt::Key_Tab || k == Qt::Key_Return || k == Qt::Key_Enter || k == Qt::Key_Escape)) {
+            event->accept();
+            return true;
         }
+        if (windowCommand(key))
+            popup()->hide();
+    } else if (event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const bool plain = !(key->modifiers() & ~Qt::KeypadModifier);
+        const int k = key->key();
+        if (watched == m_box)
+            refreshNames();
+        else if (watched == popup() && popup()->isVisible() && plain
+                 && (k == Qt::Key_Tab || k == Qt::Key_Return || k == Qt::Key_Enter) && takeSuggestion())
+            return true;
     }
     return QCompleter::eventFilter(watched, event);
 }

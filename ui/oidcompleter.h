@@ -4,6 +4,8 @@
 #include <QCompleter>
 
 class MibNameModel;
+class QAction;
+class QKeyEvent;
 class QComboBox;
 class QLineEdit;
 
@@ -11,7 +13,8 @@ class QLineEdit;
 // of the loaded MIBs that start with the OID being typed (the text after the
 // last ";"), case-insensitively, in a popup under the box. Tab or Enter
 // takes the highlighted suggestion, or the first; while the popup shows it
-// has the keys, so Enter is not the Details shortcut then. It sits on the
+// has Tab, Enter and Esc, so Enter is not the Details shortcut then; the
+// window's other shortcuts run and close it. It sits on the
 // box's edit field, so the box's history drop-down stays as it is.
 class OidCompleter final : public QCompleter
 {
@@ -31,6 +34,8 @@ private:
     // the box, not before, and a set changed since is taken anew.
     void refreshNames();
     bool takeSuggestion();
+    // The window's enabled command whose shortcut the key is.
+    QAction *windowCommand(const QKeyEvent *key) const;
 
     QComboBox *m_box;
     QLineEdit *m_edit;

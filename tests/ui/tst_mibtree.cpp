@@ -96,6 +96,7 @@ void TestMibTreeWindow::completion_data()
     QTest::newRow("MODULE::name, any case") << "if-mib::ifOperS" << int(Qt::Key_Tab) << "IF-MIB::ifOperStatus"
                                             << "IF-MIB::ifOperStatus";
     QTest::newRow("Down picks the next") << "ifInU" << int(Qt::Key_Down) << "ifInUcastPkts" << "ifInUnknownProtos";
+    QTest::newRow("the window's shortcuts still work") << "sysDes" << (Qt::CTRL | Qt::Key_W).toCombined() << "sysDescr" << "sysDes";
 }
 
 void TestMibTreeWindow::completion()
@@ -107,6 +108,8 @@ void TestMibTreeWindow::completion()
     // A selected row: Enter would open the details, were it not for the popup.
     m_window->appendRow({".1.3.6.1.2.1.1.1.0", "sysDescr.0", "Octet String", "box"});
     m_window->listView()->setCurrentIndex(m_window->results().index(0, 0));
+    m_window->updateCommands();
+    QVERIFY(m_window.command("actDetails")->isEnabled());
     QComboBox *box = m_window->oidBox();
     box->setFocus();
     box->clearEditText();
@@ -120,8 +123,10 @@ void TestMibTreeWindow::completion()
         QTest::keyClick(completer->popup(), Qt::Key_Down);
         key = Qt::Key_Return;
     }
-    QTest::keyClick(completer->popup(), Qt::Key(key));
+    const auto modifiers = Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask);
+    QTest::keyClick(completer->popup(), Qt::Key(key & ~Qt::KeyboardModifierMask), modifiers);
     QCOMPARE(box->currentText(), expected);
+    QCOMPARE(m_window->operation() == Operation::Walk, modifiers == Qt::ControlModifier);
     QVERIFY(!completer->popup()->isVisible());
     QCOMPARE(m_window.log.detailsOpened, 0);
     QCOMPARE(QApplication::focusWidget(), box);
