@@ -69,6 +69,9 @@ void TestMibTreeWindow::chooseNode()
     QFETCH(QString, oids);
     QFETCH(QString, expected);
     m_window->oidBox()->setEditText(oids);
+    // A selected row: Enter in the MIB Tree is still not the main window's Details.
+    m_window->appendRow({".1.3.6.1.2.1.1.1.0", "sysDescr.0", "Octet String", "box"});
+    m_window->listView()->setCurrentIndex(m_window->results().index(0, 0));
     TMibTreeWindow *tree = openMibTree();
     QVERIFY(tree);
     QTRY_COMPARE(QApplication::focusWidget(), tree->searchBox());
@@ -80,6 +83,8 @@ void TestMibTreeWindow::chooseNode()
     QCOMPARE(QApplication::focusWidget(), tree->resultView());
     QTest::keyClick(tree->resultView(), Qt::Key_Return, Qt::KeyboardModifiers(modifier));
     QCOMPARE(m_window->oidBox()->currentText(), expected);
+    QVERIFY(m_window.command("actDetails")->isEnabled());
+    QCOMPARE(m_window.log.detailsOpened, 0);
     // Replacing takes the user back to the box, ready for F9; appending stays for more.
     QTRY_COMPARE(QApplication::focusWidget(), modifier ? static_cast<QWidget *>(tree->resultView()) : m_window->oidBox());
 }
