@@ -50,8 +50,11 @@ void initLibrary()
     netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_PERSIST_STATE, 1);
     netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 1);
     netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
-    // The parse errors name file and line; the warnings are noise.
-    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_MIB_ERRORS, 1);
+    // Parse errors are logged only while a LogCapture keeps them: at other
+    // times Net-SNMP would format the name of the file it read last, which
+    // may be gone (a path in MIBS is freed after the start-up load). The
+    // warnings are noise.
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_MIB_ERRORS, 0);
     netsnmp_ds_set_int(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_MIB_WARNINGS, 0);
     // The MIB tree searches and shows the DESCRIPTION clauses.
     snmp_set_save_descriptions(1);
@@ -127,11 +130,13 @@ std::vector<std::string> startupMessages()
 LogCapture::LogCapture() : m_previous(g_capture)
 {
     g_capture = this;
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_MIB_ERRORS, 1);
 }
 
 LogCapture::~LogCapture()
 {
     g_capture = m_previous;
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_MIB_ERRORS, m_previous != nullptr);
 }
 
 std::vector<std::string> LogCapture::lines() const

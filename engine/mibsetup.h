@@ -32,8 +32,9 @@ void mibsChanged();
 // What Net-SNMP logged while the start-up load ran: its parse errors.
 std::vector<std::string> startupMessages();
 
-// While one lives, Net-SNMP's log lines are kept in lines() instead of
-// dropped (nothing reaches stderr either way). One at a time, one thread.
+// While one lives, Net-SNMP logs its MIB parse errors and its log lines are
+// kept in lines() instead of dropped (nothing reaches stderr either way).
+// Nested ones hand back to the outer one; one thread.
 class LogCapture
 {
 public:
