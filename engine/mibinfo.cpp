@@ -89,6 +89,22 @@ const char *typeName(int type)
         return "NsapAddress";
     case TYPE_NULL:
         return "NULL";
+    case TYPE_TRAPTYPE:
+        return "TRAP-TYPE";
+    case TYPE_NOTIFTYPE:
+        return "NOTIFICATION-TYPE";
+    case TYPE_OBJGROUP:
+        return "OBJECT-GROUP";
+    case TYPE_NOTIFGROUP:
+        return "NOTIFICATION-GROUP";
+    case TYPE_MODID:
+        return "MODULE-IDENTITY";
+    case TYPE_AGENTCAP:
+        return "AGENT-CAPABILITIES";
+    case TYPE_MODCOMP:
+        return "MODULE-COMPLIANCE";
+    case TYPE_OBJIDENTITY:
+        return "OBJECT-IDENTITY";
     default:
         return "";
     }

@@ -6,6 +6,7 @@
 // the first name conversion or session), so that the window's start-up
 // never waits for them.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -20,4 +21,38 @@ void SnmpMgrLoadMibs();
 namespace mibsetup {
 // Sets the library up on the first call; every entry point calls it first.
 void ensureLoaded();
+
+// The user's own MIB folder, $XDG_DATA_HOME/norvane/mibs: scanned last, so
+// that a module there wins over one of the same name anywhere else.
+std::string userMibFolder();
+
+// Counts the changes of the loaded MIB set; 0 until the first load. What is
+// derived from the loaded names (the MIB tree, the completion list, cached
+// names) is stale once this has moved on.
+uint64_t generation();
+// Every change of the loaded set ends here, after it.
+void mibsChanged();
+
+// What Net-SNMP logged while the start-up load ran: its parse errors.
+std::vector<std::string> startupMessages();
+
+// While one lives, Net-SNMP logs its MIB parse errors and its log lines are
+// kept in lines() instead of dropped (nothing reaches stderr either way).
+// Nested ones hand back to the outer one; one thread.
+class LogCapture
+{
+public:
+    LogCapture();
+    ~LogCapture();
+    LogCapture(const LogCapture &) = delete;
+    LogCapture &operator=(const LogCapture &) = delete;
+
+    // The lines logged so far, without their line ends.
+    std::vector<std::string> lines() const;
+    void append(const char *text) { m_text += text; }
+
+private:
+    std::string m_text;
+    LogCapture *m_previous = nullptr;
+};
 } // namespace mibsetup

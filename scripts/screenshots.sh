@@ -136,4 +136,10 @@ focus "Object Details"
 keys alt+d
 shoot "Object Details" details-mib.png
 keys alt+c
+# View, MIB Tree (the fifth item), a search typed into its search box.
+keys alt+v Down Down Down Down Return
+focus "MIB Tree"
+xdotool type --delay 30 "ifOperStatus"
+shoot "MIB Tree" mibtree.png
+focus Norvane
 keys alt+f x

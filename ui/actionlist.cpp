@@ -47,6 +47,10 @@ void ActionList::create(QWidget *window)
          "Retrieve the all values of the specified subtree.", 3, true},
         {&ActionList::actAbout, "actAbout", "&About Norvane...", {},
          "About|Displays program information, version number, and copyright.", 0, false},
+        {&ActionList::actMibTree, "actMibTree", "MIB &Tree", {},
+         "Browses and searches the loaded MIB modules.", 0, false},
+        {&ActionList::actLoadMib, "actLoadMib", "&Load MIB File...", {},
+         "Loads a MIB module from a file and keeps it in your MIB folder.", 0, false},
     };
 
     // The group only draws the three as radio items; which one is checked is
@@ -77,7 +81,7 @@ void ActionList::create(QWidget *window)
 QList<QAction *> ActionList::all() const
 {
     return {actSave, actSaveAs, actExit, actToolBar, actStatusBar, actMibValues, actDetails, actOptions,
-            actRun, actStop, actClear, actGet, actGetNext, actWalk, actAbout};
+            actRun, actStop, actClear, actGet, actGetNext, actWalk, actAbout, actMibTree, actLoadMib};
 }
 
 void applyHint(QAction *action, const QString &hint)

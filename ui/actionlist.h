@@ -27,6 +27,8 @@ struct ActionList
     QAction *actGetNext = nullptr;
     QAction *actWalk = nullptr;
     QAction *actAbout = nullptr;
+    QAction *actMibTree = nullptr;
+    QAction *actLoadMib = nullptr;
     // actGet, actGetNext and actWalk; their data() is the operation tag 1..3.
     QActionGroup *operations = nullptr;
 

@@ -44,6 +44,11 @@ bool DialogService::confirmReplace(QWidget *, const QString &)
     return false;
 }
 
+std::optional<QString> DialogService::askMibFileName(QWidget *)
+{
+    return std::nullopt;
+}
+
 void ModalDialogs::showError(QWidget *owner, const QString &message)
 {
     const GiveBackActivation activation(owner);
@@ -101,4 +106,18 @@ bool ModalDialogs::confirmReplace(QWidget *owner, const QString &fileName)
     return QMessageBox::question(owner, QStringLiteral("Norvane"), text, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No)
            == QMessageBox::Yes;
+}
+
+std::optional<QString> ModalDialogs::askMibFileName(QWidget *owner)
+{
+    const GiveBackActivation activation(owner);
+    QFileDialog dialog(owner, QStringLiteral("Load MIB File"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    // Vendors ship modules under any name: ".my", ".mib", ".txt" or none.
+    dialog.setNameFilters({QStringLiteral("MIB modules (*.mib *.my *.txt *.smi *.asn1)"), QStringLiteral("All files (*)")});
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
 }

@@ -32,6 +32,8 @@ public:
     // Whether an existing file that the dialog did not ask about may be
     // replaced; no unless someone says yes.
     virtual bool confirmReplace(QWidget *owner, const QString &fileName);
+    // Load MIB File: which file? Nothing when cancelled, or when nobody can be asked.
+    virtual std::optional<QString> askMibFileName(QWidget *owner);
 };
 
 // The real dialogs, shown modally with the owner as their parent.
@@ -44,4 +46,5 @@ public:
     void openAbout(QWidget *owner) override;
     std::optional<QString> askSaveFileName(QWidget *owner, const QString &initialName) override;
     bool confirmReplace(QWidget *owner, const QString &fileName) override;
+    std::optional<QString> askMibFileName(QWidget *owner) override;
 };

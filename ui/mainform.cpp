@@ -4,6 +4,7 @@
 #include "common/apperror.h"
 #include "common/messages.h"
 #include "engine/historyrule.h"
+#include "engine/mibload.h"
 #include "store/resultfile.h"
 #include "store/settingsstore.h"
 #include "ui/coolbar.h"
@@ -11,6 +12,8 @@
 #include "ui/dialogs/uifont.h"
 #include "ui/listview.h"
 #include "ui/menubar.h"
+#include "ui/mibtreewindow.h"
+#include "ui/oidcompleter.h"
 #include "ui/pagescroller.h"
 #include "ui/resultmodel.h"
 #include "ui/resultrows.h"
@@ -166,9 +169,11 @@ void TMainForm::createMenus()
         m_menuBar->addMenu(menu, QString::fromLatin1(hint));
         return menu;
     };
-    miFile = makeMenu("miFile", "&File", "File related commands.", {c.actSave, c.actSaveAs, nullptr, c.actExit});
+    miFile = makeMenu("miFile", "&File", "File related commands.",
+                      {c.actSave, c.actSaveAs, nullptr, c.actLoadMib, nullptr, c.actExit});
     miView = makeMenu("miView", "&View", "Contains commands for manipulating the view.",
-                      {c.actToolBar, c.actStatusBar, c.actMibValues, nullptr, c.actDetails, nullptr, c.actOptions});
+                      {c.actToolBar, c.actStatusBar, c.actMibValues, nullptr, c.actDetails, c.actMibTree, nullptr,
+                       c.actOptions});
     miAction = makeMenu("miAction", "&Action", "Contains action commands.",
                         {c.actRun, c.actStop, c.actClear, nullptr, c.actGet, c.actGetNext, c.actWalk});
     miHelp = makeMenu("miHelp", "&Help", "Help topics.", {c.actAbout});
@@ -241,6 +246,8 @@ void TMainForm::createToolBar()
     for (QComboBox *box : {cboAgent, cboCommunity, cboOids})
         box->setCurrentIndex(-1);
 
+    new OidCompleter(cboOids);
+
     m_agentHistory = std::make_unique<ComboHistory>(cboAgent);
     m_communityHistory = std::make_unique<ComboHistory>(cboCommunity);
     m_oidHistory = std::make_unique<ComboHistory>(cboOids);
@@ -302,6 +309,8 @@ void TMainForm::connectCommands()
         {c.actGetNext, [this, a = c.actGetNext] { actOperationExecute(a); }},
         {c.actWalk, [this, a = c.actWalk] { actOperationExecute(a); }},
         {c.actAbout, [this] { actAboutExecute(); }},
+        {c.actMibTree, [this] { actMibTreeExecute(); }},
+        {c.actLoadMib, [this] { actLoadMibExecute(); }},
     };
     for (QAction *action : c.all())
         connect(action, &QAction::triggered, this, [this, action] { execute(action); });
@@ -395,6 +404,8 @@ void TMainForm::updateCommands()
     c.actMibValues->setChecked(mibValues());
     c.actDetails->setEnabled(m_listView->selectionModel()->hasSelection());
     c.actStop->setEnabled(!c.actRun->isEnabled());
+    // Names would change under a running walk's rows.
+    c.actLoadMib->setEnabled(c.actRun->isEnabled());
     for (QAction *action : c.operations->actions())
         action->setChecked(operationTag(action) == int(m_operation));
 }
@@ -758,4 +769,51 @@ void TMainForm::actOperationExecute(QAction *command)
 void TMainForm::actAboutExecute()
 {
     m_dialogs->openAbout(this);
+}
+
+void TMainForm::actMibTreeExecute()
+{
+    showMibTree();
+}
+
+void TMainForm::actLoadMibExecute()
+{
+    const std::optional<QString> file = m_dialogs->askMibFileName(this);
+    if (!file)
+        return;
+    const MibLoadResult loaded = loadMibFile(file->toStdString());
+    // Either way the MIB Tree shows what became of it: the errors, or the module.
+    TMibTreeWindow &window = showMibTree();
+    if (!loaded.errors.empty())
+        window.showLoadErrors(QString::fromStdString(loaded.errors.front().module));
+    else
+        window.showModule(QString::fromStdString(loaded.module));
+}
+
+TMibTreeWindow &TMainForm::showMibTree()
+{
+    if (!m_mibTree) {
+        m_mibTree = new TMibTreeWindow(this);
+        connect(m_mibTree, &TMibTreeWindow::oidChosen, this, &TMainForm::takeOid);
+    }
+    m_mibTree->refresh();
+    m_mibTree->show();
+    m_mibTree->raise();
+    m_mibTree->activateWindow();
+    return *m_mibTree;
+}
+
+void TMainForm::takeOid(const QString &oid, bool append)
+{
+    QString text = append ? cboOids->currentText() : QString();
+    if (!text.isEmpty() && !text.endsWith(u';'))
+        text += u';';
+    cboOids->setEditText(text + oid);
+    // Replacing: the window comes up with the box, ready for F9. Appending
+    // goes on in the MIB Tree, for the next node.
+    if (!append) {
+        raise();
+        activateWindow();
+        cboOids->setFocus();
+    }
 }

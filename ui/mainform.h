@@ -26,6 +26,7 @@ class QToolButton;
 class ResultModel;
 class Splitter;
 class StatusBar;
+class TMibTreeWindow;
 
 // The program's one window: the input boxes, the commands, the result list
 // and the status line. Run hands the query run a request value and takes its
@@ -61,6 +62,8 @@ public:
     QComboBox *agentBox() const { return cboAgent; }
     QComboBox *communityBox() const { return cboCommunity; }
     QComboBox *oidBox() const { return cboOids; }
+    // The MIB Tree window; null until MIB Tree or Load MIB File first opened it.
+    TMibTreeWindow *mibTreeWindow() const { return m_mibTree; }
     bool isRunning() const { return m_runDepth > 0; }
     // Runs on the stack at once; a Run never starts inside another, so at most 1.
     int runDepth() const { return m_runDepth; }
@@ -142,6 +145,12 @@ private:
     void actClearExecute();
     void actOperationExecute(QAction *command);
     void actAboutExecute();
+    void actMibTreeExecute();
+    void actLoadMibExecute();
+    // The MIB Tree window, created the first time, brought up to date and shown.
+    TMibTreeWindow &showMibTree();
+    // A node's OID chosen in the MIB Tree: into the Oids box, or after its last ";".
+    void takeOid(const QString &oid, bool append);
 
     std::unique_ptr<DialogService> m_dialogs;
     RegistryHive m_settings;
@@ -172,6 +181,7 @@ private:
     Splitter *m_splitter = nullptr;
     ListView *m_listView = nullptr;
     StatusBar *m_statusBar = nullptr;
+    TMibTreeWindow *m_mibTree = nullptr;
 
     ResultModel *m_results = nullptr;
     std::unique_ptr<ComboHistory> m_agentHistory;

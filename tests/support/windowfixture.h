@@ -37,6 +37,7 @@ struct DialogLog
     int optionsOpened = 0;
     int aboutOpened = 0;
     std::function<std::optional<QString>()> answerFile = [] { return std::nullopt; };
+    std::optional<QString> answerMibFile; // Load MIB File's choice
     bool answerReplace = false;
     std::function<bool(int &timeOut, int &retries, SnmpVersion &version)> answerOptions = [](int &, int &, SnmpVersion &) {
         return false;
@@ -71,6 +72,7 @@ public:
         m_log.replaced << fileName;
         return m_log.answerReplace;
     }
+    std::optional<QString> askMibFileName(QWidget *) override { return m_log.answerMibFile; }
 
 private:
     DialogLog &m_log;

@@ -10,6 +10,7 @@
 #include "ui/errorbox.h"
 #include "ui/listview.h"
 #include "ui/menubar.h"
+#include "ui/mibtreewindow.h"
 #include "ui/resultmodel.h"
 #include "ui/statusbar.h"
 
@@ -219,7 +220,8 @@ void TestMainForm::layoutAsDesigned()
     for (const char *name : {"cboAgent", "cboCommunity", "cboOids"}) {
         QVERIFY(box(name)->isEditable());
         QCOMPARE(box(name)->insertPolicy(), QComboBox::NoInsert);
-        QCOMPARE(box(name)->completer(), nullptr);
+        // No completion from the history lists; the Oids box completes MIB names.
+        QCOMPARE(box(name)->completer() != nullptr, qstrcmp(name, "cboOids") == 0);
     }
 
     // Captions fit: no label or button is narrower than its text needs.
@@ -289,11 +291,13 @@ void TestMainForm::menusAsShown_data()
     QTest::addColumn<QStringList>("items");
     QTest::newRow("miFile") << QStringList{"&Save\tCtrl+S\tSave current file.",
                                            "Save &As...\t\tSave current file with different name.", "-",
-                                           "E&xit\t\tExit application."};
+                                           "&Load MIB File...\t\tLoads a MIB module from a file and keeps it in your MIB folder.",
+                                           "-", "E&xit\t\tExit application."};
     QTest::newRow("miView") << QStringList{"&Toolbar\t\tShows or hides toolbar.",
                                            "Status &Bar\t\tShows or hides the status bar.",
                                            "&MIB Values\t\tShows values as their MIB modules describe them.", "-",
-                                           "&Details...\tEnter\tMIB Object Details.", "-",
+                                           "&Details...\tEnter\tMIB Object Details.",
+                                           "MIB &Tree\t\tBrowses and searches the loaded MIB modules.", "-",
                                            "&Options...\t\tSnmpMgrOpen settings."};
     QTest::newRow("miAction") << QStringList{
         "&Run\tF9\tRun.", "Sto&p\tEsc\tStop.", "&Clear\tCtrl+R\tClear previous results.", "-",
@@ -503,8 +507,9 @@ void TestMainForm::enablingRulesWhileRunning()
     QVERIFY(!during.enabled["actSaveAs"]);
     QVERIFY(!during.enabled["actClear"]);
     QVERIFY(!during.enabled["actDetails"]);
+    QVERIFY(!during.enabled["actLoadMib"]);
     for (const char *name : {"actGet", "actGetNext", "actWalk", "actOptions", "actAbout", "actExit", "actToolBar",
-                             "actStatusBar"})
+                             "actStatusBar", "actMibTree"})
         QVERIFY2(during.enabled[name], name);
     QVERIFY(during.checked["actWalk"]);
     QVERIFY(stillUpdating);
@@ -1160,8 +1165,8 @@ void TestMainForm::everyControlIsNamed()
             unnamed << (node->object() ? QStringLiteral("%1 %2").arg(QLatin1String(node->object()->metaObject()->className()),
                                                                     node->object()->objectName())
                                        : QString::number(role));
-        // A table's cells are its data, read with their columns.
-        if (role != QAccessible::Table)
+        // A table's or tree's cells are its data, read with their columns.
+        if (role != QAccessible::Table && role != QAccessible::Tree)
             for (int i = 0; i < node->childCount(); ++i)
                 visit(node->child(i));
     };
@@ -1187,6 +1192,9 @@ void TestMainForm::everyControlIsNamed()
     visitWindow(&options);
     TAboutBox about(m_window.get());
     visitWindow(&about);
+    // The MIB Tree: search box, tree, definition pane, pages and load errors.
+    QVERIFY(m_window.trigger("actMibTree"));
+    visitWindow(m_window->mibTreeWindow());
     QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u'\n')));
 }
 

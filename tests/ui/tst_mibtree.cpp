@@ -1,0 +1,214 @@
+// SPDX-License-Identifier: MIT
+// The MIB Tree window, the Oids box's completion and Load MIB File, on the
+// real main window. MIB files loaded here stay loaded for the rows after.
+#include "tests/support/scriptedagent.h"
+#include "tests/support/windowfixture.h"
+#include "ui/listview.h"
+#include "ui/mibtreemodel.h"
+#include "ui/mibtreewindow.h"
+#include "ui/resultmodel.h"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QComboBox>
+#include <QCompleter>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTest>
+#include <QTreeView>
+
+class TestMibTreeWindow final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { QVERIFY(m_window.start()); }
+    void cleanup() { m_window.stop(); }
+
+    void chooseNode_data();
+    void chooseNode();
+    void completion_data();
+    void completion();
+    void loadMibFile_data();
+    void loadMibFile();
+    void keyboardAndModels();
+
+private:
+    TMibTreeWindow *openMibTree();
+    WindowFixture m_window;
+};
+
+TMibTreeWindow *TestMibTreeWindow::openMibTree()
+{
+    if (!m_window.trigger("actMibTree"))
+        return nullptr;
+    TMibTreeWindow *tree = m_window->mibTreeWindow();
+    return tree && QTest::qWaitForWindowExposed(tree) ? tree : nullptr;
+}
+
+void TestMibTreeWindow::chooseNode_data()
+{
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<int>("modifier");
+    QTest::addColumn<QString>("oids"); // the Oids box's text before
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("Enter replaces") << "sysdescr" << 0 << "all" << ".1.3.6.1.2.1.1.1";
+    QTest::newRow("Ctrl+Enter appends") << "sysContact" << int(Qt::ControlModifier) << ".1.3.6.1.2.1.1.1"
+                                        << ".1.3.6.1.2.1.1.1;.1.3.6.1.2.1.1.4";
+    QTest::newRow("after a ';' already there") << "sysContact" << int(Qt::ControlModifier) << "sysName.0;"
+                                               << "sysName.0;.1.3.6.1.2.1.1.4";
+    QTest::newRow("into an empty box") << "sysContact" << int(Qt::ControlModifier) << "" << ".1.3.6.1.2.1.1.4";
+    QTest::newRow("by partial OID") << "2.2.1.8" << 0 << "" << ".1.3.6.1.2.1.2.2.1.8";
+}
+
+void TestMibTreeWindow::chooseNode()
+{
+    QFETCH(QString, query);
+    QFETCH(int, modifier);
+    QFETCH(QString, oids);
+    QFETCH(QString, expected);
+    m_window->oidBox()->setEditText(oids);
+    // A selected row: Enter in the MIB Tree is still not the main window's Details.
+    m_window->appendRow({".1.3.6.1.2.1.1.1.0", "sysDescr.0", "Octet String", "box"});
+    m_window->listView()->setCurrentIndex(m_window->results().index(0, 0));
+    TMibTreeWindow *tree = openMibTree();
+    QVERIFY(tree);
+    QTRY_COMPARE(QApplication::focusWidget(), tree->searchBox());
+    QTest::keyClicks(tree->searchBox(), query);
+    QVERIFY(tree->resultView()->isVisible());
+    // The first found is shown; Enter in the search box goes on to the results.
+    QVERIFY(tree->definitionPane()->toPlainText().contains("OID: " + expected.section(';', -1)));
+    QTest::keyClick(tree->searchBox(), Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), tree->resultView());
+    QTest::keyClick(tree->resultView(), Qt::Key_Return, Qt::KeyboardModifiers(modifier));
+    QCOMPARE(m_window->oidBox()->currentText(), expected);
+    QVERIFY(m_window.command("actDetails")->isEnabled());
+    QCOMPARE(m_window.log.detailsOpened, 0);
+    // Replacing takes the user back to the box, ready for F9; appending stays for more.
+    QTRY_COMPARE(QApplication::focusWidget(), modifier ? static_cast<QWidget *>(tree->resultView()) : m_window->oidBox());
+}
+
+void TestMibTreeWindow::completion_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("suggestion"); // the first one offered
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("Tab takes the first") << "sysDes" << int(Qt::Key_Tab) << "sysDescr" << "sysDescr";
+    QTest::newRow("Enter takes it, not Details") << ".1.3.6.1.2.1.1.1.0;sysobj" << int(Qt::Key_Return)
+                                                 << "sysObjectID" << ".1.3.6.1.2.1.1.1.0;sysObjectID";
+    QTest::newRow("MODULE::name, any case") << "if-mib::ifOperS" << int(Qt::Key_Tab) << "IF-MIB::ifOperStatus"
+                                            << "IF-MIB::ifOperStatus";
+    QTest::newRow("Down picks the next") << "ifInU" << int(Qt::Key_Down) << "ifInUcastPkts" << "ifInUnknownProtos";
+    QTest::newRow("the window's shortcuts still work") << "sysDes" << (Qt::CTRL | Qt::Key_W).toCombined() << "sysDescr" << "sysDes";
+}
+
+void TestMibTreeWindow::completion()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, key);
+    QFETCH(QString, suggestion);
+    QFETCH(QString, expected);
+    // A selected row: Enter would open the details, were it not for the popup.
+    m_window->appendRow({".1.3.6.1.2.1.1.1.0", "sysDescr.0", "Octet String", "box"});
+    m_window->listView()->setCurrentIndex(m_window->results().index(0, 0));
+    m_window->updateCommands();
+    QVERIFY(m_window.command("actDetails")->isEnabled());
+    QComboBox *box = m_window->oidBox();
+    box->setFocus();
+    box->clearEditText();
+    QTest::keyClicks(box, typed);
+    QCompleter *completer = box->lineEdit()->completer();
+    QVERIFY(completer);
+    QTRY_VERIFY(completer->popup()->isVisible());
+    QCOMPARE(completer->completionModel()->index(0, 0).data().toString(), suggestion);
+    if (key == Qt::Key_Down) {
+        QTest::keyClick(completer->popup(), Qt::Key_Down);
+        QTest::keyClick(completer->popup(), Qt::Key_Down);
+        key = Qt::Key_Return;
+    }
+    const auto modifiers = Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask);
+    QTest::keyClick(completer->popup(), Qt::Key(key & ~Qt::KeyboardModifierMask), modifiers);
+    QCOMPARE(box->currentText(), expected);
+    QCOMPARE(m_window->operation() == Operation::Walk, modifiers == Qt::ControlModifier);
+    QVERIFY(!completer->popup()->isVisible());
+    QCOMPARE(m_window.log.detailsOpened, 0);
+    QCOMPARE(QApplication::focusWidget(), box);
+    // The history drop-down lists what it listed: a taken name is no entry of it.
+    QCOMPARE(box->count(), 3);
+}
+
+void TestMibTreeWindow::loadMibFile_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("place");         // of the first error shown; empty: loads cleanly
+    QTest::addColumn<QString>("missingImport");
+    QTest::newRow("good module") << "FAKE-ENTERPRISE-MIB.txt" << "" << "";
+    QTest::newRow("import missing") << "FAKE-BROKEN-MIB.txt" << "FAKE-BROKEN-MIB.mib:4" << "NO-SUCH-VENDOR-MIB";
+    QTest::newRow("no MIB") << "not-a-mib.txt" << "not-a-mib.txt:1" << "";
+}
+
+void TestMibTreeWindow::loadMibFile()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, place);
+    QFETCH(QString, missingImport);
+    ScriptedAgent agent;
+    agent.setTable({{ScriptedAgent::oid("1.3.6.1.4.1.99999.1.0"), ScriptedAgent::Value::unsignedValue(0x41, 7)}});
+    QVERIFY(agent.start());
+    m_window.log.answerMibFile = QStringLiteral(NORVANE_TEST_DATA "/mibs/") + file;
+    QVERIFY(m_window.trigger("actLoadMib"));
+    TMibTreeWindow *tree = m_window->mibTreeWindow();
+    QVERIFY(tree && tree->isVisible());
+    if (place.isEmpty()) {
+        QCOMPARE(tree->pages()->currentIndex(), 0);
+        QCOMPARE(tree->treeView()->currentIndex().data().toString(), QStringLiteral("FAKE-ENTERPRISE-MIB"));
+    } else {
+        QCOMPARE(tree->pages()->currentWidget(), tree->loadErrorView());
+        const QModelIndex module = tree->loadErrorView()->currentIndex();
+        QVERIFY(module.isValid());
+        const QModelIndex first = module.model()->index(0, MibErrorModel::PlaceColumn, module);
+        QCOMPARE(first.data().toString(), place);
+        QCOMPARE(first.siblingAtColumn(MibErrorModel::MissingImportColumn).data().toString(), missingImport);
+        QVERIFY(!first.siblingAtColumn(MibErrorModel::ErrorColumn).data().toString().isEmpty());
+    }
+    // The module's names resolve at the next Run, and stay so whatever came later.
+    m_window.setInputs(agent.address(), "tarnel", "FAKE-ENTERPRISE-MIB::fakeCounter.0");
+    QVERIFY(m_window.trigger("actGet"));
+    QVERIFY(m_window.trigger("actRun"));
+    QVERIFY2(m_window.log.errors.isEmpty(), qPrintable(m_window.log.errors.join('\n')));
+    QCOMPARE(m_window->results().rowTexts(0)[1], QStringLiteral("FAKE-ENTERPRISE-MIB::fakeCounter.0"));
+}
+
+void TestMibTreeWindow::keyboardAndModels()
+{
+    TMibTreeWindow *tree = openMibTree();
+    QVERIFY(tree);
+    for (QTreeView *view : {tree->treeView(), tree->loadErrorView()})
+        QAbstractItemModelTester(view->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QTest::keyClicks(tree->searchBox(), "if");
+    QAbstractItemModelTester(tree->resultView()->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester(m_window->oidBox()->lineEdit()->completer()->model(),
+                             QAbstractItemModelTester::FailureReportingMode::QtTest);
+    tree->searchBox()->clear();
+
+    // Search box, tree and definition pane in turn from the keyboard; Alt+S back to the search.
+    QTRY_COMPARE(QApplication::focusWidget(), tree->searchBox());
+    const QList<QWidget *> order = {tree->treeView(), tree->definitionPane()};
+    for (QWidget *next : order) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), next);
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::AltModifier);
+    QCOMPARE(QApplication::focusWidget(), tree->searchBox());
+    // A module's node, chosen in the tree, shows its definition.
+    QTreeView *view = tree->treeView();
+    const QModelIndex ifMib = view->model()->match(view->model()->index(0, 0), Qt::DisplayRole, "IF-MIB").value(0);
+    QVERIFY(ifMib.isValid());
+    view->setCurrentIndex(ifMib.model()->index(0, 0, ifMib));
+    QVERIFY(tree->definitionPane()->toPlainText().contains("Module: IF-MIB"));
+}
+
+QTEST_MAIN(TestMibTreeWindow)
+#include "tst_mibtree.moc"
