@@ -32,4 +32,6 @@ inline constexpr const char *IoError = "I/O error %d";
 
 inline constexpr const char *Ready = "Ready";
 inline constexpr const char *Updating = "Updating...";
+// In the status line after a walk that found nothing under its OID.
+inline constexpr const char *NoObjects = "No objects under this OID.";
 } // namespace msg

@@ -629,7 +629,9 @@ void TMainForm::actRunExecute()
         m_runPending = false;
         m_control = RunControl{false, false, m_closePending};
         try {
-            runOnce();
+            // The closing steps showed "Ready"; a walk that found nothing says so instead.
+            if (runOnce() == QueryEnd::EmptySubtree)
+                setSimpleStatus(QString::fromLatin1(msg::NoObjects));
         } catch (const AppError &) {
             // The user ended this run (Stop, or closing the window): what
             // became of its last request is no longer news to them.
@@ -639,7 +641,7 @@ void TMainForm::actRunExecute()
     } while (m_runPending && !m_closePending);
 }
 
-void TMainForm::runOnce()
+QueryEnd TMainForm::runOnce()
 {
     // Run disabled and Stop enabled before any work starts.
     m_idle = false;
@@ -656,7 +658,7 @@ void TMainForm::runOnce()
     setSimpleStatus(QString::fromLatin1(msg::Updating));
     processEvents(); // paints the text; a Stop here ends a walk after its first row
     pushBusyCursor();
-    runQuery(currentRequest(), *this, m_control);
+    return runQuery(currentRequest(), *this, m_control);
 }
 
 void TMainForm::actStopExecute()

@@ -134,7 +134,7 @@ private:
     void actDetailsExecute();
     void actOptionsExecute();
     void actRunExecute();
-    void runOnce();
+    QueryEnd runOnce();
     void actStopExecute();
     void actClearExecute();
     void actOperationExecute(QAction *command);
