@@ -593,6 +593,15 @@ void TestMainForm::walkAndClear()
         sawName = sawName || texts[3] == QLatin1String(SnmpdAgent::SysName);
     }
     QVERIFY(sawName);
+    QCOMPARE(m_window->statusLine()->simpleText(), QStringLiteral("Ready"));
+
+    // Nothing lies under a scalar instance: no row, and the status line says so.
+    const int before = rows.rowCount();
+    m_window.setInputs(m_snmpd.address(), "tarnel", "SNMPv2-MIB::sysName.0");
+    QTest::keyClick(focused, Qt::Key_F9);
+    QCOMPARE(m_window->results().rowCount(), before);
+    QCOMPARE(m_window->statusLine()->simpleText(), QStringLiteral("No objects under this OID."));
+    QVERIFY(m_window.log.errors.isEmpty());
 
     QTest::keyClick(focused, Qt::Key_R, Qt::ControlModifier);
     QCOMPARE(rows.rowCount(), 0);
