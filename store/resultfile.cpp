@@ -182,14 +182,8 @@ void writeResultFile(const QString &fileName, const ResultSource &source, Cursor
     for (int row = 0; row < rows && !out.failed(); ++row) {
         const ResultTexts texts = source.rowTexts(row);
         out.beginRow(row);
-        out.append(texts.oid);
-        out.append(" | ");
-        out.append(texts.name);
-        out.append(" | ");
-        out.append(texts.type);
-        out.append(" | ");
-        out.append(texts.value);
-        out.append("\r\n");
+        appendResultLine(texts, [&out](std::string_view piece) { out.append(piece); });
+        out.append(ResultLineEnd);
         out.endRow();
     }
     out.finish(rows);
@@ -205,6 +199,15 @@ void writeResultFile(const QString &fileName, const ResultSource &source, Cursor
         throw ResultFileError(fileErrorMessage(out.error(), fileName), out.failedRow());
     if (closeError)
         throw ResultFileError(fileErrorMessage(closeError, fileName), rows);
+}
+
+std::string resultLine(const ResultTexts &texts)
+{
+    std::string line;
+    line.reserve(texts.oid.size() + texts.name.size() + texts.type.size() + texts.value.size()
+                 + 3 * ResultFieldSeparator.size());
+    appendResultLine(texts, [&line](std::string_view piece) { line.append(piece); });
+    return line;
 }
 
 std::string fileErrorMessage(int errnoValue, const QString &fileName)
