@@ -26,6 +26,11 @@ struct ActionList
     QAction *actGetNext = nullptr;
     QAction *actWalk = nullptr;
     QAction *actAbout = nullptr;
+    // Reading big results: find in the list and the tables among the rows.
+    QAction *actFind = nullptr;
+    QAction *actFindNext = nullptr;
+    QAction *actFindPrevious = nullptr;
+    QAction *actTableView = nullptr;
     // actGet, actGetNext and actWalk; their data() is the operation tag 1..3.
     QActionGroup *operations = nullptr;
 

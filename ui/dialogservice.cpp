@@ -44,6 +44,11 @@ bool DialogService::confirmReplace(QWidget *, const QString &)
     return false;
 }
 
+std::optional<QString> DialogService::askCsvFileName(QWidget *, const QString &)
+{
+    return std::nullopt;
+}
+
 void ModalDialogs::showError(QWidget *owner, const QString &message)
 {
     const GiveBackActivation activation(owner);
@@ -101,4 +106,20 @@ bool ModalDialogs::confirmReplace(QWidget *owner, const QString &fileName)
     return QMessageBox::question(owner, QStringLiteral("Norvane"), text, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No)
            == QMessageBox::Yes;
+}
+
+std::optional<QString> ModalDialogs::askCsvFileName(QWidget *owner, const QString &initialName)
+{
+    const GiveBackActivation activation(owner);
+    // The dialog asks before replacing a file and adds ".csv" to a bare name.
+    QFileDialog dialog(owner);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QStringLiteral("CSV Files (*.csv)"));
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    dialog.selectFile(initialName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
 }

@@ -32,6 +32,8 @@ public:
     // Whether an existing file that the dialog did not ask about may be
     // replaced; no unless someone says yes.
     virtual bool confirmReplace(QWidget *owner, const QString &fileName);
+    // Export CSV: which file? Nothing when cancelled, or when there is no way to ask.
+    virtual std::optional<QString> askCsvFileName(QWidget *owner, const QString &initialName);
 };
 
 // The real dialogs, shown modally with the owner as their parent.
@@ -44,4 +46,5 @@ public:
     void openAbout(QWidget *owner) override;
     std::optional<QString> askSaveFileName(QWidget *owner, const QString &initialName) override;
     bool confirmReplace(QWidget *owner, const QString &fileName) override;
+    std::optional<QString> askCsvFileName(QWidget *owner, const QString &initialName) override;
 };

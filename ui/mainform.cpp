@@ -4,17 +4,22 @@
 #include "common/apperror.h"
 #include "common/messages.h"
 #include "engine/historyrule.h"
+#include "engine/tableshape.h"
 #include "store/resultfile.h"
 #include "ui/coolbar.h"
 #include "ui/dialogs/programicon.h"
 #include "ui/dialogs/uifont.h"
+#include "ui/findbar.h"
 #include "ui/listview.h"
 #include "ui/menubar.h"
 #include "ui/pagescroller.h"
 #include "ui/resultmodel.h"
 #include "ui/resultrows.h"
+#include "ui/rowcopy.h"
+#include "ui/rowsearch.h"
 #include "ui/splitter.h"
 #include "ui/statusbar.h"
+#include "ui/tableview/tablewindow.h"
 #include "ui/windowplacement.h"
 
 #include <QAbstractEventDispatcher>
@@ -96,6 +101,8 @@ TMainForm::TMainForm(std::unique_ptr<DialogService> dialogs, QWidget *parent)
 TMainForm::~TMainForm()
 {
     Q_ASSERT(m_runDepth == 0);
+    delete m_tableWindow; // it reads the result model, which goes with the window
+
     reportFailures([this] { writeSettings(); });
 }
 
@@ -153,7 +160,8 @@ void TMainForm::createMenus()
     };
     miFile = makeMenu("miFile", "&File", "File related commands.", {c.actSave, c.actSaveAs, nullptr, c.actExit});
     miView = makeMenu("miView", "&View", "Contains commands for manipulating the view.",
-                      {c.actToolBar, c.actStatusBar, nullptr, c.actDetails, nullptr, c.actOptions});
+                      {c.actToolBar, c.actStatusBar, nullptr, c.actDetails, nullptr, c.actFind, c.actFindNext,
+                       c.actFindPrevious, c.actTableView, nullptr, c.actOptions});
     miAction = makeMenu("miAction", "&Action", "Contains action commands.",
                         {c.actRun, c.actStop, c.actClear, nullptr, c.actGet, c.actGetNext, c.actWalk});
     miHelp = makeMenu("miHelp", "&Help", "Help topics.", {c.actAbout});
@@ -245,6 +253,9 @@ void TMainForm::createListView()
     const int widths[ResultModel::ColumnCount] = {130, 130, 130, 220};
     for (int column = 0; column < ResultModel::ColumnCount; ++column)
         m_listView->setColumnWidth(column, widths[column]);
+    m_rowCopy = new RowCopy(m_listView, *m_results);
+    m_search = new RowSearch(*m_results, this);
+    m_findBar = new FindBar;
 }
 
 void TMainForm::createStatusBar()
@@ -262,6 +273,7 @@ void TMainForm::arrangeClientArea()
     layout->addWidget(m_coolBar);
     layout->addWidget(m_splitter);
     layout->addWidget(m_listView, 1);
+    layout->addWidget(m_findBar); // hidden until Ctrl+F
     setCentralWidget(client);
     setTabOrder(cboAgent, cboCommunity);
     setTabOrder(cboCommunity, cboOids);
@@ -286,12 +298,22 @@ void TMainForm::connectCommands()
         {c.actGetNext, [this, a = c.actGetNext] { actOperationExecute(a); }},
         {c.actWalk, [this, a = c.actWalk] { actOperationExecute(a); }},
         {c.actAbout, [this] { actAboutExecute(); }},
+        {c.actFind, [this] { actFindExecute(); }},
+        {c.actFindNext, [this] { findRow(false); }},
+        {c.actFindPrevious, [this] { findRow(true); }},
+        {c.actTableView, [this] { actTableViewExecute(); }},
     };
     for (QAction *action : c.all())
         connect(action, &QAction::triggered, this, [this, action] { execute(action); });
 
     connect(m_listView, &ListView::doubleClicked, this, [this] { execute(m_commands.actDetails); });
     connect(m_listView, &ListView::enterPressed, this, [this] { execute(m_commands.actDetails); });
+
+    connect(m_findBar, &FindBar::findNext, this, [this] { execute(m_commands.actFindNext); });
+    connect(m_findBar, &FindBar::findPrevious, this, [this] { execute(m_commands.actFindPrevious); });
+    connect(m_findBar, &FindBar::closed, this, &TMainForm::closeFindBar);
+    connect(m_search, &RowSearch::finished, this, &TMainForm::showFound);
+    connect(m_results, &QAbstractItemModel::modelReset, m_search, &RowSearch::cancel);
 }
 
 void TMainForm::loadSettings()
@@ -689,4 +711,53 @@ void TMainForm::actOperationExecute(QAction *command)
 void TMainForm::actAboutExecute()
 {
     m_dialogs->openAbout(this);
+}
+
+void TMainForm::actFindExecute()
+{
+    m_findBar->open();
+}
+
+void TMainForm::findRow(bool backwards)
+{
+    if (m_findBar->text().isEmpty()) {
+        m_findBar->open();
+        return;
+    }
+    const QModelIndex current = m_listView->currentIndex();
+    m_search->start(m_findBar->text(), m_findBar->options(), current.isValid() ? current.row() : -1, backwards);
+}
+
+void TMainForm::showFound(qsizetype row)
+{
+    if (row < 0) {
+        setSimpleStatus(QString::fromLatin1(msg::NotFound));
+        return;
+    }
+    const QModelIndex found = results().index(int(row), 0);
+    m_listView->selectionModel()->setCurrentIndex(found, QItemSelectionModel::ClearAndSelect
+                                                             | QItemSelectionModel::Rows);
+    m_listView->scrollTo(found);
+    setSimpleStatus(QString::asprintf(msg::RowOfRows, static_cast<long long>(row + 1),
+                                      static_cast<long long>(m_results->storedRowCount())));
+}
+
+void TMainForm::closeFindBar()
+{
+    m_search->cancel();
+    m_findBar->hide();
+    m_listView->setFocus();
+}
+
+void TMainForm::actTableViewExecute()
+{
+    if (!m_tableWindow) {
+        // Tables by the shape of the names; a provider reading the MIB's
+        // tables (engine/mibinfo) goes in here instead.
+        m_tableWindow = new TTableWindow(*m_results, *m_dialogs, std::make_unique<ShapeTableProvider>(), this);
+    }
+    m_results->flush();
+    m_tableWindow->show();
+    m_tableWindow->raise();
+    m_tableWindow->activateWindow();
 }

@@ -15,6 +15,7 @@
 #include <memory>
 
 class CoolBar;
+class FindBar;
 class ListView;
 class MenuBar;
 class PageScroller;
@@ -23,8 +24,11 @@ class QLabel;
 class QMenu;
 class QToolButton;
 class ResultModel;
+class RowCopy;
+class RowSearch;
 class Splitter;
 class StatusBar;
+class TTableWindow;
 
 // The program's one window: the input boxes, the commands, the result list
 // and the status line. Run hands the query run a request value and takes its
@@ -55,6 +59,10 @@ public:
     // The result rows, all of them announced to the view.
     ResultModel &results();
     ListView *listView() const { return m_listView; }
+    FindBar *findBar() const { return m_findBar; }
+    RowCopy *rowCopy() const { return m_rowCopy; }
+    // The Table View, once opened.
+    TTableWindow *tableWindow() const { return m_tableWindow; }
     StatusBar *statusLine() const { return m_statusBar; }
     CoolBar *coolBar() const { return m_coolBar; }
     QComboBox *agentBox() const { return cboAgent; }
@@ -139,6 +147,11 @@ private:
     void actClearExecute();
     void actOperationExecute(QAction *command);
     void actAboutExecute();
+    void actFindExecute();
+    void findRow(bool backwards);
+    void showFound(qsizetype row);
+    void closeFindBar();
+    void actTableViewExecute();
 
     std::unique_ptr<DialogService> m_dialogs;
     RegistryHive m_settings;
@@ -168,9 +181,13 @@ private:
     QToolButton *btnClear = nullptr;
     Splitter *m_splitter = nullptr;
     ListView *m_listView = nullptr;
+    FindBar *m_findBar = nullptr;
     StatusBar *m_statusBar = nullptr;
+    TTableWindow *m_tableWindow = nullptr;
 
     ResultModel *m_results = nullptr;
+    RowSearch *m_search = nullptr;
+    RowCopy *m_rowCopy = nullptr;
     std::unique_ptr<ComboHistory> m_agentHistory;
     std::unique_ptr<ComboHistory> m_communityHistory;
     std::unique_ptr<ComboHistory> m_oidHistory;

@@ -34,6 +34,7 @@ struct DialogLog
     int optionsOpened = 0;
     int aboutOpened = 0;
     std::function<std::optional<QString>()> answerFile = [] { return std::nullopt; };
+    std::function<std::optional<QString>()> answerCsvFile = [] { return std::nullopt; };
     bool answerReplace = false;
     std::function<bool(int &timeOut, int &retries, SnmpVersion &version)> answerOptions = [](int &, int &, SnmpVersion &) {
         return false;
@@ -67,6 +68,11 @@ public:
     {
         m_log.replaced << fileName;
         return m_log.answerReplace;
+    }
+    std::optional<QString> askCsvFileName(QWidget *, const QString &initialName) override
+    {
+        m_log.asked << initialName;
+        return m_log.answerCsvFile();
     }
 
 private:
