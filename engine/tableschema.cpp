@@ -21,30 +21,40 @@ bool startsWith(OidSpan name, OidSpan prefix)
 
 } // namespace
 
-std::vector<uint32_t> parseOidText(std::string_view text)
+namespace {
+
+// Appends the sub-identifiers of text to ids; false (ids as they were) for
+// a text that is no OID or may have been cut.
+bool appendOid(std::string_view text, std::vector<uint32_t> &ids)
 {
-    std::vector<uint32_t> ids;
+    const size_t start = ids.size();
     if (text.size() < 2 || text.size() > LongestWholeText || text.front() != '.')
-        return ids;
+        return false;
     uint64_t value = 0;
     bool digits = false;
     for (size_t i = 1; i <= text.size(); ++i) {
         const char c = i < text.size() ? text[i] : '.';
-        if (c == '.') {
-            if (!digits)
-                return {};
+        if (c == '.' && digits) {
             ids.push_back(uint32_t(value));
             value = 0;
             digits = false;
-        } else if (c >= '0' && c <= '9') {
+        } else if (c >= '0' && c <= '9' && value * 10 + uint64_t(c - '0') <= UINT32_MAX) {
             value = value * 10 + uint64_t(c - '0');
-            if (value > UINT32_MAX)
-                return {};
             digits = true;
         } else {
-            return {};
+            ids.resize(start);
+            return false;
         }
     }
+    return true;
+}
+
+} // namespace
+
+std::vector<uint32_t> parseOidText(std::string_view text)
+{
+    std::vector<uint32_t> ids;
+    appendOid(text, ids);
     return ids;
 }
 
@@ -52,13 +62,13 @@ SortedOids::SortedOids(const OidSource &rows)
 {
     const int count = rows.rowCount();
     m_names.reserve(size_t(count));
+    m_ids.reserve(size_t(count) * 12); // a table's names are some 12 sub-identifiers long
     bool sorted = true;
     for (int row = 0; row < count; ++row) {
-        const std::vector<uint32_t> ids = parseOidText(rows.oidText(row));
-        if (ids.empty())
+        const size_t offset = m_ids.size();
+        if (!appendOid(rows.oidText(row), m_ids))
             continue;
-        m_names.push_back({uint32_t(m_ids.size()), uint32_t(ids.size()), row});
-        m_ids.insert(m_ids.end(), ids.begin(), ids.end());
+        m_names.push_back({uint32_t(offset), uint32_t(m_ids.size() - offset), row});
         // A walk's rows come in OID order: then there is nothing to sort.
         if (sorted && m_names.size() > 1 && !lessOid(oid(m_names.size() - 2), oid(m_names.size() - 1)))
             sorted = false;
@@ -114,12 +124,10 @@ std::vector<FoundTable> buildTables(const SortedOids &names, const TableSchemaPr
     std::vector<FoundTable> tables;
     for (TableSchema &schema : provider.findTables(names)) {
         const size_t depth = schema.entry.size();
-        struct Cell
-        {
-            uint32_t name;
-            uint32_t column;
-        };
-        std::vector<Cell> cells;
+        const size_t width = schema.columns.size();
+        const auto index = [&](uint32_t name) { return names.oid(name).subspan(depth + 1); };
+        // Each column's names, in index order as the names are sorted.
+        std::vector<std::vector<uint32_t>> columns(width);
         const auto [first, last] = names.under(schema.entry);
         for (size_t i = first; i < last; ++i) {
             const OidSpan o = names.oid(i);
@@ -127,23 +135,40 @@ std::vector<FoundTable> buildTables(const SortedOids &names, const TableSchemaPr
                 continue;
             const auto column = std::ranges::lower_bound(schema.columns, o[depth], {}, &TableColumn::number);
             if (column != schema.columns.end() && column->number == o[depth])
-                cells.push_back({uint32_t(i), uint32_t(column - schema.columns.begin())});
+                columns[size_t(column - schema.columns.begin())].push_back(uint32_t(i));
         }
-        if (cells.empty())
+        // The grid's rows: every index of any column, in order, each once
+        // (a name of it stands for it).
+        std::vector<uint32_t> rows;
+        for (const std::vector<uint32_t> &column : columns) {
+            std::vector<uint32_t> merged;
+            merged.reserve(rows.size() + column.size());
+            size_t a = 0;
+            size_t b = 0;
+            while (a < rows.size() || b < column.size()) {
+                if (b == column.size() || (a < rows.size() && !lessOid(index(column[b]), index(rows[a])))) {
+                    if (b < column.size() && std::ranges::equal(index(rows[a]), index(column[b])))
+                        ++b;
+                    merged.push_back(rows[a++]);
+                } else {
+                    merged.push_back(column[b++]);
+                }
+            }
+            rows.swap(merged);
+        }
+        if (rows.empty())
             continue;
-        // By index, then column: one grid row per index.
-        const auto suffix = [&](const Cell &c) { return names.oid(c.name).subspan(depth + 1); };
-        std::stable_sort(cells.begin(), cells.end(),
-                         [&](const Cell &a, const Cell &b) { return lessOid(suffix(a), suffix(b)); });
         FoundTable table;
         table.schema = std::move(schema);
-        const size_t width = table.schema.columns.size();
-        for (size_t i = 0; i < cells.size(); ++i) {
-            if (i == 0 || !std::ranges::equal(suffix(cells[i - 1]), suffix(cells[i]))) {
-                table.cells.resize(table.cells.size() + width, -1);
-                ++table.rowCount;
+        table.rowCount = int(rows.size());
+        table.cells.assign(rows.size() * width, -1);
+        for (size_t c = 0; c < width; ++c) {
+            size_t row = 0;
+            for (const uint32_t name : columns[c]) {
+                while (lessOid(index(rows[row]), index(name)))
+                    ++row;
+                table.cells[row * width + c] = names.row(name);
             }
-            table.cells[table.cells.size() - width + cells[i].column] = names.row(cells[i].name);
         }
         tables.push_back(std::move(table));
     }

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <set>
-#include <unordered_map>
 
 namespace {
 
@@ -18,6 +17,11 @@ uint64_t hashIds(OidSpan ids)
         h ^= h >> 29;
     }
     return h;
+}
+
+bool lessIds(OidSpan a, OidSpan b)
+{
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end());
 }
 
 bool printable(uint32_t id)
@@ -122,25 +126,71 @@ private:
         }
         if (branches < 2 || scalars)
             return false;
-        // index -> the branch holding it, or 0 once several do
-        std::unordered_map<uint64_t, size_t> holder;
-        holder.reserve(names);
-        std::vector<uint64_t> hashes;
-        hashes.reserve(names);
-        size_t branch = 0;
+        // A look at some names settles it, unless it comes out near the line.
+        const double sampled = sharedInSample(groups, m);
+        if (sampled < 0.25 || sampled >= 0.75)
+            return sampled >= 0.75;
+        // Each index with its branch, by index: runs of one index.
+        std::vector<std::pair<uint64_t, uint32_t>> held;
+        held.reserve(names);
+        uint32_t branch = 0;
         for (const Group &g : groups) {
             if (isScalar(g, m))
                 continue;
             ++branch;
-            for (size_t i = g.begin; i < g.end; ++i) {
-                hashes.push_back(hashIds(oid(i).subspan(m + 1)));
-                const auto [it, fresh] = holder.try_emplace(hashes.back(), branch);
-                if (!fresh && it->second != branch)
-                    it->second = 0;
+            for (size_t i = g.begin; i < g.end; ++i)
+                held.emplace_back(hashIds(oid(i).subspan(m + 1)), branch);
+        }
+        std::ranges::sort(held);
+        size_t shared = 0;
+        for (size_t i = 0; i < held.size();) {
+            size_t j = i + 1;
+            while (j < held.size() && held[j].first == held[i].first)
+                ++j;
+            if (held[j - 1].second != held[i].second)
+                shared += j - i;
+            i = j;
+        }
+        return 2 * shared >= names;
+    }
+
+    // Whether a branch has a name with this index.
+    bool holds(const Group &g, size_t m, OidSpan index) const
+    {
+        size_t low = g.begin;
+        size_t high = g.end;
+        while (low < high) {
+            const size_t middle = low + (high - low) / 2;
+            if (lessIds(oid(middle).subspan(m + 1), index))
+                low = middle + 1;
+            else
+                high = middle;
+        }
+        return low < g.end && std::ranges::equal(oid(low).subspan(m + 1), index);
+    }
+
+    // Of up to SampleSize names of each branch, the share whose index
+    // another branch has too. A branch's names are in index order, so a
+    // binary search finds it.
+    double sharedInSample(const std::vector<Group> &groups, size_t m) const
+    {
+        constexpr size_t SampleSize = 32;
+        size_t sampled = 0;
+        size_t shared = 0;
+        for (const Group &g : groups) {
+            if (isScalar(g, m))
+                continue;
+            const size_t size = g.end - g.begin;
+            const size_t step = std::max<size_t>(1, size / SampleSize);
+            for (size_t i = g.begin; i < g.end; i += step) {
+                ++sampled;
+                const OidSpan index = oid(i).subspan(m + 1);
+                shared += std::ranges::any_of(groups, [&](const Group &other) {
+                    return &other != &g && !isScalar(other, m) && holds(other, m, index);
+                });
             }
         }
-        const size_t shared = size_t(std::ranges::count_if(hashes, [&](uint64_t h) { return holder[h] == 0; }));
-        return 2 * shared >= names;
+        return double(shared) / double(sampled);
     }
 
     // Sibling tables of one shape (X.1.1.c.i, X.2.1.c.i) look like the

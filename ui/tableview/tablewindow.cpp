@@ -86,6 +86,8 @@ TTableWindow::TTableWindow(ResultModel &results, DialogService &dialogs,
     m_gridView->verticalHeader()->hide();
     m_gridView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_gridView->horizontalHeader()->setHighlightSections(false);
+    // Columns fit the rows in sight, not a hundred thousand of them.
+    m_gridView->horizontalHeader()->setResizeContentsPrecision(0);
     // Found in index order; a click on a header sorts.
     m_gridView->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     m_gridView->setSortingEnabled(true);
@@ -104,7 +106,7 @@ TTableWindow::TTableWindow(ResultModel &results, DialogService &dialogs,
     layout->addWidget(m_gridView, 1);
     layout->addWidget(lblRows);
 
-    connect(cboTable, &QComboBox::activated, this, &TTableWindow::showTable);
+    connect(cboTable, &QComboBox::activated, this, &TTableWindow::chooseTable);
     m_filterTimer.setSingleShot(true);
     m_filterTimer.setInterval(FilterDelayMs);
     connect(edtFilter, &QLineEdit::textChanged, &m_filterTimer, qOverload<>(&QTimer::start));
@@ -141,11 +143,15 @@ void TTableWindow::showEvent(QShowEvent *event)
 void TTableWindow::scheduleRefresh()
 {
     m_stale = true;
-    if (!isVisible() || m_refreshTimer.isActive())
+    if (!isVisible())
         return;
-    // Finding the tables again reads every row: while a walk brings rows,
-    // at most a twentieth of the time goes to it.
-    const qint64 wait = std::max<qint64>(RefreshMs, 20 * m_refreshCostMs);
+    if (m_refreshCostMs > LiveRefreshLimitMs) {
+        m_refreshTimer.start(QuietMs); // again with every announcement of rows
+        return;
+    }
+    if (m_refreshTimer.isActive())
+        return;
+    const qint64 wait = std::max<qint64>(RefreshMs, 50 * m_refreshCostMs);
     const qint64 since = m_sinceRefresh.isValid() ? m_sinceRefresh.elapsed() : wait;
     m_refreshTimer.start(int(std::max<qint64>(0, wait - since)));
 }
@@ -157,34 +163,41 @@ void TTableWindow::refresh()
     m_refreshTimer.stop();
     m_stale = false;
     std::vector<FoundTable> found = buildTables(SortedOids(m_oids), *m_provider);
-    m_tables.clear();
-    for (FoundTable &table : found)
-        m_tables.push_back(std::make_shared<const FoundTable>(std::move(table)));
+    // The cells of the table shown are kept; the others are found again when chosen.
+    m_entries.clear();
+    size_t choice = 0;
+    for (size_t i = 0; i < found.size(); ++i) {
+        m_entries.push_back(found[i].schema.entry);
+        if (found[i].schema.entry == m_chosenEntry)
+            choice = i;
+    }
 
     const QSignalBlocker quiet(cboTable);
     cboTable->clear();
-    int choice = m_tables.empty() ? -1 : 0;
-    for (size_t i = 0; i < m_tables.size(); ++i) {
-        const FoundTable &t = *m_tables[i];
+    for (const FoundTable &t : found)
         cboTable->addItem(QStringLiteral("%1: %2, %3")
                               .arg(t.schema.name, counted(t.rowCount, "row", "rows"),
                                    counted(t.columnCount(), "column", "columns")));
-        if (t.schema.entry == m_chosenEntry)
-            choice = int(i);
-    }
-    if (m_tables.empty())
+    if (found.empty())
         cboTable->addItem(tr("No tables among the results"));
-    cboTable->setEnabled(!m_tables.empty());
-    cboTable->setCurrentIndex(std::max(choice, 0));
-    showTable(choice);
+    cboTable->setEnabled(!found.empty());
+    cboTable->setCurrentIndex(int(choice));
+    showGrid(found.empty() ? std::make_shared<const FoundTable>()
+                           : std::make_shared<const FoundTable>(std::move(found[choice])));
     m_sinceRefresh.start();
     m_refreshCostMs = clock.elapsed();
 }
 
-void TTableWindow::showTable(int choice)
+void TTableWindow::chooseTable(int choice)
 {
-    const std::shared_ptr<const FoundTable> table =
-        choice >= 0 && size_t(choice) < m_tables.size() ? m_tables[size_t(choice)] : std::make_shared<FoundTable>();
+    if (choice < 0 || size_t(choice) >= m_entries.size() || m_entries[size_t(choice)] == m_chosenEntry)
+        return;
+    m_chosenEntry = m_entries[size_t(choice)];
+    refresh();
+}
+
+void TTableWindow::showGrid(std::shared_ptr<const FoundTable> table)
+{
     const bool sameTable = table->schema.entry == m_chosenEntry;
     // A walk that adds rows elsewhere leaves the grid as it is.
     if (sameTable && table->cells == m_grid->table().cells
@@ -192,8 +205,8 @@ void TTableWindow::showTable(int choice)
         return;
     const int scrolled = m_gridView->verticalScrollBar()->value();
     const QModelIndex current = m_gridView->currentIndex();
-    m_grid->setTable(table);
     m_chosenEntry = table->schema.entry;
+    m_grid->setTable(std::move(table));
     if (sameTable) {
         m_gridView->verticalScrollBar()->setValue(scrolled);
         if (current.isValid())

@@ -22,14 +22,19 @@ class TableGridModel;
 
 // The Table View: the tables found among the result list's rows, one of them
 // as a grid. Not modal; it follows the list: rows that come during a walk
-// join the grid (the tables are found again at most every RefreshMs, or
-// twenty times as long as finding them took), and Clear empties it.
+// join the grid, and Clear empties it. Finding the tables reads every row,
+// so while rows come it is done again at most every RefreshMs, or fifty
+// times as long as it took; and when it takes longer than a walk may keep
+// the window's events waiting (LiveRefreshLimitMs), only once the rows have
+// stopped coming for QuietMs.
 class TTableWindow : public QWidget
 {
     Q_OBJECT
 
 public:
     static constexpr int RefreshMs = 250;
+    static constexpr int LiveRefreshLimitMs = 50;
+    static constexpr int QuietMs = 1000;
     static constexpr int FilterDelayMs = 150;
 
     // The provider says what the tables are: by the shape of the names, or
@@ -56,15 +61,17 @@ protected:
 
 private:
     void scheduleRefresh();
-    void showTable(int choice);
+    void chooseTable(int choice);
+    // Shows the table in the grid (the chosen one, or an empty one).
+    void showGrid(std::shared_ptr<const FoundTable> table);
     void updateRowsLabel();
 
     ResultModel &m_results;
     ResultOids m_oids;
     DialogService &m_dialogs;
     std::unique_ptr<TableSchemaProvider> m_provider;
-    std::vector<std::shared_ptr<const FoundTable>> m_tables;
-    std::vector<uint32_t> m_chosenEntry; // kept across refreshes
+    std::vector<std::vector<uint32_t>> m_entries; // the tables of the choice, by their entries
+    std::vector<uint32_t> m_chosenEntry;          // kept across refreshes
 
     QComboBox *cboTable = nullptr;
     QLineEdit *edtFilter = nullptr;
