@@ -85,6 +85,7 @@ TTableWindow::TTableWindow(ResultModel &results, DialogService &dialogs,
     m_gridView->setWordWrap(false);
     m_gridView->verticalHeader()->hide();
     m_gridView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_gridView->verticalHeader()->setDefaultSectionSize(m_gridView->fontMetrics().height() + 6);
     m_gridView->horizontalHeader()->setHighlightSections(false);
     // Columns fit the rows in sight, not a hundred thousand of them.
     m_gridView->horizontalHeader()->setResizeContentsPrecision(0);
