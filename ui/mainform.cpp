@@ -102,7 +102,6 @@ TMainForm::~TMainForm()
 {
     Q_ASSERT(m_runDepth == 0);
     delete m_tableWindow; // it reads the result model, which goes with the window
-
     reportFailures([this] { writeSettings(); });
 }
 

@@ -24,16 +24,17 @@ class TableGridModel;
 // as a grid. Not modal; it follows the list: rows that come during a walk
 // join the grid, and Clear empties it. Finding the tables reads every row,
 // so while rows come it is done again at most every RefreshMs, or fifty
-// times as long as it took; and when it takes longer than a walk may keep
-// the window's events waiting (LiveRefreshLimitMs), only once the rows have
-// stopped coming for QuietMs.
+// times as long as it took; and when it took more than LiveRefreshLimitMs,
+// half of what a walk may keep the window's events waiting (the next one
+// reads more rows, on a machine that may be busier), only once the rows
+// have stopped coming for QuietMs.
 class TTableWindow : public QWidget
 {
     Q_OBJECT
 
 public:
     static constexpr int RefreshMs = 250;
-    static constexpr int LiveRefreshLimitMs = 50;
+    static constexpr int LiveRefreshLimitMs = 25;
     static constexpr int QuietMs = 1000;
     static constexpr int FilterDelayMs = 150;
 
