@@ -59,8 +59,8 @@ void RowCopy::copy(Part part) const
 
 void RowCopy::showMenu(const QPoint &position)
 {
-    // The click selected the row under the pointer; from the keyboard (the
-    // menu key) the menu is for the selected row.
+    // The click selected the row under the pointer; the menu copies from
+    // the selected row, and a click beside the rows selected none.
     if (!m_list->selectionModel()->hasSelection())
         return;
     m_menu->popup(m_list->viewport()->mapToGlobal(position));
