@@ -60,7 +60,7 @@ void RowCopy::copy(Part part) const
 void RowCopy::showMenu(const QPoint &position)
 {
     // The click selected the row under the pointer; the menu copies from
-    // the selected row, and a click beside the rows selected none.
+    // the selected row, and without one there is nothing to copy.
     if (!m_list->selectionModel()->hasSelection())
         return;
     m_menu->popup(m_list->viewport()->mapToGlobal(position));
