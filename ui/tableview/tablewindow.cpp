@@ -125,6 +125,8 @@ TTableWindow::TTableWindow(ResultModel &results, DialogService &dialogs,
     m_refreshTimer.setSingleShot(true);
     connect(&m_refreshTimer, &QTimer::timeout, this, &TTableWindow::refresh);
     connect(&m_results, &QAbstractItemModel::rowsInserted, this, &TTableWindow::scheduleRefresh);
+    // Values shown otherwise (a view of the list's that renders them anew): the cells follow.
+    connect(&m_results, &QAbstractItemModel::dataChanged, m_gridView->viewport(), qOverload<>(&QWidget::update));
     connect(&m_results, &QAbstractItemModel::modelReset, this, [this] {
         m_stale = true;
         if (isVisible())
