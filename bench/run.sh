@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Norvane against Net-SNMP's own tools on the same loopback agent: walk speed,
-# responsiveness, memory, save and start-up, and the MIB Tree window opened
-# and searched. Prints one markdown table.
+# responsiveness, memory, save, find, the Table View, start-up, and the MIB
+# Tree window opened and searched. Prints one markdown table.
 #
 #   bench/run.sh [--quick] [--versions-only] [--mib-only] [--build-dir DIR] [--no-build]
 #
@@ -397,9 +397,9 @@ start_agent "$SCALE_ROWS" SCALE_AGENT
 QT_QPA_PLATFORM=offscreen "$BIN/bench_walk_window" --scale "$SCALE_AGENT" .1.3.6.1.2.1 "$SCALE_ROWS" "$WORK/save" \
     >"$WORK/scale" 2>"$WORK/scale.err" || { cat "$WORK/scale.err" >&2; exit 1; }
 kill "${PIDS[-1]}"
-read -r line_bytes rss_row delta_row rss walk_ms scale_delay scroll end save cp file <<<"$(
+read -r line_bytes rss_row delta_row rss walk_ms scale_delay scroll end save cp file find find_cpu find_delay <<<"$(
     for k in line_bytes rss_per_row delta_per_row rss_mib walk_ms event_delay_ms scroll_ms end_ms save_ms cp_ms \
-        file_mib; do
+        file_mib find_ms find_cpu_ms find_event_delay_ms; do
         field $k <"$WORK/scale"
     done | tr '\n' ' ')"
 row "Largest event delay during the $(thousands "$SCALE_ROWS")-row walk, offscreen (one run, $(calc %.0f "$walk_ms / 1000") s)" \
@@ -413,6 +413,42 @@ row "Scroll bar to the end / End key selecting the last of $(thousands "$SCALE_R
 row "Save $(thousands "$SCALE_ROWS") rows ($(calc %.0f "$file") MiB; median of 3)" \
     "$save ms" \
     "cp: $cp ms" "$(calc %.1f "$save / $cp")" "≤ 3 x" "$(verdict "$save / $cp <= 3")"
+row "Find through $(thousands "$SCALE_ROWS") rows with no match (F3 to \"Not found\"), offscreen (one run)" \
+    "$find ms (CPU $find_cpu ms); largest event delay during it $find_delay ms" "-" "-" \
+    "≤ 0.5 s, event delay ≤ 50 ms" "$(full_verdict "$find <= 500 && $find_delay <= 50")"
+
+# 6: the Table View of a 100,000-row walk: opened, its memory, a walk it follows.
+TABLE_ROWS=100000
+start_agent "$TABLE_ROWS" TABLE_AGENT
+: >"$WORK/tables"
+for _ in $(seq $RUNS); do
+    QT_QPA_PLATFORM=offscreen "$BIN/bench_walk_window" --tables "$TABLE_AGENT" .1.3.6.1.2.1 "$TABLE_ROWS" \
+        >>"$WORK/tables" 2>"$WORK/tables.err" || { cat "$WORK/tables.err" >&2; exit 1; }
+done
+kill "${PIDS[-1]}"
+tables_median() { field "$1" <"$WORK/tables" | median; }
+open=$(tables_median open_ms); open_cpu=$(tables_median open_cpu_ms)
+again=$(tables_median refresh_ms); again_cpu=$(tables_median refresh_cpu_ms)
+list_heap=$(tables_median list_heap_mib); table_heap=$(tables_median table_heap_kib)
+pixels=$(tables_median window_pixels_kib)
+plain=$(tables_median walk_ms); plain_cpu=$(tables_median walk_cpu_ms)
+followed=$(tables_median followed_walk_ms); followed_cpu=$(tables_median followed_cpu_ms)
+followed_delay=$(field followed_event_delay_ms <"$WORK/tables" | maximum)
+grid_rows=$(field grid_rows <"$WORK/tables" | head -1); grid_columns=$(field grid_columns <"$WORK/tables" | head -1)
+row "Table View of $(thousands "$TABLE_ROWS") rows (ifTable $(thousands "$grid_rows") x $((grid_columns - 1)), ipAddrTable): opened, tables found, grid painted, offscreen (median of $RUNS)" \
+    "$open ms (CPU $open_cpu ms); found again: $again ms (CPU $again_cpu ms)" "-" "-" "≤ 300 ms" \
+    "$(verdict "$open <= 300")"
+rows_part=$(calc %.1f "($table_heap - $pixels) * 100 / ($list_heap * 1024)")
+in_all=$(calc %.1f "$table_heap * 100 / ($list_heap * 1024)")
+row "Memory added by the open Table View of $(thousands "$TABLE_ROWS") rows, heap in use (median of $RUNS)" \
+    "$(calc %.0f "$table_heap") KiB, of which the window's pixels $(calc %.0f "$pixels") KiB (offscreen they are heap)" \
+    "the list: $(calc %.1f "$list_heap") MiB" "$rows_part% without the pixels ($in_all% in all)" "≤ 10% of the list's" \
+    "$(verdict "$rows_part <= 10") (in all: $(verdict "$in_all <= 10"))"
+row "Walk $(thousands "$TABLE_ROWS") rows with the Table View open, following it, offscreen (median of $RUNS)" \
+    "$(calc %.2f "$followed / 1000") s (CPU $(calc %.2f "$followed_cpu / 1000") s); largest event delay $followed_delay ms" \
+    "the same walk, no Table View: $(calc %.2f "$plain / 1000") s (CPU $(calc %.2f "$plain_cpu / 1000") s)" \
+    "$(calc %.2f "$followed / $plain") (CPU $(calc %.2f "$followed_cpu / $plain_cpu"))" "event delay ≤ 50 ms" \
+    "$(verdict "$followed_delay <= 50")"
 
 # 5: start-up, and MIB loading beside snmptranslate.
 for platform in offscreen xcb; do

@@ -9,7 +9,8 @@
 //                                                  expects a silent agent's timeout in the error box
 //   bench_walk_window --engine AGENT OID ROWS      the query run alone into the result model
 //   bench_walk_window --engine-events AGENT OID ROWS   the same, processing events after every row
-//   bench_walk_window --scale AGENT OID ROWS DIR   walk, memory, End in the list, Save against cp
+//   bench_walk_window --scale AGENT OID ROWS DIR   walk, memory, End in the list, find with no match, Save against cp
+//   bench_walk_window --tables AGENT OID ROWS      the Table View of the walked rows: built, its memory, a walk it follows
 //   bench_walk_window --startup-runs COUNT         process start to window shown and idle
 //   bench_walk_window --mibload                    the first name conversion (MIB loading), memory
 //   bench_walk_window --mibsave AGENT OID ROWS DIR walk, then Save with MIB Values off and on
@@ -20,17 +21,23 @@
 #include "bench/walkhost.h"
 #include "engine/snmpmgr.h"
 #include "tests/support/windowfixture.h"
+#include "ui/findbar.h"
 #include "ui/listview.h"
 #include "ui/resultmodel.h"
+#include "ui/statusbar.h"
+#include "ui/tableview/tablemodel.h"
+#include "ui/tableview/tablewindow.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QApplication>
+#include <QBackingStore>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFile>
+#include <QLineEdit>
 #include <QProcess>
 #include <QScrollBar>
 #include <QStringList>
@@ -50,6 +57,7 @@
 #include <thread>
 #include <vector>
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -86,6 +94,14 @@ double peakResidentMiB()
             return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
     }
     return 0;
+}
+
+// Heap in use (small blocks and mmapped ones): what a part keeps, unlike
+// resident size, which also holds memory freed but not returned.
+double heapMiB()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return double(info.uordblks + info.hblkhd) / (1024.0 * 1024.0);
 }
 
 qint64 realtimeNs()
@@ -399,6 +415,25 @@ int scaleMode(const QString &agent, const QString &oid, qsizetype expected, cons
         return 1;
     }
 
+    // Find a text no row holds: through every row, the window answering.
+    QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClicks(form.findBar()->edit(), QStringLiteral("no such text"));
+    ResponsivenessProbe findProbe(&form);
+    findProbe.start();
+    const double findCpuBefore = cpuMs();
+    clock.restart();
+    QTest::keyClick(form.findBar()->edit(), Qt::Key_F3);
+    while (form.statusLine()->simpleText() != QLatin1String("Not found") && clock.elapsed() < 60000)
+        QCoreApplication::processEvents();
+    const double findMs = msSince(clock);
+    const double findCpu = cpuMs() - findCpuBefore;
+    findProbe.stop();
+    const double findDelay = std::max(findProbe.beforeRows().eventMs, findProbe.duringWalk().eventMs);
+    if (form.statusLine()->simpleText() != QLatin1String("Not found")) {
+        std::fprintf(stderr, "find did not end\n");
+        return 1;
+    }
+
     // Save against cp of the same bytes, alternating, fresh targets each time.
     // The first Save asks for the name (Save As), the others write to it.
     const QString saved = QDir(dir).filePath(QStringLiteral("bench-save.txt"));
@@ -440,10 +475,85 @@ int scaleMode(const QString &agent, const QString &oid, qsizetype expected, cons
 
     std::printf("scale rows=%lld walk_ms=%.0f event_delay_ms=%.1f rss_mib=%.1f rss_before_mib=%.1f line_bytes=%.1f "
                 "rss_per_row=%.1f delta_per_row=%.1f model_per_row=%.1f scroll_ms=%.1f end_ms=%.1f "
-                "save_ms=%.0f cp_ms=%.0f file_mib=%.1f\n",
+                "save_ms=%.0f cp_ms=%.0f file_mib=%.1f find_ms=%.1f find_cpu_ms=%.1f find_event_delay_ms=%.1f\n",
                 static_cast<long long>(expected), walkMs, probe.duringWalk().eventMs, rssAfter, rssBefore, lineLength, bytesPerRow, deltaPerRow,
                 double(model.memoryUsed()) / double(expected), scrollMs, endMs, median(saveMs), median(cpMs),
-                double(fileSize) / (1024.0 * 1024.0));
+                double(fileSize) / (1024.0 * 1024.0), findMs, findCpu, findDelay);
+    return 0;
+}
+
+// The Table View of a walked list: opened (the tables found, the grid
+// painted), found again, the memory it keeps against the list's, and a
+// second walk of the same rows with the window open, which follows it.
+int tablesMode(const QString &agent, const QString &oid, qsizetype expected)
+{
+    WindowFixture window;
+    openWindow(window);
+    TMainForm &form = *window.get();
+    const double heapStart = heapMiB();
+    const double rssStart = residentMiB();
+    double cpuBefore = cpuMs();
+    const double walkMs = walk(window, agent, oid);
+    const double walkCpu = cpuMs() - cpuBefore;
+    if (!checkRows(window, expected))
+        return 1;
+    QCoreApplication::processEvents();
+    const double heapList = heapMiB();
+    const double rssList = residentMiB();
+
+    cpuBefore = cpuMs();
+    QElapsedTimer clock;
+    clock.start();
+    window.trigger("actTableView");
+    TTableWindow *table = form.tableWindow();
+    table->repaint();
+    const double openMs = msSince(clock);
+    const double openCpu = cpuMs() - cpuBefore;
+    QCoreApplication::processEvents();
+    const double heapTable = heapMiB();
+    const double rssTable = residentMiB();
+    // The window's pixels, whatever it shows (offscreen they are on the heap).
+    const QSize pixels = table->backingStore() ? table->backingStore()->size() * table->devicePixelRatio() : QSize();
+    const double pixelKiB = QGuiApplication::platformName() == QLatin1String("offscreen")
+        ? double(pixels.width()) * pixels.height() * 4 / 1024.0 : 0;
+    std::vector<double> againMs;
+    std::vector<double> againCpu;
+    for (int run = 0; run < 5; ++run) {
+        cpuBefore = cpuMs();
+        clock.restart();
+        table->refresh();
+        table->repaint();
+        againMs.push_back(msSince(clock));
+        againCpu.push_back(cpuMs() - cpuBefore);
+    }
+    const int gridRows = table->grid()->rowCount();
+    const int gridColumns = table->grid()->columnCount();
+
+    window.trigger("actClear");
+    ResponsivenessProbe probe(&form);
+    probe.start();
+    cpuBefore = cpuMs();
+    const double followedMs = walk(window, agent, oid);
+    const double followedCpu = cpuMs() - cpuBefore;
+    probe.stop();
+    if (!checkRows(window, expected))
+        return 1;
+    // The rows of the walk's end are announced as it ends; the grid takes them at its next refresh.
+    clock.restart();
+    while (table->grid()->rowCount() != gridRows && clock.elapsed() < 10000)
+        QTest::qWait(5);
+    if (table->grid()->rowCount() != gridRows) {
+        std::fprintf(stderr, "the open Table View shows %d rows, %d expected\n", table->grid()->rowCount(), gridRows);
+        return 1;
+    }
+    std::printf("tables rows=%lld grid_rows=%d grid_columns=%d tables=%d open_ms=%.1f open_cpu_ms=%.1f "
+                "refresh_ms=%.1f refresh_cpu_ms=%.1f list_heap_mib=%.2f table_heap_kib=%.0f list_rss_mib=%.2f "
+                "table_rss_kib=%.0f window_pixels_kib=%.0f walk_ms=%.0f walk_cpu_ms=%.0f followed_walk_ms=%.0f "
+                "followed_cpu_ms=%.0f followed_event_delay_ms=%.1f\n",
+                static_cast<long long>(expected), gridRows, gridColumns, table->tableBox()->count(), openMs, openCpu,
+                median(againMs), median(againCpu), heapList - heapStart, (heapTable - heapList) * 1024,
+                rssList - rssStart, (rssTable - rssList) * 1024, pixelKiB, walkMs, walkCpu, followedMs, followedCpu,
+                probe.duringWalk().eventMs);
     return 0;
 }
 
@@ -542,7 +652,7 @@ int usage()
 {
     std::fprintf(stderr, "usage: bench_walk_window [--v2c] --walk AGENT OID ROWS | --wait AGENT OID ROWS | "
                          "--engine[-events] AGENT OID ROWS | "
-                         "--scale AGENT OID ROWS DIR | --startup-runs COUNT | --mibload | "
+                         "--scale AGENT OID ROWS DIR | --tables AGENT OID ROWS | --startup-runs COUNT | --mibload | "
                          "--mibsave AGENT OID ROWS DIR\n");
     return 2;
 }
@@ -588,6 +698,8 @@ int main(int argc, char **argv)
         return waitMode(args[1], args[2], args[3].toLongLong());
     if ((mode == QLatin1String("--engine") || mode == QLatin1String("--engine-events")) && args.size() == 4)
         return engineMode(args[1], args[2], args[3].toLongLong(), mode == QLatin1String("--engine-events"));
+    if (mode == QLatin1String("--tables") && args.size() == 4)
+        return tablesMode(args[1], args[2], args[3].toLongLong());
     if (mode == QLatin1String("--scale") && args.size() == 5)
         return scaleMode(args[1], args[2], args[3].toLongLong(), args[4]);
     if (mode == QLatin1String("--mibsave") && args.size() == 5)

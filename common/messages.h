@@ -32,4 +32,9 @@ inline constexpr const char *IoError = "I/O error %d";
 
 inline constexpr const char *Ready = "Ready";
 inline constexpr const char *Updating = "Updating...";
+// In the status line after a walk that found nothing under its OID.
+inline constexpr const char *NoObjects = "No objects under this OID.";
+// In the status line after a find in the list.
+inline constexpr const char *NotFound = "Not found";
+inline constexpr const char *RowOfRows = "Row %lld of %lld";
 } // namespace msg

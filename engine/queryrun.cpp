@@ -140,6 +140,8 @@ QueryEnd walk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &list
     if (!all)
         SnmpUtilOidCpy(&root, &list.list.front().name);
     AsnObjectIdentifier last;
+    bool anyRow = false;
+    const auto ended = [&anyRow] { return anyRow ? QueryEnd::Completed : QueryEnd::EmptySubtree; };
 
     for (;;) {
         last.ids.assign(list.list.front().name.ids.begin(), list.list.front().name.ids.end());
@@ -147,15 +149,16 @@ QueryEnd walk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &list
         int32_t index = 0;
         sendRequest(run, session, pdu::GetNext, list, status, index);
         if (status == errorStatus::NoSuchName)
-            return QueryEnd::Completed; // the end of the agent's MIB
+            return ended(); // the end of the agent's MIB
         // An error answer may come without its binding.
         if (!list.list.empty() && outside(list.list.front(), root, all))
-            return QueryEnd::Completed; // left the subtree
+            return ended(); // left the subtree
         if (status != errorStatus::NoError)
             throwMessage(msg::RequestStatus, int(status), int(index));
         const SnmpVarBind &answer = list.list.front();
         checkIncreasing(answer.name, last);
         run.sink.appendRow(renderBinding(answer));
+        anyRow = true;
         // Stop only sets a flag; the row asked for before it is still shown.
         if (run.control.stopped)
             return QueryEnd::Stopped;
@@ -175,6 +178,8 @@ QueryEnd bulkWalk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &
         SnmpUtilOidCpy(&root, &list.list.front().name);
     AsnObjectIdentifier from = list.list.front().name;
     int32_t repetitions = BulkMaxRepetitions;
+    bool anyRow = false;
+    const auto ended = [&anyRow] { return anyRow ? QueryEnd::Completed : QueryEnd::EmptySubtree; };
 
     for (;;) {
         list.list.resize(1);
@@ -192,16 +197,17 @@ QueryEnd bulkWalk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &
         }
         if (status != errorStatus::NoError) {
             if (status == errorStatus::NoSuchName || (!list.list.empty() && outside(list.list.front(), root, all)))
-                return QueryEnd::Completed;
+                return ended();
             throwMessage(msg::RequestStatus, int(status), int(index));
         }
         const AsnObjectIdentifier *last = &from;
         for (const SnmpVarBind &answer : list.list) {
             if (answer.value.asnType == asn::EndOfMibView || outside(answer, root, all))
-                return QueryEnd::Completed;
+                return ended();
             checkIncreasing(answer.name, *last);
             last = &answer.name;
             run.sink.appendRow(renderBinding(answer, SnmpVersion::V2c));
+            anyRow = true;
             if (run.control.stopped)
                 return QueryEnd::Stopped;
             run.sink.betweenRows();

@@ -61,6 +61,10 @@ inline constexpr int32_t BulkMaxRepetitions = 50;
 
 enum class QueryEnd {
     Completed, // the operation ran to its end
+    // A walk that ended at its first answer without a row: nothing lies
+    // under its OID (a scalar instance such as sysName.0, or a name the
+    // agent lacks). The window says so; a walk adds no row of its own then.
+    EmptySubtree,
     Stopped,   // a walk ended by Stop
     Abandoned, // given up (RunControl::abandoned or ::closing)
 };

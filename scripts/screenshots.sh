@@ -3,16 +3,18 @@
 # Retakes the README's pictures (docs/*.png) from the built program: a bare
 # Xvfb screen, a demo snmpd, a first start with a settings folder of its own,
 # keys sent with xdotool, and each picture cut from the screen to the window
-# it shows (with whatever menu is open over it). Needs xvfb, xdotool,
-# imagemagick and snmpd; build first (scripts/run.sh or scripts/test.sh).
+# it shows (with whatever menu is open over it). The Table View and the find
+# bar show a walk of the recorded Cisco switch that snmpsim serves. Needs
+# xvfb, xdotool, imagemagick, snmpd and snmpsim; build first (scripts/run.sh
+# or scripts/test.sh).
 # OUT=folder writes the pictures elsewhere.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=${BUILD_DIR:-$ROOT/build}
 OUT=${OUT:-$ROOT/docs}
 NORVANE=$BUILD_DIR/bin/norvane
-for tool in Xvfb xdotool import /usr/sbin/snmpd; do
-    command -v "$tool" >/dev/null || { echo "missing: $tool (apt-get install xvfb xdotool imagemagick snmpd)" >&2; exit 1; }
+for tool in Xvfb xdotool import /usr/sbin/snmpd snmpsimd; do
+    command -v "$tool" >/dev/null || { echo "missing: $tool (apt-get install xvfb xdotool imagemagick snmpd snmpsim)" >&2; exit 1; }
 done
 [ -x "$NORVANE" ] || { echo "missing: $NORVANE; build first" >&2; exit 1; }
 
@@ -52,6 +54,19 @@ CONF
 PIDS+=($!)
 for _ in $(seq 50); do answers "$port" && break; sleep 0.1; done
 answers "$port" || { echo "the demo agent did not start: $(cat "$WORK/snmpd.log")" >&2; exit 1; }
+
+# The recorded Cisco 3750 switch, under the community "cisco" (snmpsimd
+# serves <community>.snmprec; as root it runs as nobody).
+mkdir -p "$WORK/snmpsim/data" "$WORK/snmpsim/cache"
+gzip -dc /usr/share/doc/snmpsim/examples/data/cisco_16_switch.snmprec.gz >"$WORK/snmpsim/data/cisco.snmprec"
+chmod -R a+rX "$WORK" && chmod a+w "$WORK/snmpsim/cache"
+simport=$(python3 -c 'import socket;s=socket.socket(socket.AF_INET,socket.SOCK_DGRAM);s.bind(("127.0.0.1",0));print(s.getsockname()[1])')
+simuser=()
+[ "$(id -u)" -ne 0 ] || simuser=(--process-user=nobody --process-group=nogroup)
+snmpsimd --data-dir="$WORK/snmpsim/data" --cache-dir="$WORK/snmpsim/cache" \
+    --agent-udpv4-endpoint="127.0.0.1:$simport" "${simuser[@]}" >"$WORK/snmpsim.log" 2>&1 &
+PIDS+=($!)
+for _ in $(seq 300); do snmpget -v1 -c cisco -t 0.5 -r 0 "127.0.0.1:$simport" 1.3.6.1.2.1.1.1.0 >/dev/null 2>&1 && break; sleep 0.1; done
 
 XDG_CONFIG_HOME=$WORK/config "$NORVANE" >"$WORK/norvane.log" 2>&1 &
 PIDS+=($!)
@@ -142,4 +157,30 @@ focus "MIB Tree"
 xdotool type --delay 30 "ifOperStatus"
 shoot "MIB Tree" mibtree.png
 focus Norvane
+# The Cisco switch's ifTable walked into a cleared list, then its grid in
+# the Table View.
+focus Norvane
+keys ctrl+r alt+g ctrl+a
+xdotool type --delay 30 "127.0.0.1:$simport"
+keys alt+o ctrl+a
+xdotool type --delay 30 cisco
+keys alt+i ctrl+a
+xdotool type --delay 30 ".1.3.6.1.2.1.2.2"
+keys F9
+sleep 8
+keys ctrl+shift+t
+table=$(window "Table View")
+xdotool windowsize --sync "$table" 1000 470
+sleep 1
+shoot "Table View" tableview.png
+focus "Table View"
+keys Escape
+focus Norvane
+
+# The find bar under the list, an interface found.
+keys ctrl+f
+xdotool type --delay 30 "FastEthernet3/0/24"
+keys Return
+shoot Norvane findbar.png
+keys Escape
 keys alt+f x

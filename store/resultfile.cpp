@@ -152,14 +152,8 @@ StoreError ResultFile::write(const ResultSource &source)
     for (int row = 0; row < rows && !out.failed(); ++row) {
         const ResultTexts texts = source.rowTexts(row);
         out.beginRow(row);
-        out.append(texts.oid);
-        out.append(" | ");
-        out.append(texts.name);
-        out.append(" | ");
-        out.append(texts.type);
-        out.append(" | ");
-        out.append(texts.value);
-        out.append("\r\n");
+        appendResultLine(texts, [&out](std::string_view piece) { out.append(piece); });
+        out.append(ResultLineEnd);
         out.endRow();
     }
     out.finish(rows);
@@ -180,6 +174,15 @@ StoreError ResultFile::write(const ResultSource &source)
         return told(closeError, m_fileName);
     }
     return {};
+}
+
+std::string resultLine(const ResultTexts &texts)
+{
+    std::string line;
+    line.reserve(texts.oid.size() + texts.name.size() + texts.type.size() + texts.value.size()
+                 + 3 * ResultFieldSeparator.size());
+    appendResultLine(texts, [&line](std::string_view piece) { line.append(piece); });
+    return line;
 }
 
 QString fileErrorMessage(int errnoValue, const QString &fileName)

@@ -19,6 +19,26 @@ struct ResultTexts
     std::string_view value;
 };
 
+// A row's line, without its CR LF: the four texts joined by " | ", written
+// verbatim. The writer puts the pieces into the file; a copy of a row
+// collects them.
+inline constexpr std::string_view ResultFieldSeparator = " | ";
+inline constexpr std::string_view ResultLineEnd = "\r\n";
+
+template <typename Append>
+void appendResultLine(const ResultTexts &texts, Append &&append)
+{
+    append(texts.oid);
+    append(ResultFieldSeparator);
+    append(texts.name);
+    append(ResultFieldSeparator);
+    append(texts.type);
+    append(ResultFieldSeparator);
+    append(texts.value);
+}
+
+std::string resultLine(const ResultTexts &texts);
+
 // The result list as the writer reads it, row by row.
 class ResultSource
 {

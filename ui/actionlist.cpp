@@ -51,6 +51,15 @@ void ActionList::create(QWidget *window)
          "Browses and searches the loaded MIB modules.", 0, false},
         {&ActionList::actLoadMib, "actLoadMib", "&Load MIB File...", {},
          "Loads a MIB module from a file and keeps it in your MIB folder.", 0, false},
+        {&ActionList::actFind, "actFind", "&Find...", {QKeySequence(Qt::CTRL | Qt::Key_F)},
+         "Finds a row holding a text.", 0, false},
+        {&ActionList::actFindNext, "actFindNext", "Find &Next", {QKeySequence(Qt::Key_F3)},
+         "Finds the next row holding the text.", 0, false},
+        {&ActionList::actFindPrevious, "actFindPrevious", "Find Pre&vious", {QKeySequence(Qt::SHIFT | Qt::Key_F3)},
+         "Finds the row before holding the text.", 0, false},
+        // "&Table View" would share its letter with "&Toolbar" in the View menu.
+        {&ActionList::actTableView, "actTableView", "T&able View", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T)},
+         "Shows the tables among the results as grids.", 0, false},
     };
 
     // The group only draws the three as radio items; which one is checked is
@@ -81,7 +90,8 @@ void ActionList::create(QWidget *window)
 QList<QAction *> ActionList::all() const
 {
     return {actSave, actSaveAs, actExit, actToolBar, actStatusBar, actMibValues, actDetails, actOptions,
-            actRun, actStop, actClear, actGet, actGetNext, actWalk, actAbout, actMibTree, actLoadMib};
+            actRun, actStop, actClear, actGet, actGetNext, actWalk, actAbout, actMibTree, actLoadMib,
+            actFind, actFindNext, actFindPrevious, actTableView};
 }
 
 void applyHint(QAction *action, const QString &hint)

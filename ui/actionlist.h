@@ -29,6 +29,11 @@ struct ActionList
     QAction *actAbout = nullptr;
     QAction *actMibTree = nullptr;
     QAction *actLoadMib = nullptr;
+    // Reading big results: find in the list and the tables among the rows.
+    QAction *actFind = nullptr;
+    QAction *actFindNext = nullptr;
+    QAction *actFindPrevious = nullptr;
+    QAction *actTableView = nullptr;
     // actGet, actGetNext and actWalk; their data() is the operation tag 1..3.
     QActionGroup *operations = nullptr;
 

@@ -49,6 +49,11 @@ std::optional<QString> DialogService::askMibFileName(QWidget *)
     return std::nullopt;
 }
 
+std::optional<QString> DialogService::askCsvFileName(QWidget *, const QString &)
+{
+    return std::nullopt;
+}
+
 void ModalDialogs::showError(QWidget *owner, const QString &message)
 {
     const GiveBackActivation activation(owner);
@@ -117,6 +122,22 @@ std::optional<QString> ModalDialogs::askMibFileName(QWidget *owner)
     dialog.setFileMode(QFileDialog::ExistingFile);
     // Vendors ship modules under any name: ".my", ".mib", ".txt" or none.
     dialog.setNameFilters({QStringLiteral("MIB modules (*.mib *.my *.txt *.smi *.asn1)"), QStringLiteral("All files (*)")});
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+std::optional<QString> ModalDialogs::askCsvFileName(QWidget *owner, const QString &initialName)
+{
+    const GiveBackActivation activation(owner);
+    // The dialog asks before replacing a file and adds ".csv" to a bare name.
+    QFileDialog dialog(owner);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QStringLiteral("CSV Files (*.csv)"));
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    dialog.selectFile(initialName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();

@@ -34,6 +34,8 @@ public:
     virtual bool confirmReplace(QWidget *owner, const QString &fileName);
     // Load MIB File: which file? Nothing when cancelled, or when nobody can be asked.
     virtual std::optional<QString> askMibFileName(QWidget *owner);
+    // Export CSV: which file? Nothing when cancelled, or when there is no way to ask.
+    virtual std::optional<QString> askCsvFileName(QWidget *owner, const QString &initialName);
 };
 
 // The real dialogs, shown modally with the owner as their parent.
@@ -47,4 +49,5 @@ public:
     std::optional<QString> askSaveFileName(QWidget *owner, const QString &initialName) override;
     bool confirmReplace(QWidget *owner, const QString &fileName) override;
     std::optional<QString> askMibFileName(QWidget *owner) override;
+    std::optional<QString> askCsvFileName(QWidget *owner, const QString &initialName) override;
 };

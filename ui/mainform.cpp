@@ -5,11 +5,13 @@
 #include "common/messages.h"
 #include "engine/historyrule.h"
 #include "engine/mibload.h"
+#include "engine/tableshape.h"
 #include "store/resultfile.h"
 #include "store/settingsstore.h"
 #include "ui/coolbar.h"
 #include "ui/dialogs/programicon.h"
 #include "ui/dialogs/uifont.h"
+#include "ui/findbar.h"
 #include "ui/listview.h"
 #include "ui/menubar.h"
 #include "ui/mibtreewindow.h"
@@ -17,8 +19,11 @@
 #include "ui/pagescroller.h"
 #include "ui/resultmodel.h"
 #include "ui/resultrows.h"
+#include "ui/rowcopy.h"
+#include "ui/rowsearch.h"
 #include "ui/splitter.h"
 #include "ui/statusbar.h"
+#include "ui/tableview/tablewindow.h"
 #include "ui/windowplacement.h"
 
 #include <QAbstractEventDispatcher>
@@ -115,6 +120,7 @@ TMainForm::TMainForm(std::unique_ptr<DialogService> dialogs, QWidget *parent)
 TMainForm::~TMainForm()
 {
     Q_ASSERT(m_runDepth == 0);
+    delete m_tableWindow; // it reads the result model, which goes with the window
 }
 
 void TMainForm::createActions()
@@ -173,7 +179,7 @@ void TMainForm::createMenus()
                       {c.actSave, c.actSaveAs, nullptr, c.actLoadMib, nullptr, c.actExit});
     miView = makeMenu("miView", "&View", "Contains commands for manipulating the view.",
                       {c.actToolBar, c.actStatusBar, c.actMibValues, nullptr, c.actDetails, c.actMibTree, nullptr,
-                       c.actOptions});
+                       c.actFind, c.actFindNext, c.actFindPrevious, c.actTableView, nullptr, c.actOptions});
     miAction = makeMenu("miAction", "&Action", "Contains action commands.",
                         {c.actRun, c.actStop, c.actClear, nullptr, c.actGet, c.actGetNext, c.actWalk});
     miHelp = makeMenu("miHelp", "&Help", "Help topics.", {c.actAbout});
@@ -267,6 +273,9 @@ void TMainForm::createListView()
     const int widths[ResultModel::ColumnCount] = {130, 130, 130, 220};
     for (int column = 0; column < ResultModel::ColumnCount; ++column)
         m_listView->setColumnWidth(column, widths[column]);
+    m_rowCopy = new RowCopy(m_listView, *m_results);
+    m_search = new RowSearch(*m_results, this);
+    m_findBar = new FindBar;
 }
 
 void TMainForm::createStatusBar()
@@ -284,6 +293,7 @@ void TMainForm::arrangeClientArea()
     layout->addWidget(m_coolBar);
     layout->addWidget(m_splitter);
     layout->addWidget(m_listView, 1);
+    layout->addWidget(m_findBar); // hidden until Ctrl+F
     setCentralWidget(client);
     setTabOrder(cboAgent, cboCommunity);
     setTabOrder(cboCommunity, cboOids);
@@ -311,12 +321,22 @@ void TMainForm::connectCommands()
         {c.actAbout, [this] { actAboutExecute(); }},
         {c.actMibTree, [this] { actMibTreeExecute(); }},
         {c.actLoadMib, [this] { actLoadMibExecute(); }},
+        {c.actFind, [this] { actFindExecute(); }},
+        {c.actFindNext, [this] { findRow(false); }},
+        {c.actFindPrevious, [this] { findRow(true); }},
+        {c.actTableView, [this] { actTableViewExecute(); }},
     };
     for (QAction *action : c.all())
         connect(action, &QAction::triggered, this, [this, action] { execute(action); });
 
     connect(m_listView, &ListView::doubleClicked, this, [this] { execute(m_commands.actDetails); });
     connect(m_listView, &ListView::enterPressed, this, [this] { execute(m_commands.actDetails); });
+
+    connect(m_findBar, &FindBar::findNext, this, [this] { execute(m_commands.actFindNext); });
+    connect(m_findBar, &FindBar::findPrevious, this, [this] { execute(m_commands.actFindPrevious); });
+    connect(m_findBar, &FindBar::closed, this, &TMainForm::closeFindBar);
+    connect(m_search, &RowSearch::finished, this, &TMainForm::showFound);
+    connect(m_results, &QAbstractItemModel::modelReset, m_search, &RowSearch::cancel);
 }
 
 void TMainForm::applySettings(const Settings &settings)
@@ -711,7 +731,9 @@ void TMainForm::actRunExecute()
         m_runPending = false;
         m_control = RunControl{false, false, m_closePending};
         try {
-            runOnce();
+            // The closing steps showed "Ready"; a walk that found nothing says so instead.
+            if (runOnce() == QueryEnd::EmptySubtree)
+                setSimpleStatus(QString::fromLatin1(msg::NoObjects));
         } catch (const AppError &) {
             // The user ended this run (Stop, or closing the window): what
             // became of its last request is no longer news to them.
@@ -721,7 +743,7 @@ void TMainForm::actRunExecute()
     } while (m_runPending && !m_closePending);
 }
 
-void TMainForm::runOnce()
+QueryEnd TMainForm::runOnce()
 {
     // Run disabled and Stop enabled before any work starts.
     m_idle = false;
@@ -738,7 +760,7 @@ void TMainForm::runOnce()
     setSimpleStatus(QString::fromLatin1(msg::Updating));
     processEvents(); // paints the text; a Stop here ends a walk after its first row
     pushBusyCursor();
-    runQuery(currentRequest(), *this, m_control);
+    return runQuery(currentRequest(), *this, m_control);
 }
 
 void TMainForm::actStopExecute()
@@ -816,4 +838,53 @@ void TMainForm::takeOid(const QString &oid, bool append)
         activateWindow();
         cboOids->setFocus();
     }
+}
+
+void TMainForm::actFindExecute()
+{
+    m_findBar->open();
+}
+
+void TMainForm::findRow(bool backwards)
+{
+    if (m_findBar->text().isEmpty()) {
+        m_findBar->open();
+        return;
+    }
+    const QModelIndex current = m_listView->currentIndex();
+    m_search->start(m_findBar->text(), m_findBar->options(), current.isValid() ? current.row() : -1, backwards);
+}
+
+void TMainForm::showFound(qsizetype row)
+{
+    if (row < 0) {
+        setSimpleStatus(QString::fromLatin1(msg::NotFound));
+        return;
+    }
+    const QModelIndex found = results().index(int(row), 0);
+    m_listView->selectionModel()->setCurrentIndex(found, QItemSelectionModel::ClearAndSelect
+                                                             | QItemSelectionModel::Rows);
+    m_listView->scrollTo(found);
+    setSimpleStatus(QString::asprintf(msg::RowOfRows, static_cast<long long>(row + 1),
+                                      static_cast<long long>(m_results->storedRowCount())));
+}
+
+void TMainForm::closeFindBar()
+{
+    m_search->cancel();
+    m_findBar->hide();
+    m_listView->setFocus();
+}
+
+void TMainForm::actTableViewExecute()
+{
+    if (!m_tableWindow) {
+        // Tables by the shape of the names; a provider reading the MIB's
+        // tables (engine/mibinfo) goes in here instead.
+        m_tableWindow = new TTableWindow(*m_results, *m_dialogs, std::make_unique<ShapeTableProvider>(), this);
+    }
+    m_results->flush();
+    m_tableWindow->show();
+    m_tableWindow->raise();
+    m_tableWindow->activateWindow();
 }

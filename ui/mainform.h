@@ -16,6 +16,7 @@
 #include <memory>
 
 class CoolBar;
+class FindBar;
 class ListView;
 class MenuBar;
 class PageScroller;
@@ -24,9 +25,12 @@ class QLabel;
 class QMenu;
 class QToolButton;
 class ResultModel;
+class RowCopy;
+class RowSearch;
 class Splitter;
 class StatusBar;
 class TMibTreeWindow;
+class TTableWindow;
 
 // The program's one window: the input boxes, the commands, the result list
 // and the status line. Run hands the query run a request value and takes its
@@ -57,6 +61,10 @@ public:
     // The result rows, all of them announced to the view.
     ResultModel &results();
     ListView *listView() const { return m_listView; }
+    FindBar *findBar() const { return m_findBar; }
+    RowCopy *rowCopy() const { return m_rowCopy; }
+    // The Table View, once opened.
+    TTableWindow *tableWindow() const { return m_tableWindow; }
     StatusBar *statusLine() const { return m_statusBar; }
     CoolBar *coolBar() const { return m_coolBar; }
     QComboBox *agentBox() const { return cboAgent; }
@@ -140,7 +148,7 @@ private:
     void actDetailsExecute();
     void actOptionsExecute();
     void actRunExecute();
-    void runOnce();
+    QueryEnd runOnce();
     void actStopExecute();
     void actClearExecute();
     void actOperationExecute(QAction *command);
@@ -151,6 +159,11 @@ private:
     TMibTreeWindow &showMibTree();
     // A node's OID chosen in the MIB Tree: into the Oids box, or after its last ";".
     void takeOid(const QString &oid, bool append);
+    void actFindExecute();
+    void findRow(bool backwards);
+    void showFound(qsizetype row);
+    void closeFindBar();
+    void actTableViewExecute();
 
     std::unique_ptr<DialogService> m_dialogs;
     RegistryHive m_settings;
@@ -180,10 +193,14 @@ private:
     QToolButton *btnClear = nullptr;
     Splitter *m_splitter = nullptr;
     ListView *m_listView = nullptr;
+    FindBar *m_findBar = nullptr;
     StatusBar *m_statusBar = nullptr;
     TMibTreeWindow *m_mibTree = nullptr;
+    TTableWindow *m_tableWindow = nullptr;
 
     ResultModel *m_results = nullptr;
+    RowSearch *m_search = nullptr;
+    RowCopy *m_rowCopy = nullptr;
     std::unique_ptr<ComboHistory> m_agentHistory;
     std::unique_ptr<ComboHistory> m_communityHistory;
     std::unique_ptr<ComboHistory> m_oidHistory;

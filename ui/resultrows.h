@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "engine/tableschema.h"
 #include "store/resultfile.h"
 #include "ui/resultmodel.h"
 
@@ -10,7 +11,8 @@
 
 // The result list as the file writer reads it: views into the model's own
 // bytes, nothing copied per row; with MIB Values on, the values as the list
-// shows them (UTF-8).
+// shows them (UTF-8). A row's line as Copy Row puts it on the clipboard is
+// the same.
 class ResultRows final : public ResultSource
 {
 public:
@@ -37,4 +39,21 @@ private:
 
     const ResultModel &m_model;
     mutable std::string m_value; // the last MIB value handed out
+};
+
+// The OID texts of the rows the list shows, as the table finder reads them.
+class ResultOids final : public OidSource
+{
+public:
+    explicit ResultOids(const ResultModel &model) : m_model(model) {}
+
+    int rowCount() const override { return m_model.rowCount(); }
+    std::string_view oidText(int row) const override
+    {
+        const QByteArrayView bytes = m_model.field(row, ResultModel::OidColumn);
+        return {bytes.data(), size_t(bytes.size())};
+    }
+
+private:
+    const ResultModel &m_model;
 };

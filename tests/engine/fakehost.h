@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class FakeHost : public QuerySink
@@ -22,6 +23,7 @@ public:
     TransportSettings transport{1000, 0, SnmpVersion::V1};
     RequestWait wait = RequestWait::Blocking;
     RunControl control;
+    std::optional<QueryEnd> end; // how the last run ended, when it raised nothing
 
     int processCount = 0;
     std::vector<ResultRow> rows;
@@ -62,8 +64,10 @@ public:
     QueryEnd start()
     {
         control = RunControl();
+        end.reset();
         betweenRows();
-        return runQuery({op, agents.text, communities.text, oidList.text, transport, wait}, *this, control);
+        end = runQuery({op, agents.text, communities.text, oidList.text, transport, wait}, *this, control);
+        return *end;
     }
 };
 

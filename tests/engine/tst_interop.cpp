@@ -7,6 +7,7 @@
 #include "engine/mibinfo.h"
 #include "engine/mibrender.h"
 #include "engine/rowbinding.h"
+#include "engine/tableshape.h"
 #include "tests/engine/fakehost.h"
 #include "tests/support/snmpsimagent.h"
 
@@ -145,6 +146,8 @@ private slots:
     void mibValuesAsNetSnmpRendersThem();
     void namesResolved_data();
     void namesResolved();
+    void tablesOfTheRecording_data();
+    void tablesOfTheRecording();
 
 private:
     SnmpsimAgent m_agent;
@@ -225,7 +228,7 @@ void TestInterop::mibValuesAsNetSnmpRendersThem_data()
     QTest::addColumn<QList<int>>("least"); // rows checked at least: enums, units, OID and text values, MACs, dates
     QTest::newRow("Linux interfaces") << "linux" << "1.3.6.1.2.1.2" << QList<int>{6, 0, 2, 2, 2, 0};
     QTest::newRow("Linux memory, kB") << "linux" << "1.3.6.1.4.1.2021.4" << QList<int>{1, 8, 0, 2, 0, 0};
-    QTest::newRow("Linux host resources, no module yet") << "linux" << "1.3.6.1.2.1.25.1" << QList<int>{0, 0, 0, 0, 0, 0};
+    QTest::newRow("Linux host resources, DateAndTime") << "linux" << "1.3.6.1.2.1.25.1" << QList<int>{0, 0, 0, 0, 0, 1};
     QTest::newRow("Cisco system, CR LF") << "cisco" << "1.3.6.1.2.1.1" << QList<int>{0, 0, 103, 106, 0, 0};
     QTest::newRow("Cisco interfaces") << "cisco" << "1.3.6.1.2.1.2" << QList<int>{177, 0, 0, 59, 59, 0};
 }
@@ -233,7 +236,7 @@ void TestInterop::mibValuesAsNetSnmpRendersThem_data()
 // Every row of a walk with MIB Values on, by way of its texts: enums, units,
 // OID values and texts as snprint_value gives them, line breaks marked; MACs
 // and dates in their formats. (Rows the modules do not cover show their own
-// text; the host resources are such rows until HOST-RESOURCES-MIB comes.)
+// text.)
 void TestInterop::mibValuesAsNetSnmpRendersThem()
 {
     QFETCH(QString, device);
@@ -313,6 +316,78 @@ void TestInterop::namesResolved()
     QVERIFY(resolved > 0);
     qInfo("%s: %d of %d rows (%.1f%%) name an object the modules define", qPrintable(device), resolved,
           int(records.size()), 100.0 * resolved / double(records.size()));
+}
+
+// The tables a walk of a real device holds, found by their shape and named by
+// the MIBs Norvane loads.
+void TestInterop::tablesOfTheRecording_data()
+{
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<QString>("subtree");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<int>("rowCount");
+    QTest::addColumn<QStringList>("columns"); // the first ones
+    QTest::addColumn<QString>("firstIndex");
+    const QString mib2 = QStringLiteral("1.3.6.1.2.1");
+    QTest::newRow("Cisco ifTable") << "cisco" << mib2 << "ifTable" << 59
+                                   << QStringList{"ifIndex", "ifDescr", "ifType", "ifMtu", "ifSpeed", "ifPhysAddress"}
+                                   << "1";
+    QTest::newRow("Cisco ifXTable, Counter64 columns too") << "cisco" << mib2 << "ifXTable" << 59
+                                                           << QStringList{"ifName", "ifInMulticastPkts"} << "1";
+    QTest::newRow("Cisco ipNetToMediaTable: interface and address")
+        << "cisco" << mib2 << "ipNetToMediaTable" << 85
+        << QStringList{"ipNetToMediaIfIndex", "ipNetToMediaPhysAddress", "ipNetToMediaNetAddress", "ipNetToMediaType"}
+        << "60.10.204.88.1";
+    QTest::newRow("Cisco atTable: a tagged NetworkAddress")
+        << "cisco" << mib2 << "atTable" << 85 << QStringList{"atIfIndex", "atPhysAddress", "atNetAddress"}
+        << "60.1.10.204.88.1";
+    QTest::newRow("Cisco snmpTargetAddrTable, an IMPLIED string")
+        << "cisco" << "1.3.6.1.6.3.12" << "snmpTargetAddrTable" << 21 << QStringList{"snmpTargetAddrTDomain"}
+        << "traphost.Prof.10.204.53.52.162";
+    QTest::newRow("Linux laTable") << "linux" << "1.3.6.1.4.1.2021" << "laTable" << 3
+                                   << QStringList{"laIndex", "laNames", "laLoad", "laConfig", "laLoadInt",
+                                                  "laLoadFloat", "laErrorFlag", "laErrMessage"}
+                                   << "1";
+    QTest::newRow("Linux hrStorageTable") << "linux" << "1.3.6.1.2.1.25" << "hrStorageTable" << 8
+                                          << QStringList{"hrStorageIndex", "hrStorageType", "hrStorageDescr",
+                                                         "hrStorageAllocationUnits", "hrStorageSize", "hrStorageUsed"}
+                                          << "1";
+}
+
+void TestInterop::tablesOfTheRecording()
+{
+    QFETCH(QString, device);
+    QFETCH(QString, subtree);
+    QFETCH(QString, table);
+    QFETCH(QStringList, columns);
+    FakeHost host;
+    host.setInputs(m_agent.address(), device, subtree, Operation::Walk);
+    host.transport = {3000, 1, SnmpVersion::V2c};
+    QCOMPARE(run(host), QString());
+    struct Rows final : OidSource
+    {
+        const std::vector<ResultRow> &rows;
+        explicit Rows(const std::vector<ResultRow> &r) : rows(r) {}
+        int rowCount() const override { return int(rows.size()); }
+        std::string_view oidText(int row) const override { return rows[size_t(row)].oid; }
+    } rows(host.rows);
+    const std::vector<FoundTable> tables = buildTables(SortedOids(rows), ShapeTableProvider());
+    const auto found = std::ranges::find(tables, table, [](const FoundTable &t) { return t.schema.name; });
+    QVERIFY(found != tables.end());
+    QTEST(found->rowCount, "rowCount");
+    QStringList names;
+    for (const TableColumn &column : found->schema.columns)
+        names << column.name;
+    QCOMPARE(names.mid(0, columns.size()), columns);
+    QTEST(found->schema.decoder->decode(found->indexOf(0, rows)).join(u'|'), "firstIndex");
+    // Every row of the table's subtree is a cell.
+    const qsizetype cells = std::ranges::count_if(found->cells, [](int32_t r) { return r >= 0; });
+    QString prefix;
+    for (const uint32_t id : found->schema.entry)
+        prefix += QLatin1Char('.') + QString::number(id);
+    QCOMPARE(cells, std::ranges::count_if(host.rows, [&](const ResultRow &r) {
+                 return QString::fromStdString(r.oid).startsWith(prefix + QLatin1Char('.'));
+             }));
 }
 
 QTEST_GUILESS_MAIN(TestInterop)

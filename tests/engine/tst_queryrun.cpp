@@ -404,6 +404,7 @@ void TestQueryRun::walkWithoutSuccessorAddsNothing()
     QCOMPARE(run(m_host), QString());
     QVERIFY(m_host.rows.empty());
     QCOMPARE(m_host.processCount, 1);
+    QVERIFY(m_host.end == QueryEnd::EmptySubtree); // the window says "No objects under this OID."
 }
 
 void TestQueryRun::walkEndsAtNoSuchName()
@@ -411,11 +412,13 @@ void TestQueryRun::walkEndsAtNoSuchName()
     setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.4.1.99999.1.0"), Operation::Walk);
     QCOMPARE(run(m_host), QString()); // the first answer is noSuchName
     QVERIFY(m_host.rows.empty());
+    QVERIFY(m_host.end == QueryEnd::EmptySubtree);
 
     // The agent's MIB ends inside the subtree.
     setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.4.1"), Operation::Walk);
     QCOMPARE(run(m_host), QString());
     QCOMPARE(rowOids(m_host), QStringList{QStringLiteral(".1.3.6.1.4.1.99999.1.0")});
+    QVERIFY(m_host.end == QueryEnd::Completed);
 }
 
 // The status is looked at after the subtree: an error answer from outside
@@ -529,6 +532,7 @@ void TestQueryRun::bulkWalk()
         m_host.onProcessEvents = stopAfterRow(stopAfter);
     QTEST(run(m_host), "message");
     QCOMPARE(rowOids(m_host), rows);
+    QCOMPARE(m_host.end == QueryEnd::EmptySubtree, rows.isEmpty() && m_host.end);
     QList<int> sent;
     for (const ScriptedAgent::Request &request : m_scripted.requests()) {
         QVERIFY(request.pduType == 0xA5 && request.version == 1 && request.nonRepeaters == 0);

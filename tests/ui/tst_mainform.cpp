@@ -8,16 +8,21 @@
 #include "ui/dialogs/detailsdialog.h"
 #include "ui/dialogs/optionsdialog.h"
 #include "ui/errorbox.h"
+#include "ui/findbar.h"
 #include "ui/listview.h"
 #include "ui/menubar.h"
 #include "ui/mibtreewindow.h"
 #include "ui/resultmodel.h"
+#include "ui/rowcopy.h"
 #include "ui/statusbar.h"
+#include "ui/tableview/tablewindow.h"
 
 #include <QAccessible>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -32,6 +37,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStatusTipEvent>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -118,6 +124,10 @@ private slots:
     void hintsInTheStatusBar();
     void menuBandByKeyboard();
     void everyControlIsNamed();
+    void findInTheList_data();
+    void findInTheList();
+    void copyRows_data();
+    void copyRows();
     void optionsAndAbout();
     void realDialogsAreWired();
 
@@ -180,6 +190,7 @@ void TestMainForm::startsReady()
     QVERIFY(m_window->statusLine()->simplePanel());
     QCOMPARE(m_window->statusLine()->simpleText(), QStringLiteral("Ready"));
     QCOMPARE(QApplication::focusWidget(), box("cboAgent"));
+    QVERIFY(m_window->findBar()->isHidden()); // the window as designed until Ctrl+F
     QCOMPARE(m_window->transport().timeOut, 1000);
     QCOMPARE(m_window->transport().retries, 1);
     QVERIFY(m_window->currentFileName().isEmpty());
@@ -298,6 +309,10 @@ void TestMainForm::menusAsShown_data()
                                            "&MIB Values\t\tShows values as their MIB modules describe them.", "-",
                                            "&Details...\tEnter\tMIB Object Details.",
                                            "MIB &Tree\t\tBrowses and searches the loaded MIB modules.", "-",
+                                           "&Find...\tCtrl+F\tFinds a row holding a text.",
+                                           "Find &Next\tF3\tFinds the next row holding the text.",
+                                           "Find Pre&vious\tShift+F3\tFinds the row before holding the text.",
+                                           "T&able View\tCtrl+Shift+T\tShows the tables among the results as grids.", "-",
                                            "&Options...\t\tSnmpMgrOpen settings."};
     QTest::newRow("miAction") << QStringList{
         "&Run\tF9\tRun.", "Sto&p\tEsc\tStop.", "&Clear\tCtrl+R\tClear previous results.", "-",
@@ -575,6 +590,15 @@ void TestMainForm::walkAndClear()
         sawName = sawName || texts[3] == QLatin1String(SnmpdAgent::SysName);
     }
     QVERIFY(sawName);
+    QCOMPARE(m_window->statusLine()->simpleText(), QStringLiteral("Ready"));
+
+    // Nothing lies under a scalar instance: no row, and the status line says so.
+    const int before = rows.rowCount();
+    m_window.setInputs(m_snmpd.address(), "tarnel", "SNMPv2-MIB::sysName.0");
+    QTest::keyClick(focused, Qt::Key_F9);
+    QCOMPARE(m_window->results().rowCount(), before);
+    QCOMPARE(m_window->statusLine()->simpleText(), QStringLiteral("No objects under this OID."));
+    QVERIFY(m_window.log.errors.isEmpty());
 
     QTest::keyClick(focused, Qt::Key_R, Qt::ControlModifier);
     QCOMPARE(rows.rowCount(), 0);
@@ -1186,6 +1210,12 @@ void TestMainForm::everyControlIsNamed()
         visit(QAccessible::queryAccessibleInterface(menu));
         menu->close();
     }
+    // The find bar and the Table View.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(m_window->findBar()->isVisible());
+    visit(QAccessible::queryAccessibleInterface(m_window->findBar()));
+    QVERIFY(m_window.trigger("actTableView"));
+    visitWindow(m_window->tableWindow());
     TDetailsDialog details(m_window->listView(), m_window.get());
     visitWindow(&details);
     TOptionsDialog options(m_window.get());
@@ -1196,6 +1226,114 @@ void TestMainForm::everyControlIsNamed()
     QVERIFY(m_window.trigger("actMibTree"));
     visitWindow(m_window->mibTreeWindow());
     QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u'\n')));
+}
+
+void TestMainForm::findInTheList_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("matchCase");
+    QTest::addColumn<bool>("wholeValue");
+    QTest::addColumn<int>("from");  // the list's selected row, -1 for none
+    QTest::addColumn<int>("key");   // F3 or Shift+F3, or Enter in the bar
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("found"); // the selected row then
+    const int f3 = Qt::Key_F3;
+    const int back = (Qt::SHIFT | Qt::Key_F3).toCombined();
+    const int enter = Qt::Key_Return;
+    QTest::newRow("forward, nothing selected: the first") << "linux" << false << false << -1 << f3 << "Row 1 of 4" << 0;
+    QTest::newRow("forward from a match: the next") << "linux" << false << false << 0 << enter << "Row 2 of 4" << 1;
+    QTest::newRow("forward round the end") << "linux" << false << false << 1 << f3 << "Row 1 of 4" << 0;
+    QTest::newRow("backward round the start") << "linux" << false << false << 0 << back << "Row 2 of 4" << 1;
+    QTest::newRow("match case") << "LINUX" << true << false << 1 << f3 << "Row 2 of 4" << 1;
+    QTest::newRow("whole value") << "linux" << false << true << -1 << f3 << "Row 2 of 4" << 1;
+    QTest::newRow("in an OID") << "2.2.1.6" << false << false << -1 << f3 << "Row 4 of 4" << 3;
+    QTest::newRow("in a name") << "ifdescr" << false << false << -1 << enter << "Row 3 of 4" << 2;
+    QTest::newRow("not found: the selection stays") << "zebra" << false << false << 2 << f3 << "Not found" << 2;
+    QTest::newRow("found in another case only") << "Linux Box" << true << false << -1 << back << "Not found" << -1;
+}
+
+void TestMainForm::findInTheList()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, matchCase);
+    QFETCH(bool, wholeValue);
+    QFETCH(int, from);
+    QFETCH(int, key);
+    QFETCH(QString, status);
+    const ResultRow rows[] = {
+        {".1.3.6.1.2.1.1.1.0", "SNMPv2-MIB::sysDescr.0", "Octet String", "Linux box 5.10"},
+        {".1.3.6.1.2.1.1.5.0", "SNMPv2-MIB::sysName.0", "Octet String", "LINUX"},
+        {".1.3.6.1.2.1.2.2.1.2.1", "IF-MIB::ifDescr.1", "Octet String", "lo"},
+        {".1.3.6.1.2.1.2.2.1.6.1", "IF-MIB::ifPhysAddress.1", "Octet String", "00 1A 2B 3C 4D 5E "},
+    };
+    for (const ResultRow &r : rows)
+        m_window->appendRow(ResultRow(r));
+    ListView *list = m_window->listView();
+    if (from >= 0)
+        list->setCurrentIndex(m_window->results().index(from, 0));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+    FindBar *bar = m_window->findBar();
+    QVERIFY(bar->isVisible());
+    QCOMPARE(QApplication::focusWidget(), bar->edit());
+    QTest::keyClicks(bar->edit(), text);
+    bar->findChild<QCheckBox *>(QStringLiteral("chkMatchCase"))->setChecked(matchCase);
+    bar->findChild<QCheckBox *>(QStringLiteral("chkWholeValue"))->setChecked(wholeValue);
+    const QKeyCombination pressed = QKeyCombination::fromCombined(key);
+    QTest::keyClick(QApplication::focusWidget(), pressed.key(), pressed.keyboardModifiers());
+    QTRY_COMPARE(m_window->statusLine()->simpleText(), status);
+    const QModelIndexList selected = list->selectionModel()->selectedRows();
+    QTEST(selected.isEmpty() ? -1 : selected.front().row(), "found");
+    QVERIFY(m_window.log.detailsOpened == 0); // Enter in the bar finds; it opens no details
+
+    // Esc closes the bar and gives the keyboard back to the list.
+    QTest::keyClick(bar->edit(), Qt::Key_Escape);
+    QVERIFY(bar->isHidden());
+    QCOMPARE(QApplication::focusWidget(), list);
+}
+
+void TestMainForm::copyRows_data()
+{
+    QTest::addColumn<QString>("command"); // Ctrl+C in the list, or an item of its context menu
+    QTest::addColumn<QString>("copied");
+    const QString line = ".1.3.6.1.2.1.2.2.1.6.1 | IF-MIB::ifPhysAddress.1 | Octet String | 00 1A 2B 3C 4D 5E ";
+    QTest::newRow("Ctrl+C: the row's line as Save writes it") << "Ctrl+C" << line;
+    QTest::newRow("Copy Row") << "actCopyRow" << line;
+    QTest::newRow("Copy OID") << "actCopyOID" << ".1.3.6.1.2.1.2.2.1.6.1";
+    QTest::newRow("Copy Name") << "actCopyName" << "IF-MIB::ifPhysAddress.1";
+    QTest::newRow("Copy Value: a hex dump as shown") << "actCopyValue" << "00 1A 2B 3C 4D 5E ";
+}
+
+void TestMainForm::copyRows()
+{
+    QFETCH(QString, command);
+    m_window->appendRow(row(1));
+    m_window->appendRow({".1.3.6.1.2.1.2.2.1.6.1", "IF-MIB::ifPhysAddress.1", "Octet String", "00 1A 2B 3C 4D 5E "});
+    m_window->results();
+    ListView *list = m_window->listView();
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_End);
+    QApplication::clipboard()->clear();
+    if (command == QLatin1String("Ctrl+C")) {
+        QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    } else {
+        QMenu *menu = m_window->rowCopy()->menu();
+        emit list->customContextMenuRequested(list->visualRect(list->currentIndex()).center());
+        QTRY_VERIFY(menu->isVisible());
+        menu->findChild<QAction *>(command)->trigger();
+        menu->close();
+    }
+    QTEST(QApplication::clipboard()->text(), "copied");
+    if (command != QLatin1String("Ctrl+C"))
+        return;
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("rows.txt"));
+    m_window.log.answerFile = [file] { return std::optional<QString>(file); };
+    QVERIFY(m_window.trigger("actSaveAs"));
+    QFile saved(file);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromLatin1(saved.readAll()).split(QStringLiteral("\r\n")).value(1),
+             QApplication::clipboard()->text());
 }
 
 void TestMainForm::optionsAndAbout()
