@@ -412,6 +412,27 @@ const MibObject *mibObject(std::span<const uint32_t> oid)
     return &cachedObject(node);
 }
 
+std::optional<MibEntryIndex> mibEntryIndex(std::span<const uint32_t> entry)
+{
+    const tree *node = nodeFor(entry);
+    if (!node || !isEntry(node) || pathOf(node).size() != entry.size())
+        return std::nullopt;
+    MibDefinition parts;
+    decodeIndex(node, {}, parts);
+    MibEntryIndex out;
+    out.entry = node;
+    out.objects = std::move(parts.indexObjects);
+    return out;
+}
+
+std::optional<std::vector<MibIndexPart>> mibDecodeIndex(const MibEntryIndex &entry, std::span<const uint32_t> suffix)
+{
+    MibDefinition decoded;
+    if (!decodeIndex(static_cast<const tree *>(entry.entry), suffix, decoded))
+        return std::nullopt;
+    return std::move(decoded.index);
+}
+
 std::optional<MibDefinition> mibDefinition(std::span<const uint32_t> oid)
 {
     const tree *node = nodeFor(oid);

@@ -97,5 +97,16 @@ const MibObject *mibObject(std::span<const uint32_t> oid);
 // OID lies below a node that is no scalar or column.
 std::optional<MibDefinition> mibDefinition(std::span<const uint32_t> oid);
 
+// A table entry's INDEX clause, for decoding many rows' indexes one by one.
+struct MibEntryIndex
+{
+    const void *entry = nullptr;      // the library's node, valid while the MIBs stay loaded
+    std::vector<std::string> objects; // the INDEX objects, "IMPLIED " before an implied last one
+};
+// Nothing when the OID names no entry a loaded module defines.
+std::optional<MibEntryIndex> mibEntryIndex(std::span<const uint32_t> entry);
+// An index suffix read by the entry's INDEX clause; nothing when it does not fit.
+std::optional<std::vector<MibIndexPart>> mibDecodeIndex(const MibEntryIndex &entry, std::span<const uint32_t> suffix);
+
 // "INTEGER {up(1), down(2)}", "DisplayString (OCTET STRING (SIZE (0..255)))".
 std::string mibSyntaxText(const MibObject &object);

@@ -5,7 +5,7 @@
 #include "common/messages.h"
 #include "engine/historyrule.h"
 #include "engine/mibload.h"
-#include "engine/tableshape.h"
+#include "engine/mibtables.h"
 #include "store/resultfile.h"
 #include "store/settingsstore.h"
 #include "ui/coolbar.h"
@@ -879,9 +879,8 @@ void TMainForm::closeFindBar()
 void TMainForm::actTableViewExecute()
 {
     if (!m_tableWindow) {
-        // Tables by the shape of the names; a provider reading the MIB's
-        // tables (engine/mibinfo) goes in here instead.
-        m_tableWindow = new TTableWindow(*m_results, *m_dialogs, std::make_unique<ShapeTableProvider>(), this);
+        // Tables by the shape of the names, their indexes read by the MIB where it defines them.
+        m_tableWindow = new TTableWindow(*m_results, *m_dialogs, std::make_unique<MibTableProvider>(), this);
     }
     m_results->flush();
     m_tableWindow->show();

@@ -7,7 +7,7 @@
 #include "engine/mibinfo.h"
 #include "engine/mibrender.h"
 #include "engine/rowbinding.h"
-#include "engine/tableshape.h"
+#include "engine/mibtables.h"
 #include "tests/engine/fakehost.h"
 #include "tests/support/snmpsimagent.h"
 
@@ -328,30 +328,31 @@ void TestInterop::tablesOfTheRecording_data()
     QTest::addColumn<int>("rowCount");
     QTest::addColumn<QStringList>("columns"); // the first ones
     QTest::addColumn<QString>("firstIndex");
+    QTest::addColumn<QString>("mibIndex"); // as the module's INDEX clause reads it
     const QString mib2 = QStringLiteral("1.3.6.1.2.1");
     QTest::newRow("Cisco ifTable") << "cisco" << mib2 << "ifTable" << 59
                                    << QStringList{"ifIndex", "ifDescr", "ifType", "ifMtu", "ifSpeed", "ifPhysAddress"}
-                                   << "1";
+                                   << "1" << "ifIndex=1";
     QTest::newRow("Cisco ifXTable, Counter64 columns too") << "cisco" << mib2 << "ifXTable" << 59
-                                                           << QStringList{"ifName", "ifInMulticastPkts"} << "1";
+                                                           << QStringList{"ifName", "ifInMulticastPkts"} << "1" << "ifIndex=1";
     QTest::newRow("Cisco ipNetToMediaTable: interface and address")
         << "cisco" << mib2 << "ipNetToMediaTable" << 85
         << QStringList{"ipNetToMediaIfIndex", "ipNetToMediaPhysAddress", "ipNetToMediaNetAddress", "ipNetToMediaType"}
-        << "60.10.204.88.1";
+        << "60.10.204.88.1" << "ipNetToMediaIfIndex=60|ipNetToMediaNetAddress=10.204.88.1";
     QTest::newRow("Cisco atTable: a tagged NetworkAddress")
         << "cisco" << mib2 << "atTable" << 85 << QStringList{"atIfIndex", "atPhysAddress", "atNetAddress"}
-        << "60.1.10.204.88.1";
+        << "60.1.10.204.88.1" << "atIfIndex=60|atNetAddress=10.204.88.1";
     QTest::newRow("Cisco snmpTargetAddrTable, an IMPLIED string")
         << "cisco" << "1.3.6.1.6.3.12" << "snmpTargetAddrTable" << 21 << QStringList{"snmpTargetAddrTDomain"}
-        << "traphost.Prof.10.204.53.52.162";
+        << "traphost.Prof.10.204.53.52.162" << "snmpTargetAddrName=\"traphost.Prof.10.204.53.52.162\"";
     QTest::newRow("Linux laTable") << "linux" << "1.3.6.1.4.1.2021" << "laTable" << 3
                                    << QStringList{"laIndex", "laNames", "laLoad", "laConfig", "laLoadInt",
                                                   "laLoadFloat", "laErrorFlag", "laErrMessage"}
-                                   << "1";
+                                   << "1" << "laIndex=1";
     QTest::newRow("Linux hrStorageTable") << "linux" << "1.3.6.1.2.1.25" << "hrStorageTable" << 8
                                           << QStringList{"hrStorageIndex", "hrStorageType", "hrStorageDescr",
                                                          "hrStorageAllocationUnits", "hrStorageSize", "hrStorageUsed"}
-                                          << "1";
+                                          << "1" << "hrStorageIndex=1";
 }
 
 void TestInterop::tablesOfTheRecording()
@@ -380,6 +381,15 @@ void TestInterop::tablesOfTheRecording()
         names << column.name;
     QCOMPARE(names.mid(0, columns.size()), columns);
     QTEST(found->schema.decoder->decode(found->indexOf(0, rows)).join(u'|'), "firstIndex");
+    // The same table by its module: the index read by the INDEX clause.
+    const std::vector<FoundTable> byMib = buildTables(SortedOids(rows), MibTableProvider());
+    const auto mib = std::ranges::find(byMib, table, [](const FoundTable &t) { return t.schema.name; });
+    QVERIFY(mib != byMib.end());
+    QStringList parts;
+    const QStringList values = mib->schema.decoder->decode(mib->indexOf(0, rows));
+    for (qsizetype i = 0; i < values.size(); ++i)
+        parts << mib->schema.indexParts.value(i) + u'=' + values[i];
+    QTEST(parts.join(u'|'), "mibIndex");
     // Every row of the table's subtree is a cell.
     const qsizetype cells = std::ranges::count_if(found->cells, [](int32_t r) { return r >= 0; });
     QString prefix;

@@ -102,11 +102,12 @@ void TestTableView::tablesOfTheList()
     QCOMPARE(tables->itemText(1), QStringLiteral("ipAddrTable: 2 rows, 2 columns"));
     const TableGridModel &grid = *m_table->grid();
     QAbstractItemModelTester tester(m_table->grid(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-    QCOMPARE(grid.headerTexts(), QStringList({"Index", "ifIndex", "ifDescr", "ifType", "ifInOctets"}));
+    // The index columns are named by the entry's INDEX clause.
+    QCOMPARE(grid.headerTexts(), QStringList({"ifIndex", "ifIndex", "ifDescr", "ifType", "ifInOctets"}));
     QCOMPARE(grid.rowTexts(2), QStringList({"10", "10", "say \"hi\", twice", "6", "12"}));
     QCOMPARE(m_table->rowsLabel()->text(), QStringLiteral("3 rows"));
     choose(1);
-    QCOMPARE(grid.headerTexts(), QStringList({"Index", "ipAdEntAddr", "ipAdEntIfIndex"}));
+    QCOMPARE(grid.headerTexts(), QStringList({"ipAdEntAddr", "ipAdEntAddr", "ipAdEntIfIndex"}));
     QCOMPARE(column(grid, 0), QStringList({"9.0.0.1", "10.0.0.2"}));
 }
 
