@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "engine/rowrender.h"
 
+#include "engine/oidname.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -85,11 +87,8 @@ ResultRow renderBinding(const SnmpVarBind &binding, SnmpVersion version)
     ResultRow row;
     row.oid = oidText(binding.name);
 
-    char *name = nullptr;
-    SnmpMgrOidToStr(&binding.name, &name);
-    const SnmpText ownedName(name);
-    if (ownedName)
-        row.name = ownedName.get();
+    // SnmpMgrOidToStr's text, from the name cache: one MIB lookup per column, not per row.
+    OidNameCache::local().name(binding.name, row.name);
 
     const AsnAny &value = binding.value;
     switch (value.asnType) {

@@ -2,6 +2,7 @@
 #include "engine/snmpmgr.h"
 
 #include "engine/berreader.h"
+#include "engine/oidname.h"
 
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
@@ -388,7 +389,13 @@ void SnmpMgrConfigure(const std::vector<std::string> &extraMibDirs)
         }
         if (g_loadAllMibs)
             read_all_mibs();
+        noteMibsChanged();
     }
+}
+
+void SnmpMgrLoadMibs()
+{
+    ensureInit();
 }
 
 uint32_t SnmpMgrGetLastError()
@@ -514,6 +521,9 @@ int SnmpMgrStrToOid(const std::string &typed, AsnObjectIdentifier *oidOut)
     if (!converted) {
         length = MAX_OID_LEN;
         converted = get_node(text.c_str(), parsed.data(), &length);
+        // "MODULE::name" loads the module if it is not yet: names may change.
+        if (text.find("::") != std::string::npos)
+            noteMibsChanged();
     }
     if (!converted || length == 0 || length > MAX_OID_LEN)
         return plainDottedDecimal(text, oidOut);

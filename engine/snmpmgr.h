@@ -83,6 +83,9 @@ using LPSNMP_MGR_SESSION = SnmpMgrSessionData *;
 // Once, before the first call: MIB folders to load besides Net-SNMP's own
 // search path. MIBs are loaded lazily at the first name conversion or session.
 void SnmpMgrConfigure(const std::vector<std::string> &extraMibDirs);
+// Loads the library and the MIBs now, unless done already; for the name
+// cache, which reads the MIB tree without calling the conversions.
+void SnmpMgrLoadMibs();
 
 // The last-error code of the failed call on this thread (0 when none).
 uint32_t SnmpMgrGetLastError();
