@@ -3,10 +3,12 @@
 // walks through the query run, every row against the recording, which is
 // read here on its own ("oid|tag|value", the tag in decimal, an "x" after
 // it when the value is in hex).
+#include "engine/oidname.h"
 #include "tests/engine/fakehost.h"
 #include "tests/support/snmpsimagent.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 #include <QProcess>
 #include <QTest>
 
@@ -91,6 +93,16 @@ std::vector<Record> recorded(const QString &path, const std::vector<uint32_t> &s
     return records;
 }
 
+// The name as SnmpMgrOidToStr's full conversion gives it.
+QString fullName(const std::vector<uint32_t> &ids)
+{
+    const AsnObjectIdentifier oid{ids};
+    char *text = nullptr;
+    SnmpMgrOidToStr(&oid, &text);
+    const SnmpText owned(text);
+    return QString::fromLatin1(owned.get());
+}
+
 } // namespace
 
 class TestInterop final : public QObject
@@ -101,8 +113,10 @@ private slots:
     void initTestCase();
     void walkMatchesTheRecording_data();
     void walkMatchesTheRecording();
+    void namesFollowModulesAddedAtRunTime(); // last: the modules stay loaded
 
 private:
+    std::pair<QStringList, QStringList> hostResourceNames(); // the rows' names, and the full conversion's
     SnmpsimAgent m_agent;
     QMap<QString, QString> m_recordings{
         {QStringLiteral("linux"), SnmpsimAgent::example(QStringLiteral("recorded/linux-full-walk.snmprec.gz"))},
@@ -138,6 +152,13 @@ void TestInterop::walkMatchesTheRecording_data()
     QTest::newRow("Linux IP statistics, v2c") << "linux" << "1.3.6.1.2.1.4.31.1.1" << 0 << true << 12;
     QTest::newRow("Cisco switch ifXTable, v2c") << "cisco" << "1.3.6.1.2.1.31.1.1" << 0 << true << 428;
     QTest::newRow("Linux UCD-SNMP-MIB, v2c") << "linux" << "1.3.6.1.4.1.2021" << 3 << true << 0;
+    QTest::newRow("Linux whole walk, v2c") << "linux" << "1" << 3 << true << 28;
+    QTest::newRow("Windows XP whole walk, v2c") << "winxp" << "1" << 0 << true << 0;
+    QTest::newRow("Cisco switch whole walk, v2c") << "cisco" << "1" << 0 << true << 9439;
+    // snmpsim serves the HP recording up to its bridge forwarding table's
+    // numbers with leading zeros, and nothing after them.
+    QTest::newRow("HP switch ipNetToMediaTable, v2c") << "hp" << "1.3.6.1.2.1.4" << 0 << true << 0;
+    QTest::newRow("HP switch dot1dBase, v2c") << "hp" << "1.3.6.1.2.1.17.1" << 0 << true << 0;
 }
 
 void TestInterop::walkMatchesTheRecording()
@@ -150,9 +171,13 @@ void TestInterop::walkMatchesTheRecording()
     std::vector<uint32_t> root;
     for (const QString &id : subtree.split(QLatin1Char('.')))
         root.push_back(id.toUInt());
+    const std::vector<Record> records = recorded(m_recordings.value(device), root, v2c);
     QStringList expected;
-    for (const Record &record : recorded(m_recordings.value(device), root, v2c))
+    QStringList fullNames;
+    for (const Record &record : records) {
         expected.append(record.row);
+        fullNames.append(fullName(record.oid));
+    }
     QVERIFY(expected.size() > 0);
 
     FakeHost host;
@@ -160,18 +185,93 @@ void TestInterop::walkMatchesTheRecording()
     host.version = v2c ? SnmpVersion::V2c : SnmpVersion::V1;
     host.timeout = 3000; // Python on a loaded machine
     host.retryCount = 1;
+    const OidNameCache::Counts before = OidNameCache::local().counts();
     QCOMPARE(run(host), QString());
+    const OidNameCache::Counts after = OidNameCache::local().counts();
     QStringList rows;
+    QStringList names;
     int opaque = 0;
     int counter64 = 0;
     for (const ResultRow &row : host.rows) {
         rows.append(QString::fromStdString(row.oid + " | " + row.type + " | " + row.value));
         opaque += row.type == "Opaque";
         counter64 += row.type == "Counter64";
+        names.append(QString::fromStdString(row.name));
     }
     QCOMPARE(rows, expected);
+    // Every row's name as the full conversion has it, most from the name cache.
+    QCOMPARE(names, fullNames);
+    QVERIFY(after.cached - before.cached >= uint64_t(rows.size()) / 2);
     QCOMPARE(opaque, opaqueRows);
     QCOMPARE(counter64, counter64Rows);
+}
+
+std::pair<QStringList, QStringList> TestInterop::hostResourceNames()
+{
+    FakeHost host;
+    host.setInputs(m_agent.address(), QStringLiteral("linux"), QStringLiteral("1.3.6.1.2.1.25"), Operation::Walk);
+    host.version = SnmpVersion::V2c;
+    host.timeout = 3000;
+    std::pair<QStringList, QStringList> names;
+    if (!run(host).isEmpty())
+        return names;
+    for (const ResultRow &row : host.rows) {
+        std::vector<uint32_t> ids;
+        for (const QString &id : QString::fromStdString(row.oid).mid(1).split(QLatin1Char('.')))
+            ids.push_back(id.toUInt());
+        names.first.append(QString::fromStdString(row.name));
+        names.second.append(fullName(ids));
+    }
+    return names;
+}
+
+// HOST-RESOURCES-MIB is not in the MIB folder: its names are numeric until
+// a module naming part of it is added (with an index Net-SNMP shows as a
+// string); the nodes it passes through on the way stay anonymous, shown by
+// number, until a second module names one of them in place.
+void TestInterop::namesFollowModulesAddedAtRunTime()
+{
+    static const std::pair<const char *, const char *> modules[] = {
+        {"NORVANE-TEST-MIB::testStorageName.'.'", R"(NORVANE-TEST-MIB DEFINITIONS ::= BEGIN
+IMPORTS OBJECT-TYPE, mib-2 FROM SNMPv2-SMI;
+testSystem OBJECT IDENTIFIER ::= { mib-2 25 1 }
+testStorageEntry OBJECT-TYPE
+    SYNTAX TestStorageEntry
+    MAX-ACCESS not-accessible
+    STATUS current
+    DESCRIPTION "hrStorageEntry, its numbers read as a string"
+    INDEX { IMPLIED testStorageName }
+    ::= { mib-2 25 2 3 1 }
+TestStorageEntry ::= SEQUENCE { testStorageName OCTET STRING }
+testStorageName OBJECT-TYPE
+    SYNTAX OCTET STRING
+    MAX-ACCESS read-only
+    STATUS current
+    DESCRIPTION ""
+    ::= { testStorageEntry 3 }
+END
+)"},
+        {"NORVANE-TEST2-MIB::testHostResources.3.2.1.1.768", R"(NORVANE-TEST2-MIB DEFINITIONS ::= BEGIN
+IMPORTS mib-2 FROM SNMPv2-SMI;
+testHostResources OBJECT IDENTIFIER ::= { mib-2 25 }
+END
+)"},
+    };
+    auto [names, fullNames] = hostResourceNames();
+    QVERIFY(names.size() > 1000);
+    QCOMPARE(names, fullNames);
+    for (const auto &[name, text] : modules) {
+        QTemporaryDir dir;
+        QFile module(dir.filePath(QStringLiteral("module.txt")));
+        QVERIFY(module.open(QIODevice::WriteOnly) && module.write(text) > 0);
+        module.close();
+        const OidNameCache::Counts before = OidNameCache::local().counts();
+        SnmpMgrConfigure({dir.path().toStdString()});
+        std::tie(names, fullNames) = hostResourceNames();
+        QCOMPARE(names, fullNames);
+        QVERIFY2(names.contains(QLatin1String(name)), name);
+        QVERIFY(OidNameCache::local().counts().full > before.full); // the string index, row by row
+    }
 }
 
 QTEST_GUILESS_MAIN(TestInterop)
