@@ -2,6 +2,30 @@
 #include "ui/resultmodel.h"
 
 #include <algorithm>
+#include <cstdint>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr size_t PrefetchAhead = 512; // bytes: some six rows
+
+// Blocks are filled a row at a time, and every page would otherwise fault at
+// the first row that reaches it, 256 times a text block: on this project's
+// virtual machine a third of a GetBulk walk's CPU. One request maps the
+// pages of a new block at once (Linux 5.14 on; elsewhere it fails and the
+// pages fault as before).
+void mapPages(const void *data, size_t bytes)
+{
+    static const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
+    const uintptr_t begin = (uintptr_t(data) + page - 1) & ~(page - 1);
+    const uintptr_t end = (uintptr_t(data) + bytes) & ~(page - 1);
+    if (end > begin)
+        madvise(reinterpret_cast<void *>(begin), end - begin, MADV_POPULATE_WRITE);
+}
+
+} // namespace
 
 ResultModel::ResultModel(QObject *parent) : QAbstractTableModel(parent)
 {
@@ -72,9 +96,12 @@ void ResultModel::appendRow(ResultRow &&row)
     if (m_textBlocks.empty() || m_textBlocks.back().capacity() - m_textBlocks.back().size() < bytes) {
         m_textBlocks.emplace_back();
         m_textBlocks.back().reserve(std::max(TextBlockBytes, bytes));
+        mapPages(m_textBlocks.back().data(), m_textBlocks.back().capacity());
     }
-    if (m_rows % RecordsPerBlock == 0)
+    if (m_rows % RecordsPerBlock == 0) {
         m_recordBlocks.push_back(std::make_unique_for_overwrite<RowRecord[]>(size_t(RecordsPerBlock)));
+        mapPages(m_recordBlocks.back().get(), size_t(RecordsPerBlock) * sizeof(RowRecord));
+    }
 
     std::string &block = m_textBlocks.back();
     RowRecord &record = m_recordBlocks.back()[size_t(m_rows % RecordsPerBlock)];
@@ -83,6 +110,12 @@ void ResultModel::appendRow(ResultRow &&row)
     for (int column = 0; column < ColumnCount; ++column) {
         record.length[size_t(column)] = quint32(texts[size_t(column)]->size());
         block.append(*texts[size_t(column)]); // within the reserved capacity: never reallocates
+    }
+    // The block's next lines are not in the cache yet: asking for them some
+    // rows ahead takes the wait for memory out of the copies to come.
+    if (block.capacity() - block.size() > PrefetchAhead + 64) {
+        __builtin_prefetch(block.data() + block.size() + PrefetchAhead, 1);
+        __builtin_prefetch(block.data() + block.size() + PrefetchAhead + 64, 1);
     }
     ++m_rows;
     const qint64 now = m_sinceAnnounce.isValid() ? m_sinceAnnounce.elapsed() : 0;
