@@ -7,7 +7,6 @@
 #include "ui/combohistory.h"
 #include "ui/dialogservice.h"
 
-#include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
 
@@ -175,7 +174,8 @@ private:
     std::unique_ptr<ComboHistory> m_oidHistory;
 
     bool m_idle = false;
-    QElapsedTimer m_sinceEventPass; // since a running walk last processed the events; invalid: not yet
+    qint64 m_eventPassNs = -1; // ResultModel::clockNs() at a running walk's last event pass; -1: not yet
+    qint64 m_rowStoredNs = -1; // and when the last row was stored
     Operation m_operation = Operation::Get;
     int m_timeOut = 1000;
     int m_retries = 1;

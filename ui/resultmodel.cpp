@@ -2,6 +2,7 @@
 #include "ui/resultmodel.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 
 #include <sys/mman.h>
@@ -87,7 +88,18 @@ QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int r
     }
 }
 
+qint64 ResultModel::clockNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 void ResultModel::appendRow(ResultRow &&row)
+{
+    appendRow(std::move(row), clockNs());
+}
+
+void ResultModel::appendRow(ResultRow &&row, qint64 nowNs)
 {
     const std::array<const std::string *, ColumnCount> texts = {&row.oid, &row.name, &row.type, &row.value};
     size_t bytes = 0;
@@ -118,12 +130,11 @@ void ResultModel::appendRow(ResultRow &&row)
         __builtin_prefetch(block.data() + block.size() + PrefetchAhead + 64, 1);
     }
     ++m_rows;
-    const qint64 now = m_sinceAnnounce.isValid() ? m_sinceAnnounce.elapsed() : 0;
-    if (!m_sinceAnnounce.isValid() || now >= announceIntervalMs(m_announced)) {
+    if (m_announcedNs < 0 || nowNs - m_announcedNs >= qint64(announceIntervalMs(m_announced)) * 1000000) {
         flush();
         return;
     }
-    m_lastStoredMs = now;
+    m_lastStoredNs = nowNs;
     if (!m_quietTimer.isActive())
         m_quietTimer.start(QuietMs);
 }
@@ -132,7 +143,7 @@ void ResultModel::announceAfterQuiet()
 {
     if (!hasPendingRows())
         return;
-    const qint64 quiet = m_sinceAnnounce.elapsed() - m_lastStoredMs;
+    const qint64 quiet = (clockNs() - m_lastStoredNs) / 1000000;
     if (quiet >= QuietMs)
         flush();
     else
@@ -152,7 +163,7 @@ void ResultModel::flush()
         m_announced = int(stored);
         endInsertRows();
     }
-    m_sinceAnnounce.start();
+    m_announcedNs = clockNs();
 }
 
 void ResultModel::clear()
@@ -163,7 +174,7 @@ void ResultModel::clear()
     std::vector<std::unique_ptr<RowRecord[]>>().swap(m_recordBlocks);
     m_rows = 0;
     m_announced = 0;
-    m_sinceAnnounce.invalidate();
+    m_announcedNs = -1;
     endResetModel();
 }
 
