@@ -187,7 +187,6 @@ void TestInterop::walkMatchesTheRecording()
     host.retryCount = 1;
     const OidNameCache::Counts before = OidNameCache::local().counts();
     QCOMPARE(run(host), QString());
-    const OidNameCache::Counts after = OidNameCache::local().counts();
     QStringList rows;
     QStringList names;
     int opaque = 0;
@@ -201,7 +200,7 @@ void TestInterop::walkMatchesTheRecording()
     QCOMPARE(rows, expected);
     // Every row's name as the full conversion has it, most from the name cache.
     QCOMPARE(names, fullNames);
-    QVERIFY(after.cached - before.cached >= uint64_t(rows.size()) / 2);
+    QVERIFY(OidNameCache::local().counts().cached - before.cached >= uint64_t(rows.size()) / 2);
     QCOMPARE(opaque, opaqueRows);
     QCOMPARE(counter64, counter64Rows);
 }
@@ -235,19 +234,10 @@ void TestInterop::namesFollowModulesAddedAtRunTime()
         {"NORVANE-TEST-MIB::testStorageName.'.'", R"(NORVANE-TEST-MIB DEFINITIONS ::= BEGIN
 IMPORTS OBJECT-TYPE, mib-2 FROM SNMPv2-SMI;
 testSystem OBJECT IDENTIFIER ::= { mib-2 25 1 }
-testStorageEntry OBJECT-TYPE
-    SYNTAX TestStorageEntry
-    MAX-ACCESS not-accessible
-    STATUS current
-    DESCRIPTION "hrStorageEntry, its numbers read as a string"
-    INDEX { IMPLIED testStorageName }
-    ::= { mib-2 25 2 3 1 }
+testStorageEntry OBJECT-TYPE SYNTAX TestStorageEntry MAX-ACCESS not-accessible STATUS current
+    DESCRIPTION "hrStorageEntry, its numbers read as a string" INDEX { IMPLIED testStorageName } ::= { mib-2 25 2 3 1 }
 TestStorageEntry ::= SEQUENCE { testStorageName OCTET STRING }
-testStorageName OBJECT-TYPE
-    SYNTAX OCTET STRING
-    MAX-ACCESS read-only
-    STATUS current
-    DESCRIPTION ""
+testStorageName OBJECT-TYPE SYNTAX OCTET STRING MAX-ACCESS read-only STATUS current DESCRIPTION ""
     ::= { testStorageEntry 3 }
 END
 )"},
@@ -263,8 +253,7 @@ END
     for (const auto &[name, text] : modules) {
         QTemporaryDir dir;
         QFile module(dir.filePath(QStringLiteral("module.txt")));
-        QVERIFY(module.open(QIODevice::WriteOnly) && module.write(text) > 0);
-        module.close();
+        QVERIFY(module.open(QIODevice::WriteOnly) && module.write(text) > 0 && module.flush());
         const OidNameCache::Counts before = OidNameCache::local().counts();
         SnmpMgrConfigure({dir.path().toStdString()});
         std::tie(names, fullNames) = hostResourceNames();

@@ -242,7 +242,6 @@ void TestRowRender::nameColumnFromTheService_data()
     QTest::newRow("scalar") << "1.3.6.1.2.1.1.1.0" << "SNMPv2-MIB::sysDescr.0";
     QTest::newRow("no instance") << "1.3.6.1.2.1.2.2.1.2" << "IF-MIB::ifDescr";
     QTest::newRow("unknown column") << "1.3.6.1.2.1.2.2.1.99.5" << "IF-MIB::ifEntry.99.5";
-    QTest::newRow("unknown enterprise") << "1.3.6.1.4.1.99999.1" << "SNMPv2-SMI::enterprises.99999.1";
     QTest::newRow("unknown root") << "5.1.2" << ".5.1.2";
     QTest::newRow("string index longer than the rest")
         << "1.3.6.1.6.3.16.1.4.1.4.60.95" << "SNMP-VIEW-BASED-ACM-MIB::vacmAccessContextMatch.60.95";
