@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr size_t PrefetchAhead = 512; // bytes: some six rows
-
 // Blocks are filled a row at a time, and every page would otherwise fault at
 // the first row that reaches it, 256 times a text block: on this project's
 // virtual machine a third of a GetBulk walk's CPU. One request maps the
@@ -122,12 +120,6 @@ void ResultModel::appendRow(ResultRow &&row, qint64 nowNs)
     for (int column = 0; column < ColumnCount; ++column) {
         record.length[size_t(column)] = quint32(texts[size_t(column)]->size());
         block.append(*texts[size_t(column)]); // within the reserved capacity: never reallocates
-    }
-    // The block's next lines are not in the cache yet: asking for them some
-    // rows ahead takes the wait for memory out of the copies to come.
-    if (block.capacity() - block.size() > PrefetchAhead + 64) {
-        __builtin_prefetch(block.data() + block.size() + PrefetchAhead, 1);
-        __builtin_prefetch(block.data() + block.size() + PrefetchAhead + 64, 1);
     }
     ++m_rows;
     if (m_announcedNs < 0 || nowNs - m_announcedNs >= qint64(announceIntervalMs(m_announced)) * 1000000) {
