@@ -12,7 +12,7 @@ namespace {
 
 // Blocks are filled a row at a time, and every page would otherwise fault at
 // the first row that reaches it, 256 times a text block: on this project's
-// virtual machine a third of a GetBulk walk's CPU. One request maps the
+// virtual machine two fifths of a GetBulk walk's CPU. One request maps the
 // pages of a new block at once (Linux 5.14 on; elsewhere it fails and the
 // pages fault as before).
 void mapPages(const void *data, size_t bytes)
