@@ -130,7 +130,14 @@ bool readMessage(const uint8_t *datagram, size_t size, Message &message)
 bool readOid(Bytes content, std::vector<uint32_t> &ids)
 {
     constexpr uint64_t Largest = std::numeric_limits<uint32_t>::max();
-    ids.clear();
+    // Every octet without the top bit ends a sub-identifier (the first ends
+    // two): sized once, as a GetBulk walk reads a name into a new vector a
+    // row, which growing one sub-identifier at a time allocated five times.
+    size_t ends = 0;
+    for (size_t i = 0; i < content.size; ++i)
+        ends += (content.data[i] & 0x80) == 0;
+    ids.resize(ends == 0 ? 0 : ends + 1);
+    uint32_t *out = ids.data();
     uint64_t sub = 0;
     bool first = true;
     for (size_t i = 0; i < content.size; ++i) {
@@ -143,11 +150,11 @@ bool readOid(Bytes content, std::vector<uint32_t> &ids)
             continue;
         if (first) {
             const uint32_t top = sub < 40 ? 0 : sub < 80 ? 1 : 2;
-            ids.push_back(top);
-            ids.push_back(uint32_t(sub - 40 * top));
+            *out++ = top;
+            *out++ = uint32_t(sub - 40 * top);
             first = false;
         } else {
-            ids.push_back(uint32_t(sub));
+            *out++ = uint32_t(sub);
         }
         sub = 0;
     }

@@ -16,6 +16,14 @@ namespace {
 
 constexpr size_t MaxOidTextLength = 4096;
 
+// Known (its file seen in a MIB folder) is not loaded: that is a module that has read its imports.
+bool moduleLoaded(const std::string &name)
+{
+    const int id = which_module(name.c_str());
+    const module *found = id == -1 ? nullptr : find_module(id);
+    return found && found->no_imports != -1;
+}
+
 // Net-SNMP decodes the index of a table column by its MIB and refuses a
 // numeric text whose index it cannot decode (a string length larger than the
 // rest of the OID). An agent may well return such a name, and its row's text
@@ -118,7 +126,13 @@ int SnmpMgrStrToOid(const std::string &typed, AsnObjectIdentifier *oidOut)
     bool converted = text.find(':') == std::string::npos && read_objid(text.c_str(), parsed.data(), &length);
     if (!converted) {
         length = MAX_OID_LEN;
+        // "MODULE::name" loads the module if it is not yet: names may change.
+        const size_t qualified = text.find("::");
+        const std::string module = qualified == std::string::npos ? std::string() : text.substr(0, qualified);
+        const bool wasLoaded = module.empty() || moduleLoaded(module);
         converted = get_node(text.c_str(), parsed.data(), &length);
+        if (!wasLoaded && moduleLoaded(module))
+            mibsetup::mibsChanged();
     }
     if (!converted || length == 0 || length > MAX_OID_LEN)
         return plainDottedDecimal(text, oidOut);

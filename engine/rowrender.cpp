@@ -1,25 +1,30 @@
 // SPDX-License-Identifier: MIT
 #include "engine/rowrender.h"
 
+#include "engine/oidname.h"
 #include "engine/rowbinding.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
 constexpr size_t MaxOidText = 255;
 
-// "." and the dotted decimal cut to its first 255 characters.
+// "." and the dotted decimal (SnmpUtilOidToA's text) cut to its first 255
+// characters, written in place: no text of the whole OID to copy, a row at a time.
 std::string oidText(const AsnObjectIdentifier &id)
 {
-    const char *dotted = SnmpUtilOidToA(&id);
-    const size_t length = strnlen(dotted, MaxOidText);
-    std::string text;
-    text.reserve(length + 1);
-    text.push_back('.');
-    text.append(dotted, length);
-    return text;
+    char text[1 + MaxOidText + 11]; // what is kept, and one number and dot past it
+    size_t length = 0;
+    text[length++] = '.';
+    for (size_t i = 0; i < id.ids.size() && length <= MaxOidText; ++i) {
+        if (i > 0)
+            text[length++] = '.';
+        length = size_t(std::to_chars(text + length, text + sizeof(text), id.ids[i]).ptr - text);
+    }
+    return std::string(text, std::min(length, MaxOidText + 1));
 }
 
 std::string unsignedText(uint64_t value)
@@ -87,11 +92,8 @@ ResultRow renderBinding(const SnmpVarBind &binding, SnmpVersion version)
     ResultRow row;
     row.oid = oidText(binding.name);
 
-    char *name = nullptr;
-    SnmpMgrOidToStr(&binding.name, &name);
-    const SnmpText ownedName(name);
-    if (ownedName)
-        row.name = ownedName.get();
+    // SnmpMgrOidToStr's text, from the name cache: one MIB lookup per column, not per row.
+    OidNameCache::local().name(binding.name, row.name);
 
     const AsnAny &value = binding.value;
     switch (value.asnType) {

@@ -8,7 +8,6 @@
 #include "ui/combohistory.h"
 #include "ui/dialogservice.h"
 
-#include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
 
@@ -206,7 +205,8 @@ private:
     std::unique_ptr<ComboHistory> m_oidHistory;
 
     bool m_idle = false;
-    QElapsedTimer m_sinceEventPass; // since a running walk last processed the events; invalid: not yet
+    qint64 m_eventPassNs = -1; // ResultModel::clockNs() at a running walk's last event pass; -1: not yet
+    qint64 m_rowStoredNs = -1; // and when the last row was stored
     Operation m_operation = Settings().operation;
     TransportSettings m_transport;
     int m_windowStateValue = 0; // 0 normal, 1 minimised, 2 maximised, as stored

@@ -7,6 +7,29 @@
 
 #include <algorithm>
 #include <cstring>
+#include <chrono>
+#include <cstdint>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace {
+
+// Blocks are filled a row at a time, and every page would otherwise fault at
+// the first row that reaches it, 256 times a text block: on this project's
+// virtual machine two fifths of a GetBulk walk's CPU. One request maps the
+// pages of a new block at once (Linux 5.14 on; elsewhere it fails and the
+// pages fault as before).
+void mapPages(const void *data, size_t bytes)
+{
+    static const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
+    const uintptr_t begin = (uintptr_t(data) + page - 1) & ~(page - 1);
+    const uintptr_t end = (uintptr_t(data) + bytes) & ~(page - 1);
+    if (end > begin)
+        madvise(reinterpret_cast<void *>(begin), end - begin, MADV_POPULATE_WRITE);
+}
+
+} // namespace
 
 ResultModel::ResultModel(QObject *parent) : QAbstractTableModel(parent)
 {
@@ -79,7 +102,18 @@ void ResultModel::setMibValues(bool on)
         emit dataChanged(index(0, ValueColumn), index(m_announced - 1, ValueColumn), {Qt::DisplayRole});
 }
 
+qint64 ResultModel::clockNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 void ResultModel::appendRow(ResultRow &&row)
+{
+    appendRow(std::move(row), clockNs());
+}
+
+void ResultModel::appendRow(ResultRow &&row, qint64 nowNs)
 {
     const std::array<const std::string *, ColumnCount> texts = {&row.oid, &row.name, &row.type, &row.value};
     size_t bytes = 0;
@@ -91,9 +125,12 @@ void ResultModel::appendRow(ResultRow &&row)
     if (m_textBlocks.empty() || m_textBlocks.back().capacity() - m_textBlocks.back().size() < bytes) {
         m_textBlocks.emplace_back();
         m_textBlocks.back().reserve(std::max(TextBlockBytes, bytes));
+        mapPages(m_textBlocks.back().data(), m_textBlocks.back().capacity());
     }
-    if (m_rows % RecordsPerBlock == 0)
+    if (m_rows % RecordsPerBlock == 0) {
         m_recordBlocks.push_back(std::make_unique_for_overwrite<RowRecord[]>(size_t(RecordsPerBlock)));
+        mapPages(m_recordBlocks.back().get(), size_t(RecordsPerBlock) * sizeof(RowRecord));
+    }
 
     std::string &block = m_textBlocks.back();
     RowRecord &record = m_recordBlocks.back()[size_t(m_rows % RecordsPerBlock)];
@@ -109,12 +146,11 @@ void ResultModel::appendRow(ResultRow &&row)
         block.append(row.binding);
     }
     ++m_rows;
-    const qint64 now = m_sinceAnnounce.isValid() ? m_sinceAnnounce.elapsed() : 0;
-    if (!m_sinceAnnounce.isValid() || now >= announceIntervalMs(m_announced)) {
+    if (m_announcedNs < 0 || nowNs - m_announcedNs >= qint64(announceIntervalMs(m_announced)) * 1000000) {
         flush();
         return;
     }
-    m_lastStoredMs = now;
+    m_lastStoredNs = nowNs;
     if (!m_quietTimer.isActive())
         m_quietTimer.start(QuietMs);
 }
@@ -123,7 +159,7 @@ void ResultModel::announceAfterQuiet()
 {
     if (!hasPendingRows())
         return;
-    const qint64 quiet = m_sinceAnnounce.elapsed() - m_lastStoredMs;
+    const qint64 quiet = (clockNs() - m_lastStoredNs) / 1000000;
     if (quiet >= QuietMs)
         flush();
     else
@@ -143,7 +179,7 @@ void ResultModel::flush()
         m_announced = int(stored);
         endInsertRows();
     }
-    m_sinceAnnounce.start();
+    m_announcedNs = clockNs();
 }
 
 void ResultModel::clear()
@@ -154,7 +190,7 @@ void ResultModel::clear()
     std::vector<std::unique_ptr<RowRecord[]>>().swap(m_recordBlocks);
     m_rows = 0;
     m_announced = 0;
-    m_sinceAnnounce.invalidate();
+    m_announcedNs = -1;
     endResetModel();
 }
 

@@ -5,7 +5,6 @@
 
 #include <QAbstractTableModel>
 #include <QByteArrayView>
-#include <QElapsedTimer>
 #include <QIcon>
 #include <QTimer>
 
@@ -62,6 +61,11 @@ public:
     bool mibValues() const { return m_mibValues; }
 
     void appendRow(ResultRow &&row);
+    // The same stored at nowNs, a reading of clockNs(): a caller that reads
+    // the clock for each row anyway spares the model a second reading.
+    void appendRow(ResultRow &&row, qint64 nowNs);
+    // The steady clock the pacing follows, in nanoseconds.
+    static qint64 clockNs();
     void flush();
     // Removes every row in one reset.
     void clear();
@@ -105,8 +109,8 @@ private:
     std::vector<std::unique_ptr<RowRecord[]>> m_recordBlocks;
     qsizetype m_rows = 0;
     int m_announced = 0;
-    QElapsedTimer m_sinceAnnounce;
-    qint64 m_lastStoredMs = 0; // m_sinceAnnounce's reading when the last row held back was stored
+    qint64 m_announcedNs = -1; // clockNs() at the last announcement; -1: none since the last clear()
+    qint64 m_lastStoredNs = 0; // clockNs() when the last row held back was stored
     QTimer m_quietTimer;       // not restarted per row: a fast walk stores one every few microseconds
     QIcon m_rowIcon;
     bool m_mibValues = false;

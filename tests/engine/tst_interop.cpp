@@ -8,6 +8,7 @@
 #include "engine/mibrender.h"
 #include "engine/rowbinding.h"
 #include "engine/mibtables.h"
+#include "engine/oidname.h"
 #include "tests/engine/fakehost.h"
 #include "tests/support/snmpsimagent.h"
 
@@ -15,6 +16,7 @@
 #include <net-snmp/net-snmp-includes.h>
 
 #include <QFile>
+#include <QTemporaryDir>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
@@ -132,6 +134,16 @@ QString hexOf(const std::string &bytes, const char *separator)
     return QString::fromLatin1(QByteArray::fromStdString(bytes).toHex(*separator));
 }
 
+// The name as SnmpMgrOidToStr's full conversion gives it.
+QString fullName(const std::vector<uint32_t> &ids)
+{
+    const AsnObjectIdentifier oid{ids};
+    char *text = nullptr;
+    SnmpMgrOidToStr(&oid, &text);
+    const SnmpText owned(text);
+    return QString::fromLatin1(owned.get());
+}
+
 } // namespace
 
 class TestInterop final : public QObject
@@ -148,8 +160,10 @@ private slots:
     void namesResolved();
     void tablesOfTheRecording_data();
     void tablesOfTheRecording();
+    void namesFollowModulesAddedAtRunTime(); // last: the modules stay loaded
 
 private:
+    std::pair<QStringList, QStringList> eventNames(); // the rows' names, and the full conversion's
     SnmpsimAgent m_agent;
     QMap<QString, QString> m_recordings{
         {QStringLiteral("linux"), SnmpsimAgent::example(QStringLiteral("recorded/linux-full-walk.snmprec.gz"))},
@@ -185,6 +199,13 @@ void TestInterop::walkMatchesTheRecording_data()
     QTest::newRow("Linux IP statistics, v2c") << "linux" << "1.3.6.1.2.1.4.31.1.1" << 0 << true << 12;
     QTest::newRow("Cisco switch ifXTable, v2c") << "cisco" << "1.3.6.1.2.1.31.1.1" << 0 << true << 428;
     QTest::newRow("Linux UCD-SNMP-MIB, v2c") << "linux" << "1.3.6.1.4.1.2021" << 3 << true << 0;
+    QTest::newRow("Linux whole walk, v2c") << "linux" << "1" << 3 << true << 28;
+    QTest::newRow("Windows XP whole walk, v2c") << "winxp" << "1" << 0 << true << 0;
+    QTest::newRow("Cisco switch whole walk, v2c") << "cisco" << "1" << 0 << true << 9439;
+    // snmpsim serves the HP recording up to its bridge forwarding table's
+    // numbers with leading zeros, and nothing after them.
+    QTest::newRow("HP switch ipNetToMediaTable, v2c") << "hp" << "1.3.6.1.2.1.4" << 0 << true << 0;
+    QTest::newRow("HP switch dot1dBase, v2c") << "hp" << "1.3.6.1.2.1.17.1" << 0 << true << 0;
 }
 
 void TestInterop::walkMatchesTheRecording()
@@ -197,9 +218,13 @@ void TestInterop::walkMatchesTheRecording()
     std::vector<uint32_t> root;
     for (const QString &id : subtree.split(QLatin1Char('.')))
         root.push_back(id.toUInt());
+    const std::vector<Record> records = recorded(m_recordings.value(device), root, v2c);
     QStringList expected;
-    for (const Record &record : recorded(m_recordings.value(device), root, v2c))
+    QStringList fullNames;
+    for (const Record &record : records) {
         expected.append(record.row);
+        fullNames.append(fullName(record.oid));
+    }
     QVERIFY(expected.size() > 0);
 
     FakeHost host;
@@ -207,16 +232,26 @@ void TestInterop::walkMatchesTheRecording()
     host.transport.version = v2c ? SnmpVersion::V2c : SnmpVersion::V1;
     host.transport.timeOut = 3000; // Python on a loaded machine
     host.transport.retries = 1;
+    const OidNameCache::Counts before = OidNameCache::local().counts();
     QCOMPARE(run(host), QString());
     QStringList rows;
+    QStringList names;
     int opaque = 0;
     int counter64 = 0;
     for (const ResultRow &row : host.rows) {
         rows.append(QString::fromStdString(row.oid + " | " + row.type + " | " + row.value));
         opaque += row.type == "Opaque";
         counter64 += row.type == "Counter64";
+        names.append(QString::fromStdString(row.name));
     }
     QCOMPARE(rows, expected);
+    // Every row's name as the full conversion has it; most of those whose
+    // instance prints as plain numbers from the name cache (an index that
+    // Net-SNMP prints by its type, "ipv4", takes the full conversion).
+    QCOMPARE(names, fullNames);
+    static const QRegularExpression plain(QStringLiteral("::[A-Za-z0-9-]+(\\.\\d+)+$"));
+    const auto plainRows = std::ranges::count_if(names, [](const QString &name) { return plain.match(name).hasMatch(); });
+    QVERIFY(OidNameCache::local().counts().cached - before.cached >= uint64_t(plainRows) / 2);
     QCOMPARE(opaque, opaqueRows);
     QCOMPARE(counter64, counter64Rows);
 }
@@ -398,6 +433,57 @@ void TestInterop::tablesOfTheRecording()
     QCOMPARE(cells, std::ranges::count_if(host.rows, [&](const ResultRow &r) {
                  return QString::fromStdString(r.oid).startsWith(prefix + QLatin1Char('.'));
              }));
+}
+
+std::pair<QStringList, QStringList> TestInterop::eventNames()
+{
+    FakeHost host;
+    host.setInputs(m_agent.address(), QStringLiteral("linux"), QStringLiteral("1.3.6.1.2.1.88"), Operation::Walk);
+    host.transport.version = SnmpVersion::V2c;
+    host.transport.timeOut = 3000;
+    std::pair<QStringList, QStringList> names;
+    if (!run(host).isEmpty())
+        return names;
+    for (const ResultRow &row : host.rows) {
+        std::vector<uint32_t> ids;
+        for (const QString &id : QString::fromStdString(row.oid).mid(1).split(QLatin1Char('.')))
+            ids.push_back(id.toUInt());
+        names.first.append(QString::fromStdString(row.name));
+        names.second.append(fullName(ids));
+    }
+    return names;
+}
+
+// DISMAN-EVENT-MIB is not in the MIB folder: its names are numeric until a
+// module naming part of it is added, with an index Net-SNMP shows as a
+// string; the cached names follow, row for row as the full conversion.
+void TestInterop::namesFollowModulesAddedAtRunTime()
+{
+    static const std::pair<const char *, const char *> modules[] = {
+        {"NORVANE-TEST-MIB::testEventName.", R"(NORVANE-TEST-MIB DEFINITIONS ::= BEGIN
+IMPORTS OBJECT-TYPE, mib-2 FROM SNMPv2-SMI;
+testEventEntry OBJECT-TYPE SYNTAX TestEventEntry MAX-ACCESS not-accessible STATUS current
+    DESCRIPTION "mteTriggerEntry, its index read as one string" INDEX { IMPLIED testEventName } ::= { mib-2 88 1 3 1 1 }
+TestEventEntry ::= SEQUENCE { testEventName OCTET STRING }
+testEventName OBJECT-TYPE SYNTAX OCTET STRING MAX-ACCESS read-only STATUS current DESCRIPTION ""
+    ::= { testEventEntry 3 }
+END
+)"},
+    };
+    auto [names, fullNames] = eventNames();
+    QVERIFY(names.size() > 50);
+    QCOMPARE(names, fullNames);
+    for (const auto &[name, text] : modules) {
+        QTemporaryDir dir;
+        QFile module(dir.filePath(QStringLiteral("module.txt")));
+        QVERIFY(module.open(QIODevice::WriteOnly) && module.write(text) > 0 && module.flush());
+        const OidNameCache::Counts before = OidNameCache::local().counts();
+        SnmpMgrConfigure({dir.path().toStdString()});
+        std::tie(names, fullNames) = eventNames();
+        QCOMPARE(names, fullNames);
+        QVERIFY2(std::ranges::any_of(names, [name](const QString &n) { return n.startsWith(QLatin1String(name)); }), name);
+        QVERIFY(OidNameCache::local().counts().full > before.full); // the string index, row by row
+    }
 }
 
 QTEST_GUILESS_MAIN(TestInterop)

@@ -3,8 +3,10 @@
 // the folders that are searched, and names fall back to numeric labels.
 // The environment must be set before the library's first use, hence a
 // process of its own.
-#include "engine/snmpmgr.h"
+#include "engine/rowrender.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestMibEnv final : public QObject
@@ -14,13 +16,25 @@ class TestMibEnv final : public QObject
 private slots:
     void initTestCase();
     void noModulesLoaded();
+
+private:
+    QTemporaryDir m_dir;
 };
 
 void TestMibEnv::initTestCase()
 {
     const QByteArray ours = qgetenv("NORVANE_MIBDIR");
     QVERIFY2(!ours.isEmpty(), "NORVANE_MIBDIR is set by the test environment");
-    qputenv("MIBDIRS", ours);
+    // The first leaves mib-2.25 an anonymous node, which the second names in place.
+    for (const char *name : {"A", "B"}) {
+        QFile module(m_dir.filePath(QStringLiteral("%1.txt").arg(QLatin1String(name))));
+        QVERIFY(module.open(QIODevice::WriteOnly));
+        module.write(QStringLiteral("NORVANE-%1-MIB DEFINITIONS ::= BEGIN\nIMPORTS mib-2 FROM SNMPv2-SMI;\n"
+                                    "test%1 OBJECT IDENTIFIER ::= { mib-2 25 %2 }\nEND\n")
+                         .arg(QLatin1String(name), QLatin1String(*name == 'A' ? "1" : ""))
+                         .toLatin1());
+    }
+    qputenv("MIBDIRS", ours + ':' + m_dir.path().toLocal8Bit());
     qputenv("MIBS", "");
     qunsetenv("NORVANE_MIBDIR");
 }
@@ -41,6 +55,13 @@ void TestMibEnv::noModulesLoaded()
     QVERIFY(SnmpMgrOidToStr(&id, &text));
     const SnmpText loaded(text);
     QCOMPARE(QByteArray(loaded.get()), QByteArray("SNMPv2-MIB::sysDescr.0"));
+
+    // The rows' names follow what such a name loads.
+    QVERIFY(SnmpMgrStrToOid("NORVANE-A-MIB::testA", &id));
+    const SnmpVarBind row{{{1, 3, 6, 1, 2, 1, 25, 9, 1}}, {}};
+    QCOMPARE(renderBinding(row).name, std::string("NORVANE-A-MIB::25.9.1"));
+    QVERIFY(SnmpMgrStrToOid("NORVANE-B-MIB::testB", &id));
+    QCOMPARE(renderBinding(row).name, std::string("NORVANE-B-MIB::testB.9.1"));
 }
 
 QTEST_GUILESS_MAIN(TestMibEnv)

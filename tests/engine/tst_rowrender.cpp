@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "engine/oidname.h"
 #include "engine/rowrender.h"
 
 #include <QTest>
@@ -39,7 +40,9 @@ private slots:
     void oidColumns();
     void ipAddressOfAnyLength_data();
     void ipAddressOfAnyLength();
+    void nameColumnFromTheService_data();
     void nameColumnFromTheService();
+    void nameCacheStaysBounded();
 };
 
 void TestRowRender::hexDumpFormat_data()
@@ -232,15 +235,50 @@ void TestRowRender::ipAddressOfAnyLength()
     QCOMPARE(QByteArray::fromStdString(row.value), expected);
 }
 
+void TestRowRender::nameColumnFromTheService_data()
+{
+    QTest::addColumn<QString>("oid");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("scalar") << "1.3.6.1.2.1.1.1.0" << "SNMPv2-MIB::sysDescr.0";
+    QTest::newRow("no instance") << "1.3.6.1.2.1.2.2.1.2" << "IF-MIB::ifDescr";
+    QTest::newRow("unknown column") << "1.3.6.1.2.1.2.2.1.99.5" << "IF-MIB::ifEntry.99.5";
+    QTest::newRow("unknown root") << "5.1.2" << ".5.1.2";
+    QTest::newRow("string index longer than the rest")
+        << "1.3.6.1.6.3.16.1.4.1.4.60.95" << "SNMP-VIEW-BASED-ACM-MIB::vacmAccessContextMatch.60.95";
+    // Net-SNMP's path text (".iso.org...ifDescr" and the instance) fails past 510 characters.
+    const QString ifDescr = QStringLiteral("1.3.6.1.2.1.2.2.1.2");
+    QTest::newRow("path of 497") << ifDescr + QString(".4000000000").repeated(39)
+                                 << "IF-MIB::ifDescr" + QString(".4000000000").repeated(39);
+    QTest::newRow("path of 541: numbers") << ifDescr + QString(".4000000000").repeated(43)
+                                          << ifDescr + QString(".4000000000").repeated(43);
+}
+
 void TestRowRender::nameColumnFromTheService()
 {
+    QFETCH(QString, oid);
+    QFETCH(QString, expected);
     SnmpVarBind b = binding(asn::Null);
-    b.name = ids({1, 3, 6, 1, 2, 1, 1, 1, 0});
+    b.name.ids.clear();
+    for (const QString &id : oid.split(QLatin1Char('.')))
+        b.name.ids.push_back(id.toUInt());
     char *text = nullptr;
     QVERIFY(SnmpMgrOidToStr(&b.name, &text));
-    const SnmpText expected(text);
-    QCOMPARE(renderBinding(b).name, std::string(expected.get()));
-    QCOMPARE(renderBinding(b).name, std::string("SNMPv2-MIB::sysDescr.0"));
+    const SnmpText full(text);
+    QCOMPARE(QString::fromStdString(renderBinding(b).name), QString::fromLatin1(full.get()));
+    QCOMPARE(QString::fromStdString(renderBinding(b).name), expected); // now from the name cache
+}
+
+void TestRowRender::nameCacheStaysBounded()
+{
+    OidNameCache cache(2);
+    std::string name;
+    size_t looked = 0;
+    for (const uint32_t column : {1, 2, 3, 1}) {
+        cache.name(ids({1, 3, 6, 1, 2, 1, 2, 2, 1, column, 7}), name);
+        QCOMPARE(cache.size(), std::min<size_t>(++looked, 2));
+    }
+    QCOMPARE(name, std::string("IF-MIB::ifIndex.7"));
+    QCOMPARE(cache.counts().cached, 4u);
 }
 
 QTEST_GUILESS_MAIN(TestRowRender)
