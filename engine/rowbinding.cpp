@@ -52,7 +52,8 @@ bool takeIds(std::string_view &in, AsnObjectIdentifier &id)
     if (!take(in, count) || in.size() / sizeof(uint32_t) < count)
         return false;
     id.ids.resize(count);
-    std::memcpy(id.ids.data(), in.data(), count * sizeof(uint32_t));
+    if (count > 0) // an empty vector's data() may be null
+        std::memcpy(id.ids.data(), in.data(), count * sizeof(uint32_t));
     in.remove_prefix(count * sizeof(uint32_t));
     return true;
 }
