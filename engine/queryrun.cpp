@@ -109,6 +109,23 @@ struct RunAbandoned
 {
 };
 
+// A failed request or an error answer, raised through the run and turned into
+// its message where the run's SNMPv3 settings are at hand (failureMessage).
+struct RequestFailed
+{
+    uint32_t code = 0;
+};
+struct ErrorAnswer
+{
+    int32_t status = 0;
+    int32_t index = 0;
+};
+
+[[noreturn]] void errorAnswer(int32_t status, int32_t index)
+{
+    throw ErrorAnswer{status, index};
+}
+
 AbandonCheck abandonCheck(const QueryHost &host)
 {
     return [&host] { return host.waitAbandoned(); };
@@ -119,7 +136,7 @@ AbandonCheck abandonCheck(const QueryHost &host)
     const uint32_t code = SnmpMgrGetLastError();
     if (code == SnmpMgrErrors::Abandoned)
         throw RunAbandoned();
-    throwMessage(msg::RequestError, int(code));
+    throw RequestFailed{code};
 }
 
 void request(const QueryHost &host, SnmpMgrSessionData *session, uint8_t type, SnmpVarBindList &list,
@@ -173,7 +190,7 @@ void walk(QueryHost &host, SnmpMgrSessionData *session, SnmpVarBindList &list, b
         if (!list.list.empty() && outside(list.list.front(), root, all))
             return; // left the subtree
         if (status != errorStatus::NoError)
-            throwMessage(msg::RequestStatus, int(status), int(index));
+            errorAnswer(status, index);
         const SnmpVarBind &answer = list.list.front();
         checkIncreasing(answer.name, last);
         host.appendRow(renderBinding(answer));
@@ -189,7 +206,7 @@ void walk(QueryHost &host, SnmpMgrSessionData *session, SnmpVarBindList &list, b
 // takes its one: events after every row, Stop after one more row (the rest
 // of the answer dropped), the end at endOfMibView or the first name outside
 // the subtree. Error answers end it as they end the GetNext walk.
-void bulkWalk(QueryHost &host, SnmpMgrSessionData *session, SnmpVarBindList &list, bool all)
+void bulkWalk(QueryHost &host, SnmpMgrSessionData *session, SnmpVarBindList &list, bool all, SnmpVersion version)
 {
     AsnObjectIdentifier root;
     if (!all)
@@ -214,7 +231,7 @@ void bulkWalk(QueryHost &host, SnmpMgrSessionData *session, SnmpVarBindList &lis
         if (status != errorStatus::NoError) {
             if (status == errorStatus::NoSuchName || (!list.list.empty() && outside(list.list.front(), root, all)))
                 return;
-            throwMessage(msg::RequestStatus, int(status), int(index));
+            errorAnswer(status, index);
         }
         const AsnObjectIdentifier *last = &from;
         for (const SnmpVarBind &answer : list.list) {
@@ -222,7 +239,7 @@ void bulkWalk(QueryHost &host, SnmpMgrSessionData *session, SnmpVarBindList &lis
                 return;
             checkIncreasing(answer.name, *last);
             last = &answer.name;
-            host.appendRow(renderBinding(answer, SnmpVersion::V2c));
+            host.appendRow(renderBinding(answer, version));
             if (host.isIdle())
                 return;
             host.processEvents();
@@ -234,6 +251,35 @@ void bulkWalk(QueryHost &host, SnmpMgrSessionData *session, SnmpVarBindList &lis
 }
 
 void runOnce(QueryHost &host);
+
+// The message of a failed request: what SNMPv3 can tell, else the usual one.
+// A timeout at authPriv is looked into with quick probes of the agent.
+[[noreturn]] void failRequest(const QueryHost &host, const std::string &agent, const AgentSecurity *security,
+                              int timeOut, uint32_t code)
+{
+    if (security) {
+        std::string message = usmRequestFailure(code, *security);
+        if (message.empty() && code == SnmpMgrErrors::Timeout) {
+            const UsmDiagnosis diagnosis =
+                diagnoseTimeout(agent, *security, timeOut, host.requestWait(), abandonCheck(host));
+            if (diagnosis.abandoned || host.abandoned())
+                throw RunAbandoned();
+            message = diagnosis.message;
+        }
+        if (!message.empty())
+            throw AppError(message);
+    }
+    throwMessage(msg::RequestError, int(code));
+}
+
+[[noreturn]] void failStatus(const AgentSecurity *security, int32_t status, int32_t index)
+{
+    if (security) {
+        if (std::string message = usmStatusFailure(status, *security); !message.empty())
+            throw AppError(message);
+    }
+    throwMessage(msg::RequestStatus, int(status), int(index));
+}
 
 } // namespace
 
@@ -265,14 +311,29 @@ void runOnce(QueryHost &host)
     const QString agent = host.agentText();
     const QString community = host.communityText();
     const QString oids = host.oidText();
-    if (isBlank(agent) || isBlank(community) || isBlank(oids))
+    // SNMPv3 sends no community: its box may stay empty.
+    const AgentSecurity *security = host.agentSecurity();
+    if (isBlank(agent) || (isBlank(community) && !security) || isBlank(oids))
         throwMessage(msg::EmptyInput);
+    if (security) {
+        if (std::string problem = passphraseProblem(*security); !problem.empty())
+            throw AppError(problem);
+    }
 
-    const SnmpVersion version = host.snmpVersion();
-    const SnmpMgrSession session(
-        SnmpMgrOpen(toBytes(agent), toBytes(community), host.timeOut(), host.retries(), version));
-    if (!session)
-        throwMessage(msg::OpenError, int(SnmpMgrGetLastError()));
+    const SnmpVersion version = security ? SnmpVersion::V3 : host.snmpVersion();
+    const std::string agentBytes = toBytes(agent);
+    const int timeOut = host.timeOut();
+    const SnmpMgrSession session(security
+                                     ? SnmpMgrOpen(agentBytes, *security, timeOut, host.retries())
+                                     : SnmpMgrOpen(agentBytes, toBytes(community), timeOut, host.retries(), version));
+    if (!session) {
+        const uint32_t code = SnmpMgrGetLastError();
+        if (security) {
+            if (std::string message = usmOpenFailure(code); !message.empty())
+                throw AppError(message);
+        }
+        throwMessage(msg::OpenError, int(code));
+    }
 
     const bool multiple = oids.contains(QLatin1Char(';'));
     const bool all = oids.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0;
@@ -290,31 +351,39 @@ void runOnce(QueryHost &host)
     }
 
     recordHistory(host.agentHistory());
-    recordHistory(host.communityHistory());
+    if (!security)
+        recordHistory(host.communityHistory());
     recordHistory(host.oidHistory());
 
     // Read again at the dispatch; no events were processed since the list was built.
     const Operation dispatched = host.operation();
-    switch (dispatched) {
-    case Operation::Get:
-    case Operation::GetNext: {
-        int32_t status = 0;
-        int32_t index = 0;
-        request(host, session.get(), dispatched == Operation::Get ? pdu::Get : pdu::GetNext, list, status, index);
-        if (status != errorStatus::NoError)
-            throwMessage(msg::RequestStatus, int(status), int(index));
-        for (const SnmpVarBind &binding : list.list)
-            host.appendRow(renderBinding(binding, version));
-        break;
-    }
-    case Operation::Walk:
-        if (version == SnmpVersion::V2c)
-            bulkWalk(host, session.get(), list, all);
-        else
-            walk(host, session.get(), list, all);
-        break;
-    default:
-        break; // no such operation: nothing is sent
+    try {
+        switch (dispatched) {
+        case Operation::Get:
+        case Operation::GetNext: {
+            int32_t status = 0;
+            int32_t index = 0;
+            request(host, session.get(), dispatched == Operation::Get ? pdu::Get : pdu::GetNext, list, status,
+                    index);
+            if (status != errorStatus::NoError)
+                errorAnswer(status, index);
+            for (const SnmpVarBind &binding : list.list)
+                host.appendRow(renderBinding(binding, version));
+            break;
+        }
+        case Operation::Walk:
+            if (version != SnmpVersion::V1)
+                bulkWalk(host, session.get(), list, all, version);
+            else
+                walk(host, session.get(), list, all);
+            break;
+        default:
+            break; // no such operation: nothing is sent
+        }
+    } catch (const RequestFailed &failed) {
+        failRequest(host, agentBytes, security, timeOut, failed.code);
+    } catch (const ErrorAnswer &answer) {
+        failStatus(security, answer.status, answer.index);
     }
 }
 

@@ -6,6 +6,7 @@
 #include "common/snmpversion.h"
 #include "engine/requestwait.h"
 #include "engine/rowrender.h"
+#include "engine/usm.h"
 
 #include <QString>
 
@@ -42,6 +43,9 @@ public:
     virtual int timeOut() const = 0;
     virtual int retries() const = 0;
     virtual SnmpVersion snmpVersion() const = 0;
+    // The agent's SNMPv3 settings, read once with the inputs: with them the
+    // run speaks SNMPv3 and the community is not used. Null: the version above.
+    virtual const AgentSecurity *agentSecurity() const { return nullptr; }
     virtual HistoryList &agentHistory() = 0;
     virtual HistoryList &communityHistory() = 0;
     virtual HistoryList &oidHistory() = 0;

@@ -45,6 +45,14 @@ int onAnswer(int op, netsnmp_session *session, int requestId, netsnmp_pdu *pdu, 
     case NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE:
         if (pdu && pdu->command == SNMP_MSG_RESPONSE) {
             finish(*pending, WaitOutcome::Answered);
+        } else if (pdu && pdu->command == SNMP_MSG_REPORT) {
+            // An SNMPv3 agent's refusal, as the synchronous call takes it.
+            // Net-SNMP reads the kind back from the session: out of the
+            // agent's time window, it resends with the agent's time and the
+            // request goes on; any other kind is the failure.
+            session->s_snmp_errno = snmpv3_get_report_type(pdu);
+            if (session->s_snmp_errno != SNMPERR_NOT_IN_TIME_WINDOW)
+                finish(*pending, WaitOutcome::Failed);
         } else {
             session->s_snmp_errno = SNMPERR_PROTOCOL;
             finish(*pending, WaitOutcome::Failed);

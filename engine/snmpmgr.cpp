@@ -2,6 +2,7 @@
 #include "engine/snmpmgr.h"
 
 #include "engine/berreader.h"
+#include "engine/usm.h"
 
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
@@ -43,6 +44,10 @@
 //   87     SnmpMgrRequest   null or empty list, unknown request type, unusable name,
 //                           GetBulk on an SNMPv1 session or for no repetitions
 //   11001  SnmpMgrOpen      no transport for a well-formed text whose host does not resolve
+//   40     SnmpMgrOpen      SNMPv3: no answer to the engine ID discovery
+//   87     SnmpMgrOpen      SNMPv3: a protocol or key Net-SNMP refuses
+//   1317, 1326, 1327        SNMPv3: the agent's report of an unknown user, a failed
+//          SnmpMgrRequest   authentication, a security level it does not support
 
 struct SnmpMgrSessionData
 {
@@ -308,6 +313,30 @@ int readAnswer(netsnmp_session *session, netsnmp_pdu *pdu, u_char *packet, size_
     return SNMP_ERR_NOERROR;
 }
 
+// The SNMPv3 counterpart of readAnswer: only Net-SNMP can authenticate and
+// decrypt the message, so it decodes it and this takes the bindings of the
+// answer to the awaited request from its PDU. Reports go on to the request's
+// callback, which tells why the agent refused.
+int keepV3Answer(netsnmp_session *session, netsnmp_pdu *pdu, int result)
+{
+    auto *data = static_cast<SnmpMgrSessionData *>(session->myvoid);
+    if (!data || !pdu || result != SNMP_ERR_NOERROR || pdu->command != SNMP_MSG_RESPONSE)
+        return 1;
+    if (data->awaitedId == 0 || pdu->reqid != data->awaitedId) {
+        // As readAnswer counts them: late answers to earlier requests are no sign.
+        if (!(pdu->reqid >= data->firstId && pdu->reqid < data->awaitedId))
+            ++data->datagrams;
+        return 1;
+    }
+    if (!usm::readResponse(*pdu, data->incoming)) {
+        ++data->datagrams;
+        return 0; // refused: the request ends as a timeout with datagrams seen
+    }
+    std::swap(data->answer, data->incoming);
+    data->answered = true;
+    return 1;
+}
+
 // The answer to the awaited request, as readAnswer read it, into the
 // caller's list; once the wait for it has ended, however it waited. It must
 // hold from `least` to `most` bindings, unless it is an SNMPv2c error answer,
@@ -394,9 +423,19 @@ int exchange(SnmpMgrSessionData &session, PduPtr request, size_t least, size_t m
     }
     const netsnmp_session *state = snmp_sess_session(session.handle);
     const int libError = state ? state->s_snmp_errno : SNMPERR_GENERR;
-    if (libError == SNMPERR_BAD_SENDTO || libError == SNMPERR_BAD_RECVFROM)
+    switch (libError) {
+    case SNMPERR_BAD_SENDTO:
+    case SNMPERR_BAD_RECVFROM:
         return fail(SnmpMgrErrors::SelectFdErrors);
-    return fail(SnmpMgrErrors::AgentErrors);
+    case SNMPERR_UNKNOWN_USER_NAME:
+        return fail(SnmpMgrErrors::UnknownUserName);
+    case SNMPERR_AUTHENTICATION_FAILURE:
+        return fail(SnmpMgrErrors::AuthenticationFailure);
+    case SNMPERR_UNSUPPORTED_SEC_LEVEL:
+        return fail(SnmpMgrErrors::SecurityLevelUnsupported);
+    default:
+        return fail(SnmpMgrErrors::AgentErrors);
+    }
 }
 
 } // namespace
@@ -423,26 +462,14 @@ uint32_t SnmpMgrGetLastError()
     return t_lastError;
 }
 
-LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const std::string &community, int timeoutMs, int retries,
-                               SnmpVersion version)
+namespace {
+
+// What snmp_sess_open does, with the parse hooks of the session's version.
+LPSNMP_MGR_SESSION openSession(const std::string &agent, netsnmp_session &settings,
+                               std::unique_ptr<SnmpMgrSessionData> session)
 {
-    ensureInit();
-
-    netsnmp_session settings;
-    snmp_sess_init(&settings);
-    settings.version = version == SnmpVersion::V2c ? SNMP_VERSION_2c : SNMP_VERSION_1;
-    // snmp_sess_add copies both texts; the casts only satisfy its C signature.
-    settings.peername = const_cast<char *>(agent.c_str());
-    settings.community = reinterpret_cast<u_char *>(const_cast<char *>(community.data()));
-    settings.community_len = community.size();
-    settings.timeout = long(std::max(timeoutMs, 0)) * 1000;
-    settings.retries = std::max(retries, 0);
-
-    auto session = std::make_unique<SnmpMgrSessionData>();
-    session->version = version == SnmpVersion::V2c ? SnmpVersion::V2c : SnmpVersion::V1;
+    settings.peername = const_cast<char *>(agent.c_str()); // copied by snmp_sess_add
     settings.myvoid = session.get();
-
-    // What snmp_sess_open does, with a pre-parse hook added.
     netsnmp_transport *transport =
         netsnmp_tdomain_transport_full("snmp", settings.peername, 0, "udp,udp6", nullptr);
     if (!transport) {
@@ -455,14 +482,62 @@ LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const std::string &comm
         fail(SnmpMgrErrors::AgentErrors);
         return nullptr;
     }
-    session->handle =
-        snmp_sess_add_ex(&settings, transport, nullptr, readAnswer, nullptr, nullptr, nullptr, nullptr, nullptr);
+    // An SNMPv3 session discovers the agent's engine ID here.
+    const bool v3 = session->version == SnmpVersion::V3;
+    session->handle = snmp_sess_add_ex(&settings, transport, nullptr, v3 ? nullptr : readAnswer,
+                                       v3 ? keepV3Answer : nullptr, nullptr, nullptr, nullptr, nullptr);
     if (!session->handle) {
-        fail(SnmpMgrErrors::AgentErrors);
+        fail(v3 && settings.s_snmp_errno == SNMPERR_TIMEOUT ? SnmpMgrErrors::Timeout : SnmpMgrErrors::AgentErrors);
         return nullptr;
     }
     ++g_openSessions;
     return session.release();
+}
+
+} // namespace
+
+LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const std::string &community, int timeoutMs, int retries,
+                               SnmpVersion version)
+{
+    ensureInit();
+
+    netsnmp_session settings;
+    snmp_sess_init(&settings);
+    settings.version = version == SnmpVersion::V2c ? SNMP_VERSION_2c : SNMP_VERSION_1;
+    // snmp_sess_add copies the text; the cast only satisfies its C signature.
+    settings.community = reinterpret_cast<u_char *>(const_cast<char *>(community.data()));
+    settings.community_len = community.size();
+    settings.timeout = long(std::max(timeoutMs, 0)) * 1000;
+    settings.retries = std::max(retries, 0);
+
+    auto session = std::make_unique<SnmpMgrSessionData>();
+    session->version = version == SnmpVersion::V2c ? SnmpVersion::V2c : SnmpVersion::V1;
+    return openSession(agent, settings, std::move(session));
+}
+
+LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const AgentSecurity &security, int timeoutMs, int retries)
+{
+    ensureInit();
+
+    netsnmp_session settings;
+    snmp_sess_init(&settings);
+    settings.timeout = long(std::max(timeoutMs, 0)) * 1000;
+    settings.retries = std::max(retries, 0);
+    // The keys are overwritten on every way out here; the session's own copy,
+    // which its requests use, when it closes.
+    struct KeyWiper
+    {
+        netsnmp_session &settings;
+        ~KeyWiper() { usm::wipeKeys(settings); }
+    } wiper{settings};
+    if (!usm::setUp(settings, security)) {
+        fail(SnmpMgrErrors::InvalidParameter);
+        return nullptr;
+    }
+
+    auto session = std::make_unique<SnmpMgrSessionData>();
+    session->version = SnmpVersion::V3;
+    return openSession(agent, settings, std::move(session));
 }
 
 int SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindList *list, int32_t *errorStatus,
@@ -484,7 +559,7 @@ int SnmpMgrBulkRequest(LPSNMP_MGR_SESSION session, int32_t maxRepetitions, SnmpV
 {
     if (!session || !session->handle)
         return fail(SnmpMgrErrors::InvalidSession);
-    if (!list || list->list.empty() || maxRepetitions < 1 || session->version != SnmpVersion::V2c)
+    if (!list || list->list.empty() || maxRepetitions < 1 || session->version == SnmpVersion::V1)
         return fail(SnmpMgrErrors::InvalidParameter);
     PduPtr request = buildRequest(SNMP_MSG_GETBULK, *list);
     if (!request)
@@ -501,6 +576,8 @@ int SnmpMgrClose(LPSNMP_MGR_SESSION session)
         return fail(SnmpMgrErrors::InvalidSession);
     const std::unique_ptr<SnmpMgrSessionData> owned(session);
     if (owned->handle) {
+        if (netsnmp_session *state = snmp_sess_session(owned->handle); state && owned->version == SnmpVersion::V3)
+            usm::wipeKeys(*state);
         snmp_sess_close(owned->handle);
         --g_openSessions;
     }

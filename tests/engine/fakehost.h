@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class FakeHost : public QueryHost
@@ -21,6 +22,7 @@ public:
     int timeout = 1000;
     int retryCount = 0;
     SnmpVersion version = SnmpVersion::V1;
+    std::optional<AgentSecurity> security; // SNMPv3 when set
 
     // What the run did
     bool idle = true;
@@ -70,6 +72,7 @@ public:
     int timeOut() const override { return timeout; }
     int retries() const override { return retryCount; }
     SnmpVersion snmpVersion() const override { return version; }
+    const AgentSecurity *agentSecurity() const override { return security ? &*security : nullptr; }
     HistoryList &agentHistory() override { return agents; }
     HistoryList &communityHistory() override { return communities; }
     HistoryList &oidHistory() override { return oidList; }
