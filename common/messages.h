@@ -12,7 +12,7 @@ inline constexpr const char *NotIncreasing = "OID not increasing: '%s' after '%s
 
 // SNMPv3: each names the setting to fix. No passphrase ever goes into one.
 inline constexpr const char *UsmShortPassphrase = "The %s passphrase must have at least 8 characters.";
-inline constexpr const char *UsmNoAnswer = "The agent does not answer SNMPv3 (no engine ID within the timeout).";
+inline constexpr const char *UsmNoAnswer = "No answer from the agent: it is down, or it drops the SNMPv3 messages it cannot read.";
 inline constexpr const char *UsmUnknownUser = "The agent does not know the user name '%s'.";
 inline constexpr const char *UsmWrongAuth = "Wrong authentication passphrase or protocol for user '%s'.";
 inline constexpr const char *UsmLevelTooLow = "The agent refuses user '%s' at security level %s: it requires a higher one.";

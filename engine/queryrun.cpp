@@ -326,14 +326,8 @@ void runOnce(QueryHost &host)
     const SnmpMgrSession session(security
                                      ? SnmpMgrOpen(agentBytes, *security, timeOut, host.retries())
                                      : SnmpMgrOpen(agentBytes, toBytes(community), timeOut, host.retries(), version));
-    if (!session) {
-        const uint32_t code = SnmpMgrGetLastError();
-        if (security) {
-            if (std::string message = usmOpenFailure(code); !message.empty())
-                throw AppError(message);
-        }
-        throwMessage(msg::OpenError, int(code));
-    }
+    if (!session)
+        throwMessage(msg::OpenError, int(SnmpMgrGetLastError()));
 
     const bool multiple = oids.contains(QLatin1Char(';'));
     const bool all = oids.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0;

@@ -44,7 +44,8 @@
 //   87     SnmpMgrRequest   null or empty list, unknown request type, unusable name,
 //                           GetBulk on an SNMPv1 session or for no repetitions
 //   11001  SnmpMgrOpen      no transport for a well-formed text whose host does not resolve
-//   40     SnmpMgrOpen      SNMPv3: no answer to the engine ID discovery
+//   40     SnmpMgrRequest   SNMPv3: also no answer to the engine ID discovery, which
+//                           Net-SNMP makes before the session's first request
 //   87     SnmpMgrOpen      SNMPv3: a protocol or key Net-SNMP refuses
 //   1317, 1326, 1327        SNMPv3: the agent's report of an unknown user, a failed
 //          SnmpMgrRequest   authentication, a security level it does not support
@@ -60,6 +61,7 @@ struct SnmpMgrSessionData
     bool answered = false;   // `answer` holds the response to it
     berreader::Response answer;
     berreader::Response incoming; // read into here first, so a bad datagram spoils nothing
+    int report = 0;          // SNMPv3: the kind of the last report to the awaited request
 };
 
 namespace {
@@ -320,7 +322,16 @@ int readAnswer(netsnmp_session *session, netsnmp_pdu *pdu, u_char *packet, size_
 int keepV3Answer(netsnmp_session *session, netsnmp_pdu *pdu, int result)
 {
     auto *data = static_cast<SnmpMgrSessionData *>(session->myvoid);
-    if (!data || !pdu || result != SNMP_ERR_NOERROR || pdu->command != SNMP_MSG_RESPONSE)
+    if (!data || !pdu || result != SNMP_ERR_NOERROR)
+        return 1;
+    if (pdu->command == SNMP_MSG_REPORT) {
+        // Net-SNMP drops the request a report refuses without a word to its
+        // callback; what the report says is kept for the failure.
+        if (data->awaitedId != 0)
+            data->report = snmpv3_get_report_type(pdu);
+        return 1;
+    }
+    if (pdu->command != SNMP_MSG_RESPONSE)
         return 1;
     if (data->awaitedId == 0 || pdu->reqid != data->awaitedId) {
         // As readAnswer counts them: late answers to earlier requests are no sign.
@@ -403,6 +414,7 @@ int exchange(SnmpMgrSessionData &session, PduPtr request, size_t least, size_t m
     if (session.firstId == 0)
         session.firstId = request->reqid;
     session.answered = false;
+    session.report = 0;
     // Takes the request PDU on every path.
     const WaitOutcome outcome = sendAndWait(session.handle, request.release(), session.pending, wait, abandoned);
 
@@ -422,11 +434,13 @@ int exchange(SnmpMgrSessionData &session, PduPtr request, size_t least, size_t m
         break;
     }
     const netsnmp_session *state = snmp_sess_session(session.handle);
-    const int libError = state ? state->s_snmp_errno : SNMPERR_GENERR;
+    const int libError = session.report ? session.report : state ? state->s_snmp_errno : SNMPERR_GENERR;
     switch (libError) {
     case SNMPERR_BAD_SENDTO:
     case SNMPERR_BAD_RECVFROM:
         return fail(SnmpMgrErrors::SelectFdErrors);
+    case SNMPERR_TIMEOUT: // SNMPv3: no answer to the engine ID discovery before the first request
+        return fail(SnmpMgrErrors::Timeout);
     case SNMPERR_UNKNOWN_USER_NAME:
         return fail(SnmpMgrErrors::UnknownUserName);
     case SNMPERR_AUTHENTICATION_FAILURE:
@@ -482,12 +496,11 @@ LPSNMP_MGR_SESSION openSession(const std::string &agent, netsnmp_session &settin
         fail(SnmpMgrErrors::AgentErrors);
         return nullptr;
     }
-    // An SNMPv3 session discovers the agent's engine ID here.
     const bool v3 = session->version == SnmpVersion::V3;
     session->handle = snmp_sess_add_ex(&settings, transport, nullptr, v3 ? nullptr : readAnswer,
                                        v3 ? keepV3Answer : nullptr, nullptr, nullptr, nullptr, nullptr);
     if (!session->handle) {
-        fail(v3 && settings.s_snmp_errno == SNMPERR_TIMEOUT ? SnmpMgrErrors::Timeout : SnmpMgrErrors::AgentErrors);
+        fail(SnmpMgrErrors::AgentErrors);
         return nullptr;
     }
     ++g_openSessions;

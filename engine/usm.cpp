@@ -149,13 +149,6 @@ std::string passphraseProblem(const AgentSecurity &security)
     return {};
 }
 
-std::string usmOpenFailure(uint32_t code)
-{
-    if (code == SnmpMgrErrors::Timeout)
-        return msg::UsmNoAnswer;
-    return {};
-}
-
 std::string usmRequestFailure(uint32_t code, const AgentSecurity &security)
 {
     const char *user = security.userName.c_str();
@@ -185,6 +178,7 @@ UsmDiagnosis diagnoseTimeout(const std::string &agent, const AgentSecurity &secu
                              RequestWait wait, const AbandonCheck &abandoned)
 {
     UsmDiagnosis result;
+    result.message = msg::UsmNoAnswer;
     if (security.level != SecurityLevel::AuthPriv)
         return result;
     // One try each, no longer than a second: the user waits for them after

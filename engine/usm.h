@@ -42,9 +42,8 @@ inline constexpr size_t MinPassphraseLength = 8;
 std::string passphraseProblem(const AgentSecurity &security);
 
 // What a failed SNMPv3 run tells the user: the message for the last-error
-// code of a failed open or request, or for an error status. Empty when the
-// code or status says nothing of SNMPv3, and the usual message applies.
-std::string usmOpenFailure(uint32_t code);
+// code of a failed request, or for an error status. Empty when the code or
+// status says nothing of SNMPv3, and the usual message applies.
 std::string usmRequestFailure(uint32_t code, const AgentSecurity &security);
 std::string usmStatusFailure(int32_t status, const AgentSecurity &security);
 
@@ -52,7 +51,7 @@ std::string usmStatusFailure(int32_t status, const AgentSecurity &security);
 // decrypt looks like a dead one. Quick probes with the same user tell them
 // apart: authNoPriv (does it answer at all?), authPriv without the context,
 // and the other AES key extension where it makes a difference. The message
-// names what is wrong; empty when the agent answers none of them. Abandoned
+// names what is wrong, or that the agent answers nothing at all. Abandoned
 // when the check gives the wait up.
 struct UsmDiagnosis
 {
