@@ -20,6 +20,9 @@ inline constexpr const char *UsmLevelUnsupported = "The agent does not support s
 inline constexpr const char *UsmPrivacyWrong =
     "The agent answers, but the privacy passphrase or protocol (or the context) is wrong.";
 inline constexpr const char *UsmContextUnknown = "The agent answers, but not in the context '%s'.";
+// Qt's %1: the keyring's own words.
+inline constexpr const char *KeyringFailed =
+    "The desktop keyring could not be used (%1): the passphrases are kept in memory until Norvane exits.";
 inline constexpr const char *UsmOtherVariant = "The agent answers with privacy %s, not %s: choose %s.";
 
 inline constexpr const char *GetDataFailed = "Failed to get data for '%s'";

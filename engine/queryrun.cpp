@@ -320,7 +320,7 @@ void runOnce(QueryHost &host)
             throw AppError(problem);
     }
 
-    const SnmpVersion version = security ? SnmpVersion::V3 : host.snmpVersion();
+    const SnmpVersion version = security ? SnmpVersion::V3 : host.agentSnmpVersion();
     const std::string agentBytes = toBytes(agent);
     const int timeOut = host.timeOut();
     const SnmpMgrSession session(security

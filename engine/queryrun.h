@@ -46,6 +46,8 @@ public:
     // The agent's SNMPv3 settings, read once with the inputs: with them the
     // run speaks SNMPv3 and the community is not used. Null: the version above.
     virtual const AgentSecurity *agentSecurity() const { return nullptr; }
+    // The version of the agent's own properties, else the one above.
+    virtual SnmpVersion agentSnmpVersion() const { return snmpVersion(); }
     virtual HistoryList &agentHistory() = 0;
     virtual HistoryList &communityHistory() = 0;
     virtual HistoryList &oidHistory() = 0;

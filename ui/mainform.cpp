@@ -2,6 +2,7 @@
 #include "ui/mainform.h"
 
 #include "common/apperror.h"
+#include "common/bytetext.h"
 #include "common/messages.h"
 #include "store/resultfile.h"
 #include "ui/coolbar.h"
@@ -55,7 +56,8 @@ public:
 TMainForm::TMainForm(std::unique_ptr<DialogService> dialogs, QWidget *parent)
     : QMainWindow(parent),
       m_dialogs(dialogs ? std::move(dialogs) : std::make_unique<ModalDialogs>()),
-      m_settings(RegistryHive::defaultFilePath())
+      m_settings(RegistryHive::defaultFilePath()),
+      m_passphrases(std::make_unique<DesktopKeyring>())
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Norvane"));
@@ -82,6 +84,7 @@ TMainForm::TMainForm(std::unique_ptr<DialogService> dialogs, QWidget *parent)
     // A failed load is shown; the window still starts idle rather than with
     // Run disabled until someone presses Stop.
     reportFailures([this] { loadSettings(); });
+    reportFailures([this] { loadAgents(); });
     m_idle = true;
     setSimpleStatus(QString::fromLatin1(msg::Ready));
     updateCommands();
@@ -153,7 +156,8 @@ void TMainForm::createMenus()
     miView = makeMenu("miView", "&View", "Contains commands for manipulating the view.",
                       {c.actToolBar, c.actStatusBar, nullptr, c.actDetails, nullptr, c.actOptions});
     miAction = makeMenu("miAction", "&Action", "Contains action commands.",
-                        {c.actRun, c.actStop, c.actClear, nullptr, c.actGet, c.actGetNext, c.actWalk});
+                        {c.actRun, c.actStop, c.actClear, nullptr, c.actAgentProperties, nullptr, c.actGet,
+                         c.actGetNext, c.actWalk});
     miHelp = makeMenu("miHelp", "&Help", "Help topics.", {c.actAbout});
 }
 
@@ -277,6 +281,7 @@ void TMainForm::connectCommands()
         {c.actRun, [this] { actRunExecute(); }},
         {c.actStop, [this] { actStopExecute(); }},
         {c.actClear, [this] { actClearExecute(); }},
+        {c.actAgentProperties, [this] { actAgentPropertiesExecute(); }},
         {c.actGet, [this, a = c.actGet] { actOperationExecute(a); }},
         {c.actGetNext, [this, a = c.actGetNext] { actOperationExecute(a); }},
         {c.actWalk, [this, a = c.actWalk] { actOperationExecute(a); }},
@@ -296,7 +301,56 @@ void TMainForm::loadSettings()
 
 void TMainForm::writeSettings()
 {
+    // Staged first: the settings' write commits the file.
+    saveAgentProperties(m_settings, m_agents);
     ::saveSettings(m_settings, *this);
+}
+
+void TMainForm::loadAgents()
+{
+    QString message;
+    m_agents = loadAgentProperties(m_settings, &message);
+    if (!message.isEmpty())
+        throw AppError(message.toStdString());
+}
+
+const AgentProperties *TMainForm::agentProperties(const QString &agent) const
+{
+    const auto it = m_agents.find(agent);
+    return it == m_agents.end() ? nullptr : &it->second;
+}
+
+SnmpVersion TMainForm::agentSnmpVersion() const
+{
+    const AgentProperties *properties = agentProperties(agentText());
+    if (properties && properties->version == AgentVersion::V1)
+        return SnmpVersion::V1;
+    if (properties && properties->version == AgentVersion::V2c)
+        return SnmpVersion::V2c;
+    return m_version;
+}
+
+const AgentSecurity *TMainForm::agentSecurity() const
+{
+    m_runSecurity.reset();
+    const QString agent = agentText();
+    const AgentProperties *properties = agentProperties(agent);
+    if (!properties || properties->version != AgentVersion::V3)
+        return nullptr;
+    AgentSecurity security;
+    security.userName = bytesFromText(properties->userName).toStdString();
+    security.level = properties->level;
+    security.auth = properties->auth;
+    security.priv = properties->priv;
+    security.context = bytesFromText(properties->context).toStdString();
+    // Not found (a keyring that is locked, or none remembered): the run then
+    // says the passphrase is too short; the keyring's message is not repeated.
+    Passphrases passphrases =
+        m_passphrases.find(agent, properties->userName, properties->rememberPassphrases, nullptr);
+    security.authPassphrase = std::move(passphrases.auth);
+    security.privPassphrase = std::move(passphrases.priv);
+    m_runSecurity = std::move(security);
+    return &*m_runSecurity;
 }
 
 bool TMainForm::execute(QAction *command)
@@ -654,6 +708,27 @@ void TMainForm::actClearExecute()
         m_abandonRun = true;
     if (m_results->storedRowCount() > 0)
         m_results->clear();
+}
+
+void TMainForm::actAgentPropertiesExecute()
+{
+    const QString agent = agentText();
+    const AgentProperties *stored = agentProperties(agent);
+    AgentProperties properties = stored ? *stored : AgentProperties();
+    QString keyringMessage;
+    Passphrases passphrases =
+        m_passphrases.find(agent, properties.userName, properties.rememberPassphrases, &keyringMessage);
+    if (!m_dialogs->editAgentProperties(this, agent, properties, passphrases.auth, passphrases.priv)) {
+        if (!keyringMessage.isEmpty())
+            throw AppError(keyringMessage.toStdString());
+        return;
+    }
+    // The other settings are kept whatever the keyring does.
+    m_agents[agent] = properties;
+    if (properties.version == AgentVersion::V3)
+        keyringMessage = m_passphrases.keep(agent, properties.userName, passphrases, properties.rememberPassphrases);
+    if (!keyringMessage.isEmpty())
+        throw AppError(keyringMessage.toStdString());
 }
 
 void TMainForm::actOperationExecute(QAction *command)

@@ -2,6 +2,8 @@
 #pragma once
 
 #include "engine/queryrun.h"
+#include "store/agentproperties.h"
+#include "store/passphrasevault.h"
 #include "store/settingsstore.h"
 #include "ui/actionlist.h"
 #include "ui/combohistory.h"
@@ -102,6 +104,8 @@ public:
     int timeOut() const override { return m_timeOut; }
     int retries() const override { return m_retries; }
     SnmpVersion snmpVersion() const override { return m_version; }
+    const AgentSecurity *agentSecurity() const override;
+    SnmpVersion agentSnmpVersion() const override;
     HistoryList &agentHistory() override { return *m_agentHistory; }
     HistoryList &communityHistory() override { return *m_communityHistory; }
     HistoryList &oidHistory() override { return *m_oidHistory; }
@@ -124,6 +128,9 @@ private:
     void connectCommands();
     void loadSettings();
     void writeSettings();
+    void loadAgents();
+    // The properties of the agent text, when it has any.
+    const AgentProperties *agentProperties(const QString &agent) const;
     void writeResults(const QString &fileName);
 
     // The top-level handler: runs the step and shows any failure it raises.
@@ -142,6 +149,7 @@ private:
     void actRunExecute();
     void actStopExecute();
     void actClearExecute();
+    void actAgentPropertiesExecute();
     void actOperationExecute(QAction *command);
     void actAboutExecute();
 
@@ -195,4 +203,8 @@ private:
     bool m_runPending = false;  // Run came while a stopped run was still on the stack
     bool m_busyCursor = false;  // the run's busy cursor is shown
     bool m_closePending = false; // a close came during a run: close when it has ended
+
+    AgentPropertiesMap m_agents;
+    mutable PassphraseVault m_passphrases; // reads the keyring on a run's first look
+    mutable std::optional<AgentSecurity> m_runSecurity; // the SNMPv3 settings of the run in progress
 };
