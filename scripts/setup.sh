@@ -8,7 +8,8 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=${BUILD_DIR:-$ROOT/build}
 PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
           libsnmp-dev snmpd snmp snmpsim xvfb xauth imagemagick fonts-dejavu-core
-          ca-certificates clang libclang-rt-14-dev)
+          ca-certificates clang libclang-rt-14-dev
+          qtkeychain-qt6-dev gnome-keyring dbus dbus-x11 libsecret-tools)
 # npm only fetches MIB modules; a Node.js installed outside Debian brings its
 # own npm, and Debian's npm package would conflict with it.
 command -v npm >/dev/null 2>&1 || PACKAGES+=(npm)

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "common/apperror.h"
+#include "store/agentproperties.h"
 #include "tests/store/fakewindow.h"
 #include "tests/support/confighome.h"
 #include "tests/support/settingsfile.h"
@@ -46,6 +47,8 @@ private slots:
     void integerOfWrongKind();
     void versionValue_data();
     void versionValue();
+    void agentProperties_data();
+    void agentProperties();
     void positionRules_data();
     void positionRules();
     void historyValueRules();
@@ -307,6 +310,57 @@ void TestSettingsStore::versionValue()
     QFile file(m_path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().contains("\"Retries\"=dword:00000004\r\n\"Version\"=dword:0000000" + QByteArray::number(loaded)));
+}
+
+void TestSettingsStore::agentProperties_data()
+{
+    QTest::addColumn<QByteArray>("values"); // of the agent "a%b\\c" besides a good one
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("loaded");
+    const QByteArray good = "\"Version\"=dword:00000003\r\n\"UserName\"=\"ops\"\r\n\"SecurityLevel\"=dword:00000003\r\n"
+                            "\"AuthProtocol\"=dword:00000004\r\n\"PrivProtocol\"=dword:00000006\r\n"
+                            "\"Context\"=\"vrf-1\"\r\n\"RememberPassphrases\"=dword:00000001\r\n";
+    QTest::newRow("all values") << good << QString() << true;
+    QTest::newRow("a protocol of a later version") << good + "\"PrivProtocol\"=dword:00000009\r\n" << QString() << false;
+    QTest::newRow("a version of a later version") << good + "\"Version\"=dword:00000004\r\n" << QString() << false;
+    QTest::newRow("level as text") << good + "\"SecurityLevel\"=\"3\"\r\n" << "Invalid data type for 'SecurityLevel'"
+                                   << false;
+    QTest::newRow("user name as a number") << good + "\"UserName\"=dword:00000001\r\n"
+                                           << "Invalid data type for 'UserName'" << false;
+}
+
+// Agent Properties: read back as written, the agent text's "%" and "\"
+// escaped in its key's name; a damaged agent has no properties, the others
+// load, and the settings before are untouched.
+void TestSettingsStore::agentProperties()
+{
+    QFETCH(QByteArray, values);
+    QFETCH(QString, message);
+    QFETCH(bool, loaded);
+    const QByteArray agents = "[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane\\Agents\\";
+    writeFile(Header + SettingsSection + "\"Retries\"=dword:00000004\r\n\r\n" + agents + "a%25b%5Cc]\r\n" + values
+              + "\r\n" + agents + "10.0.0.1]\r\n\"Version\"=dword:00000002\r\n");
+    RegistryHive hive(m_path);
+    QString error;
+    const AgentPropertiesMap agentsRead = loadAgentProperties(hive, &error);
+    QCOMPARE(error, message);
+    QCOMPARE(agentsRead.count(QStringLiteral("A%B\\C")), size_t(loaded)); // letter case aside
+    QCOMPARE(agentsRead.at(QStringLiteral("10.0.0.1")).version, AgentVersion::V2c);
+    if (loaded) {
+        const AgentProperties &agent = agentsRead.at(QStringLiteral("a%b\\c"));
+        QCOMPARE(agent.userName, QStringLiteral("ops"));
+        QCOMPARE(agent.auth, AuthProtocol::SHA256);
+        QCOMPARE(agent.priv, PrivProtocol::AES256C);
+        QCOMPARE(agent.context, QStringLiteral("vrf-1"));
+        QVERIFY(agent.rememberPassphrases);
+    }
+
+    QFile::remove(m_path);
+    RegistryHive written(m_path);
+    saveAgentProperties(written, agentsRead);
+    QCOMPARE(written.commit(), QString());
+    RegistryHive again(m_path);
+    QVERIFY(loadAgentProperties(again, &error) == agentsRead);
 }
 
 void TestSettingsStore::positionRules_data()
