@@ -325,7 +325,7 @@ void TestMainForm::menusAndToolBar()
     QCOMPARE(layout("miFile"), QStringList({"actSave", "actSaveAs", "-", "actExit"}));
     QCOMPARE(layout("miView"), QStringList({"actToolBar", "actStatusBar", "-", "actDetails", "-", "actOptions"}));
     QCOMPARE(layout("miAction"),
-             QStringList({"actRun", "actStop", "actClear", "-", "actGet", "actGetNext", "actWalk"}));
+             QStringList({"actRun", "actStop", "actClear", "-", "actAgentProperties", "-", "actGet", "actGetNext", "actWalk"}));
     QCOMPARE(layout("miHelp"), QStringList({"actAbout"}));
     // The operation items are drawn as one radio group.
     QVERIFY(m_window.command("actGet")->actionGroup());
