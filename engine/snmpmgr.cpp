@@ -46,8 +46,8 @@
 //                           GetBulk on an SNMPv1 session or for no repetitions
 //   11001  SnmpMgrOpen      no transport for a well-formed text whose host does not resolve
 //   87     SnmpMgrOpen      SNMPv3: a protocol or key Net-SNMP refuses
-//   40     SnmpMgrRequest   SNMPv3: also no answer to the engine ID discovery, which
-//                           Net-SNMP makes before the session's first request
+//   40     SnmpMgrRequest   SNMPv3: also no answer to the engine ID discovery before
+//                           the session's first request (usm::discoverEngine)
 //   1317, 1326, 1327        SNMPv3: the agent's report of an unknown user, a failed
 //          SnmpMgrRequest   authentication, a security level it does not support
 
@@ -126,7 +126,12 @@ PduPtr buildRequest(int command, const SnmpVarBindList &list)
 int exchange(SnmpMgrSessionData &session, PduPtr request, size_t least, size_t most, SnmpVarBindList &list,
              int32_t *errorStatus, int32_t *errorIndex, RequestWait wait, const AbandonCheck &abandoned)
 {
-    switch (sendAndWait(session.handle, std::move(request), session.exchange, wait, abandoned, session.answer)) {
+    WaitOutcome outcome = WaitOutcome::Answered;
+    if (session.version == SnmpVersion::V3 && !usm::engineKnown(session.handle))
+        outcome = usm::discoverEngine(session.handle, session.exchange, wait, abandoned);
+    if (outcome == WaitOutcome::Answered)
+        outcome = sendAndWait(session.handle, std::move(request), session.exchange, wait, abandoned, session.answer);
+    switch (outcome) {
     case WaitOutcome::Answered:
         return takeAnswer(session.answer, least, most, list, errorStatus, errorIndex);
     case WaitOutcome::TimedOut:
@@ -148,8 +153,6 @@ int exchange(SnmpMgrSessionData &session, PduPtr request, size_t least, size_t m
     case SNMPERR_BAD_SENDTO:
     case SNMPERR_BAD_RECVFROM:
         return fail(SnmpMgrErrors::SelectFdErrors);
-    case SNMPERR_TIMEOUT: // SNMPv3: no answer to the engine ID discovery before the first request
-        return fail(SnmpMgrErrors::Timeout);
     case SNMPERR_UNKNOWN_USER_NAME:
         return fail(SnmpMgrErrors::UnknownUserName);
     case SNMPERR_AUTHENTICATION_FAILURE:
@@ -188,6 +191,8 @@ LPSNMP_MGR_SESSION openSession(const std::string &agent, netsnmp_session &settin
         fail(SnmpMgrErrors::AgentErrors);
         return nullptr;
     }
+    if (v3)
+        usm::deferDiscovery(session->handle);
     ++g_openSessions;
     return session.release();
 }

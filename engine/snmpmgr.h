@@ -45,9 +45,8 @@ inline constexpr uint32_t SecurityLevelUnsupported = 1327;
 LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const std::string &community, int timeoutMs,
                                int retries, SnmpVersion version = SnmpVersion::V1);
 // An SNMPv3 session (engine/usm.h). Its first request discovers the agent's
-// engine ID first, one more round trip, for which Net-SNMP blocks the thread
-// however the request waits (no answer: Timeout). Requests work as on an
-// SNMPv2c session, GetBulk included.
+// engine ID first, one more round trip waited for as the request waits (no
+// answer: Timeout). Requests work as on an SNMPv2c session, GetBulk included.
 struct AgentSecurity;
 LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const AgentSecurity &security, int timeoutMs,
                                int retries);

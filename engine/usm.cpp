@@ -337,4 +337,56 @@ bool readResponse(const snmp_pdu &pdu, berreader::Response &response)
     return true;
 }
 
+void deferDiscovery(void *handle)
+{
+    // Cleared by snmp_sess_add itself, set by snmp_sess_init.
+    if (netsnmp_session *state = snmp_sess_session(handle))
+        state->flags |= SNMP_FLAGS_DONT_PROBE;
+}
+
+bool engineKnown(void *handle)
+{
+    const netsnmp_session *state = snmp_sess_session(handle);
+    return state && state->securityEngineIDLen > 0;
+}
+
+WaitOutcome discoverEngine(void *handle, RequestExchange &exchange, RequestWait wait, const AbandonCheck &abandoned)
+{
+    netsnmp_session *state = snmp_sess_session(handle);
+    if (!state)
+        return WaitOutcome::Failed;
+    // Net-SNMP's probe: a Get without bindings at noAuthNoPriv from the user
+    // without a name, which every agent answers with a report that carries
+    // its engine ID.
+    PduPtr probe(snmp_pdu_create(SNMP_MSG_GET));
+    if (!probe)
+        return WaitOutcome::Failed;
+    probe->version = SNMP_VERSION_3;
+    probe->securityName = strdup("");
+    probe->securityNameLen = 0;
+    probe->securityLevel = SNMP_SEC_LEVEL_NOAUTH;
+    probe->securityModel = SNMP_SEC_MODEL_USM;
+    if (!usm_get_user(nullptr, 0, "")) {
+        // As Net-SNMP's probe adds it, when the library has none.
+        auto *user = static_cast<usmUser *>(calloc(1, sizeof(usmUser)));
+        if (!user)
+            return WaitOutcome::Failed;
+        user->name = strdup("");
+        user->secName = strdup("");
+        user->authProtocolLen = OID_LENGTH(usmNoAuthProtocol);
+        user->authProtocol = snmp_duplicate_objid(usmNoAuthProtocol, user->authProtocolLen);
+        user->privProtocolLen = OID_LENGTH(usmNoPrivProtocol);
+        user->privProtocol = snmp_duplicate_objid(usmNoPrivProtocol, user->privProtocolLen);
+        usm_add_user(user);
+    }
+    berreader::Response none;
+    const WaitOutcome outcome = sendAndWait(handle, std::move(probe), exchange, wait, abandoned, none);
+    // The report ends the wait as a refusal; Net-SNMP has taken the engine
+    // ID from it by then.
+    if (state->securityEngineIDLen == 0)
+        return outcome == WaitOutcome::Answered ? WaitOutcome::Failed : outcome;
+    exchange.report = 0;
+    return usm_create_user_from_session(state) == SNMPERR_SUCCESS ? WaitOutcome::Answered : WaitOutcome::Failed;
+}
+
 } // namespace usm

@@ -76,4 +76,14 @@ void wipeKeys(snmp_session &settings);
 // The bindings of a response Net-SNMP has decoded, as the records hold them.
 // False for a name or OID value longer than the records may hold.
 bool readResponse(const snmp_pdu &pdu, berreader::Response &response);
+
+// Net-SNMP discovers the agent's engine ID before a session's first request
+// with a probe of its own, for which it blocks the thread. An open session
+// leaves that to discoverEngine, which sends the same probe and waits for its
+// report as for any request (the window's events processed, the abandon
+// check asked), then localises the user's keys for the engine found:
+// Answered, or how the wait ended.
+void deferDiscovery(void *handle);
+bool engineKnown(void *handle);
+WaitOutcome discoverEngine(void *handle, RequestExchange &exchange, RequestWait wait, const AbandonCheck &abandoned);
 } // namespace usm

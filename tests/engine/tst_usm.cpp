@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
+#include <QTimer>
 
 using namespace v3users;
 
@@ -32,6 +33,7 @@ private slots:
     void walkMatchesSnmpbulkwalk();
     void failureThenFixed_data();
     void failureThenFixed();
+    void discoveryCanBeGivenUp();
 
 private:
     QString get(FakeHost &host, const QString &agent);
@@ -194,6 +196,24 @@ void TestUsm::failureThenFixed()
 
     host.security = right();
     QCOMPARE(get(host, m_snmpd.address()), QString::fromLatin1(SnmpdAgent::SysName));
+    QCOMPARE(SnmpMgrOpenSessionCount(), 0);
+}
+
+// The engine ID discovery waits as a request waits, its events processed:
+// a run given up meanwhile ends then, not after the timeout.
+void TestUsm::discoveryCanBeGivenUp()
+{
+    FakeHost host;
+    host.security = security(AuthProtocol::SHA256, PrivProtocol::AES256);
+    host.transport.timeOut = 5000;
+    host.wait = RequestWait::ProcessEvents;
+    host.setInputs(QStringLiteral("127.0.0.1:%1").arg(freeLoopbackPort()), QString(), SysNameOid, Operation::Get);
+    QTimer::singleShot(200, this, [&host] { host.control.abandoned = true; });
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(run(host), QString());
+    QCOMPARE(host.end, std::optional(QueryEnd::Abandoned));
+    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(SnmpMgrOpenSessionCount(), 0);
 }
 
