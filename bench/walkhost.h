@@ -18,7 +18,7 @@ class WalkHost : public QuerySink
 public:
     WalkHost(const QString &agent, const QString &oid, bool processEvents)
         : m_request{Operation::Walk, agent, QStringLiteral("tarnel"), oid, {1000, 1, SnmpVersion::V1},
-                    processEvents ? RequestWait::ProcessEvents : RequestWait::Blocking},
+                    processEvents ? RequestWait::ProcessEvents : RequestWait::Blocking, {}},
           m_processEvents(processEvents)
     {
     }

@@ -10,6 +10,21 @@ inline constexpr const char *RequestError = "SnmpMgrRequest error: %d.";
 inline constexpr const char *RequestStatus = "SnmpMgrRequest: ErrorStatus = %d, ErrorIndex = %d.";
 inline constexpr const char *NotIncreasing = "OID not increasing: '%s' after '%s'.";
 
+// SNMPv3: each names the setting to fix. No passphrase ever goes into one.
+inline constexpr const char *UsmShortPassphrase = "The %s passphrase must have at least 8 characters.";
+inline constexpr const char *UsmNoAnswer = "No answer from the agent: it is down, or it drops the SNMPv3 messages it cannot read.";
+inline constexpr const char *UsmUnknownUser = "The agent does not know the user name '%s'.";
+inline constexpr const char *UsmWrongAuth = "Wrong authentication passphrase or protocol for user '%s'.";
+inline constexpr const char *UsmLevelTooLow = "The agent refuses user '%s' at security level %s: it requires a higher one.";
+inline constexpr const char *UsmLevelUnsupported = "The agent does not support security level %s for user '%s'.";
+inline constexpr const char *UsmPrivacyWrong =
+    "The agent answers, but the privacy passphrase or protocol (or the context) is wrong.";
+inline constexpr const char *UsmContextUnknown = "The agent answers, but not in the context '%s'.";
+// Qt's %1: the keyring's own words.
+inline constexpr const char *KeyringFailed =
+    "The desktop keyring could not be used (%1): the passphrases are kept in memory until Norvane exits.";
+inline constexpr const char *UsmOtherVariant = "The agent answers with privacy %s, not %s: choose %s.";
+
 inline constexpr const char *GetDataFailed = "Failed to get data for '%s'";
 inline constexpr const char *InvalidDataType = "Invalid data type for '%s'";
 inline constexpr const char *SetDataFailed = "Failed to set data for '%s'";

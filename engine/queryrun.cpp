@@ -91,14 +91,42 @@ struct Run
     {
         return [&control = control] { return control.abandoned || control.closing; };
     }
+    const AgentSecurity *security() const { return request.security ? &*request.security : nullptr; }
+    SnmpVersion version() const { return request.security ? SnmpVersion::V3 : request.transport.version; }
 };
 
-[[noreturn]] void requestFailed()
+// The message of a failed request: what SNMPv3 can tell, else the code's.
+[[noreturn]] void requestFailed(const Run &run)
 {
     const uint32_t code = SnmpMgrGetLastError();
     if (code == SnmpMgrErrors::Abandoned)
         throw RunAbandoned();
+    if (const AgentSecurity *security = run.security()) {
+        std::string message = usmRequestFailure(code, *security);
+        if (message.empty() && code == SnmpMgrErrors::Timeout) {
+            // An agent drops what it cannot decrypt: quick probes tell that from silence.
+            const UsmDiagnosis diagnosis = diagnoseTimeout(toBytes(run.request.agent), *security,
+                                                           run.request.transport.timeOut, run.request.wait,
+                                                           run.abandonCheck());
+            if (diagnosis.abandoned || run.control.abandoned)
+                throw RunAbandoned();
+            message = diagnosis.message;
+        }
+        if (!message.empty())
+            throw AppError(message);
+    }
     throwMessage(msg::RequestError, int(code));
+}
+
+// The message of an error answer: authorizationError below authPriv names
+// the level, any other status is shown as it is.
+[[noreturn]] void statusFailed(const Run &run, int32_t status, int32_t index)
+{
+    if (const AgentSecurity *security = run.security()) {
+        if (std::string message = usmStatusFailure(status, *security); !message.empty())
+            throw AppError(message);
+    }
+    throwMessage(msg::RequestStatus, int(status), int(index));
 }
 
 void sendRequest(const Run &run, SnmpMgrSessionData *session, uint8_t type, SnmpVarBindList &list, int32_t &status,
@@ -109,7 +137,7 @@ void sendRequest(const Run &run, SnmpMgrSessionData *session, uint8_t type, Snmp
     if (run.control.abandoned)
         throw RunAbandoned();
     if (!SnmpMgrRequest(session, type, &list, &status, &index, run.request.wait, run.abandonCheck()))
-        requestFailed();
+        requestFailed(run);
 }
 
 // Whether a walk's next name comes after the last one. An agent whose names
@@ -154,7 +182,7 @@ QueryEnd walk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &list
         if (!list.list.empty() && outside(list.list.front(), root, all))
             return ended(); // left the subtree
         if (status != errorStatus::NoError)
-            throwMessage(msg::RequestStatus, int(status), int(index));
+            statusFailed(run, status, index);
         const SnmpVarBind &answer = list.list.front();
         checkIncreasing(answer.name, last);
         run.sink.appendRow(renderBinding(answer));
@@ -166,7 +194,7 @@ QueryEnd walk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &list
     }
 }
 
-// The SNMPv2c walk: GetBulkRequests, each going on from the last name of the
+// The SNMPv2c and SNMPv3 walk: GetBulkRequests, each going on from the last name of the
 // answer before, whose rows are taken one by one exactly as the GetNext walk
 // takes its one: events after every row, Stop after one more row (the rest
 // of the answer dropped), the end at endOfMibView or the first name outside
@@ -189,7 +217,7 @@ QueryEnd bulkWalk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &
         if (run.control.abandoned)
             return QueryEnd::Abandoned;
         if (!SnmpMgrBulkRequest(session, repetitions, &list, &status, &index, run.request.wait, run.abandonCheck()))
-            requestFailed();
+            requestFailed(run);
         if (status == errorStatus::TooBig && repetitions > 1) {
             // Kept halved: the rows to come are likely as large.
             repetitions /= 2;
@@ -198,7 +226,7 @@ QueryEnd bulkWalk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &
         if (status != errorStatus::NoError) {
             if (status == errorStatus::NoSuchName || (!list.list.empty() && outside(list.list.front(), root, all)))
                 return ended();
-            throwMessage(msg::RequestStatus, int(status), int(index));
+            statusFailed(run, status, index);
         }
         const AsnObjectIdentifier *last = &from;
         for (const SnmpVarBind &answer : list.list) {
@@ -206,7 +234,7 @@ QueryEnd bulkWalk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &
                 return ended();
             checkIncreasing(answer.name, *last);
             last = &answer.name;
-            run.sink.appendRow(renderBinding(answer, SnmpVersion::V2c));
+            run.sink.appendRow(renderBinding(answer, run.version()));
             anyRow = true;
             if (run.control.stopped)
                 return QueryEnd::Stopped;
@@ -221,12 +249,21 @@ QueryEnd bulkWalk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &
 QueryEnd runOnce(const Run &run)
 {
     const QueryRequest &request = run.request;
-    if (isBlank(request.agent) || isBlank(request.community) || isBlank(request.oids))
+    const AgentSecurity *security = run.security();
+    // SNMPv3 sends no community: its box may stay empty.
+    if (isBlank(request.agent) || (isBlank(request.community) && !security) || isBlank(request.oids))
         throwMessage(msg::EmptyInput);
+    if (security) {
+        if (std::string problem = passphraseProblem(*security); !problem.empty())
+            throw AppError(problem);
+    }
 
-    const SnmpVersion version = request.transport.version;
-    const SnmpMgrSession session(SnmpMgrOpen(toBytes(request.agent), toBytes(request.community),
-                                             request.transport.timeOut, request.transport.retries, version));
+    const SnmpVersion version = run.version();
+    const std::string agent = toBytes(request.agent);
+    const TransportSettings &transport = request.transport;
+    const SnmpMgrSession session(
+        security ? SnmpMgrOpen(agent, *security, transport.timeOut, transport.retries)
+                 : SnmpMgrOpen(agent, toBytes(request.community), transport.timeOut, transport.retries, version));
     if (!session)
         throwMessage(msg::OpenError, int(SnmpMgrGetLastError()));
 
@@ -255,13 +292,13 @@ QueryEnd runOnce(const Run &run)
         sendRequest(run, session.get(), request.operation == Operation::Get ? pdu::Get : pdu::GetNext, list, status,
                     index);
         if (status != errorStatus::NoError)
-            throwMessage(msg::RequestStatus, int(status), int(index));
+            statusFailed(run, status, index);
         for (const SnmpVarBind &binding : list.list)
             run.sink.appendRow(renderBinding(binding, version));
         return QueryEnd::Completed;
     }
     case Operation::Walk:
-        return version == SnmpVersion::V2c ? bulkWalk(run, session.get(), list, all) : walk(run, session.get(), list, all);
+        return version == SnmpVersion::V1 ? walk(run, session.get(), list, all) : bulkWalk(run, session.get(), list, all);
     }
     return QueryEnd::Completed; // no such operation: nothing is sent
 }

@@ -6,11 +6,15 @@
 #include "common/transport.h"
 #include "engine/requestwait.h"
 #include "engine/rowrender.h"
+#include "engine/usm.h"
 
 #include <QString>
 
+#include <optional>
+
 // Everything a run needs, read once as it starts: the three boxes' texts as
-// typed, the current operation and the transport settings.
+// typed, the current operation, the transport settings and, for an agent
+// that speaks SNMPv3, its security settings.
 struct QueryRequest
 {
     Operation operation = Operation::Get;
@@ -21,6 +25,10 @@ struct QueryRequest
     // How each request waits for its answer. A window keeps processing its
     // events meanwhile, or it would freeze for timeout x (retries + 1).
     RequestWait wait = RequestWait::Blocking;
+    // With it the run speaks SNMPv3 as this user (the version in the
+    // transport settings and the community are not used); without it the
+    // version of the transport settings.
+    std::optional<AgentSecurity> security;
 };
 
 // What the user changes while a run goes on, looked at by the run between
@@ -70,6 +78,7 @@ enum class QueryEnd {
 };
 
 // The Run command's work: validates, opens the session, converts the OIDs,
-// sends the request or walks. Throws AppError with the user's message;
-// the caller shows it and restores its own visible state.
+// sends the request or walks. Throws AppError with the user's message (an
+// SNMPv3 failure names the setting to fix); the caller shows it and restores
+// its own visible state.
 QueryEnd runQuery(const QueryRequest &request, QuerySink &sink, const RunControl &control);

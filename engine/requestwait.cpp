@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "engine/requestwait.h"
 
+#include "engine/usm.h"
+
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 #include <net-snmp/library/large_fd_set.h>
@@ -45,6 +47,14 @@ int onAnswer(int op, netsnmp_session *session, int requestId, netsnmp_pdu *pdu, 
     case NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE:
         if (pdu && pdu->command == SNMP_MSG_RESPONSE) {
             finish(*pending, WaitOutcome::Answered);
+        } else if (pdu && pdu->command == SNMP_MSG_REPORT) {
+            // An SNMPv3 agent's refusal, as the synchronous call takes it.
+            // Net-SNMP reads the kind back from the session: out of the
+            // agent's time window, it resends with the agent's time and the
+            // request goes on; any other kind is the failure.
+            session->s_snmp_errno = snmpv3_get_report_type(pdu);
+            if (session->s_snmp_errno != SNMPERR_NOT_IN_TIME_WINDOW)
+                finish(*pending, WaitOutcome::Failed);
         } else {
             session->s_snmp_errno = SNMPERR_PROTOCOL;
             finish(*pending, WaitOutcome::Failed);
@@ -268,6 +278,35 @@ int readDatagram(netsnmp_session *session, netsnmp_pdu *pdu, u_char *packet, siz
     return SNMP_ERR_NOERROR;
 }
 
+int keepDecodedAnswer(netsnmp_session *session, netsnmp_pdu *pdu, int result)
+{
+    auto *exchange = static_cast<RequestExchange *>(session->myvoid);
+    if (!exchange || !pdu || result != SNMP_ERR_NOERROR)
+        return 1;
+    if (pdu->command == SNMP_MSG_REPORT) {
+        // Net-SNMP may drop the request a report refuses without a word to
+        // its callback; what the report says is kept for the failure.
+        if (exchange->waiting)
+            exchange->report = snmpv3_get_report_type(pdu);
+        return 1;
+    }
+    if (pdu->command != SNMP_MSG_RESPONSE)
+        return 1;
+    if (!exchange->waiting || pdu->reqid != exchange->requestId) {
+        // As readDatagram counts them: late answers to earlier requests are no sign.
+        if (!(pdu->reqid >= exchange->firstId && pdu->reqid < exchange->requestId))
+            ++exchange->strayDatagrams;
+        return 1;
+    }
+    if (!usm::readResponse(*pdu, exchange->incoming)) {
+        ++exchange->strayDatagrams;
+        return 0; // refused: the request ends as a timeout with datagrams seen
+    }
+    std::swap(exchange->answer, exchange->incoming);
+    exchange->answered = true;
+    return 1;
+}
+
 WaitOutcome sendAndWait(void *session, PduPtr request, RequestExchange &exchange, RequestWait wait,
                         const AbandonCheck &abandoned, berreader::Response &answer)
 {
@@ -276,6 +315,7 @@ WaitOutcome sendAndWait(void *session, PduPtr request, RequestExchange &exchange
         exchange.firstId = request->reqid;
     exchange.waiting = false;
     exchange.answered = false;
+    exchange.report = 0;
     const unsigned strayBefore = exchange.strayDatagrams;
     const netsnmp_transport *transport = snmp_sess_transport(session);
     if (!snmp_sess_session(session) || !transport || transport->sock < 0)

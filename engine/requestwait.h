@@ -4,7 +4,8 @@
 // One request on a Net-SNMP single session: sent, then waited for through
 // retries and their timeouts, as snmp_sess_synch_response does, but with a
 // choice of how the thread waits and a way to give up; its answer read by
-// the engine's own reader, not by Net-SNMP.
+// the engine's own reader, not by Net-SNMP (but for SNMPv3, whose messages
+// only Net-SNMP can authenticate and decrypt).
 
 #include "engine/berreader.h"
 
@@ -42,10 +43,11 @@ enum class WaitOutcome {
 // it, not the wait: a request given up stays in Net-SNMP's list until the
 // session closes, and Net-SNMP then reports it through the callback that
 // points here. Its parse hook (readDatagram, with the session's myvoid
-// pointing here) reads every datagram into it.
+// pointing here) reads every datagram into it; an SNMPv3 session's post-parse
+// hook (keepDecodedAnswer) every message Net-SNMP decoded.
 struct RequestExchange
 {
-    int version = 0;          // 0 SNMPv1, 1 SNMPv2c: only GetResponses of it are answers
+    int version = 0;          // 0 SNMPv1, 1 SNMPv2c: only GetResponses of it are answers; 3 SNMPv3
     long requestId = 0;       // the request outstanding; Net-SNMP never hands out 0
     long firstId = 0;         // the session's first request; ids only grow
     bool waiting = false;
@@ -54,11 +56,15 @@ struct RequestExchange
     unsigned strayDatagrams = 0; // datagrams that came, but answers to earlier requests
     berreader::Response answer;
     berreader::Response incoming; // read into here first, so a bad datagram spoils nothing
+    int report = 0;           // SNMPv3: why the agent refused the request (SNMPERR_*), from its report
 };
 
 // The session's parse hook in place of Net-SNMP's decoding, which refuses
 // some tags and lengths an agent may send and rewrites some Opaques.
 int readDatagram(snmp_session *session, snmp_pdu *pdu, unsigned char *packet, size_t length);
+// An SNMPv3 session's post-parse hook: the answer to the request from the PDU
+// Net-SNMP decoded, and what a report to it says.
+int keepDecodedAnswer(snmp_session *session, snmp_pdu *pdu, int result);
 
 // Sends the request and waits for how it ends; on Answered the answer's
 // records are swapped into `answer`. ProcessEvents needs a QCoreApplication;

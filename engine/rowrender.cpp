@@ -151,7 +151,7 @@ ResultRow renderBinding(const SnmpVarBind &binding, SnmpVersion version)
     case asn::NoSuchObject:
     case asn::NoSuchInstance:
     case asn::EndOfMibView:
-        if (version == SnmpVersion::V2c) {
+        if (version != SnmpVersion::V1) {
             static constexpr const char *exceptions[] = {"noSuchObject", "noSuchInstance", "endOfMibView"};
             row.type = exceptions[value.asnType - asn::NoSuchObject];
             break;

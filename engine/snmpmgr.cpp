@@ -3,6 +3,7 @@
 
 #include "engine/agentaddress.h"
 #include "engine/berreader.h"
+#include "engine/usm.h"
 
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
@@ -44,6 +45,11 @@
 //   87     SnmpMgrRequest   null or empty list, unknown request type, unusable name,
 //                           GetBulk on an SNMPv1 session or for no repetitions
 //   11001  SnmpMgrOpen      no transport for a well-formed text whose host does not resolve
+//   87     SnmpMgrOpen      SNMPv3: a protocol or key Net-SNMP refuses
+//   40     SnmpMgrRequest   SNMPv3: also no answer to the engine ID discovery before
+//                           the session's first request (usm::discoverEngine)
+//   1317, 1326, 1327        SNMPv3: the agent's report of an unknown user, a failed
+//          SnmpMgrRequest   authentication, a security level it does not support
 
 struct SnmpMgrSessionData
 {
@@ -120,7 +126,12 @@ PduPtr buildRequest(int command, const SnmpVarBindList &list)
 int exchange(SnmpMgrSessionData &session, PduPtr request, size_t least, size_t most, SnmpVarBindList &list,
              int32_t *errorStatus, int32_t *errorIndex, RequestWait wait, const AbandonCheck &abandoned)
 {
-    switch (sendAndWait(session.handle, std::move(request), session.exchange, wait, abandoned, session.answer)) {
+    WaitOutcome outcome = WaitOutcome::Answered;
+    if (session.version == SnmpVersion::V3 && !usm::engineKnown(session.handle))
+        outcome = usm::discoverEngine(session.handle, session.exchange, wait, abandoned);
+    if (outcome == WaitOutcome::Answered)
+        outcome = sendAndWait(session.handle, std::move(request), session.exchange, wait, abandoned, session.answer);
+    switch (outcome) {
     case WaitOutcome::Answered:
         return takeAnswer(session.answer, least, most, list, errorStatus, errorIndex);
     case WaitOutcome::TimedOut:
@@ -137,10 +148,53 @@ int exchange(SnmpMgrSessionData &session, PduPtr request, size_t least, size_t m
         break;
     }
     const netsnmp_session *state = snmp_sess_session(session.handle);
-    const int libError = state ? state->s_snmp_errno : SNMPERR_GENERR;
-    if (libError == SNMPERR_BAD_SENDTO || libError == SNMPERR_BAD_RECVFROM)
+    const int report = session.exchange.report;
+    switch (report ? report : state ? state->s_snmp_errno : SNMPERR_GENERR) {
+    case SNMPERR_BAD_SENDTO:
+    case SNMPERR_BAD_RECVFROM:
         return fail(SnmpMgrErrors::SelectFdErrors);
-    return fail(SnmpMgrErrors::AgentErrors);
+    case SNMPERR_UNKNOWN_USER_NAME:
+        return fail(SnmpMgrErrors::UnknownUserName);
+    case SNMPERR_AUTHENTICATION_FAILURE:
+        return fail(SnmpMgrErrors::AuthenticationFailure);
+    case SNMPERR_UNSUPPORTED_SEC_LEVEL:
+        return fail(SnmpMgrErrors::SecurityLevelUnsupported);
+    default:
+        return fail(SnmpMgrErrors::AgentErrors);
+    }
+}
+
+// What snmp_sess_open does, with the hooks of the session's version: the
+// engine's own reader for SNMPv1 and SNMPv2c, Net-SNMP's decoding for SNMPv3.
+LPSNMP_MGR_SESSION openSession(const std::string &agent, netsnmp_session &settings,
+                               std::unique_ptr<SnmpMgrSessionData> session)
+{
+    // snmp_sess_add copies the text; the cast only satisfies its C field.
+    settings.peername = const_cast<char *>(agent.c_str());
+    settings.myvoid = &session->exchange;
+    netsnmp_transport *transport =
+        netsnmp_tdomain_transport_full("snmp", settings.peername, 0, "udp,udp6", nullptr);
+    if (!transport) {
+        fail(agentAddressError(agent));
+        return nullptr;
+    }
+    // UDP transports come open already; others (TCP) connect here. Net-SNMP
+    // disposes of the transport itself when this or snmp_sess_add fails.
+    if (netsnmp_sess_config_and_open_transport(&settings, transport) != SNMPERR_SUCCESS) {
+        fail(SnmpMgrErrors::AgentErrors);
+        return nullptr;
+    }
+    const bool v3 = session->version == SnmpVersion::V3;
+    session->handle = snmp_sess_add_ex(&settings, transport, nullptr, v3 ? nullptr : readDatagram,
+                                       v3 ? keepDecodedAnswer : nullptr, nullptr, nullptr, nullptr, nullptr);
+    if (!session->handle) {
+        fail(SnmpMgrErrors::AgentErrors);
+        return nullptr;
+    }
+    if (v3)
+        usm::deferDiscovery(session->handle);
+    ++g_openSessions;
+    return session.release();
 }
 
 } // namespace
@@ -158,8 +212,7 @@ LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const std::string &comm
     netsnmp_session settings;
     snmp_sess_init(&settings);
     settings.version = version == SnmpVersion::V2c ? SNMP_VERSION_2c : SNMP_VERSION_1;
-    // snmp_sess_add copies both texts; the casts only satisfy its C signature.
-    settings.peername = const_cast<char *>(agent.c_str());
+    // snmp_sess_add copies the text; the cast only satisfies its C field.
     settings.community = reinterpret_cast<u_char *>(const_cast<char *>(community.data()));
     settings.community_len = community.size();
     settings.timeout = long(std::max(timeoutMs, 0)) * 1000;
@@ -168,29 +221,33 @@ LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const std::string &comm
     auto session = std::make_unique<SnmpMgrSessionData>();
     session->version = version == SnmpVersion::V2c ? SnmpVersion::V2c : SnmpVersion::V1;
     session->exchange.version = session->version == SnmpVersion::V2c ? 1 : 0;
-    settings.myvoid = &session->exchange;
+    return openSession(agent, settings, std::move(session));
+}
 
-    // What snmp_sess_open does, with a pre-parse hook added.
-    netsnmp_transport *transport =
-        netsnmp_tdomain_transport_full("snmp", settings.peername, 0, "udp,udp6", nullptr);
-    if (!transport) {
-        fail(agentAddressError(agent));
+LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const AgentSecurity &security, int timeoutMs, int retries)
+{
+    mibsetup::ensureLoaded();
+
+    netsnmp_session settings;
+    snmp_sess_init(&settings);
+    settings.timeout = long(std::max(timeoutMs, 0)) * 1000;
+    settings.retries = std::max(retries, 0);
+    // The keys are overwritten on every way out of here; the session's own
+    // copy, which its requests use, when it closes.
+    struct KeyWiper
+    {
+        netsnmp_session &settings;
+        ~KeyWiper() { usm::wipeKeys(settings); }
+    } wiper{settings};
+    if (!usm::setUp(settings, security)) {
+        fail(SnmpMgrErrors::InvalidParameter);
         return nullptr;
     }
-    // UDP transports come open already; others (TCP) connect here. Net-SNMP
-    // disposes of the transport itself when this or snmp_sess_add fails.
-    if (netsnmp_sess_config_and_open_transport(&settings, transport) != SNMPERR_SUCCESS) {
-        fail(SnmpMgrErrors::AgentErrors);
-        return nullptr;
-    }
-    session->handle =
-        snmp_sess_add_ex(&settings, transport, nullptr, readDatagram, nullptr, nullptr, nullptr, nullptr, nullptr);
-    if (!session->handle) {
-        fail(SnmpMgrErrors::AgentErrors);
-        return nullptr;
-    }
-    ++g_openSessions;
-    return session.release();
+
+    auto session = std::make_unique<SnmpMgrSessionData>();
+    session->version = SnmpVersion::V3;
+    session->exchange.version = 3;
+    return openSession(agent, settings, std::move(session));
 }
 
 int SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindList *list, int32_t *errorStatus,
@@ -212,7 +269,7 @@ int SnmpMgrBulkRequest(LPSNMP_MGR_SESSION session, int32_t maxRepetitions, SnmpV
 {
     if (!session || !session->handle)
         return fail(SnmpMgrErrors::InvalidSession);
-    if (!list || list->list.empty() || maxRepetitions < 1 || session->version != SnmpVersion::V2c)
+    if (!list || list->list.empty() || maxRepetitions < 1 || session->version == SnmpVersion::V1)
         return fail(SnmpMgrErrors::InvalidParameter);
     PduPtr request = buildRequest(SNMP_MSG_GETBULK, *list);
     if (!request)
@@ -229,6 +286,8 @@ int SnmpMgrClose(LPSNMP_MGR_SESSION session)
         return fail(SnmpMgrErrors::InvalidSession);
     const std::unique_ptr<SnmpMgrSessionData> owned(session);
     if (owned->handle) {
+        if (netsnmp_session *state = snmp_sess_session(owned->handle); state && owned->version == SnmpVersion::V3)
+            usm::wipeKeys(*state);
         snmp_sess_close(owned->handle);
         --g_openSessions;
     }

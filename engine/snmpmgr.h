@@ -32,12 +32,24 @@ inline constexpr uint32_t InvalidParameter = 87;  // agent text Net-SNMP cannot 
 inline constexpr uint32_t HostNotFound = 11001;   // the host name does not resolve
 inline constexpr uint32_t ConnectionReset = 10054; // a stream transport's connection was closed or reset
 inline constexpr uint32_t Abandoned = 1223;       // the caller gave the request up while it waited
+// SNMPv3: the agent reported that it does not know the user, that the
+// message's authentication failed (wrong passphrase or protocol), or that it
+// does not support the security level for the user.
+inline constexpr uint32_t UnknownUserName = 1317;
+inline constexpr uint32_t AuthenticationFailure = 1326;
+inline constexpr uint32_t SecurityLevelUnsupported = 1327;
 } // namespace SnmpMgrErrors
 
 // Null on failure, with SnmpMgrGetLastError() describing it. The session
 // sends and accepts messages of the given version only.
 LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const std::string &community, int timeoutMs,
                                int retries, SnmpVersion version = SnmpVersion::V1);
+// An SNMPv3 session (engine/usm.h). Its first request discovers the agent's
+// engine ID first, one more round trip waited for as the request waits (no
+// answer: Timeout). Requests work as on an SNMPv2c session, GetBulk included.
+struct AgentSecurity;
+LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const AgentSecurity &security, int timeoutMs,
+                               int retries);
 // Non-zero on success; the list is overwritten with the response. The wait
 // for the answer blocks the thread unless the caller asks for its events to
 // be processed meanwhile; then the abandon check may give the request up
@@ -47,7 +59,7 @@ LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const std::string &comm
 int SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindList *list,
                    int32_t *errorStatus, int32_t *errorIndex, RequestWait wait = RequestWait::Blocking,
                    const AbandonCheck &abandoned = {});
-// A GetBulkRequest with non-repeaters 0, on SNMPv2c sessions only: the list
+// A GetBulkRequest with non-repeaters 0, on SNMPv2c and SNMPv3 sessions only: the list
 // holds the names to go on from and is overwritten with the answer's
 // bindings, at least one and at most maxRepetitions for each name (an error
 // answer: whatever it has).

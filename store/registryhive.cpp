@@ -218,6 +218,17 @@ long HiveKey::regEnumValue(uint32_t index, QByteArray *name) const
     return ERROR_SUCCESS;
 }
 
+long HiveKey::regEnumKey(uint32_t index, QByteArray *name) const
+{
+    if (!m_node)
+        return ERROR_INVALID_HANDLE;
+    if (index >= m_node->children.size())
+        return ERROR_NO_MORE_ITEMS;
+    if (name)
+        *name = m_node->children[index]->name;
+    return ERROR_SUCCESS;
+}
+
 long HiveKey::regCloseKey()
 {
     if (!m_node)

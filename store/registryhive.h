@@ -96,6 +96,8 @@ public:
     long regQueryInfoKey(uint32_t *valueCount, uint32_t *maxValueNameLength) const;
     // The name of the value at index (creation order); ERROR_NO_MORE_ITEMS past the end.
     long regEnumValue(uint32_t index, QByteArray *name) const;
+    // The name of the subkey at index (creation order); ERROR_NO_MORE_ITEMS past the end.
+    long regEnumKey(uint32_t index, QByteArray *name) const;
     long regCloseKey();
 
 private:

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "common/agentproperties.h"
 #include "common/operation.h"
 #include "common/transport.h"
 
 #include <QRect>
 #include <QStringList>
 
+#include <map>
 #include <optional>
 
 // One input box's history list as the store holds it.
@@ -19,6 +21,14 @@ struct HistorySettings
     // At load: select entry 0 of the box, whichever entries it then holds.
     bool selectFirst = false;
 };
+
+// Agent texts compare ignoring letter case, as the hive's key names do.
+struct AgentTextLess
+{
+    bool operator()(const QString &a, const QString &b) const { return a.compare(b, Qt::CaseInsensitive) < 0; }
+};
+// Agent Properties by the agent text as typed.
+using AgentPropertiesMap = std::map<QString, AgentProperties, AgentTextLess>;
 
 // Everything the program keeps between runs, as one value: what the load
 // found and what the exit writes. A default value is a first start: the
@@ -42,4 +52,6 @@ struct Settings
     HistorySettings agents;
     HistorySettings communities;
     HistorySettings oids;
+    // Never a passphrase: those live in the desktop keyring or in memory.
+    AgentPropertiesMap agentProperties;
 };

@@ -168,6 +168,108 @@ bool loadHistory(RegistryHive &hive, const char *path, HistorySettings &list, St
     return true;
 }
 
+// An agent text's bytes as a key name: "%", "\" (the path separator) and
+// control characters (which would end the key's line in the file) as "%XX".
+QByteArray agentKeyName(const QString &agent)
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    QByteArray name;
+    for (const char c : bytesFromText(agent)) {
+        const auto b = uchar(c);
+        if (b == '%' || b == '\\' || b < 0x20 || b == 0x7F) {
+            name += '%';
+            name += digits[b >> 4];
+            name += digits[b & 0xF];
+        } else {
+            name += c;
+        }
+    }
+    return name;
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// A "%" without two hex digits after it stands for itself.
+QString agentText(const QByteArray &name)
+{
+    QByteArray bytes;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const int high = name[i] == '%' && i + 2 < name.size() ? hexDigit(name[i + 1]) : -1;
+        const int low = high >= 0 ? hexDigit(name[i + 2]) : -1;
+        if (low >= 0) {
+            bytes += char(high << 4 | low);
+            i += 2;
+        } else {
+            bytes += name[i];
+        }
+    }
+    return textFromBytes(bytes);
+}
+
+// One agent's properties; none, and no failure, when a number lies outside
+// its list (a later version's).
+StoreError readAgent(const HiveKey &key, std::optional<AgentProperties> *agent)
+{
+    std::optional<int32_t> version, level, auth, priv, remember;
+    AgentProperties p;
+    StoreError failure;
+    if ((failure = readInteger(key, "Version", &version)) || (failure = readString(key, "UserName", &p.userName))
+        || (failure = readInteger(key, "SecurityLevel", &level)) || (failure = readInteger(key, "AuthProtocol", &auth))
+        || (failure = readInteger(key, "PrivProtocol", &priv)) || (failure = readString(key, "Context", &p.context))
+        || (failure = readInteger(key, "RememberPassphrases", &remember)))
+        return failure;
+    if ((version && (*version < 0 || *version > 3)) || (level && !usmnames::validLevel(*level))
+        || (auth && !usmnames::validAuth(*auth)) || (priv && !usmnames::validPriv(*priv)))
+        return {};
+    p.version = AgentVersion(version.value_or(0));
+    if (level)
+        p.level = SecurityLevel(*level);
+    if (auth)
+        p.auth = AuthProtocol(*auth);
+    if (priv)
+        p.priv = PrivProtocol(*priv);
+    p.rememberPassphrases = remember.value_or(0) != 0;
+    *agent = std::move(p);
+    return {};
+}
+
+// Every agent's properties; an agent that fails has none, and the first
+// failure is returned while the others load.
+StoreError loadAgents(RegistryHive &hive, AgentPropertiesMap &agents)
+{
+    QList<QByteArray> names;
+    {
+        HiveKey parent;
+        if (hive.regOpenKey(AgentsKey, &parent) != ERROR_SUCCESS)
+            return {};
+        QByteArray name;
+        for (uint32_t i = 0; parent.regEnumKey(i, &name) == ERROR_SUCCESS; ++i)
+            names.append(name);
+    }
+    StoreError first;
+    for (const QByteArray &name : names) {
+        HiveKey key;
+        if (hive.regOpenKey(QByteArray(AgentsKey) + name, &key) != ERROR_SUCCESS)
+            continue;
+        std::optional<AgentProperties> agent;
+        const StoreError failure = readAgent(key, &agent);
+        if (agent)
+            agents[agentText(name)] = std::move(*agent);
+        if (failure && !first)
+            first = failure;
+    }
+    return first;
+}
+
 StoreError writeInteger(HiveKey &key, const char *name, int64_t value)
 {
     unsigned char bytes[4];
@@ -221,6 +323,34 @@ StoreError saveHistory(RegistryHive &hive, const char *path, const HistorySettin
     return {};
 }
 
+StoreError writeString(HiveKey &key, const char *name, const QString &value)
+{
+    QByteArray text = bytesFromText(value);
+    text.append('\0'); // the terminating zero is part of the stored size
+    if (key.regSetValue(name, REG_SZ, text.constData(), uint32_t(text.size())) != ERROR_SUCCESS)
+        return valueFailure(msg::SetDataFailed, name);
+    return {};
+}
+
+StoreError saveAgents(RegistryHive &hive, const AgentPropertiesMap &agents)
+{
+    for (const auto &[text, p] : agents) {
+        // An empty name would be the Agents key itself.
+        const QByteArray name = agentKeyName(text);
+        HiveKey key;
+        if (name.isEmpty() || hive.regCreateKey(QByteArray(AgentsKey) + name, &key) != ERROR_SUCCESS)
+            continue;
+        StoreError failure;
+        if ((failure = writeInteger(key, "Version", int32_t(p.version))) || (failure = writeString(key, "UserName", p.userName))
+            || (failure = writeInteger(key, "SecurityLevel", int32_t(p.level)))
+            || (failure = writeInteger(key, "AuthProtocol", int32_t(p.auth)))
+            || (failure = writeInteger(key, "PrivProtocol", int32_t(p.priv))) || (failure = writeString(key, "Context", p.context))
+            || (failure = writeInteger(key, "RememberPassphrases", p.rememberPassphrases ? 1 : 0)))
+            return failure;
+    }
+    return {};
+}
+
 StoreError saveAll(RegistryHive &hive, const Settings &s)
 {
     {
@@ -236,7 +366,7 @@ StoreError saveAll(RegistryHive &hive, const Settings &s)
         if (StoreError failure = saveHistory(hive, path, *list))
             return failure;
     }
-    return {};
+    return saveAgents(hive, s.agentProperties);
 }
 
 } // namespace
@@ -258,6 +388,10 @@ LoadedSettings loadSettings(RegistryHive &hive)
         loadHistory(hive, CommunityHistoryKey, s.communities, &failure);
     if (!failure && !loadHistory(hive, OidHistoryKey, s.oids, &failure))
         s.agents.selectFirst = s.communities.selectFirst = s.oids.selectFirst = true;
+    // Independent of the values before: each agent loads on its own.
+    const StoreError agentFailure = loadAgents(hive, s.agentProperties);
+    if (!failure)
+        failure = agentFailure;
     if (!failure)
         failure = fileError;
     return loaded;

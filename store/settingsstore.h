@@ -10,6 +10,12 @@ inline constexpr const char *SettingsKey = "\\Software\\Ferrolyn\\Norvane\\";
 inline constexpr const char *AgentHistoryKey = "\\Software\\Ferrolyn\\Norvane\\History Lists\\hlAgent\\";
 inline constexpr const char *CommunityHistoryKey = "\\Software\\Ferrolyn\\Norvane\\History Lists\\hlCommunity\\";
 inline constexpr const char *OidHistoryKey = "\\Software\\Ferrolyn\\Norvane\\History Lists\\hlOid\\";
+// Agent Properties: one key per agent text, its name the text's bytes with
+// "%", "\" and control characters written as "%" and two hex digits ("%25",
+// "%5C"); the values "Version", "UserName", "SecurityLevel", "AuthProtocol",
+// "PrivProtocol", "Context" and "RememberPassphrases". Versions without
+// Agent Properties ignore the key.
+inline constexpr const char *AgentsKey = "\\Software\\Ferrolyn\\Norvane\\Agents\\";
 
 // What the load found, and the failure that ended it (none when it ran through).
 struct LoadedSettings
@@ -26,10 +32,15 @@ struct LoadedSettings
 // one, the error is the hive's message about a settings file that was
 // unreadable or kept aside. A missing "hlOid" selects entry 0 in all three
 // boxes; otherwise each list that was found selects its own.
+//
+// Agent Properties are read whatever came before, agent by agent: an agent
+// with a value of a wrong kind has none (its message is the error when
+// nothing failed before), and so has one with a number outside its list (a
+// later version's protocol), silently.
 LoadedSettings loadSettings(RegistryHive &hive);
 
 // The write at exit: the settings key ("Position" only in the normal state),
-// then the three history lists, then the hive's file. The file is written
+// then the three history lists, then Agent Properties, then the hive's file. The file is written
 // also when a value fails, so what was stored before the failure is kept; the
 // value's message is then the error.
 StoreError saveSettings(RegistryHive &hive, const Settings &settings);

@@ -39,6 +39,9 @@ void ActionList::create(QWidget *window)
         {&ActionList::actStop, "actStop", "Sto&p", {QKeySequence(Qt::Key_Escape)}, "Stop|Stop.", 0, false},
         {&ActionList::actClear, "actClear", "&Clear", {QKeySequence(Qt::CTRL | Qt::Key_R)},
          "Clear|Clear previous results.", 0, false},
+        {&ActionList::actAgentProperties, "actAgentProperties", "Agent &Properties...", {},
+         "Agent Properties|The SNMP version and SNMPv3 security settings of the agent in the Agent box.", 0,
+         false},
         {&ActionList::actGet, "actGet", "&Get", {QKeySequence(Qt::CTRL | Qt::Key_G)},
          "Retrieve the value of the specified variable.", 1, true},
         {&ActionList::actGetNext, "actGetNext", "Get&Next", {QKeySequence(Qt::CTRL | Qt::Key_T)},
@@ -90,7 +93,7 @@ void ActionList::create(QWidget *window)
 QList<QAction *> ActionList::all() const
 {
     return {actSave, actSaveAs, actExit, actToolBar, actStatusBar, actMibValues, actDetails, actOptions,
-            actRun, actStop, actClear, actGet, actGetNext, actWalk, actAbout, actMibTree, actLoadMib,
+            actRun, actStop, actClear, actAgentProperties, actGet, actGetNext, actWalk, actAbout, actMibTree, actLoadMib,
             actFind, actFindNext, actFindPrevious, actTableView};
 }
 

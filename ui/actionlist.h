@@ -23,6 +23,7 @@ struct ActionList
     QAction *actRun = nullptr;
     QAction *actStop = nullptr;
     QAction *actClear = nullptr;
+    QAction *actAgentProperties = nullptr;
     QAction *actGet = nullptr;
     QAction *actGetNext = nullptr;
     QAction *actWalk = nullptr;

@@ -2,6 +2,7 @@
 #include "ui/dialogservice.h"
 
 #include "ui/dialogs/aboutbox.h"
+#include "ui/dialogs/agentpropertiesdialog.h"
 #include "ui/dialogs/detailsdialog.h"
 #include "ui/dialogs/optionsdialog.h"
 #include "ui/errorbox.h"
@@ -52,6 +53,18 @@ std::optional<QString> DialogService::askMibFileName(QWidget *)
 std::optional<QString> DialogService::askCsvFileName(QWidget *, const QString &)
 {
     return std::nullopt;
+}
+
+bool DialogService::editAgentProperties(QWidget *, const QString &, AgentProperties &, Secret &, Secret &)
+{
+    return false;
+}
+
+bool ModalDialogs::editAgentProperties(QWidget *owner, const QString &agent, AgentProperties &properties,
+                                       Secret &authPassphrase, Secret &privPassphrase)
+{
+    const GiveBackActivation activation(owner);
+    return TAgentPropertiesDialog::edit(owner, agent, properties, authPassphrase, privPassphrase);
 }
 
 void ModalDialogs::showError(QWidget *owner, const QString &message)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "common/agentproperties.h"
+#include "common/secret.h"
 #include "common/snmpversion.h"
 
 #include <QString>
@@ -24,6 +26,10 @@ public:
     // The options dialog; true with all three values written when confirmed.
     virtual bool editOptions(QWidget *owner, int &timeOut, int &retries, SnmpVersion &version) = 0;
     virtual void openAbout(QWidget *owner) = 0;
+    // Agent Properties for the agent text; true with all of them written when
+    // confirmed. A service that cannot ask answers as a user who cancels.
+    virtual bool editAgentProperties(QWidget *owner, const QString &agent, AgentProperties &properties,
+                                     Secret &authPassphrase, Secret &privPassphrase);
 
     // Save As: which file? The chosen path, nothing when cancelled. A service
     // that has no way to ask answers as a user who cancels, so nothing is
@@ -46,6 +52,8 @@ public:
     void openDetails(QWidget *owner, QAbstractItemView *listView) override;
     bool editOptions(QWidget *owner, int &timeOut, int &retries, SnmpVersion &version) override;
     void openAbout(QWidget *owner) override;
+    bool editAgentProperties(QWidget *owner, const QString &agent, AgentProperties &properties,
+                             Secret &authPassphrase, Secret &privPassphrase) override;
     std::optional<QString> askSaveFileName(QWidget *owner, const QString &initialName) override;
     bool confirmReplace(QWidget *owner, const QString &fileName) override;
     std::optional<QString> askMibFileName(QWidget *owner) override;

@@ -2,6 +2,7 @@
 #include "ui/mainform.h"
 
 #include "common/apperror.h"
+#include "common/bytetext.h"
 #include "common/messages.h"
 #include "engine/historyrule.h"
 #include "engine/mibload.h"
@@ -79,7 +80,8 @@ void applyHistory(const HistorySettings &stored, HistoryList &list)
 TMainForm::TMainForm(std::unique_ptr<DialogService> dialogs, QWidget *parent)
     : QMainWindow(parent),
       m_dialogs(dialogs ? std::move(dialogs) : std::make_unique<ModalDialogs>()),
-      m_settings(RegistryHive::defaultFilePath())
+      m_settings(RegistryHive::defaultFilePath()),
+      m_passphrases(std::make_unique<DesktopKeyring>())
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Norvane"));
@@ -181,7 +183,8 @@ void TMainForm::createMenus()
                       {c.actToolBar, c.actStatusBar, c.actMibValues, nullptr, c.actDetails, c.actMibTree, nullptr,
                        c.actFind, c.actFindNext, c.actFindPrevious, c.actTableView, nullptr, c.actOptions});
     miAction = makeMenu("miAction", "&Action", "Contains action commands.",
-                        {c.actRun, c.actStop, c.actClear, nullptr, c.actGet, c.actGetNext, c.actWalk});
+                        {c.actRun, c.actStop, c.actClear, nullptr, c.actAgentProperties, nullptr, c.actGet,
+                         c.actGetNext, c.actWalk});
     miHelp = makeMenu("miHelp", "&Help", "Help topics.", {c.actAbout});
 }
 
@@ -315,6 +318,7 @@ void TMainForm::connectCommands()
         {c.actRun, [this] { actRunExecute(); }},
         {c.actStop, [this] { actStopExecute(); }},
         {c.actClear, [this] { actClearExecute(); }},
+        {c.actAgentProperties, [this] { actAgentPropertiesExecute(); }},
         {c.actGet, [this, a = c.actGet] { actOperationExecute(a); }},
         {c.actGetNext, [this, a = c.actGetNext] { actOperationExecute(a); }},
         {c.actWalk, [this, a = c.actWalk] { actOperationExecute(a); }},
@@ -358,6 +362,7 @@ void TMainForm::applySettings(const Settings &settings)
     applyHistory(settings.agents, *m_agentHistory);
     applyHistory(settings.communities, *m_communityHistory);
     applyHistory(settings.oids, *m_oidHistory);
+    m_agentProperties = settings.agentProperties;
 }
 
 Settings TMainForm::currentSettings() const
@@ -373,12 +378,18 @@ Settings TMainForm::currentSettings() const
     settings.agents.items = entries(*m_agentHistory);
     settings.communities.items = entries(*m_communityHistory);
     settings.oids.items = entries(*m_oidHistory);
+    settings.agentProperties = m_agentProperties;
     return settings;
 }
 
 void TMainForm::writeSettings()
 {
     reportFailure(saveSettings(m_settings, currentSettings()));
+}
+
+AgentPropertiesMap::const_iterator TMainForm::findAgent(const QString &agent) const
+{
+    return m_agentProperties.find(agent);
 }
 
 bool TMainForm::execute(QAction *command)
@@ -561,7 +572,7 @@ void TMainForm::processEvents()
     updateCommands();
 }
 
-QueryRequest TMainForm::currentRequest() const
+QueryRequest TMainForm::currentRequest()
 {
     QueryRequest request;
     request.operation = m_operation;
@@ -570,13 +581,46 @@ QueryRequest TMainForm::currentRequest() const
     request.oids = cboOids->currentText();
     request.transport = m_transport;
     request.wait = RequestWait::ProcessEvents;
+    m_runSendsCommunity = true;
+    const auto found = findAgent(request.agent);
+    if (found == m_agentProperties.end())
+        return request;
+    const AgentProperties &p = found->second;
+    switch (p.version) {
+    case AgentVersion::Default:
+        break;
+    case AgentVersion::V1:
+        request.transport.version = SnmpVersion::V1;
+        break;
+    case AgentVersion::V2c:
+        request.transport.version = SnmpVersion::V2c;
+        break;
+    case AgentVersion::V3: {
+        AgentSecurity security;
+        security.userName = bytesFromText(p.userName).toStdString();
+        security.level = p.level;
+        security.auth = p.auth;
+        security.priv = p.priv;
+        security.context = bytesFromText(p.context).toStdString();
+        // None found (not remembered, or a keyring that does not answer): the
+        // run says the passphrase is too short; the keyring's own message
+        // came with the properties.
+        Passphrases passphrases = m_passphrases.find(found->first, p.userName, p.rememberPassphrases, nullptr);
+        security.authPassphrase = std::move(passphrases.auth);
+        security.privPassphrase = std::move(passphrases.priv);
+        request.security = std::move(security);
+        m_runSendsCommunity = false;
+        break;
+    }
+    }
     return request;
 }
 
 void TMainForm::inputsAccepted()
 {
     recordHistory(*m_agentHistory);
-    recordHistory(*m_communityHistory);
+    if (m_runSendsCommunity)
+        recordHistory(*m_communityHistory);
     recordHistory(*m_oidHistory);
 }
 
@@ -787,6 +831,29 @@ void TMainForm::actClearExecute()
         m_control.abandoned = true;
     if (m_results->storedRowCount() > 0)
         m_results->clear();
+}
+
+void TMainForm::actAgentPropertiesExecute()
+{
+    QString agent = cboAgent->currentText();
+    AgentProperties properties;
+    if (const auto found = findAgent(agent); found != m_agentProperties.end()) {
+        agent = found->first; // the passphrases are kept under the text the properties have
+        properties = found->second;
+    }
+    StoreError keyring;
+    Passphrases passphrases = m_passphrases.find(agent, properties.userName, properties.rememberPassphrases, &keyring);
+    const bool wasRemembered = properties.rememberPassphrases;
+    if (!m_dialogs->editAgentProperties(this, agent, properties, passphrases.auth, passphrases.priv)) {
+        reportFailure(keyring);
+        return;
+    }
+    // The other properties are kept whatever the keyring does.
+    m_agentProperties[agent] = properties;
+    if (properties.version == AgentVersion::V3)
+        keyring = m_passphrases.keep(agent, properties.userName, passphrases,
+                                     properties.rememberPassphrases, wasRemembered);
+    reportFailure(keyring);
 }
 
 void TMainForm::actOperationExecute(QAction *command)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/queryrun.h"
+#include "store/passphrasevault.h"
 #include "store/registryhive.h"
 #include "store/settings.h"
 #include "ui/actionlist.h"
@@ -119,6 +120,8 @@ private:
     void applySettings(const Settings &settings);
     Settings currentSettings() const;
     void writeSettings();
+    // The stored properties of the agent text (letter case aside), or end().
+    AgentPropertiesMap::const_iterator findAgent(const QString &agent) const;
     void writeResults(const QString &fileName);
 
     // The top-level handler: runs the step and shows any failure it raises.
@@ -133,7 +136,9 @@ private:
     void popCursor();
     // A stopped run may still wait for its last answer; the window looks idle already.
     void showIdleLook();
-    QueryRequest currentRequest() const;
+    // The request of a run from the boxes, the transport settings and the
+    // agent's own properties (with its passphrases, for SNMPv3).
+    QueryRequest currentRequest();
     // QuerySink
     void inputsAccepted() override;
     void betweenRows() override { processEvents(); }
@@ -150,6 +155,7 @@ private:
     QueryEnd runOnce();
     void actStopExecute();
     void actClearExecute();
+    void actAgentPropertiesExecute();
     void actOperationExecute(QAction *command);
     void actAboutExecute();
     void actMibTreeExecute();
@@ -217,4 +223,8 @@ private:
     bool m_runPending = false;  // Run came while a stopped run was still on the stack
     bool m_busyCursor = false;  // the run's busy cursor is shown
     bool m_closePending = false; // a close came during a run: close when it has ended
+    bool m_runSendsCommunity = true; // the run's community goes into its history (not with SNMPv3)
+
+    AgentPropertiesMap m_agentProperties;
+    PassphraseVault m_passphrases; // reads the desktop keyring at an agent's first run or edit
 };

@@ -24,6 +24,7 @@ public:
     RequestWait wait = RequestWait::Blocking;
     RunControl control;
     std::optional<QueryEnd> end; // how the last run ended, when it raised nothing
+    std::optional<AgentSecurity> security; // SNMPv3 when set
 
     int processCount = 0;
     std::vector<ResultRow> rows;
@@ -66,7 +67,10 @@ public:
         control = RunControl();
         end.reset();
         betweenRows();
-        end = runQuery({op, agents.text, communities.text, oidList.text, transport, wait}, *this, control);
+        QueryRequest request{op, agents.text, communities.text, oidList.text, transport, wait, {}};
+        if (security)
+            request.security = security->copy();
+        end = runQuery(request, *this, control);
         return *end;
     }
 };

@@ -11,6 +11,7 @@
 #include "engine/oidname.h"
 #include "tests/engine/fakehost.h"
 #include "tests/support/snmpsimagent.h"
+#include "tests/support/v3users.h"
 
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
@@ -176,6 +177,15 @@ private:
 void TestInterop::initTestCase()
 {
     QVERIFY2(QFile::exists(m_recordings.first()), "snmpsim is missing: bash scripts/setup.sh installs it");
+    // Its own SNMPv3 users, one for each way of extending a short hash to an
+    // AES-256 or AES-192 key: pysnmp's AES256BLMT is Net-SNMP's AES-256, its
+    // AES192 Net-SNMP's AES-192-C.
+    m_agent.addArguments({"--v3-user=" + v3users::userName(AuthProtocol::SHA256, PrivProtocol::AES256),
+                          "--v3-auth-key=" + QLatin1String(v3users::AuthPassphrase), "--v3-auth-proto=SHA256",
+                          "--v3-priv-key=" + QLatin1String(v3users::PrivPassphrase), "--v3-priv-proto=AES256BLMT",
+                          "--v3-user=" + v3users::userName(AuthProtocol::MD5, PrivProtocol::AES192C),
+                          "--v3-auth-key=" + QLatin1String(v3users::AuthPassphrase), "--v3-auth-proto=MD5",
+                          "--v3-priv-key=" + QLatin1String(v3users::PrivPassphrase), "--v3-priv-proto=AES192"});
     QVERIFY2(m_agent.start(m_recordings), qPrintable(m_agent.log()));
 }
 
@@ -186,26 +196,31 @@ void TestInterop::walkMatchesTheRecording_data()
     QTest::addColumn<int>("opaqueRows");
     QTest::addColumn<bool>("v2c");
     QTest::addColumn<int>("counter64Rows");
-    QTest::newRow("Linux system") << "linux" << "1.3.6.1.2.1.1" << 0 << false << 0;
-    QTest::newRow("Linux addresses, hex") << "linux" << "1.3.6.1.2.1.4.20" << 0 << false << 0;
-    QTest::newRow("Linux tcpConnTable, an address as text") << "linux" << "1.3.6.1.2.1.6.13.1.4" << 0 << false << 0;
-    QTest::newRow("Linux IP statistics, Counter64 left out") << "linux" << "1.3.6.1.2.1.4.31.1.1" << 0 << false << 0;
-    QTest::newRow("Linux UCD-SNMP-MIB, laLoadFloat") << "linux" << "1.3.6.1.4.1.2021" << 3 << false << 0;
-    QTest::newRow("Windows XP interfaces") << "winxp" << "1.3.6.1.2.1.2" << 0 << false << 0;
-    QTest::newRow("Cisco switch description, CR LF") << "cisco" << "1.3.6.1.2.1.1.1" << 0 << false << 0;
-    QTest::newRow("Cisco switch hardware addresses") << "cisco" << "1.3.6.1.2.1.2.2.1.6" << 0 << false << 0;
-    QTest::newRow("HP switch system") << "hp" << "1.3.6.1.2.1.1" << 0 << false << 0;
-    QTest::newRow("Linux ifXTable, v2c") << "linux" << "1.3.6.1.2.1.31.1.1" << 0 << true << 16;
-    QTest::newRow("Linux IP statistics, v2c") << "linux" << "1.3.6.1.2.1.4.31.1.1" << 0 << true << 12;
-    QTest::newRow("Cisco switch ifXTable, v2c") << "cisco" << "1.3.6.1.2.1.31.1.1" << 0 << true << 428;
-    QTest::newRow("Linux UCD-SNMP-MIB, v2c") << "linux" << "1.3.6.1.4.1.2021" << 3 << true << 0;
-    QTest::newRow("Linux whole walk, v2c") << "linux" << "1" << 3 << true << 28;
-    QTest::newRow("Windows XP whole walk, v2c") << "winxp" << "1" << 0 << true << 0;
-    QTest::newRow("Cisco switch whole walk, v2c") << "cisco" << "1" << 0 << true << 9439;
+    QTest::addColumn<QString>("v3User"); // SNMPv3 at authPriv with this user of snmpsim's, the device as context
+    QTest::newRow("Linux system") << "linux" << "1.3.6.1.2.1.1" << 0 << false << 0 << QString();
+    QTest::newRow("Linux addresses, hex") << "linux" << "1.3.6.1.2.1.4.20" << 0 << false << 0 << QString();
+    QTest::newRow("Linux tcpConnTable, an address as text") << "linux" << "1.3.6.1.2.1.6.13.1.4" << 0 << false << 0 << QString();
+    QTest::newRow("Linux IP statistics, Counter64 left out") << "linux" << "1.3.6.1.2.1.4.31.1.1" << 0 << false << 0 << QString();
+    QTest::newRow("Linux UCD-SNMP-MIB, laLoadFloat") << "linux" << "1.3.6.1.4.1.2021" << 3 << false << 0 << QString();
+    QTest::newRow("Windows XP interfaces") << "winxp" << "1.3.6.1.2.1.2" << 0 << false << 0 << QString();
+    QTest::newRow("Cisco switch description, CR LF") << "cisco" << "1.3.6.1.2.1.1.1" << 0 << false << 0 << QString();
+    QTest::newRow("Cisco switch hardware addresses") << "cisco" << "1.3.6.1.2.1.2.2.1.6" << 0 << false << 0 << QString();
+    QTest::newRow("HP switch system") << "hp" << "1.3.6.1.2.1.1" << 0 << false << 0 << QString();
+    QTest::newRow("Linux ifXTable, v2c") << "linux" << "1.3.6.1.2.1.31.1.1" << 0 << true << 16 << QString();
+    QTest::newRow("Linux IP statistics, v2c") << "linux" << "1.3.6.1.2.1.4.31.1.1" << 0 << true << 12 << QString();
+    QTest::newRow("Cisco switch ifXTable, v2c") << "cisco" << "1.3.6.1.2.1.31.1.1" << 0 << true << 428 << QString();
+    QTest::newRow("Linux UCD-SNMP-MIB, v2c") << "linux" << "1.3.6.1.4.1.2021" << 3 << true << 0 << QString();
+    QTest::newRow("Linux whole walk, v2c") << "linux" << "1" << 3 << true << 28 << QString();
+    QTest::newRow("Windows XP whole walk, v2c") << "winxp" << "1" << 0 << true << 0 << QString();
+    QTest::newRow("Cisco switch whole walk, v2c") << "cisco" << "1" << 0 << true << 9439 << QString();
     // snmpsim serves the HP recording up to its bridge forwarding table's
     // numbers with leading zeros, and nothing after them.
-    QTest::newRow("HP switch ipNetToMediaTable, v2c") << "hp" << "1.3.6.1.2.1.4" << 0 << true << 0;
-    QTest::newRow("HP switch dot1dBase, v2c") << "hp" << "1.3.6.1.2.1.17.1" << 0 << true << 0;
+    QTest::newRow("HP switch ipNetToMediaTable, v2c") << "hp" << "1.3.6.1.2.1.4" << 0 << true << 0 << QString();
+    QTest::newRow("HP switch dot1dBase, v2c") << "hp" << "1.3.6.1.2.1.17.1" << 0 << true << 0 << QString();
+    QTest::newRow("Linux ifXTable, SNMPv3 SHA-256/AES-256")
+        << "linux" << "1.3.6.1.2.1.31.1.1" << 0 << true << 16 << v3users::userName(AuthProtocol::SHA256, PrivProtocol::AES256);
+    QTest::newRow("Cisco switch ifXTable, SNMPv3 MD5/AES-192-C")
+        << "cisco" << "1.3.6.1.2.1.31.1.1" << 0 << true << 428 << v3users::userName(AuthProtocol::MD5, PrivProtocol::AES192C);
 }
 
 void TestInterop::walkMatchesTheRecording()
@@ -215,6 +230,7 @@ void TestInterop::walkMatchesTheRecording()
     QFETCH(int, opaqueRows);
     QFETCH(bool, v2c);
     QFETCH(int, counter64Rows);
+    QFETCH(QString, v3User);
     std::vector<uint32_t> root;
     for (const QString &id : subtree.split(QLatin1Char('.')))
         root.push_back(id.toUInt());
@@ -232,6 +248,10 @@ void TestInterop::walkMatchesTheRecording()
     host.transport.version = v2c ? SnmpVersion::V2c : SnmpVersion::V1;
     host.transport.timeOut = 3000; // Python on a loaded machine
     host.transport.retries = 1;
+    if (!v3User.isEmpty()) {
+        host.security = v3users::securityOf(v3User);
+        host.security->context = device.toStdString();
+    }
     const OidNameCache::Counts before = OidNameCache::local().counts();
     QCOMPARE(run(host), QString());
     QStringList rows;

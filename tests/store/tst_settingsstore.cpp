@@ -43,6 +43,8 @@ private slots:
     void integerOfWrongKind();
     void versionValue_data();
     void versionValue();
+    void agentProperties_data();
+    void agentProperties();
     void positionRules_data();
     void positionRules();
     void twelveEntriesWrittenBack();
@@ -308,6 +310,56 @@ void TestSettingsStore::versionValue()
     QFile::remove(m_path);
     QCOMPARE(save(load.settings), QString());
     QVERIFY(readAll(m_path).contains("\"Retries\"=dword:00000004\r\n\"Version\"=dword:0000000" + QByteArray::number(loaded)));
+}
+
+void TestSettingsStore::agentProperties_data()
+{
+    QTest::addColumn<QByteArray>("values"); // of the agent "a%b\\c\t[::1]" besides a good one
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("loaded");
+    const QByteArray good = "\"Version\"=dword:00000003\r\n\"UserName\"=\"ops\"\r\n\"SecurityLevel\"=dword:00000003\r\n"
+                            "\"AuthProtocol\"=dword:00000004\r\n\"PrivProtocol\"=dword:00000006\r\n"
+                            "\"Context\"=\"vrf-1\"\r\n\"RememberPassphrases\"=dword:00000001\r\n";
+    QTest::newRow("all values") << good << QString() << true;
+    QTest::newRow("a protocol of a later version") << good + "\"PrivProtocol\"=dword:00000009\r\n" << QString() << false;
+    QTest::newRow("a version of a later version") << good + "\"Version\"=dword:00000004\r\n" << QString() << false;
+    QTest::newRow("level as text") << good + "\"SecurityLevel\"=\"3\"\r\n" << "Invalid data type for 'SecurityLevel'"
+                                   << false;
+    QTest::newRow("user name as a number") << good + "\"UserName\"=dword:00000001\r\n"
+                                           << "Invalid data type for 'UserName'" << false;
+}
+
+// Agent Properties: read back as written, the agent text's "%", "\" and
+// control characters escaped in its key's name; a damaged agent has no
+// properties, the others load, and so do the settings before.
+void TestSettingsStore::agentProperties()
+{
+    QFETCH(QByteArray, values);
+    QFETCH(QString, message);
+    QFETCH(bool, loaded);
+    const QByteArray agents = "[HKEY_CURRENT_USER\\Software\\Ferrolyn\\Norvane\\Agents\\";
+    QVERIFY(writeFile(m_path, Header + SettingsSection + "\"Retries\"=dword:00000004\r\n\r\n" + agents
+                                  + "a%25b%5Cc%09[::1]]\r\n" + values + "\r\n" + agents
+                                  + "10.0.0.1]\r\n\"Version\"=dword:00000002\r\n"));
+    const LoadedSettings load = this->load();
+    QCOMPARE(load.error.message(), message);
+    QCOMPARE(load.settings.transport.retries, 4);
+    const AgentPropertiesMap &read = load.settings.agentProperties;
+    QCOMPARE(read.count(QStringLiteral("A%B\\C\t[::1]")), size_t(loaded)); // letter case aside
+    QCOMPARE(read.at(QStringLiteral("10.0.0.1")).version, AgentVersion::V2c);
+    if (loaded) {
+        const AgentProperties &agent = read.at(QStringLiteral("a%b\\c\t[::1]"));
+        QCOMPARE(agent.userName, QStringLiteral("ops"));
+        QCOMPARE(agent.auth, AuthProtocol::SHA256);
+        QCOMPARE(agent.priv, PrivProtocol::AES256C);
+        QCOMPARE(agent.context, QStringLiteral("vrf-1"));
+        QVERIFY(agent.rememberPassphrases);
+    }
+
+    QFile::remove(m_path);
+    QCOMPARE(save(load.settings), QString());
+    QVERIFY(readAll(m_path).contains("Agents\\a%25b%5Cc%09[::1]]\r\n") == loaded);
+    QVERIFY(this->load().settings.agentProperties == read);
 }
 
 void TestSettingsStore::positionRules_data()

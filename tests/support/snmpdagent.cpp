@@ -51,6 +51,8 @@ bool SnmpdAgent::launch(quint16 port)
                    .arg(QLatin1String(Community), QLatin1String(SysLocation), QLatin1String(SysContact),
                         QLatin1String(SysName))
                    .toUtf8());
+    // snmpd takes createUser from the main config as from its persistent one.
+    file.write(QString(m_extraConfig).replace(QLatin1String("%PORT%"), QString::number(port)).toUtf8());
     file.close();
 
     m_process = std::make_unique<QProcess>();

@@ -31,6 +31,10 @@ public:
     SnmpdAgent(const SnmpdAgent &) = delete;
     SnmpdAgent &operator=(const SnmpdAgent &) = delete;
 
+    // Lines added to the generated config (createUser, rouser, proxy...);
+    // before start(). "%PORT%" in them becomes the agent's port.
+    void addConfig(const QString &lines) { m_extraConfig += lines; }
+
     // Starts snmpd and waits (up to about 10 s) until it answers; false when it does not.
     bool start();
     QString address() const; // "127.0.0.1:PORT"
@@ -49,6 +53,7 @@ private:
     QTemporaryDir m_dir;
     std::unique_ptr<QProcess> m_process;
     quint16 m_port = 0;
+    QString m_extraConfig;
 };
 
 // True when the agent on 127.0.0.1:port answers a Get of sysDescr.0 for this

@@ -63,6 +63,7 @@ bool SnmpsimAgent::launch(quint16 port, const QStringList &communities)
     QStringList arguments{QStringLiteral("--data-dir=") + m_dir.filePath(QStringLiteral("data")),
                           QStringLiteral("--cache-dir=") + m_dir.filePath(QStringLiteral("cache")),
                           QStringLiteral("--agent-udpv4-endpoint=127.0.0.1:%1").arg(port)};
+    arguments += m_extraArguments;
     if (::getuid() == 0)
         arguments << QStringLiteral("--process-user=nobody") << QStringLiteral("--process-group=nogroup");
     m_process->setProgram(QStringLiteral("snmpsimd"));

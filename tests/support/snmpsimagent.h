@@ -28,6 +28,10 @@ public:
     // A recording the package ships, by its path under examples/data.
     static QString example(const QString &relativePath);
 
+    // More snmpsimd options (its SNMPv3 users: --v3-user=... and the rest);
+    // before start(). Over SNMPv3 the context names the recording.
+    void addArguments(const QStringList &arguments) { m_extraArguments += arguments; }
+
     // community -> recording (.snmprec, gzipped or not). Waits (up to about
     // 30 s) until every community answers; false when snmpsimd does not.
     bool start(const QMap<QString, QString> &recordings);
@@ -40,4 +44,5 @@ private:
     QTemporaryDir m_dir;
     std::unique_ptr<QProcess> m_process;
     quint16 m_port = 0;
+    QStringList m_extraArguments;
 };

@@ -43,6 +43,9 @@ struct DialogLog
     std::function<bool(int &timeOut, int &retries, SnmpVersion &version)> answerOptions = [](int &, int &, SnmpVersion &) {
         return false;
     };
+    // Agent Properties: given what the dialog would show, true with the answer written.
+    std::function<bool(const QString &agent, AgentProperties &, Secret &auth, Secret &priv)> answerAgent =
+        [](const QString &, AgentProperties &, Secret &, Secret &) { return false; };
 };
 
 class StubDialogs final : public DialogService
@@ -63,6 +66,11 @@ public:
         return m_log.answerOptions(timeOut, retries, version);
     }
     void openAbout(QWidget *) override { ++m_log.aboutOpened; }
+    bool editAgentProperties(QWidget *, const QString &agent, AgentProperties &properties, Secret &auth,
+                             Secret &priv) override
+    {
+        return m_log.answerAgent(agent, properties, auth, priv);
+    }
     std::optional<QString> askSaveFileName(QWidget *, const QString &initialName) override
     {
         m_log.asked << initialName;

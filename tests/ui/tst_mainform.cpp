@@ -316,6 +316,7 @@ void TestMainForm::menusAsShown_data()
                                            "&Options...\t\tSnmpMgrOpen settings."};
     QTest::newRow("miAction") << QStringList{
         "&Run\tF9\tRun.", "Sto&p\tEsc\tStop.", "&Clear\tCtrl+R\tClear previous results.", "-",
+        "Agent &Properties...\t\tThe SNMP version and SNMPv3 security settings of the agent in the Agent box.", "-",
         "&Get\tCtrl+G\tRetrieve the value of the specified variable.",
         "Get&Next\tCtrl+T\tRetrieve the value of the lexicographic successor the specified variable.",
         "&Walk\tCtrl+W\tRetrieve the all values of the specified subtree."};
