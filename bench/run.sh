@@ -4,10 +4,11 @@
 # responsiveness, memory, save, find, the Table View, start-up, and the MIB
 # Tree window opened and searched. Prints one markdown table.
 #
-#   bench/run.sh [--quick] [--versions-only | --walks-only | --mib-only] [--build-dir DIR] [--no-build]
+#   bench/run.sh [--quick] [--versions-only | --v3-only | --walks-only | --mib-only] [--build-dir DIR] [--no-build]
 #
 # --quick walks 1,000 and 10,000 rows (100,000 for the scale figures) with 3
-# runs instead of 5; --versions-only measures the SNMP version rows alone,
+# runs instead of 5; --versions-only measures the SNMP version rows alone
+# (SNMPv3's too; --v3-only those alone),
 # --walks-only the walks of both versions (no agent, waiting, memory, Save or
 # start-up rows), --mib-only the MIB rows (loading, and walks with MIB Values
 # on and off).
@@ -19,17 +20,19 @@ BUILD_DIR=$ROOT/build-bench-release
 QUICK=0
 BUILD=1
 VERSIONS_ONLY=0
+V3_ONLY=0
 MIB_ONLY=0
 WALKS_ONLY=0
 while [ $# -gt 0 ]; do
     case $1 in
         --quick) QUICK=1 ;;
         --versions-only) VERSIONS_ONLY=1 ;;
+        --v3-only) V3_ONLY=1 ;;
         --mib-only) MIB_ONLY=1 ;;
         --walks-only) WALKS_ONLY=1 ;;
         --no-build) BUILD=0 ;;
         --build-dir) BUILD_DIR=$(realpath -m "$2"); shift ;;
-        *) echo "usage: bench/run.sh [--quick] [--versions-only | --walks-only | --mib-only] [--build-dir DIR] [--no-build]" >&2; exit 2 ;;
+        *) echo "usage: bench/run.sh [--quick] [--versions-only | --v3-only | --walks-only | --mib-only] [--build-dir DIR] [--no-build]" >&2; exit 2 ;;
     esac
     shift
 done
@@ -221,6 +224,63 @@ versions() {
         "$(calc %.0f "$getnext / $bulk") x faster" "GetBulk ≥ 20 x faster" "$(verdict "$getnext / $bulk >= 20")"
 }
 
+# SNMPv3: snmpd terminates the user-based security (authPriv, SHA-256 and
+# AES-256) for a context it proxies over SNMPv2c to a bench agent; Norvane
+# through the window and snmpbulkwalk -v3 walk that context with the same
+# user and max-repetitions, runs alternating. Then a Get in a fresh process,
+# engine ID discovery included: F9 to the row in the window beside snmpget's
+# whole run (process start and MIB loading included).
+v3() {
+    local rows=$VERSION_ROWS backend port ms sw_ms cpu sw_cpu get sg t0 t1
+    [ -x /usr/sbin/snmpd ] || { echo "bench: /usr/sbin/snmpd is missing: no SNMPv3 rows" >&2; return 0; }
+    start_agent "$rows" backend
+    port=$(python3 -c 'import socket; s=socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    mkdir -p "$WORK/v3"
+    export NORVANE_BENCH_AUTH=benchAuth-5kq2 NORVANE_BENCH_PRIV=benchPriv-8mz4
+    cat >"$WORK/v3/snmpd.conf" <<EOF2
+agentAddress udp:127.0.0.1:$port
+createUser benchv3 SHA-256 $NORVANE_BENCH_AUTH AES-256 $NORVANE_BENCH_PRIV
+rouser benchv3 priv .1 bench
+proxy -Cn bench -v 2c -c tarnel $backend .1.3.6.1.2.1
+EOF2
+    /usr/sbin/snmpd -f -Lf "$WORK/v3/log" -C -c "$WORK/v3/snmpd.conf" -p "$WORK/v3/pid" \
+        --persistentDir="$WORK/v3" >/dev/null 2>&1 &
+    PIDS+=($!)
+    local v3args=(-v3 -l authPriv -u benchv3 -a SHA-256 -A "$NORVANE_BENCH_AUTH" -x AES-256 -X "$NORVANE_BENCH_PRIV" -n bench)
+    for _ in $(seq 100); do
+        snmpget "${v3args[@]}" -r0 -t0.2 "127.0.0.1:$port" .1.3.6.1.2.1.1.1.0 >/dev/null 2>&1 && break
+        sleep 0.05
+    done
+    : >"$WORK/v3bw"; : >"$WORK/v3walk"; : >"$WORK/v3get"; : >"$WORK/v3sg"
+    for _ in $(seq $RUNS); do
+        t0=$(now_ns)
+        /usr/bin/time -f "%U %S" -o "$WORK/time" snmpbulkwalk "${v3args[@]}" -Cr"$BULK_REPS" -Cc -M "+$MIBS" -m ALL \
+            "127.0.0.1:$port" .1.3.6.1.2.1 >"$WORK/v3bw.out" 2>/dev/null
+        t1=$(now_ns)
+        [ "$(grep ' = ' "$WORK/v3bw.out" | grep -vc ' = No more variables')" -eq "$rows" ] \
+            || { echo "bench: snmpbulkwalk -v3 brought other than $rows rows" >&2; exit 1; }
+        echo "$(calc %.1f "($t1 - $t0) / 1e6") $(awk '{printf "%.1f", ($1 + $2) * 1000}' "$WORK/time")" >>"$WORK/v3bw"
+        QT_QPA_PLATFORM=offscreen "$BIN/bench_walk_window" --v3 benchv3 bench --walk "127.0.0.1:$port" .1.3.6.1.2.1 "$rows" \
+            >>"$WORK/v3walk" 2>"$WORK/walk.err" || { cat "$WORK/walk.err" >&2; exit 1; }
+        QT_QPA_PLATFORM=offscreen "$BIN/bench_walk_window" --v3 benchv3 bench --get "127.0.0.1:$port" .1.3.6.1.2.1.1.1.0 \
+            >>"$WORK/v3get" 2>"$WORK/walk.err" || { cat "$WORK/walk.err" >&2; exit 1; }
+        t0=$(now_ns)
+        snmpget "${v3args[@]}" -M "+$MIBS" -m ALL "127.0.0.1:$port" .1.3.6.1.2.1.1.1.0 >/dev/null 2>&1
+        t1=$(now_ns)
+        calc %.1f "($t1 - $t0) / 1e6" >>"$WORK/v3sg"; echo >>"$WORK/v3sg"
+    done
+    kill "${PIDS[-1]}" "${PIDS[-2]}"
+    sw_ms=$(cut -d' ' -f1 "$WORK/v3bw" | median); sw_cpu=$(cut -d' ' -f2 "$WORK/v3bw" | median)
+    ms=$(field ms <"$WORK/v3walk" | median); cpu=$(field cpu_ms <"$WORK/v3walk" | median)
+    row "Walk $(thousands "$rows") rows over SNMPv3 authPriv (SHA-256, AES-256; snmpd proxying a bench agent), GetBulk max-repetitions $BULK_REPS, offscreen (median of $RUNS)" \
+        "$(calc %.0f "$rows * 1000 / $ms") rows/s ($(calc %.2f "$ms / 1000") s; CPU $(calc %.2f "$cpu * 1000 / $rows") µs/row)" \
+        "snmpbulkwalk -v3 -Cr$BULK_REPS -Cc: $(calc %.0f "$rows * 1000 / $sw_ms") rows/s ($(calc %.2f "$sw_ms / 1000") s; CPU $(calc %.2f "$sw_cpu * 1000 / $rows") µs/row)" \
+        "$(calc %.2f "$ms / $sw_ms")" "≤ 1.25 x" "$(full_verdict "$ms / $sw_ms <= 1.25")"
+    get=$(field ms <"$WORK/v3get" | median); sg=$(grep . "$WORK/v3sg" | median)
+    row "Get over SNMPv3 authPriv in a fresh process, engine ID discovery included (median of $RUNS)" \
+        "$get ms from F9 to the row" "snmpget -v3: $sg ms, the whole process" "$(calc %.2f "$get / $sg")" "-" "-"
+}
+
 # MIB Values: the largest walk with the view on against off, alternating, on
 # both platforms; then Save of the same rows with it off and on, which renders
 # every row by the MIB where the view renders only the rows in sight.
@@ -283,8 +343,15 @@ if [ $MIB_ONLY -eq 1 ]; then
     exit 0
 fi
 
+if [ $V3_ONLY -eq 1 ]; then
+    v3
+    print_table
+    exit 0
+fi
+
 if [ $VERSIONS_ONLY -eq 1 ]; then
     versions
+    v3
     print_table
     exit 0
 fi
@@ -372,6 +439,7 @@ for rows in "${WALK_ROWS[@]}"; do
     done
 done
 versions
+v3
 mib_values
 for entry in "${RESPONSIVE[@]}"; do
     IFS='|' read -r label delay late start <<<"$entry"
