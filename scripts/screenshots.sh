@@ -135,6 +135,21 @@ shoot "About Norvane" about.png
 focus "About Norvane"
 keys Escape
 
+# Agent Properties of the demo agent set to SNMPv3: a user, SHA-256 and
+# AES-256, passphrases typed (they echo as dots); cancelled, so nothing kept.
+focus Norvane
+# The Action menu from the keyboard (alt+a is the Agent box; "p" is Stop's too)
+keys F10 Right Right Down Down Down Down Return
+focus "Agent Properties"
+keys alt+v 3 alt+u
+xdotool type --delay 30 netops
+keys alt+a Down Down Tab
+xdotool type --delay 30 "demo-auth-passphrase"
+keys Tab Down Down Tab
+xdotool type --delay 30 "demo-priv-passphrase"
+shoot "Agent Properties" agentproperties.png
+keys Escape
+
 # View, MIB Values, and a walk of the interfaces table scrolled down to its
 # types, hardware addresses and states; then Object Details of the last row
 # in sight with its definition opened.
@@ -151,12 +166,6 @@ focus "Object Details"
 keys alt+d
 shoot "Object Details" details-mib.png
 keys alt+c
-# View, MIB Tree (the fifth item), a search typed into its search box.
-keys alt+v Down Down Down Down Return
-focus "MIB Tree"
-xdotool type --delay 30 "ifOperStatus"
-shoot "MIB Tree" mibtree.png
-focus Norvane
 # The Cisco switch's ifTable walked into a cleared list, then its grid in
 # the Table View.
 focus Norvane
@@ -183,4 +192,12 @@ xdotool type --delay 30 "FastEthernet3/0/24"
 keys Return
 shoot Norvane findbar.png
 keys Escape
+
+# View, MIB Tree (the fifth item), a search typed into its search box; the
+# last picture, as without a window manager the tree stays over the window.
+keys alt+v Down Down Down Down Return
+focus "MIB Tree"
+xdotool type --delay 30 "ifOperStatus"
+shoot "MIB Tree" mibtree.png
+focus Norvane
 keys alt+f x
