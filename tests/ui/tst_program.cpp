@@ -124,7 +124,12 @@ void TestProgram::getSavedWithNamesFromItsOwnMibs()
 
     // Each look runs xdotool: waited for by the clock, not by QTRY's count of polls.
     QString window;
-    QVERIFY(QTest::qWaitFor([&] { return !(window = windowNamed(m_display, "^Norvane$")).isEmpty(); }, 20000));
+    QVERIFY2(QTest::qWaitFor([&] { return !(window = windowNamed(m_display, "^Norvane$")).isEmpty(); }, 20000),
+             qPrintable(QStringLiteral("no window on %1; the program %2, the X server %3: %4")
+                            .arg(m_display,
+                                 program.state() == QProcess::NotRunning ? QStringLiteral("ended") : QStringLiteral("runs"),
+                                 m_xserver.state() == QProcess::NotRunning ? QStringLiteral("ended") : QStringLiteral("runs"),
+                                 QString::fromLocal8Bit(m_xserver.readAllStandardError()))));
     QVERIFY(xdotool(m_display, "windowfocus", "--sync", window));
     QVERIFY(xdotool(m_display, "key", "F9"));
     // Save is enabled once the run has ended with its row: Ctrl+S until the dialog opens.
