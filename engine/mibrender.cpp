@@ -121,7 +121,7 @@ uint32_t zone(std::string_view bytes)
         | uint8_t(bytes[3]);
 }
 
-struct HintSpec
+struct HintField
 {
     bool repeat = false;
     size_t length = 0;
@@ -130,36 +130,36 @@ struct HintSpec
     char terminator = 0;
 };
 
-std::optional<std::vector<HintSpec>> parseHint(std::string_view hint)
+std::optional<std::vector<HintField>> parseHint(std::string_view hint)
 {
-    std::vector<HintSpec> specs;
+    std::vector<HintField> fields;
     size_t i = 0;
     while (i < hint.size()) {
-        HintSpec spec;
+        HintField field;
         if (hint[i] == '*') {
-            spec.repeat = true;
+            field.repeat = true;
             ++i;
         }
         const size_t digits = i;
-        while (i < hint.size() && hint[i] >= '0' && hint[i] <= '9' && spec.length < 65536)
-            spec.length = spec.length * 10 + size_t(hint[i++] - '0');
-        if (i == digits || i >= hint.size() || spec.length == 0)
+        while (i < hint.size() && hint[i] >= '0' && hint[i] <= '9' && field.length < 65536)
+            field.length = field.length * 10 + size_t(hint[i++] - '0');
+        if (i == digits || i >= hint.size() || field.length == 0)
             return std::nullopt;
-        spec.format = hint[i++];
-        if (std::string_view("dxoat").find(spec.format) == std::string_view::npos)
+        field.format = hint[i++];
+        if (std::string_view("dxoat").find(field.format) == std::string_view::npos)
             return std::nullopt;
         const auto isSeparator = [&](size_t at) {
             return at < hint.size() && hint[at] != '*' && (hint[at] < '0' || hint[at] > '9');
         };
         if (isSeparator(i))
-            spec.separator = hint[i++];
-        if (spec.repeat && isSeparator(i))
-            spec.terminator = hint[i++];
-        specs.push_back(spec);
+            field.separator = hint[i++];
+        if (field.repeat && isSeparator(i))
+            field.terminator = hint[i++];
+        fields.push_back(field);
     }
-    if (specs.empty())
+    if (fields.empty())
         return std::nullopt;
-    return specs;
+    return fields;
 }
 
 } // namespace
@@ -204,21 +204,21 @@ std::optional<std::string> displayText(std::string_view bytes, bool utf8)
 
 std::optional<std::string> hintedOctets(std::string_view bytes, std::string_view hint)
 {
-    const auto specs = parseHint(hint);
-    if (!specs)
+    const auto fields = parseHint(hint);
+    if (!fields)
         return std::nullopt;
     std::string text;
     size_t i = 0;
     for (size_t k = 0; i < bytes.size(); ++k) {
-        const HintSpec &spec = (*specs)[std::min(k, specs->size() - 1)];
+        const HintField &field = (*fields)[std::min(k, fields->size() - 1)];
         size_t repeats = 1;
-        if (spec.repeat)
+        if (field.repeat)
             repeats = uint8_t(bytes[i++]);
         for (size_t r = 0; r < repeats && i < bytes.size(); ++r) {
-            const std::string_view chunk = bytes.substr(i, std::min(spec.length, bytes.size() - i));
+            const std::string_view chunk = bytes.substr(i, std::min(field.length, bytes.size() - i));
             i += chunk.size();
-            if (spec.format == 'a' || spec.format == 't') {
-                auto part = displayText(chunk, spec.format == 't');
+            if (field.format == 'a' || field.format == 't') {
+                auto part = displayText(chunk, field.format == 't');
                 if (!part)
                     return std::nullopt;
                 text += *part;
@@ -229,18 +229,18 @@ std::optional<std::string> hintedOctets(std::string_view bytes, std::string_view
                 for (const char c : chunk)
                     value = value << 8 | uint8_t(c);
                 char number[32];
-                if (spec.format == 'x')
+                if (field.format == 'x')
                     std::snprintf(number, sizeof number, "%0*llx", int(chunk.size() * 2), (unsigned long long)value);
                 else
-                    std::snprintf(number, sizeof number, spec.format == 'o' ? "%llo" : "%llu", (unsigned long long)value);
+                    std::snprintf(number, sizeof number, field.format == 'o' ? "%llo" : "%llu", (unsigned long long)value);
                 text += number;
             }
             const bool lastRepeat = r + 1 == repeats;
-            if (i < bytes.size() && spec.separator && !(lastRepeat && spec.terminator))
-                text.push_back(spec.separator);
+            if (i < bytes.size() && field.separator && !(lastRepeat && field.terminator))
+                text.push_back(field.separator);
         }
-        if (spec.terminator && i < bytes.size())
-            text.push_back(spec.terminator);
+        if (field.terminator && i < bytes.size())
+            text.push_back(field.terminator);
     }
     return text;
 }
