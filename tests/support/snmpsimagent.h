@@ -36,7 +36,7 @@ public:
     // 30 s) until every community answers; false when snmpsimd does not.
     bool start(const QMap<QString, QString> &recordings);
     QString address() const; // "127.0.0.1:PORT"
-    QString log() const;
+    QString log() const; // what snmpsimd wrote to its standard streams
 
 private:
     bool launch(quint16 port, const QStringList &communities);
