@@ -29,7 +29,7 @@ using Request = ScriptedAgent::Request;
 using Response = ScriptedAgent::Response;
 
 // Short transport settings keep the suite fast; the bounds below derive from them.
-constexpr int TimeoutMs = 150;
+constexpr int TimeoutMs = 80 * SlowBuild;
 constexpr int Retries = 1;
 constexpr qint64 BlockedAtMost = TimeoutMs * (Retries + 1);
 // Scheduling, session set-up and the sanitizer builds' slowness.
