@@ -6,6 +6,7 @@
 #include "common/messages.h"
 #include "tests/engine/fakehost.h"
 #include "tests/support/loopbackudp.h"
+#include "tests/support/sanitizers.h"
 #include "tests/support/snmpdagent.h"
 #include "tests/support/v3users.h"
 
@@ -153,7 +154,7 @@ void TestUsm::failureThenFixed()
     QFETCH(QString, change);
     QFETCH(QString, message);
     FakeHost host;
-    host.transport.timeOut = 300; // the timeouts of the rows that drop their requests
+    host.transport.timeOut = 150 * SlowBuild; // the timeouts of the rows that drop their requests
     host.transport.retries = 0;
     const auto right = [&] {
         AgentSecurity s = user == QLatin1String(ContextUser) ? security(AuthProtocol::SHA, PrivProtocol::AES) : securityOf(user);
