@@ -257,8 +257,8 @@ void TestBenchAgent::ignoresWhatDoesNotDecode()
 {
     AgentProcess agent(10);
     QVERIFY(agent.running());
-    QVERIFY(!agent.exchange(QByteArray("\x30\x05garbage", 9), 300));
-    QVERIFY(!agent.exchange(QByteArray(), 300));
+    QVERIFY(!agent.exchange(QByteArray("\x30\x05garbage", 9), 100));
+    QVERIFY(!agent.exchange(QByteArray(), 100));
     QVERIFY(agent.request(GetNextRequest, {MibTwo}));
 }
 

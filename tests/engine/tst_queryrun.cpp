@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "tests/engine/fakehost.h"
+#include "tests/support/sanitizers.h"
 #include "tests/support/scriptedagent.h"
 #include "tests/support/snmpdagent.h"
 
@@ -7,6 +8,9 @@
 #include <QTest>
 
 namespace {
+
+// The rows that wait a timeout out keep it short (longer in the sanitizer builds).
+constexpr int ShortTimeoutMs = 80 * SlowBuild;
 
 using Value = ScriptedAgent::Value;
 using Oid = ScriptedAgent::Oid;
@@ -480,7 +484,7 @@ void TestQueryRun::walkFailingHalfWayKeepsItsRows()
     });
     setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.2.1.1"), Operation::Walk);
     m_host.transport.version = v2c ? SnmpVersion::V2c : SnmpVersion::V1;
-    m_host.transport.timeOut = 200;
+    m_host.transport.timeOut = ShortTimeoutMs;
     QCOMPARE(run(m_host), message);
     QCOMPARE(rowOids(m_host), (QStringList{"." + Descr, "." + ObjectId, "." + UpTime}.mid(0, rows)));
     QCOMPARE(*count, 3);
@@ -654,7 +658,7 @@ void TestQueryRun::timeoutAfterTheHistoryUpdate()
 {
     m_scripted.setHandler(ScriptedAgent::silentHandler());
     setInputs(m_scripted.address(), Descr, Operation::Get);
-    m_host.transport.timeOut = 200;
+    m_host.transport.timeOut = ShortTimeoutMs;
     m_host.transport.retries = 1;
     QCOMPARE(run(m_host), QStringLiteral("SnmpMgrRequest error: 40."));
     QVERIFY(m_host.rows.empty());
@@ -671,7 +675,7 @@ void TestQueryRun::agentGoneIsATimeout()
     QCOMPARE(m_host.rows.size(), size_t(1));
 
     doomed.kill();
-    m_host.transport.timeOut = 200;
+    m_host.transport.timeOut = ShortTimeoutMs;
     QCOMPARE(run(m_host), QStringLiteral("SnmpMgrRequest error: 40."));
     QCOMPARE(m_host.rows.size(), size_t(1));
 }

@@ -74,7 +74,9 @@ bool SnmpdAgent::launch(quint16 port)
     while (!deadline.hasExpired()) {
         if (m_process->state() == QProcess::NotRunning)
             return false;
-        if (answers(200))
+        // Until snmpd has bound its port a probe waits out its time (a
+        // datagram to a closed port raises no error here): probe often.
+        if (answers(20))
             return true;
     }
     kill();
