@@ -103,7 +103,7 @@ DISPLAY_NUMBER=79
 while [ -e /tmp/.X11-unix/X$DISPLAY_NUMBER ] || [ -e /tmp/.X$DISPLAY_NUMBER-lock ]; do
     DISPLAY_NUMBER=$((DISPLAY_NUMBER + 1))
 done
-Xvfb :$DISPLAY_NUMBER -screen 0 1280x1024x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+Xvfb :$DISPLAY_NUMBER -noreset -screen 0 1280x1024x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
 PIDS+=($!)
 for _ in $(seq 100); do [ -e /tmp/.X11-unix/X$DISPLAY_NUMBER ] && break; sleep 0.05; done
 XDISPLAY=:$DISPLAY_NUMBER
