@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "tests/support/files.h"
+#include "tests/support/sanitizers.h"
 #include "tests/support/scriptedagent.h"
 #include "tests/support/snmpdagent.h"
 #include "tests/support/windowfixture.h"
@@ -856,7 +857,7 @@ void TestMainForm::failuresShowInTheErrorBox()
         QVERIFY(scriptedAgent.start());
         agent = scriptedAgent.address();
     }
-    m_window->setTransport({200, 0});
+    m_window->setTransport({80 * SlowBuild, 0});
     m_window->setOperation(Operation(operation));
     m_window.setInputs(agent, community, oids);
     QVERIFY(m_window.trigger("actRun"));
@@ -888,7 +889,7 @@ void TestMainForm::closingDuringWalk()
     qsizetype atClose = -1;
     bool closedAtOnce = true;
     bool visibleAfterClose = false;
-    QTimer::singleShot(150, m_window.get(), [&] {
+    QTimer::singleShot(50, m_window.get(), [&] {
         atClose = m_window->results().storedRowCount();
         closedAtOnce = m_window->close(); // the window's close box
         visibleAfterClose = m_window->isVisible();
@@ -912,7 +913,7 @@ void TestMainForm::exitDuringWalk()
     m_window.setInputs(agent.address(), "tarnel", ".1.3.6.1.4.1.99999");
     QVERIFY(m_window.trigger("actWalk"));
     bool exitEnabled = false;
-    QTimer::singleShot(100, m_window.get(), [&] { exitEnabled = m_window.trigger("actExit"); });
+    QTimer::singleShot(50, m_window.get(), [&] { exitEnabled = m_window.trigger("actExit"); });
     QVERIFY(m_window.trigger("actRun"));
     QVERIFY(exitEnabled);
     QTRY_VERIFY(!m_window->isVisible());
