@@ -307,8 +307,7 @@ int keepDecodedAnswer(netsnmp_session *session, netsnmp_pdu *pdu, int result)
     return 1;
 }
 
-WaitOutcome sendAndWait(void *session, PduPtr request, RequestExchange &exchange, RequestWait wait,
-                        const AbandonCheck &abandoned, berreader::Response &answer)
+std::optional<WaitOutcome> sendOnly(void *session, PduPtr request, RequestExchange &exchange)
 {
     exchange.requestId = request->reqid;
     if (exchange.firstId == 0)
@@ -316,12 +315,12 @@ WaitOutcome sendAndWait(void *session, PduPtr request, RequestExchange &exchange
     exchange.waiting = false;
     exchange.answered = false;
     exchange.report = 0;
-    const unsigned strayBefore = exchange.strayDatagrams;
+    exchange.strayAtSend = exchange.strayDatagrams;
     const netsnmp_transport *transport = snmp_sess_transport(session);
     if (!snmp_sess_session(session) || !transport || transport->sock < 0)
         return transport && transport->sock < 0 ? WaitOutcome::Closed : WaitOutcome::Failed;
-    const int fd = transport->sock;
     exchange.waiting = true;
+    exchange.outcome = WaitOutcome::Failed;
     if (snmp_sess_async_send(session, request.get(), onAnswer, &exchange) == 0) {
         exchange.waiting = false;
         // Net-SNMP's errno says why: too large for a datagram, a send that failed...
@@ -330,12 +329,26 @@ WaitOutcome sendAndWait(void *session, PduPtr request, RequestExchange &exchange
         return reset || connectionClosed(session, exchange) ? WaitOutcome::Closed : WaitOutcome::Failed;
     }
     (void)request.release(); // Net-SNMP's now
-    bool socketFailed = false;
-    if (wait == RequestWait::ProcessEvents && QCoreApplication::instance())
-        waitProcessingEvents(session, fd, exchange, socketFailed, abandoned);
-    else
-        waitBlocking(session, fd, exchange, socketFailed);
-    exchange.waiting = false;
+    return std::nullopt;
+}
+
+WaitOutcome awaitAnswer(void *session, RequestExchange &exchange, RequestWait wait, const AbandonCheck &abandoned,
+                        berreader::Response &answer)
+{
+    const netsnmp_transport *transport = snmp_sess_transport(session);
+    if (exchange.waiting && transport && transport->sock >= 0) {
+        bool socketFailed = false;
+        if (wait == RequestWait::ProcessEvents && QCoreApplication::instance())
+            waitProcessingEvents(session, transport->sock, exchange, socketFailed, abandoned);
+        else
+            waitBlocking(session, transport->sock, exchange, socketFailed);
+        exchange.waiting = false;
+        if (exchange.outcome == WaitOutcome::TimedOut && socketFailed)
+            return WaitOutcome::SendFailed; // as the synchronous call fails when select() does
+    } else if (exchange.waiting) {
+        exchange.waiting = false;
+        return transport ? WaitOutcome::Closed : WaitOutcome::Failed;
+    }
 
     switch (exchange.outcome) {
     case WaitOutcome::Answered:
@@ -347,11 +360,16 @@ WaitOutcome sendAndWait(void *session, PduPtr request, RequestExchange &exchange
         answer.errorIndex = exchange.answer.errorIndex;
         return WaitOutcome::Answered;
     case WaitOutcome::TimedOut:
-        // As the synchronous call fails when select() does.
-        if (socketFailed)
-            return WaitOutcome::SendFailed;
-        return exchange.strayDatagrams != strayBefore ? WaitOutcome::Unreadable : WaitOutcome::TimedOut;
+        return exchange.strayDatagrams != exchange.strayAtSend ? WaitOutcome::Unreadable : WaitOutcome::TimedOut;
     default:
         return exchange.outcome;
     }
+}
+
+WaitOutcome sendAndWait(void *session, PduPtr request, RequestExchange &exchange, RequestWait wait,
+                        const AbandonCheck &abandoned, berreader::Response &answer)
+{
+    if (const std::optional<WaitOutcome> failed = sendOnly(session, std::move(request), exchange))
+        return *failed;
+    return awaitAnswer(session, exchange, wait, abandoned, answer);
 }

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 struct snmp_pdu;
 struct snmp_session;
@@ -54,6 +55,7 @@ struct RequestExchange
     WaitOutcome outcome = WaitOutcome::Failed;
     bool answered = false;    // `answer` holds the response to the request
     unsigned strayDatagrams = 0; // datagrams that came, but answers to earlier requests
+    unsigned strayAtSend = 0;    // their count when the request outstanding went out
     berreader::Response answer;
     berreader::Response incoming; // read into here first, so a bad datagram spoils nothing
     int report = 0;           // SNMPv3: why the agent refused the request (SNMPERR_*), from its report
@@ -76,3 +78,10 @@ int keepDecodedAnswer(snmp_session *session, snmp_pdu *pdu, int result);
 // handler run meanwhile may use Net-SNMP, other sessions included.
 WaitOutcome sendAndWait(void *session, PduPtr request, RequestExchange &exchange, RequestWait wait,
                         const AbandonCheck &abandoned, berreader::Response &answer);
+
+// The same in two steps, so that the caller can work while the agent
+// answers: the request sent (nothing on success, else how it failed), then
+// its end waited for. A datagram that comes in between waits in the socket.
+std::optional<WaitOutcome> sendOnly(void *session, PduPtr request, RequestExchange &exchange);
+WaitOutcome awaitAnswer(void *session, RequestExchange &exchange, RequestWait wait, const AbandonCheck &abandoned,
+                        berreader::Response &answer);

@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -57,6 +58,12 @@ struct SnmpMgrSessionData
     SnmpVersion version = SnmpVersion::V1;
     RequestExchange exchange;   // Net-SNMP's callbacks and hook point here for as long as the handle lives
     berreader::Response answer; // the last answer's records, their buffers reused by the next
+    // The request sent and not yet awaited: the binding counts its answer
+    // may have, and how it failed if it never went out.
+    bool sent = false;
+    size_t least = 0;
+    size_t most = 0;
+    std::optional<WaitOutcome> sendFailure;
 };
 
 namespace {
@@ -121,19 +128,40 @@ PduPtr buildRequest(int command, const SnmpVarBindList &list)
     return request;
 }
 
-// Sends the request and takes its answer into the list: the binding count
-// must lie between least and most (see takeAnswer).
-int exchange(SnmpMgrSessionData &session, PduPtr request, size_t least, size_t most, SnmpVarBindList &list,
-             int32_t *errorStatus, int32_t *errorIndex, RequestWait wait, const AbandonCheck &abandoned)
+// Sends the request (after the engine ID discovery an SNMPv3 session
+// needs first); collect() takes its end. A request that could not go out
+// fails there, in its turn.
+void post(SnmpMgrSessionData &session, PduPtr request, size_t least, size_t most, RequestWait wait,
+          const AbandonCheck &abandoned)
 {
-    WaitOutcome outcome = WaitOutcome::Answered;
-    if (session.version == SnmpVersion::V3 && !usm::engineKnown(session.handle))
-        outcome = usm::discoverEngine(session.handle, session.exchange, wait, abandoned);
-    if (outcome == WaitOutcome::Answered)
-        outcome = sendAndWait(session.handle, std::move(request), session.exchange, wait, abandoned, session.answer);
+    session.sent = true;
+    session.least = least;
+    session.most = most;
+    session.sendFailure.reset();
+    if (session.version == SnmpVersion::V3 && !usm::engineKnown(session.handle)) {
+        const WaitOutcome discovered = usm::discoverEngine(session.handle, session.exchange, wait, abandoned);
+        if (discovered != WaitOutcome::Answered) {
+            session.sendFailure = discovered;
+            return;
+        }
+    }
+    session.sendFailure = sendOnly(session.handle, std::move(request), session.exchange);
+}
+
+// Waits for the request posted and takes its answer into the list: the
+// binding count must lie between least and most (see takeAnswer).
+int collect(SnmpMgrSessionData &session, SnmpVarBindList &list, int32_t *errorStatus, int32_t *errorIndex,
+            RequestWait wait, const AbandonCheck &abandoned)
+{
+    if (!session.sent)
+        return fail(SnmpMgrErrors::InvalidParameter);
+    session.sent = false;
+    const WaitOutcome outcome = session.sendFailure
+        ? *session.sendFailure
+        : awaitAnswer(session.handle, session.exchange, wait, abandoned, session.answer);
     switch (outcome) {
     case WaitOutcome::Answered:
-        return takeAnswer(session.answer, least, most, list, errorStatus, errorIndex);
+        return takeAnswer(session.answer, session.least, session.most, list, errorStatus, errorIndex);
     case WaitOutcome::TimedOut:
         return fail(SnmpMgrErrors::Timeout);
     case WaitOutcome::Unreadable:
@@ -261,7 +289,33 @@ int SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindL
     if (!request)
         return 0;
     const size_t count = list->list.size();
-    return exchange(*session, std::move(request), count, count, *list, errorStatus, errorIndex, wait, abandoned);
+    post(*session, std::move(request), count, count, wait, abandoned);
+    return collect(*session, *list, errorStatus, errorIndex, wait, abandoned);
+}
+
+int SnmpMgrSend(LPSNMP_MGR_SESSION session, uint8_t requestType, const SnmpVarBindList *list, RequestWait wait,
+                const AbandonCheck &abandoned)
+{
+    if (!session || !session->handle)
+        return fail(SnmpMgrErrors::InvalidSession);
+    if (!list || list->list.empty() || (requestType != pdu::Get && requestType != pdu::GetNext) || session->sent)
+        return fail(SnmpMgrErrors::InvalidParameter);
+    PduPtr request = buildRequest(requestType == pdu::Get ? SNMP_MSG_GET : SNMP_MSG_GETNEXT, *list);
+    if (!request)
+        return 0;
+    const size_t count = list->list.size();
+    post(*session, std::move(request), count, count, wait, abandoned);
+    return 1;
+}
+
+int SnmpMgrAwait(LPSNMP_MGR_SESSION session, SnmpVarBindList *list, int32_t *errorStatus, int32_t *errorIndex,
+                 RequestWait wait, const AbandonCheck &abandoned)
+{
+    if (!session || !session->handle)
+        return fail(SnmpMgrErrors::InvalidSession);
+    if (!list)
+        return fail(SnmpMgrErrors::InvalidParameter);
+    return collect(*session, *list, errorStatus, errorIndex, wait, abandoned);
 }
 
 int SnmpMgrBulkRequest(LPSNMP_MGR_SESSION session, int32_t maxRepetitions, SnmpVarBindList *list,
@@ -277,7 +331,8 @@ int SnmpMgrBulkRequest(LPSNMP_MGR_SESSION session, int32_t maxRepetitions, SnmpV
     request->non_repeaters = 0;
     request->max_repetitions = maxRepetitions;
     const size_t most = list->list.size() * size_t(maxRepetitions);
-    return exchange(*session, std::move(request), 1, most, *list, errorStatus, errorIndex, wait, abandoned);
+    post(*session, std::move(request), 1, most, wait, abandoned);
+    return collect(*session, *list, errorStatus, errorIndex, wait, abandoned);
 }
 
 int SnmpMgrClose(LPSNMP_MGR_SESSION session)

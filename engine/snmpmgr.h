@@ -66,6 +66,16 @@ int SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindL
 int SnmpMgrBulkRequest(LPSNMP_MGR_SESSION session, int32_t maxRepetitions, SnmpVarBindList *list,
                        int32_t *errorStatus, int32_t *errorIndex, RequestWait wait = RequestWait::Blocking,
                        const AbandonCheck &abandoned = {});
+// A Get or GetNext in two steps, so that the caller works while the agent
+// answers: SnmpMgrSend posts it (0 only for what SnmpMgrRequest refuses
+// before sending, or a request already posted), SnmpMgrAwait waits for it and
+// takes the answer into the list as SnmpMgrRequest does, failing as it would
+// (a request that could not go out fails here). A session closed with a
+// request posted drops it.
+int SnmpMgrSend(LPSNMP_MGR_SESSION session, uint8_t requestType, const SnmpVarBindList *list,
+                RequestWait wait = RequestWait::Blocking, const AbandonCheck &abandoned = {});
+int SnmpMgrAwait(LPSNMP_MGR_SESSION session, SnmpVarBindList *list, int32_t *errorStatus, int32_t *errorIndex,
+                 RequestWait wait = RequestWait::Blocking, const AbandonCheck &abandoned = {});
 int SnmpMgrClose(LPSNMP_MGR_SESSION session);
 // Sessions opened and not yet closed in this process; tests check it returns to 0.
 int SnmpMgrOpenSessionCount();
