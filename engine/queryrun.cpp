@@ -162,20 +162,35 @@ bool outside(const SnmpVarBind &answer, const AsnObjectIdentifier &root, bool al
     return !all && SnmpUtilOidNCmp(&answer.name, &root, unsigned(root.ids.size())) != 0;
 }
 
+// The GetNext walk sends each request as soon as the answer before has
+// named where to go on, and shows that answer's row while the agent works:
+// the window's share of each row overlaps the round trip instead of adding
+// to it. The rows, their order and what ends the walk are as with one
+// request at a time; a request out when the walk ends (a Stop, an error in
+// between) is dropped with the session.
 QueryEnd walk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &list, bool all)
 {
     AsnObjectIdentifier root;
     if (!all)
         SnmpUtilOidCpy(&root, &list.list.front().name);
-    AsnObjectIdentifier last;
+    AsnObjectIdentifier last = list.list.front().name; // the name the request out asks after
     bool anyRow = false;
     const auto ended = [&anyRow] { return anyRow ? QueryEnd::Completed : QueryEnd::EmptySubtree; };
+    const auto send = [&] {
+        if (run.control.abandoned)
+            throw RunAbandoned();
+        if (!SnmpMgrSend(session, pdu::GetNext, &list, run.request.wait, run.abandonCheck()))
+            requestFailed(run);
+    };
 
+    send();
     for (;;) {
-        last.ids.assign(list.list.front().name.ids.begin(), list.list.front().name.ids.end());
+        if (run.control.abandoned)
+            throw RunAbandoned();
         int32_t status = 0;
         int32_t index = 0;
-        sendRequest(run, session, pdu::GetNext, list, status, index);
+        if (!SnmpMgrAwait(session, &list, &status, &index, run.request.wait, run.abandonCheck()))
+            requestFailed(run);
         if (status == errorStatus::NoSuchName)
             return ended(); // the end of the agent's MIB
         // An error answer may come without its binding.
@@ -185,10 +200,16 @@ QueryEnd walk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &list
             statusFailed(run, status, index);
         const SnmpVarBind &answer = list.list.front();
         checkIncreasing(answer.name, last);
+        // Stop only sets a flag; the row asked for before it is still
+        // shown, and nothing more is asked for.
+        const bool more = !run.control.stopped;
+        if (more) {
+            last.ids.assign(answer.name.ids.begin(), answer.name.ids.end());
+            send();
+        }
         run.sink.appendRow(renderBinding(answer));
         anyRow = true;
-        // Stop only sets a flag; the row asked for before it is still shown.
-        if (run.control.stopped)
+        if (!more || run.control.stopped)
             return QueryEnd::Stopped;
         run.sink.betweenRows();
     }

@@ -274,7 +274,9 @@ void TestFaults::streamConnectionClosed()
     clock.start();
     QCOMPARE(run(m_host), QStringLiteral("SnmpMgrRequest error: 10054."));
     QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(m_host.rows.size(), size_t(rows));
+    // The request out when snmpd died may have had its answer.
+    const size_t kept = m_host.rows.size();
+    QVERIFY2(kept == size_t(rows) || (closeAt == 0 && kept == size_t(rows) + 1), qPrintable(QString::number(kept)));
     QCOMPARE(SnmpMgrOpenSessionCount(), 0);
     verifyUsableAfterwards();
 }
