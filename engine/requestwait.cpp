@@ -147,6 +147,26 @@ void readSocket(void *session, int fd)
 
 using Clock = std::chrono::steady_clock;
 
+// How long a wait polls the socket before it sleeps, while the agent has
+// been answering within it. An agent on this machine answers within some
+// tens of microseconds, less than going to sleep and being woken costs: a
+// GetNext walk of one is a third faster. Not for slower agents: the spin
+// would be lost time, and a core kept busy makes waking the agent costlier.
+constexpr auto SpinTime = std::chrono::microseconds(50);
+
+// Polls without sleeping until the socket is readable or SpinTime has passed:
+// ppoll()'s result, 0 when nothing came.
+int spinForAnswer(pollfd &watched)
+{
+    const auto until = Clock::now() + SpinTime;
+    const timespec now{0, 0};
+    int ready = 0;
+    do
+        ready = ppoll(&watched, 1, &now, nullptr);
+    while (ready == 0 && Clock::now() < until);
+    return ready;
+}
+
 // Sleeps in ppoll() until the socket is readable or the next timeout is due,
 // as the synchronous call sleeps in select(), until the request has ended or
 // the given moment has come.
@@ -170,7 +190,17 @@ void waitBlocking(void *session, int fd, RequestExchange &pending, bool &socketF
         // A socket that poll() refuses is no longer watched: the request then
         // ends by its timeouts rather than at once, so that Net-SNMP drops it.
         pollfd watched{socketFailed ? -1 : fd, POLLIN, 0};
-        const int ready = ppoll(&watched, 1, &limit, nullptr);
+        int ready = 0;
+        if (pending.quickAgent) {
+            ready = spinForAnswer(watched);
+            pending.quickAgent = ready != 0;
+        }
+        if (ready == 0) {
+            const Clock::time_point slept = Clock::now();
+            ready = ppoll(&watched, 1, &limit, nullptr);
+            if (ready > 0 && Clock::now() - slept < SpinTime)
+                pending.quickAgent = true;
+        }
         if (ready > 0) {
             readSocket(session, fd);
         } else if (ready == 0) {

@@ -220,7 +220,10 @@ void TestFaults::agentKilledMidWalk()
     QCOMPARE(run(m_host), QStringLiteral("SnmpMgrRequest error: 40."));
     QVERIFY(lastRequest.isValid());
     QVERIFY2(lastRequest.elapsed() <= BlockedAtMost + Margin, qPrintable(QString::number(lastRequest.elapsed())));
-    QCOMPARE(rowOids(m_host.rows), rowOids(twin.rows).mid(0, 3));
+    // The request out when it died may have had its answer.
+    const qsizetype kept = qsizetype(m_host.rows.size());
+    QVERIFY2(kept == 3 || kept == 4, qPrintable(QString::number(kept)));
+    QCOMPARE(rowOids(m_host.rows), rowOids(twin.rows).mid(0, kept));
     verifyUsableAfterwards();
 }
 
