@@ -148,11 +148,13 @@ void readSocket(void *session, int fd)
 using Clock = std::chrono::steady_clock;
 
 // How long a wait polls the socket before it sleeps, while the agent has
-// been answering within it. An agent on this machine answers within some
-// tens of microseconds, less than going to sleep and being woken costs: a
-// GetNext walk of one is a third faster. Not for slower agents: the spin
-// would be lost time, and a core kept busy makes waking the agent costlier.
+// been answering within QuickAnswer on average. An agent on this machine may
+// answer within some tens of microseconds, less than going to sleep and being
+// woken costs: a GetNext walk of the bench agent is a third faster. Not for
+// slower agents (snmpd's answers take some 70): the spin would be CPU time
+// lost, and a core kept busy makes waking the agent costlier.
 constexpr auto SpinTime = std::chrono::microseconds(50);
+constexpr auto QuickAnswer = std::chrono::microseconds(30);
 
 // Polls without sleeping until the socket is readable or SpinTime has passed:
 // ppoll()'s result, 0 when nothing came.
@@ -190,17 +192,12 @@ void waitBlocking(void *session, int fd, RequestExchange &pending, bool &socketF
         // A socket that poll() refuses is no longer watched: the request then
         // ends by its timeouts rather than at once, so that Net-SNMP drops it.
         pollfd watched{socketFailed ? -1 : fd, POLLIN, 0};
-        int ready = 0;
-        if (pending.quickAgent) {
-            ready = spinForAnswer(watched);
-            pending.quickAgent = ready != 0;
-        }
-        if (ready == 0) {
-            const Clock::time_point slept = Clock::now();
+        const Clock::time_point started = Clock::now();
+        int ready = pending.typicalWait < QuickAnswer ? spinForAnswer(watched) : 0;
+        if (ready == 0)
             ready = ppoll(&watched, 1, &limit, nullptr);
-            if (ready > 0 && Clock::now() - slept < SpinTime)
-                pending.quickAgent = true;
-        }
+        if (ready > 0)
+            pending.typicalWait = (3 * pending.typicalWait + (Clock::now() - started)) / 4;
         if (ready > 0) {
             readSocket(session, fd);
         } else if (ready == 0) {

@@ -9,6 +9,7 @@
 
 #include "engine/berreader.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -56,7 +57,9 @@ struct RequestExchange
     bool answered = false;    // `answer` holds the response to the request
     unsigned strayDatagrams = 0; // datagrams that came, but answers to earlier requests
     unsigned strayAtSend = 0;    // their count when the request outstanding went out
-    bool quickAgent = true;      // the last datagram came within the spin time: wait for the next spinning
+    // How long waits took until a datagram was there, averaged: the next
+    // wait polls before it sleeps while this is short.
+    std::chrono::nanoseconds typicalWait{0};
     berreader::Response answer;
     berreader::Response incoming; // read into here first, so a bad datagram spoils nothing
     int report = 0;           // SNMPv3: why the agent refused the request (SNMPERR_*), from its report
