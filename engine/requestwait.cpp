@@ -196,7 +196,9 @@ void waitBlocking(void *session, int fd, RequestExchange &pending, bool &socketF
         int ready = pending.typicalWait < QuickAnswer ? spinForAnswer(watched) : 0;
         if (ready == 0)
             ready = ppoll(&watched, 1, &limit, nullptr);
-        if (ready > 0)
+        // A wait that ended empty (a timeout, or the caller's limit) counts
+        // as long as it took: less than the answer will.
+        if (ready >= 0)
             pending.typicalWait = (3 * pending.typicalWait + (Clock::now() - started)) / 4;
         if (ready > 0) {
             readSocket(session, fd);
