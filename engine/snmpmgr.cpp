@@ -281,16 +281,9 @@ LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const AgentSecurity &se
 int SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindList *list, int32_t *errorStatus,
                    int32_t *errorIndex, RequestWait wait, const AbandonCheck &abandoned)
 {
-    if (!session || !session->handle)
-        return fail(SnmpMgrErrors::InvalidSession);
-    if (!list || list->list.empty() || (requestType != pdu::Get && requestType != pdu::GetNext))
-        return fail(SnmpMgrErrors::InvalidParameter);
-    PduPtr request = buildRequest(requestType == pdu::Get ? SNMP_MSG_GET : SNMP_MSG_GETNEXT, *list);
-    if (!request)
+    if (!SnmpMgrSend(session, requestType, list, wait, abandoned))
         return 0;
-    const size_t count = list->list.size();
-    post(*session, std::move(request), count, count, wait, abandoned);
-    return collect(*session, *list, errorStatus, errorIndex, wait, abandoned);
+    return SnmpMgrAwait(session, list, errorStatus, errorIndex, wait, abandoned);
 }
 
 int SnmpMgrSend(LPSNMP_MGR_SESSION session, uint8_t requestType, const SnmpVarBindList *list, RequestWait wait,
