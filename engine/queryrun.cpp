@@ -202,14 +202,13 @@ QueryEnd walk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &list
         checkIncreasing(answer.name, last);
         // Stop only sets a flag; the row asked for before it is still
         // shown, and nothing more is asked for.
-        const bool more = !run.control.stopped;
-        if (more) {
+        if (!run.control.stopped) {
             last.ids.assign(answer.name.ids.begin(), answer.name.ids.end());
             send();
         }
         run.sink.appendRow(renderBinding(answer));
         anyRow = true;
-        if (!more || run.control.stopped)
+        if (run.control.stopped)
             return QueryEnd::Stopped;
         run.sink.betweenRows();
     }
