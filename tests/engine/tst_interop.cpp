@@ -77,30 +77,49 @@ std::pair<QString, QString> rendered(int tag, const QByteArray &text, const QByt
     }
 }
 
-// The recording's bindings inside the subtree, in the agent's order.
-std::vector<Record> recorded(const QString &path, const std::vector<uint32_t> &subtree, bool v2c)
+struct Line
 {
+    std::vector<uint32_t> oid;
+    QByteArray oidText, tag, value;
+};
+
+// A recording's lines in the agent's order, read once: each row of the Cisco
+// switch would unpack and parse its 51,000 lines again.
+const std::vector<Line> &recordingLines(const QString &path)
+{
+    static std::map<QString, std::vector<Line>> read;
+    auto [it, added] = read.try_emplace(path);
+    if (!added)
+        return it->second;
     QProcess unpack;
     unpack.start(QStringLiteral("gzip"), {QStringLiteral("-dcf"), path});
     unpack.waitForFinished(30000);
-    std::vector<Record> records;
     for (const QByteArray &line : unpack.readAllStandardOutput().split('\n')) {
         const QList<QByteArray> fields = line.split('|');
         if (fields.size() < 3)
             continue;
-        std::vector<uint32_t> oid;
+        Line parsed{{}, fields[0], fields[1], line.mid(fields[0].size() + fields[1].size() + 2)};
         for (const QByteArray &id : fields[0].split('.'))
-            oid.push_back(id.toUInt());
-        if (oid.size() < subtree.size() || !std::equal(subtree.begin(), subtree.end(), oid.begin()))
-            continue;
-        const QByteArray value = line.mid(fields[0].size() + fields[1].size() + 2);
-        const bool hex = fields[1].endsWith('x');
-        const auto [type, text] = rendered(fields[1].chopped(hex ? 1 : 0).toInt(), value,
-                                           hex ? QByteArray::fromHex(value) : value, v2c);
-        if (!type.isNull())
-            records.push_back({oid, QStringLiteral(".%1 | %2 | %3").arg(QString::fromLatin1(fields[0]), type, text)});
+            parsed.oid.push_back(id.toUInt());
+        it->second.push_back(std::move(parsed));
     }
-    std::sort(records.begin(), records.end(), [](const Record &a, const Record &b) { return a.oid < b.oid; });
+    std::ranges::sort(it->second, {}, &Line::oid);
+    return it->second;
+}
+
+// The recording's bindings inside the subtree, in the agent's order.
+std::vector<Record> recorded(const QString &path, const std::vector<uint32_t> &subtree, bool v2c)
+{
+    std::vector<Record> records;
+    for (const Line &line : recordingLines(path)) {
+        if (line.oid.size() < subtree.size() || !std::equal(subtree.begin(), subtree.end(), line.oid.begin()))
+            continue;
+        const bool hex = line.tag.endsWith('x');
+        const auto [type, text] = rendered(line.tag.chopped(hex ? 1 : 0).toInt(), line.value,
+                                           hex ? QByteArray::fromHex(line.value) : line.value, v2c);
+        if (!type.isNull())
+            records.push_back({line.oid, QStringLiteral(".%1 | %2 | %3").arg(QString::fromLatin1(line.oidText), type, text)});
+    }
     return records;
 }
 
