@@ -218,29 +218,37 @@ QueryEnd walk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &list
 // answer before, whose rows are taken one by one exactly as the GetNext walk
 // takes its one: events after every row, Stop after one more row (the rest
 // of the answer dropped), the end at endOfMibView or the first name outside
-// the subtree. Error answers end it as they end the GetNext walk.
+// the subtree. Error answers end it as they end the GetNext walk. Like that
+// walk it asks for the next answer before showing the rows of this one.
 QueryEnd bulkWalk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &list, bool all)
 {
     AsnObjectIdentifier root;
     if (!all)
         SnmpUtilOidCpy(&root, &list.list.front().name);
-    AsnObjectIdentifier from = list.list.front().name;
+    SnmpVarBindList ask; // the name the request out goes on from
+    ask.list.push_back({list.list.front().name, {}});
     int32_t repetitions = BulkMaxRepetitions;
     bool anyRow = false;
     const auto ended = [&anyRow] { return anyRow ? QueryEnd::Completed : QueryEnd::EmptySubtree; };
+    const auto send = [&] {
+        if (run.control.abandoned)
+            throw RunAbandoned();
+        if (!SnmpMgrBulkSend(session, repetitions, &ask, run.request.wait, run.abandonCheck()))
+            requestFailed(run);
+    };
 
+    send();
     for (;;) {
-        list.list.resize(1);
-        list.list.front().name = from;
-        int32_t status = 0;
-        int32_t index = 0;
         if (run.control.abandoned)
             return QueryEnd::Abandoned;
-        if (!SnmpMgrBulkRequest(session, repetitions, &list, &status, &index, run.request.wait, run.abandonCheck()))
+        int32_t status = 0;
+        int32_t index = 0;
+        if (!SnmpMgrAwait(session, &list, &status, &index, run.request.wait, run.abandonCheck()))
             requestFailed(run);
         if (status == errorStatus::TooBig && repetitions > 1) {
             // Kept halved: the rows to come are likely as large.
             repetitions /= 2;
+            send();
             continue;
         }
         if (status != errorStatus::NoError) {
@@ -248,13 +256,21 @@ QueryEnd bulkWalk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &
                 return ended();
             statusFailed(run, status, index);
         }
-        const AsnObjectIdentifier *last = &from;
-        for (const SnmpVarBind &answer : list.list) {
-            if (answer.value.asnType == asn::EndOfMibView || outside(answer, root, all))
-                return ended();
-            checkIncreasing(answer.name, *last);
+        // The rows before the walk's end or a name that does not increase.
+        size_t rows = 0;
+        for (const AsnObjectIdentifier *last = &ask.list.front().name; rows < list.list.size(); ++rows) {
+            const SnmpVarBind &answer = list.list[rows];
+            if (answer.value.asnType == asn::EndOfMibView || outside(answer, root, all) || !increases(answer.name, *last))
+                break;
             last = &answer.name;
-            run.sink.appendRow(renderBinding(answer, run.version()));
+        }
+        const AsnObjectIdentifier before = rows > 0 ? list.list[rows - 1].name : ask.list.front().name;
+        if (rows == list.list.size() && !run.control.stopped) {
+            ask.list.front().name = before;
+            send();
+        }
+        for (size_t row = 0; row < rows; ++row) {
+            run.sink.appendRow(renderBinding(list.list[row], run.version()));
             anyRow = true;
             if (run.control.stopped)
                 return QueryEnd::Stopped;
@@ -262,7 +278,12 @@ QueryEnd bulkWalk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &
             if (run.control.abandoned)
                 return QueryEnd::Abandoned;
         }
-        from = list.list.back().name;
+        if (rows < list.list.size()) {
+            const SnmpVarBind &next = list.list[rows];
+            if (next.value.asnType == asn::EndOfMibView || outside(next, root, all))
+                return ended();
+            checkIncreasing(next.name, before);
+        }
     }
 }
 

@@ -314,9 +314,17 @@ int SnmpMgrAwait(LPSNMP_MGR_SESSION session, SnmpVarBindList *list, int32_t *err
 int SnmpMgrBulkRequest(LPSNMP_MGR_SESSION session, int32_t maxRepetitions, SnmpVarBindList *list,
                        int32_t *errorStatus, int32_t *errorIndex, RequestWait wait, const AbandonCheck &abandoned)
 {
+    if (!SnmpMgrBulkSend(session, maxRepetitions, list, wait, abandoned))
+        return 0;
+    return SnmpMgrAwait(session, list, errorStatus, errorIndex, wait, abandoned);
+}
+
+int SnmpMgrBulkSend(LPSNMP_MGR_SESSION session, int32_t maxRepetitions, const SnmpVarBindList *list,
+                    RequestWait wait, const AbandonCheck &abandoned)
+{
     if (!session || !session->handle)
         return fail(SnmpMgrErrors::InvalidSession);
-    if (!list || list->list.empty() || maxRepetitions < 1 || session->version == SnmpVersion::V1)
+    if (!list || list->list.empty() || maxRepetitions < 1 || session->version == SnmpVersion::V1 || session->sent)
         return fail(SnmpMgrErrors::InvalidParameter);
     PduPtr request = buildRequest(SNMP_MSG_GETBULK, *list);
     if (!request)
@@ -325,7 +333,7 @@ int SnmpMgrBulkRequest(LPSNMP_MGR_SESSION session, int32_t maxRepetitions, SnmpV
     request->max_repetitions = maxRepetitions;
     const size_t most = list->list.size() * size_t(maxRepetitions);
     post(*session, std::move(request), 1, most, wait, abandoned);
-    return collect(*session, *list, errorStatus, errorIndex, wait, abandoned);
+    return 1;
 }
 
 int SnmpMgrClose(LPSNMP_MGR_SESSION session)

@@ -76,6 +76,9 @@ int SnmpMgrSend(LPSNMP_MGR_SESSION session, uint8_t requestType, const SnmpVarBi
                 RequestWait wait = RequestWait::Blocking, const AbandonCheck &abandoned = {});
 int SnmpMgrAwait(LPSNMP_MGR_SESSION session, SnmpVarBindList *list, int32_t *errorStatus, int32_t *errorIndex,
                  RequestWait wait = RequestWait::Blocking, const AbandonCheck &abandoned = {});
+// The GetBulkRequest's first step, as SnmpMgrSend is SnmpMgrRequest's; SnmpMgrAwait takes its answer.
+int SnmpMgrBulkSend(LPSNMP_MGR_SESSION session, int32_t maxRepetitions, const SnmpVarBindList *list,
+                    RequestWait wait = RequestWait::Blocking, const AbandonCheck &abandoned = {});
 int SnmpMgrClose(LPSNMP_MGR_SESSION session);
 // Sessions opened and not yet closed in this process; tests check it returns to 0.
 int SnmpMgrOpenSessionCount();
