@@ -258,13 +258,15 @@ QueryEnd bulkWalk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &
         }
         // The rows before the walk's end or a name that does not increase.
         size_t rows = 0;
+        bool end = false;
         for (const AsnObjectIdentifier *last = &ask.list.front().name; rows < list.list.size(); ++rows) {
             const SnmpVarBind &answer = list.list[rows];
-            if (answer.value.asnType == asn::EndOfMibView || outside(answer, root, all) || !increases(answer.name, *last))
+            end = answer.value.asnType == asn::EndOfMibView || outside(answer, root, all);
+            if (end || !increases(answer.name, *last))
                 break;
             last = &answer.name;
         }
-        const AsnObjectIdentifier before = rows > 0 ? list.list[rows - 1].name : ask.list.front().name;
+        const AsnObjectIdentifier &before = rows > 0 ? list.list[rows - 1].name : ask.list.front().name;
         if (rows == list.list.size() && !run.control.stopped) {
             ask.list.front().name = before;
             send();
@@ -278,12 +280,10 @@ QueryEnd bulkWalk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &
             if (run.control.abandoned)
                 return QueryEnd::Abandoned;
         }
-        if (rows < list.list.size()) {
-            const SnmpVarBind &next = list.list[rows];
-            if (next.value.asnType == asn::EndOfMibView || outside(next, root, all))
-                return ended();
-            checkIncreasing(next.name, before);
-        }
+        if (end)
+            return ended();
+        if (rows < list.list.size())
+            checkIncreasing(list.list[rows].name, before);
     }
 }
 
