@@ -23,34 +23,8 @@
 #include <string_view>
 #include <utility>
 
-// Last-error codes (SnmpMgrGetLastError) and the Net-SNMP failures behind them:
-//
-//   code   operation        Net-SNMP outcome
-//   40     SnmpMgrRequest   a timeout, and nothing came back from the agent but answers
-//                           to its earlier requests (late or duplicated datagrams)
-//   41     SnmpMgrRequest   the request could not be sent or the socket failed
-//   45     SnmpMgrRequest   a timeout although other datagrams came back (none was a
-//                           GetResponse of the session's version to this request:
-//                           garbage, another version or PDU type, a request id never
-//                           sent, a name of more than 128 sub-identifiers, a name or
-//                           OID value that is no OID); any other library failure;
-//                           a response without an error status whose binding count
-//                           differs from the request's (a bulk response: none, or more
-//                           than asked for)
-//   10054  SnmpMgrRequest   a stream transport's connection was closed or reset
-//   1223   SnmpMgrRequest   the caller gave the request up (never shown)
-//   45     SnmpMgrOpen      the transport was made but the session could not be set up,
-//                           or a well-formed peer text whose host does resolve failed
-//   47     both             null session handle
-//   87     SnmpMgrOpen      no transport for a text that is no [transport:]host[:port]
-//   87     SnmpMgrRequest   null or empty list, unknown request type, unusable name,
-//                           GetBulk on an SNMPv1 session or for no repetitions
-//   11001  SnmpMgrOpen      no transport for a well-formed text whose host does not resolve
-//   87     SnmpMgrOpen      SNMPv3: a protocol or key Net-SNMP refuses
-//   40     SnmpMgrRequest   SNMPv3: also no answer to the engine ID discovery before
-//                           the session's first request (usm::discoverEngine)
-//   1317, 1326, 1327        SNMPv3: the agent's report of an unknown user, a failed
-//          SnmpMgrRequest   authentication, a security level it does not support
+// Which Net-SNMP outcome gives which last-error code: the fail() calls below;
+// what each code means to the user: engine/snmperrors.cpp.
 
 struct SnmpMgrSessionData
 {

@@ -10,6 +10,7 @@
 #include "engine/mibsetup.h"
 #include "engine/oidtext.h"
 #include "engine/requestwait.h"
+#include "engine/snmperrors.h"
 #include "engine/snmprecords.h"
 
 #include <cstdint>
@@ -22,23 +23,7 @@ using LPSNMP_MGR_SESSION = SnmpMgrSessionData *;
 // The last-error code of the failed call on this thread (0 when none).
 uint32_t SnmpMgrGetLastError();
 
-// Last-error codes this service reports (the README lists the mapping).
-namespace SnmpMgrErrors {
-inline constexpr uint32_t Timeout = 40;           // no response within timeout x (retries + 1)
-inline constexpr uint32_t SelectFdErrors = 41;    // socket send or receive failed
-inline constexpr uint32_t AgentErrors = 45;       // the response could not be decoded, or another library failure
-inline constexpr uint32_t InvalidSession = 47;    // null session handle
-inline constexpr uint32_t InvalidParameter = 87;  // agent text Net-SNMP cannot use as a peer name
-inline constexpr uint32_t HostNotFound = 11001;   // the host name does not resolve
-inline constexpr uint32_t ConnectionReset = 10054; // a stream transport's connection was closed or reset
-inline constexpr uint32_t Abandoned = 1223;       // the caller gave the request up while it waited
-// SNMPv3: the agent reported that it does not know the user, that the
-// message's authentication failed (wrong passphrase or protocol), or that it
-// does not support the security level for the user.
-inline constexpr uint32_t UnknownUserName = 1317;
-inline constexpr uint32_t AuthenticationFailure = 1326;
-inline constexpr uint32_t SecurityLevelUnsupported = 1327;
-} // namespace SnmpMgrErrors
+// Last-error codes: engine/snmperrors.h.
 
 // Null on failure, with SnmpMgrGetLastError() describing it. The session
 // sends and accepts messages of the given version only.
