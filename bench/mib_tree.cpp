@@ -6,8 +6,10 @@
 //
 //   bench_mib_tree [NODES]          MIBs loaded first, then the window opened, reopened, searched
 //   bench_mib_tree --cold [NODES]   the window opened first: MIB loading and the tree taken inside
-#include "engine/mibtree.h"
-#include "engine/snmpmgr.h"
+#include "engine/mib/mibsetup.h"
+#include "engine/mib/mibtree.h"
+#include "engine/mib/oidtext.h"
+#include "engine/snmp/snmpmgr.h"
 #include "tests/support/windowfixture.h"
 #include "ui/mibtreewindow.h"
 

@@ -23,7 +23,9 @@
 // either) walks with MIB Values on, which is otherwise off whatever the
 // settings say.
 #include "bench/walkhost.h"
-#include "engine/snmpmgr.h"
+#include "engine/mib/mibsetup.h"
+#include "engine/mib/oidtext.h"
+#include "engine/snmp/snmpmgr.h"
 #include "tests/support/windowfixture.h"
 #include "ui/findbar.h"
 #include "ui/listview.h"

@@ -6,7 +6,7 @@
 // row and during every request's wait, as the window does, or not at all.
 // Subclasses keep the rows.
 
-#include "engine/queryrun.h"
+#include "engine/query/queryrun.h"
 
 #include <QCoreApplication>
 

@@ -2,7 +2,7 @@
 // Any bytes as an agent's datagram: the reader stays inside them, what it
 // reads encodes again to the same message, and the records it makes hold
 // exactly the octets and numbers that were read.
-#include "engine/berreader.h"
+#include "engine/snmp/berreader.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -5,7 +5,8 @@
 // decimal form, which is how a walk's rows are typed in again. A text that is
 // plain dotted decimal must convert to exactly its numbers, whatever the MIBs
 // say about that part of the tree.
-#include "engine/snmpmgr.h"
+#include "engine/mib/oidtext.h"
+#include "engine/snmp/snmpmgr.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -2,7 +2,8 @@
 // The row rendering of arbitrary bindings: any tag, values of any length
 // (an IpAddress of fewer than four bytes included), names of any length and
 // names inside the tables whose indexes Net-SNMP decodes into texts.
-#include "engine/rowrender.h"
+#include "engine/mib/oidtext.h"
+#include "engine/query/rowrender.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "engine/snmpmgr.h"
+#include "engine/snmp/snmpmgr.h"
 #include "ui/errorbox.h"
 #include "ui/exitsignals.h"
 #include "ui/mainform.h"
 
+#include "engine/mib/mibsetup.h"
 #include "ui/dialogs/programicon.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "engine/queryrun.h"
+#include "engine/query/queryrun.h"
 #include "store/passphrasevault.h"
 #include "store/registryhive.h"
 #include "store/settings.h"

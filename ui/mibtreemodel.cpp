@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/mibtreemodel.h"
 
-#include "engine/mibdefinition.h"
+#include "engine/mib/mibdefinition.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>

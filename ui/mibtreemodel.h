@@ -4,8 +4,8 @@
 // The models of the MIB Tree window and of the Oids box's completion, all
 // over one snapshot of the loaded MIBs (engine/mibtree).
 
-#include "engine/miberrors.h"
-#include "engine/mibtree.h"
+#include "engine/mib/miberrors.h"
+#include "engine/mib/mibtree.h"
 
 #include <QAbstractItemModel>
 #include <QAbstractListModel>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ui/mibtreewindow.h"
 
-#include "engine/mibdefinition.h"
-#include "engine/mibload.h"
+#include "engine/mib/mibdefinition.h"
+#include "engine/mib/mibload.h"
 #include "ui/mibtreemodel.h"
 
 #include <QGuiApplication>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ui/oidcompleter.h"
 
-#include "engine/mibsetup.h"
-#include "engine/mibtree.h"
+#include "engine/mib/mibsetup.h"
+#include "engine/mib/mibtree.h"
 #include "ui/mibtreemodel.h"
 
 #include <QAbstractItemView>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "ui/resultmodel.h"
 
-#include "engine/mibinfo.h"
-#include "engine/mibrender.h"
-#include "engine/rowbinding.h"
+#include "engine/mib/mibinfo.h"
+#include "engine/mib/mibrender.h"
+#include "engine/query/rowbinding.h"
 
 #include <algorithm>
 #include <cstring>

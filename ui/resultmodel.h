@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "engine/rowrender.h"
+#include "engine/query/rowrender.h"
 
 #include <QAbstractTableModel>
 #include <QByteArrayView>

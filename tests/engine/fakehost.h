@@ -6,8 +6,9 @@
 // adds and the event processing between them (where a test stops the run).
 
 #include "common/apperror.h"
-#include "engine/historyrule.h"
-#include "engine/queryrun.h"
+#include "engine/query/historyrule.h"
+#include "engine/query/queryrun.h"
+#include "engine/snmp/agentsecurity.h"
 #include "tests/support/fakehistory.h"
 
 #include <QStringList>

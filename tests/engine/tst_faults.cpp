@@ -2,6 +2,7 @@
 // Faults of the agent and the network, seen through the query run as the
 // window sees it: what the user is told, which rows stay, that the run ends in
 // time and the window is idle and usable afterwards.
+#include "engine/snmp/snmpmgr.h"
 #include "tests/engine/fakehost.h"
 #include "tests/support/loopbackudp.h"
 #include "tests/support/sanitizers.h"

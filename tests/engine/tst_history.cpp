@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "engine/historyrule.h"
+#include "engine/query/historyrule.h"
 #include "tests/support/fakehistory.h"
 
 #include <QScopeGuard>

@@ -4,11 +4,13 @@
 // read here on its own ("oid|tag|value", the tag in decimal, an "x" after
 // it when the value is in hex). With MIB Values, the rows against Net-SNMP's
 // own rendering of the same bindings by the same MIB tree.
-#include "engine/mibinfo.h"
-#include "engine/mibrender.h"
-#include "engine/rowbinding.h"
-#include "engine/mibtables.h"
-#include "engine/oidname.h"
+#include "engine/mib/mibinfo.h"
+#include "engine/mib/mibrender.h"
+#include "engine/mib/mibsetup.h"
+#include "engine/mib/oidname.h"
+#include "engine/mib/oidtext.h"
+#include "engine/query/rowbinding.h"
+#include "engine/tables/mibtables.h"
 #include "tests/engine/fakehost.h"
 #include "tests/support/snmpsimagent.h"
 #include "tests/support/v3users.h"

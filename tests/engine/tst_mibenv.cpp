@@ -3,7 +3,8 @@
 // the folders that are searched, and names fall back to numeric labels.
 // The environment must be set before the library's first use, hence a
 // process of its own.
-#include "engine/rowrender.h"
+#include "engine/mib/oidtext.h"
+#include "engine/query/rowrender.h"
 
 #include <QFile>
 #include <QTemporaryDir>

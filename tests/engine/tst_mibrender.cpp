@@ -3,9 +3,11 @@
 // and rendered as the MIB describes the object; and column instances decoded
 // by their INDEX. The bundled modules, Net-SNMP's own and a test module
 // (tests/engine/mibs) for what none of them has.
-#include "engine/mibinfo.h"
-#include "engine/mibrender.h"
-#include "engine/rowbinding.h"
+#include "engine/mib/mibinfo.h"
+#include "engine/mib/mibrender.h"
+#include "engine/mib/mibsetup.h"
+#include "engine/query/rowbinding.h"
+#include "engine/query/rowrender.h"
 
 #include <QTest>
 

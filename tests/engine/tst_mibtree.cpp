@@ -3,10 +3,10 @@
 // runs. The loads change the process's loaded set, so the rows of
 // loadMibFile run in order: a good module, one whose import is missing, a
 // file that is no MIB module.
-#include "engine/mibload.h"
-#include "engine/mibsetup.h"
-#include "engine/mibtree.h"
-#include "engine/oidtext.h"
+#include "engine/mib/mibload.h"
+#include "engine/mib/mibsetup.h"
+#include "engine/mib/mibtree.h"
+#include "engine/mib/oidtext.h"
 
 #include <QDir>
 #include <QFileInfo>

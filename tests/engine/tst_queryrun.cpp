@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: MIT
+#include "engine/mib/oidtext.h"
+#include "engine/snmp/snmpmgr.h"
 #include "tests/engine/fakehost.h"
 #include "tests/support/sanitizers.h"
 #include "tests/support/scriptedagent.h"

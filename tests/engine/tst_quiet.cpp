@@ -2,8 +2,10 @@
 // Net-SNMP prints MIB warnings and parse errors on stderr by default; the
 // service must not. This runs the library's first use, so it has a process
 // of its own.
-#include "engine/mibload.h"
-#include "engine/snmpmgr.h"
+#include "engine/mib/mibload.h"
+#include "engine/mib/mibsetup.h"
+#include "engine/mib/oidtext.h"
+#include "engine/snmp/snmpmgr.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "engine/oidname.h"
-#include "engine/rowrender.h"
+#include "engine/mib/oidname.h"
+#include "engine/mib/oidtext.h"
+#include "engine/query/rowrender.h"
 
 #include <QTest>
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "engine/rowrender.h"
-#include "engine/snmpmgr.h"
+#include "engine/mib/mibsetup.h"
+#include "engine/mib/oidtext.h"
+#include "engine/query/rowrender.h"
+#include "engine/snmp/snmpmgr.h"
 #include "tests/support/sanitizers.h"
 #include "tests/support/scriptedagent.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Tables found by the shape of the names: which rows form which table, how
 // their cells line up, and how an index reads.
-#include "engine/tableshape.h"
+#include "engine/tables/tableshape.h"
 
 #include <QTest>
 

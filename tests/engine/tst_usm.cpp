@@ -4,6 +4,8 @@
 // then the same agent with the right settings, without a restart.
 
 #include "common/messages.h"
+#include "engine/snmp/agentsecurity.h"
+#include "engine/snmp/snmpmgr.h"
 #include "tests/engine/fakehost.h"
 #include "tests/support/loopbackudp.h"
 #include "tests/support/sanitizers.h"

@@ -8,7 +8,8 @@
 // (served by snmpd proxying its own system group). Each passphrase is unique
 // in the tests' files, so a grep for it finds every copy.
 
-#include "engine/usm.h"
+
+#include "engine/snmp/agentsecurity.h"
 
 #include <QString>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "engine/historyrule.h"
+#include "engine/query/historyrule.h"
 #include "ui/combohistory.h"
 
 #include <QComboBox>

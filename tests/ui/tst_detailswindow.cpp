@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The details dialog as the user meets it: opened from the main window over
 // rows that a walk brought in, stepping through the window's own list.
-#include "tests/support/scriptedagent.h"
 #include "tests/support/modaldriver.h"
+#include "tests/support/scriptedagent.h"
 #include "tests/support/windowfixture.h"
 #include "ui/dialogs/detailsdialog.h"
 #include "ui/listview.h"

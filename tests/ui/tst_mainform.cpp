@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "engine/mib/oidtext.h"
 #include "tests/support/files.h"
 #include "tests/support/sanitizers.h"
 #include "tests/support/scriptedagent.h"

@@ -2,8 +2,8 @@
 // The options dialog opened from the main window: what it confirms is what
 // the next Run's session uses, and nothing reaches the settings file before exit.
 #include "store/registryhive.h"
-#include "tests/support/scriptedagent.h"
 #include "tests/support/modaldriver.h"
+#include "tests/support/scriptedagent.h"
 #include "tests/support/windowfixture.h"
 #include "ui/dialogs/optionsdialog.h"
 #include "ui/resultmodel.h"

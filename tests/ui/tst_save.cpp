@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
+#include "engine/query/rowrender.h"
 #include "tests/support/files.h"
 #include "tests/support/scriptedagent.h"
 #include "tests/support/snmpdagent.h"
-#include "engine/rowrender.h"
 #include "tests/support/windowfixture.h"
 #include "ui/errorbox.h"
 #include "ui/listview.h"

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "engine/mib/oidtext.h"
 #include "store/settingsstore.h"
 #include "tests/support/scriptedagent.h"
 #include "tests/support/settingsfile.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/dialogs/detailsdialog.h"
 
-#include "engine/mibinfo.h"
+#include "engine/mib/mibinfo.h"
 #include "ui/dialogs/dialogframe.h"
 #include "ui/dialogs/uifont.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "engine/tableschema.h"
+#include "engine/tables/tableschema.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>

@@ -1,0 +1,318 @@
+// SPDX-License-Identifier: MIT
+#include "engine/mib/mibload.h"
+
+#include "engine/mib/mibsetup.h"
+
+#include <net-snmp/net-snmp-config.h>
+#include <net-snmp/net-snmp-includes.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <map>
+#include <optional>
+
+namespace {
+
+// No MIB module comes near this; a larger file is some other file chosen by mistake.
+constexpr qint64 MaxMibFileSize = 64 * 1024 * 1024;
+
+bool g_startupRead = false;
+std::map<std::string, MibModuleErrors> g_errors; // by module
+
+bool isLabelChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
+}
+
+// A token as Net-SNMP's parser reads the head of a file: blanks and "--"
+// comments (to the line's end or the next "--") skipped, a run of label
+// characters, or one other character.
+struct Token
+{
+    std::string text;
+    int line = 1;
+    bool label = false;
+};
+
+class HeadReader
+{
+public:
+    explicit HeadReader(const QByteArray &bytes) : m_bytes(bytes) {}
+
+    std::optional<Token> next()
+    {
+        for (;;) {
+            while (m_pos < m_bytes.size() && std::isspace(static_cast<unsigned char>(m_bytes[m_pos]))) {
+                m_line += m_bytes[m_pos] == '\n';
+                ++m_pos;
+            }
+            if (m_bytes.mid(m_pos, 2) != "--")
+                break;
+            m_pos += 2;
+            while (m_pos < m_bytes.size() && m_bytes[m_pos] != '\n' && m_bytes.mid(m_pos, 2) != "--")
+                ++m_pos;
+            if (m_bytes.mid(m_pos, 2) == "--")
+                m_pos += 2;
+        }
+        if (m_pos >= m_bytes.size())
+            return std::nullopt;
+        Token token;
+        token.line = m_line;
+        const qsizetype start = m_pos;
+        while (m_pos < m_bytes.size() && isLabelChar(m_bytes[m_pos]))
+            ++m_pos;
+        token.label = m_pos > start;
+        if (!token.label)
+            ++m_pos;
+        token.text = m_bytes.mid(start, m_pos - start).toStdString();
+        return token;
+    }
+
+private:
+    const QByteArray &m_bytes;
+    qsizetype m_pos = 0;
+    int m_line = 1;
+};
+
+MibError fileError(const std::string &file, int line, const std::string &message)
+{
+    MibError error;
+    error.file = file;
+    error.line = line;
+    error.message = message;
+    return error;
+}
+
+// The module's name when the file starts as a module does ("NAME DEFINITIONS"),
+// as Net-SNMP recognises a MIB file; otherwise the error at the first token
+// that is not where it should be.
+std::string moduleNameOf(const QByteArray &bytes, const std::string &file, std::vector<MibError> &errors)
+{
+    constexpr const char *Expected = "Not a MIB module: expected a module's name and DEFINITIONS ::= BEGIN";
+    if (bytes.contains('\0')) {
+        errors.push_back(fileError(file, 1, std::string(Expected) + ", found binary data"));
+        return {};
+    }
+    HeadReader reader(bytes);
+    const std::optional<Token> name = reader.next();
+    const std::optional<Token> definitions = name && name->label ? reader.next() : std::nullopt;
+    const bool isDefinitions = definitions && strcasecmp(definitions->text.c_str(), "DEFINITIONS") == 0;
+    if (name && name->label && std::isalpha(static_cast<unsigned char>(name->text[0])) && isDefinitions)
+        return name->text;
+    const std::optional<Token> &wrong = !name || !name->label || !std::isalpha(static_cast<unsigned char>(name->text[0]))
+        ? name
+        : definitions;
+    if (!wrong)
+        errors.push_back(fileError(file, name ? name->line : 1, std::string(Expected) + ", found the end of the file"));
+    else
+        errors.push_back(fileError(file, wrong->line, std::string(Expected) + ", found '" + wrong->text + "'"));
+    return {};
+}
+
+// Creates the folder and every missing one above it, each 0700.
+bool makePrivateFolder(const std::string &path, std::string &failure)
+{
+    std::string partial;
+    size_t pos = 0;
+    while (pos != std::string::npos) {
+        pos = path.find('/', pos + 1);
+        partial = path.substr(0, pos);
+        struct stat status {};
+        if (::stat(partial.c_str(), &status) == 0) {
+            if (!S_ISDIR(status.st_mode)) {
+                failure = "'" + partial + "' is not a folder";
+                return false;
+            }
+            continue;
+        }
+        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
+            failure = "Cannot create the folder '" + partial + "': " + std::strerror(errno);
+            return false;
+        }
+    }
+    return true;
+}
+
+// The module's file as Net-SNMP has it noted; empty when it knows no such module.
+std::string noteFileOf(const std::string &module)
+{
+    const int id = which_module(module.c_str());
+    const struct module *record = id >= 0 ? find_module(id) : nullptr;
+    return record && record->file ? std::string(record->file) : std::string();
+}
+
+std::map<std::string, std::string> moduleFiles()
+{
+    std::map<std::string, std::string> byFile;
+    for (int id = 0;; ++id) {
+        const struct module *record = find_module(id);
+        if (!record)
+            break;
+        if (record->file && record->name)
+            byFile[record->file] = record->name;
+    }
+    return byFile;
+}
+
+// The errors grouped by the module they belong to, that of `firstModule` first.
+std::vector<MibModuleErrors> groupByModule(std::vector<MibError> errors, const std::string &firstModule,
+                                           const std::string &firstFile)
+{
+    const std::map<std::string, std::string> modules = moduleFiles();
+    std::vector<MibModuleErrors> groups;
+    for (MibError &error : errors) {
+        if (error.module.empty() && !error.file.empty()) {
+            const auto found = modules.find(error.file);
+            error.module = found != modules.end() ? found->second : QFileInfo(QString::fromStdString(error.file)).fileName().toStdString();
+        }
+        // A module of the start-up list that no folder holds is no file's failure.
+        if (error.module.empty() && !error.missingImport.empty() && firstModule.empty())
+            continue;
+        if (error.module.empty())
+            error.module = firstModule;
+        auto group = std::find_if(groups.begin(), groups.end(), [&](const MibModuleErrors &g) { return g.module == error.module; });
+        if (group == groups.end()) {
+            MibModuleErrors added;
+            added.module = error.module;
+            added.file = error.module == firstModule && !firstFile.empty() ? firstFile : error.file;
+            if (added.file.empty()) {
+                for (const auto &[file, module] : modules)
+                    if (module == error.module)
+                        added.file = file;
+            }
+            group = groups.insert(groups.end(), std::move(added));
+        }
+        group->errors.push_back(std::move(error));
+    }
+    std::stable_partition(groups.begin(), groups.end(), [&](const MibModuleErrors &g) { return g.module == firstModule; });
+    // Net-SNMP reports a module's unlinked nodes from its last line up: by
+    // line, those without one last.
+    const auto lineKey = [](const MibError &e) { return e.line > 0 ? e.line : std::numeric_limits<int>::max(); };
+    for (MibModuleErrors &group : groups)
+        std::stable_sort(group.errors.begin(), group.errors.end(),
+                         [&](const MibError &a, const MibError &b) { return lineKey(a) < lineKey(b); });
+    return groups;
+}
+
+// Call with g_errorsMutex held.
+void readStartupErrors()
+{
+    if (std::exchange(g_startupRead, true))
+        return;
+    for (MibModuleErrors &group : groupByModule(readMibErrors(mibsetup::startupMessages()), {}, {}))
+        g_errors[group.module] = std::move(group);
+}
+
+// Call with g_errorsMutex held. The loaded module's errors replace its
+// earlier ones; another module's (an import read on the way, an orphan
+// reported again) are added to what it had.
+void remember(const MibLoadResult &result)
+{
+    readStartupErrors();
+    if (!result.module.empty())
+        g_errors.erase(result.module);
+    for (const MibModuleErrors &group : result.errors) {
+        auto [kept, added] = g_errors.try_emplace(group.module, group);
+        if (added)
+            continue;
+        for (const MibError &error : group.errors) {
+            const bool known = std::any_of(kept->second.errors.begin(), kept->second.errors.end(), [&](const MibError &e) {
+                return e.file == error.file && e.line == error.line && e.message == error.message;
+            });
+            if (!known)
+                kept->second.errors.push_back(error);
+        }
+    }
+}
+
+MibLoadResult load(const std::string &path)
+{
+    MibLoadResult result;
+    const QString source = QString::fromStdString(path);
+    QFile input(source);
+    if (!input.open(QIODevice::ReadOnly)) {
+        result.errors.push_back({QFileInfo(source).fileName().toStdString(), path,
+                                 {fileError(path, 0, "Cannot read the file: " + input.errorString().toStdString())}});
+        return result;
+    }
+    if (input.size() > MaxMibFileSize) {
+        result.errors.push_back({QFileInfo(source).fileName().toStdString(), path,
+                                 {fileError(path, 0, "Not a MIB module: the file is larger than 64 MiB")}});
+        return result;
+    }
+    const QByteArray bytes = input.readAll();
+    std::vector<MibError> headErrors;
+    result.module = moduleNameOf(bytes, path, headErrors);
+    if (result.module.empty()) {
+        result.errors.push_back({QFileInfo(source).fileName().toStdString(), path, std::move(headErrors)});
+        return result;
+    }
+
+    mibsetup::ensureLoaded();
+    const std::string folder = mibsetup::userMibFolder();
+    std::string failure;
+    if (!makePrivateFolder(folder, failure)) {
+        result.errors.push_back({result.module, path, {fileError(path, 0, failure)}});
+        return result;
+    }
+    // Over the module's own file when the folder has one, so that the next
+    // start does not find two of them; otherwise under the module's name.
+    const std::string noted = noteFileOf(result.module);
+    const bool notedHere = !noted.empty() && QFileInfo(QString::fromStdString(noted)).absolutePath()
+        == QFileInfo(QString::fromStdString(folder)).absoluteFilePath();
+    const std::string target = notedHere ? noted : folder + "/" + result.module + ".mib";
+    if (QFileInfo(source).canonicalFilePath() != QFileInfo(QString::fromStdString(target)).canonicalFilePath()) {
+        QSaveFile output(QString::fromStdString(target));
+        if (!output.open(QIODevice::WriteOnly) || output.write(bytes) != bytes.size() || !output.commit()) {
+            result.errors.push_back({result.module, path,
+                                     {fileError(target, 0, "Cannot write the copy: " + output.errorString().toStdString())}});
+            return result;
+        }
+    }
+    result.installedFile = target;
+
+    std::vector<MibError> errors;
+    {
+        mibsetup::LogCapture capture;
+        // A module read before (a failed one too) is read again from the new file.
+        const int id = which_module(result.module.c_str());
+        const struct module *record = id >= 0 ? find_module(id) : nullptr;
+        if (record && record->no_imports != -1)
+            netsnmp_unload_module(result.module.c_str());
+        // Notes the folder's modules at their files, this one included.
+        add_mibdir(folder.c_str());
+        netsnmp_read_module(result.module.c_str());
+        adopt_orphans();
+        errors = readMibErrors(capture.lines());
+    }
+    result.errors = groupByModule(std::move(errors), result.module, target);
+    mibsetup::mibsChanged();
+    return result;
+}
+
+} // namespace
+
+MibLoadResult loadMibFile(const std::string &path)
+{
+    MibLoadResult result = load(path);
+    remember(result);
+    return result;
+}
+
+std::vector<MibModuleErrors> mibLoadErrors()
+{
+    mibsetup::ensureLoaded();
+    readStartupErrors();
+    std::vector<MibModuleErrors> all;
+    for (const auto &[module, group] : g_errors)
+        all.push_back(group);
+    return all;
+}

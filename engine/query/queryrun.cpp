@@ -1,0 +1,359 @@
+// SPDX-License-Identifier: MIT
+#include "engine/query/queryrun.h"
+
+#include "common/apperror.h"
+#include "common/bytetext.h"
+#include "common/messages.h"
+#include "engine/mib/oidtext.h"
+#include "engine/query/usmdiagnosis.h"
+#include "engine/snmp/snmpmgr.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <string>
+
+namespace {
+
+bool isBlankOrControl(QChar c)
+{
+    return c.unicode() <= 0x20 || c.isSpace() || c.category() == QChar::Other_Control;
+}
+
+bool isBlank(const QString &text)
+{
+    for (const QChar c : text) {
+        if (!isBlankOrControl(c))
+            return false;
+    }
+    return true;
+}
+
+// An entry loaded from the settings and not edited goes out as the bytes it
+// was stored as.
+std::string toBytes(const QString &text)
+{
+    return bytesFromText(text).toStdString();
+}
+
+// Every ";" is a line break of its own, and the text splits at CR, LF or
+// CR LF: "a\r;b" is "a", "" and "b" (a CR before the ";" is no CR LF). A last
+// empty line (the text ended in a break) is no piece, other empty lines are.
+QStringList splitOidPieces(const QString &text)
+{
+    QStringList pieces;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c != QLatin1Char(';') && c != QLatin1Char('\r') && c != QLatin1Char('\n'))
+            continue;
+        pieces.append(text.mid(start, i - start));
+        if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        pieces.append(text.mid(start));
+    return pieces;
+}
+
+void appendBinding(SnmpVarBindList &list, const QString &text)
+{
+    SnmpVarBind binding; // value stays NULL, as a request needs
+    if (!SnmpMgrStrToOid(toBytes(text), &binding.name))
+        throwMessage(msg::InvalidOids, text.toUtf8().constData()); // as the box shows it
+    list.list.push_back(std::move(binding));
+}
+
+// Frees the list on every path, the names and values with it.
+class BindingListGuard
+{
+public:
+    explicit BindingListGuard(SnmpVarBindList &list) : m_list(list) {}
+    ~BindingListGuard() { SnmpUtilVarBindListFree(&m_list); }
+    BindingListGuard(const BindingListGuard &) = delete;
+    BindingListGuard &operator=(const BindingListGuard &) = delete;
+
+private:
+    SnmpVarBindList &m_list;
+};
+
+// Raised through the run when it is given up; runQuery() ends quietly.
+struct RunAbandoned
+{
+};
+
+// What one run is: its request, where its rows go, what the user changes.
+struct Run
+{
+    const QueryRequest &request;
+    QuerySink &sink;
+    const RunControl &control;
+
+    AbandonCheck abandonCheck() const
+    {
+        return [&control = control] { return control.abandoned || control.closing; };
+    }
+    const AgentSecurity *security() const { return request.security ? &*request.security : nullptr; }
+    SnmpVersion version() const { return request.security ? SnmpVersion::V3 : request.transport.version; }
+};
+
+// The message of a failed request: what SNMPv3 can tell, else the code's.
+[[noreturn]] void requestFailed(const Run &run)
+{
+    const uint32_t code = SnmpMgrGetLastError();
+    if (code == SnmpMgrErrors::Abandoned)
+        throw RunAbandoned();
+    if (const AgentSecurity *security = run.security()) {
+        std::string message = usmRequestFailure(code, *security);
+        if (message.empty() && code == SnmpMgrErrors::Timeout) {
+            // An agent drops what it cannot decrypt: quick probes tell that from silence.
+            const UsmDiagnosis diagnosis = diagnoseTimeout(toBytes(run.request.agent), *security,
+                                                           run.request.transport.timeOut, run.request.wait,
+                                                           run.abandonCheck());
+            if (diagnosis.abandoned || run.control.abandoned)
+                throw RunAbandoned();
+            message = diagnosis.message;
+        }
+        if (!message.empty())
+            throw AppError(message);
+    }
+    throwMessage(msg::RequestError, int(code));
+}
+
+// The message of an error answer: authorizationError below authPriv names
+// the level, any other status is shown as it is.
+[[noreturn]] void statusFailed(const Run &run, int32_t status, int32_t index)
+{
+    if (const AgentSecurity *security = run.security()) {
+        if (std::string message = usmStatusFailure(status, *security); !message.empty())
+            throw AppError(message);
+    }
+    throwMessage(msg::RequestStatus, int(status), int(index));
+}
+
+void sendRequest(const Run &run, SnmpMgrSessionData *session, uint8_t type, SnmpVarBindList &list, int32_t &status,
+             int32_t &index)
+{
+    status = 0;
+    index = 0;
+    if (run.control.abandoned)
+        throw RunAbandoned();
+    if (!SnmpMgrRequest(session, type, &list, &status, &index, run.request.wait, run.abandonCheck()))
+        requestFailed(run);
+}
+
+// Whether a walk's next name comes after the last one. An agent whose names
+// do not increase (the same name again, or one going back) would keep a walk
+// going for ever; Net-SNMP's own walks stop there as well.
+bool increases(const AsnObjectIdentifier &next, const AsnObjectIdentifier &last)
+{
+    return std::lexicographical_compare(last.ids.begin(), last.ids.end(), next.ids.begin(), next.ids.end());
+}
+
+void checkIncreasing(const AsnObjectIdentifier &next, const AsnObjectIdentifier &last)
+{
+    if (increases(next, last))
+        return;
+    const std::string nextText = SnmpUtilOidToA(&next);
+    throwMessage(msg::NotIncreasing, ("." + nextText).c_str(), (std::string(".") + SnmpUtilOidToA(&last)).c_str());
+}
+
+// Whether an answer's name lies outside the walk's subtree; never for "all".
+bool outside(const SnmpVarBind &answer, const AsnObjectIdentifier &root, bool all)
+{
+    return !all && SnmpUtilOidNCmp(&answer.name, &root, unsigned(root.ids.size())) != 0;
+}
+
+// The GetNext walk sends each request as soon as the answer before has
+// named where to go on, and shows that answer's row while the agent works:
+// the window's share of each row overlaps the round trip instead of adding
+// to it. The rows, their order and what ends the walk are as with one
+// request at a time; a request out when the walk ends (a Stop, an error in
+// between) is dropped with the session.
+QueryEnd walk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &list, bool all)
+{
+    AsnObjectIdentifier root;
+    if (!all)
+        SnmpUtilOidCpy(&root, &list.list.front().name);
+    AsnObjectIdentifier last = list.list.front().name; // the name the request out asks after
+    bool anyRow = false;
+    const auto ended = [&anyRow] { return anyRow ? QueryEnd::Completed : QueryEnd::EmptySubtree; };
+    const auto send = [&] {
+        if (run.control.abandoned)
+            throw RunAbandoned();
+        if (!SnmpMgrSend(session, pdu::GetNext, &list, run.request.wait, run.abandonCheck()))
+            requestFailed(run);
+    };
+
+    send();
+    for (;;) {
+        if (run.control.abandoned)
+            throw RunAbandoned();
+        int32_t status = 0;
+        int32_t index = 0;
+        if (!SnmpMgrAwait(session, &list, &status, &index, run.request.wait, run.abandonCheck()))
+            requestFailed(run);
+        if (status == errorStatus::NoSuchName)
+            return ended(); // the end of the agent's MIB
+        // An error answer may come without its binding.
+        if (!list.list.empty() && outside(list.list.front(), root, all))
+            return ended(); // left the subtree
+        if (status != errorStatus::NoError)
+            statusFailed(run, status, index);
+        const SnmpVarBind &answer = list.list.front();
+        checkIncreasing(answer.name, last);
+        // Stop only sets a flag; the row asked for before it is still
+        // shown, and nothing more is asked for.
+        if (!run.control.stopped) {
+            last.ids.assign(answer.name.ids.begin(), answer.name.ids.end());
+            send();
+        }
+        run.sink.appendRow(renderBinding(answer));
+        anyRow = true;
+        if (run.control.stopped)
+            return QueryEnd::Stopped;
+        run.sink.betweenRows();
+    }
+}
+
+// The SNMPv2c and SNMPv3 walk: GetBulkRequests, each going on from the last name of the
+// answer before, whose rows are taken one by one exactly as the GetNext walk
+// takes its one: events after every row, Stop after one more row (the rest
+// of the answer dropped), the end at endOfMibView or the first name outside
+// the subtree. Error answers end it as they end the GetNext walk. Like that
+// walk it asks for the next answer before showing the rows of this one.
+QueryEnd bulkWalk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &list, bool all)
+{
+    AsnObjectIdentifier root;
+    if (!all)
+        SnmpUtilOidCpy(&root, &list.list.front().name);
+    SnmpVarBindList ask; // the name the request out goes on from
+    ask.list.push_back({list.list.front().name, {}});
+    int32_t repetitions = BulkMaxRepetitions;
+    bool anyRow = false;
+    const auto ended = [&anyRow] { return anyRow ? QueryEnd::Completed : QueryEnd::EmptySubtree; };
+    const auto send = [&] {
+        if (run.control.abandoned)
+            throw RunAbandoned();
+        if (!SnmpMgrBulkSend(session, repetitions, &ask, run.request.wait, run.abandonCheck()))
+            requestFailed(run);
+    };
+
+    send();
+    for (;;) {
+        if (run.control.abandoned)
+            return QueryEnd::Abandoned;
+        int32_t status = 0;
+        int32_t index = 0;
+        if (!SnmpMgrAwait(session, &list, &status, &index, run.request.wait, run.abandonCheck()))
+            requestFailed(run);
+        if (status == errorStatus::TooBig && repetitions > 1) {
+            // Kept halved: the rows to come are likely as large.
+            repetitions /= 2;
+            send();
+            continue;
+        }
+        if (status != errorStatus::NoError) {
+            if (status == errorStatus::NoSuchName || (!list.list.empty() && outside(list.list.front(), root, all)))
+                return ended();
+            statusFailed(run, status, index);
+        }
+        // The rows before the walk's end or a name that does not increase.
+        size_t rows = 0;
+        bool end = false;
+        for (const AsnObjectIdentifier *last = &ask.list.front().name; rows < list.list.size(); ++rows) {
+            const SnmpVarBind &answer = list.list[rows];
+            end = answer.value.asnType == asn::EndOfMibView || outside(answer, root, all);
+            if (end || !increases(answer.name, *last))
+                break;
+            last = &answer.name;
+        }
+        const AsnObjectIdentifier &before = rows > 0 ? list.list[rows - 1].name : ask.list.front().name;
+        if (rows == list.list.size() && !run.control.stopped) {
+            ask.list.front().name = before;
+            send();
+        }
+        for (size_t row = 0; row < rows; ++row) {
+            run.sink.appendRow(renderBinding(list.list[row], run.version()));
+            anyRow = true;
+            if (run.control.stopped)
+                return QueryEnd::Stopped;
+            run.sink.betweenRows();
+            if (run.control.abandoned)
+                return QueryEnd::Abandoned;
+        }
+        if (end)
+            return ended();
+        if (rows < list.list.size())
+            checkIncreasing(list.list[rows].name, before);
+    }
+}
+
+QueryEnd runOnce(const Run &run)
+{
+    const QueryRequest &request = run.request;
+    const AgentSecurity *security = run.security();
+    // SNMPv3 sends no community: its box may stay empty.
+    if (isBlank(request.agent) || (isBlank(request.community) && !security) || isBlank(request.oids))
+        throwMessage(msg::EmptyInput);
+    if (security) {
+        if (std::string problem = passphraseProblem(*security); !problem.empty())
+            throw AppError(problem);
+    }
+
+    const SnmpVersion version = run.version();
+    const std::string agent = toBytes(request.agent);
+    const TransportSettings &transport = request.transport;
+    const SnmpMgrSession session(
+        security ? SnmpMgrOpen(agent, *security, transport.timeOut, transport.retries)
+                 : SnmpMgrOpen(agent, toBytes(request.community), transport.timeOut, transport.retries, version));
+    if (!session)
+        throwMessage(msg::OpenError, int(SnmpMgrGetLastError()));
+
+    const QString &oids = request.oids;
+    const bool multiple = oids.contains(QLatin1Char(';'));
+    const bool all = oids.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0;
+
+    SnmpVarBindList list;
+    const BindingListGuard listGuard(list);
+    if (request.operation == Operation::Get && multiple) {
+        for (const QString &piece : splitOidPieces(oids))
+            appendBinding(list, piece);
+    } else if (request.operation == Operation::Walk && all) {
+        appendBinding(list, QStringLiteral("1"));
+    } else {
+        appendBinding(list, oids);
+    }
+
+    run.sink.inputsAccepted();
+
+    switch (request.operation) {
+    case Operation::Get:
+    case Operation::GetNext: {
+        int32_t status = 0;
+        int32_t index = 0;
+        sendRequest(run, session.get(), request.operation == Operation::Get ? pdu::Get : pdu::GetNext, list, status,
+                    index);
+        if (status != errorStatus::NoError)
+            statusFailed(run, status, index);
+        for (const SnmpVarBind &binding : list.list)
+            run.sink.appendRow(renderBinding(binding, version));
+        return QueryEnd::Completed;
+    }
+    case Operation::Walk:
+        return version == SnmpVersion::V1 ? walk(run, session.get(), list, all) : bulkWalk(run, session.get(), list, all);
+    }
+    return QueryEnd::Completed; // no such operation: nothing is sent
+}
+
+} // namespace
+
+QueryEnd runQuery(const QueryRequest &request, QuerySink &sink, const RunControl &control)
+{
+    try {
+        return runOnce(Run{request, sink, control});
+    } catch (const RunAbandoned &) {
+        return QueryEnd::Abandoned; // given up by the user: no message
+    }
+}

@@ -1,0 +1,207 @@
+// SPDX-License-Identifier: MIT
+#include "engine/snmp/usm.h"
+
+#include "common/apperror.h"
+#include "common/messages.h"
+#include "engine/snmp/berreader.h"
+#include "engine/snmp/snmperrors.h"
+
+#include <net-snmp/net-snmp-config.h>
+#include <net-snmp/net-snmp-includes.h>
+#include <net-snmp/library/keytools.h>
+#include <net-snmp/library/scapi.h>
+#include <net-snmp/library/snmpusm.h>
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <utility>
+
+namespace {
+
+// Net-SNMP's security modules register themselves in init_snmp(), which the
+// manager service does not call (engine/snmp/netsnmplibrary.cpp says why).
+// This is the SNMPv3 part of it: the USM module, the local engine ID and the
+// template user, from no configuration file.
+void initUsm()
+{
+    static bool done = false;
+    if (std::exchange(done, true))
+        return;
+    // Its configuration handlers register under the application's type.
+    if (!netsnmp_ds_get_string(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_APPTYPE))
+        netsnmp_ds_set_string(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_APPTYPE, "norvane");
+    init_snmpv3("norvane");
+    snmp_call_callbacks(SNMP_CALLBACK_LIBRARY, SNMP_CALLBACK_POST_PREMIB_READ_CONFIG, nullptr);
+    snmp_call_callbacks(SNMP_CALLBACK_LIBRARY, SNMP_CALLBACK_POST_READ_CONFIG, nullptr);
+}
+
+// Removes every user an earlier session localised keys for; the template
+// users without a name stay.
+void forgetUsers()
+{
+    for (usmUser *user = usm_get_userList(); user;) {
+        usmUser *next = user->next;
+        if (user->name && user->name[0] != '\0') {
+            usm_remove_user(user);
+            // Its keys go with it; usm_free_user clears them before freeing.
+            usm_free_user(user);
+        }
+        user = next;
+    }
+}
+
+void wipe(void *data, size_t size)
+{
+    volatile auto *p = static_cast<volatile unsigned char *>(data);
+    for (size_t i = 0; i < size; ++i)
+        p[i] = 0;
+}
+
+int securityLevel(SecurityLevel level)
+{
+    switch (level) {
+    case SecurityLevel::NoAuthNoPriv:
+        return SNMP_SEC_LEVEL_NOAUTH;
+    case SecurityLevel::AuthNoPriv:
+        return SNMP_SEC_LEVEL_AUTHNOPRIV;
+    case SecurityLevel::AuthPriv:
+        break;
+    }
+    return SNMP_SEC_LEVEL_AUTHPRIV;
+}
+
+} // namespace
+
+AgentSecurity AgentSecurity::copy() const
+{
+    AgentSecurity other;
+    other.userName = userName;
+    other.level = level;
+    other.auth = auth;
+    other.priv = priv;
+    other.context = context;
+    other.authPassphrase = authPassphrase.copy();
+    other.privPassphrase = privPassphrase.copy();
+    return other;
+}
+
+std::string passphraseProblem(const AgentSecurity &security)
+{
+    if (security.level != SecurityLevel::NoAuthNoPriv && security.authPassphrase.size() < MinPassphraseLength)
+        return formatMessage(msg::UsmShortPassphrase, "authentication");
+    if (security.level == SecurityLevel::AuthPriv && security.privPassphrase.size() < MinPassphraseLength)
+        return formatMessage(msg::UsmShortPassphrase, "privacy");
+    return {};
+}
+
+namespace usm {
+
+bool setUp(snmp_session &settings, const AgentSecurity &security)
+{
+    initUsm();
+    forgetUsers();
+
+    settings.version = SNMP_VERSION_3;
+    settings.securityModel = SNMP_SEC_MODEL_USM;
+    // snmp_sess_add copies the texts; the casts only satisfy its C fields.
+    settings.securityName = const_cast<char *>(security.userName.c_str());
+    settings.securityNameLen = security.userName.size();
+    settings.contextName = const_cast<char *>(security.context.c_str());
+    settings.contextNameLen = security.context.size();
+    settings.securityLevel = securityLevel(security.level);
+    if (security.level == SecurityLevel::NoAuthNoPriv)
+        return true;
+
+    // The protocols' OIDs by their names, as Net-SNMP's tools look them up
+    // (its usm_get_*_oid are declared but not exported).
+    size_t authLength = 0;
+    oid *authOid = sc_get_auth_oid(usm_lookup_auth_type(usmnames::authName(security.auth)), &authLength);
+    if (!authOid)
+        return false;
+    settings.securityAuthProto = authOid; // copied by snmp_sess_add; static in the library
+    settings.securityAuthProtoLen = authLength;
+    const std::string &authPass = security.authPassphrase.bytes();
+    settings.securityAuthKeyLen = USM_AUTH_KU_LEN;
+    if (generate_Ku(authOid, u_int(authLength), reinterpret_cast<const u_char *>(authPass.data()), authPass.size(),
+                    settings.securityAuthKey, &settings.securityAuthKeyLen)
+        != SNMPERR_SUCCESS)
+        return false;
+    if (security.level == SecurityLevel::AuthNoPriv)
+        return true;
+
+    size_t privLength = 0;
+    oid *privOid = sc_get_priv_oid(usm_lookup_priv_type(usmnames::privName(security.priv)), &privLength);
+    if (!privOid)
+        return false;
+    settings.securityPrivProto = privOid;
+    settings.securityPrivProtoLen = privLength;
+    // The privacy key comes from its passphrase by the authentication hash.
+    const std::string &privPass = security.privPassphrase.bytes();
+    settings.securityPrivKeyLen = USM_PRIV_KU_LEN;
+    return generate_Ku(authOid, u_int(authLength), reinterpret_cast<const u_char *>(privPass.data()),
+                       privPass.size(), settings.securityPrivKey, &settings.securityPrivKeyLen)
+        == SNMPERR_SUCCESS;
+}
+
+void wipeKeys(snmp_session &settings)
+{
+    wipe(settings.securityAuthKey, sizeof settings.securityAuthKey);
+    wipe(settings.securityPrivKey, sizeof settings.securityPrivKey);
+    settings.securityAuthKeyLen = 0;
+    settings.securityPrivKeyLen = 0;
+}
+
+void deferDiscovery(void *handle)
+{
+    // Cleared by snmp_sess_add itself, set by snmp_sess_init.
+    if (netsnmp_session *state = snmp_sess_session(handle))
+        state->flags |= SNMP_FLAGS_DONT_PROBE;
+}
+
+bool engineKnown(void *handle)
+{
+    const netsnmp_session *state = snmp_sess_session(handle);
+    return state && state->securityEngineIDLen > 0;
+}
+
+WaitOutcome discoverEngine(void *handle, RequestExchange &exchange, RequestWait wait, const AbandonCheck &abandoned)
+{
+    netsnmp_session *state = snmp_sess_session(handle);
+    if (!state)
+        return WaitOutcome::Failed;
+    // Net-SNMP's probe: a Get without bindings at noAuthNoPriv from the user
+    // without a name, which every agent answers with a report that carries
+    // its engine ID.
+    PduPtr probe(snmp_pdu_create(SNMP_MSG_GET));
+    if (!probe)
+        return WaitOutcome::Failed;
+    probe->version = SNMP_VERSION_3;
+    probe->securityName = strdup("");
+    probe->securityNameLen = 0;
+    probe->securityLevel = SNMP_SEC_LEVEL_NOAUTH;
+    probe->securityModel = SNMP_SEC_MODEL_USM;
+    if (!usm_get_user(nullptr, 0, "")) {
+        // As Net-SNMP's probe adds it, when the library has none.
+        auto *user = static_cast<usmUser *>(calloc(1, sizeof(usmUser)));
+        if (!user)
+            return WaitOutcome::Failed;
+        user->name = strdup("");
+        user->secName = strdup("");
+        user->authProtocolLen = OID_LENGTH(usmNoAuthProtocol);
+        user->authProtocol = snmp_duplicate_objid(usmNoAuthProtocol, user->authProtocolLen);
+        user->privProtocolLen = OID_LENGTH(usmNoPrivProtocol);
+        user->privProtocol = snmp_duplicate_objid(usmNoPrivProtocol, user->privProtocolLen);
+        usm_add_user(user);
+    }
+    berreader::Response none;
+    const WaitOutcome outcome = sendAndWait(handle, std::move(probe), exchange, wait, abandoned, none);
+    // The report ends the wait as a refusal; Net-SNMP has taken the engine
+    // ID from it by then.
+    if (state->securityEngineIDLen == 0)
+        return outcome == WaitOutcome::Answered ? WaitOutcome::Failed : outcome;
+    exchange.report = 0;
+    return usm_create_user_from_session(state) == SNMPERR_SUCCESS ? WaitOutcome::Answered : WaitOutcome::Failed;
+}
+
+} // namespace usm
