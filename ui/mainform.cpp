@@ -878,6 +878,10 @@ void TMainForm::actLoadMibExecute()
     if (!file)
         return;
     const MibLoadResult loaded = loadMibFile(file->toStdString());
+    // What was derived from the MIBs before is read again from the new set.
+    m_results->mibsChanged();
+    if (m_tableWindow)
+        m_tableWindow->mibsChanged();
     // Either way the MIB Tree shows what became of it: the errors, or the module.
     TMibTreeWindow &window = showMibTree();
     if (!loaded.errors.empty())

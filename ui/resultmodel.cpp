@@ -102,6 +102,12 @@ void ResultModel::setMibValues(bool on)
         emit dataChanged(index(0, ValueColumn), index(m_announced - 1, ValueColumn), {Qt::DisplayRole});
 }
 
+void ResultModel::mibsChanged()
+{
+    if (m_mibValues && m_announced > 0)
+        emit dataChanged(index(0, ValueColumn), index(m_announced - 1, ValueColumn), {Qt::DisplayRole});
+}
+
 qint64 ResultModel::clockNs()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())

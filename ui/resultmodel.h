@@ -59,6 +59,8 @@ public:
     // changes. Off, every value is its stored text.
     void setMibValues(bool on);
     bool mibValues() const { return m_mibValues; }
+    // The loaded MIB set changed: MIB Values are read anew.
+    void mibsChanged();
 
     void appendRow(ResultRow &&row);
     // The same stored at nowNs, a reading of clockNs(): a caller that reads

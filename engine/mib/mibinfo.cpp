@@ -221,10 +221,17 @@ const tree *nodeFor(std::span<const uint32_t> name)
     return get_tree(ids.data(), ids.size(), get_tree_head());
 }
 
-// Built once per node: the rendering asks for the same few objects on every row.
+// Built once per node and MIB generation: the rendering asks for the same
+// few objects on every row. A reload frees nodes and reuses their addresses,
+// so the records of an earlier generation go as soon as it has moved on.
 const MibObject &cachedObject(const tree *node)
 {
     static std::unordered_map<const tree *, std::unique_ptr<const MibObject>> cache;
+    static uint64_t cacheGeneration = 0;
+    if (const uint64_t generation = mibsetup::generation(); generation != cacheGeneration) {
+        cache.clear();
+        cacheGeneration = generation;
+    }
     std::unique_ptr<const MibObject> &slot = cache[node];
     if (!slot)
         slot = std::make_unique<const MibObject>(objectOf(node));
@@ -422,15 +429,27 @@ std::optional<MibEntryIndex> mibEntryIndex(std::span<const uint32_t> entry)
     MibDefinition parts;
     decodeIndex(node, {}, parts);
     MibEntryIndex out;
-    out.entry = node;
+    out.entry.assign(entry.begin(), entry.end());
     out.objects = std::move(parts.indexObjects);
+    out.generation = mibsetup::generation();
     return out;
 }
 
 std::optional<std::vector<MibIndexPart>> mibDecodeIndex(const MibEntryIndex &entry, std::span<const uint32_t> suffix)
 {
+    if (entry.generation != mibsetup::generation())
+        return std::nullopt;
+    // A table's rows come one after another: its entry node is looked up once.
+    static std::vector<uint32_t> lastEntry;
+    static const tree *lastNode = nullptr;
+    static uint64_t lastGeneration = 0;
+    if (lastGeneration != entry.generation || lastEntry != entry.entry) {
+        lastNode = nodeFor(entry.entry);
+        lastEntry = entry.entry;
+        lastGeneration = entry.generation;
+    }
     MibDefinition decoded;
-    if (!decodeIndex(static_cast<const tree *>(entry.entry), suffix, decoded))
+    if (!lastNode || !decodeIndex(lastNode, suffix, decoded))
         return std::nullopt;
     return std::move(decoded.index);
 }

@@ -87,7 +87,8 @@ struct MibDefinition
 // The scalar or column an OID is an instance of, without its description:
 // what the value rendering needs. Null when the deepest node the OID reaches
 // is no scalar or column (an unknown object below an enterprise, a table).
-// The record is kept for the program's run; a later call returns the same one.
+// The record lives until the MIB set changes (mibsetup::generation()); hold
+// it no longer than that.
 const MibObject *mibObject(std::span<const uint32_t> oid);
 
 // The node an OID names or lies under, with its description and decoded
@@ -98,12 +99,14 @@ std::optional<MibDefinition> mibDefinition(std::span<const uint32_t> oid);
 // A table entry's INDEX clause, for decoding many rows' indexes one by one.
 struct MibEntryIndex
 {
-    const void *entry = nullptr;      // the library's node, valid while the MIBs stay loaded
+    std::vector<uint32_t> entry;      // the entry's OID
     std::vector<std::string> objects; // the INDEX objects, "IMPLIED " before an implied last one
+    uint64_t generation = 0;          // the MIB generation the clause was read in
 };
 // Nothing when the OID names no entry a loaded module defines.
 std::optional<MibEntryIndex> mibEntryIndex(std::span<const uint32_t> entry);
-// An index suffix read by the entry's INDEX clause; nothing when it does not fit.
+// An index suffix read by the entry's INDEX clause; nothing when it does not
+// fit, or when the MIB set has changed since the clause was read (read it again).
 std::optional<std::vector<MibIndexPart>> mibDecodeIndex(const MibEntryIndex &entry, std::span<const uint32_t> suffix);
 
 // "label(n)", or nothing for a number the object's list does not name.

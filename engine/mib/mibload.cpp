@@ -202,7 +202,6 @@ std::vector<MibModuleErrors> groupByModule(std::vector<MibError> errors, const s
     return groups;
 }
 
-// Call with g_errorsMutex held.
 void readStartupErrors()
 {
     if (std::exchange(g_startupRead, true))
@@ -211,7 +210,7 @@ void readStartupErrors()
         g_errors[group.module] = std::move(group);
 }
 
-// Call with g_errorsMutex held. The loaded module's errors replace its
+// The loaded module's errors replace its
 // earlier ones; another module's (an import read on the way, an orphan
 // reported again) are added to what it had.
 void remember(const MibLoadResult &result)
@@ -279,14 +278,24 @@ MibLoadResult load(const std::string &path)
     }
     result.installedFile = target;
 
+    // A module read before (a failed one too) is read again from the new
+    // file, with the whole set: Net-SNMP would keep the old one's textual
+    // conventions. Its own errors are what this load reports; the start-up
+    // errors of the others are read again with them.
+    const int id = which_module(result.module.c_str());
+    const struct module *record = id >= 0 ? find_module(id) : nullptr;
+    if (record && record->no_imports != -1) {
+        mibsetup::reloadAll();
+        g_errors.clear();
+        g_startupRead = false;
+        for (MibModuleErrors &group : groupByModule(readMibErrors(mibsetup::startupMessages()), {}, {}))
+            if (group.module == result.module)
+                result.errors.push_back(std::move(group));
+        return result;
+    }
     std::vector<MibError> errors;
     {
         mibsetup::LogCapture capture;
-        // A module read before (a failed one too) is read again from the new file.
-        const int id = which_module(result.module.c_str());
-        const struct module *record = id >= 0 ? find_module(id) : nullptr;
-        if (record && record->no_imports != -1)
-            netsnmp_unload_module(result.module.c_str());
         // Notes the folder's modules at their files, this one included.
         add_mibdir(folder.c_str());
         netsnmp_read_module(result.module.c_str());

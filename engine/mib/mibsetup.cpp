@@ -25,20 +25,10 @@ void appendMibDir(const std::string &dir)
         netsnmp_set_mib_directory(("+" + dir).c_str());
 }
 
-void loadMibs()
+// Reads the modules MIBS names (or Net-SNMP's default list); without MIBS
+// every module in the search path is wanted.
+void readModules()
 {
-    netsnmp::ensureInitialised();
-    // Fills the search path from MIBDIRS or the built-in default, so that ours append to it.
-    netsnmp_get_mib_directory();
-    for (const std::string &dir : g_extraMibDirs)
-        appendMibDir(dir);
-    if (const char *dir = std::getenv("NORVANE_MIBDIR"))
-        appendMibDir(dir);
-    // Last: of two files of one module the folder scanned later wins.
-    appendMibDir(mibsetup::userMibFolder());
-
-    // Reads the modules MIBS names (or Net-SNMP's default list); without
-    // MIBS every module in the search path is wanted.
     {
         mibsetup::LogCapture capture;
         netsnmp_init_mib();
@@ -51,6 +41,21 @@ void loadMibs()
     mibsetup::mibsChanged();
 }
 
+void loadMibs()
+{
+    netsnmp::ensureInitialised();
+    // Fills the search path from MIBDIRS or the built-in default, so that
+    // ours append to it. It outlives a reload.
+    netsnmp_get_mib_directory();
+    for (const std::string &dir : g_extraMibDirs)
+        appendMibDir(dir);
+    if (const char *dir = std::getenv("NORVANE_MIBDIR"))
+        appendMibDir(dir);
+    // Last: of two files of one module the folder scanned later wins.
+    appendMibDir(mibsetup::userMibFolder());
+    readModules();
+}
+
 } // namespace
 
 namespace mibsetup {
@@ -59,6 +64,16 @@ void ensureLoaded()
 {
     if (!g_loaded)
         loadMibs();
+}
+
+void reloadAll()
+{
+    if (!g_loaded) {
+        loadMibs();
+        return;
+    }
+    shutdown_mib();
+    readModules();
 }
 
 std::string userMibFolder()

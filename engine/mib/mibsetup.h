@@ -30,6 +30,12 @@ namespace mibsetup {
 // Loads the MIB set on the first call; every entry point that reads it calls this first.
 void ensureLoaded();
 
+// Reads every module afresh, from the same folders: Net-SNMP keeps a
+// module's textual conventions (their DISPLAY-HINTs) after unloading it, so
+// a module replaced on disk is only read as it now stands this way. Every
+// node of the earlier set is freed; the generation moves on.
+void reloadAll();
+
 // The user's own MIB folder, $XDG_DATA_HOME/norvane/mibs: scanned last, so
 // that a module there wins over one of the same name anywhere else.
 std::string userMibFolder();
@@ -41,7 +47,7 @@ uint64_t generation();
 // Every change of the loaded set ends here, after it.
 void mibsChanged();
 
-// What Net-SNMP logged while the start-up load ran: its parse errors.
+// What Net-SNMP logged while the start-up load (or the last reloadAll) ran: its parse errors.
 std::vector<std::string> startupMessages();
 
 // While one lives, Net-SNMP logs its MIB parse errors and its log lines are

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "engine/tables/tableshape.h"
 
+#include "engine/mib/mibsetup.h"
 #include "engine/mib/oidtext.h"
 
 #include <algorithm>
@@ -355,6 +356,11 @@ QString ShapeTableProvider::mibObjectName(OidSpan oid)
 
 QString ShapeTableProvider::nameOf(OidSpan oid) const
 {
+    // The names are the loaded MIBs': another set may name the OIDs otherwise.
+    if (const uint64_t generation = mibsetup::generation(); generation != m_namesGeneration) {
+        m_names.clear();
+        m_namesGeneration = generation;
+    }
     const std::vector<uint32_t> key(oid.begin(), oid.end());
     const auto known = m_names.find(key);
     if (known != m_names.end())

@@ -44,4 +44,5 @@ private:
     Namer m_namer;
     // A growing walk finds the same tables again and again.
     mutable std::map<std::vector<uint32_t>, QString> m_names;
+    mutable uint64_t m_namesGeneration = 0;
 };

@@ -3,6 +3,7 @@
 // grid's sort and filter, copying cells, the CSV export as Python's csv
 // module reads it back, and a list that grows and is cleared.
 #include "tests/support/windowfixture.h"
+#include "ui/mibtreewindow.h"
 #include "ui/resultmodel.h"
 #include "ui/tableview/tablemodel.h"
 #include "ui/tableview/tablewindow.h"
@@ -10,12 +11,14 @@
 #include <QAbstractItemModelTester>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 
@@ -71,6 +74,7 @@ private slots:
     void sortAndFilter();
     void copyAndExportCsv();
     void followsTheList();
+    void followsAReplacedModule();
 
 private:
     void choose(int table);
@@ -187,6 +191,59 @@ void TestTableView::followsTheList()
     QVERIFY(m_window.trigger("actClear"));
     QCOMPARE(m_table->tableBox()->currentText(), QStringLiteral("No tables among the results"));
     QCOMPARE(m_table->grid()->columnCount(), 0);
+}
+
+// A module loaded again over itself, while its table is shown with MIB
+// Values on: the columns, labels and hints are the new file's (Net-SNMP frees
+// the old nodes, which nothing may still point at).
+void TestTableView::followsAReplacedModule()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("NORVANE-RELOAD-MIB.txt"));
+    const auto loadModule = [&](const char *column, const char *labels, const char *hint) {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(QStringLiteral(
+            "NORVANE-RELOAD-MIB DEFINITIONS ::= BEGIN\n"
+            "IMPORTS MODULE-IDENTITY, OBJECT-TYPE, Integer32, enterprises FROM SNMPv2-SMI\n"
+            "        TEXTUAL-CONVENTION FROM SNMPv2-TC;\n"
+            "reloadMib MODULE-IDENTITY LAST-UPDATED \"202612090000Z\" ORGANIZATION \"-\" CONTACT-INFO \"-\"\n"
+            "    DESCRIPTION \"-\" ::= { enterprises 99997 }\n"
+            "Level ::= TEXTUAL-CONVENTION DISPLAY-HINT \"%3\" STATUS current DESCRIPTION \"-\" SYNTAX Integer32\n"
+            "auditTable OBJECT-TYPE SYNTAX SEQUENCE OF AuditEntry MAX-ACCESS not-accessible STATUS current\n"
+            "    DESCRIPTION \"-\" ::= { reloadMib 1 }\n"
+            "auditEntry OBJECT-TYPE SYNTAX AuditEntry MAX-ACCESS not-accessible STATUS current\n"
+            "    DESCRIPTION \"-\" INDEX { auditIndex } ::= { auditTable 1 }\n"
+            "AuditEntry ::= SEQUENCE { auditIndex Integer32, %1 INTEGER, auditLevel Level }\n"
+            "auditIndex OBJECT-TYPE SYNTAX Integer32 MAX-ACCESS read-only STATUS current\n"
+            "    DESCRIPTION \"-\" ::= { auditEntry 1 }\n"
+            "%1 OBJECT-TYPE SYNTAX INTEGER { %2 } MAX-ACCESS read-only STATUS current\n"
+            "    DESCRIPTION \"-\" ::= { auditEntry 2 }\n"
+            "auditLevel OBJECT-TYPE SYNTAX Level MAX-ACCESS read-only STATUS current\n"
+            "    DESCRIPTION \"-\" ::= { auditEntry 3 }\n"
+            "END\n").arg(column, labels, hint).toUtf8());
+        out.close();
+        m_window.log.answerMibFile = file;
+        QVERIFY(m_window.trigger("actLoadMib"));
+        QCOMPARE(m_window->mibTreeWindow()->pages()->currentIndex(), 0); // loaded without errors
+    };
+    loadModule("auditState", "quiet(1), active(2), failed(3)", "d-2");
+    QVERIFY(m_window.trigger("actClear"));
+    for (const char *index : {"7", "8"}) {
+        const QString entry = QStringLiteral(".1.3.6.1.4.1.99997.1.1.%1.") + index;
+        m_window->appendRow(cell(entry.arg(2), "Integer32", "2"));
+        m_window->appendRow(cell(entry.arg(3), "Integer32", "1234"));
+    }
+    QVERIFY(m_window.trigger("actMibValues"));
+    QVERIFY(m_window.trigger("actTableView"));
+    QTRY_COMPARE(m_table->grid()->rowTexts(0), QStringList({"7", "active(2)", "12.34"}));
+    QCOMPARE(m_table->grid()->headerTexts().mid(1), QStringList({"auditState", "auditLevel"}));
+
+    loadModule("auditMode", "idle(1), busy(2)", "d-1");
+    QCOMPARE(m_window->results().rowTexts(2)[3], QStringLiteral("busy(2)"));
+    QCOMPARE(m_window->results().rowTexts(3)[3], QStringLiteral("123.4"));
+    QCOMPARE(m_table->grid()->headerTexts().mid(1), QStringList({"auditMode", "auditLevel"}));
+    QCOMPARE(m_table->grid()->rowTexts(1), QStringList({"8", "busy(2)", "123.4"}));
 }
 
 QTEST_MAIN(TestTableView)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/tableview/tablewindow.h"
 
+#include "engine/mib/mibsetup.h"
 #include "store/csvfile.h"
 #include "ui/dialogservice.h"
 #include "ui/resultmodel.h"
@@ -143,6 +144,13 @@ void TTableWindow::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
 }
 
+void TTableWindow::mibsChanged()
+{
+    m_stale = true;
+    if (isVisible())
+        refresh();
+}
+
 void TTableWindow::scheduleRefresh()
 {
     m_stale = true;
@@ -202,10 +210,13 @@ void TTableWindow::chooseTable(int choice)
 void TTableWindow::showGrid(std::shared_ptr<const FoundTable> table)
 {
     const bool sameTable = table->schema.entry == m_chosenEntry;
-    // A walk that adds rows elsewhere leaves the grid as it is.
-    if (sameTable && table->cells == m_grid->table().cells
+    // A walk that adds rows elsewhere leaves the grid as it is, unless the
+    // MIBs that name its columns and decode its indexes have changed.
+    const uint64_t generation = mibsetup::generation();
+    if (sameTable && generation == m_mibGeneration && table->cells == m_grid->table().cells
         && table->schema.columns.size() == m_grid->table().schema.columns.size())
         return;
+    m_mibGeneration = generation;
     const int scrolled = m_gridView->verticalScrollBar()->value();
     const QModelIndex current = m_gridView->currentIndex();
     m_chosenEntry = table->schema.entry;

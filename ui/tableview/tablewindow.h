@@ -46,6 +46,9 @@ public:
 
     // Finds the tables among the rows the list shows, now.
     void refresh();
+    // The loaded MIB set changed: tables, names and index decoders are read
+    // again (now when shown, else at the next show), the table shown kept.
+    void mibsChanged();
 
     TableGridModel *grid() const { return m_grid; }
     QTableView *gridView() const { return m_gridView; }
@@ -86,4 +89,5 @@ private:
     QElapsedTimer m_sinceRefresh;
     qint64 m_refreshCostMs = 0;
     bool m_stale = true; // rows changed while the window was hidden
+    uint64_t m_mibGeneration = 0; // of the MIB set the grid was found in
 };
