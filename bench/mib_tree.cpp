@@ -11,7 +11,7 @@
 #include "engine/mib/oidtext.h"
 #include "engine/snmp/snmpmgr.h"
 #include "tests/support/windowfixture.h"
-#include "ui/mibtreewindow.h"
+#include "ui/mibtree/mibtreewindow.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>

@@ -27,12 +27,12 @@
 #include "engine/mib/oidtext.h"
 #include "engine/snmp/snmpmgr.h"
 #include "tests/support/windowfixture.h"
-#include "ui/findbar.h"
-#include "ui/listview.h"
-#include "ui/resultmodel.h"
-#include "ui/statusbar.h"
+#include "ui/results/findbar.h"
+#include "ui/results/listview.h"
+#include "ui/results/resultmodel.h"
 #include "ui/tableview/tablemodel.h"
 #include "ui/tableview/tablewindow.h"
+#include "ui/widgets/statusbar.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "engine/snmp/snmpmgr.h"
-#include "ui/errorbox.h"
+#include "ui/dialogs/errorbox.h"
 #include "ui/exitsignals.h"
 #include "ui/mainform.h"
 
 #include "engine/mib/mibsetup.h"
-#include "ui/dialogs/programicon.h"
+#include "ui/widgets/programicon.h"
 
 #include <QApplication>
 #include <QDir>

@@ -7,7 +7,7 @@
 #include "store/settings.h"
 #include "ui/actionlist.h"
 #include "ui/combohistory.h"
-#include "ui/dialogservice.h"
+#include "ui/dialogs/dialogservice.h"
 
 #include <QHash>
 #include <QMainWindow>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "tests/support/modaldriver.h"
 #include "ui/dialogs/aboutbox.h"
-#include "ui/dialogs/programicon.h"
+#include "ui/widgets/programicon.h"
 
 #include <QApplication>
 #include <QImage>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "tests/support/modaldriver.h"
 #include "ui/dialogs/optionsdialog.h"
-#include "ui/dialogs/updown.h"
+#include "ui/widgets/updown.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -8,9 +8,9 @@
 
 #include "tests/support/confighome.h"
 #include "tests/support/modaldriver.h"
-#include "ui/dialogservice.h"
+#include "ui/dialogs/dialogservice.h"
 #include "ui/mainform.h"
-#include "ui/statusbar.h"
+#include "ui/widgets/statusbar.h"
 
 #include <QAbstractItemView>
 #include <QAction>

@@ -4,7 +4,7 @@
 #include "tests/support/modaldriver.h"
 #include "tests/support/windowfixture.h"
 #include "ui/dialogs/aboutbox.h"
-#include "ui/dialogs/programicon.h"
+#include "ui/widgets/programicon.h"
 
 #include <QImage>
 #include <QLabel>

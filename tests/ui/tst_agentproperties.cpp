@@ -11,7 +11,7 @@
 #include "tests/support/snmpdagent.h"
 #include "tests/support/v3users.h"
 #include "tests/support/windowfixture.h"
-#include "ui/resultmodel.h"
+#include "ui/results/resultmodel.h"
 
 #include <QDir>
 #include <QFile>

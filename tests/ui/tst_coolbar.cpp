@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "ui/coolbar.h"
-#include "ui/pagescroller.h"
-#include "ui/splitter.h"
+#include "ui/widgets/coolbar.h"
+#include "ui/widgets/pagescroller.h"
+#include "ui/widgets/splitter.h"
 
 #include <QLineEdit>
 #include <QTest>

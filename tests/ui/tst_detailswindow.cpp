@@ -5,8 +5,8 @@
 #include "tests/support/scriptedagent.h"
 #include "tests/support/windowfixture.h"
 #include "ui/dialogs/detailsdialog.h"
-#include "ui/listview.h"
-#include "ui/resultmodel.h"
+#include "ui/results/listview.h"
+#include "ui/results/resultmodel.h"
 
 #include <QAction>
 #include <QComboBox>

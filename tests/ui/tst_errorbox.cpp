@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "tests/support/modaldriver.h"
-#include "ui/errorbox.h"
+#include "ui/dialogs/errorbox.h"
 
 #include <QMessageBox>
 #include <QPushButton>

@@ -3,10 +3,10 @@
 // real main window. MIB files loaded here stay loaded for the rows after.
 #include "tests/support/scriptedagent.h"
 #include "tests/support/windowfixture.h"
-#include "ui/listview.h"
-#include "ui/mibtreemodel.h"
-#include "ui/mibtreewindow.h"
-#include "ui/resultmodel.h"
+#include "ui/mibtree/mibtreemodel.h"
+#include "ui/mibtree/mibtreewindow.h"
+#include "ui/results/listview.h"
+#include "ui/results/resultmodel.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>

@@ -6,7 +6,7 @@
 #include "tests/support/scriptedagent.h"
 #include "tests/support/windowfixture.h"
 #include "ui/dialogs/optionsdialog.h"
-#include "ui/resultmodel.h"
+#include "ui/results/resultmodel.h"
 
 #include <QAction>
 #include <QComboBox>

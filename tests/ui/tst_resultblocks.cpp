@@ -2,7 +2,7 @@
 // The result model's storage: rows packed into fixed-size text blocks with a
 // record per row, where a row never straddles two blocks and nothing stored
 // ever moves. Every field must read back byte for byte wherever it landed.
-#include "ui/resultmodel.h"
+#include "ui/results/resultmodel.h"
 
 #include <QAbstractItemModelTester>
 #include <QTest>

@@ -4,9 +4,9 @@
 #include "tests/support/scriptedagent.h"
 #include "tests/support/snmpdagent.h"
 #include "tests/support/windowfixture.h"
-#include "ui/errorbox.h"
-#include "ui/listview.h"
-#include "ui/resultmodel.h"
+#include "ui/dialogs/errorbox.h"
+#include "ui/results/listview.h"
+#include "ui/results/resultmodel.h"
 
 #include <QAction>
 #include <QApplication>

@@ -4,10 +4,10 @@
 #include "tests/support/scriptedagent.h"
 #include "tests/support/settingsfile.h"
 #include "tests/support/windowfixture.h"
-#include "ui/coolbar.h"
-#include "ui/errorbox.h"
-#include "ui/resultmodel.h"
-#include "ui/statusbar.h"
+#include "ui/dialogs/errorbox.h"
+#include "ui/results/resultmodel.h"
+#include "ui/widgets/coolbar.h"
+#include "ui/widgets/statusbar.h"
 #include "ui/windowplacement.h"
 
 #include <QAbstractItemModel>

@@ -3,8 +3,8 @@
 // grid's sort and filter, copying cells, the CSV export as Python's csv
 // module reads it back, and a list that grows and is cleared.
 #include "tests/support/windowfixture.h"
-#include "ui/mibtreewindow.h"
-#include "ui/resultmodel.h"
+#include "ui/mibtree/mibtreewindow.h"
+#include "ui/results/resultmodel.h"
 #include "ui/tableview/tablemodel.h"
 #include "ui/tableview/tablewindow.h"
 

@@ -9,9 +9,9 @@
 #include "tests/support/snmpdagent.h"
 #include "tests/support/windowfixture.h"
 #include "ui/exitsignals.h"
-#include "ui/listview.h"
-#include "ui/resultmodel.h"
-#include "ui/statusbar.h"
+#include "ui/results/listview.h"
+#include "ui/results/resultmodel.h"
+#include "ui/widgets/statusbar.h"
 
 #include <QAction>
 #include <QApplication>

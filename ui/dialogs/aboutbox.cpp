@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "ui/dialogs/aboutbox.h"
 
-#include "ui/dialogs/dialogframe.h"
-#include "ui/dialogs/programicon.h"
-#include "ui/dialogs/uifont.h"
+#include "ui/widgets/dialogframe.h"
+#include "ui/widgets/programicon.h"
+#include "ui/widgets/uifont.h"
 
 #include <QKeyEvent>
 #include <QLabel>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/dialogs/agentpropertiesdialog.h"
 
-#include "ui/dialogs/uifont.h"
+#include "ui/widgets/uifont.h"
 
 #include <QCheckBox>
 #include <QComboBox>

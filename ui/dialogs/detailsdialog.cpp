@@ -2,8 +2,8 @@
 #include "ui/dialogs/detailsdialog.h"
 
 #include "engine/mib/mibinfo.h"
-#include "ui/dialogs/dialogframe.h"
-#include "ui/dialogs/uifont.h"
+#include "ui/widgets/dialogframe.h"
+#include "ui/widgets/uifont.h"
 
 #include <QItemSelectionModel>
 #include <QKeyEvent>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "ui/dialogs/optionsdialog.h"
 
-#include "ui/dialogs/dialogframe.h"
-#include "ui/dialogs/uifont.h"
-#include "ui/dialogs/updown.h"
+#include "ui/widgets/dialogframe.h"
+#include "ui/widgets/uifont.h"
+#include "ui/widgets/updown.h"
 
 #include <QComboBox>
 #include <QGroupBox>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/tableview/tablemodel.h"
 
-#include "ui/resultmodel.h"
+#include "ui/results/resultmodel.h"
 
 #include <QMap>
 

@@ -3,8 +3,8 @@
 
 #include "engine/mib/mibsetup.h"
 #include "store/csvfile.h"
-#include "ui/dialogservice.h"
-#include "ui/resultmodel.h"
+#include "ui/dialogs/dialogservice.h"
+#include "ui/results/resultmodel.h"
 #include "ui/tableview/tablemodel.h"
 
 #include <QApplication>

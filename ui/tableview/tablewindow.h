@@ -2,7 +2,7 @@
 #pragma once
 
 #include "engine/tables/tableschema.h"
-#include "ui/resultrows.h"
+#include "ui/results/resultrows.h"
 
 #include <QElapsedTimer>
 #include <QTimer>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/dialogs/dialogframe.h"
+#include "ui/widgets/dialogframe.h"
 
 #include <QDialog>
 #include <QPushButton>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/statusbar.h"
+#include "ui/widgets/statusbar.h"
 
 #include <QLabel>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/dialogs/updown.h"
+#include "ui/widgets/updown.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

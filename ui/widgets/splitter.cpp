@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "ui/splitter.h"
+#include "ui/widgets/splitter.h"
 
-#include "ui/coolbar.h"
+#include "ui/widgets/coolbar.h"
 
 #include <QMouseEvent>
 

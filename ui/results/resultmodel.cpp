@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/resultmodel.h"
+#include "ui/results/resultmodel.h"
 
 #include "engine/mib/mibinfo.h"
 #include "engine/mib/mibrender.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/findbar.h"
+#include "ui/results/findbar.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>

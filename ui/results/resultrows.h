@@ -3,7 +3,7 @@
 
 #include "engine/tables/tableschema.h"
 #include "store/resultfile.h"
-#include "ui/resultmodel.h"
+#include "ui/results/resultmodel.h"
 
 #include <optional>
 #include <string>

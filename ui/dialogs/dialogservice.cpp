@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "ui/dialogservice.h"
+#include "ui/dialogs/dialogservice.h"
 
 #include "ui/dialogs/aboutbox.h"
 #include "ui/dialogs/agentpropertiesdialog.h"
 #include "ui/dialogs/detailsdialog.h"
+#include "ui/dialogs/errorbox.h"
 #include "ui/dialogs/optionsdialog.h"
-#include "ui/errorbox.h"
 
 #include <QFileDialog>
 #include <QFileInfo>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/dialogs/programicon.h"
+#include "ui/widgets/programicon.h"
 
 QIcon programIcon()
 {

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "ui/oidcompleter.h"
+#include "ui/mibtree/oidcompleter.h"
 
 #include "engine/mib/mibsetup.h"
 #include "engine/mib/mibtree.h"
-#include "ui/mibtreemodel.h"
+#include "ui/mibtree/mibtreemodel.h"
 
 #include <QAbstractItemView>
 #include <QAction>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "ui/rowcopy.h"
+#include "ui/results/rowcopy.h"
 
-#include "ui/listview.h"
-#include "ui/resultmodel.h"
-#include "ui/resultrows.h"
+#include "ui/results/listview.h"
+#include "ui/results/resultmodel.h"
+#include "ui/results/resultrows.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/coolbar.h"
+#include "ui/widgets/coolbar.h"
 
 #include <QEvent>
 #include <QMouseEvent>

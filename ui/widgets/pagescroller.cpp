@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/pagescroller.h"
+#include "ui/widgets/pagescroller.h"
 
 #include <QApplication>
 #include <QEvent>

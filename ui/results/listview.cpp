@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/listview.h"
+#include "ui/results/listview.h"
 
 #include <QHeaderView>
 #include <QHelpEvent>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/dialogs/uifont.h"
+#include "ui/widgets/uifont.h"
 
 #include <QFontDatabase>
 

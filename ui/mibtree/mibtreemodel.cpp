@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/mibtreemodel.h"
+#include "ui/mibtree/mibtreemodel.h"
 
 #include "engine/mib/mibdefinition.h"
 

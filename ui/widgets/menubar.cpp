@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/menubar.h"
+#include "ui/widgets/menubar.h"
 
 #include <QAccessibleWidget>
 #include <QApplication>

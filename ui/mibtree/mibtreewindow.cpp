@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "ui/mibtreewindow.h"
+#include "ui/mibtree/mibtreewindow.h"
 
 #include "engine/mib/mibdefinition.h"
 #include "engine/mib/mibload.h"
-#include "ui/mibtreemodel.h"
+#include "ui/mibtree/mibtreemodel.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/errorbox.h"
+#include "ui/dialogs/errorbox.h"
 
 #include <QMessageBox>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "ui/rowsearch.h"
+#include "ui/results/rowsearch.h"
 
 #include <QWidget>
 

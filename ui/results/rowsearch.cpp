@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "ui/rowsearch.h"
+#include "ui/results/rowsearch.h"
 
-#include "ui/resultmodel.h"
+#include "ui/results/resultmodel.h"
 
 #include <QElapsedTimer>
 
