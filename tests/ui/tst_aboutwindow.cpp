@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The About box opened from the main window, the program icon the two share,
-// and the artwork compiled into the program.
+// The About box opened from the main window (its layout, texts and keys), the
+// program icon the two share, and the artwork compiled into the program.
 #include "tests/support/modaldriver.h"
 #include "tests/support/windowfixture.h"
 #include "ui/dialogs/aboutbox.h"
@@ -82,8 +82,35 @@ void TestAboutWindow::showsNameVersionAndTheProgramIcon()
         QCOMPARE(icon.toImage().convertToFormat(QImage::Format_ARGB32),
                  programImage().convertToFormat(QImage::Format_ARGB32));
 
+        // Fixed, modal, in the design's 8-point font; drawn over the background.
+        QCOMPARE(box->height(), 89);
+        QVERIFY(box->width() >= 353);
+        QCOMPARE(box->minimumSize(), box->maximumSize());
+        QVERIFY(box->isModal());
+        auto *name = child<QLabel>(box, "lblName");
+        QVERIFY(!name->font().bold());
+        QCOMPARE(box->font().pointSize(), 8);
+        QCOMPARE(name->font().pointSize(), 8);
+        QCOMPARE(name->palette().color(QPalette::WindowText), QColor(Qt::black));
+        auto *image = child<QLabel>(box, "ProgramIcon");
+        QCOMPARE(image->geometry(), QRect(16, 28, 32, 32));
+        QCOMPARE(qAlpha(image->pixmap().toImage().pixel(0, 0)), 0);
+
+        // Every text whole and inside the box, the copyright line under the button.
         auto *ok = child<QPushButton>(box, "btnOk");
+        for (const char *label : {"lblName", "lblVersion", "lblCopyright"}) {
+            const QLabel *l = child<QLabel>(box, label);
+            QVERIFY2(l->width() >= l->sizeHint().width(), label);
+            QVERIFY2(box->rect().contains(l->geometry()), label);
+            QVERIFY2(!l->geometry().intersects(ok->geometry()), label);
+        }
+        QVERIFY(box->rect().contains(ok->geometry()));
+
+        // OK is the only control that takes the focus, and it has it.
         QTRY_COMPARE(QApplication::focusWidget(), ok);
+        QVERIFY(ok->isDefault());
+        QTest::keyClick(ok, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), ok);
         QTest::mouseClick(ok, Qt::LeftButton);
         QVERIFY(!box->isVisible());
     });
@@ -96,7 +123,9 @@ void TestAboutWindow::enterAndEscapeClose_data()
 {
     QTest::addColumn<int>("key");
     QTest::newRow("Enter") << int(Qt::Key_Return);
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter);
     QTest::newRow("Esc") << int(Qt::Key_Escape);
+    QTest::newRow("Space") << int(Qt::Key_Space);
 }
 
 void TestAboutWindow::enterAndEscapeClose()
@@ -105,7 +134,7 @@ void TestAboutWindow::enterAndEscapeClose()
     bool closed = false;
     const bool opened = m_window.drive<TAboutBox>("actAbout", [&](TAboutBox *box) {
         QTRY_COMPARE(QApplication::focusWidget(), child<QPushButton>(box, "btnOk"));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
         closed = !box->isVisible();
     });
     QVERIFY(opened);
