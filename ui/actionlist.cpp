@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QIcon>
 #include <QWidget>
 
 namespace {
@@ -88,6 +89,13 @@ void ActionList::create(QWidget *window)
     }
     actToolBar->setChecked(true);
     actStatusBar->setChecked(true);
+    // The tool bar shows these images; the menus stay text only.
+    const std::pair<QAction *, const char *> images[] = {
+        {actRun, ":/images/run.png"}, {actStop, ":/images/stop.png"}, {actClear, ":/images/clear.png"}};
+    for (const auto &[action, image] : images) {
+        action->setIcon(QIcon(QString::fromLatin1(image)));
+        action->setIconVisibleInMenu(false);
+    }
 }
 
 QList<QAction *> ActionList::all() const

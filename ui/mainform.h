@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "engine/query/queryrun.h"
-#include "store/passphrasevault.h"
 #include "store/registryhive.h"
 #include "store/settings.h"
 #include "ui/actionlist.h"
-#include "ui/combohistory.h"
+#include "ui/agentprofiles.h"
+#include "ui/commandbars.h"
 #include "ui/dialogs/dialogservice.h"
+#include "ui/inputbar.h"
+#include "ui/resultsaving.h"
+#include "ui/runlifecycle.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -18,33 +20,27 @@
 class CoolBar;
 class FindBar;
 class ListView;
-class MenuBar;
-class PageScroller;
 class QComboBox;
-class QLabel;
 class QMenu;
-class QToolButton;
 class ResultModel;
 class RowCopy;
-class RowSearch;
+class RowFinder;
 class Splitter;
 class StatusBar;
 class TMibTreeWindow;
 class TTableWindow;
 
-// The program's one window: the input boxes, the commands, the result list
-// and the status line. Run hands the query run a request value and takes its
-// rows as the run's sink. It reads its settings while it is created and
-// writes them when a close is accepted.
-class TMainForm : public QMainWindow, private QuerySink
+// The program's one window: it composes the tool bar's input boxes, the
+// commands, the result list and the status line, and dispatches each command
+// to the engine, the store or the window it opens. A run's life is
+// RunLifecycle's; what an agent's requests go with, AgentProfiles'. It reads
+// its settings while it is created and writes them when a close is accepted.
+class TMainForm : public QMainWindow, private RunHost
 {
     Q_OBJECT
 
 public:
-    // Characters an input box takes, like the platform's edit boxes.
-    static constexpr int InputMaxLength = 32767;
-    // How often a running walk processes the window's events at most: 0.1 ms.
-    static constexpr qint64 EventPassNs = 100000;
+    static constexpr int InputMaxLength = InputBar::InputMaxLength;
 
     // Without a dialog service the window shows the real modal dialogs.
     explicit TMainForm(std::unique_ptr<DialogService> dialogs = nullptr, QWidget *parent = nullptr);
@@ -66,22 +62,25 @@ public:
     // The Table View, once opened.
     TTableWindow *tableWindow() const { return m_tableWindow; }
     StatusBar *statusLine() const { return m_statusBar; }
-    CoolBar *coolBar() const { return m_coolBar; }
-    QComboBox *agentBox() const { return cboAgent; }
-    QComboBox *communityBox() const { return cboCommunity; }
-    QComboBox *oidBox() const { return cboOids; }
+    CoolBar *coolBar() const { return m_bars.coolBar; }
+    QComboBox *agentBox() const { return m_inputs->agentBox(); }
+    QComboBox *communityBox() const { return m_inputs->communityBox(); }
+    QComboBox *oidBox() const { return m_inputs->oidBox(); }
     // The MIB Tree window; null until MIB Tree or Load MIB File first opened it.
     TMibTreeWindow *mibTreeWindow() const { return m_mibTree; }
-    bool isRunning() const { return m_runDepth > 0; }
+    bool isRunning() const { return m_run.isRunning(); }
     // Runs on the stack at once; a Run never starts inside another, so at most 1.
-    int runDepth() const { return m_runDepth; }
+    int runDepth() const { return m_run.depth(); }
+    // True when no run is in progress, or the one in progress was stopped.
+    bool isIdle() const { return m_run.isIdle(); }
 
-    QString currentFileName() const { return m_currentFileName; }
+    QString currentFileName() const { return m_saving.fileName(); }
 
     // What the settings keep. Bounds are the client area's geometry
     // (setGeometry and normalGeometry), so a stored rectangle comes back as
     // the same numbers.
     void setOperation(Operation operation) { m_operation = operation; }
+    Operation operation() const { return m_operation; }
     void setBounds(const QRect &bounds);
     QRect normalBounds() const;
     void setWindowStateValue(int state); // 0 normal, 1 minimised, 2 maximised
@@ -95,12 +94,8 @@ public:
     bool mibValues() const;
     void setMibValues(bool on);
 
-    Operation operation() const { return m_operation; }
-
-    // True when no run is in progress, or the one in progress was stopped.
-    bool isIdle() const { return m_idle; }
     // A result row at the end of the list, as a run adds it.
-    void appendRow(ResultRow &&row) override;
+    void appendRow(ResultRow &&row);
 
 protected:
     bool event(QEvent *event) override;
@@ -108,21 +103,12 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void createActions();
-    void createCoolBar();
-    void createMenus();
-    void createToolBar();
-    void createSplitter();
     void createListView();
-    void createStatusBar();
     void arrangeClientArea();
     void connectCommands();
     void applySettings(const Settings &settings);
     Settings currentSettings() const;
     void writeSettings();
-    // The stored properties of the agent text (letter case aside), or end().
-    AgentPropertiesMap::const_iterator findAgent(const QString &agent) const;
-    void writeResults(const QString &fileName);
 
     // The top-level handler: runs the step and shows any failure it raises.
     void reportFailures(const std::function<void()> &step);
@@ -130,44 +116,21 @@ private:
     void reportFailure(const StoreError &failure);
     void showHint(const QString &hint);
     void setSimpleStatus(const QString &text);
-    // Processes pending events once; a running walk at most every EventPassNs.
-    void processEvents();
-    void pushBusyCursor();
-    void popCursor();
-    // A stopped run may still wait for its last answer; the window looks idle already.
-    void showIdleLook();
-    // The request of a run from the boxes, the transport settings and the
-    // agent's own properties (with its passphrases, for SNMPv3).
-    QueryRequest currentRequest();
-    // QuerySink
-    void inputsAccepted() override;
-    void betweenRows() override { processEvents(); }
 
-    void actSaveExecute();
-    void actSaveAsExecute();
-    void actExitExecute();
-    void actToolBarExecute();
-    void actStatusBarExecute();
-    void actMibValuesExecute();
+    // RunHost: the request from the boxes, the transport settings and the
+    // agent's own properties (with its passphrases, for SNMPv3).
+    QueryRequest runRequest() override;
+    void recordInputs() override { m_inputs->recordInputs(m_runSendsCommunity); }
+    void refreshCommands() override { updateCommands(); }
+    void showStatus(const QString &text) override { setSimpleStatus(text); }
+
     void actDetailsExecute();
-    void actOptionsExecute();
-    void actRunExecute();
-    QueryEnd runOnce();
-    void actStopExecute();
-    void actClearExecute();
     void actAgentPropertiesExecute();
-    void actOperationExecute(QAction *command);
-    void actAboutExecute();
-    void actMibTreeExecute();
     void actLoadMibExecute();
     // The MIB Tree window, created the first time, brought up to date and shown.
     TMibTreeWindow &showMibTree();
     // A node's OID chosen in the MIB Tree: into the Oids box, or after its last ";".
     void takeOid(const QString &oid, bool append);
-    void actFindExecute();
-    void findRow(bool backwards);
-    void showFound(qsizetype row);
-    void closeFindBar();
     void actTableViewExecute();
 
     std::unique_ptr<DialogService> m_dialogs;
@@ -176,26 +139,10 @@ private:
     QHash<QAction *, std::function<void()>> m_handlers;
 
     // The controls. Their object names are the names the window's design
-    // gives them; CoolBar, MenuBar, ToolBar, Splitter, ListView and StatusBar
-    // name classes here, so those members carry the m_ prefix instead.
-    CoolBar *m_coolBar = nullptr;
-    PageScroller *psMenuBar = nullptr;
-    MenuBar *m_menuBar = nullptr;
-    PageScroller *psToolBar = nullptr;
-    QWidget *m_toolBar = nullptr;
-    QMenu *miFile = nullptr;
-    QMenu *miView = nullptr;
-    QMenu *miAction = nullptr;
-    QMenu *miHelp = nullptr;
-    QLabel *lblAgent = nullptr;
-    QLabel *lblCommunity = nullptr;
-    QLabel *lblOids = nullptr;
-    QComboBox *cboAgent = nullptr;
-    QComboBox *cboCommunity = nullptr;
-    QComboBox *cboOids = nullptr;
-    QToolButton *btnRun = nullptr;
-    QToolButton *btnStop = nullptr;
-    QToolButton *btnClear = nullptr;
+    // gives them; CoolBar, ToolBar, Splitter, ListView and StatusBar name
+    // classes here, so those members carry the m_ prefix instead.
+    CommandBars m_bars;           // the cool bar with the menus and the tool bar
+    InputBar *m_inputs = nullptr; // the tool bar
     Splitter *m_splitter = nullptr;
     ListView *m_listView = nullptr;
     FindBar *m_findBar = nullptr;
@@ -204,27 +151,15 @@ private:
     TTableWindow *m_tableWindow = nullptr;
 
     ResultModel *m_results = nullptr;
-    RowSearch *m_search = nullptr;
+    RowFinder *m_finder = nullptr;
     RowCopy *m_rowCopy = nullptr;
-    std::unique_ptr<ComboHistory> m_agentHistory;
-    std::unique_ptr<ComboHistory> m_communityHistory;
-    std::unique_ptr<ComboHistory> m_oidHistory;
 
-    bool m_idle = false;
-    qint64 m_eventPassNs = -1; // ResultModel::clockNs() at a running walk's last event pass; -1: not yet
-    qint64 m_rowStoredNs = -1; // and when the last row was stored
     Operation m_operation = Settings().operation;
     TransportSettings m_transport;
     int m_windowStateValue = 0; // 0 normal, 1 minimised, 2 maximised, as stored
-    QString m_currentFileName;
-    bool m_autoHint = true;
-    int m_runDepth = 0;         // runs in progress: 0 or 1
-    RunControl m_control;       // what Stop, a new Run, Clear and a close tell the run in progress
-    bool m_runPending = false;  // Run came while a stopped run was still on the stack
-    bool m_busyCursor = false;  // the run's busy cursor is shown
-    bool m_closePending = false; // a close came during a run: close when it has ended
     bool m_runSendsCommunity = true; // the run's community goes into its history (not with SNMPv3)
 
-    AgentPropertiesMap m_agentProperties;
-    PassphraseVault m_passphrases; // reads the desktop keyring at an agent's first run or edit
+    AgentProfiles m_agents;
+    ResultSaving m_saving;
+    RunLifecycle m_run;
 };
