@@ -72,6 +72,7 @@ class TestSnmpMgr final : public QObject
 private slots:
     void initTestCase();
     void cleanup();
+    void errorTablesAreTheReferencePage();
 
     void textToOid_data();
     void textToOid();
@@ -617,6 +618,34 @@ void TestSnmpMgr::bindingCountMismatchIs45()
     }
     QCOMPARE(errorStatus, status);
     QCOMPARE(list.list.size(), size_t(bindings));
+}
+
+// The user guide's page of error codes is the program's own tables, row for row.
+void TestSnmpMgr::errorTablesAreTheReferencePage()
+{
+    QFile page(QStringLiteral(NORVANE_SOURCE_DIR "/docs/reference/error-codes.md"));
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(page.readAll());
+    for (const auto &[heading, table] : {std::pair{"## Last-error codes", snmpErrorCodes()},
+                                         std::pair{"## Error statuses", snmpErrorStatuses()}}) {
+        const qsizetype at = text.indexOf(QLatin1String(heading));
+        QVERIFY2(at >= 0, heading);
+        // The table's rows: the lines that start with "|" after the heading,
+        // less its header and rule.
+        QStringList rows;
+        for (const QString &line : text.mid(at).split(u'\n').mid(1)) {
+            if (line.startsWith(u'|'))
+                rows << line;
+            else if (!rows.isEmpty())
+                break;
+        }
+        rows = rows.mid(2);
+        QStringList expected;
+        for (const SnmpErrorInfo &info : table)
+            expected << QStringLiteral("| %1 | %2 | %3 |").arg(info.code).arg(QLatin1String(info.name),
+                                                                      QString::fromUtf8(info.meaning));
+        QCOMPARE(rows, expected);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSnmpMgr)
