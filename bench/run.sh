@@ -44,7 +44,7 @@ else
 fi
 VERSION_ROWS=${WALK_ROWS[-1]}
 # The max-repetitions of Norvane's bulk walks, which snmpbulkwalk is given too.
-BULK_REPS=$(sed -n 's/.*BulkMaxRepetitions = \([0-9]*\);.*/\1/p' "$ROOT/engine/queryrun.h")
+BULK_REPS=$(sed -n 's/.*BulkMaxRepetitions = \([0-9]*\);.*/\1/p' "$ROOT/engine/query/queryrun.h")
 STARTUP_RUNS=10
 MIB_RUNS=5
 
