@@ -11,6 +11,7 @@
 #include "engine/mibinfo.h"
 #include "engine/snmpmgr.h"
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -19,7 +20,16 @@
 // What a line break in a text becomes: CR LF, LF and CR alike.
 inline constexpr std::string_view LineBreakMark = "\u21B5";
 
-std::optional<std::string> mibValueText(const SnmpVarBind &binding, const MibObject &object);
+// The number another object of the rows at hand holds for this OID (an
+// object and its instance); nothing when no row holds it.
+using MibRowLookup = std::function<std::optional<int64_t>(std::span<const uint32_t> oid)>;
+
+// An InetAddress is read by its InetAddressType, the instance of the same
+// row the lookup finds; without one by its length alone, and then *byLength
+// is set (where given): a name of 4 or 16 characters would read as an
+// address too.
+std::optional<std::string> mibValueText(const SnmpVarBind &binding, const MibObject &object,
+                                        const MibRowLookup &lookup = {}, bool *byLength = nullptr);
 
 // The pieces, shared with the index decoding.
 
@@ -38,6 +48,9 @@ std::optional<std::string> inetAddressText(std::string_view bytes, int64_t type)
 // "SNMPv2-SMI::enterprises.9.1.516"), where a module names some node on its
 // path below the roots.
 std::optional<std::string> objectName(std::span<const uint32_t> ids);
+// BITS: the octets in hex and the bits set, by name where the list names
+// them ("00 40 gamma(9)"); bit 0 is the first octet's high bit.
+std::string bitsText(std::string_view bytes, const MibObject &object);
 // Text of 7-bit ASCII ('a') or UTF-8 ('t') with its line breaks marked;
 // tabs stay, NULs at the end are dropped, other control bytes do not fit.
 std::optional<std::string> displayText(std::string_view bytes, bool utf8);

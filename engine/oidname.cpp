@@ -116,6 +116,19 @@ bool prefixText(const std::u32string &prefix, std::string &text)
     return true;
 }
 
+// What the node's instances are to the row rendering.
+RowRole roleOf(const tree *node)
+{
+    if (node->type == TYPE_BITSTRING && !node->child_list)
+        return RowRole::Bits;
+    const char *convention = node->tc_index >= 0 ? get_tc_descriptor(node->tc_index) : nullptr;
+    if (!convention || node->child_list)
+        return RowRole::Plain;
+    if (std::strcmp(convention, "InetAddressType") == 0)
+        return RowRole::AddressType;
+    return std::strcmp(convention, "InetAddress") == 0 ? RowRole::Address : RowRole::Plain;
+}
+
 } // namespace
 
 OidNameCache::OidNameCache(size_t capacity) : m_capacity(std::max<size_t>(capacity, 1)) {}
@@ -169,6 +182,7 @@ const OidNameCache::Entry *OidNameCache::find(const AsnObjectIdentifier &oid)
     entry.node = known.node;
     entry.pathText = known.pathText;
     entry.numericSuffix = numericIndexes(known.indexes) && prefixText(entry.prefix, entry.text);
+    entry.role = roleOf(known.node);
     m_index.emplace(entry.prefix, m_order.begin());
     return &entry;
 }
@@ -176,7 +190,8 @@ const OidNameCache::Entry *OidNameCache::find(const AsnObjectIdentifier &oid)
 MibNode OidNameCache::node(const AsnObjectIdentifier &oid)
 {
     const Entry *entry = find(oid);
-    return entry ? MibNode{entry->node, entry->prefix.size(), m_generation} : MibNode{nullptr, 0, m_generation};
+    return entry ? MibNode{entry->node, entry->prefix.size(), m_generation, entry->role}
+                 : MibNode{nullptr, 0, m_generation};
 }
 
 MibNode OidNameCache::name(const AsnObjectIdentifier &oid, std::string &text)
@@ -186,7 +201,7 @@ MibNode OidNameCache::name(const AsnObjectIdentifier &oid, std::string &text)
         fullName(oid, text);
         return MibNode{nullptr, 0, m_generation};
     }
-    const MibNode found{entry->node, entry->prefix.size(), m_generation};
+    const MibNode found{entry->node, entry->prefix.size(), m_generation, entry->role};
     const std::vector<uint32_t> &ids = oid.ids;
     const size_t length = entry->prefix.size();
     if (entry->numericSuffix && ids.size() > length && moduleFormat()) {

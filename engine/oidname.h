@@ -12,6 +12,7 @@
 // The same lookup hands out the MIB node, for what a row needs of its MIB
 // besides the name, so that a row costs one lookup at most.
 
+#include "engine/rowrender.h"
 #include "engine/snmpmgr.h"
 
 #include <cstddef>
@@ -29,6 +30,7 @@ struct MibNode
     const tree *node = nullptr; // null when not even the first sub-identifier is known
     size_t prefixLength = 0;    // sub-identifiers the node names; the rest is the instance
     uint64_t generation = 0;    // mibsetup::generation() it was looked up in
+    RowRole role = RowRole::Plain; // of the node's instances
 };
 
 class OidNameCache
@@ -65,6 +67,7 @@ private:
         std::string text;         // the node's part of a row's name ("IF-MIB::ifDescr")
         size_t pathText = 0;      // length of Net-SNMP's full path text (".iso.org...ifDescr")
         bool numericSuffix = false; // the instance prints as plain numbers whatever its value
+        RowRole role = RowRole::Plain;
     };
     using Order = std::list<Entry>;
 

@@ -5,6 +5,12 @@
 
 #include <string>
 
+// What a row's object is to the rendering of other rows and of its own
+// value, as the MIB defines it: an InetAddressType that an InetAddress of
+// the same table row is read by; such an InetAddress; BITS, which travel as
+// an octet string whose first octet is often 0.
+enum class RowRole : uint8_t { Plain, AddressType, Address, Bits };
+
 // One row of the result list: OID text, name, type and value, as bytes
 // (ASCII in practice: readable octet strings are 0x20..0x7F).
 struct ResultRow
@@ -16,6 +22,7 @@ struct ResultRow
     // The binding itself, encoded, for the few rows whose texts cannot give
     // it back (engine/rowbinding.h); empty for all others.
     std::string binding{};
+    RowRole role = RowRole::Plain;
 };
 
 // Turns one returned binding into its row texts. The SNMPv2c exceptions
