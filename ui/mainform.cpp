@@ -630,6 +630,11 @@ void TMainForm::appendRow(ResultRow &&row)
     m_results->appendRow(std::move(row), m_rowStoredNs);
 }
 
+void TMainForm::companionRow(ResultRow &&row)
+{
+    m_results->addCompanionRow(row);
+}
+
 bool TMainForm::event(QEvent *event)
 {
     // The application's current hint changed: the long part of the hint of

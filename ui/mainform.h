@@ -142,6 +142,7 @@ private:
     // QuerySink
     void inputsAccepted() override;
     void betweenRows() override { processEvents(); }
+    void companionRow(ResultRow &&row) override;
 
     void actSaveExecute();
     void actSaveAsExecute();
