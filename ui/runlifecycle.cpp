@@ -138,6 +138,11 @@ void RunLifecycle::appendRow(ResultRow &&row)
     m_results.appendRow(std::move(row), m_rowStoredNs);
 }
 
+void RunLifecycle::companionRow(ResultRow &&row)
+{
+    m_results.addCompanionRow(row);
+}
+
 void RunLifecycle::pushBusyCursor()
 {
     // Stopped before the cursor was set: the window already looks idle.

@@ -73,6 +73,7 @@ private:
     // QuerySink
     void inputsAccepted() override { m_host.recordInputs(); }
     void appendRow(ResultRow &&row) override;
+    void companionRow(ResultRow &&row) override;
     void betweenRows() override { processEvents(); }
 
     RunHost &m_host;

@@ -10,6 +10,7 @@
 #include <net-snmp/net-snmp-includes.h>
 
 #include <algorithm>
+#include <cctype>
 #include <memory>
 #include <unordered_map>
 
@@ -177,6 +178,47 @@ std::vector<uint32_t> pathOf(const tree *node)
     return path;
 }
 
+std::string conventionOf(const tree *node)
+{
+    return node->tc_index >= 0 ? text(get_tc_descriptor(node->tc_index)) : std::string();
+}
+
+// Whether the text holds the label as a word of its own.
+bool mentions(const char *text, const char *label)
+{
+    if (!text || !label || !*label)
+        return false;
+    const std::string_view haystack(text);
+    const std::string_view word(label);
+    const auto wordCharacter = [](char c) { return std::isalnum(uint8_t(c)) || c == '-' || c == '_'; };
+    for (size_t at = haystack.find(word); at != std::string_view::npos; at = haystack.find(word, at + 1)) {
+        const size_t end = at + word.size();
+        if ((at == 0 || !wordCharacter(haystack[at - 1])) && (end == haystack.size() || !wordCharacter(haystack[end])))
+            return true;
+    }
+    return false;
+}
+
+// The InetAddressType an InetAddress goes by (RFC 4001): of its peers, the
+// one its DESCRIPTION names, else by convention the nearest one before it.
+std::vector<uint32_t> addressTypeOf(const tree *node)
+{
+    if (!node->parent || conventionOf(node) != "InetAddress")
+        return {};
+    const tree *named = nullptr;
+    const tree *before = nullptr;
+    for (const tree *peer = node->parent->child_list; peer; peer = peer->next_peer) {
+        if (peer == node || conventionOf(peer) != "InetAddressType")
+            continue;
+        if (!named && mentions(node->description, peer->label))
+            named = peer;
+        if (peer->subid < node->subid && (!before || peer->subid > before->subid))
+            before = peer;
+    }
+    const tree *type = named ? named : before;
+    return type ? pathOf(type) : std::vector<uint32_t>();
+}
+
 MibObject objectOf(const tree *node)
 {
     MibObject object;
@@ -187,8 +229,7 @@ MibObject objectOf(const tree *node)
     object.kind = kindOf(node);
     object.syntax = syntaxOf(node->type);
     object.typeName = typeName(node->type);
-    if (node->tc_index >= 0)
-        object.textualConvention = text(get_tc_descriptor(node->tc_index));
+    object.textualConvention = conventionOf(node);
     for (const enum_list *e = node->enums; e; e = e->next)
         object.enums.push_back({e->value, text(e->label)});
     // The library keeps ranges as int; an unsigned bound above 2^31 wrapped.
@@ -208,6 +249,7 @@ MibObject objectOf(const tree *node)
     object.status = statusText(node->status);
     if (node->parent)
         object.parent = text(node->parent->label);
+    object.addressType = addressTypeOf(node);
     return object;
 }
 

@@ -61,6 +61,9 @@ struct MibObject
     std::string access;  // "read-only", "read-create"...; empty for none
     std::string status;  // "current", "deprecated"...
     std::string parent;  // the label of the node above: a column's entry, an entry's table
+    // An InetAddress's InetAddressType object, whose instance of the same row
+    // says how to read it; empty for none (or no InetAddress).
+    std::vector<uint32_t> addressType;
 };
 
 // One part of a column instance's index: the INDEX object and its value.

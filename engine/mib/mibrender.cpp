@@ -86,14 +86,36 @@ int64_t addressTypeOf(const std::string &convention)
     return -1;
 }
 
-std::optional<std::string> octetsText(const std::string &bytes, const MibObject &object)
+// The InetAddressType the lookup finds in the binding's row.
+std::optional<int64_t> rowAddressType(const SnmpVarBind &binding, const MibObject &object, const MibRowLookup &lookup)
 {
+    const std::vector<uint32_t> &name = binding.name.ids;
+    if (!lookup || object.addressType.empty() || name.size() < object.oid.size())
+        return std::nullopt;
+    std::vector<uint32_t> oid = object.addressType;
+    oid.insert(oid.end(), name.begin() + std::ptrdiff_t(object.oid.size()), name.end());
+    return lookup(oid);
+}
+
+std::optional<std::string> octetsText(const SnmpVarBind &binding, const MibObject &object,
+                                      const MibRowLookup &lookup, bool *byLength)
+{
+    const std::string &bytes = binding.value.bytes;
     if (object.syntax == MibSyntax::OctetString && !inRanges(int64_t(bytes.size()), object.ranges))
         return std::nullopt;
     if (object.textualConvention == "DateAndTime")
         return dateAndTimeText(bytes);
-    if (const int64_t type = addressTypeOf(object.textualConvention); type >= 0)
+    if (const int64_t type = addressTypeOf(object.textualConvention); type > 0) {
         return inetAddressText(bytes, type);
+    } else if (type == 0) {
+        // unknown(0) has no address to read; a type beyond those known shows the bytes as they are.
+        if (const std::optional<int64_t> rowType = rowAddressType(binding, object, lookup))
+            return *rowType > 0 ? inetAddressText(bytes, *rowType) : std::nullopt;
+        std::optional<std::string> guess = inetAddressText(bytes, 0);
+        if (guess && byLength)
+            *byLength = true;
+        return guess;
+    }
     if (!object.hint.empty())
         return hintedOctets(bytes, object.hint);
     return std::nullopt;
@@ -101,7 +123,23 @@ std::optional<std::string> octetsText(const std::string &bytes, const MibObject 
 
 } // namespace
 
-std::optional<std::string> mibValueText(const SnmpVarBind &binding, const MibObject &object)
+std::string bitsText(std::string_view bytes, const MibObject &object)
+{
+    std::string text = hexDump(bytes);
+    if (!text.empty())
+        text.pop_back();
+    for (size_t bit = 0; bit < bytes.size() * 8; ++bit) {
+        if (!(uint8_t(bytes[bit / 8]) & (0x80u >> (bit % 8))))
+            continue;
+        const auto named = std::find_if(object.enums.begin(), object.enums.end(),
+                                        [&](const MibNamedNumber &e) { return e.value == int64_t(bit); });
+        text += " " + (named != object.enums.end() ? named->label + "(" + std::to_string(bit) + ")" : std::to_string(bit));
+    }
+    return text;
+}
+
+std::optional<std::string> mibValueText(const SnmpVarBind &binding, const MibObject &object,
+                                        const MibRowLookup &lookup, bool *byLength)
 {
     const AsnAny &value = binding.value;
     const uint8_t tag = value.asnType;
@@ -119,11 +157,14 @@ std::optional<std::string> mibValueText(const SnmpVarBind &binding, const MibObj
             return std::nullopt;
         return std::to_string(value.counter64) + (object.units.empty() ? "" : " " + object.units);
     case MibSyntax::OctetString:
-        return tag == asn::OctetString ? octetsText(value.bytes, object) : std::nullopt;
+        return tag == asn::OctetString ? octetsText(binding, object, lookup, byLength) : std::nullopt;
     case MibSyntax::ObjectIdentifier:
         return tag == asn::ObjectIdentifier ? objectName(value.object.ids) : std::nullopt;
+    case MibSyntax::Bits:
+        // SNMPv2 sends BITS as an OCTET STRING.
+        return tag == asn::OctetString || tag == asn::Bits ? std::optional(bitsText(value.bytes, object)) : std::nullopt;
     default:
-        // TimeTicks stay as the list shows them; IpAddress, Opaque and BITS have nothing to add.
+        // TimeTicks stay as the list shows them; IpAddress and Opaque have nothing to add.
         return std::nullopt;
     }
 }

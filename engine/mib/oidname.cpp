@@ -117,6 +117,19 @@ bool prefixText(const std::u32string &prefix, std::string &text)
     return true;
 }
 
+// What the node's instances are to the row rendering.
+RowRole roleOf(const tree *node)
+{
+    if (node->type == TYPE_BITSTRING && !node->child_list)
+        return RowRole::Bits;
+    const char *convention = node->tc_index >= 0 ? get_tc_descriptor(node->tc_index) : nullptr;
+    if (!convention || node->child_list)
+        return RowRole::Plain;
+    if (std::strcmp(convention, "InetAddressType") == 0)
+        return RowRole::AddressType;
+    return std::strcmp(convention, "InetAddress") == 0 ? RowRole::Address : RowRole::Plain;
+}
+
 } // namespace
 
 OidNameCache::OidNameCache(size_t capacity) : m_capacity(std::max<size_t>(capacity, 1)) {}
@@ -170,16 +183,17 @@ const OidNameCache::Entry *OidNameCache::find(const AsnObjectIdentifier &oid)
     entry.node = known.node;
     entry.pathText = known.pathText;
     entry.numericSuffix = numericIndexes(known.indexes) && prefixText(entry.prefix, entry.text);
+    entry.role = roleOf(known.node);
     m_index.emplace(entry.prefix, m_order.begin());
     return &entry;
 }
 
-void OidNameCache::name(const AsnObjectIdentifier &oid, std::string &text)
+RowRole OidNameCache::name(const AsnObjectIdentifier &oid, std::string &text)
 {
     const Entry *entry = find(oid);
     if (!entry) {
         fullName(oid, text);
-        return;
+        return RowRole::Plain;
     }
     const std::vector<uint32_t> &ids = oid.ids;
     const size_t length = entry->prefix.size();
@@ -194,10 +208,11 @@ void OidNameCache::name(const AsnObjectIdentifier &oid, std::string &text)
         }
         if (entry->pathText + text.size() - entry->text.size() <= MaxPathText) {
             ++m_counts.cached;
-            return;
+            return entry->role;
         }
     }
     fullName(oid, text);
+    return entry->role;
 }
 
 void OidNameCache::fullName(const AsnObjectIdentifier &oid, std::string &text)

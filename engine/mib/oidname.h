@@ -9,6 +9,7 @@
 // quotes, enumeration labels, IMPLIED and object identifier indexes), or the
 // text would pass its 512-character limit, the row gets the full conversion.
 
+#include "engine/mib/rowrole.h"
 #include "engine/snmp/snmprecords.h"
 
 #include <cstddef>
@@ -34,8 +35,9 @@ public:
     // This thread's cache: the one the row rendering uses.
     static OidNameCache &local();
 
-    // The name as SnmpMgrOidToStr gives it, into `text`.
-    void name(const AsnObjectIdentifier &oid, std::string &text);
+    // The name as SnmpMgrOidToStr gives it, into `text`; what the MIB makes
+    // of the OID's object comes with it.
+    RowRole name(const AsnObjectIdentifier &oid, std::string &text);
 
     struct Counts
     {
@@ -53,6 +55,7 @@ private:
         std::string text;         // the node's part of a row's name ("IF-MIB::ifDescr")
         size_t pathText = 0;      // length of Net-SNMP's full path text (".iso.org...ifDescr")
         bool numericSuffix = false; // the instance prints as plain numbers whatever its value
+        RowRole role = RowRole::Plain;
     };
     using Order = std::list<Entry>;
 

@@ -4,6 +4,7 @@
 #include "common/apperror.h"
 #include "common/bytetext.h"
 #include "common/messages.h"
+#include "engine/mib/mibinfo.h"
 #include "engine/mib/oidtext.h"
 #include "engine/query/usmdiagnosis.h"
 #include "engine/snmp/snmpmgr.h"
@@ -12,6 +13,8 @@
 
 #include <algorithm>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 namespace {
 
@@ -83,12 +86,65 @@ struct RunAbandoned
 {
 };
 
+// The InetAddressType instances a run's InetAddress rows are read by, and
+// those of its own rows: what is missing is fetched after the operation.
+class Companions
+{
+public:
+    void note(const SnmpVarBind &binding, const ResultRow &row)
+    {
+        if (row.role == RowRole::AddressType) {
+            m_held.insert(row.oid);
+            return;
+        }
+        if (row.role != RowRole::Address || m_wanted.size() >= MaxCompanionFetch)
+            return;
+        const MibObject *object = mibObject(binding.name.ids);
+        if (!object || object->addressType.empty())
+            return;
+        // One the agent cannot be asked for (an INDEX object) stays unread.
+        const MibObject *type = mibObject(object->addressType);
+        if (!type || type->access == "not-accessible")
+            return;
+        AsnObjectIdentifier oid{object->addressType};
+        oid.ids.insert(oid.ids.end(), binding.name.ids.begin() + std::ptrdiff_t(object->oid.size()), binding.name.ids.end());
+        if (std::ranges::find(m_wanted, oid.ids, &AsnObjectIdentifier::ids) == m_wanted.end())
+            m_wanted.push_back(std::move(oid));
+    }
+
+    // The wanted ones no row of the run holds.
+    SnmpVarBindList missing() const
+    {
+        SnmpVarBindList list;
+        for (const AsnObjectIdentifier &oid : m_wanted) {
+            std::string text;
+            for (const uint32_t id : oid.ids)
+                text += "." + std::to_string(id);
+            if (!m_held.contains(text))
+                list.list.push_back({oid, {}});
+        }
+        return list;
+    }
+
+private:
+    std::unordered_set<std::string> m_held; // OID texts
+    std::vector<AsnObjectIdentifier> m_wanted;
+};
+
 // What one run is: its request, where its rows go, what the user changes.
 struct Run
 {
     const QueryRequest &request;
     QuerySink &sink;
     const RunControl &control;
+    Companions &companions;
+
+    void append(const SnmpVarBind &binding, SnmpVersion version) const
+    {
+        ResultRow row = renderBinding(binding, version);
+        companions.note(binding, row);
+        sink.appendRow(std::move(row));
+    }
 
     AbandonCheck abandonCheck() const
     {
@@ -209,7 +265,7 @@ QueryEnd walk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &list
             last.ids.assign(answer.name.ids.begin(), answer.name.ids.end());
             send();
         }
-        run.sink.appendRow(renderBinding(answer));
+        run.append(answer, SnmpVersion::V1);
         anyRow = true;
         if (run.control.stopped)
             return QueryEnd::Stopped;
@@ -275,7 +331,7 @@ QueryEnd bulkWalk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &
             send();
         }
         for (size_t row = 0; row < rows; ++row) {
-            run.sink.appendRow(renderBinding(list.list[row], run.version()));
+            run.append(list.list[row], run.version());
             anyRow = true;
             if (run.control.stopped)
                 return QueryEnd::Stopped;
@@ -288,6 +344,23 @@ QueryEnd bulkWalk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &
         if (rows < list.list.size())
             checkIncreasing(list.list[rows].name, before);
     }
+}
+
+// One GetRequest for the InetAddressTypes the rows lack. Its failure
+// fails nothing: those rows are read by their length.
+void fetchCompanions(const Run &run, SnmpMgrSessionData *session)
+{
+    SnmpVarBindList list = run.companions.missing();
+    const BindingListGuard guard(list);
+    if (list.list.empty() || run.control.abandoned || run.control.closing)
+        return;
+    int32_t status = 0;
+    int32_t index = 0;
+    if (!SnmpMgrRequest(session, pdu::Get, &list, &status, &index, run.request.wait, run.abandonCheck())
+        || status != errorStatus::NoError)
+        return;
+    for (const SnmpVarBind &binding : list.list)
+        run.sink.companionRow(renderBinding(binding, run.version()));
 }
 
 QueryEnd runOnce(const Run &run)
@@ -338,11 +411,17 @@ QueryEnd runOnce(const Run &run)
         if (status != errorStatus::NoError)
             statusFailed(run, status, index);
         for (const SnmpVarBind &binding : list.list)
-            run.sink.appendRow(renderBinding(binding, version));
+            run.append(binding, version);
+        fetchCompanions(run, session.get());
         return QueryEnd::Completed;
     }
-    case Operation::Walk:
-        return version == SnmpVersion::V1 ? walk(run, session.get(), list, all) : bulkWalk(run, session.get(), list, all);
+    case Operation::Walk: {
+        const QueryEnd end = version == SnmpVersion::V1 ? walk(run, session.get(), list, all)
+                                                        : bulkWalk(run, session.get(), list, all);
+        if (end == QueryEnd::Completed)
+            fetchCompanions(run, session.get());
+        return end;
+    }
     }
     return QueryEnd::Completed; // no such operation: nothing is sent
 }
@@ -352,7 +431,8 @@ QueryEnd runOnce(const Run &run)
 QueryEnd runQuery(const QueryRequest &request, QuerySink &sink, const RunControl &control)
 {
     try {
-        return runOnce(Run{request, sink, control});
+        Companions companions;
+        return runOnce(Run{request, sink, control, companions});
     } catch (const RunAbandoned &) {
         return QueryEnd::Abandoned; // given up by the user: no message
     }

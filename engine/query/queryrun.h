@@ -55,6 +55,10 @@ public:
     // any request (a request that fails later keeps them recorded).
     virtual void inputsAccepted() = 0;
     virtual void appendRow(ResultRow &&row) = 0;
+    // A binding fetched only to read the run's rows by (the InetAddressType
+    // of an InetAddress row whose own was not among them): no row of the
+    // list. A sink that reads no value by another drops it.
+    virtual void companionRow(ResultRow &&) {}
     // After each row of a walk: pending events are processed here (Stop and
     // the other commands reach the run this way).
     virtual void betweenRows() = 0;
@@ -77,8 +81,12 @@ enum class QueryEnd {
     Abandoned, // given up (RunControl::abandoned or ::closing)
 };
 
+// The most InetAddressTypes a run fetches for its InetAddress rows, in one
+// GetRequest after the operation; rows past them are read by their length.
+inline constexpr size_t MaxCompanionFetch = BulkMaxRepetitions;
+
 // The Run command's work: validates, opens the session, converts the OIDs,
-// sends the request or walks. Throws AppError with the user's message (an
+// sends the request or walks, then fetches what its rows are read by. Throws AppError with the user's message (an
 // SNMPv3 failure names the setting to fix); the caller shows it and restores
 // its own visible state.
 QueryEnd runQuery(const QueryRequest &request, QuerySink &sink, const RunControl &control);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "engine/mib/rowrole.h"
+
 #include <string>
 
 // One row of the result list: OID text, name, type and value, as bytes
@@ -14,4 +16,5 @@ struct ResultRow
     // The binding itself, encoded, for the few rows whose texts cannot give
     // it back (engine/query/rowbinding.h); empty for all others.
     std::string binding{};
+    RowRole role = RowRole::Plain;
 };

@@ -136,11 +136,14 @@ bool isReadable(char c)
 std::string bindingBehind(const SnmpVarBind &binding, const ResultRow &row)
 {
     const AsnAny &value = binding.value;
+    const bool hexOfText = value.asnType == asn::OctetString && !value.bytes.empty()
+        && row.value.size() == 3 * value.bytes.size() && std::all_of(value.bytes.begin(), value.bytes.end(), isReadable);
     const bool cutText = value.asnType == asn::OctetString && value.bytes.find('\0') != std::string::npos
         && row.value.size() != 3 * value.bytes.size();
     const bool cutOid = row.oid.size() >= CutOidText
         || (value.asnType == asn::ObjectIdentifier && row.value.size() >= CutOidText);
-    if (!cutText && !cutOid)
+    // A hex dump of readable bytes (BITS) would read back as text.
+    if (!cutText && !cutOid && !hexOfText)
         return {};
     std::string out;
     put(out, value.asnType);

@@ -4,9 +4,10 @@
 // A result row keeps its four texts; when the MIB Values view needs the
 // binding behind a row, it comes back from them: numbers, dotted OIDs,
 // addresses, hex dumps and readable strings give back exactly what the agent
-// sent. Two texts do not: a readable string with a NUL in it (the text ends at
-// the first NUL), and a name or OID value cut to 255 characters. For those a
-// row carries the binding itself, encoded, as its fifth field.
+// sent. Three texts do not: a readable string with a NUL in it (the text ends
+// at the first NUL), a hex dump of readable bytes (BITS, which would read back
+// as text), and a name or OID value cut to 255 characters. For those a row
+// carries the binding itself, encoded, as its fifth field.
 
 #include "engine/query/resultrow.h"
 #include "engine/snmp/snmprecords.h"

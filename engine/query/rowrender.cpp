@@ -79,7 +79,7 @@ ResultRow renderBinding(const SnmpVarBind &binding, SnmpVersion version)
     row.oid = oidText(binding.name);
 
     // SnmpMgrOidToStr's text, from the name cache: one MIB lookup per column, not per row.
-    OidNameCache::local().name(binding.name, row.name);
+    row.role = OidNameCache::local().name(binding.name, row.name);
 
     const AsnAny &value = binding.value;
     switch (value.asnType) {
@@ -93,7 +93,8 @@ ResultRow renderBinding(const SnmpVarBind &binding, SnmpVersion version)
         break;
     case asn::OctetString:
         row.type = "Octet String";
-        row.value = octetStringText(value.bytes);
+        // A text would end at the first NUL: BITS 00 40 would show nothing.
+        row.value = row.role == RowRole::Bits ? hexDump(value.bytes) : octetStringText(value.bytes);
         break;
     case asn::Null:
         row.type = "Null";

@@ -5,6 +5,8 @@
 #include "engine/mib/oidtext.h"
 
 #include <algorithm>
+#include <functional>
+#include <optional>
 #include <set>
 
 namespace {
@@ -230,16 +232,132 @@ private:
                 if (!isScalar(g, m))
                     columns.insert(oid(g.begin)[m]);
             }
+            ++m_shapedClaims;
             return true;
         }
+        const size_t shapedBefore = m_shapedClaims;
+        const size_t loneBefore = m_loneColumns.size();
         bool claimed = false;
         for (const Group &g : groups) {
-            if (isScalar(g, m))
+            if (isScalar(g, m)) {
                 claimed = true;
-            else if (g.end - g.begin > 1)
+                ++m_shapedClaims;
+            } else if (g.end - g.begin > 1) {
                 claimed = segment(g.begin, g.end) || claimed;
+            }
         }
+        if (m_shapedClaims == shapedBefore && m_loneColumns.size() > loneBefore
+            && claimPartedColumn(begin, end, m, loneBefore))
+            return true;
         return claimed || claimColumn(begin, end, m);
+    }
+
+    void claimLoneColumn(OidSpan entry, uint32_t column)
+    {
+        tables[{entry.begin(), entry.end()}].insert(column);
+        m_loneColumns.emplace_back(std::vector<uint32_t>(entry.begin(), entry.end()), column);
+    }
+
+    // A column walked on its own whose names part right after it (the common
+    // prefix ends in 1 and the column): indexes of several lengths that read
+    // alike as numbers and length-prefixed strings, such as an address after
+    // its type (1.4.192.168.1.1, 2.16.32.1...). Its branches went to
+    // columns walked on their own, of entries made up inside the index (the
+    // deepest prefix ending in 1), which lose the index's start: those
+    // claims (from loneBefore on) give way to the one column.
+    bool claimPartedColumn(size_t begin, size_t end, size_t m, size_t loneBefore)
+    {
+        if (m < 3 || oid(begin)[m - 2] != 1)
+            return false;
+        constexpr size_t SampleSize = 32;
+        const size_t step = std::max<size_t>(1, (end - begin) / SampleSize);
+        std::vector<OidSpan> indexes;
+        for (size_t i = begin; i < end; i += step)
+            indexes.push_back(oid(i).subspan(m));
+        if (std::ranges::all_of(indexes, [&](OidSpan s) { return s.size() == indexes.front().size(); }))
+            return false;
+        const std::optional<std::vector<bool>> parts = commonParts(indexes);
+        if (!parts)
+            return false;
+        for (size_t i = begin; i < end; ++i) {
+            if (!readsAs(oid(i).subspan(m), *parts))
+                return false;
+        }
+        for (size_t i = loneBefore; i < m_loneColumns.size(); ++i) {
+            const auto &[entry, column] = m_loneColumns[i];
+            const auto table = tables.find(entry);
+            if (table != tables.end() && table->second.erase(column) && table->second.empty())
+                tables.erase(table);
+        }
+        m_loneColumns.resize(loneBefore);
+        const OidSpan prefix = oid(begin).first(m);
+        claimLoneColumn(prefix.first(m - 1), prefix[m - 1]);
+        return true;
+    }
+
+    // Whether an index reads as these parts: false a number, true a string
+    // (its length, then as many octets).
+    static bool readsAs(OidSpan index, const std::vector<bool> &parts)
+    {
+        size_t at = 0;
+        for (const bool string : parts) {
+            if (at >= index.size())
+                return false;
+            if (string) {
+                const size_t length = index[at];
+                if (length > index.size() - at - 1
+                    || !std::all_of(index.begin() + std::ptrdiff_t(at + 1), index.begin() + std::ptrdiff_t(at + 1 + length),
+                                    [](uint32_t id) { return id <= 255; }))
+                    return false;
+                at += length;
+            }
+            ++at;
+        }
+        return at == index.size();
+    }
+
+    // The parts, with a string among them, that every index reads as; a
+    // search of bounded size, strings tried first.
+    static std::optional<std::vector<bool>> commonParts(const std::vector<OidSpan> &indexes)
+    {
+        std::vector<size_t> at(indexes.size(), 0);
+        std::vector<bool> parts;
+        int budget = 4096;
+        const std::function<bool()> search = [&]() -> bool {
+            if (--budget < 0)
+                return false;
+            size_t ended = 0;
+            for (size_t i = 0; i < indexes.size(); ++i)
+                ended += at[i] == indexes[i].size();
+            if (ended == indexes.size())
+                return std::ranges::find(parts, true) != parts.end();
+            if (ended > 0)
+                return false;
+            const std::vector<size_t> before = at;
+            for (const bool string : {true, false}) {
+                bool fits = true;
+                for (size_t i = 0; i < indexes.size() && fits; ++i) {
+                    const OidSpan s = indexes[i];
+                    if (string) {
+                        const size_t length = s[at[i]];
+                        fits = length <= s.size() - at[i] - 1
+                            && std::all_of(s.begin() + std::ptrdiff_t(at[i] + 1),
+                                           s.begin() + std::ptrdiff_t(at[i] + 1 + length),
+                                           [](uint32_t id) { return id <= 255; });
+                        at[i] += fits ? length + 1 : 0;
+                    } else {
+                        ++at[i];
+                    }
+                }
+                parts.push_back(string);
+                if (fits && search())
+                    return true;
+                parts.pop_back();
+                at = before;
+            }
+            return false;
+        };
+        return search() ? std::optional(parts) : std::nullopt;
     }
 
     // A column walked on its own: entry.column.index, the common prefix
@@ -266,11 +384,13 @@ private:
         }
         if (!sameLength && !strings)
             return false;
-        tables[{prefix.begin(), prefix.begin() + std::ptrdiff_t(k)}].insert(prefix[k]);
+        claimLoneColumn(prefix.first(k), prefix[k]);
         return true;
     }
 
     const SortedOids &m_names;
+    size_t m_shapedClaims = 0; // tables by their columns, and scalars
+    std::vector<std::pair<std::vector<uint32_t>, uint32_t>> m_loneColumns; // entry and column, as claimed
 };
 
 class ShapeIndexDecoder final : public IndexDecoder

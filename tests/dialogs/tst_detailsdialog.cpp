@@ -396,18 +396,20 @@ void TestDetailsDialog::fieldsAreReadOnlyButCopyable()
 void TestDetailsDialog::definitionSection_data()
 {
     QTest::addColumn<QString>("oid");
+    QTest::addColumn<QString>("valueNote"); // the list's tool tip of the value
     QTest::addColumn<QString>("definition"); // how the section's text starts
-    QTest::newRow("column") << ".1.3.6.1.2.1.2.2.1.8.11"
+    QTest::newRow("column") << ".1.3.6.1.2.1.2.2.1.8.11" << ""
                             << "IF-MIB::ifOperStatus (.1.3.6.1.2.1.2.2.1.8)\nColumn of ifEntry, INDEX { ifIndex }\n"
                                "Index: ifIndex = 11\nSyntax: INTEGER {up(1), down(2), testing(3), unknown(4), "
                                "dormant(5), notPresent(6), lowerLayerDown(7)}\nAccess: read-only\nStatus: current\n\n"
                                "The current operational state of the interface.  The testing(3) state indicates "
                                "that no operational packets can be passed.";
-    QTest::newRow("scalar") << ".1.3.6.1.2.1.1.1.0"
+    QTest::newRow("scalar, a value the list notes") << ".1.3.6.1.2.1.1.1.0" << "Read by its length"
                             << "SNMPv2-MIB::sysDescr (.1.3.6.1.2.1.1.1)\nScalar\nInstance: .0\n"
                                "Syntax: DisplayString (OCTET STRING (SIZE (0..255)))\nDisplay hint: 255a\n"
-                               "Access: read-only\nStatus: current\n\nA textual description of the entity.";
-    QTest::newRow("unknown object") << ".1.3.6.1.4.1.99999.1" << "No MIB module describes this object.";
+                               "Access: read-only\nStatus: current\nValue: Read by its length\n\n"
+                               "A textual description of the entity.";
+    QTest::newRow("unknown object") << ".1.3.6.1.4.1.99999.1" << "" << "No MIB module describes this object.";
 }
 
 // Behind the Definition button, closed at first: the specified controls
@@ -416,9 +418,11 @@ void TestDetailsDialog::definitionSection_data()
 void TestDetailsDialog::definitionSection()
 {
     QFETCH(QString, oid);
+    QFETCH(QString, valueNote);
     QFETCH(QString, definition);
     ListWindow list(2);
     list.model.item(0, 0)->setText(oid);
+    list.model.item(0, 3)->setToolTip(valueNote);
     list.model.item(1, 0)->setText(QStringLiteral(".1.3.6.1.2.1.1.3.0"));
     list.select(0);
     TDetailsDialog dialog(list.view, &list.window);
@@ -441,6 +445,7 @@ void TestDetailsDialog::definitionSection()
     for (auto it = specified.begin(); it != specified.end(); ++it)
         QCOMPARE(it.key()->geometry(), it.value());
     QVERIFY2(section->toPlainText().startsWith(definition), qPrintable(section->toPlainText()));
+    QCOMPARE(child<QPlainTextEdit>(dialog, "edtValue")->toolTip(), valueNote);
     QTest::mouseClick(child<QPushButton>(dialog, "btnNext"), Qt::LeftButton);
     QVERIFY(section->toPlainText().startsWith(QStringLiteral("SNMPv2-MIB::sysUpTime (.1.3.6.1.2.1.1.3)\nScalar")));
 

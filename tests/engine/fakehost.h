@@ -29,6 +29,7 @@ public:
 
     int processCount = 0;
     std::vector<ResultRow> rows;
+    std::vector<ResultRow> companions; // fetched to read the rows by
 
     FakeHistory agents;
     FakeHistory communities;
@@ -45,6 +46,7 @@ public:
         recordHistory(oidList);
     }
     void appendRow(ResultRow &&row) override { rows.push_back(std::move(row)); }
+    void companionRow(ResultRow &&row) override { companions.push_back(std::move(row)); }
     void betweenRows() override
     {
         ++processCount;

@@ -11,6 +11,8 @@
 
 #include <QTest>
 
+#include <map>
+
 namespace {
 
 AsnObjectIdentifier parse(const QString &dotted)
@@ -21,14 +23,26 @@ AsnObjectIdentifier parse(const QString &dotted)
     return id;
 }
 
-// The Value column with MIB Values on, by way of the stored row.
+// The InetAddressTypes among the rows at hand: testPeerAddrType.1 to .3 and testPeerAltType.2.
+std::optional<int64_t> addressTypeRow(std::span<const uint32_t> oid)
+{
+    static const std::map<std::vector<uint32_t>, int64_t> rows{{{2, 1}, 16}, {{2, 2}, 2}, {{2, 3}, 3}, {{4, 2}, 16}};
+    const std::vector<uint32_t> peer = parse(QStringLiteral("1.3.6.1.4.1.32473.26.6.1")).ids;
+    const bool under = oid.size() > peer.size() && std::ranges::equal(oid.first(peer.size()), peer);
+    const auto found = under ? rows.find({oid.begin() + std::ptrdiff_t(peer.size()), oid.end()}) : rows.end();
+    return found != rows.end() ? std::optional(found->second) : std::nullopt;
+}
+
+// The Value column with MIB Values on, by way of the stored row, marked
+// where it is read by its length alone.
 QString shown(const SnmpVarBind &binding)
 {
     const ResultRow row = renderBinding(binding);
     const auto back = bindingFromRow(row.oid, row.type, row.value, row.binding);
     const MibObject *object = back ? mibObject(back->name.ids) : nullptr;
-    const auto text = object ? mibValueText(*back, *object) : std::nullopt;
-    return QString::fromStdString(text.value_or(row.value));
+    bool byLength = false;
+    const auto text = object ? mibValueText(*back, *object, addressTypeRow, &byLength) : std::nullopt;
+    return QString::fromStdString(text.value_or(row.value)) + (byLength ? " (by its length)" : "");
 }
 
 } // namespace
@@ -83,8 +97,24 @@ void TestMibRender::values_data()
                                                    << "SNMPv2-SMI::enterprises.9.1.516";
     QTest::newRow("OID value only the roots name") << ".1.3.6.1.2.1.1.2.0" << 0x06 << QByteArray("1.0.8802.1") << ".1.0.8802.1";
     QTest::newRow("InetAddress IPv4 by its length") << ".1.3.6.1.4.1.32473.26.2.0" << 0x04 << QByteArray("\xc0\x00\x02\x01", 4)
-                                                    << "192.0.2.1";
-    QTest::newRow("InetAddress IPv6 by its length") << ".1.3.6.1.4.1.32473.26.2.0" << 0x04 << v6 << "2001:db8::1";
+                                                    << "192.0.2.1 (by its length)";
+    QTest::newRow("InetAddress IPv6 by its length") << ".1.3.6.1.4.1.32473.26.2.0" << 0x04 << v6
+                                                    << "2001:db8::1 (by its length)";
+    const QString peer = QStringLiteral(".1.3.6.1.4.1.32473.26.6.1.");
+    QTest::newRow("InetAddress dns(16) of 16 characters, by its row's type") << peer + "3.1" << 0x04
+                                                                            << QByteArray("ns1.example.org.") << "ns1.example.org.";
+    QTest::newRow("InetAddress by the type its DESCRIPTION names") << peer + "5.2" << 0x04 << v6 << "2001:db8::1";
+    QTest::newRow("InetAddress ipv4z(3) of 20 bytes shows them") << peer + "3.3" << 0x04 << QByteArray("whisky au juge blond")
+                                                                << "whisky au juge blond";
+    QTest::newRow("InetAddress, no type among the rows") << peer + "3.9" << 0x04 << QByteArray("\xc0\x00\x02\x01", 4)
+                                                         << "192.0.2.1 (by its length)";
+    QTest::newRow("UTF-8 text by a 't' hint") << ".1.3.6.1.4.1.32473.26.4.0" << 0x04
+                                              << QByteArray("Gr\xc3\xbc\xc3\x9f""e, \xe6\x9d\xb1\xe4\xba\xac\r\n")
+                                              << "Gr\u00fc\u00dfe, \u6771\u4eac\u21B5";
+    QTest::newRow("BITS 00 40") << ".1.3.6.1.4.1.32473.26.5.0" << 0x04 << QByteArray("\x00\x40", 2) << "00 40 gamma(9)";
+    QTest::newRow("BITS 00") << ".1.3.6.1.4.1.32473.26.5.0" << 0x04 << QByteArray("\x00", 1) << "00";
+    QTest::newRow("BITS, a bit without a name") << ".1.3.6.1.4.1.32473.26.5.0" << 0x04 << QByteArray("\xc0\x01", 2)
+                                                << "C0 01 alpha(0) beta(1) 15";
     QTest::newRow("TimeTicks as ever") << ".1.3.6.1.2.1.1.3.0" << 0x43 << QByteArray("12345678")
                                        << "12345678 (1 days, 10 hours, 17 minutes, 36 seconds)";
     QTest::newRow("unknown object") << ".1.3.6.1.4.1.99999.1" << 0x04 << QByteArray::fromHex("0016c7026ec0")
@@ -107,6 +137,11 @@ void TestMibRender::values()
     if (tag == asn::ObjectIdentifier)
         binding.value.object = parse(QString::fromLatin1(content));
     QCOMPARE(shown(binding), expected);
+    // With MIB Values off BITS show their octets (a text would end at a first 00).
+    if (const MibObject *object = mibObject(binding.name.ids); object && object->syntax == MibSyntax::Bits) {
+        const QString off = QString::fromStdString(renderBinding(binding).value).trimmed();
+        QVERIFY2(!off.isEmpty() && expected.startsWith(off), qPrintable(off));
+    }
 }
 
 void TestMibRender::index_data()

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "engine/mib/mibsetup.h"
 #include "engine/mib/oidtext.h"
 #include "engine/snmp/snmpmgr.h"
 #include "tests/engine/fakehost.h"
@@ -104,6 +105,8 @@ private slots:
     void bulkWalk();
     void v2cGetShowsExceptions_data();
     void v2cGetShowsExceptions();
+    void addressTypesFetchedOnce_data();
+    void addressTypesFetchedOnce();
 
     void stopGivesExactlyOneMoreRow();
     void stopEndsAnEndlessWalk();
@@ -130,6 +133,7 @@ private:
 
 void TestQueryRun::initTestCase()
 {
+    SnmpMgrConfigure({NORVANE_TEST_MIBDIR}); // objects no bundled module has
     QVERIFY2(m_snmpd.start(), qPrintable(m_snmpd.log()));
     QVERIFY(m_scripted.start());
 }
@@ -578,6 +582,42 @@ void TestQueryRun::v2cGetShowsExceptions()
     if (!value.isNull())
         QCOMPARE(QString::fromStdString(m_host.rows[0].value), value);
     verifyHistoryHoldsInputs();
+}
+
+// An InetAddress row is read by the InetAddressType of its table row: the
+// run asks for those its rows lack in one Get after the operation.
+void TestQueryRun::addressTypesFetchedOnce_data()
+{
+    QTest::addColumn<int>("operation");
+    QTest::addColumn<QString>("oids");
+    QTest::addColumn<QStringList>("fetched"); // the names of the last Get; none: no such Get
+    const QString peer = QStringLiteral("1.3.6.1.4.1.32473.26.6.1.");
+    QTest::newRow("Get of an address") << int(Operation::Get) << peer + "3.1" << QStringList{peer + "2.1"};
+    QTest::newRow("Get of the address and its type") << int(Operation::Get) << peer + "3.1;" + peer + "2.1" << QStringList();
+    QTest::newRow("walk of the addresses") << int(Operation::Walk) << peer + "3" << QStringList{peer + "2.1", peer + "2.2"};
+    QTest::newRow("walk of the table, types first") << int(Operation::Walk) << peer.chopped(1) << QStringList();
+}
+
+void TestQueryRun::addressTypesFetchedOnce()
+{
+    QFETCH(int, operation);
+    QFETCH(QString, oids);
+    QFETCH(QStringList, fetched);
+    m_scripted.setTable({{ScriptedAgent::oid("1.3.6.1.4.1.32473.26.6.1.2.1"), Value::integer(16)},
+                         {ScriptedAgent::oid("1.3.6.1.4.1.32473.26.6.1.2.2"), Value::integer(2)},
+                         {ScriptedAgent::oid("1.3.6.1.4.1.32473.26.6.1.3.1"), Value::octets("ns1.example.org.")},
+                         {ScriptedAgent::oid("1.3.6.1.4.1.32473.26.6.1.3.2"), Value::octets(QByteArray(16, '\x01'))}});
+    setInputs(m_scripted.address(), oids, Operation(operation));
+    QCOMPARE(run(m_host), QString());
+    const ScriptedAgent::Request last = m_scripted.requests().back();
+    QStringList asked; // by the last request, when it is a Get after the operation's
+    for (size_t i = 0; i < last.names.size() && last.pduType == 0xA0 && m_scripted.requests().size() > 1; ++i)
+        asked << dotted(last.names[i]);
+    QCOMPARE(asked, fetched);
+    QStringList companions; // handed to the sink, each an InetAddressType's
+    for (const ResultRow &row : m_host.companions)
+        companions << QString::fromStdString(row.oid).mid(1) + (row.role == RowRole::AddressType ? "" : " (no type)");
+    QCOMPARE(companions, fetched);
 }
 
 void TestQueryRun::stopGivesExactlyOneMoreRow()

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Tables found by the shape of the names: which rows form which table, how
-// their cells line up, and how an index reads.
-#include "engine/tables/tableshape.h"
+// Tables found by the shape of the names, and as the MIB places them: which
+// rows form which table, how their cells line up, and how an index reads.
+#include "engine/tables/mibtables.h"
 
 #include <QTest>
 
@@ -103,10 +103,18 @@ void TestTableShape::tablesByShape_data()
     QTest::newRow("sibling tables of one shape under a prefix ending in 1")
         << walk("1.3.6.1.4.1.99999.1.1.1", {2, 3}, {"1", "2"}) + walk("1.3.6.1.4.1.99999.1.2.1", {2, 3}, {"1", "2"})
         << QStringList{".1.3.6.1.4.1.99999.1.1 [2,3] 1:0/2 2:1/3", ".1.3.6.1.4.1.99999.1.2 [2,3] 1:4/6 2:5/7"};
-    QTest::newRow("scalars and lone names are no tables")
+    QTest::newRow("scalars and lone names are no tables, but for a MIB column's instance")
         << scalars + QStringList{".1.3.6.1.2.1.2.2.1.2.5", ".1.3.6.1.4.1.9.9.1.1", "."}
                + walk("1.3.6.1.4.1.99999.3.1", {1, 2}, {"1.0", "2.0"}) // two groups of scalars alike
-        << QStringList();
+        << QStringList{"ifTable [ifDescr] 5:2"};
+    const QStringList v6 = {"2.16.42.1.72.96.0.1.0.1.0.0.0.0.0.0.0.100", "2.16.42.1.72.96.0.1.0.1.0.0.0.0.0.0.0.101"};
+    QTest::newRow("a column of its own, an address after its type: the whole index")
+        << walk(E, {28}, QStringList{"1.4.192.168.1.1", "1.4.192.168.1.2"} + v6)
+        << QStringList{table + " [28] 1.4.192.168.1.1:0 1.4.192.168.1.2:1 " + v6[0] + ":2 " + v6[1] + ":3"};
+    QTest::newRow("MIB: a shape inside a column is the column's table")
+        << walk("1.3.6.1.2.1.7.7.1", {8}, {"1.4.0.0.0.0.37.1.4.0.0.0.0.0.13480", "1.4.127.0.0.1.53.1.4.0.0.0.0.0.13528"})
+        << QStringList{"udpEndpointTable [udpEndpointProcess] ipv4(1)|0.0.0.0|37|ipv4(1)|0.0.0.0|0|13480:0 "
+                       "ipv4(1)|127.0.0.1|53|ipv4(1)|0.0.0.0|0|13528:1"};
     QTest::newRow("names the rendering cut are left out")
         << walk(E, {2, 3}, {"1", QStringList(116, QStringLiteral("1")).join(u'.')}) // 256 characters
         << QStringList{table + " [2,3] 1:0/2"};
@@ -118,8 +126,8 @@ void TestTableShape::tablesByShape()
     TextRows rows;
     for (const QString &oid : oids)
         rows.oids.push_back(oid.toStdString());
-    const ShapeTableProvider provider([](OidSpan) { return QString(); }); // no MIB: names by number
-    QTEST(describe(buildTables(SortedOids(rows), provider), rows), "tables");
+    // No module names the enterprise 99999: its tables go by their shape alone.
+    QTEST(describe(buildTables(SortedOids(rows), MibTableProvider()), rows), "tables");
 }
 
 QTEST_GUILESS_MAIN(TestTableShape)

@@ -520,6 +520,13 @@ void TestSave::mibValuesShownAndSaved()
     m_window->appendRow(bind({1, 3, 6, 1, 4, 1, 99999, 1}, asn::OctetString, 0, "\x01\x02"));
     // Its text ends at the NUL: the row keeps the bytes beside it.
     m_window->appendRow(bind({1, 3, 6, 1, 2, 1, 2, 2, 1, 6, 1}, asn::OctetString, 0, std::string("\0ABCDE", 6)));
+    // BITS: octets, never a text that ends at the first 00.
+    m_window->appendRow(bind({1, 3, 6, 1, 2, 1, 10, 7, 9, 1, 1, 1}, asn::OctetString, 0, std::string("\0@", 2)));
+    // InetAddresses of tcpConnectionTable: by the dns(16) in the list; no type, so by its length.
+    const auto column = [](uint32_t c) { return std::vector<uint32_t>{1, 3, 6, 1, 2, 1, 6, 19, 1, c, 1, 4, 10, 0, 0, 1, 80}; };
+    m_window->appendRow(bind(column(4), asn::Integer32, 16, ""));
+    m_window->appendRow(bind(column(5), asn::OctetString, 0, "ns1.example.org."));
+    m_window->appendRow(bind(column(2), asn::OctetString, 0, "abcd"));
     m_window->results().flush();
     const QByteArray plain = listText();
     QVERIFY(!m_window.command("actMibValues")->isChecked());
@@ -530,12 +537,23 @@ void TestSave::mibValuesShownAndSaved()
     QCOMPARE(model->index(1, 3).data().toString(), QStringLiteral("IOS\u21B5TAC"));
     QCOMPARE(model->index(2, 3).data().toString(), QStringLiteral("01 02 "));
     QCOMPARE(model->index(3, 3).data().toString(), QStringLiteral("00:41:42:43:44:45"));
+    QCOMPARE(model->index(4, 3).data().toString(), QStringLiteral("00 40 9"));
+    QCOMPARE(model->index(6, 3).data().toString(), QStringLiteral("ns1.example.org."));
+    QCOMPARE(model->index(6, 3).data(Qt::ToolTipRole), QVariant());
+    QCOMPARE(model->index(7, 3).data().toString(), QStringLiteral("97.98.99.100"));
+    QVERIFY(!model->index(7, 3).data(Qt::ToolTipRole).toString().isEmpty()); // a guess, and says so
+    // Its type fetched beside the rows: no row of its own.
+    m_window->results().addCompanionRow(bind(column(1), asn::Integer32, 16, ""));
+    QCOMPARE(model->rowCount(), 8);
+    QCOMPARE(model->index(7, 3).data().toString(), QStringLiteral("abcd"));
+    QCOMPARE(model->index(7, 3).data(Qt::ToolTipRole), QVariant());
     answer(out("mib.txt"));
     QVERIFY(m_window.trigger("actSave"));
     QVERIFY(m_window.log.errors.isEmpty());
     QCOMPARE(readAll(out("mib.txt")), QByteArray(plain).replace(" | 2\r\n", " | down(2)\r\n")
                                           .replace("49 4F 53 0D 0A 54 41 43 ", "IOS\xE2\x86\xB5TAC")
-                                          .replace("String | \r\n", "String | 00:41:42:43:44:45\r\n"));
+                                          .replace("String | \r\n", "String | 00:41:42:43:44:45\r\n")
+                                          .replace("00 40 \r\n", "00 40 9\r\n").replace(" | 16\r\n", " | dns(16)\r\n"));
     QVERIFY(m_window.trigger("actMibValues"));
     QCOMPARE(listText(), plain);
 }

@@ -30,7 +30,8 @@ ResultRow cell(const QString &oid, const char *type, const QString &value)
 }
 
 // ifTable's ifIndex, ifDescr, ifType and ifInOctets for interfaces 1, 2 and
-// 10, column by column as a walk brings them; ipAddrTable's first two columns.
+// 10, column by column as a walk brings them; ipAddrTable's first two
+// columns; hrStorageTable's one cell.
 std::vector<ResultRow> walkedRows()
 {
     std::vector<ResultRow> rows{cell(".1.3.6.1.2.1.1.5.0", "Octet String", "switch")};
@@ -49,6 +50,7 @@ std::vector<ResultRow> walkedRows()
         for (const char *address : {"9.0.0.1", "10.0.0.2"})
             rows.push_back(column == 1 ? cell(QStringLiteral(".1.3.6.1.2.1.4.20.1.1.") + address, "IpAddress", address)
                                        : cell(QStringLiteral(".1.3.6.1.2.1.4.20.1.2.") + address, "Integer32", "2"));
+    rows.push_back(cell(QStringLiteral(".1.3.6.1.2.1.25.2.3.1.3.1"), "Octet String", "Physical memory"));
     return rows;
 }
 
@@ -101,18 +103,23 @@ void TestTableView::choose(int table)
 void TestTableView::tablesOfTheList()
 {
     QComboBox *tables = m_table->tableBox();
-    QCOMPARE(tables->count(), 2);
+    QCOMPARE(tables->count(), 3);
     QCOMPARE(tables->itemText(0), QStringLiteral("ifTable: 3 rows, 4 columns"));
     QCOMPARE(tables->itemText(1), QStringLiteral("ipAddrTable: 2 rows, 2 columns"));
+    QCOMPARE(tables->itemText(2), QStringLiteral("hrStorageTable: 1 row, 1 column"));
     const TableGridModel &grid = *m_table->grid();
     QAbstractItemModelTester tester(m_table->grid(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-    // The index columns are named by the entry's INDEX clause.
-    QCOMPARE(grid.headerTexts(), QStringList({"ifIndex", "ifIndex", "ifDescr", "ifType", "ifInOctets"}));
+    // The index columns are named by the entry's INDEX clause, apart from
+    // the columns where it names one of them.
+    QCOMPARE(grid.headerTexts(), QStringList({"index: ifIndex", "ifIndex", "ifDescr", "ifType", "ifInOctets"}));
     QCOMPARE(grid.rowTexts(2), QStringList({"10", "10", "say \"hi\", twice", "6", "12"}));
     QCOMPARE(m_table->rowsLabel()->text(), QStringLiteral("3 rows"));
     choose(1);
-    QCOMPARE(grid.headerTexts(), QStringList({"ipAdEntAddr", "ipAdEntAddr", "ipAdEntIfIndex"}));
+    QCOMPARE(grid.headerTexts(), QStringList({"index: ipAdEntAddr", "ipAdEntAddr", "ipAdEntIfIndex"}));
     QCOMPARE(column(grid, 0), QStringList({"9.0.0.1", "10.0.0.2"}));
+    choose(2);
+    QCOMPARE(grid.headerTexts(), QStringList({"hrStorageIndex", "hrStorageDescr"}));
+    QCOMPARE(grid.rowTexts(0), QStringList({"1", "Physical memory"}));
 }
 
 void TestTableView::sortAndFilter_data()

@@ -85,8 +85,9 @@ QString paragraphs(const QString &text)
     return out;
 }
 
-// The definition of the object a row's OID text names, as the section shows it.
-QString definitionText(const QString &oidText)
+// The definition of the object a row's OID text names, as the section shows
+// it; with what the list notes of how it read the row's value.
+QString definitionText(const QString &oidText, const QString &valueNote)
 {
     std::vector<uint32_t> ids;
     bool valid = oidText.startsWith(QLatin1Char('.')) && oidText.size() > 1;
@@ -127,6 +128,8 @@ QString definitionText(const QString &oidText)
         if (!value.empty())
             lines << QString::fromLatin1(caption) + QStringLiteral(": ") + fromUtf8(value);
     }
+    if (!valueNote.isEmpty())
+        lines << QStringLiteral("Value: ") + valueNote;
     if (!definition->description.empty())
         lines << QString() << paragraphs(fromUtf8(definition->description));
     return lines.join(QLatin1Char('\n'));
@@ -305,6 +308,7 @@ void TDetailsDialog::refresh()
         btnNext->setEnabled(false);
         for (QPlainTextEdit *field : {edtOid, edtName, edtType, edtValue})
             field->clear();
+        edtValue->setToolTip(QString());
         return;
     }
     btnPrev->setEnabled(i != 0);
@@ -316,6 +320,7 @@ void TDetailsDialog::refresh()
     edtName->setPlainText(text(1));
     edtType->setPlainText(text(2));
     edtValue->setPlainText(text(3));
+    edtValue->setToolTip(model->index(i, 3, m_list->rootIndex()).data(Qt::ToolTipRole).toString());
     refreshDefinition();
 }
 
@@ -338,7 +343,8 @@ void TDetailsDialog::refreshDefinition()
         edtDefinition->clear();
         return;
     }
-    edtDefinition->setPlainText(definitionText(model->index(i, 0, m_list->rootIndex()).data(Qt::DisplayRole).toString()));
+    const auto data = [&](int column, int role) { return model->index(i, column, m_list->rootIndex()).data(role).toString(); };
+    edtDefinition->setPlainText(definitionText(data(0, Qt::DisplayRole), data(3, Qt::ToolTipRole)));
 }
 
 void TDetailsDialog::step(int t)

@@ -6,6 +6,7 @@
 #include "engine/query/rowbinding.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <chrono>
 #include <cstdint>
@@ -65,6 +66,13 @@ QVariant ResultModel::data(const QModelIndex &index, int role) const
         const QByteArrayView bytes = field(index.row(), index.column());
         // Latin-1 maps byte for byte, so a save writes back exactly what was rendered.
         return QString::fromLatin1(bytes.data(), bytes.size());
+    }
+    case Qt::ToolTipRole: {
+        // A value MIB Values could only guess says so.
+        bool byLength = false;
+        if (index.column() == ValueColumn && m_mibValues && mibValue(index.row(), &byLength) && byLength)
+            return tr("Read as an address by its length: no InetAddressType for it among the rows");
+        return {};
     }
     case Qt::DecorationRole:
         if (index.column() == OidColumn && !m_rowIcon.isNull())
@@ -151,6 +159,8 @@ void ResultModel::appendRow(ResultRow &&row, qint64 nowNs)
         block.append(reinterpret_cast<const char *>(&bindingLength), sizeof bindingLength);
         block.append(row.binding);
     }
+    if (row.role == RowRole::AddressType)
+        noteAddressType(row);
     ++m_rows;
     if (m_announcedNs < 0 || nowNs - m_announcedNs >= qint64(announceIntervalMs(m_announced)) * 1000000) {
         flush();
@@ -159,6 +169,23 @@ void ResultModel::appendRow(ResultRow &&row, qint64 nowNs)
     m_lastStoredNs = nowNs;
     if (!m_quietTimer.isActive())
         m_quietTimer.start(QuietMs);
+}
+
+void ResultModel::noteAddressType(const ResultRow &row)
+{
+    int64_t type = 0;
+    const char *end = row.value.data() + row.value.size();
+    if (row.type == "Integer32" && std::from_chars(row.value.data(), end, type).ptr == end)
+        m_addressTypes[row.oid] = type;
+}
+
+void ResultModel::addCompanionRow(const ResultRow &row)
+{
+    if (row.role != RowRole::AddressType)
+        return;
+    noteAddressType(row);
+    if (m_mibValues && m_announced > 0)
+        emit dataChanged(index(0, ValueColumn), index(m_announced - 1, ValueColumn), {Qt::DisplayRole});
 }
 
 void ResultModel::announceAfterQuiet()
@@ -197,6 +224,7 @@ void ResultModel::clear()
     m_rows = 0;
     m_announced = 0;
     m_announcedNs = -1;
+    m_addressTypes.clear();
     endResetModel();
 }
 
@@ -228,7 +256,7 @@ QByteArrayView ResultModel::encodedBinding(qsizetype row) const
     return QByteArrayView(at + sizeof length, qsizetype(length));
 }
 
-std::optional<std::string> ResultModel::mibValue(qsizetype row) const
+std::optional<std::string> ResultModel::mibValue(qsizetype row, bool *byLength) const
 {
     const auto view = [](QByteArrayView bytes) { return std::string_view(bytes.data(), size_t(bytes.size())); };
     const std::optional<SnmpVarBind> binding =
@@ -237,7 +265,16 @@ std::optional<std::string> ResultModel::mibValue(qsizetype row) const
     if (!binding)
         return std::nullopt;
     const MibObject *object = mibObject(binding->name.ids);
-    return object ? mibValueText(*binding, *object) : std::nullopt;
+    if (!object)
+        return std::nullopt;
+    const MibRowLookup addressType = [this](std::span<const uint32_t> oid) -> std::optional<int64_t> {
+        std::string text;
+        for (const uint32_t id : oid)
+            text += "." + std::to_string(id);
+        const auto found = m_addressTypes.find(text);
+        return found != m_addressTypes.end() ? std::optional(found->second) : std::nullopt;
+    };
+    return mibValueText(*binding, *object, addressType, byLength);
 }
 
 QString ResultModel::valueText(qsizetype row) const

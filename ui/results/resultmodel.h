@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // The rows of the result list. A walk may bring millions of rows, so they are
@@ -63,6 +64,9 @@ public:
     void mibsChanged();
 
     void appendRow(ResultRow &&row);
+    // A row fetched only to read others by (QuerySink::companionRow): kept
+    // aside, never shown; the values read by it change.
+    void addCompanionRow(const ResultRow &row);
     // The same stored at nowNs, a reading of clockNs(): a caller that reads
     // the clock for each row anyway spares the model a second reading.
     void appendRow(ResultRow &&row, qint64 nowNs);
@@ -77,8 +81,10 @@ public:
     // A stored row's field as the bytes it was rendered to.
     QByteArrayView field(qsizetype row, int column) const;
     // A stored row's value as the MIB renders it (UTF-8); nothing when the
-    // MIB has nothing to add and the stored text stands.
-    std::optional<std::string> mibValue(qsizetype row) const;
+    // MIB has nothing to add and the stored text stands. An InetAddress is
+    // read by the InetAddressType of its table row, from the rows or fetched
+    // beside them; without one by its length, and then *byLength is set.
+    std::optional<std::string> mibValue(qsizetype row, bool *byLength = nullptr) const;
     // OID text, name, type and value of a stored row, as the list shows them.
     std::array<QString, ColumnCount> rowTexts(qsizetype row) const;
     // Bytes reserved by the row storage.
@@ -86,6 +92,7 @@ public:
 
 private:
     void announceAfterQuiet();
+    void noteAddressType(const ResultRow &row);
 
     // A row's four fields lie back to back in one text block, from offset on.
     // A row whose texts cannot give its binding back (ResultRow::binding)
@@ -116,4 +123,7 @@ private:
     QTimer m_quietTimer;       // not restarted per row: a fast walk stores one every few microseconds
     QIcon m_rowIcon;
     bool m_mibValues = false;
+    // The InetAddressType rows' numbers by OID text, stored and fetched: few
+    // rows, and an InetAddress looks its type up here.
+    std::unordered_map<std::string, int64_t> m_addressTypes;
 };

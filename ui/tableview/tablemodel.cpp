@@ -169,10 +169,15 @@ QVariant TableGridModel::headerData(int section, Qt::Orientation orientation, in
 
 QStringList TableGridModel::headerTexts() const
 {
-    QStringList texts = m_table->schema.indexParts;
+    QStringList columns;
     for (const TableColumn &column : m_table->schema.columns)
-        texts << column.name;
-    return texts;
+        columns << column.name;
+    // An INDEX object that is a column as well (ifIndex) heads two columns:
+    // a CSV reader keyed by the header would keep only one of them.
+    QStringList texts;
+    for (const QString &part : m_table->schema.indexParts)
+        texts << (columns.contains(part) ? QStringLiteral("index: ") + part : part);
+    return texts + columns;
 }
 
 QString TableGridModel::gridText(int gridRow, int column) const
