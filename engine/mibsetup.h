@@ -4,9 +4,16 @@
 // Net-SNMP's library state: quiet logging, no configuration files read or
 // persistent state written, and the MIB modules, loaded once and lazily (at
 // the first name conversion or session), so that the window's start-up
-// never waits for them.
+// never waits for them. Net-SNMP reads only files that norvane-mibcheck has
+// parsed to their end (engine/mib/mibvetting.h); the files new or changed
+// since the last start are checked first, and a file that failed is left
+// out and listed with the load errors.
+
+#include "engine/miberrors.h"
+#include "engine/requestwait.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,12 +22,30 @@
 void SnmpMgrConfigure(const std::vector<std::string> &extraMibDirs);
 
 // Loads the MIB modules now, when that has not been done; every name
-// conversion and session does it first. Descriptions are kept.
-void SnmpMgrLoadMibs();
+// conversion and session does it first. Descriptions are kept. While files
+// are checked, ProcessEvents handles the thread's events (see
+// MibCheckRun::finish); Blocking waits for the checks, at most their time
+// limit each.
+void SnmpMgrLoadMibs(RequestWait wait = RequestWait::Blocking);
 
 namespace mibsetup {
-// Sets the library up on the first call; every entry point calls it first.
-void ensureLoaded();
+// Sets the library up and loads the modules on the first call; every entry
+// point calls it first. GUI thread only.
+void ensureLoaded(RequestWait wait = RequestWait::Blocking);
+// Starts the load without waiting for the checks, which go on from the
+// event loop: true once the modules are loaded.
+bool loadInBackground();
+// Told true when files must be checked before the modules load, and false
+// once they have loaded after that. The id removes the listener.
+int addLoadListener(std::function<void(bool checking)> listener);
+void removeLoadListener(int id);
+
+// The files Net-SNMP has noted, in order, and one more to note (a file
+// checked and installed since).
+std::vector<std::string> notedFiles();
+void noteFile(const std::string &path);
+// The files of the MIB folders left out, each under its file name with why.
+std::vector<MibModuleErrors> refusedFiles();
 
 // The user's own MIB folder, $XDG_DATA_HOME/norvane/mibs: scanned last, so
 // that a module there wins over one of the same name anywhere else.

@@ -6,6 +6,7 @@
 #include "common/messages.h"
 #include "engine/historyrule.h"
 #include "engine/mibload.h"
+#include "engine/mibsetup.h"
 #include "engine/mibtables.h"
 #include "store/resultfile.h"
 #include "store/settingsstore.h"
@@ -117,10 +118,12 @@ TMainForm::TMainForm(std::unique_ptr<DialogService> dialogs, QWidget *parent)
     // Commands refresh whenever the application has nothing left to do.
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
             &TMainForm::updateCommands);
+    m_mibLoadListener = mibsetup::addLoadListener([this](bool checking) { showMibsChecked(checking); });
 }
 
 TMainForm::~TMainForm()
 {
+    mibsetup::removeLoadListener(m_mibLoadListener);
     Q_ASSERT(m_runDepth == 0);
     delete m_tableWindow; // it reads the result model, which goes with the window
 }
@@ -530,6 +533,17 @@ void TMainForm::setSimpleStatus(const QString &text)
     m_statusBar->setSimpleText(text);
 }
 
+void TMainForm::showMibsChecked(bool checking)
+{
+    const QString loading = QString::fromLatin1(msg::LoadingMibs);
+    if (checking) {
+        m_statusBeforeMibs = m_statusBar->simpleText();
+        setSimpleStatus(loading);
+    } else if (m_statusBar->simpleText() == loading) {
+        setSimpleStatus(m_statusBeforeMibs);
+    }
+}
+
 void TMainForm::pushBusyCursor()
 {
     // Stopped before the cursor was set: the window already looks idle.
@@ -876,7 +890,7 @@ void TMainForm::actLoadMibExecute()
     const std::optional<QString> file = m_dialogs->askMibFileName(this);
     if (!file)
         return;
-    const MibLoadResult loaded = loadMibFile(file->toStdString());
+    const MibLoadResult loaded = loadMibFile(file->toStdString(), RequestWait::ProcessEvents);
     // Either way the MIB Tree shows what became of it: the errors, or the module.
     TMibTreeWindow &window = showMibTree();
     if (!loaded.errors.empty())
@@ -887,6 +901,9 @@ void TMainForm::actLoadMibExecute()
 
 TMibTreeWindow &TMainForm::showMibTree()
 {
+    // Before the window: while new MIB files are checked the events go on,
+    // and one of them may have opened it already.
+    SnmpMgrLoadMibs(RequestWait::ProcessEvents);
     if (!m_mibTree) {
         m_mibTree = new TMibTreeWindow(this);
         connect(m_mibTree, &TMibTreeWindow::oidChosen, this, &TMainForm::takeOid);

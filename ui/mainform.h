@@ -130,6 +130,8 @@ private:
     void reportFailure(const StoreError &failure);
     void showHint(const QString &hint);
     void setSimpleStatus(const QString &text);
+    // New MIB files are checked before the MIBs load: the status line says so meanwhile.
+    void showMibsChecked(bool checking);
     // Processes pending events once; a running walk at most every EventPassNs.
     void processEvents();
     void pushBusyCursor();
@@ -224,6 +226,8 @@ private:
     bool m_busyCursor = false;  // the run's busy cursor is shown
     bool m_closePending = false; // a close came during a run: close when it has ended
     bool m_runSendsCommunity = true; // the run's community goes into its history (not with SNMPv3)
+    int m_mibLoadListener = 0;
+    QString m_statusBeforeMibs;      // the status line's text when the MIB files' check began
 
     AgentPropertiesMap m_agentProperties;
     PassphraseVault m_passphrases; // reads the desktop keyring at an agent's first run or edit

@@ -1,13 +1,59 @@
 // SPDX-License-Identifier: MIT
 // MIBS and MIBDIRS are honoured: with MIBS empty no module loads, even from
 // the folders that are searched, and names fall back to numeric labels.
-// The environment must be set before the library's first use, hence a
-// process of its own.
+// Entries of the MIB folders that cannot be read never hold the load up, and
+// a file refused by its check leaves the next start as it was. The
+// environment must be set before the library's first use, hence processes
+// of their own.
+#include "engine/mibload.h"
 #include "engine/rowrender.h"
+#include "tests/support/mibfiles.h"
+#include "tests/support/sanitizers.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <grp.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+const char *const ChildMode = "NORVANE_MIBENV_CHILD";
+constexpr uid_t Nobody = 65534;
+
+// The child: the bundled folder configured as the program configures it,
+// the MIBs loaded (and a file, when named), then whether a name converts
+// and every load error, one line each: "name|message".
+int runChild()
+{
+    if (const QByteArray folder = qgetenv("NORVANE_MIBENV_BUNDLED"); !folder.isEmpty())
+        SnmpMgrConfigure({folder.toStdString()});
+    SnmpMgrLoadMibs();
+    if (const QByteArray file = qgetenv("NORVANE_MIBENV_LOAD"); !file.isEmpty())
+        loadMibFile(file.toStdString());
+    AsnObjectIdentifier id;
+    std::printf("converts|%d\n", SnmpMgrStrToOid("sysDescr.0", &id));
+    for (const MibModuleErrors &failed : mibLoadErrors())
+        std::printf("%s|%s\n", failed.module.c_str(), failed.errors.front().message.c_str());
+    return 0;
+}
+
+struct ChildEnd
+{
+    bool finished = false;
+    qint64 ms = 0;
+    QStringList lines;
+};
+
+} // namespace
 
 class TestMibEnv final : public QObject
 {
@@ -16,15 +62,34 @@ class TestMibEnv final : public QObject
 private slots:
     void initTestCase();
     void noModulesLoaded();
+    void unreadableEntries_data();
+    void unreadableEntries();
+    void refusedFileLeavesTheNextStartClean();
 
 private:
+    ChildEnd runChild(const QProcessEnvironment &extra, bool asNobody = false);
+    // A new set of folders, created: m_home is their root.
+    bool makeFolders();
+
     QTemporaryDir m_dir;
+    std::unique_ptr<QTemporaryDir> m_home;
+    QByteArray m_bundled;
 };
+
+bool TestMibEnv::makeFolders()
+{
+    m_home = std::make_unique<QTemporaryDir>();
+    for (const char *made : {"data/norvane/mibs", "home/.snmp/mibs", "mibdirs", "bundled", "cache"}) {
+        if (!QDir().mkpath(m_home->filePath(made)))
+            return false;
+    }
+    return m_home->isValid();
+}
 
 void TestMibEnv::initTestCase()
 {
-    const QByteArray ours = qgetenv("NORVANE_MIBDIR");
-    QVERIFY2(!ours.isEmpty(), "NORVANE_MIBDIR is set by the test environment");
+    m_bundled = qgetenv("NORVANE_MIBDIR");
+    QVERIFY2(!m_bundled.isEmpty(), "NORVANE_MIBDIR is set by the test environment");
     // The first leaves mib-2.25 an anonymous node, which the second names in place.
     for (const char *name : {"A", "B"}) {
         QFile module(m_dir.filePath(QStringLiteral("%1.txt").arg(QLatin1String(name))));
@@ -34,7 +99,7 @@ void TestMibEnv::initTestCase()
                          .arg(QLatin1String(name), QLatin1String(*name == 'A' ? "1" : ""))
                          .toLatin1());
     }
-    qputenv("MIBDIRS", ours + ':' + m_dir.path().toLocal8Bit());
+    qputenv("MIBDIRS", m_bundled + ':' + m_dir.path().toLocal8Bit());
     qputenv("MIBS", "");
     qunsetenv("NORVANE_MIBDIR");
 }
@@ -64,5 +129,119 @@ void TestMibEnv::noModulesLoaded()
     QCOMPARE(renderBinding(row).name, std::string("NORVANE-B-MIB::testB.9.1"));
 }
 
-QTEST_GUILESS_MAIN(TestMibEnv)
+// A process started with the folders of m_home: the user's MIB folder,
+// ~/.snmp/mibs, a MIBDIRS folder and the bundled one; its end within a bound
+// a hang would break.
+ChildEnd TestMibEnv::runChild(const QProcessEnvironment &extra, bool asNobody)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("MIBS"));
+    env.insert(QString::fromLatin1(ChildMode), QStringLiteral("1"));
+    env.insert(QStringLiteral("HOME"), m_home->filePath("home"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), m_home->filePath("data"));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), m_home->filePath("cache"));
+    env.insert(QStringLiteral("MIBDIRS"), "+" + m_home->filePath("mibdirs"));
+    env.insert(QStringLiteral("NORVANE_MIBDIR"), QString::fromLocal8Bit(m_bundled));
+    env.insert(QStringLiteral("NORVANE_MIBENV_BUNDLED"), m_home->filePath("bundled"));
+    env.insert(extra);
+    QProcess child;
+    child.setProcessEnvironment(env);
+    if (asNobody) {
+        child.setChildProcessModifier([] {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(Nobody) != 0 || ::setuid(Nobody) != 0)
+                ::_exit(99);
+        });
+    }
+    ChildEnd end;
+    QElapsedTimer clock;
+    clock.start();
+    child.start(QCoreApplication::applicationFilePath(), {});
+    end.finished = child.waitForFinished(15000 * SlowBuild) && child.exitCode() == 0;
+    end.ms = clock.elapsed();
+    if (!end.finished)
+        child.kill();
+    end.lines = QString::fromUtf8(child.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return end;
+}
+
+void TestMibEnv::unreadableEntries_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("message");
+    const QString fifo = QStringLiteral("Cannot read the file: it is a FIFO, not a regular file");
+    // Net-SNMP fopen()ed each entry: the first name conversion waited for a writer for ever.
+    for (const char *folder : {"data/norvane/mibs", "home/.snmp/mibs", "mibdirs", "bundled"})
+        QTest::addRow("a FIFO in %s", folder) << folder << "fifo" << fifo;
+    QTest::newRow("a link in circles") << "data/norvane/mibs" << "loop"
+                                       << QStringLiteral("Cannot read the file: ") + std::strerror(ELOOP);
+    QTest::newRow("a link to nothing") << "home/.snmp/mibs" << "dangling"
+                                       << QStringLiteral("Cannot read the file: the symbolic link leads nowhere");
+    QTest::newRow("a file nobody may read") << "mibdirs" << "unreadable"
+                                            << QStringLiteral("Cannot read the file: ") + std::strerror(EACCES);
+}
+
+// Left out and listed under its file name, the rest loaded, nothing waited for.
+void TestMibEnv::unreadableEntries()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, kind);
+    QFETCH(QString, message);
+    QVERIFY(makeFolders());
+    const QString bad = m_home->filePath(folder + "/BAD-MIB.txt");
+    if (kind == "fifo")
+        QVERIFY(testmibs::makeFifo(bad));
+    else if (kind == "loop")
+        QVERIFY(QFile::link(bad, bad));
+    else if (kind == "dangling")
+        QVERIFY(QFile::link(m_home->filePath("nowhere"), bad));
+    else
+        QVERIFY(testmibs::write(bad, testmibs::single("NORVANE-BAD-MIB", "badNode", 99989))
+                && QFile::setPermissions(bad, QFileDevice::Permissions()));
+    // Root reads any file: that one is tried as nobody, in folders nobody may use.
+    const bool asNobody = kind == "unreadable" && ::geteuid() == 0;
+    if (asNobody) {
+        const QStringList all = {"", "data", "data/norvane", "data/norvane/mibs", "home", "home/.snmp",
+                                 "home/.snmp/mibs", "mibdirs", "bundled", "cache"};
+        for (const QString &made : all)
+            QVERIFY(QFile::setPermissions(m_home->filePath(made), QFileDevice::Permissions(0x7777))); // rwx for all
+    }
+    const ChildEnd end = runChild({}, asNobody);
+    QVERIFY2(end.finished, qPrintable(end.lines.join('\n')));
+    QVERIFY(end.lines.contains("converts|1"));
+    QVERIFY2(end.lines.contains("BAD-MIB.txt|" + message), qPrintable(end.lines.join('\n')));
+}
+
+// A module whose check outlasts its time limit is not installed: the next
+// start meets no trace of it, and checks nothing it checked before.
+void TestMibEnv::refusedFileLeavesTheNextStartClean()
+{
+    QVERIFY(makeFolders());
+    const QString wide = m_home->filePath("WIDE-MIB.txt");
+    QVERIFY(testmibs::write(wide, testmibs::siblings("NORVANE-WIDE-MIB", 70'000)));
+    QProcessEnvironment load;
+    load.insert(QStringLiteral("NORVANE_MIBENV_LOAD"), wide);
+    load.insert(QStringLiteral("NORVANE_MIBCHECK_SECONDS"), QStringLiteral("1"));
+    const ChildEnd first = runChild(load);
+    QVERIFY(first.finished);
+    QVERIFY2(first.lines.contains("NORVANE-WIDE-MIB|Not installed: its parse took longer than 1 s"),
+             qPrintable(first.lines.join('\n')));
+
+    const ChildEnd next = runChild({});
+    QVERIFY(next.finished);
+    QVERIFY(next.lines.contains("converts|1"));
+    QVERIFY2(!next.lines.join('\n').contains("WIDE"), qPrintable(next.lines.join('\n')));
+    QVERIFY(QDir(m_home->filePath("data/norvane/mibs")).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsSet(ChildMode))
+        return runChild();
+    QCoreApplication app(argc, argv);
+    TestMibEnv test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_mibenv.moc"
