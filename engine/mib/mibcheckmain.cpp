@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -71,12 +72,35 @@ long pagesInUse()
     return pages;
 }
 
+// The most address space the process ever had, in pages: /proc/self/status's VmPeak.
+long peakPages()
+{
+    FILE *status = std::fopen("/proc/self/status", "r");
+    if (!status)
+        return 0;
+    char line[256];
+    long kib = 0;
+    while (std::fgets(line, sizeof line, status)) {
+        if (std::sscanf(line, "VmPeak: %ld kB", &kib) == 1)
+            break;
+    }
+    std::fclose(status);
+    return kib * 1024 / ::sysconf(_SC_PAGESIZE);
+}
+
+// A parse that came near the limit may have been refused memory it then did
+// without (Net-SNMP gives up on a node whose allocation failed), and would
+// take all it needs in the program.
+bool nearTheLimit(long pages)
+{
+    return g_limitPages > 0 && pages >= g_limitPages / 10 * 9;
+}
+
 // A parser that found no memory mostly dies of the null pointer it got: near
 // the limit that is the memory's doing, anywhere else a crash.
 void fatalSignal(int)
 {
-    const bool full = g_limitPages > 0 && pagesInUse() >= g_limitPages / 10 * 9;
-    fail(full ? mibcheck::FailedMemory : mibcheck::FailedCrash);
+    fail(nearTheLimit(pagesInUse()) ? mibcheck::FailedMemory : mibcheck::FailedCrash);
 }
 
 void cpuTimeUp(int)
@@ -183,6 +207,8 @@ void check(const std::string &path, const std::string &module, int seconds)
     allowCpuSeconds(seconds);
     netsnmp_read_module(module.c_str());
     adopt_orphans();
+    if (nearTheLimit(peakPages()))
+        fail(mibcheck::FailedMemory);
     say(mibcheck::Checked, path);
 }
 

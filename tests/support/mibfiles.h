@@ -3,8 +3,8 @@
 
 // MIB modules of the shapes that break parsers and trees, written by the
 // tests that need them rather than kept in the repository: a chain of nodes
-// each under the one before, a node with a great many children, nodes under
-// a parent nobody defines, and a small clean module. Each hangs under
+// each under the one before, a node with a great many children, a grid of
+// many nodes, nodes under a parent nobody defines, and a small clean module. Each hangs under
 // enterprises at an arc of its own.
 
 #include <QByteArray>
@@ -35,6 +35,19 @@ inline QByteArray siblings(const QByteArray &module, int count)
     QByteArray text = head(module) + "wideRoot OBJECT IDENTIFIER ::= { enterprises 99997 }\n";
     for (int i = 1; i <= count; ++i)
         text += "wide" + QByteArray::number(i) + " OBJECT IDENTIFIER ::= { wideRoot " + QByteArray::number(i) + " }\n";
+    return text + "END\n";
+}
+
+// groups x children nodes: grid<g>x<c> under grid<g> under enterprises.99993.
+inline QByteArray grid(const QByteArray &module, int groups, int children)
+{
+    QByteArray text = head(module);
+    for (int g = 1; g <= groups; ++g) {
+        const QByteArray group = "grid" + QByteArray::number(g);
+        text += group + " OBJECT IDENTIFIER ::= { enterprises 99993 " + QByteArray::number(g) + " }\n";
+        for (int c = 1; c <= children; ++c)
+            text += group + "x" + QByteArray::number(c) + " OBJECT IDENTIFIER ::= { " + group + " " + QByteArray::number(c) + " }\n";
+    }
     return text + "END\n";
 }
 
