@@ -12,7 +12,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -23,15 +22,16 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace {
 
 const char *const ChildMode = "NORVANE_MIBENV_CHILD";
 constexpr uid_t Nobody = 65534;
 
-// The child: the bundled folder configured as the program configures it,
-// the MIBs loaded (and a file, when named), then whether a name converts
-// and every load error, one line each: "name|message".
+// The bundled folder configured as the program does it, the MIBs loaded (and
+// a file, when named); then whether a name converts and each load error,
+// "name|message" a line.
 int runChild()
 {
     if (const QByteArray folder = qgetenv("NORVANE_MIBENV_BUNDLED"); !folder.isEmpty())
@@ -45,13 +45,6 @@ int runChild()
         std::printf("%s|%s\n", failed.module.c_str(), failed.errors.front().message.c_str());
     return 0;
 }
-
-struct ChildEnd
-{
-    bool finished = false;
-    qint64 ms = 0;
-    QStringList lines;
-};
 
 } // namespace
 
@@ -68,7 +61,7 @@ private slots:
     void refusedFileLeavesTheNextStartClean();
 
 private:
-    ChildEnd runChild(const QProcessEnvironment &extra, bool asNobody = false);
+    std::optional<QStringList> runChild(const QProcessEnvironment &extra, bool asNobody = false);
     // A new set of folders, created: m_home is their root.
     bool makeFolders();
 
@@ -130,10 +123,10 @@ void TestMibEnv::noModulesLoaded()
     QCOMPARE(renderBinding(row).name, std::string("NORVANE-B-MIB::testB.9.1"));
 }
 
-// A process started with the folders of m_home: the user's MIB folder,
-// ~/.snmp/mibs, a MIBDIRS folder and the bundled one; its end within a bound
-// a hang would break.
-ChildEnd TestMibEnv::runChild(const QProcessEnvironment &extra, bool asNobody)
+// What a process started with the folders of m_home (the user's MIB folder,
+// ~/.snmp/mibs, a MIBDIRS folder and the bundled one) printed; nothing when
+// it did not end within a bound that a hang would break.
+std::optional<QStringList> TestMibEnv::runChild(const QProcessEnvironment &extra, bool asNobody)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("MIBS"));
@@ -153,16 +146,10 @@ ChildEnd TestMibEnv::runChild(const QProcessEnvironment &extra, bool asNobody)
                 ::_exit(99);
         });
     }
-    ChildEnd end;
-    QElapsedTimer clock;
-    clock.start();
     child.start(QCoreApplication::applicationFilePath(), {});
-    end.finished = child.waitForFinished(15000 * SlowBuild) && child.exitCode() == 0;
-    end.ms = clock.elapsed();
-    if (!end.finished)
-        child.kill();
-    end.lines = QString::fromUtf8(child.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    return end;
+    if (!child.waitForFinished(15000 * SlowBuild) || child.exitCode() != 0)
+        return std::nullopt;
+    return QString::fromUtf8(child.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 void TestMibEnv::unreadableEntries_data()
@@ -190,27 +177,19 @@ void TestMibEnv::unreadableEntries()
     QFETCH(QString, message);
     QVERIFY(makeFolders());
     const QString bad = m_home->filePath(folder + "/BAD-MIB.txt");
-    if (kind == "fifo")
-        QVERIFY(testmibs::makeFifo(bad));
-    else if (kind == "loop")
-        QVERIFY(QFile::link(bad, bad));
-    else if (kind == "dangling")
-        QVERIFY(QFile::link(m_home->filePath("nowhere"), bad));
-    else
-        QVERIFY(testmibs::write(bad, testmibs::single("NORVANE-BAD-MIB", "badNode", 99989))
-                && QFile::setPermissions(bad, QFileDevice::Permissions()));
+    QVERIFY(kind == "fifo"       ? testmibs::makeFifo(bad)
+            : kind == "loop"     ? QFile::link(bad, bad)
+            : kind == "dangling" ? QFile::link(m_home->filePath("nowhere"), bad)
+                                 : testmibs::write(bad, testmibs::single("NORVANE-BAD-MIB", "badNode", 99989))
+                                       && QFile::setPermissions(bad, QFileDevice::Permissions()));
     // Root reads any file: that one is tried as nobody, in folders nobody may use.
     const bool asNobody = kind == "unreadable" && ::geteuid() == 0;
-    if (asNobody) {
-        const QStringList all = {"", "data", "data/norvane", "data/norvane/mibs", "home", "home/.snmp",
-                                 "home/.snmp/mibs", "mibdirs", "bundled", "cache"};
-        for (const QString &made : all)
-            QVERIFY(QFile::setPermissions(m_home->filePath(made), QFileDevice::Permissions(0x7777))); // rwx for all
-    }
-    const ChildEnd end = runChild({}, asNobody);
-    QVERIFY2(end.finished, qPrintable(end.lines.join('\n')));
-    QVERIFY(end.lines.contains("converts|1"));
-    QVERIFY2(end.lines.contains("BAD-MIB.txt|" + message), qPrintable(end.lines.join('\n')));
+    for (const char *made : {"", "data", "data/norvane", "data/norvane/mibs", "home", "home/.snmp", "home/.snmp/mibs",
+                             "mibdirs", "bundled", "cache"})
+        QVERIFY(!asNobody || QFile::setPermissions(m_home->filePath(made), QFileDevice::Permissions(0x7777))); // rwx for all
+    const std::optional<QStringList> lines = runChild({}, asNobody);
+    QVERIFY(lines && lines->contains("converts|1"));
+    QVERIFY2(lines->contains("BAD-MIB.txt|" + message), qPrintable(lines->join('\n')));
 }
 
 void TestMibEnv::refusedFileLeavesTheNextStartClean_data()
@@ -241,14 +220,13 @@ void TestMibEnv::refusedFileLeavesTheNextStartClean()
     QProcessEnvironment load;
     load.insert(QStringLiteral("NORVANE_MIBENV_LOAD"), file);
     load.insert(limit.section('=', 0, 0), limit.section('=', 1));
-    const ChildEnd first = runChild(load);
-    QVERIFY(first.finished);
-    QVERIFY2(first.lines.contains("NORVANE-FAILED-MIB|" + message), qPrintable(first.lines.join('\n')));
+    const std::optional<QStringList> first = runChild(load);
+    QVERIFY(first);
+    QVERIFY2(first->contains("NORVANE-FAILED-MIB|" + message), qPrintable(first->join('\n')));
 
-    const ChildEnd next = runChild({});
-    QVERIFY(next.finished);
-    QVERIFY(next.lines.contains("converts|1"));
-    QVERIFY2(!next.lines.join('\n').contains("FAILED"), qPrintable(next.lines.join('\n')));
+    const std::optional<QStringList> next = runChild({});
+    QVERIFY(next && next->contains("converts|1"));
+    QVERIFY2(!next->join('\n').contains("FAILED"), qPrintable(next->join('\n')));
     QVERIFY(QDir(m_home->filePath("data/norvane/mibs")).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 

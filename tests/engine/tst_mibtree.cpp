@@ -86,9 +86,7 @@ void TestMibTree::initTestCase()
 {
     qputenv("NORVANE_MIBCHECK_SECONDS", QByteArray::number(CheckSeconds));
     QVERIFY(m_files.isValid());
-    const auto write = [this](const char *name, const QByteArray &text) {
-        return testmibs::write(m_files.filePath(QLatin1String(name)), text);
-    };
+    const auto write = [this](const char *name, const QByteArray &text) { return testmibs::write(m_files.filePath(name), text); };
     QVERIFY(write("CLEAN-MIB.txt", testmibs::single("NORVANE-CLEAN-MIB", "cleanNode", 99990)));
     QVERIFY(write("DEEP-MIB.txt", testmibs::chain("NORVANE-DEEP-MIB", 30'000)));
     QVERIFY(write("DEEPER-MIB.txt", testmibs::chain("NORVANE-DEEPER-MIB", 100'000)));

@@ -2,10 +2,7 @@
 #pragma once
 
 // MIB modules of the shapes that break parsers and trees, written by the
-// tests that need them rather than kept in the repository: a chain of nodes
-// each under the one before, a node with a great many children, a grid of
-// many nodes, nodes under a parent nobody defines, and a small clean module. Each hangs under
-// enterprises at an arc of its own.
+// tests that need them rather than kept in the repository.
 
 #include <QByteArray>
 #include <QFile>
@@ -15,10 +12,7 @@
 
 namespace testmibs {
 
-inline QByteArray head(const QByteArray &module)
-{
-    return module + " DEFINITIONS ::= BEGIN\nIMPORTS enterprises FROM SNMPv2-SMI;\n";
-}
+inline QByteArray head(const QByteArray &module) { return module + " DEFINITIONS ::= BEGIN\nIMPORTS enterprises FROM SNMPv2-SMI;\n"; }
 
 // deep0 ::= { enterprises 99996 }, deep1 ::= { deep0 1 } ... down to deep<depth - 1>.
 inline QByteArray chain(const QByteArray &module, int depth)
