@@ -22,6 +22,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_set>
 
 extern char **environ;
 
@@ -111,11 +112,6 @@ std::string mibCheckerPath()
     return folder + NORVANE_MIBCHECK_RELPATH;
 }
 
-bool MibCheckRun::waitingWithEvents()
-{
-    return g_waitingWithEvents;
-}
-
 MibCheckRun::MibCheckRun(std::vector<MibCheckEntry> files, MibCheckLimits limits)
     : m_files(std::move(files)), m_limits(limits)
 {
@@ -139,11 +135,10 @@ MibCheckRun::~MibCheckRun()
 
 void MibCheckRun::start()
 {
+    const std::unordered_set<std::string> pending(m_pending.begin(), m_pending.end());
     std::string list;
-    for (const MibCheckEntry &entry : m_files) {
-        const bool check = std::find(m_pending.begin(), m_pending.end(), entry.path) != m_pending.end();
-        list.append(check ? mibcheck::Check : mibcheck::Use).append(entry.path).push_back('\n');
-    }
+    for (const MibCheckEntry &entry : m_files)
+        list.append(pending.count(entry.path) ? mibcheck::Check : mibcheck::Use).append(entry.path).push_back('\n');
     const std::string checker = mibCheckerPath();
     const std::string seconds = std::to_string(m_limits.seconds);
     const std::string megabytes = std::to_string(m_limits.megabytes);

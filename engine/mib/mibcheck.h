@@ -82,10 +82,6 @@ public:
     const std::map<std::string, MibCheckVerdict> &verdicts() const { return m_verdicts; }
     const MibCheckLimits &limits() const { return m_limits; }
 
-    // Whether a wait handles events now: a caller that would wait inside it
-    // blocks instead.
-    static bool waitingWithEvents();
-
 private:
     void step();
     void start();

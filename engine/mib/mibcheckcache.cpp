@@ -9,8 +9,7 @@
 
 #include <sys/stat.h>
 
-#include <cstdlib>
-#include <sstream>
+
 
 namespace {
 
@@ -47,22 +46,29 @@ MibCheckCache::MibCheckCache(std::string path) : m_path(std::move(path))
     QFile file(QString::fromStdString(m_path));
     if (!file.open(QIODevice::ReadOnly))
         return;
-    while (!file.atEnd()) {
-        const QByteArray line = file.readLine().trimmed();
-        std::istringstream in(line.toStdString());
-        std::string word;
-        Entry entry;
-        std::string path;
-        if (!(in >> word >> entry.size >> entry.modifiedNs) || in.get() != ' ' || !std::getline(in, path) || path.empty())
+    const QByteArray text = file.readAll();
+    for (const QByteArray &line : text.split('\n')) {
+        // "WORD SIZE MTIME PATH": the path, last, may hold blanks.
+        const qsizetype first = line.indexOf(' ');
+        const qsizetype second = line.indexOf(' ', first + 1);
+        const qsizetype third = line.indexOf(' ', second + 1);
+        if (first < 0 || second < 0 || third < 0 || third + 1 >= line.size())
             continue;
-        if (const size_t slash = word.find('/'); slash != std::string::npos) {
-            entry.limit = std::atoi(word.c_str() + slash + 1);
-            word.resize(slash);
+        QByteArray word = line.left(first);
+        Entry entry;
+        bool sized = false;
+        bool timed = false;
+        entry.size = line.mid(first + 1, second - first - 1).toLongLong(&sized);
+        entry.modifiedNs = line.mid(second + 1, third - second - 1).toLongLong(&timed);
+        if (const qsizetype slash = word.indexOf('/'); slash >= 0) {
+            entry.limit = word.mid(slash + 1).toInt();
+            word.truncate(slash);
         }
-        if (const std::optional<MibCheckVerdict> verdict = verdictOf(word)) {
-            entry.verdict = *verdict;
-            m_entries[path] = entry;
-        }
+        const std::optional<MibCheckVerdict> verdict = verdictOf(word.toStdString());
+        if (!sized || !timed || !verdict)
+            continue;
+        entry.verdict = *verdict;
+        m_entries[line.mid(third + 1).toStdString()] = entry;
     }
 }
 

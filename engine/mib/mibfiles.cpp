@@ -36,13 +36,13 @@ std::string kindOf(mode_t mode)
     return "no regular file";
 }
 
-// Looks at a file whose lstat gave `link`: stat follows links without opening anything.
+// Looks at a file whose lstat gave `link`: stat follows a link without opening anything.
 MibFile examine(const std::string &path, const struct stat &link)
 {
     MibFile file;
     file.path = path;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
+    struct stat st = link;
+    if (S_ISLNK(link.st_mode) && ::stat(path.c_str(), &st) != 0) {
         const int err = errno;
         file.problem = S_ISLNK(link.st_mode) && err == ENOENT
             ? "Cannot read the file: the symbolic link leads nowhere"
