@@ -47,6 +47,8 @@ inline constexpr const char *IoError = "I/O error %d";
 
 inline constexpr const char *Ready = "Ready";
 inline constexpr const char *Updating = "Updating...";
+// While MIB files new since the last start are checked before the MIBs load.
+inline constexpr const char *LoadingMibs = "Loading MIB modules...";
 // In the status line after a walk that found nothing under its OID.
 inline constexpr const char *NoObjects = "No objects under this OID.";
 // In the status line after a find in the list.

@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QDateTime>
 #include <QDeadlineTimer>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <climits>
@@ -18,7 +19,7 @@
 namespace {
 
 constexpr char TemporarySuffix[] = ".tmp-";
-constexpr qsizetype TemporaryRandomLength = 6; // mkostemp's XXXXXX
+constexpr qsizetype TemporaryRandomLength = 6; // letters and digits after the suffix
 
 struct DirCloser
 {
@@ -206,27 +207,42 @@ TemporaryFile::~TemporaryFile()
         ::unlink(m_path.constData());
 }
 
-StoreError TemporaryFile::create(const QByteArray &target)
+StoreError TemporaryFile::create(const QByteArray &target, mode_t mode, bool exactMode)
 {
-    QByteArray path = target + TemporarySuffix + QByteArray(TemporaryRandomLength, 'X');
-    UniqueFd fd(::mkostemp(path.data(), O_CLOEXEC));
-    if (!fd.isOpen())
-        return StoreError(errno);
-    m_fd = std::move(fd);
-    m_path = path;
-    m_target = target;
-    return StoreError(::fchmod(m_fd.get(), 0600) != 0 ? errno : 0);
+    // The suffix must fit in a name: a target near NAME_MAX gives up the end of its own.
+    const qsizetype slash = target.lastIndexOf('/');
+    const qsizetype room = NAME_MAX - qsizetype(sizeof TemporarySuffix - 1) - TemporaryRandomLength;
+    const qsizetype nameLength = target.size() - slash - 1;
+    const QByteArray prefix = target.left(slash + 1 + std::min(nameLength, room)) + TemporarySuffix;
+    static constexpr char Letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QByteArray path = prefix;
+        for (qsizetype i = 0; i < TemporaryRandomLength; ++i)
+            path += Letters[QRandomGenerator::global()->bounded(int(sizeof Letters - 1))];
+        UniqueFd fd(::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+        if (!fd.isOpen() && errno == EEXIST)
+            continue;
+        if (!fd.isOpen())
+            return StoreError(errno);
+        m_fd = std::move(fd);
+        m_path = path;
+        m_target = target;
+        return StoreError(exactMode && ::fchmod(m_fd.get(), mode) != 0 ? errno : 0);
+    }
+    return StoreError(EEXIST);
 }
 
-StoreError TemporaryFile::replaceTarget()
+StoreError TemporaryFile::replaceTarget(bool durable)
 {
-    if (::fsync(m_fd.get()) != 0)
+    if (durable && ::fsync(m_fd.get()) != 0)
         return StoreError(errno);
     if (StoreError err = m_fd.close())
         return err;
     if (::rename(m_path.constData(), m_target.constData()) != 0)
         return StoreError(errno);
     m_path.clear();
+    if (!durable)
+        return {};
     UniqueFd dir(::open(folderOf(m_target).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.isOpen())
         ::fsync(dir.get());

@@ -102,8 +102,9 @@ StoreError moveAside(const QString &path, QString *keptAs);
 void removeStaleTemporaries(const QByteArray &folder, const QByteArray &fileName);
 
 // The temporary file of an atomic replace: "<target>.tmp-XXXXXX" beside the
-// target, so that the rename stays on one file system, mode 0600. It removes
-// itself when it goes, unless replaceTarget() has put it in the target's place.
+// target, so that the rename stays on one file system (a target name near
+// the longest a name may be is shortened for it). It removes itself when it
+// goes, unless replaceTarget() has put it in the target's place.
 class TemporaryFile
 {
 public:
@@ -112,12 +113,15 @@ public:
     TemporaryFile(const TemporaryFile &) = delete;
     TemporaryFile &operator=(const TemporaryFile &) = delete;
 
-    StoreError create(const QByteArray &target);
+    // Made with `mode` less the umask, as open(2) makes a file; with
+    // exactMode the mode is set whatever the umask.
+    StoreError create(const QByteArray &target, mode_t mode = 0600, bool exactMode = true);
     int fd() const { return m_fd.get(); }
     // fsync, close, rename over the target, then fsync of the folder so the
     // rename itself is durable (that last one may be refused; the file is in
-    // place anyway).
-    StoreError replaceTarget();
+    // place anyway). Without durable only the close and the rename: a crash
+    // of the program still leaves the old file or the new one whole.
+    StoreError replaceTarget(bool durable = true);
 
 private:
     UniqueFd m_fd;

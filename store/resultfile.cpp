@@ -79,8 +79,10 @@ private:
         const qint64 reached = m_written + qint64(done);
         const qint64 blockStart = reached - reached % BlockSize;
         // Part of the failed block got there: take it back, the block did not.
-        if (blockStart < reached)
-            ::ftruncate(m_fd, blockStart);
+        // A device written in place cannot be cut, and keeps what it took.
+        if (blockStart < reached) {
+            [[maybe_unused]] const int cut = ::ftruncate(m_fd, blockStart);
+        }
         const qint64 blockLast = blockStart + BlockSize - 1;
         m_failedRow = blockLast < m_written + m_used ? rowHolding(blockLast) : closeRow;
     }
@@ -139,15 +141,46 @@ bool isTxtExtension(QStringView ext)
 StoreError ResultFile::open(const QString &fileName)
 {
     m_fileName = fileName;
-    m_fd = UniqueFd(::open(nativePath(fileName).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    m_temporary.reset();
+    m_fd.reset();
+    // A regular file (or none yet) is replaced by a new one written beside
+    // it, so that a failure or a crash while the rows are written leaves the
+    // old file whole. The file a symbolic link leads to is the one replaced.
+    const QByteArray path = nativePath(fileName);
+    QByteArray target;
+    struct stat st {};
+    if (!resolveLinks(path, &target)) {
+        const bool exists = ::stat(target.constData(), &st) == 0;
+        const bool isNew = !exists && errno == ENOENT;
+        // A file the user may not write stays refused, as an open for writing refuses it.
+        const bool writable = exists && S_ISREG(st.st_mode)
+                              && ::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) == 0;
+        if (isNew || writable) {
+            auto temporary = std::make_unique<TemporaryFile>();
+            // A new file gets 0666 less the umask; one replaced keeps its mode and, where allowed, its owner.
+            if (!temporary->create(target, writable ? st.st_mode & 07777 : 0666, writable)) {
+                if (writable && ::fchown(temporary->fd(), st.st_uid, st.st_gid) != 0) {
+                    // Only root may give a file away; the user's own file stays the user's.
+                }
+                m_temporary = std::move(temporary);
+                return {};
+            }
+        }
+    }
+    // Anything else is written in place, as it always was: a device, a FIFO,
+    // a folder where no new file may be made beside a file that may be
+    // written. Without O_NONBLOCK a FIFO nobody reads would hold the window.
+    m_fd = UniqueFd(::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666));
     if (!m_fd.isOpen())
         return told(StoreError(errno), fileName);
+    if (const int flags = ::fcntl(m_fd.get(), F_GETFL); flags != -1)
+        ::fcntl(m_fd.get(), F_SETFL, flags & ~O_NONBLOCK);
     return {};
 }
 
 StoreError ResultFile::write(const ResultSource &source)
 {
-    ChunkWriter out(m_fd.get(), m_write);
+    ChunkWriter out(m_temporary ? m_temporary->fd() : m_fd.get(), m_write);
     const int rows = source.rowCount();
     for (int row = 0; row < rows && !out.failed(); ++row) {
         const ResultTexts texts = source.rowTexts(row);
@@ -158,13 +191,22 @@ StoreError ResultFile::write(const ResultSource &source)
     }
     out.finish(rows);
     StoreError closeError;
-    // The file or its folder was removed while it was written: the writes went
-    // to a file nobody can open any more. The platform would have refused the
-    // removal; here the user is told rather than shown a save that kept nothing.
-    if (struct stat st {}; !out.failed() && ::fstat(m_fd.get(), &st) == 0 && st.st_nlink == 0)
-        closeError = StoreError(ENOENT);
-    if (StoreError err = m_fd.close(); !closeError && err.reason() != EINTR)
-        closeError = err;
+    if (m_temporary) {
+        // No fsync: it would cost Save a third more time, and a crash of the
+        // program leaves the old file or the new one whole without it.
+        if (!out.failed())
+            closeError = m_temporary->replaceTarget(false);
+        m_temporary.reset(); // a temporary file not put in place goes
+    } else {
+        // The file or its folder was removed while it was written: the writes
+        // went to a file nobody can open any more. The platform would have
+        // refused the removal; here the user is told rather than shown a save
+        // that kept nothing.
+        if (struct stat st {}; !out.failed() && ::fstat(m_fd.get(), &st) == 0 && st.st_nlink == 0)
+            closeError = StoreError(ENOENT);
+        if (StoreError err = m_fd.close(); !closeError && err.reason() != EINTR)
+            closeError = err;
+    }
     if (out.failed()) {
         m_failedRow = out.failedRow();
         return told(out.error(), m_fileName);

@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -49,14 +50,18 @@ public:
 };
 
 // Writes every row as "oid | name | type | value" plus CR LF, bytes as they
-// are, in two steps: open() replaces the file, write() fills and closes it.
-// A caller that shows a busy cursor while the rows are written shows it
-// between the two, so that a file that cannot be opened leaves the cursor
+// are, in two steps: open() readies the file, write() fills it and puts it in
+// place. A caller that shows a busy cursor while the rows are written shows
+// it between the two, so that a file that cannot be opened leaves the cursor
 // alone. Failures carry the message of the file error table.
 //
-// A new file gets mode 0666 less the umask. While the file is written others
-// may read it (POSIX does not lock it against readers). The text goes out in
-// 64 KiB writes with the outcome of a 128-byte buffer written block by block.
+// A regular file is replaced whole: the rows go to a temporary file beside it
+// (mode 0666 less the umask for a new file, the old file's mode otherwise),
+// which is renamed over it only once all of them are written. A failure or a
+// crash leaves the old file as it was. A device, a FIFO, or a file that may
+// be written in a folder where no file may be made is written in place. The
+// text goes out in 64 KiB writes with the outcome of a 128-byte buffer
+// written block by block.
 class ResultFile
 {
 public:
@@ -64,22 +69,22 @@ public:
     explicit ResultFile(WriteFunction write = {}) : m_write(std::move(write)) {}
 
     StoreError open(const QString &fileName);
-    // Once, after a successful open(). A failed write leaves in the file the
-    // whole 128-byte blocks before the first block that did not reach it
-    // (rows up to a chunk beyond the reported one have been read, but nothing
-    // of them is written); the file is closed on every way out. A failing
-    // close, or the file (or its folder) removed while it was written (as
-    // ENOENT), fails too.
+    // Once, after a successful open(). A failed write leaves the file as it
+    // was before (written in place, it holds the whole 128-byte blocks before
+    // the first block that did not reach it); nothing is written after it.
+    // A failing close or rename, or the file (or its folder) removed while it
+    // was written in place (as ENOENT), fails too.
     StoreError write(const ResultSource &source);
     // Where write() reported its failure: at the end of the row during which
     // the first block that did not reach the file was filled, or at the close
     // (the source's rowCount()) for the final partial block and for the close
-    // itself. -1 without one.
+    // and rename themselves. -1 without one.
     int failedRow() const { return m_failedRow; }
 
 private:
     WriteFunction m_write;
-    UniqueFd m_fd;
+    std::unique_ptr<TemporaryFile> m_temporary; // the replacement being written
+    UniqueFd m_fd;                              // the file written in place
     QString m_fileName;
     int m_failedRow = -1;
 };

@@ -3,6 +3,7 @@
 
 #include "common/messages.h"
 #include "engine/mib/mibload.h"
+#include "engine/mib/mibsetup.h"
 #include "engine/tables/mibtables.h"
 #include "store/settingsstore.h"
 #include "ui/mibtree/mibtreewindow.h"
@@ -85,10 +86,12 @@ TMainForm::TMainForm(std::unique_ptr<DialogService> dialogs, QWidget *parent)
     // Commands refresh whenever the application has nothing left to do.
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
             &TMainForm::updateCommands);
+    m_mibLoadListener = mibsetup::addLoadListener([this](bool checking) { showMibsChecked(checking); });
 }
 
 TMainForm::~TMainForm()
 {
+    mibsetup::removeLoadListener(m_mibLoadListener);
     delete m_tableWindow; // it reads the result model, which goes with the window
 }
 
@@ -345,6 +348,17 @@ void TMainForm::setSimpleStatus(const QString &text)
     m_statusBar->setSimpleText(text);
 }
 
+void TMainForm::showMibsChecked(bool checking)
+{
+    const QString loading = QString::fromLatin1(msg::LoadingMibs);
+    if (checking) {
+        m_statusBeforeMibs = m_statusBar->simpleText();
+        setSimpleStatus(loading);
+    } else if (m_statusBar->simpleText() == loading) {
+        setSimpleStatus(m_statusBeforeMibs);
+    }
+}
+
 QueryRequest TMainForm::runRequest()
 {
     QueryRequest request;
@@ -435,7 +449,7 @@ void TMainForm::actLoadMibExecute()
     const std::optional<QString> file = m_dialogs->askMibFileName(this);
     if (!file)
         return;
-    const MibLoadResult loaded = loadMibFile(file->toStdString());
+    const MibLoadResult loaded = loadMibFile(file->toStdString(), RequestWait::ProcessEvents);
     // What was derived from the MIBs before is read again from the new set.
     m_results->mibsChanged();
     if (m_tableWindow)
@@ -450,6 +464,9 @@ void TMainForm::actLoadMibExecute()
 
 TMibTreeWindow &TMainForm::showMibTree()
 {
+    // Before the window: while new MIB files are checked the events go on,
+    // and one of them may have opened it already.
+    SnmpMgrLoadMibs(RequestWait::ProcessEvents);
     if (!m_mibTree) {
         m_mibTree = new TMibTreeWindow(this);
         connect(m_mibTree, &TMibTreeWindow::oidChosen, this, &TMainForm::takeOid);

@@ -116,6 +116,8 @@ private:
     void reportFailure(const StoreError &failure);
     void showHint(const QString &hint);
     void setSimpleStatus(const QString &text);
+    // New MIB files are checked before the MIBs load: the status line says so meanwhile.
+    void showMibsChecked(bool checking);
 
     // RunHost: the request from the boxes, the transport settings and the
     // agent's own properties (with its passphrases, for SNMPv3).
@@ -158,6 +160,8 @@ private:
     TransportSettings m_transport;
     int m_windowStateValue = 0; // 0 normal, 1 minimised, 2 maximised, as stored
     bool m_runSendsCommunity = true; // the run's community goes into its history (not with SNMPv3)
+    int m_mibLoadListener = 0;
+    QString m_statusBeforeMibs;      // the status line's text when the MIB files' check began
 
     AgentProfiles m_agents;
     ResultSaving m_saving;

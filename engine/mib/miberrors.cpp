@@ -18,10 +18,11 @@ int number(std::string_view text)
     return ec == std::errc() && end == text.data() + text.size() ? value : -1;
 }
 
-// Net-SNMP names no file as "(none)", or "(null)" where glibc prints a null one.
+// Net-SNMP names no file as "(none)", or "(null)" where glibc prints a null
+// one; /dev/null is the name it is left with after the MIB files are noted.
 std::string fileName(std::string_view text)
 {
-    return text == "(none)" || text == "(null)" ? std::string() : std::string(text);
+    return text == "(none)" || text == "(null)" || text == "/dev/null" ? std::string() : std::string(text);
 }
 
 // print_error's three shapes: "what (token): At line N in FILE", with

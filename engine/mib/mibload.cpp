@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "engine/mib/mibload.h"
 
+#include "engine/mib/mibcheck.h"
+#include "engine/mib/mibcheckcache.h"
+#include "engine/mib/mibfiles.h"
 #include "engine/mib/mibsetup.h"
 
 #include <net-snmp/net-snmp-config.h>
@@ -8,9 +11,11 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QTemporaryFile>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -18,6 +23,7 @@
 #include <limits>
 #include <map>
 #include <optional>
+#include <set>
 
 namespace {
 
@@ -208,58 +214,92 @@ void readStartupErrors()
         return;
     for (MibModuleErrors &group : groupByModule(readMibErrors(mibsetup::startupMessages()), {}, {}))
         g_errors[group.module] = std::move(group);
+    for (MibModuleErrors &refused : mibsetup::refusedFiles())
+        g_errors[refused.module] = std::move(refused);
 }
 
-// The loaded module's errors replace its
-// earlier ones; another module's (an import read on the way, an orphan
-// reported again) are added to what it had.
+// The errors of the modules read by the load (it and its imports) replace
+// what they had; other modules' stay.
 void remember(const MibLoadResult &result)
 {
     readStartupErrors();
     if (!result.module.empty())
         g_errors.erase(result.module);
-    for (const MibModuleErrors &group : result.errors) {
-        auto [kept, added] = g_errors.try_emplace(group.module, group);
-        if (added)
-            continue;
-        for (const MibError &error : group.errors) {
-            const bool known = std::any_of(kept->second.errors.begin(), kept->second.errors.end(), [&](const MibError &e) {
-                return e.file == error.file && e.line == error.line && e.message == error.message;
-            });
-            if (!known)
-                kept->second.errors.push_back(error);
-        }
-    }
+    for (const MibModuleErrors &group : result.errors)
+        g_errors[group.module] = group;
 }
 
-MibLoadResult load(const std::string &path)
+MibError readFailure(const std::string &path, int err)
+{
+    return fileError(path, 0, "Cannot read the file: " + std::string(std::strerror(err)));
+}
+
+// The file's bytes, if it is a regular one: opened without waiting (a FIFO
+// would wait for a writer), then looked at.
+bool readRegularFile(const std::string &path, QByteArray &bytes, MibError &failure)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        failure = readFailure(path, errno);
+        return false;
+    }
+    QFile input;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        failure = readFailure(path, errno);
+    } else if (!S_ISREG(st.st_mode)) {
+        failure = fileError(path, 0, examineMibFile(path).problem);
+        if (failure.message.empty())
+            failure.message = "Cannot read the file: it is no regular file";
+    } else if (st.st_size > MaxMibFileSize) {
+        failure = fileError(path, 0, "Not a MIB module: the file is larger than 64 MiB");
+    } else if (!input.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        failure = fileError(path, 0, "Cannot read the file: " + input.errorString().toStdString());
+    } else {
+        bytes = input.read(MaxMibFileSize + 1);
+        return true;
+    }
+    ::close(fd);
+    return false;
+}
+
+// The modules Net-SNMP has read, by name.
+std::set<std::string> modulesRead()
+{
+    std::set<std::string> names;
+    for (int id = 0;; ++id) {
+        const struct module *record = find_module(id);
+        if (!record)
+            break;
+        if (record->name && record->no_imports != -1)
+            names.insert(record->name);
+    }
+    return names;
+}
+
+MibLoadResult load(const std::string &path, RequestWait wait)
 {
     MibLoadResult result;
     const QString source = QString::fromStdString(path);
-    QFile input(source);
-    if (!input.open(QIODevice::ReadOnly)) {
-        result.errors.push_back({QFileInfo(source).fileName().toStdString(), path,
-                                 {fileError(path, 0, "Cannot read the file: " + input.errorString().toStdString())}});
+    const std::string fileName = QFileInfo(source).fileName().toStdString();
+    QByteArray bytes;
+    MibError failure;
+    if (!readRegularFile(path, bytes, failure)) {
+        result.errors.push_back({fileName, path, {failure}});
         return result;
     }
-    if (input.size() > MaxMibFileSize) {
-        result.errors.push_back({QFileInfo(source).fileName().toStdString(), path,
-                                 {fileError(path, 0, "Not a MIB module: the file is larger than 64 MiB")}});
-        return result;
-    }
-    const QByteArray bytes = input.readAll();
     std::vector<MibError> headErrors;
     result.module = moduleNameOf(bytes, path, headErrors);
     if (result.module.empty()) {
-        result.errors.push_back({QFileInfo(source).fileName().toStdString(), path, std::move(headErrors)});
+        result.errors.push_back({fileName, path, std::move(headErrors)});
         return result;
     }
 
-    mibsetup::ensureLoaded();
+    mibsetup::ensureLoaded(wait);
     const std::string folder = mibsetup::userMibFolder();
-    std::string failure;
-    if (!makePrivateFolder(folder, failure)) {
-        result.errors.push_back({result.module, path, {fileError(path, 0, failure)}});
+    std::string problem;
+    if (!makePrivateFolder(folder, problem)) {
+        result.errors.push_back({result.module, path, {fileError(path, 0, problem)}});
         return result;
     }
     // Over the module's own file when the folder has one, so that the next
@@ -268,15 +308,42 @@ MibLoadResult load(const std::string &path)
     const bool notedHere = !noted.empty() && QFileInfo(QString::fromStdString(noted)).absolutePath()
         == QFileInfo(QString::fromStdString(folder)).absoluteFilePath();
     const std::string target = notedHere ? noted : folder + "/" + result.module + ".mib";
-    if (QFileInfo(source).canonicalFilePath() != QFileInfo(QString::fromStdString(target)).canonicalFilePath()) {
-        QSaveFile output(QString::fromStdString(target));
-        if (!output.open(QIODevice::WriteOnly) || output.write(bytes) != bytes.size() || !output.commit()) {
-            result.errors.push_back({result.module, path,
-                                     {fileError(target, 0, "Cannot write the copy: " + output.errorString().toStdString())}});
-            return result;
-        }
+
+    // The bytes read are what is checked and installed: a copy beside the
+    // target, hidden from the folder's listing, renamed over it once the
+    // checker parsed it to its end.
+    QTemporaryFile copy(QString::fromStdString(folder) + QStringLiteral("/.norvane-XXXXXX.mib"));
+    if (!copy.open() || copy.write(bytes) != bytes.size() || !copy.flush()) {
+        result.errors.push_back({result.module, path,
+                                 {fileError(target, 0, "Cannot write the copy: " + copy.errorString().toStdString())}});
+        return result;
     }
+    copy.close();
+    const std::string copied = QFile::encodeName(copy.fileName()).toStdString();
+    std::vector<MibCheckEntry> entries;
+    for (const std::string &file : mibsetup::notedFiles())
+        entries.push_back({file, false});
+    entries.push_back({copied, true});
+    MibCheckRun check(std::move(entries));
+    check.finish(wait);
+    const auto verdict = check.verdicts().find(copied);
+    if (verdict == check.verdicts().end() || verdict->second != MibCheckVerdict::Good) {
+        const MibCheckVerdict why = verdict == check.verdicts().end() ? MibCheckVerdict::NotChecked : verdict->second;
+        result.errors.push_back(
+            {result.module, path, {fileError(path, 0, "Not installed: " + mibCheckReason(why, check.limits()))}});
+        return result;
+    }
+    if (::rename(copied.c_str(), target.c_str()) != 0) {
+        result.errors.push_back(
+            {result.module, path, {fileError(target, 0, "Cannot write the copy: " + std::string(std::strerror(errno)))}});
+        return result;
+    }
+    copy.setAutoRemove(false);
+    ::chmod(target.c_str(), 0644);
     result.installedFile = target;
+    MibCheckCache cache;
+    cache.record(examineMibFile(target), MibCheckVerdict::Good);
+    cache.save();
 
     // A module read before (a failed one too) is read again from the new
     // file, with the whole set: Net-SNMP would keep the old one's textual
@@ -285,6 +352,8 @@ MibLoadResult load(const std::string &path)
     const int id = which_module(result.module.c_str());
     const struct module *record = id >= 0 ? find_module(id) : nullptr;
     if (record && record->no_imports != -1) {
+        if (!notedHere)
+            mibsetup::noteFile(target);
         mibsetup::reloadAll();
         g_errors.clear();
         g_startupRead = false;
@@ -294,24 +363,33 @@ MibLoadResult load(const std::string &path)
         return result;
     }
     std::vector<MibError> errors;
+    std::set<std::string> before;
     {
         mibsetup::LogCapture capture;
-        // Notes the folder's modules at their files, this one included.
-        add_mibdir(folder.c_str());
+        before = modulesRead();
+        // Noted again: the module is the new file's.
+        mibsetup::noteFile(target);
         netsnmp_read_module(result.module.c_str());
         adopt_orphans();
         errors = readMibErrors(capture.lines());
     }
+    // adopt_orphans() reports again every node of every module still
+    // waiting for its parent: those of modules this load did not read are
+    // not its errors.
+    const std::set<std::string> after = modulesRead();
     result.errors = groupByModule(std::move(errors), result.module, target);
+    std::erase_if(result.errors, [&](const MibModuleErrors &group) {
+        return group.module != result.module && (before.count(group.module) > 0 || after.count(group.module) == 0);
+    });
     mibsetup::mibsChanged();
     return result;
 }
 
 } // namespace
 
-MibLoadResult loadMibFile(const std::string &path)
+MibLoadResult loadMibFile(const std::string &path, RequestWait wait)
 {
-    MibLoadResult result = load(path);
+    MibLoadResult result = load(path, wait);
     remember(result);
     return result;
 }

@@ -4,6 +4,10 @@
 // The loaded MIB set: Net-SNMP's parsed modules, loaded once and lazily (at
 // the first name conversion that needs them), so that the window's start-up
 // never waits for them, and a Get with numeric OIDs sends before they load.
+// Net-SNMP reads only files that norvane-mibcheck has parsed to their end
+// (engine/mib/mibvetting.h); the files new or changed since the last start
+// are checked first, and a file that failed is left out and listed with the
+// load errors.
 //
 // The one rule for MIB state: it lives on the GUI thread only, and nothing
 // here is locked. Everything derived from the loaded MIBs (object records,
@@ -12,9 +16,12 @@
 // generation has moved on; no pointer into Net-SNMP's tree outlives the
 // generation it was looked up in, as a reload frees and reuses the nodes.
 
+#include "engine/mib/miberrors.h"
 #include "engine/snmp/netsnmplibrary.h"
+#include "engine/snmp/requestoptions.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,14 +30,32 @@
 void SnmpMgrConfigure(const std::vector<std::string> &extraMibDirs);
 
 // Loads the MIB modules now, when that has not been done; every name
-// conversion does it first. Descriptions are kept.
-void SnmpMgrLoadMibs();
+// conversion does it first. Descriptions are kept. While files
+// are checked, ProcessEvents handles the thread's events (see
+// MibCheckRun::finish); Blocking waits for the checks, at most their time
+// limit each.
+void SnmpMgrLoadMibs(RequestWait wait = RequestWait::Blocking);
 
 namespace mibsetup {
-// Loads the MIB set on the first call; every entry point that reads it calls this first.
-void ensureLoaded();
+// Sets the library up and loads the modules on the first call; every entry
+// point calls it first. GUI thread only.
+void ensureLoaded(RequestWait wait = RequestWait::Blocking);
+// Starts the load without waiting for the checks, which go on from the
+// event loop: true once the modules are loaded.
+bool loadInBackground();
+// Told true when files must be checked before the modules load, and false
+// once they have loaded after that. The id removes the listener.
+int addLoadListener(std::function<void(bool checking)> listener);
+void removeLoadListener(int id);
 
-// Reads every module afresh, from the same folders: Net-SNMP keeps a
+// The files Net-SNMP has noted, in order, and one more to note (a file
+// checked and installed since).
+std::vector<std::string> notedFiles();
+void noteFile(const std::string &path);
+// The files of the MIB folders left out, each under its file name with why.
+std::vector<MibModuleErrors> refusedFiles();
+
+// Reads every module afresh, from the same files: Net-SNMP keeps a
 // module's textual conventions (their DISPLAY-HINTs) after unloading it, so
 // a module replaced on disk is only read as it now stands this way. Every
 // node of the earlier set is freed; the generation moves on.

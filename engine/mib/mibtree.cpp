@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -93,50 +95,6 @@ void MibTree::build()
         m_modules.push_back({name, {}});
     }
 
-    // Depth first from the roots, children by sub-identifier: ids in OID order.
-    const auto byNumber = [](const struct tree *a, const struct tree *b) { return a->subid < b->subid; };
-    const auto add = [&](auto &self, const struct tree *tp, NodeId parent, const std::string &parentOid) -> NodeId {
-        const NodeId id = NodeId(m_nodes.size());
-        Node node;
-        node.subid = uint32_t(tp->subid);
-        node.parent = parent;
-        const std::string_view label = tp->label ? tp->label : "";
-        node.nameStart = uint32_t(m_names.size());
-        node.nameLength = uint16_t(std::min<size_t>(label.size(), 0xFFFF));
-        m_names.append(label.substr(0, node.nameLength));
-        appendLowered(m_lowerNames, label.substr(0, node.nameLength));
-        std::string oidText = parentOid.empty() ? std::to_string(node.subid) : parentOid + "." + std::to_string(node.subid);
-        node.oidStart = uint32_t(m_oids.size());
-        node.oidLength = uint16_t(oidText.size());
-        m_oids.append(oidText);
-        node.moduleStart = uint32_t(m_memberships.size());
-        for (int i = 0; i < tp->number_modules; ++i) {
-            const int modid = tp->module_list[i];
-            const int module = modid >= 0 && modid <= maxId ? indexOfId[size_t(modid)] : -1;
-            if (module >= 0 && std::find(m_memberships.begin() + node.moduleStart, m_memberships.end(), module) == m_memberships.end())
-                m_memberships.push_back(module);
-        }
-        node.moduleCount = uint16_t(m_memberships.size() - node.moduleStart);
-        if (tp->description && *tp->description) {
-            m_describedNodes.push_back(id);
-            m_descriptionStarts.push_back(uint32_t(m_descriptions.size()));
-            appendLowered(m_descriptions, tp->description);
-            m_descriptions.push_back('\0');
-        }
-        std::vector<const struct tree *> children;
-        for (const struct tree *child = tp->child_list; child; child = child->next_peer)
-            children.push_back(child);
-        std::stable_sort(children.begin(), children.end(), byNumber);
-        node.childStart = uint32_t(m_childList.size());
-        node.childCount = uint32_t(children.size());
-        m_nodes.push_back(node);
-        m_childList.resize(m_childList.size() + children.size());
-        for (size_t i = 0; i < children.size(); ++i) {
-            const NodeId child = self(self, children[i], id, oidText);
-            m_childList[m_nodes[size_t(id)].childStart + i] = child;
-        }
-        return id;
-    };
     // Sized first: growing the blobs as they fill copied them over and over.
     size_t nodes = 0;
     size_t described = 0;
@@ -159,17 +117,70 @@ void MibTree::build()
     m_childList.reserve(nodes);
     m_names.reserve(nodes * 16);
     m_lowerNames.reserve(nodes * 16);
-    m_oids.reserve(nodes * 24);
     m_descriptions.reserve(text);
     m_describedNodes.reserve(described);
     m_descriptionStarts.reserve(described);
 
-    std::vector<const struct tree *> roots;
+    // Depth first from the roots, children by sub-identifier: ids in OID
+    // order. A stack of its own rather than the call stack, which a module
+    // of a chain some 30,000 deep exhausted.
+    struct Visit
+    {
+        const struct tree *tp;
+        NodeId parent;
+        uint32_t slot; // where its id goes in m_childList; NoSlot for a root
+    };
+    constexpr uint32_t NoSlot = UINT32_MAX;
+    const auto byNumber = [](const struct tree *a, const struct tree *b) { return a->subid < b->subid; };
+    std::vector<const struct tree *> children;
     for (const struct tree *root = get_tree_head(); root; root = root->next_peer)
-        roots.push_back(root);
-    std::stable_sort(roots.begin(), roots.end(), byNumber);
-    for (const struct tree *root : roots)
-        m_roots.push_back(add(add, root, None, std::string()));
+        children.push_back(root);
+    std::stable_sort(children.begin(), children.end(), byNumber);
+    std::vector<Visit> stack;
+    for (auto root = children.rbegin(); root != children.rend(); ++root)
+        stack.push_back({*root, None, NoSlot});
+    while (!stack.empty()) {
+        const Visit visit = stack.back();
+        stack.pop_back();
+        const struct tree *tp = visit.tp;
+        const NodeId id = NodeId(m_nodes.size());
+        Node node;
+        node.subid = uint32_t(tp->subid);
+        node.parent = visit.parent;
+        const std::string_view label = tp->label ? tp->label : "";
+        node.nameStart = uint32_t(m_names.size());
+        node.nameLength = uint16_t(std::min<size_t>(label.size(), 0xFFFF));
+        m_names.append(label.substr(0, node.nameLength));
+        appendLowered(m_lowerNames, label.substr(0, node.nameLength));
+        node.moduleStart = uint32_t(m_memberships.size());
+        for (int i = 0; i < tp->number_modules; ++i) {
+            const int modid = tp->module_list[i];
+            const int module = modid >= 0 && modid <= maxId ? indexOfId[size_t(modid)] : -1;
+            if (module >= 0 && std::find(m_memberships.begin() + node.moduleStart, m_memberships.end(), module) == m_memberships.end())
+                m_memberships.push_back(module);
+        }
+        node.moduleCount = uint32_t(m_memberships.size() - node.moduleStart);
+        if (tp->description && *tp->description) {
+            m_describedNodes.push_back(id);
+            m_descriptionStarts.push_back(uint32_t(m_descriptions.size()));
+            appendLowered(m_descriptions, tp->description);
+            m_descriptions.push_back('\0');
+        }
+        children.clear();
+        for (const struct tree *child = tp->child_list; child; child = child->next_peer)
+            children.push_back(child);
+        std::stable_sort(children.begin(), children.end(), byNumber);
+        node.childStart = uint32_t(m_childList.size());
+        node.childCount = uint32_t(children.size());
+        m_nodes.push_back(node);
+        m_childList.resize(m_childList.size() + children.size());
+        if (visit.slot == NoSlot)
+            m_roots.push_back(id);
+        else
+            m_childList[visit.slot] = id;
+        for (size_t i = children.size(); i-- > 0;)
+            stack.push_back({children[i], id, node.childStart + uint32_t(i)});
+    }
 
     for (NodeId id = 0; id < nodeCount(); ++id) {
         const Node &node = m_nodes[size_t(id)];
@@ -212,10 +223,15 @@ std::string_view MibTree::name(NodeId node) const
     return std::string_view(m_names).substr(n.nameStart, n.nameLength);
 }
 
-std::string_view MibTree::dottedOid(NodeId node) const
+std::string MibTree::dottedOid(NodeId node) const
 {
-    const Node &n = m_nodes[size_t(node)];
-    return std::string_view(m_oids).substr(n.oidStart, n.oidLength);
+    std::string text;
+    for (const uint32_t id : oid(node)) {
+        if (!text.empty())
+            text += '.';
+        text += std::to_string(id);
+    }
+    return text;
 }
 
 std::vector<uint32_t> MibTree::oid(NodeId node) const
@@ -350,19 +366,57 @@ std::vector<MibTree::NodeId> MibTree::searchOid(std::string_view query) const
         query.remove_suffix(1);
     if (query.empty())
         return {};
+    // The query's numbers must be whole sub-identifiers of the OID, one after
+    // the other: "1..3" or "01" names none.
+    std::vector<uint32_t> wanted;
+    for (size_t start = 0; start <= query.size();) {
+        size_t end = query.find('.', start);
+        if (end == std::string_view::npos)
+            end = query.size();
+        const std::string_view number = query.substr(start, end - start);
+        uint32_t value = 0;
+        const auto [last, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
+        if (number.empty() || ec != std::errc() || last != number.data() + number.size()
+            || (number.size() > 1 && number.front() == '0'))
+            return {};
+        wanted.push_back(value);
+        start = end + 1;
+    }
+
+    // One pass in id order, parents before children: each node carries how
+    // much of the query its path ends with (Knuth-Morris-Pratt), or from the
+    // root how much of it the path begins with (-1: no longer can).
+    const size_t k = wanted.size();
+    std::vector<size_t> fallback(k + 1, 0);
+    for (size_t i = 1, j = 0; i < k; ++i) {
+        while (j > 0 && wanted[i] != wanted[j])
+            j = fallback[j];
+        if (wanted[i] == wanted[j])
+            ++j;
+        fallback[i + 1] = j;
+    }
+    std::vector<int> matched(m_nodes.size(), 0);
+    std::vector<bool> found(m_nodes.size(), false);
+    const NodeId exactNode = find(wanted);
     std::vector<NodeId> exact;
     std::vector<NodeId> others;
     for (NodeId id = 0; id < nodeCount(); ++id) {
-        const std::string_view oid = dottedOid(id);
-        for (size_t at = oid.find(query); at != std::string_view::npos; at = oid.find(query, at + 1)) {
-            const size_t end = at + query.size();
-            if ((at == 0 || oid[at - 1] == '.') && (end == oid.size() || oid[end] == '.')) {
-                (at == 0 && end == oid.size() ? exact : others).push_back(id);
-                break;
-            }
-            if (fromRoot)
-                break;
+        const Node &n = m_nodes[size_t(id)];
+        const bool parentFound = n.parent != None && found[size_t(n.parent)];
+        int before = n.parent == None ? 0 : matched[size_t(n.parent)];
+        int now = -1;
+        if (fromRoot) {
+            now = before >= 0 && size_t(before) < k && wanted[size_t(before)] == n.subid ? before + 1 : -1;
+        } else {
+            size_t j = size_t(before) == k ? fallback[k] : size_t(before);
+            while (j > 0 && wanted[j] != n.subid)
+                j = fallback[j];
+            now = int(wanted[j] == n.subid ? j + 1 : 0);
         }
+        matched[size_t(id)] = now;
+        found[size_t(id)] = parentFound || (now >= 0 && size_t(now) == k);
+        if (found[size_t(id)])
+            (id == exactNode ? exact : others).push_back(id);
     }
     exact.insert(exact.end(), others.begin(), others.end());
     return exact;

@@ -26,8 +26,10 @@ public:
     NodeId nodeCount() const { return NodeId(m_nodes.size()); }
 
     std::string_view name(NodeId node) const;
-    // Dotted decimal without a leading dot.
-    std::string_view dottedOid(NodeId node) const;
+    // Dotted decimal without a leading dot, worked out from the node's
+    // parents: kept for every node, the texts of a deep chain would grow with
+    // the square of its depth.
+    std::string dottedOid(NodeId node) const;
     std::vector<uint32_t> oid(NodeId node) const;
     NodeId parent(NodeId node) const { return m_nodes[size_t(node)].parent; }
     // The node with exactly this OID; None when the tree has none.
@@ -62,13 +64,11 @@ private:
         uint32_t subid = 0;
         NodeId parent = None;
         uint32_t nameStart = 0;
-        uint32_t oidStart = 0;
         uint32_t childStart = 0;  // into m_childList
         uint32_t moduleStart = 0; // into m_memberships
+        uint32_t childCount = 0;
+        uint32_t moduleCount = 0;
         uint16_t nameLength = 0;
-        uint16_t oidLength = 0;
-        uint16_t childCount = 0;
-        uint16_t moduleCount = 0;
     };
     struct Module
     {
@@ -88,7 +88,6 @@ private:
     std::vector<int> m_memberships; // module indexes
     std::string m_names;
     std::string m_lowerNames;
-    std::string m_oids;
     // Every DESCRIPTION in lower case, each ended by a NUL; m_describedNodes
     // are the nodes that have one, m_descriptionStarts where theirs begins.
     std::string m_descriptions;

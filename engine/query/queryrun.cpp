@@ -5,6 +5,7 @@
 #include "common/bytetext.h"
 #include "common/messages.h"
 #include "engine/mib/mibinfo.h"
+#include "engine/mib/mibsetup.h"
 #include "engine/mib/oidtext.h"
 #include "engine/query/usmdiagnosis.h"
 #include "engine/snmp/snmpmgr.h"
@@ -274,7 +275,8 @@ QueryEnd walk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &list
 }
 
 // The SNMPv2c and SNMPv3 walk: GetBulkRequests, each going on from the last name of the
-// answer before, whose rows are taken one by one exactly as the GetNext walk
+// answer before (however many it holds: an agent may send more than asked
+// for), whose rows are taken one by one exactly as the GetNext walk
 // takes its one: events after every row, Stop after one more row (the rest
 // of the answer dropped), the end at endOfMibView or the first name outside
 // the subtree. Error answers end it as they end the GetNext walk. Like that
@@ -374,6 +376,12 @@ QueryEnd runOnce(const Run &run)
         if (std::string problem = passphraseProblem(*security); !problem.empty())
             throw AppError(problem);
     }
+
+    // The run may be the MIBs' first need: files new since the last start
+    // are checked before they load, and the window may answer meanwhile.
+    SnmpMgrLoadMibs(request.wait);
+    if (run.control.abandoned)
+        throw RunAbandoned();
 
     const SnmpVersion version = run.version();
     const std::string agent = toBytes(request.agent);

@@ -19,6 +19,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -305,8 +306,9 @@ int SnmpMgrBulkSend(LPSNMP_MGR_SESSION session, int32_t maxRepetitions, const Sn
         return 0;
     request->non_repeaters = 0;
     request->max_repetitions = maxRepetitions;
-    const size_t most = list->list.size() * size_t(maxRepetitions);
-    post(*session, std::move(request), 1, most, wait, abandoned);
+    // More bindings than asked for are still the successors in order (one
+    // datagram's worth at most): the walk goes on from the last of them.
+    post(*session, std::move(request), 1, std::numeric_limits<size_t>::max(), wait, abandoned);
     return 1;
 }
 

@@ -44,8 +44,9 @@ int SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindL
                    const AbandonCheck &abandoned = {});
 // A GetBulkRequest with non-repeaters 0, on SNMPv2c and SNMPv3 sessions only: the list
 // holds the names to go on from and is overwritten with the answer's
-// bindings, at least one and at most maxRepetitions for each name (an error
-// answer: whatever it has).
+// bindings, at least one (an error answer: whatever it has). An agent may
+// send more than maxRepetitions for each name; they are the manager's to
+// use, as RFC 3416 has it, and are kept.
 int SnmpMgrBulkRequest(LPSNMP_MGR_SESSION session, int32_t maxRepetitions, SnmpVarBindList *list,
                        int32_t *errorStatus, int32_t *errorIndex, RequestWait wait = RequestWait::Blocking,
                        const AbandonCheck &abandoned = {});

@@ -103,6 +103,7 @@ private slots:
     void walkFailingHalfWayKeepsItsRows();
     void bulkWalk_data();
     void bulkWalk();
+    void bulkAnswersLongerThanAsked();
     void v2cGetShowsExceptions_data();
     void v2cGetShowsExceptions();
     void addressTypesFetchedOnce_data();
@@ -551,6 +552,31 @@ void TestQueryRun::bulkWalk()
     QCOMPARE(sent, asked);
     if (most > 0 && largest == 50 && sent.size() > 1)
         QCOMPARE("." + dotted(m_scripted.requests()[1].names[0]), rows.value(most - 1));
+}
+
+// An agent that answers each GetBulk with three times the bindings asked
+// for: the walk takes them all, in order, and goes on from the last.
+void TestQueryRun::bulkAnswersLongerThanAsked()
+{
+    std::vector<ScriptedAgent::Binding> table;
+    QStringList expected;
+    for (int i = 1; i <= 400; ++i) {
+        expected.append(QStringLiteral(".1.3.6.1.4.1.99999.5.%1").arg(i));
+        table.push_back({ScriptedAgent::oid(qPrintable(expected.back())), Value::integer(i)});
+    }
+    m_scripted.setHandler([inner = ScriptedAgent::tableHandler(table)](const ScriptedAgent::Request &request) {
+        ScriptedAgent::Request more = request;
+        more.maxRepetitions *= 3;
+        return inner(more);
+    });
+    setInputs(m_scripted.address(), QStringLiteral("1.3.6.1.4.1.99999.5"), Operation::Walk);
+    m_host.transport.version = SnmpVersion::V2c;
+    QCOMPARE(run(m_host), QString());
+    QCOMPARE(rowOids(m_host), expected);
+    QStringList wentOnFrom;
+    for (const ScriptedAgent::Request &request : m_scripted.requests())
+        wentOnFrom.append("." + dotted(request.names[0]));
+    QCOMPARE(wentOnFrom, (QStringList{".1.3.6.1.4.1.99999.5", expected[149], expected[299]}));
 }
 
 // Exceptions are rows, not failures; Counter64 values whole.

@@ -63,9 +63,9 @@ private slots:
     void accessDenied();
     void errnoMessages();
     void fullDevice();
-    void failedWriteKeepsWholeBlocks_data();
-    void failedWriteKeepsWholeBlocks();
-    void fileSizeLimitKeepsEarlierBlocks();
+    void failedWriteKeepsTheEarlierFile_data();
+    void failedWriteKeepsTheEarlierFile();
+    void fileSizeLimitKeepsTheEarlierFile();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -319,9 +319,9 @@ void TestResultFile::fullDevice()
 }
 
 // The disk takes `limit` bytes (-1: all) in writes of at most `piece` bytes
-// (0: any), then fails with err. The file must hold what a 128-byte buffer
-// would have left, and the failure come at the row that buffer would name.
-void TestResultFile::failedWriteKeepsWholeBlocks_data()
+// (0: any), then fails with err. The file must be the one that was there,
+// whole, and the failure come at the row a 128-byte buffer would name.
+void TestResultFile::failedWriteKeepsTheEarlierFile_data()
 {
     QTest::addColumn<QString>("set");
     QTest::addColumn<qint64>("limit");
@@ -339,7 +339,7 @@ void TestResultFile::failedWriteKeepsWholeBlocks_data()
         QTest::addRow("mixed, %lld", qlonglong(limit)) << "mixed" << limit << ENOSPC << qint64(0);
 }
 
-void TestResultFile::failedWriteKeepsWholeBlocks()
+void TestResultFile::failedWriteKeepsTheEarlierFile()
 {
     QFETCH(QString, set);
     QFETCH(qint64, limit);
@@ -350,7 +350,6 @@ void TestResultFile::failedWriteKeepsWholeBlocks()
                                        : mixedRows();
     const QByteArray text = rows.text();
 
-    QByteArray kept = text;
     QString message;
     int reportRow = -1;
     if (limit >= 0 && limit < text.size()) {
@@ -358,7 +357,6 @@ void TestResultFile::failedWriteKeepsWholeBlocks()
         // during the row holding its last byte, or it is the last, partial
         // block, which goes out with the close.
         const qint64 block = limit / 128 * 128;
-        kept = text.first(block);
         message = fileErrorMessage(err, m_dir->path());
         reportRow = rows.rowCount();
         qint64 lineEnd = 0;
@@ -391,21 +389,25 @@ void TestResultFile::failedWriteKeepsWholeBlocks()
         return written;
     };
     const QString file = m_dir->filePath("partial.txt");
+    const QByteArray earlier = "results of an earlier day\r\n";
+    QVERIFY(writeFile(file, earlier));
     int row = -1;
     QCOMPARE(writeResult(file, rows, steps, disk, &row), message);
     QCOMPARE(row, reportRow);
-    QCOMPARE(readAll(file), kept);
+    QCOMPARE(readAll(file), message.isEmpty() ? text : earlier);
+    QCOMPARE(filesIn(m_dir->path(), "*.tmp-*"), QStringList());
     QCOMPARE(callsAfterFailure, 0); // nothing written after the failure, not even at the close
     QVERIFY(writingDuringWrite);
     QCOMPARE(steps.opened, 1);
     QCOMPARE(steps.finished, 1);
 }
 
-void TestResultFile::fileSizeLimitKeepsEarlierBlocks()
+void TestResultFile::fileSizeLimitKeepsTheEarlierFile()
 {
     // A real file that cannot grow past two blocks.
     const QString file = m_dir->filePath("limited.txt");
     const TextRows rows = fiftyByteRows(20);
+    QVERIFY(writeFile(file, fiftyByteRows(2).text()));
     rlimit previous {};
     QCOMPARE(::getrlimit(RLIMIT_FSIZE, &previous), 0);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -419,7 +421,7 @@ void TestResultFile::fileSizeLimitKeepsEarlierBlocks()
     std::signal(SIGXFSZ, oldHandler);
 
     QCOMPARE(error, "I/O error 27"); // EFBIG
-    QCOMPARE(readAll(file), rows.text().first(256));
+    QCOMPARE(readAll(file), fiftyByteRows(2).text());
     QCOMPARE(row, 7);
     QCOMPARE(steps.opened, 1);
     QCOMPARE(steps.finished, 1);

@@ -135,6 +135,8 @@ private slots:
     void crashWhileReplacing();
     void privateUnderPermissiveUmask();
 
+    void resultKilledWhileSaved_data();
+    void resultKilledWhileSaved();
     void resultFolderDisappears();
     void resultFolderReadOnly();
     void resultLongPaths();
@@ -567,6 +569,62 @@ void TestStoreFaults::privateUnderPermissiveUmask()
     QCOMPARE(holding, QStringList{m_path});
 }
 
+// Rows of a walk saved over the rows of an earlier one: 6 MiB, some 100 writes.
+const TextRows EarlierWalk(50'000, {".1.3.6.1.2.1.1.5.0", "SNMPv2-MIB::sysName.0", "Octet String", "old box"});
+const TextRows NewWalk(100'000, {".1.3.6.1.2.1.2.2.1.10.1", "IF-MIB::ifInOctets.1", "Counter32", "7"});
+
+void TestStoreFaults::resultKilledWhileSaved_data()
+{
+    QTest::addColumn<int>("killAtWrite"); // the write that kills the saving process; 0: none
+    QTest::addColumn<int>("afterMs");     // or the test kills it so long after it started; -1: not
+    const int writes = int((NewWalk.text().size() + 65535) / 65536);
+    QTest::newRow("at its first write") << 1 << -1;
+    QTest::newRow("half-way") << writes / 2 << -1;
+    QTest::newRow("at its last write") << writes << -1;
+    for (const int ms : {1, 3, 8, 20})
+        QTest::addRow("after %d ms", ms) << 0 << ms;
+}
+
+// The program killed while it saves over an earlier file, at any moment:
+// the file is the earlier one or the new one, whole, never a mix.
+void TestStoreFaults::resultKilledWhileSaved()
+{
+    QFETCH(int, killAtWrite);
+    QFETCH(int, afterMs);
+    const QString file = m_dir->filePath(QStringLiteral("walk.txt"));
+    const QByteArray earlier = EarlierWalk.text();
+    const QByteArray saved = NewWalk.text();
+    QVERIFY(writeFile(file, earlier));
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        int writes = 0;
+        WriteSteps steps;
+        writeResult(file, NewWalk, steps, [&](int fd, const void *data, size_t size) -> ssize_t {
+            if (++writes == killAtWrite)
+                ::kill(::getpid(), SIGKILL);
+            return ::write(fd, data, size);
+        });
+        ::_exit(0);
+    }
+    QVERIFY(pid > 0);
+    if (afterMs >= 0) {
+        ::usleep(useconds_t(afterMs) * 1000);
+        ::kill(pid, SIGKILL);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(pid, &status, 0), pid);
+    const QByteArray now = readAll(file);
+    if (killAtWrite > 0) {
+        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        QVERIFY2(now == earlier, qPrintable(QString::number(now.size())));
+    } else {
+        QVERIFY2(now == earlier || now == saved, qPrintable(QString::number(now.size())));
+    }
+    // What a killed save leaves beside it is its own temporary file, never the target.
+    for (const QString &left : filesIn(m_dir->path(), QStringLiteral("walk.txt.tmp-*")))
+        QVERIFY(QFile::remove(m_dir->filePath(left)));
+}
+
 // The folder chosen in the dialog is gone by the time the file is written,
 // or goes while it is written: either way the user is told, never "saved".
 void TestStoreFaults::resultFolderDisappears()
@@ -592,16 +650,17 @@ void TestStoreFaults::resultFolderDisappears()
     QCOMPARE(during.opened, 1);
     QCOMPARE(during.finished, 1);
 
-    // Only the file went: "File not found".
+    // Only the file went: the new one takes its place all the same.
     QVERIFY(QDir().mkpath(folder));
     const QString file = folder + QStringLiteral("/walk.txt");
+    QVERIFY(writeFile(file, "results of an earlier day\r\n"));
     const WriteFunction removeFile = [&](int fd, const void *data, size_t size) -> ssize_t {
         QFile::remove(file);
         return ::write(fd, data, size);
     };
     WriteSteps fileGone;
-    QCOMPARE(writeResult(file, Rows, fileGone, removeFile), QStringLiteral("File not found"));
-    QCOMPARE(fileGone.finished, 1);
+    QCOMPARE(writeResult(file, Rows, fileGone, removeFile), QString());
+    QCOMPARE(readAll(file), Rows.text());
 
     WriteSteps again;
     QCOMPARE(writeResult(file, Rows, again), QString());
@@ -620,19 +679,41 @@ void TestStoreFaults::resultFolderReadOnly()
     QVERIFY(QFile::setPermissions(folder, open));
     const QString existing = folder + QStringLiteral("/kept.txt");
     QVERIFY(writeFile(existing, "results of an earlier day\r\n"));
+    // A file nobody may write in that folder: it cannot be replaced, only
+    // written in place, and a disk that fails keeps its whole blocks there.
+    const QString shared = folder + QStringLiteral("/shared.txt");
+    QVERIFY(writeFile(shared, "results of an earlier day\r\n"));
+    QVERIFY(QFile::setPermissions(shared, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther));
+    const QString failing = folder + QStringLiteral("/failing.txt");
+    QVERIFY(writeFile(failing, "results of an earlier day\r\n"));
+    QVERIFY(QFile::setPermissions(failing, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther));
 
     const ChildOutcome child = inChild(
         [&]() {
             WriteSteps steps;
             const QString intoFolder = writeResult(folder + QStringLiteral("/walk.txt"), Rows, steps);
             const QString overFile = writeResult(existing, Rows, steps);
-            return (intoFolder + '|' + overFile + '|' + QString::number(steps.opened)).toUtf8();
+            const QString inPlace = writeResult(shared, Rows, steps);
+            qint64 taken = 0;
+            const QString full = writeResult(failing, Rows, steps, [&](int fd, const void *data, size_t size) -> ssize_t {
+                if (taken >= 300) {
+                    errno = ENOSPC;
+                    return -1;
+                }
+                const ssize_t n = ::write(fd, data, std::min<size_t>(size, size_t(300 - taken)));
+                taken += std::max<ssize_t>(n, 0);
+                return n;
+            });
+            return (intoFolder + '|' + overFile + '|' + inPlace + '|' + full + '|' + QString::number(steps.opened)).toUtf8();
         },
         true);
     QVERIFY(WIFEXITED(child.status) && WEXITSTATUS(child.status) == 0);
-    QCOMPARE(QString::fromUtf8(child.reply), QStringLiteral("File access denied|File access denied|0"));
+    QCOMPARE(QString::fromUtf8(child.reply),
+             QStringLiteral("File access denied|File access denied||I/O error 112|2"));
     QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/walk.txt")));
     QCOMPARE(readAll(existing), QByteArray("results of an earlier day\r\n"));
+    QCOMPARE(readAll(shared), Rows.text());
+    QCOMPARE(readAll(failing), Rows.text().first(256));
 }
 
 // A path of 4,000 characters in folders that exist is written like any other;

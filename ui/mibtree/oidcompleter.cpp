@@ -25,6 +25,15 @@ OidCompleter::OidCompleter(QComboBox *box)
     // make a taken name select some history entry.
     m_edit->setCompleter(this);
     m_box->installEventFilter(this);
+    m_loadListener = mibsetup::addLoadListener([this](bool checking) {
+        if (!checking)
+            mibsLoaded();
+    });
+}
+
+OidCompleter::~OidCompleter()
+{
+    mibsetup::removeLoadListener(m_loadListener);
 }
 
 QStringList OidCompleter::splitPath(const QString &path) const
@@ -44,7 +53,17 @@ void OidCompleter::refreshNames()
 {
     if (m_names->tree() && m_names->tree()->generation() == mibsetup::generation())
         return;
-    m_names->setTree(MibTree::current());
+    if (mibsetup::loadInBackground())
+        m_names->setTree(MibTree::current());
+}
+
+void OidCompleter::mibsLoaded()
+{
+    if (!m_edit->hasFocus() || m_edit->text().isEmpty())
+        return;
+    refreshNames();
+    setCompletionPrefix(splitPath(m_edit->text()).constFirst());
+    complete();
 }
 
 bool OidCompleter::takeSuggestion()

@@ -22,6 +22,7 @@ class OidCompleter final : public QCompleter
 
 public:
     explicit OidCompleter(QComboBox *box);
+    ~OidCompleter() override;
 
     QStringList splitPath(const QString &path) const override;
     QString pathFromIndex(const QModelIndex &index) const override;
@@ -31,8 +32,11 @@ protected:
 
 private:
     // The names of the loaded set: the MIBs load at the first key typed into
-    // the box, not before, and a set changed since is taken anew.
+    // the box, not before, and a set changed since is taken anew. While new
+    // MIB files are checked the keys go on, without names; once the MIBs
+    // have loaded, the text typed meanwhile is completed.
     void refreshNames();
+    void mibsLoaded();
     bool takeSuggestion();
     // The window's enabled command whose shortcut the key is.
     QAction *windowCommand(const QKeyEvent *key) const;
@@ -40,4 +44,5 @@ private:
     QComboBox *m_box;
     QLineEdit *m_edit;
     MibNameModel *m_names;
+    int m_loadListener = 0;
 };
