@@ -3,6 +3,7 @@
 
 #include "engine/mibdefinition.h"
 #include "engine/mibload.h"
+#include "ui/clearbutton.h"
 #include "ui/mibtreemodel.h"
 
 #include <QGuiApplication>
@@ -39,7 +40,7 @@ QTreeView *makeView(const char *name, const QString &accessibleName, QAbstractIt
 
 } // namespace
 
-TMibTreeWindow::TMibTreeWindow(QWidget *parent) : QWidget(parent, Qt::Window)
+TMibTreeWindow::TMibTreeWindow(QWidget *parent) : FrameWindow(parent)
 {
     setObjectName(QStringLiteral("MibTreeWindow"));
     setWindowTitle(QStringLiteral("MIB Tree"));
@@ -58,7 +59,7 @@ void TMibTreeWindow::createControls()
     edtSearch = new QLineEdit;
     edtSearch->setObjectName(QStringLiteral("edtSearch"));
     edtSearch->setPlaceholderText(QStringLiteral("Name, OID or words of a description"));
-    edtSearch->setClearButtonEnabled(true);
+    addClearButton(edtSearch);
     edtSearch->setAccessibleName(QStringLiteral("Search"));
     lblSearch->setBuddy(edtSearch);
     lblFound = new QLabel;
@@ -90,6 +91,10 @@ void TMibTreeWindow::createControls()
     splitter->setChildrenCollapsible(false);
 
     m_errorView = makeView("LoadErrors", QStringLiteral("Load errors"), m_errors);
+    // Few rows, long texts: an error wraps rather than being cut at the column's edge.
+    m_errorView->setUniformRowHeights(false);
+    m_errorView->setWordWrap(true);
+    m_errorView->setTextElideMode(Qt::ElideNone);
     m_errorView->setColumnWidth(MibErrorModel::PlaceColumn, 250);
     m_errorView->setColumnWidth(MibErrorModel::ErrorColumn, 360);
 
@@ -165,6 +170,18 @@ void TMibTreeWindow::showModule(const QString &module)
         m_treeView->scrollTo(row, QAbstractItemView::PositionAtTop);
     }
     m_treeView->setFocus();
+}
+
+void TMibTreeWindow::focusSearch()
+{
+    edtSearch->setFocus(Qt::ShortcutFocusReason);
+    edtSearch->selectAll();
+}
+
+void TMibTreeWindow::showEvent(QShowEvent *event)
+{
+    FrameWindow::showEvent(event);
+    focusSearch();
 }
 
 void TMibTreeWindow::searchChanged(const QString &query)

@@ -16,6 +16,7 @@
 #include "ui/resultmodel.h"
 #include "ui/rowcopy.h"
 #include "ui/statusbar.h"
+#include "ui/tableview/tablemodel.h"
 #include "ui/tableview/tablewindow.h"
 
 #include <QAccessible>
@@ -125,6 +126,8 @@ private slots:
     void hintsInTheStatusBar();
     void menuBandByKeyboard();
     void everyControlIsNamed();
+    void escAndTabInEachWindow_data();
+    void escAndTabInEachWindow();
     void findInTheList_data();
     void findInTheList();
     void copyRows_data();
@@ -309,7 +312,7 @@ void TestMainForm::menusAsShown_data()
                                            "Status &Bar\t\tShows or hides the status bar.",
                                            "&MIB Values\t\tShows values as their MIB modules describe them.", "-",
                                            "&Details...\tEnter\tMIB Object Details.",
-                                           "MIB &Tree\t\tBrowses and searches the loaded MIB modules.", "-",
+                                           "MIB T&ree\t\tBrowses and searches the loaded MIB modules.", "-",
                                            "&Find...\tCtrl+F\tFinds a row holding a text.",
                                            "Find &Next\tF3\tFinds the next row holding the text.",
                                            "Find Pre&vious\tShift+F3\tFinds the row before holding the text.",
@@ -317,7 +320,7 @@ void TestMainForm::menusAsShown_data()
                                            "&Options...\t\tSnmpMgrOpen settings."};
     QTest::newRow("miAction") << QStringList{
         "&Run\tF9\tRun.", "Sto&p\tEsc\tStop.", "&Clear\tCtrl+R\tClear previous results.", "-",
-        "Agent &Properties...\t\tThe SNMP version and SNMPv3 security settings of the agent in the Agent box.", "-",
+        "&Agent Properties...\t\tThe SNMP version and SNMPv3 security settings of the agent in the Agent box.", "-",
         "&Get\tCtrl+G\tRetrieve the value of the specified variable.",
         "Get&Next\tCtrl+T\tRetrieve the value of the lexicographic successor the specified variable.",
         "&Walk\tCtrl+W\tRetrieve the all values of the specified subtree."};
@@ -332,11 +335,15 @@ void TestMainForm::menusAsShown()
     menu->popup(m_window->mapToGlobal(QPoint(10, 10)));
     QTRY_VERIFY(menu->isVisible());
     QStringList shown;
+    QString letters; // each item's accelerator, unique within the menu
     for (QAction *item : menu->actions()) {
         if (item->isSeparator()) {
             shown << QStringLiteral("-");
             continue;
         }
+        const QChar letter = item->text().at(item->text().indexOf(u'&') + 1).toLower();
+        QVERIFY2(!letters.contains(letter), qPrintable(item->text()));
+        letters += letter;
         menu->setActiveAction(item);
         shown << item->text() + '\t' + item->shortcut().toString(QKeySequence::NativeText) + '\t'
                      + m_window->statusLine()->panelText();
@@ -1212,11 +1219,13 @@ void TestMainForm::everyControlIsNamed()
         visit(QAccessible::queryAccessibleInterface(menu));
         menu->close();
     }
-    // The find bar and the Table View.
+    // The find bar and the Table View, their clear buttons shown.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier);
     QVERIFY(m_window->findBar()->isVisible());
+    QTest::keyClicks(m_window->findBar()->edit(), "x");
     visit(QAccessible::queryAccessibleInterface(m_window->findBar()));
     QVERIFY(m_window.trigger("actTableView"));
+    m_window->tableWindow()->filterBox()->setText(QStringLiteral("x"));
     visitWindow(m_window->tableWindow());
     TDetailsDialog details(m_window->listView(), m_window.get());
     visitWindow(&details);
@@ -1226,8 +1235,79 @@ void TestMainForm::everyControlIsNamed()
     visitWindow(&about);
     // The MIB Tree: search box, tree, definition pane, pages and load errors.
     QVERIFY(m_window.trigger("actMibTree"));
+    m_window->mibTreeWindow()->searchBox()->setText(QStringLiteral("sysName"));
     visitWindow(m_window->mibTreeWindow());
     QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u'\n')));
+    // The windows beside the main one are frames, as it is, not fillers.
+    for (QWidget *window : {static_cast<QWidget *>(m_window.get()), static_cast<QWidget *>(m_window->tableWindow()),
+                            static_cast<QWidget *>(m_window->mibTreeWindow())})
+        QCOMPARE(QAccessible::queryAccessibleInterface(window)->role(), QAccessible::Window);
+}
+
+void TestMainForm::escAndTabInEachWindow_data()
+{
+    QTest::addColumn<QString>("command"); // shows the window or the bar
+    QTest::newRow("MIB Tree") << "actMibTree";
+    QTest::newRow("Table View") << "actTableView";
+    QTest::newRow("find bar") << "actFind";
+}
+
+// Tab goes round every control of a window and leaves its grids and lists
+// (through the find bar in the order on screen); Esc closes the window, or
+// hides the bar, from any of its controls; the MIB Tree opens with the
+// keyboard in its search box each time.
+void TestMainForm::escAndTabInEachWindow()
+{
+    QFETCH(QString, command);
+    // Two columns of ifTable: a table for the Table View.
+    for (const char *column : {"1", "2"})
+        for (int n = 1; n <= 3; ++n)
+            m_window->appendRow({".1.3.6.1.2.1.2.2.1." + std::string(column) + "." + std::to_string(n), "", "Integer32",
+                                 std::to_string(n)});
+    const auto open = [&]() -> QWidget * {
+        if (!m_window.trigger(command.toLatin1().constData()))
+            return nullptr;
+        QWidget *shown = command == QLatin1String("actMibTree") ? static_cast<QWidget *>(m_window->mibTreeWindow())
+            : command == QLatin1String("actTableView")          ? static_cast<QWidget *>(m_window->tableWindow())
+                                                                : static_cast<QWidget *>(m_window->findBar());
+        if (!QTest::qWaitForWindowActive(shown->window())
+            || !QTest::qWaitFor([shown] { return shown->isAncestorOf(QApplication::focusWidget()); }))
+            return nullptr;
+        if (TTableWindow *table = m_window->tableWindow(); table && shown == table)
+            table->gridView()->setCurrentIndex(table->grid()->index(0, 0));
+        if (TMibTreeWindow *tree = m_window->mibTreeWindow(); tree && shown == tree
+            && !QTest::qWaitFor([tree] { return QApplication::focusWidget() == tree->searchBox(); }))
+            return nullptr;
+        return shown;
+    };
+    QWidget *shown = open();
+    QVERIFY(shown);
+    QList<QWidget *> order{QApplication::focusWidget()};
+    bool round = false;
+    for (int i = 0; i < 12 && !round; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget *next = QApplication::focusWidget();
+        QVERIFY2(next != order.back(), qPrintable(next->objectName()));
+        round = next == order.front() || !shown->isAncestorOf(next);
+        if (!round)
+            order << next;
+    }
+    QVERIFY(round);
+    QVERIFY(order.size() >= 3);
+    if (command == QLatin1String("actFind")) {
+        QCOMPARE(order.size(), 6);
+        for (qsizetype i = 1; i < order.size(); ++i)
+            QVERIFY2(order[i]->mapTo(shown, QPoint()).x() > order[i - 1]->mapTo(shown, QPoint()).x(),
+                     qPrintable(order[i]->objectName()));
+    }
+    for (QWidget *control : order) {
+        if (!shown->isVisible())
+            QVERIFY((shown = open()));
+        control->setFocus();
+        QCOMPARE(QApplication::focusWidget(), control);
+        QTest::keyClick(control, Qt::Key_Escape);
+        QVERIFY2(!shown->isVisible(), qPrintable(control->objectName()));
+    }
 }
 
 void TestMainForm::findInTheList_data()
