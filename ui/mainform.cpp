@@ -33,6 +33,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -868,7 +869,8 @@ void TMainForm::actAboutExecute()
 
 void TMainForm::actMibTreeExecute()
 {
-    showMibTree();
+    // Typing searches, each time the window is shown.
+    showMibTree().focusSearch();
 }
 
 void TMainForm::actLoadMibExecute()
@@ -883,6 +885,9 @@ void TMainForm::actLoadMibExecute()
         window.showLoadErrors(QString::fromStdString(loaded.errors.front().module));
     else
         window.showModule(QString::fromStdString(loaded.module));
+    if (loaded.errors.empty())
+        setSimpleStatus(QString::fromStdString(formatMessage(msg::MibLoaded, loaded.module.c_str(),
+                                                             QDir::toNativeSeparators(*file).toUtf8().constData())));
 }
 
 TMibTreeWindow &TMainForm::showMibTree()
@@ -900,6 +905,10 @@ TMibTreeWindow &TMainForm::showMibTree()
 
 void TMainForm::takeOid(const QString &oid, bool append)
 {
+    // A Walk refuses several OIDs: appending would build a list the Run rejects.
+    const bool walk = append && m_operation == Operation::Walk;
+    if (walk)
+        append = false;
     QString text = append ? cboOids->currentText() : QString();
     if (!text.isEmpty() && !text.endsWith(u';'))
         text += u';';
@@ -911,6 +920,8 @@ void TMainForm::takeOid(const QString &oid, bool append)
         activateWindow();
         cboOids->setFocus();
     }
+    if (walk)
+        setSimpleStatus(QString::fromLatin1(msg::WalkTakesOneOid));
 }
 
 void TMainForm::actFindExecute()

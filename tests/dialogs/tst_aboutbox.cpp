@@ -44,6 +44,7 @@ void TestAboutBox::showsNameVersionAndCopyright()
     QCOMPARE(child<QLabel>(box, "lblVersion")->text(), QStringLiteral("Version 1.3"));
     const QString copyright = child<QLabel>(box, "lblCopyright")->text();
     QVERIFY(copyright.startsWith(QLatin1String("Copyright")));
+    QVERIFY(copyright.contains(QLatin1String("MIT licence"))); // as the package and SPDX lines say
     QVERIFY(!copyright.contains(QLatin1Char('\n')));
 
     // Every text whole and inside the box, the copyright line under the button.
