@@ -10,6 +10,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -39,6 +41,7 @@ class TestMibTree final : public QObject
 private slots:
     void search_data();
     void search();
+    void bundledModulesLoadCleanly();
     void loadMibFile_data();
     void loadMibFile();
 };
@@ -72,6 +75,33 @@ void TestMibTree::search()
         QCOMPARE(result.value(0), first);
     QVERIFY(found.isEmpty() || result.contains(found));
     QVERIFY(!result.contains(notFound));
+}
+
+// Norvane's own MIB folder loads without an error, in Net-SNMP's parser as
+// Norvane reports it, and in the snmp_exporter generator's where installed.
+void TestMibTree::bundledModulesLoadCleanly()
+{
+    const QString bundled = qEnvironmentVariable("NORVANE_MIBDIR");
+    QVERIFY(QFileInfo(bundled + "/IF-MIB.mib").isFile());
+    QVERIFY(converts("IF-MIB::ifOperStatus.1"));
+    QStringList errors;
+    for (const MibModuleErrors &failed : mibLoadErrors())
+        if (QString::fromStdString(failed.file).startsWith(bundled + "/"))
+            errors << QString::fromStdString(failed.module);
+    QVERIFY2(errors.isEmpty(), qPrintable(errors.join(u' ')));
+
+    const QString generator = QStandardPaths::findExecutable(QStringLiteral("prometheus-snmp-generator"));
+    if (generator.isEmpty())
+        return;
+    QProcess parse;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("MIBDIRS"), bundled);
+    parse.setProcessEnvironment(environment);
+    parse.setProcessChannelMode(QProcess::MergedChannels);
+    parse.start(generator, {QStringLiteral("parse_errors")});
+    QVERIFY(parse.waitForFinished(60000));
+    const QByteArray said = parse.readAll();
+    QVERIFY2(said.contains("Loading MIBs") && !said.contains("error"), said.constData());
 }
 
 void TestMibTree::loadMibFile_data()
