@@ -4,10 +4,13 @@
 #include "common/messages.h"
 #include "engine/snmperrors.h"
 
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QRegularExpression>
 
 namespace {
+
+constexpr int DetailsWidth = 440;
 
 // A message template of messages.h as a pattern whose %d placeholders capture
 // the numbers, so the messages keep their specified texts and carry no codes
@@ -52,6 +55,11 @@ QString errorBoxDetails(const QString &message)
 void showErrorBox(QWidget *owner, const QString &message)
 {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Norvane"), errorBoxText(message), QMessageBox::Ok, owner);
-    box.setDetailedText(errorBoxDetails(message));
+    const QString details = errorBoxDetails(message);
+    box.setDetailedText(details);
+    // Wide enough for the details to read in a few lines, not a narrow column to scroll.
+    if (auto *grid = qobject_cast<QGridLayout *>(box.layout()); grid && !details.isEmpty())
+        grid->addItem(new QSpacerItem(DetailsWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                      grid->columnCount());
     box.exec();
 }
