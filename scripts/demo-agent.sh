@@ -66,9 +66,12 @@ else
     if start_agent "$PORT"; then
         agent=127.0.0.1:$PORT
     else
-        # Another agent on the port (Debian's snmpd service, community "public"), or no right to it.
-        port=$(free_port)
-        start_agent "$port" && agent=127.0.0.1:$port
+        # Another agent on the port (Debian's snmpd service, community "public"),
+        # or no right to it. A port picked at random (no python3) may be taken too.
+        for _ in 1 2 3; do
+            port=$(free_port)
+            start_agent "$port" && { agent=127.0.0.1:$port; break; }
+        done
     fi
     if [ -n "$agent" ]; then
         echo "Demo agent on $agent (community $COMMUNITY): Norvane starts with it in the Agent box."
