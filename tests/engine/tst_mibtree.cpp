@@ -82,21 +82,14 @@ void TestMibTree::search()
 void TestMibTree::bundledModulesLoadCleanly()
 {
     const QString bundled = qEnvironmentVariable("NORVANE_MIBDIR");
-    QVERIFY(QFileInfo(bundled + "/IF-MIB.mib").isFile());
     QVERIFY(converts("IF-MIB::ifOperStatus.1"));
-    QStringList errors;
     for (const MibModuleErrors &failed : mibLoadErrors())
-        if (QString::fromStdString(failed.file).startsWith(bundled + "/"))
-            errors << QString::fromStdString(failed.module);
-    QVERIFY2(errors.isEmpty(), qPrintable(errors.join(u' ')));
-
+        QVERIFY2(!QString::fromStdString(failed.file).startsWith(bundled + "/"), failed.module.c_str());
     const QString generator = QStandardPaths::findExecutable(QStringLiteral("prometheus-snmp-generator"));
     if (generator.isEmpty())
-        return;
+        return; // checked where the generator is installed (scripts/test.sh installs it)
     QProcess parse;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("MIBDIRS"), bundled);
-    parse.setProcessEnvironment(environment);
+    parse.setProcessEnvironment([&] { auto e = QProcessEnvironment::systemEnvironment(); e.insert("MIBDIRS", bundled); return e; }());
     parse.setProcessChannelMode(QProcess::MergedChannels);
     parse.start(generator, {QStringLiteral("parse_errors")});
     QVERIFY(parse.waitForFinished(60000));

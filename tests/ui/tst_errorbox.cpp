@@ -52,21 +52,17 @@ void TestErrorBox::detailsOfEachCode_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("details");
     const auto add = [](const std::string &message, const SnmpErrorInfo *info) {
-        QTest::newRow(message.c_str()) << QString::fromStdString(message)
-                                       << (info ? QString::fromUtf8(info->meaning) : QString());
+        QTest::newRow(message.c_str()) << QString::fromStdString(message) << QString::fromUtf8(info ? info->meaning : "");
     };
-    for (const SnmpErrorInfo &code : snmpErrorCodes()) {
-        add(formatMessage(msg::OpenError, int(code.code)), &code);
-        add(formatMessage(msg::RequestError, int(code.code)), &code);
-    }
+    for (const SnmpErrorInfo &code : snmpErrorCodes())
+        for (const char *templ : {msg::OpenError, msg::RequestError})
+            add(formatMessage(templ, int(code.code)), &code);
     for (const SnmpErrorInfo &status : snmpErrorStatuses())
         add(formatMessage(msg::RequestStatus, int(status.code), 2), &status);
     add(formatMessage(msg::RequestError, 12345), nullptr);
     add(formatMessage(msg::RequestStatus, 99, 1), nullptr);
-    add(formatMessage(msg::RequestStatus, -1, 1), nullptr);
     add(formatMessage(msg::InvalidOids, "40"), nullptr);
     add("SnmpMgrRequest error: 40. And more", nullptr);
-    add(msg::UsmNoAnswer, nullptr);
 }
 
 void TestErrorBox::detailsOfEachCode()
@@ -74,10 +70,7 @@ void TestErrorBox::detailsOfEachCode()
     QFETCH(QString, message);
     QFETCH(QString, details);
     const QString shown = errorBoxDetails(message);
-    if (details.isEmpty())
-        QCOMPARE(shown, QString());
-    else
-        QVERIFY2(shown.endsWith(details), qPrintable(shown));
+    QVERIFY2(details.isEmpty() ? shown.isEmpty() : shown.endsWith(details), qPrintable(shown));
 }
 
 void TestErrorBox::showsTheRealBox()
@@ -91,10 +84,7 @@ void TestErrorBox::showsTheRealBox()
     QString buttonText;
     QString details;
     QVERIFY(driveModal<QMessageBox>([&] { showErrorBox(&owner, QStringLiteral("SnmpMgrRequest error: 40.")); },
-                                    [&](QMessageBox *box) {
-                                        details = box->detailedText();
-                                        box->button(QMessageBox::Ok)->click();
-                                    }));
+                                    [&](QMessageBox *box) { details = box->detailedText(), box->accept(); }));
     QVERIFY2(details.contains(QStringLiteral("did not answer")), qPrintable(details));
     QVERIFY(driveModal<QMessageBox>([&] { showErrorBox(&owner, QStringLiteral("Invalid filename")); }, [&](QMessageBox *box) {
         details = box->detailedText();

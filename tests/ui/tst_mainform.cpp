@@ -1239,8 +1239,7 @@ void TestMainForm::everyControlIsNamed()
     visitWindow(m_window->mibTreeWindow());
     QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u'\n')));
     // The windows beside the main one are frames, as it is, not fillers.
-    for (QWidget *window : {static_cast<QWidget *>(m_window.get()), static_cast<QWidget *>(m_window->tableWindow()),
-                            static_cast<QWidget *>(m_window->mibTreeWindow())})
+    for (QWidget *window : QList<QWidget *>{m_window.get(), m_window->tableWindow(), m_window->mibTreeWindow()})
         QCOMPARE(QAccessible::queryAccessibleInterface(window)->role(), QAccessible::Window);
 }
 
@@ -1252,59 +1251,42 @@ void TestMainForm::escAndTabInEachWindow_data()
     QTest::newRow("find bar") << "actFind";
 }
 
-// Tab goes round every control of a window and leaves its grids and lists
-// (through the find bar in the order on screen); Esc closes the window, or
-// hides the bar, from any of its controls; the MIB Tree opens with the
-// keyboard in its search box each time.
+// Tab goes round a window's controls and leaves its grids and lists (through
+// the find bar in the order on screen); Esc closes the window, or hides the
+// bar, from any control; the MIB Tree opens with its search box focused.
 void TestMainForm::escAndTabInEachWindow()
 {
     QFETCH(QString, command);
-    // Two columns of ifTable: a table for the Table View.
-    for (const char *column : {"1", "2"})
-        for (int n = 1; n <= 3; ++n)
-            m_window->appendRow({".1.3.6.1.2.1.2.2.1." + std::string(column) + "." + std::to_string(n), "", "Integer32",
-                                 std::to_string(n)});
+    for (int n = 1; n <= 6; ++n) // two columns of ifTable: a table to show
+        m_window->appendRow({".1.3.6.1.2.1.2.2.1." + std::to_string(1 + n / 4) + "." + std::to_string(n % 4), "",
+                             "Integer32", "1"});
     const auto open = [&]() -> QWidget * {
-        if (!m_window.trigger(command.toLatin1().constData()))
-            return nullptr;
-        QWidget *shown = command == QLatin1String("actMibTree") ? static_cast<QWidget *>(m_window->mibTreeWindow())
-            : command == QLatin1String("actTableView")          ? static_cast<QWidget *>(m_window->tableWindow())
-                                                                : static_cast<QWidget *>(m_window->findBar());
-        if (!QTest::qWaitForWindowActive(shown->window())
-            || !QTest::qWaitFor([shown] { return shown->isAncestorOf(QApplication::focusWidget()); }))
-            return nullptr;
-        if (TTableWindow *table = m_window->tableWindow(); table && shown == table)
+        QWidget *shown = m_window.trigger(command.toLatin1().constData()) ? m_window->findChild<QWidget *>(
+                             command == "actMibTree" ? "MibTreeWindow" : command == "actTableView" ? "TableWindow" : "FindBar")
+                                                                          : nullptr;
+        if (TTableWindow *table = m_window->tableWindow())
             table->gridView()->setCurrentIndex(table->grid()->index(0, 0));
-        if (TMibTreeWindow *tree = m_window->mibTreeWindow(); tree && shown == tree
-            && !QTest::qWaitFor([tree] { return QApplication::focusWidget() == tree->searchBox(); }))
-            return nullptr;
-        return shown;
+        QWidget *first = command == "actMibTree" ? m_window->mibTreeWindow()->searchBox() : shown;
+        return shown && QTest::qWaitFor([&] { return first == QApplication::focusWidget() || first->isAncestorOf(QApplication::focusWidget()); }) ? shown : nullptr;
     };
     QWidget *shown = open();
     QVERIFY(shown);
     QList<QWidget *> order{QApplication::focusWidget()};
-    bool round = false;
-    for (int i = 0; i < 12 && !round; ++i) {
+    for (int i = 0; i < 12; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QWidget *next = QApplication::focusWidget();
         QVERIFY2(next != order.back(), qPrintable(next->objectName()));
-        round = next == order.front() || !shown->isAncestorOf(next);
-        if (!round)
-            order << next;
+        if (next == order.front() || !shown->isAncestorOf(next))
+            break;
+        order << next;
     }
-    QVERIFY(round);
-    QVERIFY(order.size() >= 3);
-    if (command == QLatin1String("actFind")) {
-        QCOMPARE(order.size(), 6);
-        for (qsizetype i = 1; i < order.size(); ++i)
-            QVERIFY2(order[i]->mapTo(shown, QPoint()).x() > order[i - 1]->mapTo(shown, QPoint()).x(),
-                     qPrintable(order[i]->objectName()));
-    }
+    QVERIFY(order.size() >= 3 && order.size() < 12);
+    for (qsizetype i = 1; command == "actFind" && i < order.size(); ++i)
+        QVERIFY(order[i]->mapTo(shown, QPoint()).x() > order[i - 1]->mapTo(shown, QPoint()).x());
     for (QWidget *control : order) {
         if (!shown->isVisible())
             QVERIFY((shown = open()));
         control->setFocus();
-        QCOMPARE(QApplication::focusWidget(), control);
         QTest::keyClick(control, Qt::Key_Escape);
         QVERIFY2(!shown->isVisible(), qPrintable(control->objectName()));
     }

@@ -191,20 +191,16 @@ void TestProgram::optionsWithoutADisplay()
 {
     QFETCH(QStringList, arguments);
     QFETCH(int, status);
-    QFETCH(QString, output);
     QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        environment.remove(QLatin1String(name));
-    program.setProcessEnvironment(environment);
+    program.setProcessEnvironment(QProcessEnvironment()); // no display, no platform
     QElapsedTimer clock;
     clock.start();
     program.start(qEnvironmentVariable("NORVANE_PROGRAM", QStringLiteral(NORVANE_EXECUTABLE)), arguments);
     QVERIFY(program.waitForFinished(10000));
     QVERIFY2(clock.elapsed() < 1000 * SlowBuild, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), status);
-    const QString printed = QString::fromLocal8Bit(status == 0 ? program.readAllStandardOutput() : program.readAllStandardError());
+    QCOMPARE(program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1, status);
+    const QString printed = QString::fromLocal8Bit(status ? program.readAllStandardError() : program.readAllStandardOutput());
+    QFETCH(QString, output);
     QVERIFY2(printed.split(u'\n').contains(output), qPrintable(printed));
 }
 
