@@ -1219,7 +1219,7 @@ void TestMainForm::everyControlIsNamed()
         visit(QAccessible::queryAccessibleInterface(menu));
         menu->close();
     }
-    // The find bar and the Table View, their clear buttons shown.
+    // The find bar and the Table View.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier);
     QVERIFY(m_window->findBar()->isVisible());
     QTest::keyClicks(m_window->findBar()->edit(), "x");
