@@ -91,10 +91,6 @@ void TMibTreeWindow::createControls()
     splitter->setChildrenCollapsible(false);
 
     m_errorView = makeView("LoadErrors", QStringLiteral("Load errors"), m_errors);
-    // Few rows, long texts: an error wraps rather than being cut at the column's edge.
-    m_errorView->setUniformRowHeights(false);
-    m_errorView->setWordWrap(true);
-    m_errorView->setTextElideMode(Qt::ElideNone);
     m_errorView->setColumnWidth(MibErrorModel::PlaceColumn, 250);
     m_errorView->setColumnWidth(MibErrorModel::ErrorColumn, 360);
 
@@ -142,6 +138,9 @@ void TMibTreeWindow::refresh()
     const std::vector<MibModuleErrors> errors = mibLoadErrors();
     m_errors->setErrors(errors);
     m_errorView->expandAll();
+    // Few rows, long texts: each shown whole, the page scrolling sideways if it must.
+    for (const int column : {MibErrorModel::ErrorColumn, MibErrorModel::MissingImportColumn})
+        m_errorView->resizeColumnToContents(column);
     m_pages->setTabText(1, errors.empty() ? QStringLiteral("Load &errors")
                                           : QStringLiteral("Load &errors (%1)").arg(errors.size()));
 }
