@@ -51,6 +51,10 @@ inline constexpr const char *Updating = "Updating...";
 inline constexpr const char *LoadingMibs = "Loading MIB modules...";
 // In the status line after a walk that found nothing under its OID.
 inline constexpr const char *NoObjects = "No objects under this OID.";
+// In the status line when the MIB Tree's Ctrl+Enter replaced rather than appended.
+inline constexpr const char *WalkTakesOneOid = "A Walk takes one OID: the Oids box holds the chosen one.";
+// In the status line after Load MIB File loaded a module cleanly.
+inline constexpr const char *MibLoaded = "%s loaded from '%s'.";
 // In the status line after a find in the list.
 inline constexpr const char *NotFound = "Not found";
 inline constexpr const char *RowOfRows = "Row %lld of %lld";

@@ -10,9 +10,13 @@ if(NOT CPACK_NORVANE_INSTALL_PREFIX STREQUAL CPACK_PACKAGING_INSTALL_PREFIX)
 endif()
 
 # Without its modules the program runs, but shows numbers where names belong.
-file(GLOB modules "${CPACK_TEMPORARY_DIRECTORY}${CPACK_PACKAGING_INSTALL_PREFIX}/${CPACK_NORVANE_MIB_DIR}/*")
-if(NOT modules)
-  message(FATAL_ERROR "The MIB folder is empty: no MIB modules to package. Fill it first with "
-                      "scripts/fetch-mibs.sh (the set-up of scripts/run.sh, test.sh and package.sh does), "
-                      "which needs the package registries once.")
-endif()
+# Each package has its share of the MIB folder: norvane the modules that may
+# be modified, norvane-mibs-nonfree the others.
+foreach(component norvane nonfree)
+  file(GLOB modules "${CPACK_TEMPORARY_DIRECTORY}/${component}${CPACK_PACKAGING_INSTALL_PREFIX}/${CPACK_NORVANE_MIB_DIR}/*")
+  if(NOT modules)
+    message(FATAL_ERROR "The MIB folder is empty: no MIB modules to package (component ${component}). Fill it "
+                        "first with scripts/fetch-mibs.sh (the set-up of scripts/run.sh, test.sh and package.sh "
+                        "does), which needs the package registries once.")
+  endif()
+endforeach()

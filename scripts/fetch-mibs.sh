@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Fills a MIB folder with the text of the standard MIB modules, taken from
-# registry packages that are unpacked, never installed (Debian's main
-# archive carries few of these modules, for their licence):
-#  - Debian's erlang-snmp: the SNMPv2 and SNMPv3 framework, RFC1213-MIB...
-#  - the npm package net-snmp: IF-MIB, IANAifType-MIB and a few more;
-#  - Debian's snmp-mibs-downloader (non-free; multiverse on Ubuntu): the RFC
-#    texts and IANA modules it carries, from which smistrip (Debian's
-#    smistrip, libsmi's tool) cuts the modules listed below as they stand.
+# Debian packages that are unpacked, never installed (Debian's main archive
+# carries few of these modules, for their licence):
+#  - erlang-snmp (main): the SNMPv2 and SNMPv3 framework, RFC1213-MIB,
+#    INET-ADDRESS-MIB..., distributed there under Apache-2.0, which allows the
+#    patches below;
+#  - snmp-mibs-downloader (non-free; multiverse on Ubuntu): the RFC texts and
+#    IANA modules it carries, from which smistrip (Debian's smistrip,
+#    libsmi's tool) cuts the modules listed below as they stand. They may be
+#    copied but not modified; the folder's .nonfree lists their files, which
+#    the Debian package puts in a non-free package of their own.
 # A source that cannot be had is left out with a warning. Once every source
 # has arrived the folder is marked complete and not fetched again.
 #
@@ -17,9 +20,10 @@ set -euo pipefail
 DEST=$1
 # Raised whenever the sources or the lists below change, so that folders
 # filled before are filled again.
-MIB_SET=2
+MIB_SET=3
 # An RFC's number, then the modules cut from it.
 RFC_MODULES=(
+    2863:IF-MIB
     2790:HOST-RESOURCES-MIB:HOST-RESOURCES-TYPES
     4188:BRIDGE-MIB
     4363:P-BRIDGE-MIB:Q-BRIDGE-MIB
@@ -38,9 +42,10 @@ RFC_MODULES=(
     4502:RMON2-MIB
     1513:TOKEN-RING-RMON-MIB
 )
-# IANA's modules, by the names snmp-mibs-downloader gives them: IP-FORWARD-MIB
-# and others import IANA-RTPROTO-MIB and IANA-ADDRESS-FAMILY-NUMBERS-MIB.
-IANA_MODULES=(ianaiprouteprotocol-mib ianaaddressfamilynumbers-mib)
+# IANA's modules, by the names snmp-mibs-downloader gives them: IF-MIB imports
+# IANAifType-MIB, IP-FORWARD-MIB and others IANA-RTPROTO-MIB and
+# IANA-ADDRESS-FAMILY-NUMBERS-MIB.
+IANA_MODULES=(ianaiftype-mib ianaiprouteprotocol-mib ianaaddressfamilynumbers-mib)
 
 [ "$(cat "$DEST/.complete" 2>/dev/null)" = "$MIB_SET" ] && exit 0
 mkdir -p "$DEST"
@@ -54,12 +59,6 @@ from_erlang() {
     dpkg -x "$WORK"/erlang-snmp_*.deb "$WORK/erlang"
     # Erlang's own enterprise modules are of no use to a browser of other agents.
     find "$WORK/erlang" -path '*/snmp-*/mibs/*' -name '*.mib' ! -name 'OTP-*' -exec cp {} "$DEST"/ \;
-}
-
-from_npm() {
-    (cd "$WORK" && npm pack net-snmp --silent >/dev/null 2>&1) || return 1
-    mkdir "$WORK/npm" && tar xzf "$WORK"/net-snmp-*.tgz -C "$WORK/npm"
-    cp "$WORK"/npm/package/lib/mibs/*.mib "$DEST"/
 }
 
 # apt-get with lists of its own: the system's archives, their non-free (or
@@ -103,12 +102,41 @@ from_rfcs() {
     done
     for module in "$cut"/*; do
         cp "$module" "$DEST/$(basename "$module").mib"
+        echo "$(basename "$module").mib" >>"$WORK/nonfree"
     done
 }
 
+# Patches to module texts, each a fault of the text as erlang-snmp carries it
+# (Apache-2.0: modification allowed). The non-free modules are never touched.
+# A patch that no longer applies is a warning, and the folder stays
+# incomplete, so that it is looked at.
+patch_module() {
+    local file=$DEST/$1.mib what=$2
+    shift 2
+    [ -f "$file" ] || return 0
+    cp "$file" "$WORK/before"
+    if ! sed -i "$@" "$file" || cmp -s "$file" "$WORK/before"; then
+        warn "the patch of $1 ($what) did not apply"
+    fi
+}
+patch_modules() {
+    # SNMP-COMMUNITY-MIB is RFC 2576's text, whose compliance statement names
+    # snmpCommunitySecurityLevel, an object it never defines (RFC 3584 drops it).
+    patch_module SNMP-COMMUNITY-MIB "no snmpCommunitySecurityLevel" '/OBJECT *snmpCommunitySecurityLevel$/,+2d'
+    # RFC 3411 and RFC 3413 give these TEXTUAL-CONVENTIONs DISPLAY-HINT "255t"
+    # (UTF-8); the texts say "255a". Every other TEXTUAL-CONVENTION of these
+    # modules has its RFC's DISPLAY-HINT.
+    patch_module SNMP-FRAMEWORK-MIB "SnmpAdminString 255t" '/^ *SnmpAdminString ::= TEXTUAL-CONVENTION/,/DISPLAY-HINT/s/"255a"/"255t"/'
+    patch_module SNMP-TARGET-MIB "SnmpTagValue and SnmpTagList 255t" \
+        -e '/^ *SnmpTagValue ::= TEXTUAL-CONVENTION/,/DISPLAY-HINT/s/"255a"/"255t"/' \
+        -e '/^ *SnmpTagList ::= TEXTUAL-CONVENTION/,/DISPLAY-HINT/s/"255a"/"255t"/'
+}
+
+rm -f "$DEST"/*.mib "$DEST/.nonfree"
 from_erlang || warn "could not take MIB modules from Debian's erlang-snmp"
-from_npm || warn "could not take MIB modules from the npm package net-snmp"
+[ ! -f "$DEST/SNMP-FRAMEWORK-MIB.mib" ] || patch_modules
 from_rfcs || warn "could not take MIB modules from Debian's snmp-mibs-downloader (non-free)"
+[ ! -f "$WORK/nonfree" ] || sort "$WORK/nonfree" >"$DEST/.nonfree"
 
 if [ $complete -eq 1 ]; then
     echo "$MIB_SET" >"$DEST/.complete"

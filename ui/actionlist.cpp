@@ -40,7 +40,7 @@ void ActionList::create(QWidget *window)
         {&ActionList::actStop, "actStop", "Sto&p", {QKeySequence(Qt::Key_Escape)}, "Stop|Stop.", 0, false},
         {&ActionList::actClear, "actClear", "&Clear", {QKeySequence(Qt::CTRL | Qt::Key_R)},
          "Clear|Clear previous results.", 0, false},
-        {&ActionList::actAgentProperties, "actAgentProperties", "Agent &Properties...", {},
+        {&ActionList::actAgentProperties, "actAgentProperties", "&Agent Properties...", {},
          "Agent Properties|The SNMP version and SNMPv3 security settings of the agent in the Agent box.", 0,
          false},
         {&ActionList::actGet, "actGet", "&Get", {QKeySequence(Qt::CTRL | Qt::Key_G)},
@@ -51,7 +51,8 @@ void ActionList::create(QWidget *window)
          "Retrieve the all values of the specified subtree.", 3, true},
         {&ActionList::actAbout, "actAbout", "&About Norvane...", {},
          "About|Displays program information, version number, and copyright.", 0, false},
-        {&ActionList::actMibTree, "actMibTree", "MIB &Tree", {},
+        // Letters unique within each menu: "&Toolbar" has T, "Sto&p" has P.
+        {&ActionList::actMibTree, "actMibTree", "MIB T&ree", {},
          "Browses and searches the loaded MIB modules.", 0, false},
         {&ActionList::actLoadMib, "actLoadMib", "&Load MIB File...", {},
          "Loads a MIB module from a file and keeps it in your MIB folder.", 0, false},

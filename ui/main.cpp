@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "engine/snmp/snmpmgr.h"
+#include "ui/commandline.h"
 #include "ui/dialogs/errorbox.h"
 #include "ui/exitsignals.h"
 #include "ui/mainform.h"
@@ -8,12 +9,24 @@
 #include "ui/widgets/programicon.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 
+#include <cstdio>
 #include <memory>
 
 int main(int argc, char *argv[])
 {
+    // Before QApplication, which needs a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine line = readCommandLine(arguments);
+    if (line.exitStatus) {
+        std::fputs(line.output.toLocal8Bit().constData(), *line.exitStatus == 0 ? stdout : stderr);
+        return *line.exitStatus;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Norvane"));
     QApplication::setWindowIcon(programIcon());
@@ -33,6 +46,11 @@ int main(int argc, char *argv[])
     int result = 0;
     try {
         auto window = std::make_unique<TMainForm>();
+        // Over what the history put there; the history lists stay as loaded.
+        if (line.agent)
+            window->agentBox()->setEditText(*line.agent);
+        if (line.community)
+            window->communityBox()->setEditText(*line.community);
         QObject::connect(&exitSignals, &ExitSignals::exitRequested, window.get(), &QWidget::close);
         if (exitSignals.received()) {
             // Asked to end while it was being created: it ends unshown, and

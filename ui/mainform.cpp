@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/mainform.h"
 
+#include "common/apperror.h"
 #include "common/messages.h"
 #include "engine/mib/mibload.h"
 #include "engine/mib/mibsetup.h"
@@ -27,6 +28,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QScreen>
 #include <QStatusTipEvent>
 #include <QVBoxLayout>
@@ -154,7 +156,7 @@ void TMainForm::connectCommands()
         {c.actGetNext, [this] { m_operation = Operation::GetNext; }},
         {c.actWalk, [this] { m_operation = Operation::Walk; }},
         {c.actAbout, [this] { m_dialogs->openAbout(this); }},
-        {c.actMibTree, [this] { showMibTree(); }},
+        {c.actMibTree, [this] { showMibTree().focusSearch(); }}, // typing searches, each time it is shown
         {c.actLoadMib, [this] { actLoadMibExecute(); }},
         {c.actFind, [this] { m_findBar->open(); }},
         {c.actFindNext, [this] { m_finder->find(false); }},
@@ -460,6 +462,9 @@ void TMainForm::actLoadMibExecute()
         window.showLoadErrors(QString::fromStdString(loaded.errors.front().module));
     else
         window.showModule(QString::fromStdString(loaded.module));
+    if (loaded.errors.empty())
+        setSimpleStatus(QString::fromStdString(formatMessage(msg::MibLoaded, loaded.module.c_str(),
+                                                             QDir::toNativeSeparators(*file).toUtf8().constData())));
 }
 
 TMibTreeWindow &TMainForm::showMibTree()
@@ -480,6 +485,10 @@ TMibTreeWindow &TMainForm::showMibTree()
 
 void TMainForm::takeOid(const QString &oid, bool append)
 {
+    // A Walk refuses several OIDs: appending would build a list the Run rejects.
+    const bool walk = append && m_operation == Operation::Walk;
+    if (walk)
+        append = false;
     m_inputs->takeOid(oid, append);
     // Replacing: the window comes up with the box, ready for F9. Appending
     // goes on in the MIB Tree, for the next node.
@@ -488,6 +497,8 @@ void TMainForm::takeOid(const QString &oid, bool append)
         activateWindow();
         m_inputs->oidBox()->setFocus();
     }
+    if (walk)
+        setSimpleStatus(QString::fromLatin1(msg::WalkTakesOneOid));
 }
 
 void TMainForm::actTableViewExecute()

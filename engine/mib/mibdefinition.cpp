@@ -36,8 +36,11 @@ std::optional<MibTreeDefinition> mibTreeDefinition(const std::vector<uint32_t> &
     MibTreeDefinition out;
     out.module = object.module;
     out.name = object.label;
-    for (uint32_t id : oid)
-        out.oid += "." + std::to_string(id);
+    for (uint32_t id : oid) {
+        // Two appends: "." + std::to_string() trips GCC 12's -Wrestrict at -O2.
+        out.oid += '.';
+        out.oid += std::to_string(id);
+    }
     out.syntax = mibSyntaxText(object);
     if (object.kind == MibKind::Entry) {
         out.syntax = "SEQUENCE";

@@ -201,7 +201,9 @@ std::optional<SnmpVarBind> bindingFromRow(std::string_view oid, std::string_view
         break;
     case asn::IpAddress: {
         AsnObjectIdentifier parts;
-        read = value.empty() || (dotted("." + std::string(value), parts) && parts.ids.size() <= 4);
+        std::string leadingDot(1, '.');
+        leadingDot += value;
+        read = value.empty() || (dotted(leadingDot, parts) && parts.ids.size() <= 4);
         for (const uint32_t part : parts.ids) {
             read = read && part <= 255;
             any.bytes.push_back(char(part));

@@ -74,6 +74,7 @@ void TestAboutWindow::showsNameVersionAndTheProgramIcon()
         QCOMPARE(child<QLabel>(box, "lblVersion")->text(), QStringLiteral("Version 1.3"));
         const QString copyright = child<QLabel>(box, "lblCopyright")->text();
         QVERIFY(copyright.startsWith(QLatin1String("Copyright")));
+        QVERIFY(copyright.contains(QLatin1String("MIT licence"))); // as the package and SPDX lines say
         QVERIFY(!copyright.contains(u'\n'));
 
         const QPixmap icon = child<QLabel>(box, "ProgramIcon")->pixmap();

@@ -1,4 +1,7 @@
 // SPDX-License-Identifier: MIT
+#include "common/apperror.h"
+#include "common/messages.h"
+#include "engine/snmp/snmperrors.h"
 #include "tests/support/modaldriver.h"
 #include "ui/dialogs/errorbox.h"
 
@@ -13,6 +16,8 @@ class TestErrorBox final : public QObject
 private slots:
     void finalDotRule_data();
     void finalDotRule();
+    void detailsOfEachCode_data();
+    void detailsOfEachCode();
     void showsTheRealBox();
 };
 
@@ -40,6 +45,34 @@ void TestErrorBox::finalDotRule()
     QCOMPARE(errorBoxText(message), shown);
 }
 
+// Every code and status of the one table, in the messages that carry them;
+// other messages have no details.
+void TestErrorBox::detailsOfEachCode_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("details");
+    const auto add = [](const std::string &message, const SnmpErrorInfo *info) {
+        QTest::newRow(message.c_str()) << QString::fromStdString(message) << QString::fromUtf8(info ? info->meaning : "");
+    };
+    for (const SnmpErrorInfo &code : snmpErrorCodes())
+        for (const char *templ : {msg::OpenError, msg::RequestError})
+            add(formatMessage(templ, int(code.code)), &code);
+    for (const SnmpErrorInfo &status : snmpErrorStatuses())
+        add(formatMessage(msg::RequestStatus, int(status.code), 2), &status);
+    add(formatMessage(msg::RequestError, 12345), nullptr);
+    add(formatMessage(msg::RequestStatus, 99, 1), nullptr);
+    add(formatMessage(msg::InvalidOids, "40"), nullptr);
+    add("SnmpMgrRequest error: 40. And more", nullptr);
+}
+
+void TestErrorBox::detailsOfEachCode()
+{
+    QFETCH(QString, message);
+    QFETCH(QString, details);
+    const QString shown = errorBoxDetails(message);
+    QVERIFY2(details.isEmpty() ? shown.isEmpty() : shown.endsWith(details), qPrintable(shown));
+}
+
 void TestErrorBox::showsTheRealBox()
 {
     QWidget owner;
@@ -49,7 +82,12 @@ void TestErrorBox::showsTheRealBox()
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     int buttons = -1;
     QString buttonText;
+    QString details;
+    QVERIFY(driveModal<QMessageBox>([&] { showErrorBox(&owner, QStringLiteral("SnmpMgrRequest error: 40.")); },
+                                    [&](QMessageBox *box) { details = box->detailedText(), box->accept(); }));
+    QVERIFY2(details.contains(QStringLiteral("did not answer")), qPrintable(details));
     QVERIFY(driveModal<QMessageBox>([&] { showErrorBox(&owner, QStringLiteral("Invalid filename")); }, [&](QMessageBox *box) {
+        details = box->detailedText();
         title = box->windowTitle();
         text = box->text();
         icon = box->icon();
@@ -61,6 +99,7 @@ void TestErrorBox::showsTheRealBox()
     QCOMPARE(text, QStringLiteral("Invalid filename."));
     QCOMPARE(icon, QMessageBox::Critical);
     QCOMPARE(buttons, 1);
+    QCOMPARE(details, QString());
     QCOMPARE(buttonText.remove(u'&'), QStringLiteral("OK"));
 }
 

@@ -14,6 +14,7 @@
 #include "ui/results/listview.h"
 #include "ui/results/resultmodel.h"
 #include "ui/results/rowcopy.h"
+#include "ui/tableview/tablemodel.h"
 #include "ui/tableview/tablewindow.h"
 #include "ui/widgets/coolbar.h"
 #include "ui/widgets/menubar.h"
@@ -126,6 +127,8 @@ private slots:
     void hintsInTheStatusBar();
     void menuBandByKeyboard();
     void everyControlIsNamed();
+    void escAndTabInEachWindow_data();
+    void escAndTabInEachWindow();
     void findInTheList_data();
     void findInTheList();
     void copyRows_data();
@@ -310,7 +313,7 @@ void TestMainForm::menusAsShown_data()
                                            "Status &Bar\t\tShows or hides the status bar.",
                                            "&MIB Values\t\tShows values as their MIB modules describe them.", "-",
                                            "&Details...\tEnter\tMIB Object Details.",
-                                           "MIB &Tree\t\tBrowses and searches the loaded MIB modules.", "-",
+                                           "MIB T&ree\t\tBrowses and searches the loaded MIB modules.", "-",
                                            "&Find...\tCtrl+F\tFinds a row holding a text.",
                                            "Find &Next\tF3\tFinds the next row holding the text.",
                                            "Find Pre&vious\tShift+F3\tFinds the row before holding the text.",
@@ -318,7 +321,7 @@ void TestMainForm::menusAsShown_data()
                                            "&Options...\t\tSnmpMgrOpen settings."};
     QTest::newRow("miAction") << QStringList{
         "&Run\tF9\tRun.", "Sto&p\tEsc\tStop.", "&Clear\tCtrl+R\tClear previous results.", "-",
-        "Agent &Properties...\t\tThe SNMP version and SNMPv3 security settings of the agent in the Agent box.", "-",
+        "&Agent Properties...\t\tThe SNMP version and SNMPv3 security settings of the agent in the Agent box.", "-",
         "&Get\tCtrl+G\tRetrieve the value of the specified variable.",
         "Get&Next\tCtrl+T\tRetrieve the value of the lexicographic successor the specified variable.",
         "&Walk\tCtrl+W\tRetrieve the all values of the specified subtree."};
@@ -333,11 +336,15 @@ void TestMainForm::menusAsShown()
     menu->popup(m_window->mapToGlobal(QPoint(10, 10)));
     QTRY_VERIFY(menu->isVisible());
     QStringList shown;
+    QString letters; // each item's accelerator, unique within the menu
     for (QAction *item : menu->actions()) {
         if (item->isSeparator()) {
             shown << QStringLiteral("-");
             continue;
         }
+        const QChar letter = item->text().at(item->text().indexOf(u'&') + 1).toLower();
+        QVERIFY2(!letters.contains(letter), qPrintable(item->text()));
+        letters += letter;
         menu->setActiveAction(item);
         shown << item->text() + '\t' + item->shortcut().toString(QKeySequence::NativeText) + '\t'
                      + m_window->statusLine()->panelText();
@@ -1216,8 +1223,10 @@ void TestMainForm::everyControlIsNamed()
     // The find bar and the Table View.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier);
     QVERIFY(m_window->findBar()->isVisible());
+    QTest::keyClicks(m_window->findBar()->edit(), "x");
     visit(QAccessible::queryAccessibleInterface(m_window->findBar()));
     QVERIFY(m_window.trigger("actTableView"));
+    m_window->tableWindow()->filterBox()->setText(QStringLiteral("x"));
     visitWindow(m_window->tableWindow());
     TDetailsDialog details(m_window->listView(), m_window.get());
     visitWindow(&details);
@@ -1227,8 +1236,61 @@ void TestMainForm::everyControlIsNamed()
     visitWindow(&about);
     // The MIB Tree: search box, tree, definition pane, pages and load errors.
     QVERIFY(m_window.trigger("actMibTree"));
+    m_window->mibTreeWindow()->searchBox()->setText(QStringLiteral("sysName"));
     visitWindow(m_window->mibTreeWindow());
     QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u'\n')));
+    // The windows beside the main one are frames, as it is, not fillers.
+    for (QWidget *window : QList<QWidget *>{m_window.get(), m_window->tableWindow(), m_window->mibTreeWindow()})
+        QCOMPARE(QAccessible::queryAccessibleInterface(window)->role(), QAccessible::Window);
+}
+
+void TestMainForm::escAndTabInEachWindow_data()
+{
+    QTest::addColumn<QString>("command"); // shows the window or the bar
+    QTest::newRow("MIB Tree") << "actMibTree";
+    QTest::newRow("Table View") << "actTableView";
+    QTest::newRow("find bar") << "actFind";
+}
+
+// Tab goes round a window's controls and leaves its grids and lists (through
+// the find bar in the order on screen); Esc closes the window, or hides the
+// bar, from any control; the MIB Tree opens with its search box focused.
+void TestMainForm::escAndTabInEachWindow()
+{
+    QFETCH(QString, command);
+    for (int n = 1; n <= 6; ++n) // two columns of ifTable: a table to show
+        m_window->appendRow({".1.3.6.1.2.1.2.2.1." + std::to_string(1 + n / 4) + "." + std::to_string(n % 4), "",
+                             "Integer32", "1"});
+    const auto open = [&]() -> QWidget * {
+        QWidget *shown = m_window.trigger(command.toLatin1().constData()) ? m_window->findChild<QWidget *>(
+                             command == "actMibTree" ? "MibTreeWindow" : command == "actTableView" ? "TableWindow" : "FindBar")
+                                                                          : nullptr;
+        if (TTableWindow *table = m_window->tableWindow())
+            table->gridView()->setCurrentIndex(table->grid()->index(0, 0));
+        QWidget *first = command == "actMibTree" ? m_window->mibTreeWindow()->searchBox() : shown;
+        return shown && QTest::qWaitFor([&] { return first == QApplication::focusWidget() || first->isAncestorOf(QApplication::focusWidget()); }) ? shown : nullptr;
+    };
+    QWidget *shown = open();
+    QVERIFY(shown);
+    QList<QWidget *> order{QApplication::focusWidget()};
+    for (int i = 0; i < 12; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget *next = QApplication::focusWidget();
+        QVERIFY2(next != order.back(), qPrintable(next->objectName()));
+        if (next == order.front() || !shown->isAncestorOf(next))
+            break;
+        order << next;
+    }
+    QVERIFY(order.size() >= 3 && order.size() < 12);
+    for (qsizetype i = 1; command == "actFind" && i < order.size(); ++i)
+        QVERIFY(order[i]->mapTo(shown, QPoint()).x() > order[i - 1]->mapTo(shown, QPoint()).x());
+    for (QWidget *control : order) {
+        if (!shown->isVisible())
+            QVERIFY((shown = open()));
+        control->setFocus();
+        QTest::keyClick(control, Qt::Key_Escape);
+        QVERIFY2(!shown->isVisible(), qPrintable(control->objectName()));
+    }
 }
 
 void TestMainForm::findInTheList_data()

@@ -12,6 +12,7 @@
 #include "ui/mibtree/mibtreewindow.h"
 #include "ui/results/listview.h"
 #include "ui/results/resultmodel.h"
+#include "ui/widgets/statusbar.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -135,13 +136,18 @@ void TestMibTreeWindow::chooseNode_data()
     QTest::addColumn<int>("modifier");
     QTest::addColumn<QString>("oids"); // the Oids box's text before
     QTest::addColumn<QString>("expected");
-    QTest::newRow("Enter replaces") << "sysdescr" << 0 << "all" << ".1.3.6.1.2.1.1.1";
+    QTest::addColumn<QString>("operation");
+    QTest::newRow("Enter replaces") << "sysdescr" << 0 << "all" << ".1.3.6.1.2.1.1.1" << "actGet";
     QTest::newRow("Ctrl+Enter appends") << "sysContact" << int(Qt::ControlModifier) << ".1.3.6.1.2.1.1.1"
-                                        << ".1.3.6.1.2.1.1.1;.1.3.6.1.2.1.1.4";
+                                        << ".1.3.6.1.2.1.1.1;.1.3.6.1.2.1.1.4" << "actGet";
     QTest::newRow("after a ';' already there") << "sysContact" << int(Qt::ControlModifier) << "sysName.0;"
-                                               << "sysName.0;.1.3.6.1.2.1.1.4";
-    QTest::newRow("into an empty box") << "sysContact" << int(Qt::ControlModifier) << "" << ".1.3.6.1.2.1.1.4";
-    QTest::newRow("by partial OID") << "2.2.1.8" << 0 << "" << ".1.3.6.1.2.1.2.2.1.8";
+                                               << "sysName.0;.1.3.6.1.2.1.1.4" << "actGetNext";
+    QTest::newRow("into an empty box") << "sysContact" << int(Qt::ControlModifier) << "" << ".1.3.6.1.2.1.1.4"
+                                       << "actGet";
+    QTest::newRow("by partial OID") << "2.2.1.8" << 0 << "" << ".1.3.6.1.2.1.2.2.1.8" << "actWalk";
+    // A Walk takes one OID: Ctrl+Enter replaces, as Enter does, and says why.
+    QTest::newRow("Ctrl+Enter with Walk replaces") << "sysContact" << int(Qt::ControlModifier) << ".1.3.6.1.2.1.1.1"
+                                                   << ".1.3.6.1.2.1.1.4" << "actWalk";
 }
 
 void TestMibTreeWindow::chooseNode()
@@ -150,6 +156,9 @@ void TestMibTreeWindow::chooseNode()
     QFETCH(int, modifier);
     QFETCH(QString, oids);
     QFETCH(QString, expected);
+    QFETCH(QString, operation);
+    QVERIFY(m_window.trigger(operation.toLatin1().constData()));
+    const bool appends = modifier && m_window->operation() != Operation::Walk;
     m_window->oidBox()->setEditText(oids);
     // A selected row: Enter in the MIB Tree is still not the main window's Details.
     m_window->appendRow({".1.3.6.1.2.1.1.1.0", "sysDescr.0", "Octet String", "box"});
@@ -168,7 +177,8 @@ void TestMibTreeWindow::chooseNode()
     QVERIFY(m_window.command("actDetails")->isEnabled());
     QCOMPARE(m_window.log.detailsOpened, 0);
     // Replacing takes the user back to the box, ready for F9; appending stays for more.
-    QTRY_COMPARE(QApplication::focusWidget(), modifier ? static_cast<QWidget *>(tree->resultView()) : m_window->oidBox());
+    QTRY_COMPARE(QApplication::focusWidget(), appends ? static_cast<QWidget *>(tree->resultView()) : m_window->oidBox());
+    QCOMPARE(m_window->statusLine()->simpleText() == QLatin1String(msg::WalkTakesOneOid), modifier && !appends);
 }
 
 void TestMibTreeWindow::completion_data()
@@ -255,6 +265,7 @@ void TestMibTreeWindow::loadMibFile()
     if (place.isEmpty()) {
         QCOMPARE(tree->pages()->currentIndex(), 0);
         QCOMPARE(tree->treeView()->currentIndex().data().toString(), QStringLiteral("FAKE-ENTERPRISE-MIB"));
+        QVERIFY(m_window->statusLine()->simpleText().startsWith(QLatin1String("FAKE-ENTERPRISE-MIB loaded")));
     } else {
         QCOMPARE(tree->pages()->currentWidget(), tree->loadErrorView());
         const QModelIndex module = tree->loadErrorView()->currentIndex();

@@ -8,6 +8,7 @@
 #include "tests/support/settingsfile.h"
 #include "tests/support/snmpdagent.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -58,6 +59,8 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void getSavedWithNamesFromItsOwnMibs();
+    void optionsWithoutADisplay_data();
+    void optionsWithoutADisplay();
 
 private:
     QProcess m_xserver;
@@ -101,7 +104,8 @@ void TestProgram::cleanupTestCase()
     m_xserver.waitForFinished();
 }
 
-// The boxes come from the settings file, F9 gets the row, Ctrl+S saves it.
+// The boxes come from the command line over the settings file's history, F9
+// gets the row, Ctrl+S saves it; the history keeps its entries.
 // Net-SNMP's own folders are kept out of the search path, so the name can
 // only come from the MIB folder that the program finds beside itself.
 void TestProgram::getSavedWithNamesFromItsOwnMibs()
@@ -111,8 +115,8 @@ void TestProgram::getSavedWithNamesFromItsOwnMibs()
     QTemporaryDir home;
     QTemporaryDir noMibs;
     QVERIFY(writeFile(home.filePath(QStringLiteral("Ferrolyn/Norvane.reg")),
-                              Header + AgentSection + "\"Item0\"=\"" + agent.address().toLatin1() + "\"\r\n\r\n"
-                                  + CommunitySection + "\"Item0\"=\"" + SnmpdAgent::Community + "\"\r\n\r\n"
+                              Header + AgentSection + "\"Item0\"=\"127.0.0.1:9\"\r\n\r\n"
+                                  + CommunitySection + "\"Item0\"=\"wrong\"\r\n\r\n"
                                   + OidSection + "\"Item0\"=\"sysName.0\"\r\n"));
 
     QProcess program;
@@ -125,11 +129,14 @@ void TestProgram::getSavedWithNamesFromItsOwnMibs()
     environment.remove(QStringLiteral("NORVANE_MIBDIR"));
     program.setProcessEnvironment(environment);
     program.setProcessChannelMode(QProcess::ForwardedChannels);
-    // The Save As dialog opens in the working folder, where a bare file name
-    // needs no typed path: the path's completion popup, were it open at the
-    // Return, would take the key.
-    program.setWorkingDirectory(home.path());
-    program.start(qEnvironmentVariable("NORVANE_PROGRAM", QStringLiteral(NORVANE_EXECUTABLE)), {});
+    // The Save As dialog opens in the home folder (it has no Documents), not
+    // the working folder, and a bare file name needs no typed path: the
+    // path's completion popup, were it open at the Return, would take the key.
+    environment.insert(QStringLiteral("HOME"), home.path());
+    program.setProcessEnvironment(environment);
+    program.setWorkingDirectory(noMibs.path());
+    program.start(qEnvironmentVariable("NORVANE_PROGRAM", QStringLiteral(NORVANE_EXECUTABLE)),
+                  {QStringLiteral("--agent"), agent.address(), QStringLiteral("--community=") + SnmpdAgent::Community});
     QVERIFY(program.waitForStarted());
 
     // Each look runs xdotool: waited for by the clock, not by QTRY's count of polls.
@@ -165,6 +172,36 @@ void TestProgram::getSavedWithNamesFromItsOwnMibs()
     QVERIFY(program.waitForFinished(15000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
+    const QByteArray settings = contentsOf(home.filePath(QStringLiteral("Ferrolyn/Norvane.reg")));
+    QVERIFY2(settings.contains("\"Item1\"=\"127.0.0.1:9\"") && settings.contains("\"Item1\"=\"wrong\""), settings);
+}
+
+void TestProgram::optionsWithoutADisplay_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("output"); // a line of it
+    QTest::newRow("--version") << QStringList{"--version"} << 0 << "Norvane " NORVANE_VERSION;
+    QTest::newRow("--help") << QStringList{"--agent", "h", "--help"} << 0 << "  --agent HOST[:PORT]  start with this agent in the Agent box";
+    QTest::newRow("no value") << QStringList{"--community"} << 2 << "norvane: --community needs a value";
+}
+
+// --help and --version need no display, and answer at once.
+void TestProgram::optionsWithoutADisplay()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QProcess program;
+    program.setProcessEnvironment(QProcessEnvironment()); // no display, no platform
+    QElapsedTimer clock;
+    clock.start();
+    program.start(qEnvironmentVariable("NORVANE_PROGRAM", QStringLiteral(NORVANE_EXECUTABLE)), arguments);
+    QVERIFY(program.waitForFinished(10000));
+    QVERIFY2(clock.elapsed() < 1000 * SlowBuild, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1, status);
+    const QString printed = QString::fromLocal8Bit(status ? program.readAllStandardError() : program.readAllStandardOutput());
+    QFETCH(QString, output);
+    QVERIFY2(printed.split(u'\n').contains(output), qPrintable(printed));
 }
 
 QTEST_MAIN(TestProgram)

@@ -453,6 +453,7 @@ void TestSave::realSaveDialog()
     bool confirms = false;
     bool grip = false;
     QString suffix = QStringLiteral("unset");
+    QString startFolder;
     QWidget *owner = nullptr;
     whenModal("QFileDialog", [&](QDialog *d) {
         auto *dialog = static_cast<QFileDialog *>(d);
@@ -464,6 +465,7 @@ void TestSave::realSaveDialog()
         filters = dialog->nameFilters();
         QLineEdit *edit = nameField(dialog);
         initialText = edit->text();
+        startFolder = dialog->directory().absolutePath();
         dialog->setDirectory(out(QString()));
         typeName(edit, QStringLiteral("viaDialog"));
         QTest::keyClick(edit, Qt::Key_Return);
@@ -476,6 +478,8 @@ void TestSave::realSaveDialog()
     QCOMPARE(suffix, QString());
     QCOMPARE(filters, QStringList{"Norvane Files (*.txt)"});
     QCOMPARE(initialText, QStringLiteral("*.txt"));
+    // In the user's folders, not the working folder (the source tree under scripts/run.sh).
+    QVERIFY2(startFolder.startsWith(QDir::homePath()) && startFolder != QDir::currentPath(), qPrintable(startFolder));
     QCOMPARE(m_window->currentFileName(), out("viaDialog.txt"));
     QCOMPARE(readAll(out("viaDialog.txt")), listText());
 

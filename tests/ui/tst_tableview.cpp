@@ -180,6 +180,7 @@ void TestTableView::copyAndExportCsv()
     for (int row = 0; row < m_table->grid()->rowCount(); ++row)
         grid << m_table->grid()->rowTexts(row);
     QCOMPARE(records, grid);
+    QVERIFY2(m_table->rowsLabel()->text().endsWith(file), qPrintable(m_table->rowsLabel()->text()));
 
     // A file that cannot be written: the result file's message.
     m_window.log.answerCsvFile = [&dir] { return std::optional<QString>(dir.filePath("missing/t.csv")); };
@@ -198,6 +199,7 @@ void TestTableView::followsTheList()
     QVERIFY(m_window.trigger("actClear"));
     QCOMPARE(m_table->tableBox()->currentText(), QStringLiteral("No tables among the results"));
     QCOMPARE(m_table->grid()->columnCount(), 0);
+    QVERIFY(!m_table->findChild<QPushButton *>(QStringLiteral("btnExportCsv"))->isEnabled());
 }
 
 // A module loaded again over itself, while its table is shown with MIB

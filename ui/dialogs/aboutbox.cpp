@@ -53,7 +53,7 @@ void TAboutBox::createControls()
     lblName->setPalette(black);
     lblVersion = makeLabel("lblVersion", tr("Version %1").arg(QStringLiteral(NORVANE_VERSION)), 29);
     lblCopyright =
-        makeLabel("lblCopyright", QStringLiteral("Copyright (C) 2026 Ferrolyn. All rights reserved."), 48);
+        makeLabel("lblCopyright", QStringLiteral("Copyright (C) 2026 Ferrolyn. Free software under the MIT licence."), 48);
 
     btnOk = new QPushButton(tr("OK"), this);
     btnOk->setObjectName(QStringLiteral("btnOk"));

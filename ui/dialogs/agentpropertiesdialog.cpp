@@ -53,7 +53,7 @@ void TAgentPropertiesDialog::createControls(const QString &agent)
     form->addRow(new QLabel(tr("Agent:"), this), lblAgent);
 
     cboVersion = new QComboBox(this);
-    cboVersion->addItems({tr("Default"), QStringLiteral("1"), QStringLiteral("2c"), QStringLiteral("3")});
+    cboVersion->addItems({tr("Default (the Options version)"), QStringLiteral("1"), QStringLiteral("2c"), QStringLiteral("3")});
     addRow(tr("SNMP &version:"), cboVersion, "cboVersion");
     edtUser = new QLineEdit(this);
     addRow(tr("&User name:"), edtUser, "edtUser");

@@ -8,9 +8,11 @@
 #include "ui/dialogs/optionsdialog.h"
 
 #include <QFileDialog>
+#include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
+#include <QStandardPaths>
 
 namespace {
 
@@ -93,6 +95,19 @@ void ModalDialogs::openAbout(QWidget *owner)
     box.exec();
 }
 
+namespace {
+
+// Where a file dialog starts when no file was chosen before: the user's
+// documents (or home), not the working folder, which may be anything (the
+// source tree, when scripts/run.sh started the program).
+QString startFolder()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
+} // namespace
+
 std::optional<QString> ModalDialogs::askSaveFileName(QWidget *owner, const QString &initialName)
 {
     const GiveBackActivation activation(owner);
@@ -107,6 +122,7 @@ std::optional<QString> ModalDialogs::askSaveFileName(QWidget *owner, const QStri
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     dialog.setNameFilter(QStringLiteral("Norvane Files (*.txt)"));
     dialog.setSizeGripEnabled(true);
+    dialog.setDirectory(startFolder()); // a current file's own path wins
     dialog.selectFile(initialName);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
@@ -133,6 +149,7 @@ std::optional<QString> ModalDialogs::askMibFileName(QWidget *owner)
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setDirectory(startFolder());
     // Vendors ship modules under any name: ".my", ".mib", ".txt" or none.
     dialog.setNameFilters({QStringLiteral("MIB modules (*.mib *.my *.txt *.smi *.asn1)"), QStringLiteral("All files (*)")});
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -150,6 +167,7 @@ std::optional<QString> ModalDialogs::askCsvFileName(QWidget *owner, const QStrin
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(QStringLiteral("CSV Files (*.csv)"));
     dialog.setDefaultSuffix(QStringLiteral("csv"));
+    dialog.setDirectory(startFolder());
     dialog.selectFile(initialName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;

@@ -10,5 +10,11 @@ class QWidget;
 // "...'" and "...)" stay as they are).
 QString errorBoxText(const QString &message);
 
-// The application's error box: stop icon, title "Norvane", one OK button.
+// What an error code or status in the message means and what to check, for
+// the box's "Show Details...": read from engine/snmperrors, empty for a
+// message that carries none.
+QString errorBoxDetails(const QString &message);
+
+// The application's error box: stop icon, title "Norvane", one OK button,
+// and the details of the message's code or status when it has one.
 void showErrorBox(QWidget *owner, const QString &message);

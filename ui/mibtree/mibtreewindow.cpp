@@ -4,6 +4,7 @@
 #include "engine/mib/mibdefinition.h"
 #include "engine/mib/mibload.h"
 #include "ui/mibtree/mibtreemodel.h"
+#include "ui/widgets/clearbutton.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -39,7 +40,7 @@ QTreeView *makeView(const char *name, const QString &accessibleName, QAbstractIt
 
 } // namespace
 
-TMibTreeWindow::TMibTreeWindow(QWidget *parent) : QWidget(parent, Qt::Window)
+TMibTreeWindow::TMibTreeWindow(QWidget *parent) : FrameWindow(parent)
 {
     setObjectName(QStringLiteral("MibTreeWindow"));
     setWindowTitle(QStringLiteral("MIB Tree"));
@@ -58,7 +59,7 @@ void TMibTreeWindow::createControls()
     edtSearch = new QLineEdit;
     edtSearch->setObjectName(QStringLiteral("edtSearch"));
     edtSearch->setPlaceholderText(QStringLiteral("Name, OID or words of a description"));
-    edtSearch->setClearButtonEnabled(true);
+    addClearButton(edtSearch);
     edtSearch->setAccessibleName(QStringLiteral("Search"));
     lblSearch->setBuddy(edtSearch);
     lblFound = new QLabel;
@@ -137,6 +138,9 @@ void TMibTreeWindow::refresh()
     const std::vector<MibModuleErrors> errors = mibLoadErrors();
     m_errors->setErrors(errors);
     m_errorView->expandAll();
+    // Few rows, long texts: each shown whole, the page scrolling sideways if it must.
+    for (const int column : {MibErrorModel::ErrorColumn, MibErrorModel::MissingImportColumn})
+        m_errorView->resizeColumnToContents(column);
     m_pages->setTabText(1, errors.empty() ? QStringLiteral("Load &errors")
                                           : QStringLiteral("Load &errors (%1)").arg(errors.size()));
 }
@@ -165,6 +169,18 @@ void TMibTreeWindow::showModule(const QString &module)
         m_treeView->scrollTo(row, QAbstractItemView::PositionAtTop);
     }
     m_treeView->setFocus();
+}
+
+void TMibTreeWindow::focusSearch()
+{
+    edtSearch->setFocus(Qt::ShortcutFocusReason);
+    edtSearch->selectAll();
+}
+
+void TMibTreeWindow::showEvent(QShowEvent *event)
+{
+    FrameWindow::showEvent(event);
+    focusSearch();
 }
 
 void TMibTreeWindow::searchChanged(const QString &query)

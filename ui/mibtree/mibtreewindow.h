@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QWidget>
+#include "ui/widgets/framewindow.h"
 
 class MibErrorModel;
 class MibSearchModel;
@@ -20,7 +20,7 @@ class QTreeView;
 // DESCRIPTION, the selected node's definition, and the modules that failed
 // to load. Enter or a double click on a node hands its OID to the Oids box
 // (replacing its text); with Ctrl it is appended after ";".
-class TMibTreeWindow final : public QWidget
+class TMibTreeWindow final : public FrameWindow
 {
     Q_OBJECT
 
@@ -33,6 +33,8 @@ public:
     void showLoadErrors(const QString &module);
     // The module's row in the tree, selected.
     void showModule(const QString &module);
+    // The keyboard in the search box, its text selected, so typing searches.
+    void focusSearch();
 
     QLineEdit *searchBox() const { return edtSearch; }
     QTreeView *treeView() const { return m_treeView; }
@@ -47,6 +49,7 @@ signals:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void createControls();

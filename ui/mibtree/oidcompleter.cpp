@@ -6,6 +6,7 @@
 #include "ui/mibtree/mibtreemodel.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QAction>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -21,6 +22,15 @@ OidCompleter::OidCompleter(QComboBox *box)
     setCompletionMode(QCompleter::PopupCompletion);
     setMaxVisibleItems(10);
     popup()->setAccessibleName(QStringLiteral("OID suggestions"));
+    // The keyboard stays in the box while the list shows, so the list's own
+    // focus events never tell a screen reader which suggestion is current.
+    connect(popup()->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex &current) {
+        if (!current.isValid() || !popup()->isVisible())
+            return;
+        QAccessibleEvent event(popup(), QAccessible::Focus);
+        event.setChild(current.row());
+        QAccessible::updateAccessibility(&event);
+    });
     // On the edit field, not through QComboBox::setCompleter: that would
     // make a taken name select some history entry.
     m_edit->setCompleter(this);

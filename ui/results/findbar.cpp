@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ui/results/findbar.h"
 
+#include "ui/widgets/clearbutton.h"
+
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -17,7 +19,7 @@ FindBar::FindBar(QWidget *parent) : QWidget(parent)
     edtFind = new QLineEdit(this);
     edtFind->setObjectName(QStringLiteral("edtFind"));
     edtFind->setAccessibleName(tr("Find"));
-    edtFind->setClearButtonEnabled(true);
+    addClearButton(edtFind);
     label->setBuddy(edtFind);
     chkMatchCase = new QCheckBox(tr("Match case"), this);
     chkMatchCase->setObjectName(QStringLiteral("chkMatchCase"));
@@ -45,6 +47,13 @@ FindBar::FindBar(QWidget *parent) : QWidget(parent)
     layout->addWidget(chkMatchCase);
     layout->addWidget(chkWholeValue);
     layout->addWidget(btnCloseFind);
+
+    // Tab goes as the controls stand on screen.
+    setTabOrder(edtFind, btnFindPrevious);
+    setTabOrder(btnFindPrevious, btnFindNext);
+    setTabOrder(btnFindNext, chkMatchCase);
+    setTabOrder(chkMatchCase, chkWholeValue);
+    setTabOrder(chkWholeValue, btnCloseFind);
 
     connect(btnFindNext, &QToolButton::clicked, this, &FindBar::findNext);
     connect(btnFindPrevious, &QToolButton::clicked, this, &FindBar::findPrevious);
@@ -89,10 +98,16 @@ bool FindBar::eventFilter(QObject *watched, QEvent *event)
             emit findNext();
         return true;
     }
-    // Esc reaches the bar only while Stop has nothing to stop.
-    if (key->key() == Qt::Key_Escape) {
-        emit closed();
-        return true;
-    }
     return false;
+}
+
+void FindBar::keyPressEvent(QKeyEvent *event)
+{
+    // From any control of the bar, as the controls leave Esc alone. It
+    // reaches the bar only while Stop has nothing to stop.
+    if (event->key() == Qt::Key_Escape && !event->modifiers()) {
+        emit closed();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

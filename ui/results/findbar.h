@@ -12,7 +12,7 @@ class QToolButton;
 // The find bar under the result list, hidden until Ctrl+F: a text box and
 // the "match case" and "whole value" toggles. Enter (or the Next button)
 // asks for the next row, Shift+Enter (or Previous) for the one before; Esc
-// closes the bar. What is searched and where the list goes is the window's.
+// closes the bar from any of its controls. What is searched and where the list goes is the window's.
 class FindBar : public QWidget
 {
     Q_OBJECT
@@ -33,6 +33,7 @@ signals:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QLineEdit *edtFind = nullptr;

@@ -6,10 +6,12 @@
 #include "ui/dialogs/dialogservice.h"
 #include "ui/results/resultmodel.h"
 #include "ui/tableview/tablemodel.h"
+#include "ui/widgets/clearbutton.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -50,7 +52,7 @@ QString counted(int n, const char *one, const char *many)
 
 TTableWindow::TTableWindow(ResultModel &results, DialogService &dialogs,
                            std::unique_ptr<TableSchemaProvider> provider, QWidget *owner)
-    : QWidget(owner, Qt::Window),
+    : FrameWindow(owner),
       m_results(results),
       m_oids(results),
       m_dialogs(dialogs),
@@ -71,7 +73,7 @@ TTableWindow::TTableWindow(ResultModel &results, DialogService &dialogs,
     edtFilter = new QLineEdit(this);
     edtFilter->setObjectName(QStringLiteral("edtFilter"));
     edtFilter->setAccessibleName(tr("Filter"));
-    edtFilter->setClearButtonEnabled(true);
+    addClearButton(edtFilter);
     lblFilter->setBuddy(edtFilter);
     btnExportCsv = new QPushButton(tr("&Export CSV..."), this);
     btnExportCsv->setObjectName(QStringLiteral("btnExportCsv"));
@@ -84,6 +86,8 @@ TTableWindow::TTableWindow(ResultModel &results, DialogService &dialogs,
     m_gridView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_gridView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_gridView->setWordWrap(false);
+    // Tab goes on to the next control, as in the main list; the arrows move between cells.
+    m_gridView->setTabKeyNavigation(false);
     m_gridView->verticalHeader()->hide();
     m_gridView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_gridView->verticalHeader()->setDefaultSectionSize(m_gridView->fontMetrics().height() + 6);
@@ -119,8 +123,6 @@ TTableWindow::TTableWindow(ResultModel &results, DialogService &dialogs,
     connect(btnExportCsv, &QPushButton::clicked, this, &TTableWindow::exportCsv);
     auto *copy = new QShortcut(QKeySequence::Copy, m_gridView, nullptr, nullptr, Qt::WidgetShortcut);
     connect(copy, &QShortcut::activated, this, &TTableWindow::copySelection);
-    auto *close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(close, &QShortcut::activated, this, &QWidget::close);
 
     // Rows come in while a walk runs; Clear removes them all.
     m_refreshTimer.setSingleShot(true);
@@ -141,7 +143,7 @@ void TTableWindow::showEvent(QShowEvent *event)
 {
     if (m_stale)
         refresh();
-    QWidget::showEvent(event);
+    FrameWindow::showEvent(event);
 }
 
 void TTableWindow::mibsChanged()
@@ -192,6 +194,8 @@ void TTableWindow::refresh()
     if (found.empty())
         cboTable->addItem(tr("No tables among the results"));
     cboTable->setEnabled(!found.empty());
+    // Without a table there is nothing to export: the file would be empty.
+    btnExportCsv->setEnabled(!found.empty());
     cboTable->setCurrentIndex(int(choice));
     showGrid(found.empty() ? std::make_shared<const FoundTable>()
                            : std::make_shared<const FoundTable>(std::move(found[choice])));
@@ -257,6 +261,11 @@ void TTableWindow::exportCsv()
         m_dialogs.askCsvFileName(this, (name.startsWith(u'.') ? QStringLiteral("table") : name) + QStringLiteral(".csv"));
     if (!file)
         return;
-    if (const StoreError failure = writeCsvFile(*file, GridCsv(*m_grid)))
+    if (const StoreError failure = writeCsvFile(*file, GridCsv(*m_grid))) {
         m_dialogs.showError(this, failure.message());
+        return;
+    }
+    // Until the grid changes, the line under it says where the rows went.
+    lblRows->setText(tr("%1 exported to %2").arg(counted(m_grid->rowCount(), "row", "rows"),
+                                                  QDir::toNativeSeparators(*file)));
 }

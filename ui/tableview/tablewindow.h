@@ -6,7 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QTimer>
-#include <QWidget>
+#include "ui/widgets/framewindow.h"
 
 #include <memory>
 #include <vector>
@@ -28,7 +28,7 @@ class TableGridModel;
 // half of what a walk may keep the window's events waiting (the next one
 // reads more rows, on a machine that may be busier), only once the rows
 // have stopped coming for QuietMs.
-class TTableWindow : public QWidget
+class TTableWindow : public FrameWindow
 {
     Q_OBJECT
 
