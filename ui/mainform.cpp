@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "ui/mainform.h"
 
-#include "common/apperror.h"
 #include "common/messages.h"
-#include "engine/mib/mibload.h"
-#include "engine/mib/mibsetup.h"
 #include "engine/tables/mibtables.h"
 #include "store/settingsstore.h"
+#include "ui/mibcommands.h"
 #include "ui/mibtree/mibtreewindow.h"
 #include "ui/results/findbar.h"
 #include "ui/results/listview.h"
@@ -28,7 +26,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDir>
 #include <QScreen>
 #include <QStatusTipEvent>
 #include <QVBoxLayout>
@@ -88,12 +85,17 @@ TMainForm::TMainForm(std::unique_ptr<DialogService> dialogs, QWidget *parent)
     // Commands refresh whenever the application has nothing left to do.
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
             &TMainForm::updateCommands);
-    m_mibLoadListener = mibsetup::addLoadListener([this](bool checking) { showMibsChecked(checking); });
+    m_mibs = new MibCommands(*this, *m_dialogs, *m_statusBar);
+    connect(m_mibs, &MibCommands::oidChosen, this, &TMainForm::takeOid);
+    connect(m_mibs, &MibCommands::mibsChanged, this, [this] {
+        m_results->mibsChanged();
+        if (m_tableWindow)
+            m_tableWindow->mibsChanged();
+    });
 }
 
 TMainForm::~TMainForm()
 {
-    mibsetup::removeLoadListener(m_mibLoadListener);
     delete m_tableWindow; // it reads the result model, which goes with the window
 }
 
@@ -156,8 +158,8 @@ void TMainForm::connectCommands()
         {c.actGetNext, [this] { m_operation = Operation::GetNext; }},
         {c.actWalk, [this] { m_operation = Operation::Walk; }},
         {c.actAbout, [this] { m_dialogs->openAbout(this); }},
-        {c.actMibTree, [this] { showMibTree().focusSearch(); }}, // typing searches, each time it is shown
-        {c.actLoadMib, [this] { actLoadMibExecute(); }},
+        {c.actMibTree, [this] { m_mibs->showTree().focusSearch(); }}, // typing searches, each time it is shown
+        {c.actLoadMib, [this] { m_mibs->loadFile(); }},
         {c.actFind, [this] { m_findBar->open(); }},
         {c.actFindNext, [this] { m_finder->find(false); }},
         {c.actFindPrevious, [this] { m_finder->find(true); }},
@@ -350,17 +352,6 @@ void TMainForm::setSimpleStatus(const QString &text)
     m_statusBar->setSimpleText(text);
 }
 
-void TMainForm::showMibsChecked(bool checking)
-{
-    const QString loading = QString::fromLatin1(msg::LoadingMibs);
-    if (checking) {
-        m_statusBeforeMibs = m_statusBar->simpleText();
-        setSimpleStatus(loading);
-    } else if (m_statusBar->simpleText() == loading) {
-        setSimpleStatus(m_statusBeforeMibs);
-    }
-}
-
 QueryRequest TMainForm::runRequest()
 {
     QueryRequest request;
@@ -446,41 +437,9 @@ void TMainForm::actAgentPropertiesExecute()
     reportFailure(m_agents.keep(editing));
 }
 
-void TMainForm::actLoadMibExecute()
+TMibTreeWindow *TMainForm::mibTreeWindow() const
 {
-    const std::optional<QString> file = m_dialogs->askMibFileName(this);
-    if (!file)
-        return;
-    const MibLoadResult loaded = loadMibFile(file->toStdString(), RequestWait::ProcessEvents);
-    // What was derived from the MIBs before is read again from the new set.
-    m_results->mibsChanged();
-    if (m_tableWindow)
-        m_tableWindow->mibsChanged();
-    // Either way the MIB Tree shows what became of it: the errors, or the module.
-    TMibTreeWindow &window = showMibTree();
-    if (!loaded.errors.empty())
-        window.showLoadErrors(QString::fromStdString(loaded.errors.front().module));
-    else
-        window.showModule(QString::fromStdString(loaded.module));
-    if (loaded.errors.empty())
-        setSimpleStatus(QString::fromStdString(formatMessage(msg::MibLoaded, loaded.module.c_str(),
-                                                             QDir::toNativeSeparators(*file).toUtf8().constData())));
-}
-
-TMibTreeWindow &TMainForm::showMibTree()
-{
-    // Before the window: while new MIB files are checked the events go on,
-    // and one of them may have opened it already.
-    SnmpMgrLoadMibs(RequestWait::ProcessEvents);
-    if (!m_mibTree) {
-        m_mibTree = new TMibTreeWindow(this);
-        connect(m_mibTree, &TMibTreeWindow::oidChosen, this, &TMainForm::takeOid);
-    }
-    m_mibTree->refresh();
-    m_mibTree->show();
-    m_mibTree->raise();
-    m_mibTree->activateWindow();
-    return *m_mibTree;
+    return m_mibs->treeWindow();
 }
 
 void TMainForm::takeOid(const QString &oid, bool append)

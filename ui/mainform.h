@@ -20,6 +20,7 @@
 class CoolBar;
 class FindBar;
 class ListView;
+class MibCommands;
 class QComboBox;
 class QMenu;
 class ResultModel;
@@ -67,7 +68,7 @@ public:
     QComboBox *communityBox() const { return m_inputs->communityBox(); }
     QComboBox *oidBox() const { return m_inputs->oidBox(); }
     // The MIB Tree window; null until MIB Tree or Load MIB File first opened it.
-    TMibTreeWindow *mibTreeWindow() const { return m_mibTree; }
+    TMibTreeWindow *mibTreeWindow() const;
     bool isRunning() const { return m_run.isRunning(); }
     // Runs on the stack at once; a Run never starts inside another, so at most 1.
     int runDepth() const { return m_run.depth(); }
@@ -116,8 +117,6 @@ private:
     void reportFailure(const StoreError &failure);
     void showHint(const QString &hint);
     void setSimpleStatus(const QString &text);
-    // New MIB files are checked before the MIBs load: the status line says so meanwhile.
-    void showMibsChecked(bool checking);
 
     // RunHost: the request from the boxes, the transport settings and the
     // agent's own properties (with its passphrases, for SNMPv3).
@@ -128,9 +127,6 @@ private:
 
     void actDetailsExecute();
     void actAgentPropertiesExecute();
-    void actLoadMibExecute();
-    // The MIB Tree window, created the first time, brought up to date and shown.
-    TMibTreeWindow &showMibTree();
     // A node's OID chosen in the MIB Tree: into the Oids box, or after its last ";".
     void takeOid(const QString &oid, bool append);
     void actTableViewExecute();
@@ -149,7 +145,7 @@ private:
     ListView *m_listView = nullptr;
     FindBar *m_findBar = nullptr;
     StatusBar *m_statusBar = nullptr;
-    TMibTreeWindow *m_mibTree = nullptr;
+    MibCommands *m_mibs = nullptr;
     TTableWindow *m_tableWindow = nullptr;
 
     ResultModel *m_results = nullptr;
@@ -160,8 +156,6 @@ private:
     TransportSettings m_transport;
     int m_windowStateValue = 0; // 0 normal, 1 minimised, 2 maximised, as stored
     bool m_runSendsCommunity = true; // the run's community goes into its history (not with SNMPv3)
-    int m_mibLoadListener = 0;
-    QString m_statusBeforeMibs;      // the status line's text when the MIB files' check began
 
     AgentProfiles m_agents;
     ResultSaving m_saving;
