@@ -75,6 +75,8 @@ TTableWindow::TTableWindow(ResultModel &results, DialogService &dialogs,
     lblFilter->setBuddy(edtFilter);
     btnExportCsv = new QPushButton(tr("&Export CSV..."), this);
     btnExportCsv->setObjectName(QStringLiteral("btnExportCsv"));
+    btnExportPrometheus = new QPushButton(tr("Export for &Prometheus..."), this);
+    btnExportPrometheus->setObjectName(QStringLiteral("btnExportPrometheus"));
 
     m_grid = new TableGridModel(results, m_oids, this);
     m_gridView = new QTableView(this);
@@ -103,6 +105,7 @@ TTableWindow::TTableWindow(ResultModel &results, DialogService &dialogs,
     bar->addWidget(lblFilter);
     bar->addWidget(edtFilter, 1);
     bar->addWidget(btnExportCsv);
+    bar->addWidget(btnExportPrometheus);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(bar);
     layout->addWidget(m_gridView, 1);
@@ -117,6 +120,14 @@ TTableWindow::TTableWindow(ResultModel &results, DialogService &dialogs,
         updateRowsLabel();
     });
     connect(btnExportCsv, &QPushButton::clicked, this, &TTableWindow::exportCsv);
+    connect(btnExportPrometheus, &QPushButton::clicked, this, [this] {
+        const TableSchema &schema = m_grid->table().schema;
+        QString entry;
+        for (const uint32_t id : schema.entry)
+            entry += u'.' + QString::number(id);
+        if (!entry.isEmpty())
+            emit exportRequested(tr("the table %1").arg(schema.name), {entry});
+    });
     auto *copy = new QShortcut(QKeySequence::Copy, m_gridView, nullptr, nullptr, Qt::WidgetShortcut);
     connect(copy, &QShortcut::activated, this, &TTableWindow::copySelection);
     auto *close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -192,6 +203,7 @@ void TTableWindow::refresh()
     if (found.empty())
         cboTable->addItem(tr("No tables among the results"));
     cboTable->setEnabled(!found.empty());
+    btnExportPrometheus->setEnabled(!found.empty());
     cboTable->setCurrentIndex(int(choice));
     showGrid(found.empty() ? std::make_shared<const FoundTable>()
                            : std::make_shared<const FoundTable>(std::move(found[choice])));
