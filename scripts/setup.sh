@@ -15,9 +15,10 @@ PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-base-dev-tools libgl
 # own npm, and Debian's npm package would conflict with it.
 command -v npm >/dev/null 2>&1 || PACKAGES+=(npm)
 # On top: the tests' agents, X server and keyboard, a desktop keyring in a
-# D-Bus session of the tests' own, the fuzzers' clang, the package's Debian
-# tools (dpkg-shlibdeps, dpkg-buildflags).
-declare -A MORE_PACKAGES=([run]="" [test]="snmpsim xvfb xdotool gnome-keyring dbus dbus-x11 libsecret-tools" [fuzz]="clang libclang-rt-14-dev" [package]="dpkg-dev")
+# D-Bus session of the tests' own, Prometheus's SNMP exporter and its
+# generator (Export for Prometheus is proven with them), the fuzzers' clang,
+# the package's Debian tools (dpkg-shlibdeps, dpkg-buildflags).
+declare -A MORE_PACKAGES=([run]="" [test]="snmpsim xvfb xdotool gnome-keyring dbus dbus-x11 libsecret-tools prometheus-snmp-exporter" [fuzz]="clang libclang-rt-14-dev" [package]="dpkg-dev")
 for need in ${SETUP_NEEDS:-run}; do
     PACKAGES+=(${MORE_PACKAGES[$need]})
 done
