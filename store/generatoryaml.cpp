@@ -86,6 +86,27 @@ void appendSecret(std::string &out, const Secret &secret, PassphraseText how, co
     }
 }
 
+// Enough room for the whole text, every byte of every string escaped (four
+// bytes at most) and each item's fixed text: appending never moves the
+// text, passphrases and all, to a new buffer, leaving a copy behind.
+size_t roomFor(const GeneratorModule &module)
+{
+    size_t strings = module.name.size() + module.community.size() + module.userName.size() + module.context.size()
+        + module.authPassphrase.size() + module.privPassphrase.size();
+    size_t items = module.walk.size() + module.lookups.size() + module.overrides.size();
+    for (const std::string &name : module.walk)
+        strings += name.size();
+    for (const PrometheusLookup &lookup : module.lookups) {
+        strings += lookup.lookup.size();
+        items += lookup.sourceIndexes.size();
+        for (const std::string &index : lookup.sourceIndexes)
+            strings += index.size();
+    }
+    for (const PrometheusOverride &override : module.overrides)
+        strings += override.object.size() + override.type.size();
+    return 4096 + 4 * strings + 64 * items;
+}
+
 std::string duration(int ms)
 {
     return ms % 1000 == 0 ? std::to_string(ms / 1000) + "s" : std::to_string(ms) + "ms";
@@ -115,9 +136,7 @@ bool yamlCanHold(std::string_view text)
 std::string generatorYaml(const GeneratorModule &module, PassphraseText passphrases, std::string_view mibFolder)
 {
     std::string out;
-    // Room enough that appending never moves a passphrase to a new buffer.
-    out.reserve(4096 + module.authPassphrase.size() + module.privPassphrase.size() + module.community.size()
-                + 64 * (module.walk.size() + module.lookups.size() + module.overrides.size()));
+    out.reserve(roomFor(module));
     out += "# In the format of prometheus-snmp-generator 0.21 (Debian 12).\n"
            "# snmp.yml is generated beside this file with\n"
            "#   MIBDIRS=";

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <map>
 #include <memory>
 #include <set>
 #include <string_view>
@@ -140,10 +141,41 @@ void collectObjects(const MibTree &tree, NodeId top, std::set<std::vector<uint32
     }
 }
 
+// The entries each module defines, with their INDEX clauses: read once for
+// a proposal, however many tables look for a name column in the module.
+class ModuleEntries
+{
+public:
+    using Entries = std::vector<std::pair<NodeId, std::vector<std::string>>>;
+
+    const Entries &of(const MibTree &tree, int module)
+    {
+        auto [at, added] = m_byModule.try_emplace(module);
+        if (!added)
+            return at->second;
+        std::vector<NodeId> pending(tree.moduleRoots(module).rbegin(), tree.moduleRoots(module).rend());
+        while (!pending.empty()) {
+            const NodeId node = pending.back();
+            pending.pop_back();
+            if (std::vector<std::string> index = indexOf(tree.oid(node)); !index.empty()) {
+                at->second.emplace_back(node, std::move(index));
+                continue;
+            }
+            const std::vector<NodeId> children = tree.children(node, module);
+            pending.insert(pending.end(), children.rbegin(), children.rend());
+        }
+        return at->second;
+    }
+
+private:
+    std::map<int, Entries> m_byModule;
+};
+
 // The best name column of an entry whose index is `index`: the entry's own,
 // else one of an entry with the same index in the modules given.
 const MibObject *nameColumn(const MibTree &tree, const std::vector<uint32_t> &entry,
-                            const std::vector<std::string> &index, const std::vector<std::string> &modules)
+                            const std::vector<std::string> &index, const std::vector<std::string> &modules,
+                            ModuleEntries &entries)
 {
     const MibObject *best = nullptr;
     int bestRank = -1;
@@ -151,29 +183,21 @@ const MibObject *nameColumn(const MibTree &tree, const std::vector<uint32_t> &en
         for (const NodeId column : tree.children(entryNode, -1)) {
             const MibObject *object = mibObject(tree.oid(column));
             const int rank = object ? nameRank(*object) : -1;
-            if (rank >= 0 && (bestRank < 0 || rank < bestRank) && std::find(index.begin(), index.end(), object->label) == index.end()) {
+            if (rank >= 0 && (bestRank < 0 || rank < bestRank)
+                && std::find(index.begin(), index.end(), object->label) == index.end()) {
                 best = object;
                 bestRank = rank;
             }
         }
     };
-    if (const NodeId own = tree.find(entry); own != MibTree::None)
+    const NodeId own = tree.find(entry);
+    if (own != MibTree::None)
         consider(own);
     for (const std::string &name : modules) {
-        const int module = tree.moduleIndex(name);
-        if (module < 0)
-            continue;
-        std::vector<NodeId> pending(tree.moduleRoots(module).rbegin(), tree.moduleRoots(module).rend());
-        while (!pending.empty()) {
-            const NodeId node = pending.back();
-            pending.pop_back();
-            const std::vector<uint32_t> oid = tree.oid(node);
-            if (oid != entry && indexOf(oid) == index) {
-                consider(node);
-                continue;
-            }
-            const std::vector<NodeId> children = tree.children(node, module);
-            pending.insert(pending.end(), children.rbegin(), children.rend());
+        if (const int module = tree.moduleIndex(name); module >= 0) {
+            for (const auto &[node, nodeIndex] : entries.of(tree, module))
+                if (node != own && nodeIndex == index)
+                    consider(node);
         }
     }
     return best;
@@ -234,6 +258,7 @@ ExportProposal proposeFor(const std::vector<std::string> &walk, const std::vecto
     }
 
     ExportProposal proposal;
+    ModuleEntries moduleEntries;
     std::set<std::string> lookupColumns;
     std::set<std::vector<uint32_t>> entries;
     for (const MibObject &object : objects) {
@@ -258,7 +283,7 @@ ExportProposal proposeFor(const std::vector<std::string> &walk, const std::vecto
         }
         if (named)
             continue;
-        const MibObject *column = nameColumn(*tree, entry, index, modules);
+        const MibObject *column = nameColumn(*tree, entry, index, modules, moduleEntries);
         if (!column)
             continue;
         PrometheusLookup lookup{index, nameFor(*tree, tree->find(column->oid))};

@@ -67,7 +67,8 @@ void showText(QPlainTextEdit *pane, const QString &text)
 
 } // namespace
 
-TPrometheusDialog::TPrometheusDialog(PrometheusExport &model, QWidget *owner) : QDialog(owner), m_model(model)
+TPrometheusDialog::TPrometheusDialog(PrometheusExport &model, QWidget *owner)
+    : QDialog(owner), m_model(model), m_generatorInstalled(!PrometheusExport::generatorPath().isEmpty())
 {
     setObjectName(QStringLiteral("PrometheusDialog"));
     setWindowTitle(tr("Export for Prometheus"));
@@ -472,9 +473,8 @@ void TPrometheusDialog::showState()
     lblMessages->setVisible(!messages.isEmpty());
     const bool running = m_model.generatorRunning();
     btnWrite->setEnabled(errors.isEmpty() && !running);
-    const bool installed = !PrometheusExport::generatorPath().isEmpty();
-    btnRunGenerator->setEnabled(errors.isEmpty() && !running && installed);
-    btnRunGenerator->setToolTip(installed ? tr("Writes the files and runs %1 on them.")
+    btnRunGenerator->setEnabled(errors.isEmpty() && !running && m_generatorInstalled);
+    btnRunGenerator->setToolTip(m_generatorInstalled ? tr("Writes the files and runs %1 on them.")
                                                 .arg(QLatin1String(PrometheusExport::GeneratorProgram))
                                           : tr("%1 is not installed (Debian: prometheus-snmp-exporter).")
                                                 .arg(QLatin1String(PrometheusExport::GeneratorProgram)));

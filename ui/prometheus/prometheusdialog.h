@@ -47,6 +47,7 @@ private:
 
     PrometheusExport &m_model;
     bool m_showing = false; // fields being filled from the model, not edited
+    bool m_generatorInstalled = false;
 
     QLineEdit *edtModule = nullptr;
     QLineEdit *edtFolder = nullptr;
