@@ -296,6 +296,7 @@ ExportProposal proposeFor(const std::vector<std::string> &walk, const std::vecto
     }
 
     for (const MibObject &object : objects) {
+        proposal.counter64 = proposal.counter64 || object.syntax == MibSyntax::Counter64;
         if (lookupColumns.count(object.label))
             proposal.overrides.push_back({object.label, prometheus::IgnoreOverride});
         else if (std::string type = stringType(object); !type.empty())

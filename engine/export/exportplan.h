@@ -19,6 +19,7 @@ struct ExportProposal
     // The string objects walked, typed as their MIB syntax and display hint
     // say; the columns the lookups read, ignored (they are labels already).
     std::vector<PrometheusOverride> overrides;
+    bool counter64 = false; // a Counter64 is walked: SNMPv1 cannot carry it
 };
 
 // The names to walk for the OIDs chosen: a scalar's or a column's instance

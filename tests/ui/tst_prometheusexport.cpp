@@ -140,27 +140,28 @@ void TestPrometheusExport::proposal_data()
     QTest::addColumn<QStringList>("lookups");
     QTest::addColumn<QStringList>("someOverrides");
     QTest::addColumn<QStringList>("someModules");
+    QTest::addColumn<bool>("counter64"); // warned of, as the export goes with SNMPv1
 
     QTest::newRow("a table's entry, its lookup column ignored")
         << QStringList{".1.3.6.1.2.1.31.1.1.1"} << QStringList{"ifXTable"} << QStringList{"ifIndex->ifName"}
         << QStringList{"ifName=ignore", "ifAlias=DisplayString"}
-        << QStringList{"IF-MIB", "IANAifType-MIB", "SNMPv2-TC", "SNMPv2-SMI"};
+        << QStringList{"IF-MIB", "IANAifType-MIB", "SNMPv2-TC", "SNMPv2-SMI"} << true;
     QTest::newRow("rows: instances stand for their objects, the name from a related table")
         << QStringList{".1.3.6.1.2.1.1.3.0", ".1.3.6.1.2.1.31.1.1.1.6.2", ".1.3.6.1.2.1.31.1.1.1.6.1", ".1.3.6.1.2.1.1.5.0"}
         << QStringList{"sysUpTime", "sysName", "ifHCInOctets"} << QStringList{"ifIndex->ifName"}
-        << QStringList{"sysName=DisplayString"} << QStringList{"SNMPv2-MIB", "IF-MIB"};
+        << QStringList{"sysName=DisplayString"} << QStringList{"SNMPv2-MIB", "IF-MIB"} << true;
     QTest::newRow("ifName before ifDescr; hardware addresses")
         << QStringList{".1.3.6.1.2.1.2.2"} << QStringList{"ifTable"} << QStringList{"ifIndex->ifName"}
-        << QStringList{"ifDescr=DisplayString", "ifPhysAddress=PhysAddress48"} << QStringList{"IF-MIB"};
+        << QStringList{"ifDescr=DisplayString", "ifPhysAddress=PhysAddress48"} << QStringList{"IF-MIB"} << false;
     QTest::newRow("a subtree takes in what lies under it")
         << QStringList{".1.3.6.1.2.1.1.5.0", ".1.3.6.1.2.1.1"} << QStringList{"system"} << QStringList{"sysORIndex->sysORDescr"}
-        << QStringList{"sysContact=DisplayString", "sysORDescr=ignore"} << QStringList{"SNMPv2-MIB"};
+        << QStringList{"sysContact=DisplayString", "sysORDescr=ignore"} << QStringList{"SNMPv2-MIB"} << false;
     QTest::newRow("a table named by its string index needs no lookup")
         << QStringList{".1.3.6.1.6.3.12.1.2"} << QStringList{"snmpTargetAddrTable"} << QStringList{}
-        << QStringList{} << QStringList{"SNMP-TARGET-MIB", "SNMP-FRAMEWORK-MIB"};
+        << QStringList{} << QStringList{"SNMP-TARGET-MIB", "SNMP-FRAMEWORK-MIB"} << false;
     QTest::newRow("an OID no module names stays numeric")
         << QStringList{".1.3.6.1.4.1.99999.7.0"} << QStringList{"1.3.6.1.4.1.99999.7.0"} << QStringList{}
-        << QStringList{} << QStringList{};
+        << QStringList{} << QStringList{} << false;
 }
 
 void TestPrometheusExport::proposal()
@@ -170,6 +171,7 @@ void TestPrometheusExport::proposal()
     QFETCH(QStringList, lookups);
     QFETCH(QStringList, someOverrides);
     QFETCH(QStringList, someModules);
+    QFETCH(bool, counter64);
 
     const PrometheusExport exporter({QStringLiteral("test"), oids}, QueryRequest());
     QCOMPARE(exporter.walk(), walk);
@@ -185,8 +187,9 @@ void TestPrometheusExport::proposal()
     for (const QString &expected : someModules)
         QVERIFY2(modules.contains(expected), qPrintable(modules.join(u' ')));
     // What no module defines is said before the generator says it.
-    QCOMPARE(exporter.warnings().join(u'\n').contains(QLatin1String("No loaded MIB module defines")),
-             walk.first().front().isDigit());
+    const QString warnings = exporter.warnings().join(u'\n');
+    QCOMPARE(warnings.contains(QLatin1String("No loaded MIB module defines")), walk.first().front().isDigit());
+    QCOMPARE(warnings.contains(QLatin1String("Counter64")), counter64);
 }
 
 void TestPrometheusExport::refusedLookup()

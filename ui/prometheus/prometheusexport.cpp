@@ -116,6 +116,7 @@ void PrometheusExport::propose()
 {
     const ExportProposal proposal = proposeFor(stdStrings(m_walk), m_refusedLookups);
     m_lookups = proposal.lookups;
+    m_counter64 = proposal.counter64;
     m_overrides.clear();
     for (PrometheusOverride override : proposal.overrides) {
         if (std::find(m_refusedOverrides.begin(), m_refusedOverrides.end(), override.object) != m_refusedOverrides.end())
@@ -211,6 +212,8 @@ QStringList PrometheusExport::warnings() const
         warnings << tr("No loaded MIB module defines %1: the generator will not find it.").arg(name);
     for (const std::string &module : m_modules.missing)
         warnings << tr("No file of the module %1 is known to copy.").arg(QString::fromStdString(module));
+    if (m_counter64 && m_settings.version == 1)
+        warnings << tr("SNMPv1 carries no Counter64: the 64-bit counters walked would stay empty. Choose version 2c.");
     if (m_agentTransport.startsWith(QLatin1String("tcp")))
         warnings << tr("The agent is reached over TCP here; the exporter polls over UDP.");
     if (m_settings.version == 3 && m_settings.level != SecurityLevel::NoAuthNoPriv) {

@@ -140,6 +140,7 @@ private:
     std::vector<std::string> m_refusedOverrides;
     std::vector<PrometheusOverride> m_chosenTypes;
     QStringList m_unknownNames;
+    bool m_counter64 = false;
     MibModuleFiles m_modules;
     PrometheusExportSettings m_settings;
     Secret m_authPassphrase;
