@@ -222,6 +222,10 @@ QStringList PrometheusExport::warnings() const
         else
             warnings << tr("generator.yml and the snmp.yml made from it hold the passphrases in plain text. "
                            "Both are written readable by you only; keep any copy so.");
+        const bool missing = m_authPassphrase.empty()
+            || (m_settings.level == SecurityLevel::AuthPriv && m_privPassphrase.empty());
+        if (m_settings.writePassphrases && missing)
+            warnings << tr("A passphrase to be written is empty: type it on the Agent page.");
     }
     return warnings;
 }
