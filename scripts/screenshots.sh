@@ -68,7 +68,8 @@ snmpsimd --data-dir="$WORK/snmpsim/data" --cache-dir="$WORK/snmpsim/cache" \
 PIDS+=($!)
 for _ in $(seq 300); do snmpget -v1 -c cisco -t 0.5 -r 0 "127.0.0.1:$simport" 1.3.6.1.2.1.1.1.0 >/dev/null 2>&1 && break; sleep 0.1; done
 
-XDG_CONFIG_HOME=$WORK/config "$NORVANE" >"$WORK/norvane.log" 2>&1 &
+# A data folder of its own too: no module of the user's own MIB folder shows.
+XDG_CONFIG_HOME=$WORK/config XDG_DATA_HOME=$WORK/data "$NORVANE" >"$WORK/norvane.log" 2>&1 &
 PIDS+=($!)
 
 # The window of that title once it is shown.
@@ -182,6 +183,12 @@ table=$(window "Table View")
 xdotool windowsize --sync "$table" 1000 470
 sleep 1
 shoot "Table View" tableview.png
+focus "Table View"
+# Export for Prometheus of the table shown, over the Table View.
+keys alt+p
+shoot "Export for Prometheus" prometheus.png
+focus "Export for Prometheus"
+keys Escape
 focus "Table View"
 keys Escape
 focus Norvane

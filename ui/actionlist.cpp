@@ -65,6 +65,8 @@ void ActionList::create(QWidget *window)
         // "&Table View" would share its letter with "&Toolbar" in the View menu.
         {&ActionList::actTableView, "actTableView", "T&able View", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T)},
          "Shows the tables among the results as grids.", 0, false},
+        {&ActionList::actExportPrometheus, "actExportPrometheus", "Export for &Prometheus...", {},
+         "Exports the selected row's object as a module of Prometheus's SNMP exporter.", 0, false},
     };
 
     // The group only draws the three as radio items; which one is checked is
@@ -103,7 +105,7 @@ QList<QAction *> ActionList::all() const
 {
     return {actSave, actSaveAs, actExit, actToolBar, actStatusBar, actMibValues, actDetails, actOptions,
             actRun, actStop, actClear, actAgentProperties, actGet, actGetNext, actWalk, actAbout, actMibTree, actLoadMib,
-            actFind, actFindNext, actFindPrevious, actTableView};
+            actFind, actFindNext, actFindPrevious, actTableView, actExportPrometheus};
 }
 
 void applyHint(QAction *action, const QString &hint)

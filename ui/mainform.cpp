@@ -6,6 +6,7 @@
 #include "store/settingsstore.h"
 #include "ui/mibcommands.h"
 #include "ui/mibtree/mibtreewindow.h"
+#include "ui/prometheuslaunch.h"
 #include "ui/results/findbar.h"
 #include "ui/results/listview.h"
 #include "ui/results/resultmodel.h"
@@ -87,6 +88,7 @@ TMainForm::TMainForm(std::unique_ptr<DialogService> dialogs, QWidget *parent)
             &TMainForm::updateCommands);
     m_mibs = new MibCommands(*this, *m_dialogs, *m_statusBar);
     connect(m_mibs, &MibCommands::oidChosen, this, &TMainForm::takeOid);
+    connect(m_mibs, &MibCommands::exportRequested, this, &TMainForm::exportOids);
     connect(m_mibs, &MibCommands::mibsChanged, this, [this] {
         m_results->mibsChanged();
         if (m_tableWindow)
@@ -164,6 +166,7 @@ void TMainForm::connectCommands()
         {c.actFindNext, [this] { m_finder->find(false); }},
         {c.actFindPrevious, [this] { m_finder->find(true); }},
         {c.actTableView, [this] { actTableViewExecute(); }},
+        {c.actExportPrometheus, [this] { exportForPrometheus(selectedRows(*m_listView, results())); }},
     };
     for (QAction *action : c.all())
         connect(action, &QAction::triggered, this, [this, action] { execute(action); });
@@ -256,6 +259,7 @@ void TMainForm::updateCommands()
     c.actStatusBar->setChecked(statusBarShown());
     c.actMibValues->setChecked(mibValues());
     c.actDetails->setEnabled(m_listView->selectionModel()->hasSelection());
+    c.actExportPrometheus->setEnabled(c.actDetails->isEnabled());
     c.actStop->setEnabled(!c.actRun->isEnabled());
     // Names would change under a running walk's rows.
     c.actLoadMib->setEnabled(c.actRun->isEnabled());
@@ -465,9 +469,17 @@ void TMainForm::actTableViewExecute()
     if (!m_tableWindow) {
         // Tables by the shape of the names, their indexes read by the MIB where it defines them.
         m_tableWindow = new TTableWindow(*m_results, *m_dialogs, std::make_unique<MibTableProvider>(), this);
+        connect(m_tableWindow, &TTableWindow::exportRequested, this, &TMainForm::exportOids);
     }
     m_results->flush();
     m_tableWindow->show();
     m_tableWindow->raise();
     m_tableWindow->activateWindow();
+}
+
+void TMainForm::exportForPrometheus(ExportSource source)
+{
+    // Over the window the export was asked from: the MIB Tree, the Table View or this one.
+    QWidget *owner = QApplication::activeWindow() ? QApplication::activeWindow() : this;
+    openPrometheusExport(*m_dialogs, owner, std::move(source), runRequest());
 }

@@ -8,6 +8,7 @@
 #include "ui/commandbars.h"
 #include "ui/dialogs/dialogservice.h"
 #include "ui/inputbar.h"
+#include "ui/prometheus/prometheusexport.h"
 #include "ui/resultsaving.h"
 #include "ui/runlifecycle.h"
 
@@ -130,6 +131,9 @@ private:
     // A node's OID chosen in the MIB Tree: into the Oids box, or after its last ";".
     void takeOid(const QString &oid, bool append);
     void actTableViewExecute();
+    // Export for Prometheus of what was chosen, for the agent in the Agent box.
+    void exportForPrometheus(ExportSource source);
+    void exportOids(const QString &description, const QStringList &oids) { exportForPrometheus({description, oids}); }
 
     std::unique_ptr<DialogService> m_dialogs;
     RegistryHive m_settings;

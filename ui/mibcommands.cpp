@@ -32,6 +32,7 @@ TMibTreeWindow &MibCommands::showTree()
     if (!m_tree) {
         m_tree = new TMibTreeWindow(&m_window);
         connect(m_tree, &TMibTreeWindow::oidChosen, this, &MibCommands::oidChosen);
+        connect(m_tree, &TMibTreeWindow::exportRequested, this, &MibCommands::exportRequested);
     }
     m_tree->refresh();
     m_tree->show();

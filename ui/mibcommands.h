@@ -30,6 +30,8 @@ public:
 signals:
     // A node's OID chosen in the MIB Tree: into the Oids box, or after its last ";".
     void oidChosen(const QString &oid, bool append);
+    // Export for Prometheus asked for in the MIB Tree.
+    void exportRequested(const QString &description, const QStringList &oids);
     // The loaded set changed: what was derived from it is read again.
     void mibsChanged();
 

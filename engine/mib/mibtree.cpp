@@ -259,6 +259,15 @@ MibTree::NodeId MibTree::find(const std::vector<uint32_t> &oid) const
     return found;
 }
 
+std::vector<MibTree::NodeId> MibTree::named(std::string_view name) const
+{
+    std::vector<NodeId> out;
+    for (NodeId node = 0; node < nodeCount(); ++node)
+        if (this->name(node) == name)
+            out.push_back(node);
+    return out;
+}
+
 int MibTree::moduleIndex(std::string_view name) const
 {
     const std::string wanted = lowered(name);

@@ -34,6 +34,8 @@ public:
     NodeId parent(NodeId node) const { return m_nodes[size_t(node)].parent; }
     // The node with exactly this OID; None when the tree has none.
     NodeId find(const std::vector<uint32_t> &oid) const;
+    // The nodes of exactly this name (letter case counts), in OID order.
+    std::vector<NodeId> named(std::string_view name) const;
 
     // The loaded modules, sorted by name.
     int moduleCount() const { return int(m_modules.size()); }

@@ -306,7 +306,9 @@ void TestMainForm::menusAsShown_data()
 {
     QTest::addColumn<QStringList>("items");
     QTest::newRow("miFile") << QStringList{"&Save\tCtrl+S\tSave current file.",
-                                           "Save &As...\t\tSave current file with different name.", "-",
+                                           "Save &As...\t\tSave current file with different name.",
+                                           "Export for &Prometheus...\t\tExports the selected row's object as a module "
+                                           "of Prometheus's SNMP exporter.", "-",
                                            "&Load MIB File...\t\tLoads a MIB module from a file and keeps it in your MIB folder.",
                                            "-", "E&xit\t\tExit application."};
     QTest::newRow("miView") << QStringList{"&Toolbar\t\tShows or hides toolbar.",

@@ -6,6 +6,7 @@
 #include "ui/dialogs/detailsdialog.h"
 #include "ui/dialogs/errorbox.h"
 #include "ui/dialogs/optionsdialog.h"
+#include "ui/prometheus/prometheusdialog.h"
 
 #include <QFileDialog>
 #include <QDir>
@@ -60,6 +61,15 @@ std::optional<QString> DialogService::askCsvFileName(QWidget *, const QString &)
 bool DialogService::editAgentProperties(QWidget *, const QString &, AgentProperties &, Secret &, Secret &)
 {
     return false;
+}
+
+void DialogService::editPrometheusExport(QWidget *, PrometheusExport &) {}
+
+void ModalDialogs::editPrometheusExport(QWidget *owner, PrometheusExport &exporter)
+{
+    const GiveBackActivation activation(owner);
+    TPrometheusDialog dialog(exporter, owner);
+    dialog.exec();
 }
 
 bool ModalDialogs::editAgentProperties(QWidget *owner, const QString &agent, AgentProperties &properties,

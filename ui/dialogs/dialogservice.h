@@ -9,6 +9,7 @@
 
 #include <optional>
 
+class PrometheusExport;
 class QAbstractItemView;
 class QWidget;
 
@@ -42,6 +43,10 @@ public:
     virtual std::optional<QString> askMibFileName(QWidget *owner);
     // Export CSV: which file? Nothing when cancelled, or when there is no way to ask.
     virtual std::optional<QString> askCsvFileName(QWidget *owner, const QString &initialName);
+    // Export for Prometheus: the dialog over the export, which edits it,
+    // writes its files and runs the generator. A service that cannot ask
+    // leaves it as it was proposed, nothing written.
+    virtual void editPrometheusExport(QWidget *owner, PrometheusExport &exporter);
 };
 
 // The real dialogs, shown modally with the owner as their parent.
@@ -58,4 +63,5 @@ public:
     bool confirmReplace(QWidget *owner, const QString &fileName) override;
     std::optional<QString> askMibFileName(QWidget *owner) override;
     std::optional<QString> askCsvFileName(QWidget *owner, const QString &initialName) override;
+    void editPrometheusExport(QWidget *owner, PrometheusExport &exporter) override;
 };

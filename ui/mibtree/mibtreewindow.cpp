@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -65,6 +66,9 @@ void TMibTreeWindow::createControls()
     lblFound = new QLabel;
     lblFound->setObjectName(QStringLiteral("lblFound"));
     lblFound->setMinimumWidth(90);
+    btnExportPrometheus = new QPushButton(QStringLiteral("Export for &Prometheus..."));
+    btnExportPrometheus->setObjectName(QStringLiteral("btnExportPrometheus"));
+    btnExportPrometheus->setToolTip(QStringLiteral("Exports the selected node's objects for Prometheus's SNMP exporter."));
 
     m_treeView = makeView("MibTreeView", QStringLiteral("MIB tree"), m_tree);
     m_treeView->setHeaderHidden(true);
@@ -104,6 +108,7 @@ void TMibTreeWindow::createControls()
     searchRow->addWidget(lblSearch);
     searchRow->addWidget(edtSearch, 1);
     searchRow->addWidget(lblFound);
+    searchRow->addWidget(btnExportPrometheus);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(searchRow);
     layout->addWidget(m_pages, 1);
@@ -115,6 +120,7 @@ void TMibTreeWindow::createControls()
     setTabOrder(m_pages, m_errorView);
 
     connect(edtSearch, &QLineEdit::textChanged, this, &TMibTreeWindow::searchChanged);
+    connect(btnExportPrometheus, &QPushButton::clicked, this, &TMibTreeWindow::exportCurrent);
     for (QTreeView *view : {m_treeView, m_resultView}) {
         view->installEventFilter(this);
         connect(view, &QAbstractItemView::doubleClicked, this, [this, view] {
@@ -221,6 +227,15 @@ void TMibTreeWindow::choose(QAbstractItemView *view, bool append)
     const QString oid = current.sibling(current.row(), 0).data(OidRole).toString();
     if (!oid.isEmpty())
         emit oidChosen(oid, append);
+}
+
+void TMibTreeWindow::exportCurrent()
+{
+    QAbstractItemView *view = m_stack->currentWidget() == m_resultView ? m_resultView : m_treeView;
+    const QModelIndex current = view->currentIndex();
+    const QString oid = current.sibling(current.row(), 0).data(OidRole).toString();
+    if (!oid.isEmpty())
+        emit exportRequested(current.sibling(current.row(), 0).data().toString(), {oid});
 }
 
 bool TMibTreeWindow::eventFilter(QObject *watched, QEvent *event)

@@ -11,6 +11,7 @@ class QLabel;
 class QLineEdit;
 class QModelIndex;
 class QPlainTextEdit;
+class QPushButton;
 class QStackedWidget;
 class QTabWidget;
 class QTreeView;
@@ -46,6 +47,8 @@ public:
 signals:
     // The OID of the node chosen, dotted with a leading dot.
     void oidChosen(const QString &oid, bool append);
+    // Export for Prometheus...: the current node, by its dotted OID.
+    void exportRequested(const QString &description, const QStringList &oids);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -56,10 +59,12 @@ private:
     void searchChanged(const QString &query);
     void showDefinition(const QModelIndex &index);
     void choose(QAbstractItemView *view, bool append);
+    void exportCurrent();
 
     QLabel *lblSearch = nullptr;
     QLineEdit *edtSearch = nullptr;
     QLabel *lblFound = nullptr;
+    QPushButton *btnExportPrometheus = nullptr;
     QTabWidget *m_pages = nullptr;
     QStackedWidget *m_stack = nullptr;
     QTreeView *m_treeView = nullptr;

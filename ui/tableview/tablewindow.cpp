@@ -77,6 +77,8 @@ TTableWindow::TTableWindow(ResultModel &results, DialogService &dialogs,
     lblFilter->setBuddy(edtFilter);
     btnExportCsv = new QPushButton(tr("&Export CSV..."), this);
     btnExportCsv->setObjectName(QStringLiteral("btnExportCsv"));
+    btnExportPrometheus = new QPushButton(tr("Export for &Prometheus..."), this);
+    btnExportPrometheus->setObjectName(QStringLiteral("btnExportPrometheus"));
 
     m_grid = new TableGridModel(results, m_oids, this);
     m_gridView = new QTableView(this);
@@ -107,6 +109,7 @@ TTableWindow::TTableWindow(ResultModel &results, DialogService &dialogs,
     bar->addWidget(lblFilter);
     bar->addWidget(edtFilter, 1);
     bar->addWidget(btnExportCsv);
+    bar->addWidget(btnExportPrometheus);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(bar);
     layout->addWidget(m_gridView, 1);
@@ -121,6 +124,14 @@ TTableWindow::TTableWindow(ResultModel &results, DialogService &dialogs,
         updateRowsLabel();
     });
     connect(btnExportCsv, &QPushButton::clicked, this, &TTableWindow::exportCsv);
+    connect(btnExportPrometheus, &QPushButton::clicked, this, [this] {
+        const TableSchema &schema = m_grid->table().schema;
+        QString entry;
+        for (const uint32_t id : schema.entry)
+            entry += u'.' + QString::number(id);
+        if (!entry.isEmpty())
+            emit exportRequested(tr("the table %1").arg(schema.name), {entry});
+    });
     auto *copy = new QShortcut(QKeySequence::Copy, m_gridView, nullptr, nullptr, Qt::WidgetShortcut);
     connect(copy, &QShortcut::activated, this, &TTableWindow::copySelection);
 
@@ -196,6 +207,7 @@ void TTableWindow::refresh()
     cboTable->setEnabled(!found.empty());
     // Without a table there is nothing to export: the file would be empty.
     btnExportCsv->setEnabled(!found.empty());
+    btnExportPrometheus->setEnabled(!found.empty());
     cboTable->setCurrentIndex(int(choice));
     showGrid(found.empty() ? std::make_shared<const FoundTable>()
                            : std::make_shared<const FoundTable>(std::move(found[choice])));

@@ -60,6 +60,10 @@ public:
     // Export CSV...: the grid as shown, header first.
     void exportCsv();
 
+signals:
+    // Export for Prometheus...: the table shown, by its entry's dotted OID.
+    void exportRequested(const QString &description, const QStringList &oids);
+
 protected:
     void showEvent(QShowEvent *event) override;
 
@@ -80,6 +84,7 @@ private:
     QComboBox *cboTable = nullptr;
     QLineEdit *edtFilter = nullptr;
     QPushButton *btnExportCsv = nullptr;
+    QPushButton *btnExportPrometheus = nullptr;
     QTableView *m_gridView = nullptr;
     QLabel *lblRows = nullptr;
     TableGridModel *m_grid = nullptr;
