@@ -64,6 +64,12 @@ void ActionList::create(QWidget *window)
         // "&Table View" would share its letter with "&Toolbar" in the View menu.
         {&ActionList::actTableView, "actTableView", "T&able View", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T)},
          "Shows the tables among the results as grids.", 0, false},
+        // Ctrl+W is Walk.
+        {&ActionList::actAddToWatch, "actAddToWatch", "&Add to Watch", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W)},
+         "Add to Watch|Polls the selected row's object (in the Table View, the selected cells) on its agent and graphs "
+         "it in the Watch window.", 0, false},
+        {&ActionList::actWatch, "actWatch", "&Watch", {}, "Shows the watched objects with their values and rates over time.",
+         0, false},
     };
 
     // The group only draws the three as radio items; which one is checked is
@@ -102,7 +108,7 @@ QList<QAction *> ActionList::all() const
 {
     return {actSave, actSaveAs, actExit, actToolBar, actStatusBar, actMibValues, actDetails, actOptions,
             actRun, actStop, actClear, actAgentProperties, actGet, actGetNext, actWalk, actAbout, actMibTree, actLoadMib,
-            actFind, actFindNext, actFindPrevious, actTableView};
+            actFind, actFindNext, actFindPrevious, actTableView, actAddToWatch, actWatch};
 }
 
 void applyHint(QAction *action, const QString &hint)

@@ -35,6 +35,9 @@ struct ActionList
     QAction *actFindNext = nullptr;
     QAction *actFindPrevious = nullptr;
     QAction *actTableView = nullptr;
+    // The Watch: objects polled on a timer and graphed.
+    QAction *actAddToWatch = nullptr;
+    QAction *actWatch = nullptr;
     // actGet, actGetNext and actWalk; their data() is the operation tag 1..3.
     QActionGroup *operations = nullptr;
 
