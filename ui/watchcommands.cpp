@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QItemSelectionModel>
 #include <QTableView>
+#include <QTreeView>
 
 #include <algorithm>
 
@@ -89,6 +90,7 @@ void WatchCommands::addSelected(const TTableWindow *table)
     }
     TWatchWindow &window = show();
     window.selectRows(watched);
+    window.listView()->setFocus();
     // What was added is to be watched now; a list restored paused stays so until then.
     if (!watched.isEmpty() && !m_poller->isPolling())
         window.toggleRunning();

@@ -46,6 +46,10 @@ public:
     // returns false: visit(timeMs, plotted).
     template <typename Visit>
     void plotFrom(int64_t fromMs, Visit &&visit) const;
+    // The same as runs of a block, for a caller that reads many samples:
+    // visit(baseMs, offsets, plotted, count), the times baseMs + offsets[i].
+    template <typename Visit>
+    void runsFrom(int64_t fromMs, Visit &&visit) const;
     // Every sample, oldest first: visit(const Sample &).
     template <typename Visit>
     void forEach(Visit &&visit) const;
@@ -71,6 +75,18 @@ private:
 template <typename Visit>
 void SampleSeries::plotFrom(int64_t fromMs, Visit &&visit) const
 {
+    runsFrom(fromMs, [&visit](int64_t baseMs, const uint32_t *offsets, const float *plotted, size_t count) {
+        for (size_t i = 0; i < count; ++i) {
+            if (!visit(baseMs + offsets[i], plotted[i]))
+                return false;
+        }
+        return true;
+    });
+}
+
+template <typename Visit>
+void SampleSeries::runsFrom(int64_t fromMs, Visit &&visit) const
+{
     // The block holding fromMs, by the base times; then the sample, by its offset.
     size_t b = 0;
     while (b + 1 < m_blocks.size() && m_blocks[b + 1].baseMs <= fromMs)
@@ -91,10 +107,8 @@ void SampleSeries::plotFrom(int64_t fromMs, Visit &&visit) const
     }
     for (; b < m_blocks.size(); ++b, i = 0) {
         const Block &block = m_blocks[b];
-        for (; i < block.offsets.size(); ++i) {
-            if (!visit(block.baseMs + block.offsets[i], block.plotted[i]))
-                return;
-        }
+        if (!visit(block.baseMs, block.offsets.data() + i, block.plotted.data() + i, block.offsets.size() - i))
+            return;
     }
 }
 

@@ -44,14 +44,24 @@ uint64_t numberOf(const AsnAny &value)
 
 struct WatchPoller::Agent
 {
+    explicit Agent(QObject *poller) : request(new AsyncRequest(poller)) {}
+    // Later: an agent may go while its request's signal is being handled.
+    ~Agent()
+    {
+        request->cancel();
+        request->deleteLater();
+    }
+    Agent(const Agent &) = delete;
+    Agent &operator=(const Agent &) = delete;
+
     QString agent;
     QString community;
     std::vector<ObjectId> objects;
     PollPlan plan;
     SnmpVersion version = SnmpVersion::V1;
     std::optional<AgentSecurity> security; // its user, without the passphrases: what failures name
+    AsyncRequest *request;                 // the poller's child
     SnmpMgrSession session;                // open while polling
-    std::unique_ptr<AsyncRequest> request; // after the session: it goes first
     std::deque<Batch> queue;               // the rest of this tick's Gets
     Batch batch;                           // the Get out
     PollRequest sent;
@@ -121,12 +131,11 @@ bool WatchPoller::add(const WatchTarget &target)
     auto found = std::find_if(m_agents.begin(), m_agents.end(),
                               [&](const std::unique_ptr<Agent> &a) { return sameAgent(a->agent, a->community, target); });
     if (found == m_agents.end()) {
-        auto agent = std::make_unique<Agent>();
+        auto agent = std::make_unique<Agent>(this);
         agent->agent = target.agent;
         agent->community = target.community;
-        agent->request = std::make_unique<AsyncRequest>();
         Agent *raw = agent.get();
-        connect(agent->request.get(), &AsyncRequest::finished, this, [this, raw] { answered(*raw); });
+        connect(agent->request, &AsyncRequest::finished, this, [this, raw] { answered(*raw); });
         found = m_agents.insert(m_agents.end(), std::move(agent));
     }
     (*found)->objects.push_back(object->id);

@@ -59,11 +59,12 @@ TWatchWindow::TWatchWindow(WatchListModel &model, DialogService &dialogs, QWidge
     spnInterval->setDecimals(1);
     spnInterval->setSingleStep(0.5);
     spnInterval->setSuffix(tr(" s"));
+    spnInterval->setKeyboardTracking(false); // "3600" typed is one interval, not four
     spnInterval->setValue(m_model.poller().intervalMs() / 1000.0);
     lblInterval->setBuddy(spnInterval);
     btnStart = new QPushButton(this);
     btnStart->setObjectName(QStringLiteral("btnStart"));
-    auto *lblSpan = new QLabel(tr("S&pan:"), this);
+    auto *lblSpan = new QLabel(tr("Spa&n:"), this);
     cboSpan = new QComboBox(this);
     cboSpan->setObjectName(QStringLiteral("cboSpan"));
     cboSpan->setAccessibleName(tr("Time span"));
