@@ -135,6 +135,19 @@ void TestWatchWindow::loopbackOctetsMove()
     watch->graph()->grab();
     QCOMPARE(watch->graph()->axisText(), QStringLiteral("bits/s"));
     QCOMPARE(poller().skippedTicks(), 0);
+
+    // An enumeration steps, its labels on the axis; a string is listed, not plotted.
+    for (const int column : {8, 2}) { // ifOperStatus, ifDescr
+        run(m_snmpd.address(), "actGet", QStringLiteral("1.3.6.1.2.1.2.2.1.%1.%2").arg(column).arg(lo));
+        QVERIFY(addFirstRow());
+    }
+    QTRY_VERIFY(poller().object(1).polledMs > 0 && poller().object(2).polledMs > 0);
+    QCOMPARE(model.index(1, WatchListModel::ValueColumn).data().toString(), QStringLiteral("up(1)"));
+    QCOMPARE(model.index(2, WatchListModel::ValueColumn).data().toString(), QStringLiteral("lo"));
+    QVERIFY(poller().object(2).samples.empty());
+    watch->selectRows({1});
+    watch->graph()->grab();
+    QVERIFY2(watch->graph()->valueLabels().contains(QStringLiteral("up")), qPrintable(watch->graph()->valueLabels().join(u',')));
 }
 
 // The watch polls as one user while a run goes as another (a second agent
