@@ -366,7 +366,7 @@ StoreError loadWatch(RegistryHive &hive, WatchSettings &watch)
     for (int32_t i = 0; i < count.value_or(0); ++i) {
         HiveKey item;
         if (hive.regOpenKey(QByteArray(WatchKey) + "Item" + QByteArray::number(i), &item) != ERROR_SUCCESS)
-            continue;
+            break; // a Count larger than the items: nothing more to read
         WatchEntry entry;
         StoreError failure;
         if ((failure = readString(item, "Agent", &entry.agent)) || (failure = readString(item, "Community", &entry.community))

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ui/watchcommands.h"
 
+#include "common/apperror.h"
+#include "common/messages.h"
 #include "engine/tables/tableschema.h"
 #include "engine/watch/watchpoller.h"
 #include "ui/agentprofiles.h"
@@ -67,15 +69,17 @@ QList<int> WatchCommands::chosenRows(const TTableWindow *table) const
 
 bool WatchCommands::canAdd(const TTableWindow *table) const
 {
-    if (table && table->isActiveWindow())
-        return !chosenRows(table).isEmpty();
-    return m_list.selectionModel() && m_list.selectionModel()->hasSelection();
+    // Asked whenever the window is idle: no walk over a large selection here.
+    const QItemSelectionModel *selection =
+        table && table->isActiveWindow() ? table->gridView()->selectionModel() : m_list.selectionModel();
+    return selection && selection->hasSelection();
 }
 
 void WatchCommands::addSelected(const TTableWindow *table)
 {
     m_results.flush();
     QList<int> watched;
+    bool full = false;
     for (const int row : chosenRows(table)) {
         const QByteArrayView oidText = m_results.field(row, ResultModel::OidColumn);
         std::vector<uint32_t> oid = parseOidText({oidText.data(), size_t(oidText.size())});
@@ -85,8 +89,12 @@ void WatchCommands::addSelected(const TTableWindow *table)
         const WatchTarget target{source->agent, source->community, std::move(oid)};
         m_model->add(target);
         // Added now, or watched already: selected either way.
-        if (const int watchedRow = m_poller->rowOf(target); watchedRow >= 0)
+        if (const int watchedRow = m_poller->rowOf(target); watchedRow >= 0) {
             watched << watchedRow;
+        } else {
+            full = true;
+            break;
+        }
     }
     TWatchWindow &window = show();
     window.selectRows(watched);
@@ -94,6 +102,8 @@ void WatchCommands::addSelected(const TTableWindow *table)
     // What was added is to be watched now; a list restored paused stays so until then.
     if (!watched.isEmpty() && !m_poller->isPolling())
         window.toggleRunning();
+    if (full)
+        throwMessage(msg::WatchFull, int(WatchPoller::MaxObjects));
 }
 
 TWatchWindow &WatchCommands::show()

@@ -119,11 +119,22 @@ bool sameAgent(const QString &agent, const QString &community, const WatchTarget
     return agent.compare(target.agent, Qt::CaseInsensitive) == 0 && community == target.community;
 }
 
+// An object on its agent as one key, so that a large selection added is no quadratic search.
+std::string keyOf(const WatchTarget &target)
+{
+    std::string key = target.agent.toLower().toStdString();
+    key += '\0';
+    key += target.community.toStdString();
+    key += '\0';
+    key.append(reinterpret_cast<const char *>(target.oid.data()), target.oid.size() * sizeof(uint32_t));
+    return key;
+}
+
 } // namespace
 
 bool WatchPoller::add(const WatchTarget &target)
 {
-    if (rowOf(target) >= 0)
+    if (m_objects.size() >= MaxObjects || !m_byTarget.try_emplace(keyOf(target), m_nextId).second)
         return false;
     auto object = std::make_unique<WatchedObject>();
     object->id = m_nextId++;
@@ -147,11 +158,14 @@ bool WatchPoller::add(const WatchTarget &target)
 void WatchPoller::remove(const std::vector<ObjectId> &ids)
 {
     for (const ObjectId id : ids) {
-        m_byId.erase(id);
-        std::erase_if(m_objects, [id](const std::unique_ptr<WatchedObject> &o) { return o->id == id; });
-        for (const std::unique_ptr<Agent> &agent : m_agents)
-            std::erase(agent->objects, id);
+        if (const WatchedObject *object = find(id)) {
+            m_byTarget.erase(keyOf(object->target));
+            m_byId.erase(id);
+        }
     }
+    std::erase_if(m_objects, [this](const std::unique_ptr<WatchedObject> &o) { return !find(o->id); });
+    for (const std::unique_ptr<Agent> &agent : m_agents)
+        std::erase_if(agent->objects, [this](ObjectId id) { return !find(id); });
     // An answer still out for a removed object finds it gone; an agent left without objects goes.
     for (auto it = m_agents.begin(); it != m_agents.end();) {
         if ((*it)->objects.empty()) {
@@ -174,12 +188,8 @@ int WatchPoller::rowOf(ObjectId id) const
 
 int WatchPoller::rowOf(const WatchTarget &target) const
 {
-    for (size_t row = 0; row < m_objects.size(); ++row) {
-        const WatchTarget &t = m_objects[row]->target;
-        if (t.oid == target.oid && sameAgent(t.agent, t.community, target))
-            return int(row);
-    }
-    return -1;
+    const auto found = m_byTarget.find(keyOf(target));
+    return found == m_byTarget.end() ? -1 : rowOf(found->second);
 }
 
 std::vector<WatchTarget> WatchPoller::targets() const

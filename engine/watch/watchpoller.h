@@ -21,6 +21,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -63,6 +64,9 @@ public:
     // All samples together, some 130 MB at most: beyond, each object keeps
     // its share, the oldest blocks going first.
     static constexpr size_t SampleLimit = 12'000'000;
+    // Ten times the thousand objects a second one agent is made for: a whole
+    // table selected in the Table View is no way to take the window down.
+    static constexpr size_t MaxObjects = 10'000;
 
     // What a request to an agent goes with: its version, community, security
     // and the transport settings, as a run to it would.
@@ -71,7 +75,7 @@ public:
     explicit WatchPoller(RequestFor requestFor, QObject *parent = nullptr);
     ~WatchPoller() override;
 
-    // False when the object is watched already on that agent.
+    // False when the object is watched already on that agent, or MaxObjects are.
     bool add(const WatchTarget &target);
     void remove(const std::vector<ObjectId> &ids);
     int count() const { return int(m_objects.size()); }
@@ -120,6 +124,7 @@ private:
     QTimer m_timer;
     std::vector<std::unique_ptr<WatchedObject>> m_objects; // in the order added
     std::unordered_map<ObjectId, WatchedObject *> m_byId;
+    std::unordered_map<std::string, ObjectId> m_byTarget; // keyOf() each object on its agent
     std::vector<std::unique_ptr<Agent>> m_agents;
     ObjectId m_nextId = 1;
     int m_skipped = 0;

@@ -68,6 +68,7 @@ private slots:
     void rateRules();
     void pollsBesideAWalk();
     void samplesKeptAndDrawn();
+    void holdsABoundedList();
 };
 
 void TestWatch::rateRules_data()
@@ -235,6 +236,20 @@ void TestWatch::samplesKeptAndDrawn()
     QCOMPARE(peak.low, 0.0f);
     QVERIFY(!drawn.columns[0].joined); // the gap at the fourth sample is in the first column; its first value starts the line
     QVERIFY(drawn.columns[1].joined);
+}
+
+// A whole table added at once stops at MaxObjects; removing makes room.
+void TestWatch::holdsABoundedList()
+{
+    WatchPoller poller([](const QString &a, const QString &) { return v2cTo(a, 100); });
+    const auto target = [](uint32_t i) { return WatchTarget{QStringLiteral("h%1").arg(i % 7), {}, {1, 3, 6, 1, i}}; };
+    for (uint32_t i = 0; i < WatchPoller::MaxObjects; ++i)
+        QVERIFY(poller.add(target(i)));
+    QVERIFY(!poller.add(target(uint32_t(WatchPoller::MaxObjects))));
+    poller.remove({poller.object(5).id, poller.object(6).id});
+    QCOMPARE(poller.rowOf(target(7)), 5);
+    QVERIFY(poller.add(target(uint32_t(WatchPoller::MaxObjects))));
+    QVERIFY(poller.add(target(5)) && !poller.add(target(6)) && !poller.add(target(7)));
 }
 
 QTEST_GUILESS_MAIN(TestWatch)

@@ -14,6 +14,8 @@
 namespace {
 
 constexpr QRgb Colours[] = {0x1f77b4, 0xd62728, 0x2ca02c, 0xff7f0e, 0x9467bd, 0x8c564b, 0xe377c2, 0x17becf};
+// Objects drawn at once at most.
+constexpr size_t MaxSeries = 16;
 // A label every so many pixels at most.
 constexpr int TimeLabelPx = 90;
 constexpr int ValueLabelPx = 36;
@@ -96,6 +98,9 @@ void WatchGraph::paintEvent(QPaintEvent *)
         if (const int row = poller.rowOf(id); row >= 0)
             rows.push_back(row);
     }
+    // A whole list selected: the first of it, a line each one can tell apart.
+    const size_t notDrawn = rows.size() > MaxSeries ? rows.size() - MaxSeries : 0;
+    rows.resize(rows.size() - notDrawn);
     if (m_spanMs <= 0) {
         fromMs = toMs - 60 * 1000;
         for (const int row : rows) {
@@ -264,6 +269,10 @@ void WatchGraph::paintEvent(QPaintEvent *)
         x += 16 + fm.horizontalAdvance(text) + 14;
         if (x > width())
             break;
+    }
+    if (notDrawn > 0) {
+        p.setPen(pal.color(QPalette::Text));
+        p.drawText(QPoint(x + 4, 4 + fm.ascent()), tr("and %1 more, not drawn").arg(notDrawn));
     }
     if (legend.empty()) {
         p.setPen(pal.color(QPalette::PlaceholderText));

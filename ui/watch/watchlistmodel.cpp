@@ -32,11 +32,13 @@ WatchListModel::WatchListModel(WatchPoller &poller, QObject *parent) : QAbstract
 
 bool WatchListModel::add(const WatchTarget &target)
 {
+    if (m_poller.rowOf(target) >= 0 || size_t(m_poller.count()) >= WatchPoller::MaxObjects)
+        return false;
     const int row = m_poller.count();
     beginInsertRows({}, row, row);
-    const bool added = m_poller.add(target);
+    m_poller.add(target);
     endInsertRows();
-    return added;
+    return true;
 }
 
 void WatchListModel::remove(const QList<int> &rows)
