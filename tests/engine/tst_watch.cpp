@@ -177,7 +177,7 @@ void TestWatch::pollsBesideAWalk()
     QVERIFY(walked.start());
     QVERIFY(polled.start());
 
-    WatchPoller poller([](const QString &a, const QString &) { return v2cTo(a, 3000); });
+    WatchPoller poller([](const QString &a, const QString &) { return v2cTo(a, 3000 * SlowBuild); });
     poller.add({polled.address(), QStringLiteral("public"), ScriptedAgent::oid("1.3.6.1.4.1.99999.1.1")});
     poller.setIntervalMs(WatchPoller::MinIntervalMs);
     FakeHost host;
