@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <chrono>
 #include <deque>
+#include <optional>
+#include <string>
 #include <utility>
 
 namespace {
@@ -38,6 +40,31 @@ uint64_t numberOf(const AsnAny &value)
     default:
         return value.unsigned32;
     }
+}
+
+// What the list says of a request that brought nothing.
+QString failureText(uint32_t code, const std::optional<AgentSecurity> &security)
+{
+    if (security) {
+        if (const std::string message = usmRequestFailure(code, *security); !message.empty())
+            return QString::fromStdString(message);
+    }
+    if (code == SnmpMgrErrors::Timeout)
+        return QStringLiteral("no answer");
+    if (const SnmpErrorInfo *info = snmpErrorCode(code))
+        return QString::fromLatin1(info->name);
+    return QStringLiteral("error %1").arg(code);
+}
+
+QString statusText(int32_t status, const std::optional<AgentSecurity> &security)
+{
+    if (security) {
+        if (const std::string message = usmStatusFailure(status, *security); !message.empty())
+            return QString::fromStdString(message);
+    }
+    if (const SnmpErrorInfo *info = snmpErrorStatus(status))
+        return QString::fromLatin1(info->name);
+    return QStringLiteral("error status %1").arg(status);
 }
 
 } // namespace
@@ -68,35 +95,6 @@ struct WatchPoller::Agent
     bool busy = false; // a tick is under way
     Clock::time_point reopenAt{};
 };
-
-namespace {
-
-// What the list says of a request that brought nothing.
-QString failureText(uint32_t code, const std::optional<AgentSecurity> &security)
-{
-    if (security) {
-        if (const std::string message = usmRequestFailure(code, *security); !message.empty())
-            return QString::fromStdString(message);
-    }
-    if (code == SnmpMgrErrors::Timeout)
-        return QStringLiteral("no answer");
-    if (const SnmpErrorInfo *info = snmpErrorCode(code))
-        return QString::fromLatin1(info->name);
-    return QStringLiteral("error %1").arg(code);
-}
-
-QString statusText(int32_t status, const std::optional<AgentSecurity> &security)
-{
-    if (security) {
-        if (const std::string message = usmStatusFailure(status, *security); !message.empty())
-            return QString::fromStdString(message);
-    }
-    if (const SnmpErrorInfo *info = snmpErrorStatus(status))
-        return QString::fromLatin1(info->name);
-    return QStringLiteral("error status %1").arg(status);
-}
-
-} // namespace
 
 WatchPoller::WatchPoller(RequestFor requestFor, QObject *parent)
     : QObject(parent), m_requestFor(std::move(requestFor))
