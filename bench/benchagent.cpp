@@ -38,7 +38,7 @@
 namespace {
 
 constexpr size_t MaxSubIds = 128;
-constexpr size_t MaxBindings = 64;   // names in a request
+constexpr size_t MaxBindings = 2048; // names in a request: the Watch asks for a thousand at once
 constexpr size_t MaxDatagram = 65507; // UDP over IPv4
 
 struct Oid

@@ -4,14 +4,15 @@
 # responsiveness, memory, save, find, the Table View, start-up, and the MIB
 # Tree window opened and searched. Prints one markdown table.
 #
-#   bench/run.sh [--quick] [--versions-only | --v3-only | --walks-only | --mib-only] [--build-dir DIR] [--no-build]
+#   bench/run.sh [--quick] [--versions-only | --v3-only | --walks-only | --mib-only | --watch-only] [--build-dir DIR] [--no-build]
 #
 # --quick walks 1,000 and 10,000 rows (100,000 for the scale figures) with 3
 # runs instead of 5; --versions-only measures the SNMP version rows alone
 # (SNMPv3's too; --v3-only those alone),
 # --walks-only the walks of both versions (no agent, waiting, memory, Save or
 # start-up rows), --mib-only the MIB rows (loading, and walks with MIB Values
-# on and off).
+# on and off), --watch-only the Watch rows (its polls' cost against snmpget,
+# a day of samples in memory, the graph's repaint).
 # The default build is Release in build-bench-release/.
 set -euo pipefail
 
@@ -23,6 +24,7 @@ VERSIONS_ONLY=0
 V3_ONLY=0
 MIB_ONLY=0
 WALKS_ONLY=0
+WATCH_ONLY=0
 while [ $# -gt 0 ]; do
     case $1 in
         --quick) QUICK=1 ;;
@@ -30,9 +32,10 @@ while [ $# -gt 0 ]; do
         --v3-only) V3_ONLY=1 ;;
         --mib-only) MIB_ONLY=1 ;;
         --walks-only) WALKS_ONLY=1 ;;
+        --watch-only) WATCH_ONLY=1 ;;
         --no-build) BUILD=0 ;;
         --build-dir) BUILD_DIR=$(realpath -m "$2"); shift ;;
-        *) echo "usage: bench/run.sh [--quick] [--versions-only | --v3-only | --walks-only | --mib-only] [--build-dir DIR] [--no-build]" >&2; exit 2 ;;
+        *) echo "usage: bench/run.sh [--quick] [--versions-only | --v3-only | --walks-only | --mib-only | --watch-only] [--build-dir DIR] [--no-build]" >&2; exit 2 ;;
     esac
     shift
 done
@@ -67,7 +70,7 @@ if [ $BUILD -eq 1 ]; then
     # The benchmarks come with the tests, under their own option.
     cmake -S "$ROOT" -B "$BUILD_DIR" -DNORVANE_TESTS=ON -DNORVANE_BENCH=ON \
         $([ -f "$BUILD_DIR/CMakeCache.txt" ] || echo -DCMAKE_BUILD_TYPE=Release) >/dev/null
-    cmake --build "$BUILD_DIR" -j2 --target bench_agent bench_walk_window bench_mib_tree >/dev/null
+    cmake --build "$BUILD_DIR" -j2 --target bench_agent bench_walk_window bench_mib_tree bench_watch >/dev/null
 fi
 BIN=$BUILD_DIR/bin
 BUILD_TYPE=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$BUILD_DIR/CMakeCache.txt")
@@ -340,7 +343,46 @@ mib_load() {
         "snmptranslate -On SNMPv2-MIB::sysDescr.0: $translate ms (whole process)" "$(calc %.2f "$mib / $translate")" "-" "-"
 }
 
+# The Watch: 1,000 counters of a bench agent's ifTable polled every second
+# by the Watch window (offscreen, one of them graphed), its CPU between polls
+# against snmpget fetching the same objects (128 OIDs a process at most: 8
+# processes a tick); then a day at one sample a second of 100 objects in
+# memory, and the graph 1,000 pixels wide repainted over a day of samples.
+watch() {
+    local objects=1000 seconds ticks=10 cpu sg repaint1 repaint8
+    seconds=$([ $QUICK -eq 1 ] && echo 10 || echo 30)
+    start_agent 3000 WATCH_AGENT
+    QT_QPA_PLATFORM=offscreen "$BIN/bench_watch" --poll "$WATCH_AGENT" $objects "$seconds" >"$WORK/watchpoll" \
+        2>"$WORK/watch.err" || { cat "$WORK/watch.err" >&2; exit 1; }
+    for i in $(seq 0 $((objects - 1))); do echo ".1.3.6.1.2.1.2.2.1.$((10 + i % 11)).$((1 + i / 11))"; done >"$WORK/watch.oids"
+    /usr/bin/time -f "%U %S" -o "$WORK/time" bash -c "for _ in \$(seq $ticks); do
+        xargs -n 125 snmpget -v2c -c tarnel -On -r 0 $WATCH_AGENT <'$WORK/watch.oids' >/dev/null || exit 1; done"
+    kill "${PIDS[-1]}"
+    sg=$(awk -v t=$ticks '{printf "%.1f", ($1 + $2) * 1000 / t}' "$WORK/time")
+    cpu=$(field cpu_ms_per_tick <"$WORK/watchpoll")
+    row "Watch: $(thousands $objects) counters on one agent polled every second over SNMPv2c, the window open offscreen ($seconds s)" \
+        "$(field core_percent <"$WORK/watchpoll")% of a core: $cpu ms CPU a tick, $(field gets_per_tick <"$WORK/watchpoll") Gets a tick, $(field skipped <"$WORK/watchpoll") ticks skipped" \
+        "snmpget -v2c, 8 processes of 125 OIDs: $sg ms CPU a tick" "$(calc %.2f "$cpu / $sg")" "≤ 2% of a core" \
+        "$(verdict "$(field core_percent <"$WORK/watchpoll") <= 2")"
+    QT_QPA_PLATFORM=offscreen "$BIN/bench_watch" --memory 100 86400 >"$WORK/watchmem" 2>/dev/null
+    row "Watch: 24 h of samples at one a second for 100 objects (8.64 M samples), heap in use" \
+        "$(field heap_mib <"$WORK/watchmem") MiB ($(field bytes_per_sample <"$WORK/watchmem") bytes a sample)" "-" "-" \
+        "≤ 150 MB" "$(verdict "$(field heap_mib <"$WORK/watchmem") * 1.048576 <= 150")"
+    QT_QPA_PLATFORM=offscreen "$BIN/bench_watch" --repaint 1 86400 1000 >"$WORK/repaint1" 2>/dev/null
+    QT_QPA_PLATFORM=offscreen "$BIN/bench_watch" --repaint 8 86400 1000 >"$WORK/repaint8" 2>/dev/null
+    repaint1=$(field median_ms <"$WORK/repaint1"); repaint8=$(field median_ms <"$WORK/repaint8")
+    row "Watch graph 1,000 px wide over 86,400 samples a series, offscreen (median of 30 repaints): 1 series / 8 series" \
+        "$repaint1 ms (CPU $(field cpu_median_ms <"$WORK/repaint1")) / $repaint8 ms (CPU $(field cpu_median_ms <"$WORK/repaint8"))" \
+        "-" "-" "≤ 16 ms" "$(verdict "$repaint1 <= 16") / $(verdict "$repaint8 <= 16")"
+}
+
 echo "bench: $BUILD_TYPE build in $BUILD_DIR, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)" >&2
+
+if [ $WATCH_ONLY -eq 1 ]; then
+    watch
+    print_table
+    exit 0
+fi
 
 if [ $MIB_ONLY -eq 1 ]; then
     mib_load
@@ -563,5 +605,6 @@ row "Opening the MIB Tree over $NODES nodes, offscreen (median of $MIB_RUNS): MI
 row "MIB Tree search over $NODES nodes, $(field queries <"$WORK/mibtree" | head -1) fixed queries (median of 5 each, runs median of $MIB_RUNS): median / worst query, typed into the window (results and definition shown) and in the engine alone" \
     "window: $(m search_median_ms mibtree) / $(m search_worst_ms mibtree) ms (CPU $(m search_worst_cpu_ms mibtree)); engine: $(m engine_median_ms mibtree) / $(m engine_worst_ms mibtree) ms" \
     "-" "-" "≤ 50 ms" "$(verdict "$(m search_worst_ms mibtree) <= 50")"
+watch
 
 print_table

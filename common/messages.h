@@ -58,4 +58,6 @@ inline constexpr const char *MibLoaded = "%s loaded from '%s'.";
 // In the status line after a find in the list.
 inline constexpr const char *NotFound = "Not found";
 inline constexpr const char *RowOfRows = "Row %lld of %lld";
+// Add to Watch beyond what the Watch holds.
+inline constexpr const char *WatchFull = "The Watch holds at most %d objects; remove some to add others.";
 } // namespace msg

@@ -167,6 +167,44 @@ focus "Object Details"
 keys alt+d
 shoot "Object Details" details-mib.png
 keys alt+c
+# The Watch: the demo agent's loopback octets in and out, its state and its
+# uptime added one by one, polled every 5 s (snmpd refreshes its interface
+# counters every few seconds) while a sender of our own varies the traffic
+# over lo; the octets in, graphed in bits per second.
+focus Norvane
+keys ctrl+r ctrl+g alt+i ctrl+a
+xdotool type --delay 30 ".1.3.6.1.2.1.2.2.1.10.1;.1.3.6.1.2.1.2.2.1.16.1;.1.3.6.1.2.1.2.2.1.8.1;.1.3.6.1.2.1.1.3.0"
+keys F9
+sleep 1
+keys Tab Home ctrl+shift+w
+focus Watch
+keys alt+b
+for _ in 1 2 3; do
+    focus Norvane
+    keys Down ctrl+shift+w
+done
+python3 - <<'SEND' &
+import math, socket, time
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+data = b"x" * 1400
+start = time.time()
+while time.time() - start < 215:
+    rate = 2000000 + 1500000 * math.sin((time.time() - start) / 12)  # octets a second
+    for _ in range(int(rate / 1400 / 20)):
+        s.sendto(data, ("127.0.0.1", 9))
+    time.sleep(0.05)
+SEND
+PIDS+=($!)
+sleep 215
+keys Home
+watch=$(window Watch)
+xdotool windowsize --sync "$watch" 900 560
+sleep 1.5
+shoot Watch watch.png
+keys Escape
+focus Norvane
+keys ctrl+w
+
 # The Cisco switch's ifTable walked into a cleared list, then its grid in
 # the Table View.
 focus Norvane

@@ -10,6 +10,7 @@
 
 #include <map>
 #include <optional>
+#include <vector>
 
 // One input box's history list as the store holds it.
 struct HistorySettings
@@ -29,6 +30,22 @@ struct AgentTextLess
 };
 // Agent Properties by the agent text as typed.
 using AgentPropertiesMap = std::map<QString, AgentProperties, AgentTextLess>;
+
+// The Watch window's list: each object on its agent, as the window polls it
+// (the samples are not kept), and the poll interval.
+struct WatchEntry
+{
+    QString agent;
+    QString community;
+    QString oid; // dotted decimal
+
+    bool operator==(const WatchEntry &) const = default;
+};
+struct WatchSettings
+{
+    int intervalMs = 5000;
+    std::vector<WatchEntry> entries;
+};
 
 // Everything the program keeps between runs, as one value: what the load
 // found and what the exit writes. A default value is a first start: the
@@ -54,4 +71,5 @@ struct Settings
     HistorySettings oids;
     // Never a passphrase: those live in the desktop keyring or in memory.
     AgentPropertiesMap agentProperties;
+    WatchSettings watch;
 };

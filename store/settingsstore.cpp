@@ -351,6 +351,56 @@ StoreError saveAgents(RegistryHive &hive, const AgentPropertiesMap &agents)
     return {};
 }
 
+// The Watch list; an item that fails is left out, the first failure returned.
+StoreError loadWatch(RegistryHive &hive, WatchSettings &watch)
+{
+    HiveKey key;
+    if (hive.regOpenKey(WatchKey, &key) != ERROR_SUCCESS)
+        return {};
+    std::optional<int32_t> interval, count;
+    StoreError first = readInteger(key, "Interval", &interval);
+    if (!first)
+        first = readInteger(key, "Count", &count);
+    if (interval)
+        watch.intervalMs = *interval;
+    for (int32_t i = 0; i < count.value_or(0); ++i) {
+        HiveKey item;
+        if (hive.regOpenKey(QByteArray(WatchKey) + "Item" + QByteArray::number(i), &item) != ERROR_SUCCESS)
+            break; // a Count larger than the items: nothing more to read
+        WatchEntry entry;
+        StoreError failure;
+        if ((failure = readString(item, "Agent", &entry.agent)) || (failure = readString(item, "Community", &entry.community))
+            || (failure = readString(item, "Oid", &entry.oid))) {
+            if (!first)
+                first = failure;
+            continue;
+        }
+        watch.entries.push_back(std::move(entry));
+    }
+    return first;
+}
+
+StoreError saveWatch(RegistryHive &hive, const WatchSettings &watch)
+{
+    HiveKey key;
+    if (hive.regCreateKey(WatchKey, &key) != ERROR_SUCCESS)
+        return {};
+    StoreError failure;
+    if ((failure = writeInteger(key, "Interval", watch.intervalMs))
+        || (failure = writeInteger(key, "Count", int64_t(watch.entries.size()))))
+        return failure;
+    for (size_t i = 0; i < watch.entries.size(); ++i) {
+        HiveKey item;
+        if (hive.regCreateKey(QByteArray(WatchKey) + "Item" + QByteArray::number(qulonglong(i)), &item) != ERROR_SUCCESS)
+            continue;
+        const WatchEntry &entry = watch.entries[i];
+        if ((failure = writeString(item, "Agent", entry.agent)) || (failure = writeString(item, "Community", entry.community))
+            || (failure = writeString(item, "Oid", entry.oid)))
+            return failure;
+    }
+    return {};
+}
+
 StoreError saveAll(RegistryHive &hive, const Settings &s)
 {
     {
@@ -366,7 +416,9 @@ StoreError saveAll(RegistryHive &hive, const Settings &s)
         if (StoreError failure = saveHistory(hive, path, *list))
             return failure;
     }
-    return saveAgents(hive, s.agentProperties);
+    if (StoreError failure = saveAgents(hive, s.agentProperties))
+        return failure;
+    return saveWatch(hive, s.watch);
 }
 
 } // namespace
@@ -392,6 +444,9 @@ LoadedSettings loadSettings(RegistryHive &hive)
     const StoreError agentFailure = loadAgents(hive, s.agentProperties);
     if (!failure)
         failure = agentFailure;
+    const StoreError watchFailure = loadWatch(hive, s.watch);
+    if (!failure)
+        failure = watchFailure;
     if (!failure)
         failure = fileError;
     return loaded;

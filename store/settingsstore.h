@@ -16,6 +16,10 @@ inline constexpr const char *OidHistoryKey = "\\Software\\Ferrolyn\\Norvane\\His
 // "PrivProtocol", "Context" and "RememberPassphrases". Versions without
 // Agent Properties ignore the key.
 inline constexpr const char *AgentsKey = "\\Software\\Ferrolyn\\Norvane\\Agents\\";
+// The Watch list: "Interval" (DWORD, milliseconds) and "Count" (DWORD), and
+// a key "Item0", "Item1"... per object with "Agent", "Community" and "Oid"
+// (dotted decimal). Keys past Count are left over from a longer list.
+inline constexpr const char *WatchKey = "\\Software\\Ferrolyn\\Norvane\\Watch\\";
 
 // What the load found, and the failure that ended it (none when it ran through).
 struct LoadedSettings
@@ -36,11 +40,12 @@ struct LoadedSettings
 // Agent Properties are read whatever came before, agent by agent: an agent
 // with a value of a wrong kind has none (its message is the error when
 // nothing failed before), and so has one with a number outside its list (a
-// later version's protocol), silently.
+// later version's protocol), silently. The Watch list loads on its own too:
+// an item with a value of a wrong kind is left out.
 LoadedSettings loadSettings(RegistryHive &hive);
 
 // The write at exit: the settings key ("Position" only in the normal state),
-// then the three history lists, then Agent Properties, then the hive's file. The file is written
+// then the three history lists, then Agent Properties and the Watch list, then the hive's file. The file is written
 // also when a value fails, so what was stored before the failure is kept; the
 // value's message is then the error.
 StoreError saveSettings(RegistryHive &hive, const Settings &settings);

@@ -40,7 +40,7 @@ void ActionList::create(QWidget *window)
         {&ActionList::actStop, "actStop", "Sto&p", {QKeySequence(Qt::Key_Escape)}, "Stop|Stop.", 0, false},
         {&ActionList::actClear, "actClear", "&Clear", {QKeySequence(Qt::CTRL | Qt::Key_R)},
          "Clear|Clear previous results.", 0, false},
-        {&ActionList::actAgentProperties, "actAgentProperties", "&Agent Properties...", {},
+        {&ActionList::actAgentProperties, "actAgentProperties", "Agent Pr&operties...", {},
          "Agent Properties|The SNMP version and SNMPv3 security settings of the agent in the Agent box.", 0,
          false},
         {&ActionList::actGet, "actGet", "&Get", {QKeySequence(Qt::CTRL | Qt::Key_G)},
@@ -67,6 +67,12 @@ void ActionList::create(QWidget *window)
          "Shows the tables among the results as grids.", 0, false},
         {&ActionList::actExportPrometheus, "actExportPrometheus", "Export for &Prometheus...", {},
          "Exports the selected row's object as a module of Prometheus's SNMP exporter.", 0, false},
+        // Ctrl+W is Walk.
+        {&ActionList::actAddToWatch, "actAddToWatch", "&Add to Watch", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W)},
+         "Add to Watch|Polls the selected row's object (in the Table View, the selected cells) on its agent and graphs "
+         "it in the Watch window.", 0, false},
+        {&ActionList::actWatch, "actWatch", "&Watch", {}, "Shows the watched objects with their values and rates over time.",
+         0, false},
     };
 
     // The group only draws the three as radio items; which one is checked is
@@ -105,7 +111,7 @@ QList<QAction *> ActionList::all() const
 {
     return {actSave, actSaveAs, actExit, actToolBar, actStatusBar, actMibValues, actDetails, actOptions,
             actRun, actStop, actClear, actAgentProperties, actGet, actGetNext, actWalk, actAbout, actMibTree, actLoadMib,
-            actFind, actFindNext, actFindPrevious, actTableView, actExportPrometheus};
+            actFind, actFindNext, actFindPrevious, actTableView, actExportPrometheus, actAddToWatch, actWatch};
 }
 
 void applyHint(QAction *action, const QString &hint)

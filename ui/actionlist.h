@@ -37,6 +37,9 @@ struct ActionList
     QAction *actTableView = nullptr;
     // The objects found, for a monitoring engine to poll.
     QAction *actExportPrometheus = nullptr;
+    // The Watch: objects polled on a timer and graphed.
+    QAction *actAddToWatch = nullptr;
+    QAction *actWatch = nullptr;
     // actGet, actGetNext and actWalk; their data() is the operation tag 1..3.
     QActionGroup *operations = nullptr;
 

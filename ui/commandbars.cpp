@@ -33,10 +33,10 @@ CommandBars::CommandBars(const ActionList &c, QWidget *window)
                       {c.actSave, c.actSaveAs, c.actExportPrometheus, nullptr, c.actLoadMib, nullptr, c.actExit});
     miView = makeMenu("miView", "&View", "Contains commands for manipulating the view.",
                       {c.actToolBar, c.actStatusBar, c.actMibValues, nullptr, c.actDetails, c.actMibTree, nullptr,
-                       c.actFind, c.actFindNext, c.actFindPrevious, c.actTableView, nullptr, c.actOptions});
+                       c.actFind, c.actFindNext, c.actFindPrevious, c.actTableView, c.actWatch, nullptr, c.actOptions});
     miAction = makeMenu("miAction", "&Action", "Contains action commands.",
                         {c.actRun, c.actStop, c.actClear, nullptr, c.actAgentProperties, nullptr, c.actGet,
-                         c.actGetNext, c.actWalk});
+                         c.actGetNext, c.actWalk, nullptr, c.actAddToWatch});
     miHelp = makeMenu("miHelp", "&Help", "Help topics.", {c.actAbout});
     menuBar->watchKeys(window);
     psMenuBar->setControl(menuBar);

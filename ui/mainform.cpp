@@ -13,6 +13,7 @@
 #include "ui/results/rowcopy.h"
 #include "ui/results/rowfinder.h"
 #include "ui/tableview/tablewindow.h"
+#include "ui/watchcommands.h"
 #include "ui/widgets/coolbar.h"
 #include "ui/widgets/pagescroller.h"
 #include "ui/widgets/programicon.h"
@@ -65,6 +66,7 @@ TMainForm::TMainForm(std::unique_ptr<DialogService> dialogs, QWidget *parent)
     m_inputs = m_bars.inputs;
     m_splitter = new Splitter(m_bars.coolBar);
     createListView();
+    m_watch = std::make_unique<WatchCommands>(*m_results, *m_listView, m_agents, m_transport, *m_dialogs, this);
     m_statusBar = new StatusBar(this);
     setStatusBar(m_statusBar);
     arrangeClientArea();
@@ -167,6 +169,8 @@ void TMainForm::connectCommands()
         {c.actFindPrevious, [this] { m_finder->find(true); }},
         {c.actTableView, [this] { actTableViewExecute(); }},
         {c.actExportPrometheus, [this] { exportForPrometheus(selectedRows(*m_listView, results())); }},
+        {c.actAddToWatch, [this] { m_watch->addSelected(m_tableWindow); }},
+        {c.actWatch, [this] { m_watch->show(); }},
     };
     for (QAction *action : c.all())
         connect(action, &QAction::triggered, this, [this, action] { execute(action); });
@@ -197,6 +201,7 @@ void TMainForm::applySettings(const Settings &settings)
     setMibValues(settings.mibValues);
     m_inputs->applyHistory(settings);
     m_agents.setProperties(settings.agentProperties);
+    m_watch->applySettings(settings.watch);
 }
 
 Settings TMainForm::currentSettings() const
@@ -211,6 +216,7 @@ Settings TMainForm::currentSettings() const
     settings.mibValues = mibValues();
     m_inputs->storeHistory(settings);
     settings.agentProperties = m_agents.properties();
+    settings.watch = m_watch->settings();
     return settings;
 }
 
@@ -260,6 +266,7 @@ void TMainForm::updateCommands()
     c.actMibValues->setChecked(mibValues());
     c.actDetails->setEnabled(m_listView->selectionModel()->hasSelection());
     c.actExportPrometheus->setEnabled(c.actDetails->isEnabled());
+    c.actAddToWatch->setEnabled(m_watch->canAdd(m_tableWindow));
     c.actStop->setEnabled(!c.actRun->isEnabled());
     // Names would change under a running walk's rows.
     c.actLoadMib->setEnabled(c.actRun->isEnabled());
@@ -366,6 +373,7 @@ QueryRequest TMainForm::runRequest()
     request.transport = m_transport;
     request.wait = RequestWait::ProcessEvents;
     m_runSendsCommunity = m_agents.complete(request);
+    m_watch->runStarted(request);
     return request;
 }
 
@@ -470,6 +478,7 @@ void TMainForm::actTableViewExecute()
         // Tables by the shape of the names, their indexes read by the MIB where it defines them.
         m_tableWindow = new TTableWindow(*m_results, *m_dialogs, std::make_unique<MibTableProvider>(), this);
         connect(m_tableWindow, &TTableWindow::exportRequested, this, &TMainForm::exportOids);
+        m_tableWindow->gridView()->addAction(m_commands.actAddToWatch); // its shortcut and context menu there
     }
     m_results->flush();
     m_tableWindow->show();

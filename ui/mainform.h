@@ -31,6 +31,7 @@ class Splitter;
 class StatusBar;
 class TMibTreeWindow;
 class TTableWindow;
+class WatchCommands;
 
 // The program's one window: it composes the tool bar's input boxes, the
 // commands, the result list and the status line, and dispatches each command
@@ -68,6 +69,8 @@ public:
     QComboBox *agentBox() const { return m_inputs->agentBox(); }
     QComboBox *communityBox() const { return m_inputs->communityBox(); }
     QComboBox *oidBox() const { return m_inputs->oidBox(); }
+    // The Watch: Add to Watch, the Watch window and its polling.
+    WatchCommands &watch() const { return *m_watch; }
     // The MIB Tree window; null until MIB Tree or Load MIB File first opened it.
     TMibTreeWindow *mibTreeWindow() const;
     bool isRunning() const { return m_run.isRunning(); }
@@ -164,4 +167,5 @@ private:
     AgentProfiles m_agents;
     ResultSaving m_saving;
     RunLifecycle m_run;
+    std::unique_ptr<WatchCommands> m_watch;
 };

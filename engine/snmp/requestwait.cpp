@@ -395,6 +395,37 @@ WaitOutcome awaitAnswer(void *session, RequestExchange &exchange, RequestWait wa
     }
 }
 
+std::optional<int> serviceRequest(void *session, RequestExchange &exchange, bool readable)
+{
+    if (!exchange.waiting)
+        return std::nullopt;
+    const int fd = sessionSocket(session);
+    if (fd < 0) {
+        finish(exchange, snmp_sess_transport(session) ? WaitOutcome::Closed : WaitOutcome::Failed);
+        return std::nullopt;
+    }
+    if (readable) {
+        // Net-SNMP's sockets block: read only what is there now.
+        pollfd watched{fd, POLLIN, 0};
+        if (poll(&watched, 1, 0) > 0 && (watched.revents & POLLIN))
+            readSocket(session, fd);
+        if (connectionClosed(session, exchange))
+            return std::nullopt;
+    }
+    if (exchange.waiting)
+        snmp_sess_timeout(session); // does nothing before a timeout is due
+    std::optional<timeval> due;
+    if (!exchange.waiting || endUnheard(session, fd, exchange, due) || !exchange.waiting)
+        return std::nullopt;
+    return timerMs(*due);
+}
+
+int sessionSocket(void *session)
+{
+    const netsnmp_transport *transport = snmp_sess_transport(session);
+    return transport ? transport->sock : -1;
+}
+
 WaitOutcome sendAndWait(void *session, PduPtr request, RequestExchange &exchange, RequestWait wait,
                         const AbandonCheck &abandoned, berreader::Response &answer)
 {

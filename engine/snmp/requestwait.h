@@ -81,3 +81,12 @@ WaitOutcome sendAndWait(void *session, PduPtr request, RequestExchange &exchange
 std::optional<WaitOutcome> sendOnly(void *session, PduPtr request, RequestExchange &exchange);
 WaitOutcome awaitAnswer(void *session, RequestExchange &exchange, RequestWait wait, const AbandonCheck &abandoned,
                         berreader::Response &answer);
+
+// The wait done by the caller's own event loop instead, one step at a time:
+// reads a datagram when the socket is readable (checked again here, so a
+// stale notification never blocks) and handles the retries and timeouts due.
+// The milliseconds until the next one falls due while the request still
+// waits; nothing once it has ended (awaitAnswer then takes it at once).
+std::optional<int> serviceRequest(void *session, RequestExchange &exchange, bool readable);
+// The session's socket, -1 when it has none (a stream whose peer closed it).
+int sessionSocket(void *session);

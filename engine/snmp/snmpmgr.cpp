@@ -39,6 +39,9 @@ struct SnmpMgrSessionData
     size_t least = 0;
     size_t most = 0;
     std::optional<WaitOutcome> sendFailure;
+    // A Detached request on an SNMPv3 session: held back while the engine
+    // ID probe is out, sent once SnmpMgrService has seen the probe end.
+    PduPtr deferred;
 };
 
 namespace {
@@ -113,6 +116,14 @@ void post(SnmpMgrSessionData &session, PduPtr request, size_t least, size_t most
     session.least = least;
     session.most = most;
     session.sendFailure.reset();
+    session.deferred.reset();
+    if (session.version == SnmpVersion::V3 && !usm::engineKnown(session.handle) && wait == RequestWait::Detached) {
+        PduPtr probe = usm::engineProbe(session.handle);
+        session.sendFailure = probe ? sendOnly(session.handle, std::move(probe), session.exchange) : WaitOutcome::Failed;
+        if (!session.sendFailure)
+            session.deferred = std::move(request);
+        return;
+    }
     if (session.version == SnmpVersion::V3 && !usm::engineKnown(session.handle)) {
         const WaitOutcome discovered = usm::discoverEngine(session.handle, session.exchange, wait, abandoned);
         if (discovered != WaitOutcome::Answered) {
@@ -123,6 +134,17 @@ void post(SnmpMgrSessionData &session, PduPtr request, size_t least, size_t most
     session.sendFailure = sendOnly(session.handle, std::move(request), session.exchange);
 }
 
+// The probe sent ahead of a Detached request has ended as `probed`: the
+// request goes out now, or fails as the discovery did.
+void sendDeferred(SnmpMgrSessionData &session, WaitOutcome probed)
+{
+    PduPtr request = std::move(session.deferred);
+    const WaitOutcome found = usm::engineFound(session.handle, session.exchange, probed);
+    session.sendFailure = found == WaitOutcome::Answered
+        ? sendOnly(session.handle, std::move(request), session.exchange)
+        : std::optional<WaitOutcome>(found);
+}
+
 // Waits for the request posted and takes its answer into the list: the
 // binding count must lie between least and most (see takeAnswer).
 int collect(SnmpMgrSessionData &session, SnmpVarBindList &list, int32_t *errorStatus, int32_t *errorIndex,
@@ -130,6 +152,15 @@ int collect(SnmpMgrSessionData &session, SnmpVarBindList &list, int32_t *errorSt
 {
     if (!session.sent)
         return fail(SnmpMgrErrors::InvalidParameter);
+    if (session.deferred) {
+        // Awaited before SnmpMgrService saw the probe end: the request
+        // itself has not gone out yet.
+        if (wait == RequestWait::Detached)
+            wait = RequestWait::Blocking;
+        berreader::Response none;
+        const WaitOutcome probed = awaitAnswer(session.handle, session.exchange, wait, abandoned, none);
+        sendDeferred(session, probed);
+    }
     session.sent = false;
     const WaitOutcome outcome = session.sendFailure
         ? *session.sendFailure
@@ -310,6 +341,24 @@ int SnmpMgrBulkSend(LPSNMP_MGR_SESSION session, int32_t maxRepetitions, const Sn
     // datagram's worth at most): the walk goes on from the last of them.
     post(*session, std::move(request), 1, std::numeric_limits<size_t>::max(), wait, abandoned);
     return 1;
+}
+
+int SnmpMgrSocket(LPSNMP_MGR_SESSION session)
+{
+    return session && session->handle ? sessionSocket(session->handle) : -1;
+}
+
+int SnmpMgrService(LPSNMP_MGR_SESSION session, bool readable)
+{
+    if (!session || !session->handle || !session->sent || session->sendFailure)
+        return -1;
+    if (const std::optional<int> due = serviceRequest(session->handle, session->exchange, readable))
+        return *due;
+    if (!session->deferred)
+        return -1;
+    berreader::Response none;
+    sendDeferred(*session, awaitAnswer(session->handle, session->exchange, RequestWait::Blocking, {}, none));
+    return session->sendFailure ? -1 : serviceRequest(session->handle, session->exchange, false).value_or(-1);
 }
 
 int SnmpMgrClose(LPSNMP_MGR_SESSION session)

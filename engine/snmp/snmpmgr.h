@@ -63,6 +63,13 @@ int SnmpMgrAwait(LPSNMP_MGR_SESSION session, SnmpVarBindList *list, int32_t *err
 // The GetBulkRequest's first step, as SnmpMgrSend is SnmpMgrRequest's; SnmpMgrAwait takes its answer.
 int SnmpMgrBulkSend(LPSNMP_MGR_SESSION session, int32_t maxRepetitions, const SnmpVarBindList *list,
                     RequestWait wait = RequestWait::Blocking, const AbandonCheck &abandoned = {});
+// For a request posted with RequestWait::Detached, whose wait the caller's
+// event loop does (engine/snmp/asyncrequest.h): the socket to watch (-1 for
+// none), and a step of the wait, called when the socket is readable and when
+// the milliseconds the last step returned have passed. -1 once the request
+// has ended; SnmpMgrAwait then takes its answer without waiting.
+int SnmpMgrSocket(LPSNMP_MGR_SESSION session);
+int SnmpMgrService(LPSNMP_MGR_SESSION session, bool readable);
 int SnmpMgrClose(LPSNMP_MGR_SESSION session);
 // Sessions opened and not yet closed in this process; tests check it returns to 0.
 int SnmpMgrOpenSessionCount();

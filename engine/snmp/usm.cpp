@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 namespace {
@@ -36,13 +37,15 @@ void initUsm()
     snmp_call_callbacks(SNMP_CALLBACK_LIBRARY, SNMP_CALLBACK_POST_READ_CONFIG, nullptr);
 }
 
-// Removes every user an earlier session localised keys for; the template
-// users without a name stay.
-void forgetUsers()
+// Removes the entry an earlier session made for this session's user at its
+// engine: Net-SNMP would otherwise keep that session's keys for this one.
+void forgetUser(const netsnmp_session &session)
 {
+    const std::string_view name(session.securityName ? session.securityName : "", session.securityNameLen);
     for (usmUser *user = usm_get_userList(); user;) {
         usmUser *next = user->next;
-        if (user->name && user->name[0] != '\0') {
+        if (user->name && name == user->name && user->engineIDLen == session.securityEngineIDLen
+            && std::memcmp(user->engineID, session.securityEngineID, user->engineIDLen) == 0) {
             usm_remove_user(user);
             // Its keys go with it; usm_free_user clears them before freeing.
             usm_free_user(user);
@@ -100,7 +103,6 @@ namespace usm {
 bool setUp(snmp_session &settings, const AgentSecurity &security)
 {
     initUsm();
-    forgetUsers();
 
     settings.version = SNMP_VERSION_3;
     settings.securityModel = SNMP_SEC_MODEL_USM;
@@ -165,17 +167,14 @@ bool engineKnown(void *handle)
     return state && state->securityEngineIDLen > 0;
 }
 
-WaitOutcome discoverEngine(void *handle, RequestExchange &exchange, RequestWait wait, const AbandonCheck &abandoned)
+PduPtr engineProbe(void *handle)
 {
-    netsnmp_session *state = snmp_sess_session(handle);
-    if (!state)
-        return WaitOutcome::Failed;
     // Net-SNMP's probe: a Get without bindings at noAuthNoPriv from the user
     // without a name, which every agent answers with a report that carries
     // its engine ID.
     PduPtr probe(snmp_pdu_create(SNMP_MSG_GET));
-    if (!probe)
-        return WaitOutcome::Failed;
+    if (!probe || !snmp_sess_session(handle))
+        return nullptr;
     probe->version = SNMP_VERSION_3;
     probe->securityName = strdup("");
     probe->securityNameLen = 0;
@@ -185,7 +184,7 @@ WaitOutcome discoverEngine(void *handle, RequestExchange &exchange, RequestWait 
         // As Net-SNMP's probe adds it, when the library has none.
         auto *user = static_cast<usmUser *>(calloc(1, sizeof(usmUser)));
         if (!user)
-            return WaitOutcome::Failed;
+            return nullptr;
         user->name = strdup("");
         user->secName = strdup("");
         user->authProtocolLen = OID_LENGTH(usmNoAuthProtocol);
@@ -194,14 +193,30 @@ WaitOutcome discoverEngine(void *handle, RequestExchange &exchange, RequestWait 
         user->privProtocol = snmp_duplicate_objid(usmNoPrivProtocol, user->privProtocolLen);
         usm_add_user(user);
     }
-    berreader::Response none;
-    const WaitOutcome outcome = sendAndWait(handle, std::move(probe), exchange, wait, abandoned, none);
+    return probe;
+}
+
+WaitOutcome engineFound(void *handle, RequestExchange &exchange, WaitOutcome probed)
+{
+    netsnmp_session *state = snmp_sess_session(handle);
+    if (!state)
+        return WaitOutcome::Failed;
     // The report ends the wait as a refusal; Net-SNMP has taken the engine
     // ID from it by then.
     if (state->securityEngineIDLen == 0)
-        return outcome == WaitOutcome::Answered ? WaitOutcome::Failed : outcome;
+        return probed == WaitOutcome::Answered ? WaitOutcome::Failed : probed;
     exchange.report = 0;
+    forgetUser(*state);
     return usm_create_user_from_session(state) == SNMPERR_SUCCESS ? WaitOutcome::Answered : WaitOutcome::Failed;
+}
+
+WaitOutcome discoverEngine(void *handle, RequestExchange &exchange, RequestWait wait, const AbandonCheck &abandoned)
+{
+    PduPtr probe = engineProbe(handle);
+    if (!probe)
+        return WaitOutcome::Failed;
+    berreader::Response none;
+    return engineFound(handle, exchange, sendAndWait(handle, std::move(probe), exchange, wait, abandoned, none));
 }
 
 } // namespace usm

@@ -21,11 +21,7 @@ struct Response;
 // For the manager service (engine/snmp/snmpmgr.cpp) only.
 namespace usm {
 // Sets the session up for SNMPv3 with the security's user, level, protocols,
-// context and keys (Ku); false when a protocol or key is refused. Forgets
-// the users of earlier sessions first: Net-SNMP keeps the first keys an
-// (engine, user) pair was used with for as long as the process runs, so a
-// corrected passphrase would still fail and a wrong one after a good one
-// still work.
+// context and keys (Ku); false when a protocol or key is refused.
 bool setUp(snmp_session &settings, const AgentSecurity &security);
 // Overwrites the keys (Ku) held in session settings: those a session was
 // opened from, and the session's own copy when it closes.
@@ -37,7 +33,19 @@ void wipeKeys(snmp_session &settings);
 // report as for any request (the window's events processed, the abandon
 // check asked), then localises the user's keys for the engine found:
 // Answered, or how the wait ended.
+//
+// Net-SNMP keeps one user entry per (engine, user name) for the whole
+// process, and the messages of every session with that user go by it. The
+// entry is made afresh from each session's own keys once its engine is
+// found, so that a corrected passphrase works and a wrong one after a good
+// one fails; the entries of other users stay, and with them the sessions
+// that live beside this one (the Watch window's beside a run's).
 void deferDiscovery(void *handle);
 bool engineKnown(void *handle);
 WaitOutcome discoverEngine(void *handle, RequestExchange &exchange, RequestWait wait, const AbandonCheck &abandoned);
+// The same in two steps, for a caller that waits in its own event loop: the
+// probe to send (null when it cannot be made), then, once it has ended as
+// `probed`, the engine found and the user's entry made.
+PduPtr engineProbe(void *handle);
+WaitOutcome engineFound(void *handle, RequestExchange &exchange, WaitOutcome probed);
 } // namespace usm

@@ -45,6 +45,7 @@ private slots:
     void versionValue();
     void agentProperties_data();
     void agentProperties();
+    void watchListShrinksAndSkipsABadItem();
     void positionRules_data();
     void positionRules();
     void twelveEntriesWrittenBack();
@@ -360,6 +361,32 @@ void TestSettingsStore::agentProperties()
     QCOMPARE(save(load.settings), QString());
     QVERIFY(readAll(m_path).contains("Agents\\a%25b%5Cc%09[::1]]\r\n") == loaded);
     QVERIFY(this->load().settings.agentProperties == read);
+}
+
+// The hive cannot delete: a shorter list is its Count, the items past it
+// stay in the file unread. An item with a value of a wrong kind is left out.
+void TestSettingsStore::watchListShrinksAndSkipsABadItem()
+{
+    Settings settings;
+    settings.watch.intervalMs = 2500;
+    for (const char *oid : {".1.3.6.1.2.1.2.2.1.10.1", ".1.3.6.1.2.1.2.2.1.16.1", ".1.3.6.1.2.1.1.3.0"})
+        settings.watch.entries.push_back({QStringLiteral("udp:[::1]:1161"), QStringLiteral("tarnel"), QString::fromLatin1(oid)});
+    QCOMPARE(save(settings), QString());
+    settings.watch.entries.erase(settings.watch.entries.begin());
+    QCOMPARE(save(settings), QString());
+    LoadedSettings next = load();
+    QCOMPARE(next.error.message(), QString());
+    QCOMPARE(next.settings.watch.intervalMs, 2500);
+    QVERIFY(next.settings.watch.entries == settings.watch.entries);
+    QVERIFY(readAll(m_path).contains("Watch\\Item2]"));
+
+    QByteArray text = readAll(m_path);
+    text.replace("\"Oid\"=\".1.3.6.1.2.1.2.2.1.16.1\"", "\"Oid\"=dword:00000001");
+    QVERIFY(writeFile(m_path, text));
+    next = load();
+    QCOMPARE(next.error.message(), QStringLiteral("Invalid data type for 'Oid'"));
+    QCOMPARE(next.settings.watch.entries.size(), size_t(1));
+    QCOMPARE(next.settings.watch.entries.front().oid, QStringLiteral(".1.3.6.1.2.1.1.3.0"));
 }
 
 void TestSettingsStore::positionRules_data()

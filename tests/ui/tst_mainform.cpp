@@ -319,14 +319,17 @@ void TestMainForm::menusAsShown_data()
                                            "&Find...\tCtrl+F\tFinds a row holding a text.",
                                            "Find &Next\tF3\tFinds the next row holding the text.",
                                            "Find Pre&vious\tShift+F3\tFinds the row before holding the text.",
-                                           "T&able View\tCtrl+Shift+T\tShows the tables among the results as grids.", "-",
+                                           "T&able View\tCtrl+Shift+T\tShows the tables among the results as grids.",
+                                           "&Watch\t\tShows the watched objects with their values and rates over time.", "-",
                                            "&Options...\t\tSnmpMgrOpen settings."};
     QTest::newRow("miAction") << QStringList{
         "&Run\tF9\tRun.", "Sto&p\tEsc\tStop.", "&Clear\tCtrl+R\tClear previous results.", "-",
-        "&Agent Properties...\t\tThe SNMP version and SNMPv3 security settings of the agent in the Agent box.", "-",
+        "Agent Pr&operties...\t\tThe SNMP version and SNMPv3 security settings of the agent in the Agent box.", "-",
         "&Get\tCtrl+G\tRetrieve the value of the specified variable.",
         "Get&Next\tCtrl+T\tRetrieve the value of the lexicographic successor the specified variable.",
-        "&Walk\tCtrl+W\tRetrieve the all values of the specified subtree."};
+        "&Walk\tCtrl+W\tRetrieve the all values of the specified subtree.", "-",
+        "&Add to Watch\tCtrl+Shift+W\tPolls the selected row's object (in the Table View, the selected cells) on its "
+        "agent and graphs it in the Watch window."};
     QTest::newRow("miHelp") << QStringList{
         "&About Norvane...\t\tDisplays program information, version number, and copyright."};
 }

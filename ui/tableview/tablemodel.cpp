@@ -180,6 +180,13 @@ QStringList TableGridModel::headerTexts() const
     return texts + columns;
 }
 
+int TableGridModel::resultRow(const QModelIndex &cell) const
+{
+    if (!cell.isValid() || cell.row() >= rowCount() || cell.column() < indexColumnCount() || cell.column() >= columnCount())
+        return -1;
+    return m_table->cell(m_shown[size_t(cell.row())], cell.column() - indexColumnCount());
+}
+
 QString TableGridModel::gridText(int gridRow, int column) const
 {
     if (column < indexColumnCount()) {

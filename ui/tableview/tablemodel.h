@@ -41,6 +41,8 @@ public:
 
     // A shown cell's text, as the view shows it.
     QString cellText(int row, int column) const;
+    // The result row a shown cell shows; -1 for an index cell or an empty one.
+    int resultRow(const QModelIndex &cell) const;
     QStringList headerTexts() const;
     QStringList rowTexts(int row) const;
     // The cells as tab-separated lines, one per row that has any of them,

@@ -99,6 +99,7 @@ TTableWindow::TTableWindow(ResultModel &results, DialogService &dialogs,
     // Found in index order; a click on a header sorts.
     m_gridView->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     m_gridView->setSortingEnabled(true);
+    m_gridView->setContextMenuPolicy(Qt::ActionsContextMenu); // the main window's commands on cells
     lblRows = new QLabel(this);
     lblRows->setObjectName(QStringLiteral("lblRows"));
 
