@@ -64,6 +64,10 @@ void ActionList::create(QWidget *window)
         // "&Table View" would share its letter with "&Toolbar" in the View menu.
         {&ActionList::actTableView, "actTableView", "T&able View", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T)},
          "Shows the tables among the results as grids.", 0, false},
+        {&ActionList::actOpen, "actOpen", "&Open...", {QKeySequence(Qt::CTRL | Qt::Key_O)},
+         "Opens a recording (snmpsim, Net-SNMP walk) or a result file into the list.", 0, false},
+        {&ActionList::actCompareWith, "actCompareWith", "Co&mpare With...", {},
+         "Compares the list with a recording or result file.", 0, false},
     };
 
     // The group only draws the three as radio items; which one is checked is
@@ -102,7 +106,7 @@ QList<QAction *> ActionList::all() const
 {
     return {actSave, actSaveAs, actExit, actToolBar, actStatusBar, actMibValues, actDetails, actOptions,
             actRun, actStop, actClear, actAgentProperties, actGet, actGetNext, actWalk, actAbout, actMibTree, actLoadMib,
-            actFind, actFindNext, actFindPrevious, actTableView};
+            actFind, actFindNext, actFindPrevious, actTableView, actOpen, actCompareWith};
 }
 
 void applyHint(QAction *action, const QString &hint)

@@ -35,6 +35,9 @@ struct ActionList
     QAction *actFindNext = nullptr;
     QAction *actFindPrevious = nullptr;
     QAction *actTableView = nullptr;
+    // Recordings: a walk opened from a file, and the list compared with one.
+    QAction *actOpen = nullptr;
+    QAction *actCompareWith = nullptr;
     // actGet, actGetNext and actWalk; their data() is the operation tag 1..3.
     QActionGroup *operations = nullptr;
 

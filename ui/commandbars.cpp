@@ -30,7 +30,8 @@ CommandBars::CommandBars(const ActionList &c, QWidget *window)
         return menu;
     };
     miFile = makeMenu("miFile", "&File", "File related commands.",
-                      {c.actSave, c.actSaveAs, nullptr, c.actLoadMib, nullptr, c.actExit});
+                      {c.actOpen, c.actSave, c.actSaveAs, nullptr, c.actCompareWith, nullptr, c.actLoadMib, nullptr,
+                       c.actExit});
     miView = makeMenu("miView", "&View", "Contains commands for manipulating the view.",
                       {c.actToolBar, c.actStatusBar, c.actMibValues, nullptr, c.actDetails, c.actMibTree, nullptr,
                        c.actFind, c.actFindNext, c.actFindPrevious, c.actTableView, nullptr, c.actOptions});

@@ -8,8 +8,10 @@
 #include "ui/commandbars.h"
 #include "ui/dialogs/dialogservice.h"
 #include "ui/inputbar.h"
+#include "ui/resultopening.h"
 #include "ui/resultsaving.h"
 #include "ui/runlifecycle.h"
+#include "ui/walkcomparing.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -75,6 +77,10 @@ public:
     bool isIdle() const { return m_run.isIdle(); }
 
     QString currentFileName() const { return m_saving.fileName(); }
+    // The recording or result file the list shows; empty when it shows runs.
+    QString openedFile() const { return m_opening.fileName(); }
+    ResultOpening &opening() { return m_opening; }
+    WalkComparing &comparing() { return m_comparing; }
 
     // What the settings keep. Bounds are the client area's geometry
     // (setGeometry and normalGeometry), so a stored rectangle comes back as
@@ -162,4 +168,6 @@ private:
     AgentProfiles m_agents;
     ResultSaving m_saving;
     RunLifecycle m_run;
+    ResultOpening m_opening;
+    WalkComparing m_comparing;
 };

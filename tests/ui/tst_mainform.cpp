@@ -302,8 +302,10 @@ void TestMainForm::layoutAsDesigned()
 void TestMainForm::menusAsShown_data()
 {
     QTest::addColumn<QStringList>("items");
-    QTest::newRow("miFile") << QStringList{"&Save\tCtrl+S\tSave current file.",
+    QTest::newRow("miFile") << QStringList{"&Open...\tCtrl+O\tOpens a recording (snmpsim, Net-SNMP walk) or a result file into the list.",
+                                           "&Save\tCtrl+S\tSave current file.",
                                            "Save &As...\t\tSave current file with different name.", "-",
+                                           "Co&mpare With...\t\tCompares the list with a recording or result file.", "-",
                                            "&Load MIB File...\t\tLoads a MIB module from a file and keeps it in your MIB folder.",
                                            "-", "E&xit\t\tExit application."};
     QTest::newRow("miView") << QStringList{"&Toolbar\t\tShows or hides toolbar.",

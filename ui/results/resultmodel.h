@@ -79,6 +79,11 @@ public:
     // A stored row's value as the MIB renders it (UTF-8); nothing when the
     // MIB has nothing to add and the stored text stands.
     std::optional<std::string> mibValue(qsizetype row) const;
+    // The binding a stored row was rendered from, when its texts give one
+    // (engine/query/rowbinding.h): what a recording of the list is written from.
+    std::optional<SnmpVarBind> binding(qsizetype row) const;
+    // A stored row's encoded binding: empty for the rows whose texts give it.
+    QByteArrayView encodedBinding(qsizetype row) const;
     // OID text, name, type and value of a stored row, as the list shows them.
     std::array<QString, ColumnCount> rowTexts(qsizetype row) const;
     // Bytes reserved by the row storage.
@@ -103,7 +108,6 @@ private:
     static constexpr quint32 HasBinding = quint32(1) << 31;
 
     const RowRecord &record(qsizetype row) const;
-    QByteArrayView encodedBinding(qsizetype row) const;
     // The value column's text as the list shows it.
     QString valueText(qsizetype row) const;
 
