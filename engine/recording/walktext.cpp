@@ -307,9 +307,7 @@ bool WalkTextReader::startsBinding(std::string_view line)
 
 void WalkTextReader::line(std::string_view text, uint64_t number)
 {
-    if (!m_crlf)
-        m_crlf = !text.empty() && text.back() == '\r';
-    if (*m_crlf && !text.empty() && text.back() == '\r')
+    if (m_crlf.value_or(false) && !text.empty() && text.back() == '\r')
         text.remove_suffix(1);
     if (m_mode == Mode::Quoted) {
         carryOn(text);
@@ -318,6 +316,10 @@ void WalkTextReader::line(std::string_view text, uint64_t number)
     if (startsBinding(text)) {
         handOn();
         start(text, number);
+        // The first binding on one line tells how lines end: a string's own
+        // CR LF (a Cisco sysDescr, often the first) must not tell it.
+        if (!m_crlf && m_mode == Mode::Done)
+            m_crlf = text.ends_with('\r');
         return;
     }
     switch (m_mode) {

@@ -85,7 +85,7 @@ private:
 
     Sink &m_sink;
     Mode m_mode = Mode::None;
-    std::optional<bool> m_crlf; // the file's lines end in CR LF: the first one tells
+    std::optional<bool> m_crlf; // the file's lines end in CR LF: the first binding of one line tells
     uint64_t m_line = 0;        // of the binding pending
     RecordedBinding m_pending;
     std::string m_type;  // the type word, in capitals
