@@ -10,14 +10,14 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=${BUILD_DIR:-$ROOT/build}
 PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-          libsnmp-dev snmpd snmp qtkeychain-qt6-dev fonts-dejavu-core ca-certificates)
+          libsnmp-dev snmpd snmp qtkeychain-qt6-dev libbz2-dev zlib1g-dev fonts-dejavu-core ca-certificates)
 # npm only fetches MIB modules; a Node.js installed outside Debian brings its
 # own npm, and Debian's npm package would conflict with it.
 command -v npm >/dev/null 2>&1 || PACKAGES+=(npm)
 # On top: the tests' agents, X server and keyboard, a desktop keyring in a
-# D-Bus session of the tests' own, the fuzzers' clang, the package's Debian
+# D-Bus session of the tests' own, bzip2 for the compressed recordings, the fuzzers' clang, the package's Debian
 # tools (dpkg-shlibdeps, dpkg-buildflags).
-declare -A MORE_PACKAGES=([run]="" [test]="snmpsim xvfb xdotool gnome-keyring dbus dbus-x11 libsecret-tools" [fuzz]="clang libclang-rt-14-dev" [package]="dpkg-dev")
+declare -A MORE_PACKAGES=([run]="" [test]="snmpsim xvfb xdotool gnome-keyring dbus dbus-x11 libsecret-tools bzip2" [fuzz]="clang libclang-rt-14-dev" [package]="dpkg-dev")
 for need in ${SETUP_NEEDS:-run}; do
     PACKAGES+=(${MORE_PACKAGES[$need]})
 done
