@@ -44,7 +44,7 @@ TCompareWindow::TCompareWindow(QWidget *owner) : QWidget(owner, Qt::Window)
     m_changes->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_changes->verticalHeader()->setDefaultSectionSize(m_changes->fontMetrics().height() + 4);
     m_changes->horizontalHeader()->setStretchLastSection(true);
-    const int widths[CompareModel::ColumnCount] = {70, 170, 190, 90, 150, 150, 90, 80};
+    const int widths[CompareModel::ColumnCount] = {66, 150, 170, 80, 130, 130, 80, 80};
     for (int column = 0; column < CompareModel::ColumnCount; ++column)
         m_changes->setColumnWidth(column, widths[column]);
 
