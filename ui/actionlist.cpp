@@ -68,6 +68,8 @@ void ActionList::create(QWidget *window)
          "Opens a recording (snmpsim, Net-SNMP walk) or a result file into the list.", 0, false},
         {&ActionList::actCompareWith, "actCompareWith", "Co&mpare With...", {},
          "Compares the list with a recording or result file.", 0, false},
+        {&ActionList::actComparePrevious, "actComparePrevious", "Compare With Pre&vious Walk", {},
+         "Compares the last walk with the one before it of the same agent and OIDs.", 0, false},
     };
 
     // The group only draws the three as radio items; which one is checked is
@@ -106,7 +108,7 @@ QList<QAction *> ActionList::all() const
 {
     return {actSave, actSaveAs, actExit, actToolBar, actStatusBar, actMibValues, actDetails, actOptions,
             actRun, actStop, actClear, actAgentProperties, actGet, actGetNext, actWalk, actAbout, actMibTree, actLoadMib,
-            actFind, actFindNext, actFindPrevious, actTableView, actOpen, actCompareWith};
+            actFind, actFindNext, actFindPrevious, actTableView, actOpen, actCompareWith, actComparePrevious};
 }
 
 void applyHint(QAction *action, const QString &hint)

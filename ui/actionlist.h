@@ -38,6 +38,7 @@ struct ActionList
     // Recordings: a walk opened from a file, and the list compared with one.
     QAction *actOpen = nullptr;
     QAction *actCompareWith = nullptr;
+    QAction *actComparePrevious = nullptr;
     // actGet, actGetNext and actWalk; their data() is the operation tag 1..3.
     QActionGroup *operations = nullptr;
 

@@ -36,7 +36,7 @@ CommandBars::CommandBars(const ActionList &c, QWidget *window)
                       {c.actToolBar, c.actStatusBar, c.actMibValues, nullptr, c.actDetails, c.actMibTree, nullptr,
                        c.actFind, c.actFindNext, c.actFindPrevious, c.actTableView, nullptr, c.actOptions});
     miAction = makeMenu("miAction", "&Action", "Contains action commands.",
-                        {c.actRun, c.actStop, c.actClear, nullptr, c.actAgentProperties, nullptr, c.actGet,
+                        {c.actRun, c.actStop, c.actClear, c.actComparePrevious, nullptr, c.actAgentProperties, nullptr, c.actGet,
                          c.actGetNext, c.actWalk});
     miHelp = makeMenu("miHelp", "&Help", "Help topics.", {c.actAbout});
     menuBar->watchKeys(window);

@@ -161,6 +161,7 @@ void TMainForm::connectCommands()
         {c.actTableView, [this] { actTableViewExecute(); }},
         {c.actOpen, [this] { m_opening.open(); }},
         {c.actCompareWith, [this] { m_comparing.compareWithFile(); }},
+        {c.actComparePrevious, [this] { m_comparing.compareWithPreviousWalk(); }},
     };
     for (QAction *action : c.all())
         connect(action, &QAction::triggered, this, [this, action] { execute(action); });
@@ -251,6 +252,7 @@ void TMainForm::updateCommands()
     c.actClear->setEnabled(canSave);
     c.actOpen->setEnabled(c.actRun->isEnabled());
     c.actCompareWith->setEnabled(canSave);
+    c.actComparePrevious->setEnabled(c.actRun->isEnabled() && m_comparing.hasPreviousWalk());
     c.actToolBar->setChecked(toolBarShown());
     c.actStatusBar->setChecked(statusBarShown());
     c.actMibValues->setChecked(mibValues());

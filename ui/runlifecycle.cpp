@@ -30,7 +30,13 @@ void RunLifecycle::becomeIdle()
 void RunLifecycle::run()
 {
     run([this](QuerySink &sink, const RunControl &control, JobOutcome &) {
-        return runQuery(m_host.runRequest(), sink, control);
+        const QueryRequest request = m_host.runRequest();
+        const qsizetype first = m_results.storedRowCount();
+        const auto ended = qScopeGuard([&] {
+            if (m_runEnded && m_results.storedRowCount() > first)
+                m_runEnded(request, first, m_results.storedRowCount());
+        });
+        return runQuery(request, sink, control);
     });
 }
 

@@ -67,6 +67,11 @@ public:
     };
     using Job = std::function<QueryEnd(QuerySink &sink, const RunControl &control, JobOutcome &outcome)>;
     void run(Job job);
+
+    // Told of every Run that added rows, once it has: its request and the
+    // stored rows first..end-1 it added.
+    using RunEnded = std::function<void(const QueryRequest &request, qsizetype first, qsizetype end)>;
+    void setRunEnded(RunEnded runEnded) { m_runEnded = std::move(runEnded); }
     void stop();
     // Clear: rows a stopped run still waits for must not follow it.
     void abandonStopped();
@@ -99,6 +104,7 @@ private:
     RunControl m_control;        // what Stop, a new Run, Clear and a close tell the run in progress
     bool m_runPending = false;   // Run came while a stopped run was still on the stack
     Job m_pendingJob;            // what that Run is to do
+    RunEnded m_runEnded;
     bool m_busyCursor = false;   // the run's busy cursor is shown
     bool m_closePending = false; // a close came during a run: close when it has ended
     qint64 m_eventPassNs = -1;   // ResultModel::clockNs() at a running walk's last event pass; -1: not yet

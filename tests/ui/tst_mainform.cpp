@@ -319,7 +319,8 @@ void TestMainForm::menusAsShown_data()
                                            "T&able View\tCtrl+Shift+T\tShows the tables among the results as grids.", "-",
                                            "&Options...\t\tSnmpMgrOpen settings."};
     QTest::newRow("miAction") << QStringList{
-        "&Run\tF9\tRun.", "Sto&p\tEsc\tStop.", "&Clear\tCtrl+R\tClear previous results.", "-",
+        "&Run\tF9\tRun.", "Sto&p\tEsc\tStop.", "&Clear\tCtrl+R\tClear previous results.",
+        "Compare With Pre&vious Walk\t\tCompares the last walk with the one before it of the same agent and OIDs.", "-",
         "Agent &Properties...\t\tThe SNMP version and SNMPv3 security settings of the agent in the Agent box.", "-",
         "&Get\tCtrl+G\tRetrieve the value of the specified variable.",
         "Get&Next\tCtrl+T\tRetrieve the value of the lexicographic successor the specified variable.",

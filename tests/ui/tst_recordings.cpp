@@ -44,6 +44,7 @@ private slots:
     void netSnmpWalkOpened_data();
     void netSnmpWalkOpened();
     void savedWalkComparedWithTheNext();
+    void previousWalkCompared();
     void offlineList();
     void saveAsRecordingFormats();
     void stopDuringOpen();
@@ -160,6 +161,27 @@ void TestRecordings::savedWalkComparedWithTheNext()
     QVERIFY(packets.increase && *packets.increase > 100 && packets.perSecond && *packets.perSecond > 10);
     window->showBox()->setCurrentIndex(int(CompareModel::Show::Added));
     QCOMPARE(model->rowCount(), 0);
+}
+
+// The same walk twice in the list: the second compared with the first, the
+// time between them by the clock; another walk in between changes nothing.
+void TestRecordings::previousWalkCompared()
+{
+    walk(QStringLiteral("1.3.6.1.2.1.11"));
+    QVERIFY(!m_window.trigger("actComparePrevious"));
+    walk(QStringLiteral("1.3.6.1.2.1.1"));
+    QVERIFY(!m_window.trigger("actComparePrevious"));
+    QTest::qWait(200);
+    walk(QStringLiteral("1.3.6.1.2.1.11"));
+    QVERIFY(m_window.trigger("actComparePrevious"));
+    const WalkComparison &c = m_window->comparing().compareWindow()->model()->comparison();
+    QCOMPARE(c.added + c.removed, 0u);
+    QVERIFY(c.changed > 0 && c.same > 0);
+    QVERIFY(c.seconds && *c.seconds >= 0.2);
+    for (const WalkChange &change : c.changes)
+        QVERIFY2(change.increase && change.perSecond, change.oid.c_str());
+    QVERIFY(m_window.trigger("actClear"));
+    QVERIFY(!m_window.trigger("actComparePrevious"));
 }
 
 // An opened file is the list until Clear or a Run: the title says which, bad
