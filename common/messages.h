@@ -59,10 +59,10 @@ inline constexpr const char *NoBindings = "'%s' holds no bindings";
 inline constexpr const char *NotARegularFile = "'%s' is not a regular file";
 inline constexpr const char *DamagedFile = "'%s' is damaged: its compressed data ends or breaks off";
 inline constexpr const char *ReadBrokeOff = "'%s' could not be read past line %llu: %s";
-inline constexpr const char *LinesSkipped = "%llu lines of '%s' were skipped:";
+inline constexpr const char *LinesSkipped = "%s of '%s' skipped:";
 inline constexpr const char *MoreLines = "(and %llu more)";
 // In the status line after a file was opened.
-inline constexpr const char *FileRows = "%s: %llu rows";
-inline constexpr const char *FileRowsSkipped = "%s: %llu rows, %llu lines skipped";
-inline constexpr const char *FileStopped = "%s: stopped after %llu rows";
+inline constexpr const char *FileRows = "%s: %s";
+inline constexpr const char *FileRowsSkipped = "%s: %s, %s skipped";
+inline constexpr const char *FileStopped = "%s: stopped after %s";
 } // namespace msg

@@ -20,15 +20,22 @@ std::string shortName(const QString &path)
     return QFileInfo(path).fileName().toStdString();
 }
 
+// "1 row", "2 rows".
+std::string counted(uint64_t n, const char *noun)
+{
+    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
 QString statusOf(const RecordingRead &read, const QString &path)
 {
     const std::string name = shortName(path);
+    const std::string rows = counted(read.rows, "row");
     if (read.end == QueryEnd::Stopped)
-        return QString::fromStdString(formatMessage(msg::FileStopped, name.c_str(), (unsigned long long)read.rows));
+        return QString::fromStdString(formatMessage(msg::FileStopped, name.c_str(), rows.c_str()));
     if (read.skipped > 0)
-        return QString::fromStdString(formatMessage(msg::FileRowsSkipped, name.c_str(), (unsigned long long)read.rows,
-                                                    (unsigned long long)read.skipped));
-    return QString::fromStdString(formatMessage(msg::FileRows, name.c_str(), (unsigned long long)read.rows));
+        return QString::fromStdString(
+            formatMessage(msg::FileRowsSkipped, name.c_str(), rows.c_str(), counted(read.skipped, "line").c_str()));
+    return QString::fromStdString(formatMessage(msg::FileRows, name.c_str(), rows.c_str()));
 }
 
 } // namespace
@@ -63,7 +70,7 @@ std::string skippedLinesMessage(const RecordingRead &read, const QString &path)
         return message;
     if (!message.empty())
         message += ".\n";
-    message += formatMessage(msg::LinesSkipped, (unsigned long long)read.skipped, shortName(path).c_str());
+    message += formatMessage(msg::LinesSkipped, counted(read.skipped, "line").c_str(), shortName(path).c_str());
     for (const std::string &issue : read.issues)
         message += "\n" + issue;
     if (const uint64_t more = read.skipped + read.remarks - read.issues.size(); more > 0)

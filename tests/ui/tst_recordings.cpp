@@ -192,10 +192,10 @@ void TestRecordings::offlineList()
     QVERIFY(writeFile(file, "1.3.6.1.2.1.1.1.0|4|router\n1.3.6.1.2.1.2.2.1.8.1|2|2\n1.3.6.1.2.1.2.2.1.8.2|2|x\n"));
     m_window.log.answerRecording = file;
     QVERIFY(m_window.trigger("actOpen"));
-    QCOMPARE(m_window.log.errors, QStringList{"1 lines of 'device.snmprec' were skipped:\n"
+    QCOMPARE(m_window.log.errors, QStringList{"1 line of 'device.snmprec' skipped:\n"
                                               "Line 3: the value 'x' is no Integer32"});
     QCOMPARE(m_window->windowTitle(), QStringLiteral("device.snmprec - Norvane"));
-    QCOMPARE(m_window->statusLine()->simpleText(), QStringLiteral("device.snmprec: 2 rows, 1 lines skipped"));
+    QCOMPARE(m_window->statusLine()->simpleText(), QStringLiteral("device.snmprec: 2 rows, 1 line skipped"));
     QCOMPARE(m_window.notIdle(), QStringLiteral("status not Ready"));
     QVERIFY(m_window.trigger("actMibValues"));
     QCOMPARE(m_window->listView()->model()->index(1, 3).data().toString(), QStringLiteral("down(2)"));
