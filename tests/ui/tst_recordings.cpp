@@ -127,11 +127,15 @@ void TestRecordings::netSnmpWalkOpened()
         QCOMPARE(m_window->results().field(row, ResultModel::NameColumn), walked->field(row, ResultModel::NameColumn));
 }
 
-// Interfaces walked and saved as an snmpsim recording; traffic; walked again
-// and compared with the file: counters moved on, nothing added or removed.
+// The system, interfaces and SNMP groups walked and saved as an snmpsim
+// recording; traffic; walked again and compared with the file: counters
+// moved on, nothing added or removed. (The UDP and TCP tables change with
+// the tests running beside.)
 void TestRecordings::savedWalkComparedWithTheNext()
 {
-    walk(QStringLiteral("1.3.6.1.2.1"));
+    const QStringList groups{"1.3.6.1.2.1.1", "1.3.6.1.2.1.2", "1.3.6.1.2.1.11"};
+    for (const QString &group : groups)
+        walk(group);
     const QString saved = m_dir.filePath(QStringLiteral("before.snmprec"));
     m_window.log.answerFile = [&] { return std::optional(saved); };
     QVERIFY(m_window.trigger("actSaveAs"));
@@ -139,7 +143,8 @@ void TestRecordings::savedWalkComparedWithTheNext()
     QVERIFY(readAll(saved).startsWith("1.3.6.1.2.1.1.1.0|4|"));
     QVERIFY(m_window.trigger("actClear"));
     QTest::qWait(1100); // a second and more of sysUpTime between the walks
-    walk(QStringLiteral("1.3.6.1.2.1"));
+    for (const QString &group : groups)
+        walk(group);
     m_window.log.answerRecording = saved;
     QVERIFY(m_window.trigger("actCompareWith"));
     QVERIFY2(m_window.log.errors.isEmpty(), qPrintable(m_window.log.errors.join('\n')));
@@ -149,7 +154,7 @@ void TestRecordings::savedWalkComparedWithTheNext()
     QAbstractItemModelTester tester(model);
     const WalkComparison &c = model->comparison();
     QCOMPARE(c.added + c.removed, 0u);
-    QVERIFY(c.changed > 0 && c.same > 100);
+    QVERIFY(c.changed > 0 && c.same > 30);
     QVERIFY(c.seconds && *c.seconds >= 1.0);
     QCOMPARE(window->summaryLabel()->text(), model->summary());
     QVERIFY(window->summaryLabel()->text().startsWith(QStringLiteral("%1 same, %2 changed, 0 added, 0 removed").arg(c.same).arg(c.changed)));
