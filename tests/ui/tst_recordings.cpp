@@ -243,8 +243,10 @@ void TestRecordings::saveAsRecordingFormats()
         poll->deleteLater();
         dialog->setDirectory(m_dir.path());
         dialog->selectNameFilter(QStringLiteral("Net-SNMP walk (*.snmpwalk)"));
-        dialog->selectFile(QStringLiteral("10.0.0.1"));
-        QMetaObject::invokeMethod(dialog, "accept");
+        // Typed over the name, as a user types it (the filter changed its extension).
+        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        name->setText(QStringLiteral("10.0.0.1"));
+        QTest::keyClick(name, Qt::Key_Return);
     });
     poll->start(10);
     QVERIFY(m_window.trigger("actSaveAs"));
