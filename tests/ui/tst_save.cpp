@@ -88,6 +88,7 @@ private slots:
     void refusedFolder();
     void fullDevice();
     void fullFileSystemKeepsEarlierBlocks();
+    void recordingReplacedWholeOrNotAtAll();
     void replaceQuestionForTheChangedName();
     void savedWalkMatchesSnmpwalk_data();
     void savedWalkMatchesSnmpwalk();
@@ -329,6 +330,29 @@ void TestSave::fullFileSystemKeepsEarlierBlocks()
     QCOMPARE(kept, full.left(kept.size()));
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
     QVERIFY(m_window->isIdle());
+}
+
+// A recording is written beside the file and renamed over it: a full disk
+// leaves the earlier recording as it was, and no temporary file behind.
+void TestSave::recordingReplacedWholeOrNotAtAll()
+{
+    QVERIFY(QDir(out(QString())).mkdir(QStringLiteral("small")));
+    const TinyFileSystem disk(out("small"));
+    if (!disk.mounted())
+        QSKIP("cannot mount a tmpfs here (needs root)");
+    if (!m_snmpdUp)
+        QSKIP("snmpd is not available");
+    QVERIFY(writeFile(out("small/agent.snmprec"), "1.3.6.1.2.1.1.5.0|4|earlier\n"));
+    run(m_snmpd.address(), QStringLiteral(".1.3.6.1.2.1"), "actWalk");
+    answer(out("small/agent.snmprec"));
+    QVERIFY(m_window.trigger("actSaveAs"));
+    QCOMPARE(m_window.log.errors, QStringList{"I/O error 112"});
+    QCOMPARE(readAll(out("small/agent.snmprec")), QByteArray("1.3.6.1.2.1.1.5.0|4|earlier\n"));
+    QCOMPARE(filesIn(out("small")), QStringList{"agent.snmprec"});
+    // A folder refused: Save's message.
+    answer(QStringLiteral("/sys/norvane.snmpwalk"));
+    QVERIFY(m_window.trigger("actSaveAs"));
+    QCOMPARE(m_window.log.errors.last(), QStringLiteral("File access denied"));
 }
 
 void TestSave::replaceQuestionForTheChangedName()
