@@ -4,7 +4,7 @@
 # responsiveness, memory, save, find, the Table View, start-up, and the MIB
 # Tree window opened and searched. Prints one markdown table.
 #
-#   bench/run.sh [--quick] [--versions-only | --v3-only | --walks-only | --mib-only | --watch-only] [--build-dir DIR] [--no-build]
+#   bench/run.sh [--quick] [--versions-only | --v3-only | --walks-only | --mib-only | --watch-only | --recordings-only] [--build-dir DIR] [--no-build]
 #
 # --quick walks 1,000 and 10,000 rows (100,000 for the scale figures) with 3
 # runs instead of 5; --versions-only measures the SNMP version rows alone
@@ -25,6 +25,7 @@ V3_ONLY=0
 MIB_ONLY=0
 WALKS_ONLY=0
 WATCH_ONLY=0
+RECORDINGS_ONLY=0
 while [ $# -gt 0 ]; do
     case $1 in
         --quick) QUICK=1 ;;
@@ -33,9 +34,10 @@ while [ $# -gt 0 ]; do
         --mib-only) MIB_ONLY=1 ;;
         --walks-only) WALKS_ONLY=1 ;;
         --watch-only) WATCH_ONLY=1 ;;
+        --recordings-only) RECORDINGS_ONLY=1 ;;
         --no-build) BUILD=0 ;;
         --build-dir) BUILD_DIR=$(realpath -m "$2"); shift ;;
-        *) echo "usage: bench/run.sh [--quick] [--versions-only | --v3-only | --walks-only | --mib-only | --watch-only] [--build-dir DIR] [--no-build]" >&2; exit 2 ;;
+        *) echo "usage: bench/run.sh [--quick] [--versions-only | --v3-only | --walks-only | --mib-only | --watch-only | --recordings-only] [--build-dir DIR] [--no-build]" >&2; exit 2 ;;
     esac
     shift
 done
@@ -374,12 +376,52 @@ watch() {
     row "Watch graph 1,000 px wide over 86,400 samples a series, offscreen (median of 30 repaints): 1 series / 8 series" \
         "$repaint1 ms (CPU $(field cpu_median_ms <"$WORK/repaint1")) / $repaint8 ms (CPU $(field cpu_median_ms <"$WORK/repaint8"))" \
         "-" "-" "≤ 16 ms" "$(verdict "$repaint1 <= 16") / $(verdict "$repaint8 <= 16")"
+
+# Recordings: a walk of OPEN_ROWS saved as an snmpsim recording, the list
+# cleared, the file opened (the event-delay probe running); and a walk of
+# COMPARE_ROWS saved, walked again and compared with the file, from Compare
+# With... to the window shown. SNMPv2c walks, to make the files quickly.
+recordings() {
+    local open_rows=1000000 compare_rows=100000
+    [ $QUICK -eq 0 ] || { open_rows=100000; compare_rows=10000; }
+    mkdir -p "$WORK/rec"
+    : >"$WORK/open"; : >"$WORK/compare"
+    start_agent "$open_rows" OPEN_AGENT
+    for _ in 1 2 3; do
+        QT_QPA_PLATFORM=offscreen "$BIN/bench_walk_window" --v2c --recordings "$OPEN_AGENT" .1.3.6.1.2.1 "$open_rows" \
+            "$WORK/rec" >>"$WORK/open" 2>"$WORK/rec.err" || { cat "$WORK/rec.err" >&2; exit 1; }
+    done
+    kill "${PIDS[-1]}"
+    start_agent "$compare_rows" COMPARE_AGENT
+    for _ in $(seq $RUNS); do
+        QT_QPA_PLATFORM=offscreen "$BIN/bench_walk_window" --v2c --recordings "$COMPARE_AGENT" .1.3.6.1.2.1 \
+            "$compare_rows" "$WORK/rec" >>"$WORK/compare" 2>"$WORK/rec.err" || { cat "$WORK/rec.err" >&2; exit 1; }
+    done
+    kill "${PIDS[-1]}"
+    local open cpu delay save mib compare
+    open=$(field open_ms <"$WORK/open" | median); cpu=$(field open_cpu_ms <"$WORK/open" | median)
+    delay=$(field open_event_delay_ms <"$WORK/open" | maximum); save=$(field save_ms <"$WORK/open" | median)
+    mib=$(field file_mib <"$WORK/open" | head -1)
+    row "Open a $(thousands "$open_rows")-line snmpsim recording ($(calc %.0f "$mib") MiB) into the list, offscreen (median of 3)" \
+        "$open ms (CPU $cpu ms); largest event delay $delay ms" "-" "-" "≤ 2 s, event delay ≤ 50 ms" \
+        "$(full_verdict "$open <= 2000 && $delay <= 50")"
+    row "Save As the same $(thousands "$open_rows") rows as an snmpsim recording (median of 3)" "$save ms" "-" "-" "-" "-"
+    compare=$(field compare_ms <"$WORK/compare" | median)
+    row "Compare With... a $(thousands "$compare_rows")-row recording: the file read, two $(thousands "$compare_rows")-row walks compared, the window shown, offscreen (median of $RUNS)" \
+        "$compare ms (CPU $(field compare_cpu_ms <"$WORK/compare" | median) ms)" "-" "-" "≤ 1 s" \
+        "$(full_verdict "$compare <= 1000")"
 }
 
 echo "bench: $BUILD_TYPE build in $BUILD_DIR, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)" >&2
 
 if [ $WATCH_ONLY -eq 1 ]; then
     watch
+    print_table
+    exit 0
+fi
+
+if [ $RECORDINGS_ONLY -eq 1 ]; then
+    recordings
     print_table
     exit 0
 fi
@@ -589,6 +631,7 @@ for platform in offscreen xcb; do
         "$(verdict "$ms <= 400")"
 done
 mib_load
+recordings
 
 # 6: the MIB Tree, its loaded set grown by a generated module of 34,000
 # described objects to the size of the RFC set and Net-SNMP's together.

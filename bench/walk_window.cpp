@@ -15,6 +15,7 @@
 //   bench_walk_window --mibload                    the first name conversion (MIB loading), memory
 //   bench_walk_window --mibsave AGENT OID ROWS DIR walk, then Save with MIB Values off and on
 //   bench_walk_window --v3 USER CONTEXT --get AGENT OID   F9 to the row of a Get, engine ID discovery included
+//   bench_walk_window --recordings AGENT OID ROWS DIR  walk, Save As .snmprec, Open it; walk again, Compare With it
 //
 // --v2c before a walking mode walks over SNMPv2c (GetBulk), as the Options
 // dialog's version 2c does; --v3 USER CONTEXT instead gives the agent SNMPv3
@@ -32,6 +33,8 @@
 #include "ui/results/resultmodel.h"
 #include "ui/tableview/tablemodel.h"
 #include "ui/tableview/tablewindow.h"
+#include "ui/compare/comparemodel.h"
+#include "ui/compare/comparewindow.h"
 #include "ui/widgets/statusbar.h"
 
 #include <QAbstractEventDispatcher>
@@ -43,6 +46,7 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
 #include <QScrollBar>
@@ -682,12 +686,63 @@ int mibSaveMode(const QString &agent, const QString &oid, qsizetype expected, co
     return 0;
 }
 
+// A walk saved as an snmpsim recording, the list cleared and the file
+// opened (the event-delay probe running); then the same walked again and
+// compared with the file: from Compare With... to the window shown.
+int recordingsMode(const QString &agent, const QString &oid, qsizetype expected, const QString &dir)
+{
+    WindowFixture window;
+    openWindow(window);
+    TMainForm &form = *window.get();
+    walk(window, agent, oid);
+    if (!checkRows(window, expected))
+        return 1;
+    const QString file = dir + QStringLiteral("/walk.snmprec");
+    QFile::remove(file);
+    window.log.answerFile = [&] { return std::optional(file); };
+    QElapsedTimer clock;
+    clock.start();
+    window.trigger("actSaveAs");
+    const double saveMs = msSince(clock);
+    window.trigger("actClear");
+
+    window.log.answerRecording = file;
+    ResponsivenessProbe probe(&form);
+    probe.start();
+    double cpuBefore = cpuMs();
+    clock.restart();
+    window.trigger("actOpen");
+    const double openMs = msSince(clock);
+    const double openCpu = cpuMs() - cpuBefore;
+    probe.stop();
+    if (!checkRows(window, expected))
+        return 1;
+    const double openDelay = std::max(probe.beforeRows().eventMs, probe.duringWalk().eventMs);
+
+    window.trigger("actClear");
+    walk(window, agent, oid);
+    cpuBefore = cpuMs();
+    clock.restart();
+    window.trigger("actCompareWith");
+    const double compareMs = msSince(clock);
+    const double compareCpu = cpuMs() - cpuBefore;
+    if (!noErrors(window) || !form.comparing().compareWindow())
+        return 1;
+    const WalkComparison &c = form.comparing().compareWindow()->model()->comparison();
+    std::printf("recordings rows=%lld file_mib=%.1f save_ms=%.0f open_ms=%.0f open_cpu_ms=%.0f open_event_delay_ms=%.1f "
+                "compare_ms=%.0f compare_cpu_ms=%.0f same=%llu changed=%llu\n",
+                static_cast<long long>(expected), double(QFileInfo(file).size()) / (1024.0 * 1024.0), saveMs, openMs,
+                openCpu, openDelay, compareMs, compareCpu, static_cast<unsigned long long>(c.same),
+                static_cast<unsigned long long>(c.changed));
+    return 0;
+}
+
 int usage()
 {
     std::fprintf(stderr, "usage: bench_walk_window [--v2c | --v3 USER CONTEXT] [--mib-values] --walk AGENT OID ROWS | --get AGENT OID | --wait AGENT OID ROWS | "
                          "--engine[-events] AGENT OID ROWS | "
                          "--scale AGENT OID ROWS DIR | --tables AGENT OID ROWS | --startup-runs COUNT | --mibload | "
-                         "--mibsave AGENT OID ROWS DIR\n");
+                         "--mibsave AGENT OID ROWS DIR | --recordings AGENT OID ROWS DIR\n");
     return 2;
 }
 
@@ -751,5 +806,7 @@ int main(int argc, char **argv)
         return scaleMode(args[1], args[2], args[3].toLongLong(), args[4]);
     if (mode == QLatin1String("--mibsave") && args.size() == 5)
         return mibSaveMode(args[1], args[2], args[3].toLongLong(), args[4]);
+    if (mode == QLatin1String("--recordings") && args.size() == 5)
+        return recordingsMode(args[1], args[2], args[3].toLongLong(), args[4]);
     return usage();
 }

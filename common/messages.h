@@ -60,4 +60,17 @@ inline constexpr const char *NotFound = "Not found";
 inline constexpr const char *RowOfRows = "Row %lld of %lld";
 // Add to Watch beyond what the Watch holds.
 inline constexpr const char *WatchFull = "The Watch holds at most %d objects; remove some to add others.";
+
+// Open... and Compare With...: a recording or result file read.
+inline constexpr const char *NotARecording = "'%s' is not a recording. %s";
+inline constexpr const char *NoBindings = "'%s' holds no bindings";
+inline constexpr const char *NotARegularFile = "'%s' is not a regular file";
+inline constexpr const char *DamagedFile = "'%s' is damaged: its compressed data ends or breaks off";
+inline constexpr const char *ReadBrokeOff = "'%s' could not be read past line %llu: %s";
+inline constexpr const char *LinesSkipped = "%s of '%s' skipped:";
+inline constexpr const char *MoreLines = "(and %llu more)";
+// In the status line after a file was opened.
+inline constexpr const char *FileRows = "%s: %s";
+inline constexpr const char *FileRowsSkipped = "%s: %s, %s skipped";
+inline constexpr const char *FileStopped = "%s: stopped after %s";
 } // namespace msg

@@ -4,7 +4,8 @@
 # Xvfb screen, a demo snmpd, a first start with a settings folder of its own,
 # keys sent with xdotool, and each picture cut from the screen to the window
 # it shows (with whatever menu is open over it). The Table View and the find
-# bar show a walk of the recorded Cisco switch that snmpsim serves. Needs
+# bar show a walk of the recorded Cisco switch that snmpsim serves; Compare,
+# two walks of the demo agent. Needs
 # xvfb, xdotool, imagemagick, snmpd and snmpsim; build first (scripts/run.sh
 # or scripts/test.sh).
 # OUT=folder writes the pictures elsewhere.
@@ -237,6 +238,34 @@ xdotool type --delay 30 "FastEthernet3/0/24"
 keys Return
 shoot Norvane findbar.png
 keys Escape
+
+# The demo agent walked, saved as an snmpsim recording, walked again and
+# compared with the recording: its SNMP counters moved on with the walks.
+keys ctrl+r alt+g ctrl+a
+xdotool type --delay 30 "127.0.0.1:$port"
+keys alt+o ctrl+a
+xdotool type --delay 30 tarnel
+keys alt+i ctrl+a
+xdotool type --delay 30 ".1.3.6.1.2.1"
+keys F9
+sleep 3
+keys ctrl+s
+sleep 1
+xdotool type --delay 30 "$WORK/snmpd-before.snmprec"
+keys Return
+focus Norvane
+sleep 2
+keys ctrl+r F9
+sleep 3
+keys alt+f m
+sleep 1
+xdotool type --delay 30 "$WORK/snmpd-before.snmprec"
+keys Return
+compare=$(window "Compare: .*")
+xdotool windowsize --sync "$compare" 1000 420
+sleep 1
+shoot "Compare: .*" compare.png
+focus Norvane
 
 # View, MIB Tree (the fifth item), a search typed into its search box; the
 # last picture, as without a window manager the tree stays over the window.

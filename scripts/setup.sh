@@ -10,12 +10,13 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=${BUILD_DIR:-$ROOT/build}
 PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-          libsnmp-dev snmpd snmp qtkeychain-qt6-dev fonts-dejavu-core ca-certificates)
+          libsnmp-dev snmpd snmp qtkeychain-qt6-dev libbz2-dev zlib1g-dev fonts-dejavu-core ca-certificates)
 # On top: the tests' agents, X server and keyboard, a desktop keyring in a
 # D-Bus session of the tests' own, Prometheus's SNMP exporter and its
-# generator (Export for Prometheus is proven with them), the fuzzers' clang,
+# generator (Export for Prometheus is proven with them), bzip2 for the
+# compressed recordings, the fuzzers' clang,
 # the package's Debian tools (dpkg-shlibdeps, dpkg-buildflags).
-declare -A MORE_PACKAGES=([run]="" [test]="snmpsim xvfb xdotool gnome-keyring dbus dbus-x11 libsecret-tools prometheus-snmp-exporter" [fuzz]="clang libclang-rt-14-dev" [package]="dpkg-dev")
+declare -A MORE_PACKAGES=([run]="" [test]="snmpsim xvfb xdotool gnome-keyring dbus dbus-x11 libsecret-tools prometheus-snmp-exporter bzip2" [fuzz]="clang libclang-rt-14-dev" [package]="dpkg-dev")
 for need in ${SETUP_NEEDS:-run}; do
     PACKAGES+=(${MORE_PACKAGES[$need]})
 done

@@ -73,6 +73,12 @@ void ActionList::create(QWidget *window)
          "it in the Watch window.", 0, false},
         {&ActionList::actWatch, "actWatch", "&Watch", {}, "Shows the watched objects with their values and rates over time.",
          0, false},
+        {&ActionList::actOpen, "actOpen", "&Open...", {QKeySequence(Qt::CTRL | Qt::Key_O)},
+         "Opens a recording (snmpsim, Net-SNMP walk) or a result file into the list.", 0, false},
+        {&ActionList::actCompareWith, "actCompareWith", "Co&mpare With...", {},
+         "Compares the list with a recording or result file.", 0, false},
+        {&ActionList::actComparePrevious, "actComparePrevious", "Compare With Pre&vious Walk", {},
+         "Compares the last walk with the one before it of the same agent and OIDs.", 0, false},
     };
 
     // The group only draws the three as radio items; which one is checked is
@@ -111,7 +117,8 @@ QList<QAction *> ActionList::all() const
 {
     return {actSave, actSaveAs, actExit, actToolBar, actStatusBar, actMibValues, actDetails, actOptions,
             actRun, actStop, actClear, actAgentProperties, actGet, actGetNext, actWalk, actAbout, actMibTree, actLoadMib,
-            actFind, actFindNext, actFindPrevious, actTableView, actExportPrometheus, actAddToWatch, actWatch};
+            actFind, actFindNext, actFindPrevious, actTableView, actExportPrometheus, actAddToWatch, actWatch,
+            actOpen, actCompareWith, actComparePrevious};
 }
 
 void applyHint(QAction *action, const QString &hint)

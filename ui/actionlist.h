@@ -40,6 +40,10 @@ struct ActionList
     // The Watch: objects polled on a timer and graphed.
     QAction *actAddToWatch = nullptr;
     QAction *actWatch = nullptr;
+    // Recordings: a walk opened from a file, and the list compared with one.
+    QAction *actOpen = nullptr;
+    QAction *actCompareWith = nullptr;
+    QAction *actComparePrevious = nullptr;
     // actGet, actGetNext and actWalk; their data() is the operation tag 1..3.
     QActionGroup *operations = nullptr;
 

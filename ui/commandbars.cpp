@@ -30,13 +30,14 @@ CommandBars::CommandBars(const ActionList &c, QWidget *window)
         return menu;
     };
     miFile = makeMenu("miFile", "&File", "File related commands.",
-                      {c.actSave, c.actSaveAs, c.actExportPrometheus, nullptr, c.actLoadMib, nullptr, c.actExit});
+                      {c.actOpen, c.actSave, c.actSaveAs, c.actExportPrometheus, nullptr, c.actCompareWith, nullptr,
+                       c.actLoadMib, nullptr, c.actExit});
     miView = makeMenu("miView", "&View", "Contains commands for manipulating the view.",
                       {c.actToolBar, c.actStatusBar, c.actMibValues, nullptr, c.actDetails, c.actMibTree, nullptr,
                        c.actFind, c.actFindNext, c.actFindPrevious, c.actTableView, c.actWatch, nullptr, c.actOptions});
     miAction = makeMenu("miAction", "&Action", "Contains action commands.",
-                        {c.actRun, c.actStop, c.actClear, nullptr, c.actAgentProperties, nullptr, c.actGet,
-                         c.actGetNext, c.actWalk, nullptr, c.actAddToWatch});
+                        {c.actRun, c.actStop, c.actClear, c.actComparePrevious, nullptr, c.actAgentProperties, nullptr,
+                         c.actGet, c.actGetNext, c.actWalk, nullptr, c.actAddToWatch});
     miHelp = makeMenu("miHelp", "&Help", "Help topics.", {c.actAbout});
     menuBar->watchKeys(window);
     psMenuBar->setControl(menuBar);

@@ -51,7 +51,9 @@ TMainForm::TMainForm(std::unique_ptr<DialogService> dialogs, QWidget *parent)
       m_results(new ResultModel(this)),
       m_agents(std::make_unique<DesktopKeyring>()),
       m_saving(*m_dialogs, *m_results),
-      m_run(*this, *m_results)
+      m_run(*this, *m_results),
+      m_opening(*this, *m_dialogs, *m_results, m_run),
+      m_comparing(*this, *m_dialogs, *m_results, m_run)
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Norvane"));
@@ -150,7 +152,7 @@ void TMainForm::connectCommands()
         {c.actDetails, [this] { actDetailsExecute(); }},
         {c.actOptions,
          [this] { m_dialogs->editOptions(this, m_transport.timeOut, m_transport.retries, m_transport.version); }},
-        {c.actRun, [this] { m_run.run(); }},
+        {c.actRun, [this] { m_opening.leaveFile(); m_run.run(); }},
         {c.actStop, [this] { m_run.stop(); }},
         {c.actClear, [this] {
              m_run.abandonStopped();
@@ -171,6 +173,9 @@ void TMainForm::connectCommands()
         {c.actExportPrometheus, [this] { exportForPrometheus(selectedRows(*m_listView, results())); }},
         {c.actAddToWatch, [this] { m_watch->addSelected(m_tableWindow); }},
         {c.actWatch, [this] { m_watch->show(); }},
+        {c.actOpen, [this] { m_opening.open(); }},
+        {c.actCompareWith, [this] { m_comparing.compareWithFile(); }},
+        {c.actComparePrevious, [this] { m_comparing.compareWithPreviousWalk(); }},
     };
     for (QAction *action : c.all())
         connect(action, &QAction::triggered, this, [this, action] { execute(action); });
@@ -261,6 +266,9 @@ void TMainForm::updateCommands()
     c.actSave->setEnabled(canSave);
     c.actSaveAs->setEnabled(canSave);
     c.actClear->setEnabled(canSave);
+    c.actOpen->setEnabled(c.actRun->isEnabled());
+    c.actCompareWith->setEnabled(canSave);
+    c.actComparePrevious->setEnabled(c.actRun->isEnabled() && m_comparing.hasPreviousWalk());
     c.actToolBar->setChecked(toolBarShown());
     c.actStatusBar->setChecked(statusBarShown());
     c.actMibValues->setChecked(mibValues());

@@ -9,8 +9,10 @@
 #include "ui/dialogs/dialogservice.h"
 #include "ui/inputbar.h"
 #include "ui/prometheus/prometheusexport.h"
+#include "ui/resultopening.h"
 #include "ui/resultsaving.h"
 #include "ui/runlifecycle.h"
+#include "ui/walkcomparing.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -80,6 +82,10 @@ public:
     bool isIdle() const { return m_run.isIdle(); }
 
     QString currentFileName() const { return m_saving.fileName(); }
+    // The recording or result file the list shows; empty when it shows runs.
+    QString openedFile() const { return m_opening.fileName(); }
+    ResultOpening &opening() { return m_opening; }
+    WalkComparing &comparing() { return m_comparing; }
 
     // What the settings keep. Bounds are the client area's geometry
     // (setGeometry and normalGeometry), so a stored rectangle comes back as
@@ -168,4 +174,6 @@ private:
     ResultSaving m_saving;
     RunLifecycle m_run;
     std::unique_ptr<WatchCommands> m_watch;
+    ResultOpening m_opening;
+    WalkComparing m_comparing;
 };

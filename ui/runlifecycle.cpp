@@ -29,6 +29,19 @@ void RunLifecycle::becomeIdle()
 
 void RunLifecycle::run()
 {
+    run([this](QuerySink &sink, const RunControl &control, JobOutcome &) {
+        const QueryRequest request = m_host.runRequest();
+        const qsizetype first = m_results.storedRowCount();
+        const auto ended = qScopeGuard([&] {
+            if (m_runEnded && m_results.storedRowCount() > first)
+                m_runEnded(request, first, m_results.storedRowCount());
+        });
+        return runQuery(request, sink, control);
+    });
+}
+
+void RunLifecycle::run(Job job)
+{
     if (m_depth > 0) {
         // A stopped run still waits for its last answer. Run inside it, and
         // the stopped run's row and message would come after the new run's,
@@ -36,22 +49,32 @@ void RunLifecycle::run()
         // returned.
         m_control.abandoned = true;
         m_runPending = true;
+        m_pendingJob = std::move(job);
         return;
     }
     ++m_depth;
     const auto ended = qScopeGuard([this] {
         --m_depth;
         m_runPending = false;
+        m_pendingJob = {};
         m_control = RunControl();
         m_results.flush();
     });
     do {
+        if (m_runPending)
+            job = std::exchange(m_pendingJob, {});
         m_runPending = false;
         m_control = RunControl{false, false, m_closePending};
+        JobOutcome outcome;
         try {
             // The closing steps showed "Ready"; a walk that found nothing says so instead.
-            if (runOnce() == QueryEnd::EmptySubtree)
+            const QueryEnd end = runOnce(job, outcome);
+            if (end == QueryEnd::EmptySubtree)
                 m_host.showStatus(QString::fromLatin1(msg::NoObjects));
+            else if (!outcome.status.isEmpty())
+                m_host.showStatus(outcome.status);
+            if (!outcome.failure.empty() && !m_runPending)
+                throw AppError(outcome.failure);
         } catch (const AppError &) {
             // The user ended this run (Stop, or closing the window): what
             // became of its last request is no longer news to them.
@@ -61,7 +84,7 @@ void RunLifecycle::run()
     } while (m_runPending && !m_closePending);
 }
 
-QueryEnd RunLifecycle::runOnce()
+QueryEnd RunLifecycle::runOnce(const Job &job, JobOutcome &outcome)
 {
     // Run disabled and Stop enabled before any work starts.
     m_idle = false;
@@ -78,7 +101,7 @@ QueryEnd RunLifecycle::runOnce()
     m_host.showStatus(QString::fromLatin1(msg::Updating));
     processEvents(); // paints the text; a Stop here ends a walk after its first row
     pushBusyCursor();
-    return runQuery(m_host.runRequest(), *this, m_control);
+    return job(*this, m_control, outcome);
 }
 
 void RunLifecycle::stop()

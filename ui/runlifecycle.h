@@ -3,9 +3,12 @@
 
 #include "engine/query/queryrun.h"
 
+#include <QString>
 #include <QtGlobal>
 
-class QString;
+#include <functional>
+#include <string>
+
 class ResultModel;
 
 // What a run needs of the window it runs in.
@@ -51,6 +54,24 @@ public:
 
     // Run: throws the run's AppError, unless the user ended the run meanwhile.
     void run();
+
+    // Work done as a run is done (opening a recording): the window busy,
+    // Stop, Clear, a new run and a close reaching it through control between
+    // its rows, which it hands to sink. It may leave the text the status
+    // line shows after it, and a failure to be shown once the window is idle
+    // again (the rows it added stay).
+    struct JobOutcome
+    {
+        QString status;
+        std::string failure;
+    };
+    using Job = std::function<QueryEnd(QuerySink &sink, const RunControl &control, JobOutcome &outcome)>;
+    void run(Job job);
+
+    // Told of every Run that added rows, once it has: its request and the
+    // stored rows first..end-1 it added.
+    using RunEnded = std::function<void(const QueryRequest &request, qsizetype first, qsizetype end)>;
+    void setRunEnded(RunEnded runEnded) { m_runEnded = std::move(runEnded); }
     void stop();
     // Clear: rows a stopped run still waits for must not follow it.
     void abandonStopped();
@@ -64,7 +85,7 @@ public:
     void processEvents();
 
 private:
-    QueryEnd runOnce();
+    QueryEnd runOnce(const Job &job, JobOutcome &outcome);
     void pushBusyCursor();
     void popCursor();
     // A stopped run may still wait for its last answer; the window looks idle already.
@@ -83,6 +104,8 @@ private:
     int m_depth = 0;             // runs in progress: 0 or 1
     RunControl m_control;        // what Stop, a new Run, Clear and a close tell the run in progress
     bool m_runPending = false;   // Run came while a stopped run was still on the stack
+    Job m_pendingJob;            // what that Run is to do
+    RunEnded m_runEnded;
     bool m_busyCursor = false;   // the run's busy cursor is shown
     bool m_closePending = false; // a close came during a run: close when it has ended
     qint64 m_eventPassNs = -1;   // ResultModel::clockNs() at a running walk's last event pass; -1: not yet

@@ -9,6 +9,7 @@ namespace {
 
 // The row texts cut an OID at 255 characters after the ".".
 constexpr size_t CutOidText = 256;
+constexpr std::string_view UnexpectedType = "Unexpected Type";
 
 struct TypeTag
 {
@@ -22,6 +23,9 @@ constexpr TypeTag TypeTags[] = {
     {"Sequence", asn::Sequence},   {"IpAddress", asn::IpAddress}, {"Counter32", asn::Counter32},
     {"Gauge32", asn::Gauge32},     {"TimeTicks", asn::TimeTicks}, {"Opaque", asn::Opaque},
     {"Counter64", asn::Counter64}, {"Unsigned32", asn::Unsigned32},
+    // The SNMPv2c exceptions carry no value.
+    {"noSuchObject", asn::NoSuchObject}, {"noSuchInstance", asn::NoSuchInstance},
+    {"endOfMibView", asn::EndOfMibView},
 };
 
 template <typename T>
@@ -142,8 +146,14 @@ std::string bindingBehind(const SnmpVarBind &binding, const ResultRow &row)
         && row.value.size() != 3 * value.bytes.size();
     const bool cutOid = row.oid.size() >= CutOidText
         || (value.asnType == asn::ObjectIdentifier && row.value.size() >= CutOidText);
-    // A hex dump of readable bytes (BITS) would read back as text.
-    if (!cutText && !cutOid && !hexOfText)
+    // A hex dump of readable bytes (BITS) would read back as text;
+    // "Unexpected Type" keeps neither the tag nor the octets, an address
+    // shows its first four bytes only, an exception none: a recording
+    // written from the row needs them all.
+    const bool exception = value.asnType >= asn::NoSuchObject && value.asnType <= asn::EndOfMibView;
+    const bool lostValue = row.type == UnexpectedType || (value.asnType == asn::IpAddress && value.bytes.size() > 4)
+        || (exception && !value.bytes.empty());
+    if (!cutText && !cutOid && !hexOfText && !lostValue)
         return {};
     std::string out;
     put(out, value.asnType);
@@ -214,6 +224,7 @@ std::optional<SnmpVarBind> bindingFromRow(std::string_view oid, std::string_view
         read = dotted(value, any.object);
         break;
     default:
+        read = value.empty(); // Null and the exceptions
         break;
     }
     if (!read)

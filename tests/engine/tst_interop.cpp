@@ -10,6 +10,7 @@
 #include "engine/mib/oidname.h"
 #include "engine/mib/oidtext.h"
 #include "engine/query/rowbinding.h"
+#include "engine/recording/recordinglines.h"
 #include "engine/tables/mibtables.h"
 #include "tests/engine/fakehost.h"
 #include "tests/support/snmpsimagent.h"
@@ -185,6 +186,8 @@ private slots:
     void namesResolved();
     void tablesOfTheRecording_data();
     void tablesOfTheRecording();
+    void recordingServedAgain_data();
+    void recordingServedAgain();
     void namesFollowModulesAddedAtRunTime(); // last: the modules stay loaded
 
 private:
@@ -195,6 +198,7 @@ private:
     const std::vector<ResultRow> *rowsUnder(const QString &device, const QString &subtree);
 
     SnmpsimAgent m_agent;
+    std::unique_ptr<SnmpsimAgent> m_replay; // serving the recordings written of the walks
     std::map<std::pair<QString, QString>, std::vector<ResultRow>> m_walks; // by device and subtree
     QMap<QString, QString> m_recordings{
         {QStringLiteral("linux"), SnmpsimAgent::example(QStringLiteral("recorded/linux-full-walk.snmprec.gz"))},
@@ -525,6 +529,68 @@ void TestInterop::tablesOfTheRecording()
     QCOMPARE(cells, std::ranges::count_if(*walked, [&](const ResultRow &r) {
                  return QString::fromStdString(r.oid).startsWith(prefix + QLatin1Char('.'));
              }));
+}
+
+void TestInterop::recordingServedAgain_data()
+{
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<QString>("format");
+    for (const char *device : {"linux", "winxp", "cisco", "hp"}) {
+        for (const char *format : {"snmprec", "snmpwalk"})
+            QTest::addRow("%s, .%s", device, format) << device << format;
+    }
+}
+
+// A whole walk written as a recording (snmpsim's, and walk text), served by
+// snmpsimd and walked again: the same rows, byte for byte, name and binding too.
+void TestInterop::recordingServedAgain()
+{
+    QFETCH(QString, device);
+    QFETCH(QString, format);
+    static QTemporaryDir dir;
+    if (!m_replay) {
+        QMap<QString, QString> written;
+        for (const QString &d : {"linux", "winxp", "cisco", "hp"}) {
+            const std::vector<ResultRow> *rows = rowsUnder(d, QStringLiteral("1"));
+            QVERIFY(rows && rows->size() > 100);
+            struct Bindings final : BindingRows
+            {
+                const std::vector<ResultRow> &rows;
+                explicit Bindings(const std::vector<ResultRow> &r) : rows(r) {}
+                size_t rowCount() const override { return rows.size(); }
+                std::optional<SnmpVarBind> binding(size_t i) const override
+                {
+                    return bindingFromRow(rows[i].oid, rows[i].type, rows[i].value, rows[i].binding);
+                }
+                std::string rowText(size_t i) const override { return rows[i].oid; }
+            } bindings(*rows);
+            for (const QString &f : {"snmprec", "snmpwalk"}) {
+                RecordingLines lines;
+                QCOMPARE(lines.prepare(bindings, f == "snmprec" ? RecordingFormat::Snmprec : RecordingFormat::WalkText),
+                         std::string());
+                QFile file(dir.filePath(d + '.' + f));
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                for (std::string line; lines.next(line);)
+                    file.write(line.data(), qint64(line.size()));
+                written.insert(d + '-' + f, file.fileName());
+            }
+        }
+        m_replay = std::make_unique<SnmpsimAgent>();
+        QVERIFY2(m_replay->start(written), qPrintable(m_replay->log()));
+    }
+    const std::vector<ResultRow> *walked = rowsUnder(device, QStringLiteral("1"));
+    QVERIFY(walked);
+    FakeHost host;
+    host.setInputs(m_replay->address(), device + '-' + format, QStringLiteral("1"), Operation::Walk);
+    host.transport = {3000, 1, SnmpVersion::V2c};
+    QCOMPARE(run(host), QString());
+    QCOMPARE(host.rows.size(), walked->size());
+    for (size_t i = 0; i < walked->size(); ++i) {
+        const ResultRow &a = (*walked)[i];
+        const ResultRow &b = host.rows[i];
+        QCOMPARE(QByteArray::fromStdString(b.oid + '|' + b.name + '|' + b.type + '|' + b.value + '|' + b.binding),
+                 QByteArray::fromStdString(a.oid + '|' + a.name + '|' + a.type + '|' + a.value + '|' + a.binding));
+    }
 }
 
 std::pair<QStringList, QStringList> TestInterop::eventNames()

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "engine/mib/oidname.h"
 #include "engine/mib/oidtext.h"
+#include "engine/query/rowbinding.h"
 #include "engine/query/rowrender.h"
 
 #include <QTest>
 
 #include <limits>
+#include <tuple>
 
 namespace {
 
@@ -124,6 +126,8 @@ void TestRowRender::typeTable_data()
     QTest::newRow("0x05") << 0x05 << QByteArray() << QByteArray("Null") << QByteArray();
     QTest::newRow("0x30") << 0x30 << QByteArray("\x02\x01\x05", 3) << QByteArray("Sequence") << QByteArray("02 01 05 ");
     QTest::newRow("0x40") << 0x40 << QByteArray("\x0a\x00\xff\x01", 4) << QByteArray("IpAddress") << QByteArray("10.0.255.1");
+    QTest::newRow("0x40 of five bytes") << 0x40 << QByteArray("\x0a\x00\xff\x01\x07", 5) << QByteArray("IpAddress")
+                                        << QByteArray("10.0.255.1");
     QTest::newRow("0x41") << 0x41 << QByteArray("7") << QByteArray("Counter32") << QByteArray("7");
     QTest::newRow("0x42") << 0x42 << QByteArray("1000000000") << QByteArray("Gauge32") << QByteArray("1000000000");
     QTest::newRow("0x44") << 0x44 << QByteArray("\x9f\x78\x04", 3) << QByteArray("Opaque") << QByteArray("9F 78 04 ");
@@ -171,6 +175,16 @@ void TestRowRender::typeTable()
     const ResultRow v2c = renderBinding(b, SnmpVersion::V2c);
     QCOMPARE(QByteArray::fromStdString(v2c.type), exceptions.value(tag, type));
     QCOMPARE(QByteArray::fromStdString(v2c.value), value);
+
+    // Either row gives its binding back, tag and octets: recordings are written from it.
+    for (const ResultRow &shown : {row, v2c}) {
+        const std::optional<SnmpVarBind> back = bindingFromRow(shown.oid, shown.type, shown.value, shown.binding);
+        QVERIFY(back);
+        QCOMPARE(back->name.ids, b.name.ids);
+        const AsnAny &got = back->value;
+        QCOMPARE(std::tie(got.asnType, got.number, got.unsigned32, got.counter64, got.bytes),
+                 std::tie(b.value.asnType, b.value.number, b.value.unsigned32, b.value.counter64, b.value.bytes));
+    }
 }
 
 void TestRowRender::numbersAtTheirLimits()

@@ -32,10 +32,12 @@ bool SnmpsimAgent::start(const QMap<QString, QString> &recordings)
     const QString cache = m_dir.filePath(QStringLiteral("cache"));
     if (!m_dir.isValid() || !QDir().mkpath(data) || !QDir().mkpath(cache))
         return false;
-    // snmpsimd reads "<community>.snmprec" from its data folder.
+    // snmpsimd reads "<community>.snmprec" (or .snmpwalk, walk text) from its data folder.
     for (auto it = recordings.begin(); it != recordings.end(); ++it) {
         QProcess unpack;
-        unpack.setStandardOutputFile(data + QLatin1Char('/') + it.key() + QStringLiteral(".snmprec"));
+        const bool walk = it.value().contains(QLatin1String(".snmpwalk"));
+        unpack.setStandardOutputFile(data + QLatin1Char('/') + it.key()
+                                     + (walk ? QStringLiteral(".snmpwalk") : QStringLiteral(".snmprec")));
         unpack.start(QStringLiteral("gzip"), {QStringLiteral("-dcf"), it.value()});
         if (!unpack.waitForFinished(30000) || unpack.exitCode() != 0)
             return false;

@@ -32,7 +32,7 @@ public:
     // before start(). Over SNMPv3 the context names the recording.
     void addArguments(const QStringList &arguments) { m_extraArguments += arguments; }
 
-    // community -> recording (.snmprec, gzipped or not). Waits (up to about
+    // community -> recording (.snmprec or .snmpwalk, gzipped or not). Waits (up to about
     // 30 s) until every community answers; false when snmpsimd does not.
     bool start(const QMap<QString, QString> &recordings);
     QString address() const; // "127.0.0.1:PORT"

@@ -38,6 +38,7 @@ struct DialogLog
     int aboutOpened = 0;
     std::function<std::optional<QString>()> answerFile = [] { return std::nullopt; };
     std::optional<QString> answerMibFile; // Load MIB File's choice
+    std::optional<QString> answerRecording; // Open's and Compare With's choice
     std::function<std::optional<QString>()> answerCsvFile = [] { return std::nullopt; };
     bool answerReplace = false;
     std::function<bool(int &timeOut, int &retries, SnmpVersion &version)> answerOptions = [](int &, int &, SnmpVersion &) {
@@ -82,6 +83,7 @@ public:
         return m_log.answerReplace;
     }
     std::optional<QString> askMibFileName(QWidget *) override { return m_log.answerMibFile; }
+    std::optional<QString> askRecordingFileName(QWidget *, const QString &) override { return m_log.answerRecording; }
     std::optional<QString> askCsvFileName(QWidget *, const QString &initialName) override
     {
         m_log.asked << initialName;

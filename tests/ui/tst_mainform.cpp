@@ -305,10 +305,12 @@ void TestMainForm::layoutAsDesigned()
 void TestMainForm::menusAsShown_data()
 {
     QTest::addColumn<QStringList>("items");
-    QTest::newRow("miFile") << QStringList{"&Save\tCtrl+S\tSave current file.",
+    QTest::newRow("miFile") << QStringList{"&Open...\tCtrl+O\tOpens a recording (snmpsim, Net-SNMP walk) or a result file into the list.",
+                                           "&Save\tCtrl+S\tSave current file.",
                                            "Save &As...\t\tSave current file with different name.",
                                            "Export for &Prometheus...\t\tExports the selected row's object as a module "
                                            "of Prometheus's SNMP exporter.", "-",
+                                           "Co&mpare With...\t\tCompares the list with a recording or result file.", "-",
                                            "&Load MIB File...\t\tLoads a MIB module from a file and keeps it in your MIB folder.",
                                            "-", "E&xit\t\tExit application."};
     QTest::newRow("miView") << QStringList{"&Toolbar\t\tShows or hides toolbar.",
@@ -323,7 +325,8 @@ void TestMainForm::menusAsShown_data()
                                            "&Watch\t\tShows the watched objects with their values and rates over time.", "-",
                                            "&Options...\t\tSnmpMgrOpen settings."};
     QTest::newRow("miAction") << QStringList{
-        "&Run\tF9\tRun.", "Sto&p\tEsc\tStop.", "&Clear\tCtrl+R\tClear previous results.", "-",
+        "&Run\tF9\tRun.", "Sto&p\tEsc\tStop.", "&Clear\tCtrl+R\tClear previous results.",
+        "Compare With Pre&vious Walk\t\tCompares the last walk with the one before it of the same agent and OIDs.", "-",
         "Agent Pr&operties...\t\tThe SNMP version and SNMPv3 security settings of the agent in the Agent box.", "-",
         "&Get\tCtrl+G\tRetrieve the value of the specified variable.",
         "Get&Next\tCtrl+T\tRetrieve the value of the lexicographic successor the specified variable.",

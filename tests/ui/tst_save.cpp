@@ -88,6 +88,7 @@ private slots:
     void refusedFolder();
     void fullDevice();
     void fullFileSystemKeepsTheEarlierFile();
+    void recordingReplacedWholeOrNotAtAll();
     void replaceQuestionForTheChangedName();
     void savedWalkMatchesSnmpwalk_data();
     void savedWalkMatchesSnmpwalk();
@@ -332,6 +333,29 @@ void TestSave::fullFileSystemKeepsTheEarlierFile()
     QVERIFY(m_window->isIdle());
 }
 
+// A recording is written beside the file and renamed over it: a full disk
+// leaves the earlier recording as it was, and no temporary file behind.
+void TestSave::recordingReplacedWholeOrNotAtAll()
+{
+    QVERIFY(QDir(out(QString())).mkdir(QStringLiteral("small")));
+    const TinyFileSystem disk(out("small"));
+    if (!disk.mounted())
+        QSKIP("cannot mount a tmpfs here (needs root)");
+    if (!m_snmpdUp)
+        QSKIP("snmpd is not available");
+    QVERIFY(writeFile(out("small/agent.snmprec"), "1.3.6.1.2.1.1.5.0|4|earlier\n"));
+    run(m_snmpd.address(), QStringLiteral(".1.3.6.1.2.1"), "actWalk");
+    answer(out("small/agent.snmprec"));
+    QVERIFY(m_window.trigger("actSaveAs"));
+    QCOMPARE(m_window.log.errors, QStringList{"I/O error 112"});
+    QCOMPARE(readAll(out("small/agent.snmprec")), QByteArray("1.3.6.1.2.1.1.5.0|4|earlier\n"));
+    QCOMPARE(filesIn(out("small")), QStringList{"agent.snmprec"});
+    // A folder refused: Save's message.
+    answer(QStringLiteral("/sys/norvane.snmpwalk"));
+    QVERIFY(m_window.trigger("actSaveAs"));
+    QCOMPARE(m_window.log.errors.last(), QStringLiteral("File access denied"));
+}
+
 void TestSave::replaceQuestionForTheChangedName()
 {
     run(m_agent.address(), QStringLiteral(".1.3.6.1.4.1.99999.1"), "actWalk");
@@ -476,7 +500,8 @@ void TestSave::realSaveDialog()
     QVERIFY(confirms);
     QVERIFY(grip);
     QCOMPARE(suffix, QString());
-    QCOMPARE(filters, QStringList{"Norvane Files (*.txt)"});
+    QCOMPARE(filters.value(0), QStringLiteral("Norvane Files (*.txt)"));
+    QCOMPARE(filters.size(), 3); // and the two recordings
     QCOMPARE(initialText, QStringLiteral("*.txt"));
     // In the user's folders, not the working folder (the source tree under scripts/run.sh).
     QVERIFY2(startFolder.startsWith(QDir::homePath()) && startFolder != QDir::currentPath(), qPrintable(startFolder));

@@ -15,6 +15,8 @@
 #include <QPointer>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 namespace {
 
 // Hands the activation back to the owner's window once a dialog has closed.
@@ -36,9 +38,40 @@ private:
     QPointer<QWidget> m_window;
 };
 
+// Save As's filters, in the order of SaveFormat.
+const QStringList &saveFilters()
+{
+    static const QStringList filters{QStringLiteral("Norvane Files (*.txt)"),
+                                     QStringLiteral("snmpsim recording (*.snmprec)"),
+                                     QStringLiteral("Net-SNMP walk (*.snmpwalk)")};
+    return filters;
+}
+
 } // namespace
 
+SaveFormat saveFormatOf(const QString &path, SaveFormat chosenFilter)
+{
+    if (path.endsWith(QLatin1String(".snmprec"), Qt::CaseInsensitive))
+        return SaveFormat::Snmprec;
+    if (path.endsWith(QLatin1String(".snmpwalk"), Qt::CaseInsensitive))
+        return SaveFormat::SnmpWalk;
+    return chosenFilter;
+}
+
 std::optional<QString> DialogService::askSaveFileName(QWidget *, const QString &)
+{
+    return std::nullopt;
+}
+
+std::optional<SaveChoice> DialogService::askSaveChoice(QWidget *owner, const QString &initialName, SaveFormat)
+{
+    const std::optional<QString> path = askSaveFileName(owner, initialName);
+    if (!path)
+        return std::nullopt;
+    return SaveChoice{*path, saveFormatOf(*path, SaveFormat::ResultFile)};
+}
+
+std::optional<QString> DialogService::askRecordingFileName(QWidget *, const QString &)
 {
     return std::nullopt;
 }
@@ -140,6 +173,45 @@ std::optional<QString> ModalDialogs::askSaveFileName(QWidget *owner, const QStri
     if (files.isEmpty())
         return std::nullopt;
     return files.constFirst();
+}
+
+std::optional<SaveChoice> ModalDialogs::askSaveChoice(QWidget *owner, const QString &initialName, SaveFormat current)
+{
+    const GiveBackActivation activation(owner);
+    // As askSaveFileName's, with a filter for each format; the extensions
+    // are seen to afterwards.
+    QFileDialog dialog(owner);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    dialog.setNameFilters(saveFilters());
+    dialog.selectNameFilter(saveFilters().at(int(current)));
+    dialog.setSizeGripEnabled(true);
+    dialog.setDirectory(startFolder()); // a current file's own path wins
+    dialog.selectFile(initialName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    const QString path = dialog.selectedFiles().constFirst();
+    const auto filter = SaveFormat(std::max<qsizetype>(0, saveFilters().indexOf(dialog.selectedNameFilter())));
+    return SaveChoice{path, saveFormatOf(path, filter)};
+}
+
+std::optional<QString> ModalDialogs::askRecordingFileName(QWidget *owner, const QString &title)
+{
+    const GiveBackActivation activation(owner);
+    QFileDialog dialog(owner, title);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    // snmpsim reads its recordings compressed too; walk text comes under any name.
+    dialog.setNameFilters({QStringLiteral("Recordings and results (*.snmprec *.snmprec.bz2 *.snmprec.gz *.snmpwalk "
+                                          "*.walk *.txt)"),
+                           QStringLiteral("All files (*)")});
+    dialog.setDirectory(startFolder());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
 }
 
 bool ModalDialogs::confirmReplace(QWidget *owner, const QString &fileName)

@@ -13,6 +13,21 @@ class PrometheusExport;
 class QAbstractItemView;
 class QWidget;
 
+// What Save As writes: the result file, or a recording of the walk that
+// another tool serves or reads.
+enum class SaveFormat { ResultFile, Snmprec, SnmpWalk };
+
+struct SaveChoice
+{
+    QString path;
+    SaveFormat format = SaveFormat::ResultFile;
+};
+
+// The format a chosen name is written in: a recording's extension
+// (".snmprec", ".snmpwalk", in any letter case) says so whatever the filter
+// chosen; any other name is written in the filter's format.
+SaveFormat saveFormatOf(const QString &path, SaveFormat chosenFilter);
+
 // Every question the main window asks through a modal dialog goes through
 // here, so that tests can answer them without a dialog on screen.
 class DialogService
@@ -36,6 +51,13 @@ public:
     // that has no way to ask answers as a user who cancels, so nothing is
     // written unasked.
     virtual std::optional<QString> askSaveFileName(QWidget *owner, const QString &initialName);
+    // Save As with its formats: which file, in which? The dialog shows the
+    // current format's filter first. By default the name askSaveFileName
+    // gives, in the format its extension tells (saveFormatOf).
+    virtual std::optional<SaveChoice> askSaveChoice(QWidget *owner, const QString &initialName, SaveFormat current);
+    // Open and Compare With: which recording or result file? Nothing when
+    // cancelled, or when nobody can be asked.
+    virtual std::optional<QString> askRecordingFileName(QWidget *owner, const QString &title);
     // Whether an existing file that the dialog did not ask about may be
     // replaced; no unless someone says yes.
     virtual bool confirmReplace(QWidget *owner, const QString &fileName);
@@ -60,6 +82,8 @@ public:
     bool editAgentProperties(QWidget *owner, const QString &agent, AgentProperties &properties,
                              Secret &authPassphrase, Secret &privPassphrase) override;
     std::optional<QString> askSaveFileName(QWidget *owner, const QString &initialName) override;
+    std::optional<SaveChoice> askSaveChoice(QWidget *owner, const QString &initialName, SaveFormat current) override;
+    std::optional<QString> askRecordingFileName(QWidget *owner, const QString &title) override;
     bool confirmReplace(QWidget *owner, const QString &fileName) override;
     std::optional<QString> askMibFileName(QWidget *owner) override;
     std::optional<QString> askCsvFileName(QWidget *owner, const QString &initialName) override;

@@ -256,12 +256,16 @@ QByteArrayView ResultModel::encodedBinding(qsizetype row) const
     return QByteArrayView(at + sizeof length, qsizetype(length));
 }
 
-std::optional<std::string> ResultModel::mibValue(qsizetype row, bool *byLength) const
+std::optional<SnmpVarBind> ResultModel::binding(qsizetype row) const
 {
     const auto view = [](QByteArrayView bytes) { return std::string_view(bytes.data(), size_t(bytes.size())); };
-    const std::optional<SnmpVarBind> binding =
-        bindingFromRow(view(field(row, OidColumn)), view(field(row, TypeColumn)), view(field(row, ValueColumn)),
-                       view(encodedBinding(row)));
+    return bindingFromRow(view(field(row, OidColumn)), view(field(row, TypeColumn)), view(field(row, ValueColumn)),
+                          view(encodedBinding(row)));
+}
+
+std::optional<std::string> ResultModel::mibValue(qsizetype row, bool *byLength) const
+{
+    const std::optional<SnmpVarBind> binding = this->binding(row);
     if (!binding)
         return std::nullopt;
     const MibObject *object = mibObject(binding->name.ids);

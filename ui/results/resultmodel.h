@@ -85,6 +85,10 @@ public:
     // read by the InetAddressType of its table row, from the rows or fetched
     // beside them; without one by its length, and then *byLength is set.
     std::optional<std::string> mibValue(qsizetype row, bool *byLength = nullptr) const;
+    // (engine/query/rowbinding.h): what a recording of the list is written from.
+    std::optional<SnmpVarBind> binding(qsizetype row) const;
+    // A stored row's encoded binding: empty for the rows whose texts give it.
+    QByteArrayView encodedBinding(qsizetype row) const;
     // OID text, name, type and value of a stored row, as the list shows them.
     std::array<QString, ColumnCount> rowTexts(qsizetype row) const;
     // Bytes reserved by the row storage.
@@ -110,7 +114,6 @@ private:
     static constexpr quint32 HasBinding = quint32(1) << 31;
 
     const RowRecord &record(qsizetype row) const;
-    QByteArrayView encodedBinding(qsizetype row) const;
     // The value column's text as the list shows it.
     QString valueText(qsizetype row) const;
 
