@@ -20,6 +20,11 @@ inline constexpr const char *UsmLevelUnsupported = "The agent does not support s
 inline constexpr const char *UsmPrivacyWrong =
     "The agent answers, but the privacy passphrase or protocol (or the context) is wrong.";
 inline constexpr const char *UsmContextUnknown = "The agent answers, but not in the context '%s'.";
+inline constexpr const char *UsmUserNameTooLong = "The user name has %d octets: SNMPv3 allows at most 32.";
+inline constexpr const char *UsmDecryption =
+    "The privacy protocol or passphrase is wrong for user '%s' (the agent could not decrypt).";
+inline constexpr const char *UsmEngineChanged =
+    "The agent's engine ID changed during the run, and the agent refused the request again with its new one.";
 // Qt's %1: the keyring's own words.
 inline constexpr const char *KeyringFailed =
     "The desktop keyring could not be used (%1): the passphrases are kept in memory until Norvane exits.";

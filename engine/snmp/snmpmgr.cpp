@@ -161,6 +161,10 @@ int collect(SnmpMgrSessionData &session, SnmpVarBindList &list, int32_t *errorSt
         return fail(SnmpMgrErrors::AuthenticationFailure);
     case SNMPERR_UNSUPPORTED_SEC_LEVEL:
         return fail(SnmpMgrErrors::SecurityLevelUnsupported);
+    case SNMPERR_UNKNOWN_ENG_ID:
+        return fail(SnmpMgrErrors::UnknownEngineID);
+    case SNMPERR_DECRYPTION_ERR:
+        return fail(SnmpMgrErrors::DecryptionError);
     default:
         return fail(SnmpMgrErrors::AgentErrors);
     }

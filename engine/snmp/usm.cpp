@@ -13,6 +13,7 @@
 #include <net-snmp/library/snmpusm.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -86,8 +87,11 @@ AgentSecurity AgentSecurity::copy() const
     return other;
 }
 
-std::string passphraseProblem(const AgentSecurity &security)
+std::string securityProblem(const AgentSecurity &security)
 {
+    // Net-SNMP would send it, and an agent drop it without a report.
+    if (security.userName.size() > MaxUserNameLength)
+        return formatMessage(msg::UsmUserNameTooLong, int(std::min<size_t>(security.userName.size(), INT_MAX)));
     if (security.level != SecurityLevel::NoAuthNoPriv && security.authPassphrase.size() < MinPassphraseLength)
         return formatMessage(msg::UsmShortPassphrase, "authentication");
     if (security.level == SecurityLevel::AuthPriv && security.privPassphrase.size() < MinPassphraseLength)
