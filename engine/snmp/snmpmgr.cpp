@@ -321,7 +321,7 @@ int SnmpMgrClose(LPSNMP_MGR_SESSION session)
     const std::unique_ptr<SnmpMgrSessionData> owned(session);
     if (owned->handle) {
         if (netsnmp_session *state = snmp_sess_session(owned->handle); state && owned->version == SnmpVersion::V3)
-            usm::wipeKeys(*state);
+            usm::closing(*state);
         snmp_sess_close(owned->handle);
         --g_openSessions;
     }

@@ -37,26 +37,38 @@ void initUsm()
     snmp_call_callbacks(SNMP_CALLBACK_LIBRARY, SNMP_CALLBACK_POST_READ_CONFIG, nullptr);
 }
 
-// Removes every user an earlier session localised keys for; the template
-// users without a name stay.
-void forgetUsers()
-{
-    for (usmUser *user = usm_get_userList(); user;) {
-        usmUser *next = user->next;
-        if (user->name && user->name[0] != '\0') {
-            usm_remove_user(user);
-            // Its keys go with it; usm_free_user clears them before freeing.
-            usm_free_user(user);
-        }
-        user = next;
-    }
-}
-
 void wipe(void *data, size_t size)
 {
+    if (!data)
+        return;
     volatile auto *p = static_cast<volatile unsigned char *>(data);
     for (size_t i = 0; i < size; ++i)
         p[i] = 0;
+}
+
+// Takes a user out of Net-SNMP's list, its keys overwritten first:
+// usm_free_user clears them with a memset right before free(), which a
+// compiler may leave out.
+void dropUser(usmUser *user)
+{
+    usm_remove_user(user);
+    wipe(user->authKey, user->authKeyLen);
+    wipe(user->privKey, user->privKeyLen);
+    wipe(user->authKeyKu, user->authKeyKuLen);
+    wipe(user->privKeyKu, user->privKeyKuLen);
+    usm_free_user(user);
+}
+
+// Removes the users of that name (every one when null) that sessions
+// localised keys for; the template users without a name stay.
+void forgetUsers(const char *name = nullptr)
+{
+    for (usmUser *user = usm_get_userList(); user;) {
+        usmUser *next = user->next;
+        if (user->name && user->name[0] != '\0' && (!name || std::strcmp(user->name, name) == 0))
+            dropUser(user);
+        user = next;
+    }
 }
 
 int securityLevel(SecurityLevel level)
@@ -146,6 +158,13 @@ bool setUp(snmp_session &settings, const AgentSecurity &security)
     return generate_Ku(authOid, u_int(authLength), reinterpret_cast<const u_char *>(privPass.data()),
                        privPass.size(), settings.securityPrivKey, &settings.securityPrivKeyLen)
         == SNMPERR_SUCCESS;
+}
+
+void closing(snmp_session &state)
+{
+    wipeKeys(state);
+    if (state.securityName)
+        forgetUsers(state.securityName);
 }
 
 void wipeKeys(snmp_session &settings)
