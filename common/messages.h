@@ -25,9 +25,23 @@ inline constexpr const char *UsmDecryption =
     "The privacy protocol or passphrase is wrong for user '%s' (the agent could not decrypt).";
 inline constexpr const char *UsmEngineChanged =
     "The agent's engine ID changed during the run, and the agent refused the request again with its new one.";
-// Qt's %1: the keyring's own words.
+// Why the desktop keyring is not used; Qt's %1: the keyring's own words, the
+// time limit in seconds, the user name.
 inline constexpr const char *KeyringFailed =
     "The desktop keyring could not be used (%1): the passphrases are kept in memory until Norvane exits.";
+inline constexpr const char *KeyringNoService =
+    "No desktop keyring answers (no Secret Service or KWallet on the session's D-Bus): the passphrases are kept "
+    "in memory until Norvane exits.";
+inline constexpr const char *KeyringLocked =
+    "The desktop keyring stayed locked (its unlock was cancelled or refused): the passphrases are kept in memory "
+    "until Norvane exits.";
+inline constexpr const char *KeyringTimedOut =
+    "The desktop keyring did not answer within %1 seconds: the passphrases are kept in memory until Norvane exits.";
+inline constexpr const char *KeyringNoEntry =
+    "The desktop keyring gave no passphrases for user '%1' of this agent (they were removed, or it stayed "
+    "locked): enter them again.";
+// In the status line while a command waits for the keyring.
+inline constexpr const char *KeyringWait = "Waiting for the keyring...";
 inline constexpr const char *UsmOtherVariant = "The agent answers with privacy %s, not %s: choose %s.";
 
 inline constexpr const char *GetDataFailed = "Failed to get data for '%s'";

@@ -5,6 +5,7 @@
 #include "store/settings.h"
 #include "ui/actionlist.h"
 #include "ui/agentprofiles.h"
+#include "ui/agentprompts.h"
 #include "ui/commandbars.h"
 #include "ui/dialogs/dialogservice.h"
 #include "ui/inputbar.h"
@@ -119,13 +120,13 @@ private:
 
     // RunHost: the request from the boxes, the transport settings and the
     // agent's own properties (with its passphrases, for SNMPv3).
-    QueryRequest runRequest() override;
+    std::optional<QueryRequest> runRequest() override;
     void recordInputs() override { m_inputs->recordInputs(m_runSendsCommunity); }
     void refreshCommands() override { updateCommands(); }
     void showStatus(const QString &text) override { setSimpleStatus(text); }
+    QString readyText() const override;
 
     void actDetailsExecute();
-    void actAgentPropertiesExecute();
     void actLoadMibExecute();
     // The MIB Tree window, created the first time, brought up to date and shown.
     TMibTreeWindow &showMibTree();
@@ -160,6 +161,7 @@ private:
     bool m_runSendsCommunity = true; // the run's community goes into its history (not with SNMPv3)
 
     AgentProfiles m_agents;
+    AgentPrompts m_agentPrompts; // Agent Properties and a run's passphrases, waiting for the keyring
     ResultSaving m_saving;
     RunLifecycle m_run;
 };

@@ -23,7 +23,7 @@ RunLifecycle::~RunLifecycle()
 void RunLifecycle::becomeIdle()
 {
     m_idle = true;
-    m_host.showStatus(QString::fromLatin1(msg::Ready));
+    m_host.showStatus(m_host.readyText());
     m_host.refreshCommands();
 }
 
@@ -50,7 +50,7 @@ void RunLifecycle::run()
         m_control = RunControl{false, false, m_closePending};
         try {
             // The closing steps showed "Ready"; a walk that found nothing says so instead.
-            if (runOnce() == QueryEnd::EmptySubtree)
+            if (runOnce() == std::optional(QueryEnd::EmptySubtree))
                 m_host.showStatus(QString::fromLatin1(msg::NoObjects));
         } catch (const AppError &) {
             // The user ended this run (Stop, or closing the window): what
@@ -61,7 +61,7 @@ void RunLifecycle::run()
     } while (m_runPending && !m_closePending);
 }
 
-QueryEnd RunLifecycle::runOnce()
+std::optional<QueryEnd> RunLifecycle::runOnce()
 {
     // Run disabled and Stop enabled before any work starts.
     m_idle = false;
@@ -70,15 +70,19 @@ QueryEnd RunLifecycle::runOnce()
     // The closing steps, on every way out: normal end, Stop and failures alike.
     const auto closing = qScopeGuard([this] {
         m_idle = true;
-        m_host.showStatus(QString::fromLatin1(msg::Ready));
+        m_host.showStatus(m_host.readyText());
         m_hintsShown = true;
         popCursor();
     });
     m_hintsShown = false;
     m_host.showStatus(QString::fromLatin1(msg::Updating));
     processEvents(); // paints the text; a Stop here ends a walk after its first row
+    // Before the busy cursor: the request may ask for passphrases first.
+    const std::optional<QueryRequest> request = m_host.runRequest();
+    if (!request)
+        return std::nullopt;
     pushBusyCursor();
-    return runQuery(m_host.runRequest(), *this, m_control);
+    return runQuery(*request, *this, m_control);
 }
 
 void RunLifecycle::stop()
@@ -158,5 +162,5 @@ void RunLifecycle::showIdleLook()
 {
     popCursor();
     m_hintsShown = true;
-    m_host.showStatus(QString::fromLatin1(msg::Ready));
+    m_host.showStatus(m_host.readyText());
 }

@@ -5,6 +5,8 @@
 
 #include <QtGlobal>
 
+#include <optional>
+
 class QString;
 class ResultModel;
 
@@ -12,14 +14,19 @@ class ResultModel;
 class RunHost
 {
 public:
-    // The request of a run, read from the boxes as it starts.
-    virtual QueryRequest runRequest() = 0;
+    // The request of a run, read from the boxes as it starts. None when it
+    // cannot go now (it waits for the keyring, or the user gave no
+    // passphrases): the run ends without a word.
+    virtual std::optional<QueryRequest> runRequest() = 0;
     // The inputs converted: the histories record them, before any request.
     virtual void recordInputs() = 0;
     // The enabling rules, after the run's state or the window's events changed.
     virtual void refreshCommands() = 0;
     // The status line's simple text.
     virtual void showStatus(const QString &text) = 0;
+    // What the status line says when no run goes on: "Ready", or what the
+    // window waits for.
+    virtual QString readyText() const = 0;
 
 protected:
     ~RunHost() = default;
@@ -64,7 +71,8 @@ public:
     void processEvents();
 
 private:
-    QueryEnd runOnce();
+    // None: the request could not go.
+    std::optional<QueryEnd> runOnce();
     void pushBusyCursor();
     void popCursor();
     // A stopped run may still wait for its last answer; the window looks idle already.
