@@ -143,6 +143,8 @@ void TestUsm::failureThenFixed_data()
                                      << formatMessage(msg::UsmContextUnknown, "ctxb").c_str();
     QTest::newRow("unknown context at authNoPriv") << QString::fromLatin1(ContextUser) << "contextNoPriv"
                                                    << formatMessage(msg::UsmContextUnknown, "ctxb").c_str();
+    QTest::newRow("unknown context at noAuthNoPriv") << QString::fromLatin1(NoAuthUser) << "context"
+                                                     << formatMessage(msg::UsmContextUnknown, "ctxb").c_str();
     const QString shaDes = userName(AuthProtocol::SHA, PrivProtocol::DES);
     const QString shaAes = userName(AuthProtocol::SHA, PrivProtocol::AES);
     QTest::newRow("AES asked, DES served") << shaDes << "aes" << formatMessage(msg::UsmDecryption, qPrintable(shaDes)).c_str();
