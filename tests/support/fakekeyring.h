@@ -2,9 +2,8 @@
 #pragma once
 
 // A keyring for tests: entries in memory, every call answered from the event
-// loop as the desktop keyring answers, or failing as told, or never answered.
-// It records the calls, and shares its entries so a test can look at them
-// after the keyring has gone with its owner.
+// loop as the desktop keyring answers, or failing as told, or never. Its
+// state is shared, so a test looks at it after the keyring has gone.
 
 #include "store/keyring.h"
 
@@ -13,6 +12,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 
 class FakeKeyring final : public Keyring
 {
@@ -28,30 +28,25 @@ public:
 
     explicit FakeKeyring(std::shared_ptr<State> state) : m_state(std::move(state)) {}
 
+    static QStringList names(const State &state)
+    {
+        QStringList all;
+        for (const auto &entry : state.entries)
+            all << entry.first;
+        return all;
+    }
+
     std::unique_ptr<Call> read(const QString &key, Answer answer) override
     {
-        return call(QStringLiteral("read ") + key, [state = m_state, key](Result &result) {
-            const auto found = state->entries.find(key);
-            if (found == state->entries.end()) {
-                result.outcome = Outcome::NotFound;
-                return Secret();
-            }
-            return Secret(found->second);
-        }, std::move(answer));
+        return call(QStringLiteral("read"), key, std::nullopt, std::move(answer));
     }
     std::unique_ptr<Call> write(const QString &key, const Secret &secret, Answer answer) override
     {
-        return call(QStringLiteral("write ") + key, [state = m_state, key, bytes = secret.bytes()](Result &) {
-            state->entries[key] = bytes;
-            return Secret();
-        }, std::move(answer));
+        return call(QStringLiteral("write"), key, secret.bytes(), std::move(answer));
     }
     std::unique_ptr<Call> remove(const QString &key, Answer answer) override
     {
-        return call(QStringLiteral("remove ") + key, [state = m_state, key](Result &) {
-            state->entries.erase(key);
-            return Secret();
-        }, std::move(answer));
+        return call(QStringLiteral("remove"), key, std::nullopt, std::move(answer));
     }
 
 private:
@@ -61,24 +56,30 @@ private:
         ~Handle() override { *alive = false; }
     };
 
-    template <typename Work>
-    std::unique_ptr<Call> call(const QString &what, Work work, Answer answer)
+    std::unique_ptr<Call> call(const QString &what, const QString &key, std::optional<std::string> written, Answer answer)
     {
-        m_state->calls << what;
+        m_state->calls << what + QLatin1Char(' ') + key;
         auto handle = std::make_unique<Handle>();
-        if (m_state->mode == Mode::Silent)
-            return handle;
-        QTimer::singleShot(0, [state = m_state, alive = handle->alive, work, answer] {
-            if (!*alive)
-                return;
-            Result result;
-            Secret secret;
-            if (state->mode == Mode::Fail)
-                result = {Outcome::Failed, state->failure, QStringLiteral("refused")};
-            else
-                secret = work(result);
-            answer(result, std::move(secret));
-        });
+        if (m_state->mode != Mode::Silent) {
+            QTimer::singleShot(0, [state = m_state, alive = handle->alive, what, key, written, answer] {
+                if (!*alive)
+                    return;
+                Result result;
+                Secret secret;
+                const auto found = state->entries.find(key);
+                if (state->mode == Mode::Fail)
+                    result = {Outcome::Failed, state->failure, QStringLiteral("refused")};
+                else if (written)
+                    state->entries[key] = *written;
+                else if (what == QLatin1String("remove") && found != state->entries.end())
+                    state->entries.erase(found);
+                else if (found != state->entries.end())
+                    secret = Secret(found->second);
+                else if (what == QLatin1String("read"))
+                    result.outcome = Outcome::NotFound;
+                answer(result, std::move(secret));
+            });
+        }
         return handle;
     }
 
