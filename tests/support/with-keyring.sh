@@ -17,14 +17,20 @@ export XDG_DATA_HOME="$1"
 export NORVANE_TEST_KEYRING=$mode
 shift
 password=norvane-test-keyring
+# Until the daemon just started owns the Secret Service's name: a call
+# before would have D-Bus start a second daemon, which may read the keyring
+# file while the first writes it.
+export WAIT_FOR_SERVICE='i=0; until dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+    org.freedesktop.DBus.NameHasOwner string:org.freedesktop.secrets 2>/dev/null | grep -q "boolean true" \
+    || [ $i -ge 50 ]; do sleep 0.1; i=$((i + 1)); done'
 
 if [ "$mode" != locked ]; then
     exec dbus-run-session -- sh -c '
         eval "$(printf %s "$0" | gnome-keyring-daemon --unlock --components=secrets 2>/dev/null)"
         export GNOME_KEYRING_CONTROL
+        eval "$WAIT_FOR_SERVICE"
         if [ "$NORVANE_TEST_KEYRING" = silent ]; then
             # Whoever owns the name on this bus, and no other process.
-            secret-tool search --all nothing here >/dev/null 2>&1 || true
             pid=$(dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
                   org.freedesktop.DBus.GetConnectionUnixProcessID string:org.freedesktop.secrets | sed -n "s/.*uint32 //p")
             kill -STOP "$pid"
@@ -39,7 +45,8 @@ fi
 # it, whose system prompter is a process that never takes its bus name.
 work=$(mktemp -d)
 trap 'kill "$(cat "$work/prompter.pid" 2>/dev/null)" 2>/dev/null || true; rm -rf "$work"' EXIT
-dbus-run-session -- sh -c 'printf %s "$0" | gnome-keyring-daemon --unlock --components=secrets >/dev/null 2>&1;
+dbus-run-session -- sh -c 'printf %s "$0" | gnome-keyring-daemon --unlock --components=secrets >/dev/null 2>&1
+    eval "$WAIT_FOR_SERVICE"
     printf x | secret-tool store --label=made user "$1" server Norvane type plaintext >/dev/null 2>&1' \
     "$password" "${NORVANE_TEST_KEYRING_ENTRY:-made}"
 mkdir "$work/services"
