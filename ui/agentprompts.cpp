@@ -4,6 +4,8 @@
 #include "common/messages.h"
 #include "ui/dialogs/dialogservice.h"
 
+#include <QWidget>
+
 #include <utility>
 
 AgentPrompts::AgentPrompts(AgentProfiles &profiles, DialogService &dialogs, QWidget *owner, Hooks hooks)
@@ -27,11 +29,14 @@ void AgentPrompts::startWait(const QString &agent, const QString &user,
                              std::function<void(PassphraseVault::Fetched)> answered)
 {
     m_wait = m_profiles.fetch(agent, user, [this, answered = std::move(answered)](PassphraseVault::Fetched fetched) {
-        // Over before what follows opens a dialog or runs, which may take long.
         const std::unique_ptr<PassphraseVault::Pending> over = std::move(m_wait);
         if (m_hooks.waitChanged)
             m_hooks.waitChanged();
-        answered(std::move(fetched));
+        // What follows opens a dialog or runs, which may take long: not
+        // inside the keyring job's own signal, after which QtKeychain starts
+        // its next job.
+        const auto kept = std::make_shared<PassphraseVault::Fetched>(std::move(fetched));
+        QMetaObject::invokeMethod(m_owner, [answered, kept] { answered(std::move(*kept)); }, Qt::QueuedConnection);
     });
     if (m_hooks.waitChanged)
         m_hooks.waitChanged();
