@@ -267,10 +267,10 @@ double run(WindowFixture &window, const QString &agent, const QString &oid, cons
 {
     typeInto(window->agentBox(), agent);
     if (g_v3) {
-        window.log.answerAgent = [&](const QString &, AgentProperties &properties, Secret &auth, Secret &priv) {
-            properties = *g_v3;
-            auth = Secret(qgetenv("NORVANE_BENCH_AUTH").toStdString());
-            priv = Secret(qgetenv("NORVANE_BENCH_PRIV").toStdString());
+        window.log.answerAgent = [&](AgentPropertiesEdit &edit) {
+            edit.properties = *g_v3;
+            edit.authPassphrase = Secret(qgetenv("NORVANE_BENCH_AUTH").toStdString());
+            edit.privPassphrase = Secret(qgetenv("NORVANE_BENCH_PRIV").toStdString());
             return true;
         };
         window.trigger("actAgentProperties");

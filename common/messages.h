@@ -20,9 +20,28 @@ inline constexpr const char *UsmLevelUnsupported = "The agent does not support s
 inline constexpr const char *UsmPrivacyWrong =
     "The agent answers, but the privacy passphrase or protocol (or the context) is wrong.";
 inline constexpr const char *UsmContextUnknown = "The agent answers, but not in the context '%s'.";
-// Qt's %1: the keyring's own words.
+inline constexpr const char *UsmUserNameTooLong = "The user name has %d octets: SNMPv3 allows at most 32.";
+inline constexpr const char *UsmDecryption =
+    "The privacy protocol or passphrase is wrong for user '%s' (the agent could not decrypt).";
+inline constexpr const char *UsmEngineChanged =
+    "The agent's engine ID changed during the run, and the agent refused the request again with its new one.";
+// Why the desktop keyring is not used; Qt's %1: the keyring's own words, the
+// time limit in seconds, the user name.
 inline constexpr const char *KeyringFailed =
     "The desktop keyring could not be used (%1): the passphrases are kept in memory until Norvane exits.";
+inline constexpr const char *KeyringNoService =
+    "No desktop keyring answers (no Secret Service or KWallet on the session's D-Bus): the passphrases are kept "
+    "in memory until Norvane exits.";
+inline constexpr const char *KeyringLocked =
+    "The desktop keyring stayed locked (its unlock was cancelled or refused): the passphrases are kept in memory "
+    "until Norvane exits.";
+inline constexpr const char *KeyringTimedOut =
+    "The desktop keyring did not answer within %1 seconds: the passphrases are kept in memory until Norvane exits.";
+inline constexpr const char *KeyringNoEntry =
+    "The desktop keyring gave no passphrases for user '%1' of this agent (they were removed, or it stayed "
+    "locked): enter them again.";
+// In the status line while a command waits for the keyring.
+inline constexpr const char *KeyringWait = "Waiting for the keyring...";
 inline constexpr const char *UsmOtherVariant = "The agent answers with privacy %s, not %s: choose %s.";
 
 inline constexpr const char *GetDataFailed = "Failed to get data for '%s'";

@@ -50,6 +50,14 @@ TMainForm::TMainForm(std::unique_ptr<DialogService> dialogs, QWidget *parent)
       m_settings(RegistryHive::defaultFilePath()),
       m_results(new ResultModel(this)),
       m_agents(std::make_unique<DesktopKeyring>()),
+      m_agentPrompts(m_agents, *m_dialogs, this,
+                     {[this] {
+                          if (!m_run.isRunning())
+                              setSimpleStatus(readyText());
+                          updateCommands();
+                      },
+                      [this] { execute(m_commands.actRun); },
+                      [this](const QString &message) { m_dialogs->showError(this, message); }}),
       m_saving(*m_dialogs, *m_results),
       m_run(*this, *m_results),
       m_opening(*this, *m_dialogs, *m_results, m_run),
@@ -153,13 +161,16 @@ void TMainForm::connectCommands()
         {c.actOptions,
          [this] { m_dialogs->editOptions(this, m_transport.timeOut, m_transport.retries, m_transport.version); }},
         {c.actRun, [this] { m_opening.leaveFile(); m_run.run(); }},
-        {c.actStop, [this] { m_run.stop(); }},
+        {c.actStop, [this] {
+             m_run.stop();
+             m_agentPrompts.cancel();
+         }},
         {c.actClear, [this] {
              m_run.abandonStopped();
              if (m_results->storedRowCount() > 0)
                  m_results->clear();
          }},
-        {c.actAgentProperties, [this] { actAgentPropertiesExecute(); }},
+        {c.actAgentProperties, [this] { m_agentPrompts.editProperties(m_inputs->agentBox()->currentText()); }},
         {c.actGet, [this] { m_operation = Operation::Get; }},
         {c.actGetNext, [this] { m_operation = Operation::GetNext; }},
         {c.actWalk, [this] { m_operation = Operation::Walk; }},
@@ -275,7 +286,8 @@ void TMainForm::updateCommands()
     c.actDetails->setEnabled(m_listView->selectionModel()->hasSelection());
     c.actExportPrometheus->setEnabled(c.actDetails->isEnabled());
     c.actAddToWatch->setEnabled(m_watch->canAdd(m_tableWindow));
-    c.actStop->setEnabled(!c.actRun->isEnabled());
+    // Stop also gives a wait for the keyring up.
+    c.actStop->setEnabled(!c.actRun->isEnabled() || m_agentPrompts.waiting());
     // Names would change under a running walk's rows.
     c.actLoadMib->setEnabled(c.actRun->isEnabled());
     for (QAction *action : c.operations->actions())
@@ -371,7 +383,12 @@ void TMainForm::setSimpleStatus(const QString &text)
     m_statusBar->setSimpleText(text);
 }
 
-QueryRequest TMainForm::runRequest()
+QString TMainForm::readyText() const
+{
+    return QString::fromLatin1(m_agentPrompts.waiting() ? msg::KeyringWait : msg::Ready);
+}
+
+QueryRequest TMainForm::boxesRequest() const
 {
     QueryRequest request;
     request.operation = m_operation;
@@ -380,9 +397,15 @@ QueryRequest TMainForm::runRequest()
     request.oids = m_inputs->oidBox()->currentText();
     request.transport = m_transport;
     request.wait = RequestWait::ProcessEvents;
-    m_runSendsCommunity = m_agents.complete(request);
-    m_watch->runStarted(request);
     return request;
+}
+
+std::optional<QueryRequest> TMainForm::runRequest()
+{
+    std::optional<QueryRequest> prepared = m_agentPrompts.prepare(boxesRequest(), m_runSendsCommunity);
+    if (prepared)
+        m_watch->runStarted(*prepared);
+    return prepared;
 }
 
 void TMainForm::appendRow(ResultRow &&row)
@@ -405,7 +428,7 @@ bool TMainForm::event(QEvent *event)
 void TMainForm::showHint(const QString &hint)
 {
     if (hint.isEmpty()) {
-        setSimpleStatus(QString::fromLatin1(msg::Ready));
+        setSimpleStatus(readyText());
         return;
     }
     m_statusBar->setSimplePanel(false);
@@ -444,17 +467,6 @@ void TMainForm::actDetailsExecute()
 {
     m_results->flush();
     m_dialogs->openDetails(this, m_listView);
-}
-
-void TMainForm::actAgentPropertiesExecute()
-{
-    AgentProfiles::Editing editing = m_agents.edit(m_inputs->agentBox()->currentText());
-    if (!m_dialogs->editAgentProperties(this, editing.agent, editing.properties, editing.passphrases.auth,
-                                        editing.passphrases.priv)) {
-        reportFailure(editing.keyring);
-        return;
-    }
-    reportFailure(m_agents.keep(editing));
 }
 
 TMibTreeWindow *TMainForm::mibTreeWindow() const
@@ -498,5 +510,8 @@ void TMainForm::exportForPrometheus(ExportSource source)
 {
     // Over the window the export was asked from: the MIB Tree, the Table View or this one.
     QWidget *owner = QApplication::activeWindow() ? QApplication::activeWindow() : this;
-    openPrometheusExport(*m_dialogs, owner, std::move(source), runRequest());
+    // The agent's settings with what passphrases are at hand: the export may leave them out.
+    QueryRequest agent = boxesRequest();
+    m_agents.complete(agent);
+    openPrometheusExport(*m_dialogs, owner, std::move(source), agent);
 }

@@ -5,6 +5,7 @@
 #include "store/settings.h"
 #include "ui/actionlist.h"
 #include "ui/agentprofiles.h"
+#include "ui/agentprompts.h"
 #include "ui/commandbars.h"
 #include "ui/dialogs/dialogservice.h"
 #include "ui/inputbar.h"
@@ -130,13 +131,15 @@ private:
 
     // RunHost: the request from the boxes, the transport settings and the
     // agent's own properties (with its passphrases, for SNMPv3).
-    QueryRequest runRequest() override;
+    std::optional<QueryRequest> runRequest() override;
+    // The boxes' texts, the operation and the transport settings, as a run would take them.
+    QueryRequest boxesRequest() const;
     void recordInputs() override { m_inputs->recordInputs(m_runSendsCommunity); }
     void refreshCommands() override { updateCommands(); }
     void showStatus(const QString &text) override { setSimpleStatus(text); }
+    QString readyText() const override;
 
     void actDetailsExecute();
-    void actAgentPropertiesExecute();
     // A node's OID chosen in the MIB Tree: into the Oids box, or after its last ";".
     void takeOid(const QString &oid, bool append);
     void actTableViewExecute();
@@ -171,6 +174,7 @@ private:
     bool m_runSendsCommunity = true; // the run's community goes into its history (not with SNMPv3)
 
     AgentProfiles m_agents;
+    AgentPrompts m_agentPrompts; // Agent Properties and a run's passphrases, waiting for the keyring
     ResultSaving m_saving;
     RunLifecycle m_run;
     std::unique_ptr<WatchCommands> m_watch;

@@ -23,20 +23,26 @@ RunLifecycle::~RunLifecycle()
 void RunLifecycle::becomeIdle()
 {
     m_idle = true;
-    m_host.showStatus(QString::fromLatin1(msg::Ready));
+    m_host.showStatus(m_host.readyText());
     m_host.refreshCommands();
 }
 
 void RunLifecycle::run()
 {
     run([this](QuerySink &sink, const RunControl &control, JobOutcome &) {
-        const QueryRequest request = m_host.runRequest();
+        // Without the busy cursor: the request may wait for the keyring, or
+        // ask for passphrases first. None: the run ends without a word.
+        popCursor();
+        const std::optional<QueryRequest> request = m_host.runRequest();
+        if (!request)
+            return QueryEnd::Abandoned;
+        pushBusyCursor();
         const qsizetype first = m_results.storedRowCount();
         const auto ended = qScopeGuard([&] {
             if (m_runEnded && m_results.storedRowCount() > first)
-                m_runEnded(request, first, m_results.storedRowCount());
+                m_runEnded(*request, first, m_results.storedRowCount());
         });
-        return runQuery(request, sink, control);
+        return runQuery(*request, sink, control);
     });
 }
 
@@ -93,7 +99,7 @@ QueryEnd RunLifecycle::runOnce(const Job &job, JobOutcome &outcome)
     // The closing steps, on every way out: normal end, Stop and failures alike.
     const auto closing = qScopeGuard([this] {
         m_idle = true;
-        m_host.showStatus(QString::fromLatin1(msg::Ready));
+        m_host.showStatus(m_host.readyText());
         m_hintsShown = true;
         popCursor();
     });
@@ -186,5 +192,5 @@ void RunLifecycle::showIdleLook()
 {
     popCursor();
     m_hintsShown = true;
-    m_host.showStatus(QString::fromLatin1(msg::Ready));
+    m_host.showStatus(m_host.readyText());
 }

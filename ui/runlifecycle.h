@@ -7,6 +7,7 @@
 #include <QtGlobal>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 class ResultModel;
@@ -15,14 +16,19 @@ class ResultModel;
 class RunHost
 {
 public:
-    // The request of a run, read from the boxes as it starts.
-    virtual QueryRequest runRequest() = 0;
+    // The request of a run, read from the boxes as it starts. None when it
+    // cannot go now (it waits for the keyring, or the user gave no
+    // passphrases): the run ends without a word.
+    virtual std::optional<QueryRequest> runRequest() = 0;
     // The inputs converted: the histories record them, before any request.
     virtual void recordInputs() = 0;
     // The enabling rules, after the run's state or the window's events changed.
     virtual void refreshCommands() = 0;
     // The status line's simple text.
     virtual void showStatus(const QString &text) = 0;
+    // What the status line says when no run goes on: "Ready", or what the
+    // window waits for.
+    virtual QString readyText() const = 0;
 
 protected:
     ~RunHost() = default;

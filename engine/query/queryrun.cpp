@@ -146,6 +146,8 @@ struct Run
         companions.note(binding, row);
         sink.appendRow(std::move(row));
     }
+    SnmpMgrSession session;
+    bool engineRenewed = false; // an SNMPv3 session opened again for an agent that became a new engine
 
     AbandonCheck abandonCheck() const
     {
@@ -153,6 +155,25 @@ struct Run
     }
     const AgentSecurity *security() const { return request.security ? &*request.security : nullptr; }
     SnmpVersion version() const { return request.security ? SnmpVersion::V3 : request.transport.version; }
+    SnmpMgrSessionData *handle() const { return session.get(); }
+
+    // After a failed request: an SNMPv3 agent restarted as a new engine
+    // (another engine ID) refuses every request of the session. Once a run,
+    // a new session discovers the new engine and the caller asks again;
+    // false when that is not the failure or the run had its one try.
+    bool renewEngine()
+    {
+        if (!security() || engineRenewed || SnmpMgrGetLastError() != SnmpMgrErrors::UnknownEngineID)
+            return false;
+        engineRenewed = true;
+        session.reset(); // the old engine's requests go with it
+        const TransportSettings &transport = request.transport;
+        session.reset(SnmpMgrOpen(bytesFromText(request.agent).toStdString(), *security(), transport.timeOut,
+                                  transport.retries));
+        if (!session)
+            throwMessage(msg::OpenError, int(SnmpMgrGetLastError()));
+        return true;
+    }
 };
 
 // The message of a failed request: what SNMPv3 can tell, else the code's.
@@ -189,15 +210,17 @@ struct Run
     throwMessage(msg::RequestStatus, int(status), int(index));
 }
 
-void sendRequest(const Run &run, SnmpMgrSessionData *session, uint8_t type, SnmpVarBindList &list, int32_t &status,
-             int32_t &index)
+void sendRequest(Run &run, uint8_t type, SnmpVarBindList &list, int32_t &status, int32_t &index)
 {
     status = 0;
     index = 0;
     if (run.control.abandoned)
         throw RunAbandoned();
-    if (!SnmpMgrRequest(session, type, &list, &status, &index, run.request.wait, run.abandonCheck()))
-        requestFailed(run);
+    // A failed request leaves the list as it was: asked again as it stands.
+    while (!SnmpMgrRequest(run.handle(), type, &list, &status, &index, run.request.wait, run.abandonCheck())) {
+        if (!run.renewEngine())
+            requestFailed(run);
+    }
 }
 
 // Whether a walk's next name comes after the last one. An agent whose names
@@ -228,7 +251,7 @@ bool outside(const SnmpVarBind &answer, const AsnObjectIdentifier &root, bool al
 // to it. The rows, their order and what ends the walk are as with one
 // request at a time; a request out when the walk ends (a Stop, an error in
 // between) is dropped with the session.
-QueryEnd walk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &list, bool all)
+QueryEnd walk(Run &run, SnmpVarBindList &list, bool all)
 {
     AsnObjectIdentifier root;
     if (!all)
@@ -239,7 +262,7 @@ QueryEnd walk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &list
     const auto send = [&] {
         if (run.control.abandoned)
             throw RunAbandoned();
-        if (!SnmpMgrSend(session, pdu::GetNext, &list, run.request.wait, run.abandonCheck()))
+        if (!SnmpMgrSend(run.handle(), pdu::GetNext, &list, run.request.wait, run.abandonCheck()))
             requestFailed(run);
     };
 
@@ -249,8 +272,12 @@ QueryEnd walk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &list
             throw RunAbandoned();
         int32_t status = 0;
         int32_t index = 0;
-        if (!SnmpMgrAwait(session, &list, &status, &index, run.request.wait, run.abandonCheck()))
-            requestFailed(run);
+        if (!SnmpMgrAwait(run.handle(), &list, &status, &index, run.request.wait, run.abandonCheck())) {
+            if (!run.renewEngine())
+                requestFailed(run);
+            send(); // the list still names where the failed request went on from
+            continue;
+        }
         if (status == errorStatus::NoSuchName)
             return ended(); // the end of the agent's MIB
         // An error answer may come without its binding.
@@ -281,7 +308,7 @@ QueryEnd walk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &list
 // of the answer dropped), the end at endOfMibView or the first name outside
 // the subtree. Error answers end it as they end the GetNext walk. Like that
 // walk it asks for the next answer before showing the rows of this one.
-QueryEnd bulkWalk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &list, bool all)
+QueryEnd bulkWalk(Run &run, SnmpVarBindList &list, bool all)
 {
     AsnObjectIdentifier root;
     if (!all)
@@ -294,7 +321,7 @@ QueryEnd bulkWalk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &
     const auto send = [&] {
         if (run.control.abandoned)
             throw RunAbandoned();
-        if (!SnmpMgrBulkSend(session, repetitions, &ask, run.request.wait, run.abandonCheck()))
+        if (!SnmpMgrBulkSend(run.handle(), repetitions, &ask, run.request.wait, run.abandonCheck()))
             requestFailed(run);
     };
 
@@ -304,8 +331,12 @@ QueryEnd bulkWalk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &
             return QueryEnd::Abandoned;
         int32_t status = 0;
         int32_t index = 0;
-        if (!SnmpMgrAwait(session, &list, &status, &index, run.request.wait, run.abandonCheck()))
-            requestFailed(run);
+        if (!SnmpMgrAwait(run.handle(), &list, &status, &index, run.request.wait, run.abandonCheck())) {
+            if (!run.renewEngine())
+                requestFailed(run);
+            send();
+            continue;
+        }
         if (status == errorStatus::TooBig && repetitions > 1) {
             // Kept halved: the rows to come are likely as large.
             repetitions /= 2;
@@ -350,7 +381,7 @@ QueryEnd bulkWalk(const Run &run, SnmpMgrSessionData *session, SnmpVarBindList &
 
 // One GetRequest for the InetAddressTypes the rows lack. Its failure
 // fails nothing: those rows are read by their length.
-void fetchCompanions(const Run &run, SnmpMgrSessionData *session)
+void fetchCompanions(const Run &run)
 {
     SnmpVarBindList list = run.companions.missing();
     const BindingListGuard guard(list);
@@ -358,14 +389,14 @@ void fetchCompanions(const Run &run, SnmpMgrSessionData *session)
         return;
     int32_t status = 0;
     int32_t index = 0;
-    if (!SnmpMgrRequest(session, pdu::Get, &list, &status, &index, run.request.wait, run.abandonCheck())
+    if (!SnmpMgrRequest(run.handle(), pdu::Get, &list, &status, &index, run.request.wait, run.abandonCheck())
         || status != errorStatus::NoError)
         return;
     for (const SnmpVarBind &binding : list.list)
         run.sink.companionRow(renderBinding(binding, run.version()));
 }
 
-QueryEnd runOnce(const Run &run)
+QueryEnd runOnce(Run &run)
 {
     const QueryRequest &request = run.request;
     const AgentSecurity *security = run.security();
@@ -373,7 +404,7 @@ QueryEnd runOnce(const Run &run)
     if (isBlank(request.agent) || (isBlank(request.community) && !security) || isBlank(request.oids))
         throwMessage(msg::EmptyInput);
     if (security) {
-        if (std::string problem = passphraseProblem(*security); !problem.empty())
+        if (std::string problem = securityProblem(*security); !problem.empty())
             throw AppError(problem);
     }
 
@@ -386,10 +417,10 @@ QueryEnd runOnce(const Run &run)
     const SnmpVersion version = run.version();
     const std::string agent = toBytes(request.agent);
     const TransportSettings &transport = request.transport;
-    const SnmpMgrSession session(
+    run.session.reset(
         security ? SnmpMgrOpen(agent, *security, transport.timeOut, transport.retries)
                  : SnmpMgrOpen(agent, toBytes(request.community), transport.timeOut, transport.retries, version));
-    if (!session)
+    if (!run.session)
         throwMessage(msg::OpenError, int(SnmpMgrGetLastError()));
 
     const QString &oids = request.oids;
@@ -414,20 +445,18 @@ QueryEnd runOnce(const Run &run)
     case Operation::GetNext: {
         int32_t status = 0;
         int32_t index = 0;
-        sendRequest(run, session.get(), request.operation == Operation::Get ? pdu::Get : pdu::GetNext, list, status,
-                    index);
+        sendRequest(run, request.operation == Operation::Get ? pdu::Get : pdu::GetNext, list, status, index);
         if (status != errorStatus::NoError)
             statusFailed(run, status, index);
         for (const SnmpVarBind &binding : list.list)
             run.append(binding, version);
-        fetchCompanions(run, session.get());
+        fetchCompanions(run);
         return QueryEnd::Completed;
     }
     case Operation::Walk: {
-        const QueryEnd end = version == SnmpVersion::V1 ? walk(run, session.get(), list, all)
-                                                        : bulkWalk(run, session.get(), list, all);
+        const QueryEnd end = version == SnmpVersion::V1 ? walk(run, list, all) : bulkWalk(run, list, all);
         if (end == QueryEnd::Completed)
-            fetchCompanions(run, session.get());
+            fetchCompanions(run);
         return end;
     }
     }
@@ -440,7 +469,8 @@ QueryEnd runQuery(const QueryRequest &request, QuerySink &sink, const RunControl
 {
     try {
         Companions companions;
-        return runOnce(Run{request, sink, control, companions});
+        Run run{request, sink, control, companions, nullptr};
+        return runOnce(run);
     } catch (const RunAbandoned &) {
         return QueryEnd::Abandoned; // given up by the user: no message
     }

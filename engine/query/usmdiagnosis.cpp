@@ -76,6 +76,11 @@ std::string usmRequestFailure(uint32_t code, const AgentSecurity &security)
         return formatMessage(msg::UsmWrongAuth, user);
     case SnmpMgrErrors::SecurityLevelUnsupported:
         return formatMessage(msg::UsmLevelUnsupported, usmnames::levelName(security.level), user);
+    case SnmpMgrErrors::DecryptionError:
+        return formatMessage(msg::UsmDecryption, user);
+    case SnmpMgrErrors::UnknownEngineID:
+        // The run discovered the new engine once already.
+        return msg::UsmEngineChanged;
     default:
         return {};
     }
@@ -96,7 +101,9 @@ UsmDiagnosis diagnoseTimeout(const std::string &agent, const AgentSecurity &secu
 {
     UsmDiagnosis result;
     result.message = msg::UsmNoAnswer;
-    if (security.level != SecurityLevel::AuthPriv)
+    const bool privacy = security.level == SecurityLevel::AuthPriv;
+    // Below authPriv only the context can be what the agent drops the request for.
+    if (!privacy && security.context.empty())
         return result;
     // One try each, no longer than a second: the user waits for them after
     // the run's own timeouts.
@@ -108,11 +115,16 @@ UsmDiagnosis diagnoseTimeout(const std::string &agent, const AgentSecurity &secu
         return answered.value_or(false);
     };
 
-    AgentSecurity noPrivacy = security.copy();
-    noPrivacy.level = SecurityLevel::AuthNoPriv;
-    noPrivacy.context.clear();
-    if (!probe(noPrivacy))
+    AgentSecurity plain = security.copy();
+    if (privacy)
+        plain.level = SecurityLevel::AuthNoPriv;
+    plain.context.clear();
+    if (!probe(plain))
         return result; // no answer at all
+    if (!privacy) {
+        result.message = formatMessage(msg::UsmContextUnknown, security.context.c_str());
+        return result;
+    }
 
     if (!security.context.empty()) {
         AgentSecurity noContext = security.copy();

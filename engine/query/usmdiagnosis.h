@@ -17,12 +17,13 @@
 std::string usmRequestFailure(uint32_t code, const AgentSecurity &security);
 std::string usmStatusFailure(int32_t status, const AgentSecurity &security);
 
-// A request at authPriv that timed out: an agent that drops what it cannot
-// decrypt looks like a dead one. Quick probes with the same user tell them
-// apart: authNoPriv (does it answer at all?), authPriv without the context,
-// and the other AES key extension where it makes a difference. The message
-// names what is wrong, or that the agent answers nothing at all. Abandoned
-// when the check gives the wait up.
+// A request that timed out: an agent that drops what it cannot decrypt, or
+// a request in a context it does not serve, looks like a dead one. Quick
+// probes with the same user tell them apart: without the context (and at
+// authPriv without privacy: does it answer at all?), then at authPriv
+// without the context and with the other AES key extension where it makes a
+// difference. The message names what is wrong, or that the agent answers
+// nothing at all. Abandoned when the check gives the wait up.
 struct UsmDiagnosis
 {
     std::string message;

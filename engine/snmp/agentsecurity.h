@@ -25,7 +25,9 @@ struct AgentSecurity
 
 // USM's shortest passphrase (RFC 3414, 11.2); Net-SNMP refuses shorter ones.
 inline constexpr size_t MinPassphraseLength = 8;
+// usmUserName is an SnmpAdminString of at most 32 octets (RFC 3414).
+inline constexpr size_t MaxUserNameLength = 32;
 
-// The message for a passphrase the level uses that is too short, before
-// anything is sent; empty when they fit.
-std::string passphraseProblem(const AgentSecurity &security);
+// The message for a user name too long, or a passphrase the level uses that
+// is too short, before anything is sent; empty when they fit.
+std::string securityProblem(const AgentSecurity &security);

@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -307,11 +308,36 @@ int readDatagram(netsnmp_session *session, netsnmp_pdu *pdu, u_char *packet, siz
     return SNMP_ERR_NOERROR;
 }
 
+// Whether a message Net-SNMP could not read comes from another engine than
+// the session's, as the same user: an agent restarted as a new engine
+// reports the request's engine ID unknown, naming the user under its new
+// engine ID, for which Net-SNMP has no user and so drops the report.
+bool fromOtherEngine(const netsnmp_session &session, const netsnmp_pdu &pdu, int result)
+{
+    if (result != SNMPERR_USM_UNKNOWNSECURITYNAME && result != SNMPERR_USM_UNKNOWNENGINEID)
+        return false;
+    if (session.securityEngineIDLen == 0 || pdu.securityEngineIDLen == 0 || !pdu.securityEngineID)
+        return false;
+    const bool sameEngine = pdu.securityEngineIDLen == session.securityEngineIDLen
+        && std::memcmp(pdu.securityEngineID, session.securityEngineID, pdu.securityEngineIDLen) == 0;
+    const bool sameUser = pdu.securityName && session.securityName && pdu.securityNameLen == session.securityNameLen
+        && std::memcmp(pdu.securityName, session.securityName, pdu.securityNameLen) == 0;
+    return !sameEngine && sameUser;
+}
+
 int keepDecodedAnswer(netsnmp_session *session, netsnmp_pdu *pdu, int result)
 {
     auto *exchange = static_cast<RequestExchange *>(session->myvoid);
-    if (!exchange || !pdu || result != SNMP_ERR_NOERROR)
+    if (!exchange || !pdu)
         return 1;
+    if (result != SNMP_ERR_NOERROR) {
+        // Waiting on would only end in a timeout: the engine asked is gone.
+        if (exchange->waiting && fromOtherEngine(*session, *pdu, result)) {
+            exchange->report = SNMPERR_UNKNOWN_ENG_ID;
+            finish(*exchange, WaitOutcome::Failed);
+        }
+        return 1;
+    }
     if (pdu->command == SNMP_MSG_REPORT) {
         // Net-SNMP may drop the request a report refuses without a word to
         // its callback; what the report says is kept for the failure.

@@ -28,6 +28,12 @@ constexpr SnmpErrorInfo Codes[] = {
     {SnmpMgrErrors::SecurityLevelUnsupported, "SecurityLevelUnsupported",
      "SNMPv3: the agent does not support this security level for the user. Check the security level in "
      "Agent Properties."},
+    {SnmpMgrErrors::UnknownEngineID, "UnknownEngineID",
+     "SNMPv3: the agent no longer has the engine ID the session discovered: it was restarted as another engine. "
+     "A run discovers the new one and asks again, once."},
+    {SnmpMgrErrors::DecryptionError, "DecryptionError",
+     "SNMPv3: the agent could not decrypt the request. Check the privacy protocol and passphrase in Agent "
+     "Properties."},
     {SnmpMgrErrors::ConnectionReset, "ConnectionReset",
      "The agent's connection was closed or reset (an agent reached over tcp: or unix: went away). Check "
      "that the agent is running."},

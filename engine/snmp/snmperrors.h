@@ -24,6 +24,11 @@ inline constexpr uint32_t Abandoned = 1223;       // the caller gave the request
 inline constexpr uint32_t UnknownUserName = 1317;
 inline constexpr uint32_t AuthenticationFailure = 1326;
 inline constexpr uint32_t SecurityLevelUnsupported = 1327;
+// SNMPv3: the agent reported that the request's engine ID is not its own (it
+// became another engine, restarted with a new identity), or that it could
+// not decrypt the request (wrong privacy protocol or passphrase).
+inline constexpr uint32_t UnknownEngineID = 1355;
+inline constexpr uint32_t DecryptionError = 6001;
 inline constexpr uint32_t ConnectionReset = 10054; // a stream transport's connection was closed or reset
 inline constexpr uint32_t HostNotFound = 11001;   // the host name does not resolve
 } // namespace SnmpMgrErrors

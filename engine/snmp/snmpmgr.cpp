@@ -193,6 +193,10 @@ int collect(SnmpMgrSessionData &session, SnmpVarBindList &list, int32_t *errorSt
         return fail(SnmpMgrErrors::AuthenticationFailure);
     case SNMPERR_UNSUPPORTED_SEC_LEVEL:
         return fail(SnmpMgrErrors::SecurityLevelUnsupported);
+    case SNMPERR_UNKNOWN_ENG_ID:
+        return fail(SnmpMgrErrors::UnknownEngineID);
+    case SNMPERR_DECRYPTION_ERR:
+        return fail(SnmpMgrErrors::DecryptionError);
     default:
         return fail(SnmpMgrErrors::AgentErrors);
     }
@@ -368,7 +372,7 @@ int SnmpMgrClose(LPSNMP_MGR_SESSION session)
     const std::unique_ptr<SnmpMgrSessionData> owned(session);
     if (owned->handle) {
         if (netsnmp_session *state = snmp_sess_session(owned->handle); state && owned->version == SnmpVersion::V3)
-            usm::wipeKeys(*state);
+            usm::closing(*state);
         snmp_sess_close(owned->handle);
         --g_openSessions;
     }

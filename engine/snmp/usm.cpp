@@ -13,6 +13,8 @@
 #include <net-snmp/library/snmpusm.h>
 
 #include <algorithm>
+#include <climits>
+#include <map>
 #include <cstring>
 #include <optional>
 #include <string_view>
@@ -37,6 +39,60 @@ void initUsm()
     snmp_call_callbacks(SNMP_CALLBACK_LIBRARY, SNMP_CALLBACK_POST_READ_CONFIG, nullptr);
 }
 
+void wipe(void *data, size_t size)
+{
+    if (!data)
+        return;
+    volatile auto *p = static_cast<volatile unsigned char *>(data);
+    for (size_t i = 0; i < size; ++i)
+        p[i] = 0;
+}
+
+// Takes a user out of Net-SNMP's list, its keys overwritten first:
+// usm_free_user clears them with a memset right before free(), which a
+// compiler may leave out.
+void dropUser(usmUser *user)
+{
+    usm_remove_user(user);
+    wipe(user->authKey, user->authKeyLen);
+    wipe(user->privKey, user->privKeyLen);
+    wipe(user->authKeyKu, user->authKeyKuLen);
+    wipe(user->privKeyKu, user->privKeyKuLen);
+    usm_free_user(user);
+}
+
+// The entry a session of this user at this engine uses, as Net-SNMP keys
+// its list; and how many open sessions use it, with which keys. Two sessions
+// may share one (a Watch poll beside a run, as the same user): it and its
+// keys go with the last of them. A session with other keys (a corrected
+// passphrase, the other AES key extension) replaces it.
+using EntryKey = std::pair<std::string, std::string>; // engine ID, user name
+struct EntryUse
+{
+    size_t keys = 0; // a digest of the protocols and keys (Ku), never the keys
+    int sessions = 0;
+};
+std::map<EntryKey, EntryUse> g_entries;
+
+EntryKey entryOf(const netsnmp_session &session)
+{
+    return {std::string(reinterpret_cast<const char *>(session.securityEngineID), session.securityEngineIDLen),
+            std::string(session.securityName ? session.securityName : "", session.securityNameLen)};
+}
+
+size_t keysOf(const netsnmp_session &session)
+{
+    const auto bytes = [](const void *data, size_t size) {
+        return std::string_view(static_cast<const char *>(data), size);
+    };
+    size_t digest = std::hash<std::string_view>()(bytes(session.securityAuthKey, session.securityAuthKeyLen));
+    for (const std::string_view part : {bytes(session.securityPrivKey, session.securityPrivKeyLen),
+                                        bytes(session.securityAuthProto, session.securityAuthProtoLen * sizeof(oid)),
+                                        bytes(session.securityPrivProto, session.securityPrivProtoLen * sizeof(oid))})
+        digest = digest * 1000003u ^ std::hash<std::string_view>()(part);
+    return digest;
+}
+
 // Removes the entry an earlier session made for this session's user at its
 // engine: Net-SNMP would otherwise keep that session's keys for this one.
 void forgetUser(const netsnmp_session &session)
@@ -45,20 +101,10 @@ void forgetUser(const netsnmp_session &session)
     for (usmUser *user = usm_get_userList(); user;) {
         usmUser *next = user->next;
         if (user->name && name == user->name && user->engineIDLen == session.securityEngineIDLen
-            && std::memcmp(user->engineID, session.securityEngineID, user->engineIDLen) == 0) {
-            usm_remove_user(user);
-            // Its keys go with it; usm_free_user clears them before freeing.
-            usm_free_user(user);
-        }
+            && std::memcmp(user->engineID, session.securityEngineID, user->engineIDLen) == 0)
+            dropUser(user);
         user = next;
     }
-}
-
-void wipe(void *data, size_t size)
-{
-    volatile auto *p = static_cast<volatile unsigned char *>(data);
-    for (size_t i = 0; i < size; ++i)
-        p[i] = 0;
 }
 
 int securityLevel(SecurityLevel level)
@@ -89,8 +135,11 @@ AgentSecurity AgentSecurity::copy() const
     return other;
 }
 
-std::string passphraseProblem(const AgentSecurity &security)
+std::string securityProblem(const AgentSecurity &security)
 {
+    // Net-SNMP would send it, and an agent drop it without a report.
+    if (security.userName.size() > MaxUserNameLength)
+        return formatMessage(msg::UsmUserNameTooLong, int(std::min<size_t>(security.userName.size(), INT_MAX)));
     if (security.level != SecurityLevel::NoAuthNoPriv && security.authPassphrase.size() < MinPassphraseLength)
         return formatMessage(msg::UsmShortPassphrase, "authentication");
     if (security.level == SecurityLevel::AuthPriv && security.privPassphrase.size() < MinPassphraseLength)
@@ -144,6 +193,20 @@ bool setUp(snmp_session &settings, const AgentSecurity &security)
     return generate_Ku(authOid, u_int(authLength), reinterpret_cast<const u_char *>(privPass.data()),
                        privPass.size(), settings.securityPrivKey, &settings.securityPrivKeyLen)
         == SNMPERR_SUCCESS;
+}
+
+void closing(snmp_session &state)
+{
+    // The digest before the keys go.
+    const size_t keys = keysOf(state);
+    wipeKeys(state);
+    if (state.securityEngineIDLen == 0 || !state.securityName)
+        return;
+    const auto used = g_entries.find(entryOf(state));
+    if (used == g_entries.end() || used->second.keys != keys || --used->second.sessions > 0)
+        return;
+    g_entries.erase(used);
+    forgetUser(state);
 }
 
 void wipeKeys(snmp_session &settings)
@@ -206,8 +269,16 @@ WaitOutcome engineFound(void *handle, RequestExchange &exchange, WaitOutcome pro
     if (state->securityEngineIDLen == 0)
         return probed == WaitOutcome::Answered ? WaitOutcome::Failed : probed;
     exchange.report = 0;
-    forgetUser(*state);
-    return usm_create_user_from_session(state) == SNMPERR_SUCCESS ? WaitOutcome::Answered : WaitOutcome::Failed;
+    EntryUse &use = g_entries[entryOf(*state)];
+    const size_t keys = keysOf(*state);
+    if (use.sessions == 0 || use.keys != keys) {
+        forgetUser(*state);
+        use = EntryUse{keys, 0};
+    }
+    if (usm_create_user_from_session(state) != SNMPERR_SUCCESS)
+        return WaitOutcome::Failed;
+    ++use.sessions;
+    return WaitOutcome::Answered;
 }
 
 WaitOutcome discoverEngine(void *handle, RequestExchange &exchange, RequestWait wait, const AbandonCheck &abandoned)

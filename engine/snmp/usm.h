@@ -24,8 +24,12 @@ namespace usm {
 // context and keys (Ku); false when a protocol or key is refused.
 bool setUp(snmp_session &settings, const AgentSecurity &security);
 // Overwrites the keys (Ku) held in session settings: those a session was
-// opened from, and the session's own copy when it closes.
+// opened from.
 void wipeKeys(snmp_session &settings);
+// A session about to close: its own keys overwritten, and its user taken
+// out of Net-SNMP's list with the localised keys (Kul) it keeps there, which
+// would otherwise stay until the next SNMPv3 session is set up.
+void closing(snmp_session &state);
 
 // Net-SNMP discovers the agent's engine ID before a session's first request
 // with a probe of its own, for which it blocks the thread. An open session

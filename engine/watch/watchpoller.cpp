@@ -277,7 +277,7 @@ bool WatchPoller::openSession(Agent &agent)
     if (request.security) {
         agent.version = SnmpVersion::V3;
         AgentSecurity &user = agent.security.emplace(request.security->copy());
-        problem = passphraseProblem(user);
+        problem = securityProblem(user);
         user.authPassphrase = Secret();
         user.privPassphrase = Secret();
         if (problem.empty())

@@ -37,6 +37,7 @@ private slots:
     void failureThenFixed_data();
     void failureThenFixed();
     void discoveryCanBeGivenUp();
+    void walkAcrossNewEngine();
 
 private:
     QString get(FakeHost &host, const QString &agent);
@@ -140,6 +141,16 @@ void TestUsm::failureThenFixed_data()
         << shaBlumenthal << "variant" << formatMessage(msg::UsmOtherVariant, "AES-192", "AES-192-C", "AES-192").c_str();
     QTest::newRow("unknown context") << QString::fromLatin1(ContextUser) << "context"
                                      << formatMessage(msg::UsmContextUnknown, "ctxb").c_str();
+    QTest::newRow("unknown context at authNoPriv") << QString::fromLatin1(ContextUser) << "contextNoPriv"
+                                                   << formatMessage(msg::UsmContextUnknown, "ctxb").c_str();
+    QTest::newRow("unknown context at noAuthNoPriv") << QString::fromLatin1(NoAuthUser) << "context"
+                                                     << formatMessage(msg::UsmContextUnknown, "ctxb").c_str();
+    const QString shaDes = userName(AuthProtocol::SHA, PrivProtocol::DES);
+    const QString shaAes = userName(AuthProtocol::SHA, PrivProtocol::AES);
+    QTest::newRow("AES asked, DES served") << shaDes << "aes" << formatMessage(msg::UsmDecryption, qPrintable(shaDes)).c_str();
+    // AES decrypts anything into garbage, which the agent drops unreported.
+    QTest::newRow("DES asked, AES served") << shaAes << "des" << msg::UsmPrivacyWrong;
+    QTest::newRow("user name of 33 octets") << sha256 << "longUser" << formatMessage(msg::UsmUserNameTooLong, 33).c_str();
     QTest::newRow("short auth passphrase") << sha256 << "shortAuth"
                                            << formatMessage(msg::UsmShortPassphrase, "authentication").c_str();
     QTest::newRow("short priv passphrase") << sha256 << "shortPriv"
@@ -184,6 +195,14 @@ void TestUsm::failureThenFixed()
         wrong.priv = wrong.priv == PrivProtocol::AES256C ? PrivProtocol::AES256 : PrivProtocol::AES192C;
     else if (change == QLatin1String("context"))
         wrong.context = "ctxb";
+    else if (change == QLatin1String("contextNoPriv"))
+        wrong.level = SecurityLevel::AuthNoPriv, wrong.context = "ctxb";
+    else if (change == QLatin1String("aes"))
+        wrong.priv = PrivProtocol::AES;
+    else if (change == QLatin1String("des"))
+        wrong.priv = PrivProtocol::DES;
+    else if (change == QLatin1String("longUser"))
+        wrong.userName = std::string(MaxUserNameLength + 1, 'u');
     else if (change == QLatin1String("shortAuth"))
         wrong.authPassphrase = Secret("1234567");
     else if (change == QLatin1String("shortPriv"))
@@ -218,6 +237,41 @@ void TestUsm::discoveryCanBeGivenUp()
     QCOMPARE(host.end, std::optional(QueryEnd::Abandoned));
     QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(SnmpMgrOpenSessionCount(), 0);
+}
+
+// An agent restarted as a new engine (another engine ID, as a reinstalled or
+// cloned one has) in the middle of a walk reports the session's engine ID
+// unknown: the run discovers the new one and asks again, and the walk goes
+// on to its end as Net-SNMP's own walk of the new engine sees it.
+void TestUsm::walkAcrossNewEngine()
+{
+    FakeHost host;
+    host.security = security(AuthProtocol::SHA256, PrivProtocol::AES256);
+    // A request the old engine never answered is tried again, then by the new one.
+    host.transport = {300 * SlowBuild, 1, SnmpVersion::V1};
+    const QString subtree = QStringLiteral("1.3.6.1.2.1.4"); // some 500 rows, the same in every snmpd here
+    host.setInputs(m_snmpd.address(), QString(), subtree, Operation::Walk);
+    bool restarted = false;
+    host.onProcessEvents = [&](FakeHost &, int row) {
+        if (row == BulkMaxRepetitions + 10)
+            restarted = m_snmpd.restart(true);
+    };
+    QCOMPARE(run(host), QString());
+    QVERIFY(restarted);
+    QCOMPARE(SnmpMgrOpenSessionCount(), 0);
+
+    QProcess walk;
+    walk.start(QStringLiteral("snmpbulkwalk"), {"-v3", "-l", "authPriv", "-u", QString::fromStdString(host.security->userName),
+                                                "-a", "SHA-256", "-A", AuthPassphrase, "-x", "AES-256", "-X",
+                                                PrivPassphrase, "-On", m_snmpd.address(), subtree});
+    QVERIFY(walk.waitForFinished(60000));
+    QStringList expected;
+    for (const QString &line : QString::fromUtf8(walk.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1Char('.')))
+            expected.append(line.left(line.indexOf(QLatin1String(" = "))));
+    }
+    QVERIFY(expected.size() > 3 * BulkMaxRepetitions);
+    QCOMPARE(rowOids(host), expected);
 }
 
 QTEST_GUILESS_MAIN(TestUsm)

@@ -62,7 +62,7 @@ bool SnmpdAgent::launch(quint16 port)
     m_process->setArguments({QStringLiteral("-f"), QStringLiteral("-Lf"), m_dir.filePath(QStringLiteral("snmpd.log")),
                              QStringLiteral("-C"), QStringLiteral("-c"), config, QStringLiteral("-p"),
                              m_dir.filePath(QStringLiteral("snmpd.pid")),
-                             QStringLiteral("--persistentDir=%1").arg(m_dir.path())});
+                             QStringLiteral("--persistentDir=%1").arg(stateDir())});
     m_process->setStandardOutputFile(QProcess::nullDevice());
     m_process->setStandardErrorFile(QProcess::nullDevice());
     m_process->start();
@@ -124,6 +124,26 @@ QString SnmpdAgent::address() const
 quint16 SnmpdAgent::port() const
 {
     return m_port;
+}
+
+bool SnmpdAgent::restart(bool newEngine)
+{
+    if (newEngine) {
+        // At once: while it shuts down, snmpd answers what comes with genErr.
+        kill();
+        ++m_engines;
+    } else if (m_process && m_process->state() != QProcess::NotRunning) {
+        m_process->terminate(); // snmpd saves its engine's state as it ends
+        if (!m_process->waitForFinished(3000))
+            kill();
+    }
+    return launch(m_port);
+}
+
+QString SnmpdAgent::stateDir() const
+{
+    // Apart from the config: snmpd writes its persistent snmpd.conf there.
+    return m_dir.filePath(QStringLiteral("state%1").arg(m_engines));
 }
 
 void SnmpdAgent::kill()

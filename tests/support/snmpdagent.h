@@ -42,18 +42,24 @@ public:
     quint16 port() const;
     // SIGKILL now, for tests of an agent that goes away.
     void kill();
+    // Stopped and started again on the same port and config; with a new
+    // persistent folder it comes back as a new SNMP engine (another engine
+    // ID, boots from 1), as an agent reinstalled or cloned does.
+    bool restart(bool newEngine);
 
     // The agent's log so far, for failure messages.
     QString log() const;
 
 private:
     bool launch(quint16 port);
+    QString stateDir() const;
     bool answers(int waitMs) const;
 
     QTemporaryDir m_dir;
     std::unique_ptr<QProcess> m_process;
     quint16 m_port = 0;
     QString m_extraConfig;
+    int m_engines = 0; // persistent folders used so far: one per engine
 };
 
 // True when the agent on 127.0.0.1:port answers a Get of sysDescr.0 for this

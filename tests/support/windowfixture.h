@@ -45,8 +45,7 @@ struct DialogLog
         return false;
     };
     // Agent Properties: given what the dialog would show, true with the answer written.
-    std::function<bool(const QString &agent, AgentProperties &, Secret &auth, Secret &priv)> answerAgent =
-        [](const QString &, AgentProperties &, Secret &, Secret &) { return false; };
+    std::function<bool(AgentPropertiesEdit &)> answerAgent = [](AgentPropertiesEdit &) { return false; };
 };
 
 class StubDialogs final : public DialogService
@@ -67,11 +66,7 @@ public:
         return m_log.answerOptions(timeOut, retries, version);
     }
     void openAbout(QWidget *) override { ++m_log.aboutOpened; }
-    bool editAgentProperties(QWidget *, const QString &agent, AgentProperties &properties, Secret &auth,
-                             Secret &priv) override
-    {
-        return m_log.answerAgent(agent, properties, auth, priv);
-    }
+    bool editAgentProperties(QWidget *, AgentPropertiesEdit &edit) override { return m_log.answerAgent(edit); }
     std::optional<QString> askSaveFileName(QWidget *, const QString &initialName) override
     {
         m_log.asked << initialName;

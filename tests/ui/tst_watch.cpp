@@ -155,15 +155,16 @@ void TestWatchWindow::loopbackOctetsMove()
 void TestWatchWindow::snmpv3BesideARun()
 {
     const QString watched = QStringLiteral("udp:") + m_snmpd.address();
-    m_window.log.answerAgent = [&](const QString &agent, AgentProperties &p, Secret &auth, Secret &priv) {
-        const AgentSecurity user = agent == watched ? v3users::security(AuthProtocol::SHA256, PrivProtocol::AES256)
+    m_window.log.answerAgent = [&](AgentPropertiesEdit &edit) {
+        AgentProperties &p = edit.properties;
+        const AgentSecurity user = edit.agent == watched ? v3users::security(AuthProtocol::SHA256, PrivProtocol::AES256)
                                                     : v3users::security(AuthProtocol::SHA, PrivProtocol::AES);
         p.version = AgentVersion::V3;
         p.userName = QString::fromStdString(user.userName);
         p.auth = user.auth;
         p.priv = user.priv;
-        auth = user.authPassphrase.copy();
-        priv = user.privPassphrase.copy();
+        edit.authPassphrase = user.authPassphrase.copy();
+        edit.privPassphrase = user.privPassphrase.copy();
         return true;
     };
     for (const QString &agent : {watched, m_snmpd.address()}) {

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -14,7 +15,33 @@
 #include <QScopeGuard>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
+
+// A passphrase's text with room to grow: typing into a field whose text
+// must grow moves it to a larger buffer and frees the old one as it was.
+QString passphraseText(const Secret &secret)
+{
+    QString decoded = secret.toText();
+    QString text;
+    text.reserve(std::max<qsizetype>(64, 2 * decoded.size()));
+    text.append(decoded);
+    wipeText(decoded);
+    return text;
+}
+
+// Overwrites a field's text where the field holds it (text() shares that
+// buffer; a write through it reaches the field's copy), then empties it:
+// clear() alone frees the buffer as it was.
+void wipeField(QLineEdit *field)
+{
+    const QString text = field->text();
+    volatile char16_t *p = const_cast<char16_t *>(reinterpret_cast<const char16_t *>(text.constData()));
+    for (qsizetype i = 0; i < text.size(); ++i)
+        p[i] = 0;
+    field->clear();
+}
 
 template<size_t N>
 QStringList names(const char *const (&list)[N])
@@ -77,6 +104,9 @@ void TAgentPropertiesDialog::createControls(const QString &agent)
 
     chkRemember = new QCheckBox(tr("&Remember passphrases in the desktop keyring"), this);
     chkRemember->setObjectName(QStringLiteral("chkRemember"));
+    btnForget = new QPushButton(tr("&Forget passphrases"), this);
+    btnForget->setObjectName(QStringLiteral("btnForget"));
+    btnForget->setAutoDefault(false);
     lblSecrets = new QLabel(this);
     lblSecrets->setObjectName(QStringLiteral("lblSecrets"));
 
@@ -91,7 +121,10 @@ void TAgentPropertiesDialog::createControls(const QString &agent)
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
-    layout->addWidget(chkRemember);
+    auto *remember = new QHBoxLayout;
+    remember->addWidget(chkRemember, 1);
+    remember->addWidget(btnForget);
+    layout->addLayout(remember);
     layout->addWidget(lblSecrets);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -99,6 +132,18 @@ void TAgentPropertiesDialog::createControls(const QString &agent)
     connect(cboVersion, &QComboBox::currentIndexChanged, this, &TAgentPropertiesDialog::updateFields);
     connect(cboLevel, &QComboBox::currentIndexChanged, this, &TAgentPropertiesDialog::updateFields);
     connect(chkRemember, &QCheckBox::toggled, this, &TAgentPropertiesDialog::updateFields);
+    connect(btnForget, &QPushButton::clicked, this, [this] {
+        clearPassphrases();
+        m_forgotten = true;
+        edtAuthPass->setFocus();
+    });
+    for (QLineEdit *field : {edtAuthPass, edtPrivPass})
+        connect(field, &QLineEdit::textEdited, this, [this] { m_forgotten = false; });
+}
+
+TAgentPropertiesDialog::~TAgentPropertiesDialog()
+{
+    clearPassphrases();
 }
 
 void TAgentPropertiesDialog::updateFields()
@@ -115,8 +160,11 @@ void TAgentPropertiesDialog::updateFields()
     cboPriv->setEnabled(priv);
     edtPrivPass->setEnabled(priv);
     chkRemember->setEnabled(auth);
+    btnForget->setEnabled(v3);
     if (!v3)
         lblSecrets->setText(tr("Versions 1 and 2c send the community of the Community box."));
+    else if (chkRemember->isChecked() && auth && !m_keyringProblem.isEmpty())
+        lblSecrets->setText(m_keyringProblem);
     else if (chkRemember->isChecked() && auth)
         lblSecrets->setText(tr("Passphrases go to the desktop keyring; the Community box is not used."));
     else
@@ -133,12 +181,19 @@ void TAgentPropertiesDialog::setProperties(const AgentProperties &p, const Secre
     cboPriv->setCurrentIndex(int(p.priv) - 1);
     edtContext->setText(p.context);
     chkRemember->setChecked(p.rememberPassphrases);
-    QString text = authPassphrase.toText();
+    QString text = passphraseText(authPassphrase);
     edtAuthPass->setText(text);
     wipeText(text);
-    text = privPassphrase.toText();
+    text = passphraseText(privPassphrase);
     edtPrivPass->setText(text);
     wipeText(text);
+    updateFields();
+}
+
+void TAgentPropertiesDialog::setKeyringProblem(const QString &problem)
+{
+    m_keyringProblem = problem;
+    lblSecrets->setWordWrap(!problem.isEmpty());
     updateFields();
 }
 
@@ -173,25 +228,22 @@ Secret TAgentPropertiesDialog::privPassphrase() const
 
 void TAgentPropertiesDialog::clearPassphrases()
 {
-    edtAuthPass->clear();
-    edtPrivPass->clear();
+    wipeField(edtAuthPass);
+    wipeField(edtPrivPass);
 }
 
-bool TAgentPropertiesDialog::edit(QWidget *owner, const QString &agent, AgentProperties &properties,
-                                  Secret &authPassphrase, Secret &privPassphrase)
+bool TAgentPropertiesDialog::edit(QWidget *owner, AgentPropertiesEdit &edit)
 {
     // Held by a guarded pointer: the owner may go while the dialog runs.
-    QPointer<TAgentPropertiesDialog> dialog = new TAgentPropertiesDialog(owner, agent);
-    const auto release = qScopeGuard([&dialog] {
-        if (dialog)
-            dialog->clearPassphrases();
-        delete dialog.data();
-    });
-    dialog->setProperties(properties, authPassphrase, privPassphrase);
+    QPointer<TAgentPropertiesDialog> dialog = new TAgentPropertiesDialog(owner, edit.agent);
+    const auto release = qScopeGuard([&dialog] { delete dialog.data(); });
+    dialog->setProperties(edit.properties, edit.authPassphrase, edit.privPassphrase);
+    dialog->setKeyringProblem(edit.keyringProblem);
     if (dialog->exec() != QDialog::Accepted || !dialog)
         return false;
-    properties = dialog->properties();
-    authPassphrase = dialog->authPassphrase();
-    privPassphrase = dialog->privPassphrase();
+    edit.properties = dialog->properties();
+    edit.authPassphrase = dialog->authPassphrase();
+    edit.privPassphrase = dialog->privPassphrase();
+    edit.forgetPassphrases = dialog->forgetPassphrases();
     return true;
 }

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "common/agentproperties.h"
-#include "common/secret.h"
+#include "ui/dialogs/agentpropertiesedit.h"
 
 #include <QDialog>
 
@@ -14,23 +13,30 @@ class QPushButton;
 
 // Agent Properties: the SNMP version one agent text speaks and its SNMPv3
 // settings. Fields the chosen version and level do not use are disabled;
-// the passphrases echo as dots.
+// the passphrases echo as dots, and their fields' text is overwritten before
+// the fields let it go. Forget passphrases empties both; OK then removes
+// them from memory and from the keyring.
 class TAgentPropertiesDialog : public QDialog
 {
     Q_OBJECT
 
 public:
     TAgentPropertiesDialog(QWidget *owner, const QString &agent);
+    ~TAgentPropertiesDialog() override;
 
     void setProperties(const AgentProperties &properties, const Secret &authPassphrase, const Secret &privPassphrase);
+    // Said instead of where remembered passphrases go; empty while the keyring is used.
+    void setKeyringProblem(const QString &problem);
     AgentProperties properties() const;
     Secret authPassphrase() const;
     Secret privPassphrase() const;
+    // Forget passphrases was pressed and nothing typed since.
+    bool forgetPassphrases() const { return m_forgotten; }
 
-    // The whole open sequence: on OK assigns the properties and passphrases
-    // and returns true; otherwise leaves them as they were.
-    static bool edit(QWidget *owner, const QString &agent, AgentProperties &properties, Secret &authPassphrase,
-                     Secret &privPassphrase);
+    // The whole open sequence: on OK writes the edit's properties,
+    // passphrases and forgetPassphrases and returns true; otherwise leaves
+    // the edit as it was.
+    static bool edit(QWidget *owner, AgentPropertiesEdit &edit);
 
 private:
     void createControls(const QString &agent);
@@ -46,7 +52,10 @@ private:
     QLineEdit *edtPrivPass = nullptr;
     QLineEdit *edtContext = nullptr;
     QCheckBox *chkRemember = nullptr;
+    QPushButton *btnForget = nullptr;
     QLabel *lblSecrets = nullptr;
     QPushButton *btnOk = nullptr;
     QPushButton *btnCancel = nullptr;
+    QString m_keyringProblem;
+    bool m_forgotten = false;
 };

@@ -91,7 +91,7 @@ std::optional<QString> DialogService::askCsvFileName(QWidget *, const QString &)
     return std::nullopt;
 }
 
-bool DialogService::editAgentProperties(QWidget *, const QString &, AgentProperties &, Secret &, Secret &)
+bool DialogService::editAgentProperties(QWidget *, AgentPropertiesEdit &)
 {
     return false;
 }
@@ -105,11 +105,10 @@ void ModalDialogs::editPrometheusExport(QWidget *owner, PrometheusExport &export
     dialog.exec();
 }
 
-bool ModalDialogs::editAgentProperties(QWidget *owner, const QString &agent, AgentProperties &properties,
-                                       Secret &authPassphrase, Secret &privPassphrase)
+bool ModalDialogs::editAgentProperties(QWidget *owner, AgentPropertiesEdit &edit)
 {
     const GiveBackActivation activation(owner);
-    return TAgentPropertiesDialog::edit(owner, agent, properties, authPassphrase, privPassphrase);
+    return TAgentPropertiesDialog::edit(owner, edit);
 }
 
 void ModalDialogs::showError(QWidget *owner, const QString &message)

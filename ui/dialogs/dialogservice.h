@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "common/agentproperties.h"
-#include "common/secret.h"
 #include "common/snmpversion.h"
+#include "ui/dialogs/agentpropertiesedit.h"
 
 #include <QString>
 
@@ -42,10 +41,9 @@ public:
     // The options dialog; true with all three values written when confirmed.
     virtual bool editOptions(QWidget *owner, int &timeOut, int &retries, SnmpVersion &version) = 0;
     virtual void openAbout(QWidget *owner) = 0;
-    // Agent Properties for the agent text; true with all of them written when
-    // confirmed. A service that cannot ask answers as a user who cancels.
-    virtual bool editAgentProperties(QWidget *owner, const QString &agent, AgentProperties &properties,
-                                     Secret &authPassphrase, Secret &privPassphrase);
+    // Agent Properties for the edit's agent text; true with the edit written
+    // when confirmed. A service that cannot ask answers as a user who cancels.
+    virtual bool editAgentProperties(QWidget *owner, AgentPropertiesEdit &edit);
 
     // Save As: which file? The chosen path, nothing when cancelled. A service
     // that has no way to ask answers as a user who cancels, so nothing is
@@ -79,8 +77,7 @@ public:
     void openDetails(QWidget *owner, QAbstractItemView *listView) override;
     bool editOptions(QWidget *owner, int &timeOut, int &retries, SnmpVersion &version) override;
     void openAbout(QWidget *owner) override;
-    bool editAgentProperties(QWidget *owner, const QString &agent, AgentProperties &properties,
-                             Secret &authPassphrase, Secret &privPassphrase) override;
+    bool editAgentProperties(QWidget *owner, AgentPropertiesEdit &edit) override;
     std::optional<QString> askSaveFileName(QWidget *owner, const QString &initialName) override;
     std::optional<SaveChoice> askSaveChoice(QWidget *owner, const QString &initialName, SaveFormat current) override;
     std::optional<QString> askRecordingFileName(QWidget *owner, const QString &title) override;
