@@ -39,6 +39,7 @@ inline constexpr uint8_t EndOfMibView = 0x82;
 namespace pdu {
 inline constexpr uint8_t Get = 0xA0;
 inline constexpr uint8_t GetNext = 0xA1;
+inline constexpr uint8_t Set = 0xA3;     // sends the list's values
 inline constexpr uint8_t GetBulk = 0xA5; // SNMPv2c only
 } // namespace pdu
 
