@@ -11,6 +11,8 @@
 #include <net-snmp/library/keytools.h>
 #include <net-snmp/library/scapi.h>
 #include <net-snmp/library/snmpusm.h>
+#include <net-snmp/library/snmpv3.h>
+#include <net-snmp/library/lcd_time.h>
 
 #include <algorithm>
 #include <cstring>
@@ -36,16 +38,34 @@ void initUsm()
     snmp_call_callbacks(SNMP_CALLBACK_LIBRARY, SNMP_CALLBACK_POST_READ_CONFIG, nullptr);
 }
 
+// The receiver's users, by engine ID and name.
+std::vector<std::pair<std::string, std::string>> g_listeningUsers;
+
+bool listening(const usmUser &user)
+{
+    const std::string engine(reinterpret_cast<const char *>(user.engineID), user.engineIDLen);
+    for (const auto &[id, name] : g_listeningUsers) {
+        if (id == engine && name == user.name)
+            return true;
+    }
+    return false;
+}
+
+void removeUser(usmUser *user)
+{
+    usm_remove_user(user);
+    // Its keys go with it; usm_free_user clears them before freeing.
+    usm_free_user(user);
+}
+
 // Removes every user an earlier session localised keys for; the template
-// users without a name stay.
+// users without a name and the receiver's users stay.
 void forgetUsers()
 {
     for (usmUser *user = usm_get_userList(); user;) {
         usmUser *next = user->next;
-        if (user->name && user->name[0] != '\0') {
-            usm_remove_user(user);
-            // Its keys go with it; usm_free_user clears them before freeing.
-            usm_free_user(user);
+        if (user->name && user->name[0] != '\0' && !listening(*user)) {
+            removeUser(user);
         }
         user = next;
     }
@@ -97,11 +117,11 @@ std::string passphraseProblem(const AgentSecurity &security)
 
 namespace usm {
 
-bool setUp(snmp_session &settings, const AgentSecurity &security)
-{
-    initUsm();
-    forgetUsers();
+namespace {
 
+// The session settings for the security: user, level, protocols, context and keys (Ku).
+bool fillSecurity(snmp_session &settings, const AgentSecurity &security)
+{
     settings.version = SNMP_VERSION_3;
     settings.securityModel = SNMP_SEC_MODEL_USM;
     // snmp_sess_add copies the texts; the casts only satisfy its C fields.
@@ -142,6 +162,68 @@ bool setUp(snmp_session &settings, const AgentSecurity &security)
     return generate_Ku(authOid, u_int(authLength), reinterpret_cast<const u_char *>(privPass.data()),
                        privPass.size(), settings.securityPrivKey, &settings.securityPrivKeyLen)
         == SNMPERR_SUCCESS;
+}
+
+} // namespace
+
+bool setUp(snmp_session &settings, const AgentSecurity &security)
+{
+    initUsm();
+    forgetUsers();
+    return fillSecurity(settings, security);
+}
+
+LocalEngine startLocalEngine(const std::string &storedId, uint32_t storedBoots)
+{
+    initUsm();
+    if (storedId.size() >= 5 && storedId.size() <= 32)
+        set_exact_engineID(reinterpret_cast<const u_char *>(storedId.data()), storedId.size());
+    // Net-SNMP takes the stored count and adds the one of this start.
+    std::string boots = std::to_string(std::min<uint32_t>(storedBoots, 2147483646));
+    engineBoots_conf("engineBoots", boots.data());
+    LocalEngine engine;
+    u_char id[32];
+    engine.id.assign(reinterpret_cast<const char *>(id), snmpv3_get_engineID(id, sizeof id));
+    engine.boots = uint32_t(snmpv3_local_snmpEngineBoots());
+    // A message to our engine is checked against this record (unknown
+    // engine ID without it): Net-SNMP made the record for the ID it started with.
+    set_enginetime(id, u_int(engine.id.size()), u_int(engine.boots), u_int(snmpv3_local_snmpEngineTime()), TRUE);
+    return engine;
+}
+
+bool addListeningUser(const AgentSecurity &security, const std::string &engineId)
+{
+    initUsm();
+    auto *engine = reinterpret_cast<u_char *>(const_cast<char *>(engineId.data()));
+    // A user of the same engine and name that a query set up goes, or its keys would be kept.
+    if (usmUser *old = usm_get_user(engine, engineId.size(), const_cast<char *>(security.userName.c_str())))
+        removeUser(old);
+    netsnmp_session settings;
+    snmp_sess_init(&settings);
+    struct KeyWiper
+    {
+        netsnmp_session &settings;
+        ~KeyWiper() { wipeKeys(settings); }
+    } wiper{settings};
+    if (!fillSecurity(settings, security))
+        return false;
+    settings.securityEngineID = engine;
+    settings.securityEngineIDLen = engineId.size();
+    if (usm_create_user_from_session(&settings) != SNMPERR_SUCCESS
+        || !usm_get_user(engine, engineId.size(), const_cast<char *>(security.userName.c_str())))
+        return false;
+    g_listeningUsers.emplace_back(engineId, security.userName);
+    return true;
+}
+
+void removeListeningUsers()
+{
+    const auto users = std::exchange(g_listeningUsers, {});
+    for (const auto &[id, name] : users) {
+        auto *engine = reinterpret_cast<u_char *>(const_cast<char *>(id.data()));
+        if (usmUser *user = usm_get_user(engine, id.size(), const_cast<char *>(name.c_str())))
+            removeUser(user);
+    }
 }
 
 void wipeKeys(snmp_session &settings)
