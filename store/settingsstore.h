@@ -16,6 +16,12 @@ inline constexpr const char *OidHistoryKey = "\\Software\\Ferrolyn\\Norvane\\His
 // "PrivProtocol", "Context" and "RememberPassphrases". Versions without
 // Agent Properties ignore the key.
 inline constexpr const char *AgentsKey = "\\Software\\Ferrolyn\\Norvane\\Agents\\";
+// The Traps window: "Address", "Port", "EngineID" (binary), "EngineBoots",
+// "CommunityCount" and "Community0".., "UserCount" and the keys "User0"..
+// with "UserName", "EngineID", "SecurityLevel", "AuthProtocol",
+// "PrivProtocol", "RememberPassphrases". Counted, because the store keeps
+// values and keys a shorter list no longer has.
+inline constexpr const char *TrapsKey = "\\Software\\Ferrolyn\\Norvane\\Traps\\";
 
 // What the load found, and the failure that ended it (none when it ran through).
 struct LoadedSettings
