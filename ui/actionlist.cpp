@@ -64,6 +64,8 @@ void ActionList::create(QWidget *window)
         // "&Table View" would share its letter with "&Toolbar" in the View menu.
         {&ActionList::actTableView, "actTableView", "T&able View", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T)},
          "Shows the tables among the results as grids.", 0, false},
+        {&ActionList::actTraps, "actTraps", "T&raps", {},
+         "Receives SNMP traps and informs, and lists them.", 0, false},
     };
 
     // The group only draws the three as radio items; which one is checked is
@@ -102,7 +104,7 @@ QList<QAction *> ActionList::all() const
 {
     return {actSave, actSaveAs, actExit, actToolBar, actStatusBar, actMibValues, actDetails, actOptions,
             actRun, actStop, actClear, actAgentProperties, actGet, actGetNext, actWalk, actAbout, actMibTree, actLoadMib,
-            actFind, actFindNext, actFindPrevious, actTableView};
+            actFind, actFindNext, actFindPrevious, actTableView, actTraps};
 }
 
 void applyHint(QAction *action, const QString &hint)

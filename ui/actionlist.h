@@ -35,6 +35,8 @@ struct ActionList
     QAction *actFindNext = nullptr;
     QAction *actFindPrevious = nullptr;
     QAction *actTableView = nullptr;
+    // Notifications: the Traps window.
+    QAction *actTraps = nullptr;
     // actGet, actGetNext and actWalk; their data() is the operation tag 1..3.
     QActionGroup *operations = nullptr;
 

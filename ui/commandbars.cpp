@@ -32,8 +32,8 @@ CommandBars::CommandBars(const ActionList &c, QWidget *window)
     miFile = makeMenu("miFile", "&File", "File related commands.",
                       {c.actSave, c.actSaveAs, nullptr, c.actLoadMib, nullptr, c.actExit});
     miView = makeMenu("miView", "&View", "Contains commands for manipulating the view.",
-                      {c.actToolBar, c.actStatusBar, c.actMibValues, nullptr, c.actDetails, c.actMibTree, nullptr,
-                       c.actFind, c.actFindNext, c.actFindPrevious, c.actTableView, nullptr, c.actOptions});
+                      {c.actToolBar, c.actStatusBar, c.actMibValues, nullptr, c.actDetails, c.actMibTree, c.actTraps,
+                       nullptr, c.actFind, c.actFindNext, c.actFindPrevious, c.actTableView, nullptr, c.actOptions});
     miAction = makeMenu("miAction", "&Action", "Contains action commands.",
                         {c.actRun, c.actStop, c.actClear, nullptr, c.actAgentProperties, nullptr, c.actGet,
                          c.actGetNext, c.actWalk});

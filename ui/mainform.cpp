@@ -12,6 +12,7 @@
 #include "ui/results/rowcopy.h"
 #include "ui/results/rowfinder.h"
 #include "ui/tableview/tablewindow.h"
+#include "ui/traps/trapswindow.h"
 #include "ui/widgets/coolbar.h"
 #include "ui/widgets/pagescroller.h"
 #include "ui/widgets/programicon.h"
@@ -157,6 +158,12 @@ void TMainForm::connectCommands()
         {c.actFindNext, [this] { m_finder->find(false); }},
         {c.actFindPrevious, [this] { m_finder->find(true); }},
         {c.actTableView, [this] { actTableViewExecute(); }},
+        {c.actTraps, [this] {
+             if (!m_traps)
+                 m_traps = new TTrapsWindow(*m_dialogs, m_trapSettings, m_commands.actMibValues,
+                                            std::make_unique<DesktopKeyring>(), this);
+             m_traps->present();
+         }},
     };
     for (QAction *action : c.all())
         connect(action, &QAction::triggered, this, [this, action] { execute(action); });
@@ -187,6 +194,7 @@ void TMainForm::applySettings(const Settings &settings)
     setMibValues(settings.mibValues);
     m_inputs->applyHistory(settings);
     m_agents.setProperties(settings.agentProperties);
+    m_trapSettings = settings.traps;
 }
 
 Settings TMainForm::currentSettings() const
@@ -201,6 +209,7 @@ Settings TMainForm::currentSettings() const
     settings.mibValues = mibValues();
     m_inputs->storeHistory(settings);
     settings.agentProperties = m_agents.properties();
+    settings.traps = m_traps ? m_traps->settings() : m_trapSettings;
     return settings;
 }
 

@@ -29,6 +29,7 @@ class Splitter;
 class StatusBar;
 class TMibTreeWindow;
 class TTableWindow;
+class TTrapsWindow;
 
 // The program's one window: it composes the tool bar's input boxes, the
 // commands, the result list and the status line, and dispatches each command
@@ -61,6 +62,8 @@ public:
     RowCopy *rowCopy() const { return m_rowCopy; }
     // The Table View, once opened.
     TTableWindow *tableWindow() const { return m_tableWindow; }
+    // The Traps window, once opened.
+    TTrapsWindow *trapsWindow() const { return m_traps; }
     StatusBar *statusLine() const { return m_statusBar; }
     CoolBar *coolBar() const { return m_bars.coolBar; }
     QComboBox *agentBox() const { return m_inputs->agentBox(); }
@@ -149,6 +152,8 @@ private:
     StatusBar *m_statusBar = nullptr;
     TMibTreeWindow *m_mibTree = nullptr;
     TTableWindow *m_tableWindow = nullptr;
+    TTrapsWindow *m_traps = nullptr;
+    TrapSettings m_trapSettings; // as loaded, until the Traps window keeps them
 
     ResultModel *m_results = nullptr;
     RowFinder *m_finder = nullptr;

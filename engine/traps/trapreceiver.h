@@ -54,7 +54,7 @@ class TrapReceiver : public QObject
 public:
     // At most this many datagrams, or this long, in one pass of the event loop.
     static constexpr size_t ChunkDatagrams = 500;
-    static constexpr int ChunkMs = 8;
+    static constexpr int ChunkMs = 4;
 
     explicit TrapReceiver(NotificationSink &sink, QObject *parent = nullptr);
     ~TrapReceiver() override;

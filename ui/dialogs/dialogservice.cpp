@@ -6,6 +6,7 @@
 #include "ui/dialogs/detailsdialog.h"
 #include "ui/dialogs/errorbox.h"
 #include "ui/dialogs/optionsdialog.h"
+#include "ui/dialogs/trapuserdialog.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -58,6 +59,17 @@ std::optional<QString> DialogService::askCsvFileName(QWidget *, const QString &)
 bool DialogService::editAgentProperties(QWidget *, const QString &, AgentProperties &, Secret &, Secret &)
 {
     return false;
+}
+
+bool DialogService::editTrapUser(QWidget *, TrapUser &, Secret &, Secret &)
+{
+    return false;
+}
+
+bool ModalDialogs::editTrapUser(QWidget *owner, TrapUser &user, Secret &authPassphrase, Secret &privPassphrase)
+{
+    const GiveBackActivation activation(owner);
+    return TTrapUserDialog::edit(owner, user, authPassphrase, privPassphrase);
 }
 
 bool ModalDialogs::editAgentProperties(QWidget *owner, const QString &agent, AgentProperties &properties,

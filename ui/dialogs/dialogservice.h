@@ -4,6 +4,7 @@
 #include "common/agentproperties.h"
 #include "common/secret.h"
 #include "common/snmpversion.h"
+#include "store/settings.h"
 
 #include <QString>
 
@@ -42,6 +43,9 @@ public:
     virtual std::optional<QString> askMibFileName(QWidget *owner);
     // Export CSV: which file? Nothing when cancelled, or when there is no way to ask.
     virtual std::optional<QString> askCsvFileName(QWidget *owner, const QString &initialName);
+    // The Traps window's SNMPv3 user: true with all of it written when
+    // confirmed; a service that cannot ask answers as a user who cancels.
+    virtual bool editTrapUser(QWidget *owner, TrapUser &user, Secret &authPassphrase, Secret &privPassphrase);
 };
 
 // The real dialogs, shown modally with the owner as their parent.
@@ -58,4 +62,5 @@ public:
     bool confirmReplace(QWidget *owner, const QString &fileName) override;
     std::optional<QString> askMibFileName(QWidget *owner) override;
     std::optional<QString> askCsvFileName(QWidget *owner, const QString &initialName) override;
+    bool editTrapUser(QWidget *owner, TrapUser &user, Secret &authPassphrase, Secret &privPassphrase) override;
 };
