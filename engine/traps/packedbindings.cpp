@@ -16,7 +16,9 @@ void put(std::string &out, T value)
 void putIds(std::string &out, const std::vector<uint32_t> &ids)
 {
     put(out, uint32_t(ids.size()));
-    out.append(reinterpret_cast<const char *>(ids.data()), ids.size() * sizeof(uint32_t));
+    // An empty vector's data() may be null, which memcpy and append may not take.
+    if (!ids.empty())
+        out.append(reinterpret_cast<const char *>(ids.data()), ids.size() * sizeof(uint32_t));
 }
 
 class Reader
@@ -36,7 +38,8 @@ public:
     void getIds(std::vector<uint32_t> &ids)
     {
         ids.resize(get<uint32_t>());
-        std::memcpy(ids.data(), m_rest.data(), ids.size() * sizeof(uint32_t));
+        if (!ids.empty())
+            std::memcpy(ids.data(), m_rest.data(), ids.size() * sizeof(uint32_t));
         m_rest.remove_prefix(ids.size() * sizeof(uint32_t));
     }
     std::string_view take(size_t n)
