@@ -343,6 +343,8 @@ mib_load() {
 TRAP_COUNT=10000
 traps() {
     local port pid n prev listed rate delay sent td_counts=() lists=()
+    # Not installed for you: on a desktop with systemd its package listens
+    # on UDP 162 (snmptrapd.socket), the Traps window's own port.
     if [ ! -x /usr/sbin/snmptrapd ]; then
         echo "bench: /usr/sbin/snmptrapd is missing (apt-get install snmptrapd): the traps row has no anchor" >&2
     fi

@@ -7,6 +7,7 @@
 #include "tests/support/loopbackudp.h"
 #include "tests/support/trapsenders.h"
 #include "tests/support/windowfixture.h"
+#include "ui/dialogs/trapuserdialog.h"
 #include "ui/results/listview.h"
 #include "ui/results/resultmodel.h"
 #include "ui/traps/trapfilter.h"
@@ -61,6 +62,7 @@ private slots:
     void portInUseSaysWhyAndHow();
     void snmpv3UserSetUpInTheWindow();
     void settingsKeptWithoutPassphrases();
+    void userDialogAsTyped();
     void boundKeepsTheNewest();
 
 private:
@@ -300,6 +302,37 @@ void TestTrapsWindow::settingsKeptWithoutPassphrases()
     QVERIFY(m_traps->isListening());
     QCOMPARE(m_traps->settings().engineId, kept.engineId);
     QCOMPARE(m_traps->settings().engineBoots, kept.engineBoots + 1);
+}
+
+// The real dialog: OK only with a name and an engine ID that is one (or
+// none); what was typed comes back.
+void TestTrapsWindow::userDialogAsTyped()
+{
+    TrapUser user;
+    Secret auth;
+    Secret priv;
+    bool accepted = false;
+    ModalDialogs dialogs;
+    QVERIFY(driveModal<TTrapUserDialog>([&] { accepted = dialogs.editTrapUser(m_traps, user, auth, priv); },
+                                        [](TTrapUserDialog *dialog) {
+                                            auto *ok = dialog->findChild<QPushButton *>(QStringLiteral("btnOk"));
+                                            auto *engine = dialog->findChild<QLineEdit *>(QStringLiteral("edtEngineId"));
+                                            QVERIFY(!ok->isEnabled());
+                                            QTest::keyClicks(dialog->findChild<QLineEdit *>(QStringLiteral("edtUser")),
+                                                             QStringLiteral("ops"));
+                                            QVERIFY(ok->isEnabled());
+                                            QTest::keyClicks(engine, QStringLiteral("0x80 00 00 00 0"));
+                                            QVERIFY(!ok->isEnabled()); // an odd number of digits
+                                            QTest::keyClicks(engine, QStringLiteral("1"));
+                                            QVERIFY(ok->isEnabled());
+                                            QTest::keyClicks(dialog->findChild<QLineEdit *>(QStringLiteral("edtAuthPass")),
+                                                             QStringLiteral("authPass-123"));
+                                            ok->click();
+                                        }));
+    QVERIFY(accepted);
+    QCOMPARE(user.userName, QStringLiteral("ops"));
+    QCOMPARE(user.engineId, QByteArray::fromHex("8000000001"));
+    QCOMPARE(auth.bytes(), std::string("authPass-123"));
 }
 
 // Beyond the bound the oldest go, counted; paused, the rows in sight stay.

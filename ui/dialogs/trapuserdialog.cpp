@@ -83,6 +83,8 @@ void TTrapUserDialog::createControls()
     edtEngineId = new QLineEdit(this);
     edtEngineId->setPlaceholderText(tr("none: informs only"));
     edtEngineId->setToolTip(tr("The engine ID of the agent whose traps this user signs, in hex"));
+    // Room for the longest, 32 octets.
+    edtEngineId->setMinimumWidth(edtEngineId->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 66);
     addRow(tr("Sender's &engine ID:"), edtEngineId, "edtEngineId");
     cboLevel = new QComboBox(this);
     cboLevel->addItems(names(usmnames::Levels));

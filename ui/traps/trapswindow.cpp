@@ -116,7 +116,7 @@ void TTrapsWindow::createControls()
     m_pages->setObjectName(QStringLiteral("TrapPages"));
     m_pages->addTab(createNotificationsPage(), tr("&Notifications"));
     m_pages->addTab(createRejectedPage(), tr("&Rejected"));
-    m_pages->addTab(createSecurityPage(), tr("&Security"));
+    m_pages->addTab(createSecurityPage(), tr("Securit&y"));
 
     auto *bar = new QHBoxLayout;
     bar->addWidget(lblAddress);
@@ -165,8 +165,9 @@ QWidget *TTrapsWindow::createNotificationsPage()
     m_listView->setObjectName(QStringLiteral("TrapList"));
     m_listView->setAccessibleName(tr("Notifications"));
     m_listView->setModel(m_filter);
-    const int widths[TrapListModel::ColumnCount] = {90, 130, 110, 110, 170, 300};
-    for (int column = 0; column < TrapListModel::ColumnCount; ++column)
+    // The bindings take what is left; a cut-off text shows whole as a tooltip.
+    const int widths[TrapListModel::SummaryColumn] = {90, 130, 110, 110, 170};
+    for (int column = 0; column < TrapListModel::SummaryColumn; ++column)
         m_listView->setColumnWidth(column, widths[column]);
     m_listView->horizontalHeader()->setStretchLastSection(true);
     connect(m_listView->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &TTrapsWindow::showBindings);
@@ -189,8 +190,8 @@ QWidget *TTrapsWindow::createNotificationsPage()
     m_bindingsView->setObjectName(QStringLiteral("TrapBindings"));
     m_bindingsView->setAccessibleName(tr("Bindings"));
     m_bindingsView->setModel(m_bindings);
-    const int bindingWidths[ResultModel::ColumnCount] = {200, 200, 110, 260};
-    for (int column = 0; column < ResultModel::ColumnCount; ++column)
+    const int bindingWidths[ResultModel::ValueColumn] = {200, 200, 110};
+    for (int column = 0; column < ResultModel::ValueColumn; ++column)
         m_bindingsView->setColumnWidth(column, bindingWidths[column]);
     m_bindingsView->horizontalHeader()->setStretchLastSection(true);
 
@@ -257,7 +258,7 @@ QWidget *TTrapsWindow::createSecurityPage()
     lblUsers->setBuddy(m_usersView);
     connect(m_usersView, &QListWidget::itemActivated, this,
             [this](QListWidgetItem *item) { editUser(m_usersView->row(item)); });
-    auto *btnAdd = new QPushButton(tr("&Add..."), page);
+    auto *btnAdd = new QPushButton(tr("A&dd..."), page);
     btnAdd->setObjectName(QStringLiteral("btnAddUser"));
     connect(btnAdd, &QPushButton::clicked, this, &TTrapsWindow::addUser);
     auto *btnEdit = new QPushButton(tr("&Edit..."), page);
@@ -386,10 +387,11 @@ void TTrapsWindow::updateStatus()
     if (isListening()) {
         const QString address = m_settings.address.isEmpty() ? tr("all addresses") : m_settings.address;
         // The kernel reports twice the buffer asked for: its bookkeeping is in it.
-        where = tr("Listening on %1, UDP port %2 (receive buffer %3 KiB)")
+        const int buffer = m_receiver.receiveBuffer() / 2;
+        where = tr("Listening on %1, UDP port %2 (receive buffer %3)")
                     .arg(address)
                     .arg(m_receiver.port())
-                    .arg(m_receiver.receiveBuffer() / 2048);
+                    .arg(buffer >= (1 << 20) ? tr("%1 MiB").arg(buffer >> 20) : tr("%1 KiB").arg(buffer >> 10));
     } else {
         where = tr("Not listening");
     }
