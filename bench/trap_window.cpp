@@ -16,11 +16,13 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QFile>
 #include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -98,6 +100,19 @@ private:
     std::thread m_poster;
 };
 
+// Resident memory now, in MiB.
+double residentMib()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -120,6 +135,7 @@ int main(int argc, char **argv)
         return 1;
     }
     TrapListModel &list = traps->notifications();
+    const double rssBefore = residentMib();
 
     Probe probe(traps);
     QElapsedTimer clock;
@@ -152,10 +168,12 @@ int main(int argc, char **argv)
     const QByteArray sent = sender.readAllStandardOutput().trimmed();
     const ReceiverCounts counts = traps->receiver().counts();
     const double listMs = double(lastRowMs - firstRowMs);
+    const double grownMib = residentMib() - rssBefore;
     std::printf("traps count=%d listed=%d received=%llu lost=%llu list_ms=%.0f per_s=%.0f event_delay_ms=%.1f "
-                "timer_late_ms=%.1f %s\n",
+                "timer_late_ms=%.1f grown_mib=%.1f bytes_per_notification=%.0f %s\n",
                 count, list.rowCount(), static_cast<unsigned long long>(counts.received),
                 static_cast<unsigned long long>(counts.lost), listMs, listMs > 0 ? list.rowCount() * 1000.0 / listMs : 0.0,
-                probe.eventDelayMs, probe.timerLateMs, sent.constData());
+                probe.eventDelayMs, probe.timerLateMs, grownMib, grownMib * 1048576 / std::max(1, list.rowCount()),
+                sent.constData());
     return list.rowCount() == count ? 0 : 1;
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "engine/snmp/notificationsession.h"
 
+#include "common/apperror.h"
+#include "common/messages.h"
 #include "engine/snmp/netsnmplibrary.h"
 #include "engine/snmp/pdureader.h"
 #include "engine/snmp/requestwait.h"
@@ -245,14 +247,15 @@ std::string NotificationSession::setUsers(const std::vector<ListeningUser> &user
     for (const ListeningUser &user : users) {
         std::string failure = passphraseProblem(user.security);
         // A name used twice answers informs with the first one's keys.
+        const char *name = user.security.userName.c_str();
         if (failure.empty() && !usm::addListeningUser(user.security, ours)
-            && !usm_get_user(local, ours.size(), const_cast<char *>(user.security.userName.c_str())))
-            failure = "The protocols of user '" + user.security.userName + "' cannot be used.";
+            && !usm_get_user(local, ours.size(), const_cast<char *>(name)))
+            failure = formatMessage(msg::TrapProtocolsUnusable, name);
         if (failure.empty() && !user.engineId.empty() && user.engineId != ours
             && !usm::addListeningUser(user.security, user.engineId))
-            failure = "The protocols of user '" + user.security.userName + "' cannot be used.";
+            failure = formatMessage(msg::TrapProtocolsUnusable, name);
         if (!failure.empty() && problem.empty())
-            problem = "User '" + user.security.userName + "': " + failure;
+            problem = formatMessage(msg::TrapUserUnusable, name, failure.c_str());
     }
     return problem;
 }
@@ -263,7 +266,7 @@ NotificationSession::Outcome NotificationSession::readV3(const uint8_t *datagram
     Outcome outcome;
     if (!m_impl->handle) {
         outcome.kind = Outcome::Kind::Rejected;
-        outcome.reason = "SNMPv3 cannot be read here.";
+        outcome.reason = msg::TrapNoSnmpV3;
         return outcome;
     }
     m_impl->read(datagram, size, from, fromLength);
@@ -278,7 +281,7 @@ NotificationSession::Outcome NotificationSession::readV3(const uint8_t *datagram
     }
     if (r.unreadable) {
         outcome.kind = Outcome::Kind::Rejected;
-        outcome.reason = "A binding's name is longer than 128 sub-identifiers.";
+        outcome.reason = msg::TrapLongName;
         return outcome;
     }
     if (r.result == SNMPERR_SUCCESS) {
@@ -294,34 +297,32 @@ NotificationSession::Outcome NotificationSession::readV3(const uint8_t *datagram
         return outcome;
     }
     outcome.kind = Outcome::Kind::Rejected;
-    const std::string who = "user '" + r.user + "'";
+    const char *user = r.user.c_str();
     switch (r.result) {
     case SNMPERR_USM_UNKNOWNSECURITYNAME:
-        outcome.reason = "Unknown " + who + " (or not set up for the sender's engine ID).";
+        outcome.reason = formatMessage(msg::TrapUnknownUser, user);
         break;
     case SNMPERR_USM_AUTHENTICATIONFAILURE:
-        outcome.reason = "Authentication failed for " + who + ": wrong passphrase or protocol.";
+        outcome.reason = formatMessage(msg::TrapWrongAuth, user);
         break;
     case SNMPERR_USM_UNSUPPORTEDSECURITYLEVEL:
-        outcome.reason = "Security level not set up for " + who + ".";
+        outcome.reason = formatMessage(msg::TrapLevelNotSetUp, user);
         break;
     case SNMPERR_USM_NOTINTIMEWINDOW:
-        outcome.reason = "Not in the time window: an old or replayed message.";
+        outcome.reason = msg::TrapTimeWindow;
         break;
     case SNMPERR_USM_UNKNOWNENGINEID:
-        outcome.reason = "Unknown engine ID.";
+        outcome.reason = msg::TrapUnknownEngine;
         break;
     case SNMPERR_USM_DECRYPTIONERROR:
-        outcome.reason = "Decryption failed for " + who + ".";
+        outcome.reason = formatMessage(msg::TrapDecryption, user);
         break;
     case SNMPERR_ASN_PARSE_ERR:
         // Authenticated, then unreadable: decrypted with the wrong key.
-        outcome.reason = r.user.empty() ? "Malformed or truncated message."
-                                        : "Unreadable after decryption for " + who
-                + ": wrong privacy passphrase or protocol.";
+        outcome.reason = r.user.empty() ? std::string(msg::TrapMalformed) : formatMessage(msg::TrapWrongPrivacy, user);
         break;
     default:
-        outcome.reason = std::string("Not read: ") + snmp_api_errstring(r.result) + ".";
+        outcome.reason = formatMessage(msg::TrapNotRead, snmp_api_errstring(r.result));
         break;
     }
     return outcome;

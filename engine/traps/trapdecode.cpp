@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "engine/traps/trapdecode.h"
 
+#include "common/apperror.h"
+#include "common/messages.h"
 #include "engine/snmp/berreader.h"
 
 #include <algorithm>
@@ -125,7 +127,7 @@ DecodedDatagram decodeDatagram(const uint8_t *datagram, size_t size)
 {
     int32_t versionNumber = 0;
     if (!berreader::readVersion(datagram, size, versionNumber))
-        return refused("?", "Not an SNMP message.");
+        return refused("?", msg::TrapNotSnmp);
     const std::string version = versionText(versionNumber);
     if (versionNumber == 3) {
         DecodedDatagram out;
@@ -134,11 +136,11 @@ DecodedDatagram decodeDatagram(const uint8_t *datagram, size_t size)
         return out;
     }
     if (versionNumber != 0 && versionNumber != 1)
-        return refused(version, "Unknown SNMP version " + std::to_string(versionNumber) + ".");
+        return refused(version, formatMessage(msg::TrapUnknownVersion, int(versionNumber)));
 
     berreader::Message message;
     if (!berreader::readMessage(datagram, size, message))
-        return refused(version, "Malformed or truncated message.");
+        return refused(version, msg::TrapMalformed);
 
     DecodedDatagram out;
     out.version = version;
@@ -149,7 +151,7 @@ DecodedDatagram decodeDatagram(const uint8_t *datagram, size_t size)
     const bool wanted = v1 ? message.pduType == pdu::TrapV1
                            : message.pduType == pdu::TrapV2 || message.pduType == pdu::Inform;
     if (!wanted)
-        return refused(version, "Not a notification: " + pduText(message.pduType) + ".");
+        return refused(version, formatMessage(msg::TrapNotNotification, pduText(message.pduType).c_str()));
     n.inform = message.pduType == pdu::Inform;
 
     n.bindings.resize(message.bindings.size());
@@ -157,16 +159,16 @@ DecodedDatagram decodeDatagram(const uint8_t *datagram, size_t size)
         const berreader::Binding &read = message.bindings[i];
         SnmpVarBind &b = n.bindings[i];
         if (!berreader::readOid(read.name, b.name.ids) || b.name.ids.size() > berreader::MaxNameLength)
-            return refused(version, "A binding's name is no object identifier of at most 128 sub-identifiers.");
+            return refused(version, msg::TrapBadName);
         if (!berreader::readValue(read.tag, read.value, b.value))
-            return refused(version, "A binding's object identifier value is malformed.");
+            return refused(version, msg::TrapBadOidValue);
     }
 
     if (v1) {
         TrapV1Fields fields;
         if (!berreader::readOid(message.trap.enterprise, fields.enterprise.ids)
             || fields.enterprise.ids.size() > berreader::MaxNameLength - 2)
-            return refused(version, "The Trap-PDU's enterprise is no object identifier.");
+            return refused(version, msg::TrapBadEnterprise);
         fields.agentAddress.assign(reinterpret_cast<const char *>(message.trap.agentAddress.data),
                                    message.trap.agentAddress.size);
         fields.genericTrap = message.trap.genericTrap;

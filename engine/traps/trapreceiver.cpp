@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "engine/traps/trapreceiver.h"
 
+#include "common/apperror.h"
+#include "common/messages.h"
 #include "engine/traps/trapdecode.h"
 
 #include <QElapsedTimer>
@@ -31,12 +33,13 @@ Sender senderOf(const Datagram &d)
     return sender;
 }
 
-std::string quoted(const std::string &text)
+// A community as a message can show it: control characters as "?".
+std::string printable(const std::string &text)
 {
-    std::string out = "'";
+    std::string out;
     for (const char c : text)
         out += (uint8_t(c) < 0x20 || uint8_t(c) == 0x7F) ? '?' : c;
-    return out + "'";
+    return out;
 }
 
 } // namespace
@@ -66,7 +69,7 @@ TrapReceiver::Listening TrapReceiver::listen(const std::string &address, uint16_
     m_pump = std::make_unique<DatagramPump>(m_socket);
     if (!m_pump->isRunning()) {
         stop();
-        result.problem = "Cannot start reading the socket.";
+        result.problem = msg::TrapNoReader;
         return result;
     }
     m_notifier = new QSocketNotifier(qintptr(m_pump->wakeFd()), QSocketNotifier::Read, this);
@@ -150,7 +153,7 @@ void TrapReceiver::handle(Datagram &d)
             ++m_counts.reports;
             return;
         case NotificationSession::Outcome::Kind::Ignored:
-            reject(d, decoded.version, outcome.user, "Not a notification.");
+            reject(d, decoded.version, outcome.user, formatMessage(msg::TrapNotNotification, "a request or an answer"));
             return;
         case NotificationSession::Outcome::Kind::Rejected:
             reject(d, decoded.version, outcome.user, outcome.reason);
@@ -165,7 +168,7 @@ void TrapReceiver::handle(Datagram &d)
     case DecodedDatagram::Kind::Notification:
         if (!m_communities.count(decoded.notification.community)) {
             reject(d, decoded.version, decoded.notification.community,
-                   "Community " + quoted(decoded.notification.community) + " is not accepted.");
+                   formatMessage(msg::TrapCommunity, printable(decoded.notification.community).c_str()));
             return;
         }
         if (decoded.notification.inform) {

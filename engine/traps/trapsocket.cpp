@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "engine/traps/trapsocket.h"
 
+#include "common/apperror.h"
+#include "common/messages.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -63,24 +66,19 @@ std::string bindProblemText(int error, const std::string &address, uint16_t port
                                               : "UDP port " + std::to_string(port) + " of " + address;
     switch (error) {
     case 0:
-        return "'" + address + "' is no IPv4 or IPv6 address: give one of this computer's, or none for all of them.";
+        return formatMessage(msg::TrapNoAddress, address.c_str());
     case EACCES:
     case EPERM:
         if (port < 1024)
-            return "Not permitted to listen on " + where
-                + ": ports below 1024 need privilege. Either give the program that one right (sudo setcap "
-                  "cap_net_bind_service=+ep "
-                + (programPath.empty() ? std::string("norvane") : programPath)
-                + "), or listen on a port above 1023 (such as 10162) and have the firewall redirect port "
-                + std::to_string(port) + " to it.";
-        return "Not permitted to listen on " + where + ": " + std::strerror(error) + ".";
+            return formatMessage(msg::TrapPrivilegedPort, where.c_str(),
+                                 programPath.empty() ? "norvane" : programPath.c_str(), unsigned(port));
+        return formatMessage(msg::TrapNotPermitted, where.c_str(), std::strerror(error));
     case EADDRINUSE:
-        return where + " is in use by another program (a trap receiver such as snmptrapd?): stop it, or "
-                       "listen on another port.";
+        return formatMessage(msg::TrapPortInUse, where.c_str());
     case EADDRNOTAVAIL:
-        return "'" + address + "' is not an address of this computer.";
+        return formatMessage(msg::TrapNotOurAddress, address.c_str());
     default:
-        return "Cannot listen on " + where + ": " + std::strerror(error) + ".";
+        return formatMessage(msg::TrapCannotListen, where.c_str(), std::strerror(error));
     }
 }
 

@@ -7,16 +7,6 @@
 
 #include <QDateTime>
 
-struct TrapListModel::Entry
-{
-    Notification header; // without its bindings
-    std::string packed;  // the bindings
-    size_t bindingCount = 0;
-    mutable std::string name;
-    mutable std::string summary;
-    mutable uint64_t textKey = 0;
-};
-
 namespace {
 
 QString fromUtf8(const std::string &text)
@@ -54,11 +44,33 @@ uint64_t TrapListModel::textKey() const
     return (mibsetup::generation() + 1) * 2 + (m_mibValues ? 1 : 0);
 }
 
+Notification TrapListModel::notificationOf(const Entry &e)
+{
+    Notification n;
+    n.receivedMs = e.receivedMs;
+    n.sender = {e.address, e.port};
+    n.version = e.version;
+    n.inform = e.inform;
+    (e.version == NotificationVersion::V3 ? n.user : n.community) = e.identity;
+    if (e.extra) {
+        n.v1 = e.extra->v1;
+        n.engineId = e.extra->engineId;
+        n.context = e.extra->context;
+    }
+    n.bindings = unpackBindings(e.packed);
+    for (const SnmpVarBind &b : n.bindings) {
+        if (b.name.ids == notificationoids::SnmpTrapOid0 && b.value.asnType == asn::ObjectIdentifier) {
+            n.trapOid = b.value.object;
+            break;
+        }
+    }
+    return n;
+}
+
 const TrapListModel::Entry &TrapListModel::texts(const Entry &entry) const
 {
     if (entry.textKey != textKey()) {
-        Notification n = entry.header;
-        n.bindings = unpackBindings(entry.packed);
+        const Notification n = notificationOf(entry);
         entry.name = notificationName(n.trapOid);
         entry.summary = notificationSummary(n, m_mibValues);
         // The first name may have loaded the MIBs: the key as it is now.
@@ -69,17 +81,16 @@ const TrapListModel::Entry &TrapListModel::texts(const Entry &entry) const
 
 std::string TrapListModel::text(int row, int column) const
 {
-    const Entry &e = *m_rows[size_t(row)];
-    const Notification &n = e.header;
+    const Entry &e = m_rows[size_t(row)];
     switch (column) {
     case TimeColumn:
-        return QDateTime::fromMSecsSinceEpoch(n.receivedMs).toString(QStringLiteral("HH:mm:ss.zzz")).toStdString();
+        return QDateTime::fromMSecsSinceEpoch(e.receivedMs).toString(QStringLiteral("HH:mm:ss.zzz")).toStdString();
     case SourceColumn:
-        return senderText(n.sender);
+        return senderText({e.address, e.port});
     case VersionColumn:
-        return std::string(versionName(n.version)) + (n.inform ? " inform" : "");
+        return std::string(versionName(e.version)) + (e.inform ? " inform" : "");
     case IdentityColumn:
-        return n.version == NotificationVersion::V3 ? n.user : n.community;
+        return e.identity;
     case NameColumn:
         return texts(e).name;
     case SummaryColumn:
@@ -101,7 +112,7 @@ QVariant TrapListModel::data(const QModelIndex &index, int role) const
         return fromUtf8(t);
     }
     if (role == Qt::ToolTipRole && index.column() == TimeColumn)
-        return fullTime(m_rows[size_t(index.row())]->header.receivedMs);
+        return fullTime(m_rows[size_t(index.row())].receivedMs);
     return {};
 }
 
@@ -116,12 +127,18 @@ QVariant TrapListModel::headerData(int section, Qt::Orientation orientation, int
 
 void TrapListModel::append(Notification &&notification)
 {
-    auto entry = std::make_unique<Entry>();
-    entry->packed = packBindings(notification.bindings);
-    entry->bindingCount = notification.bindings.size();
-    notification.bindings = {};
-    entry->header = std::move(notification);
-    m_waiting.push_back(std::move(entry));
+    Entry &e = m_waiting.emplace_back();
+    e.receivedMs = notification.receivedMs;
+    e.address = std::move(notification.sender.address);
+    e.port = notification.sender.port;
+    e.version = notification.version;
+    e.inform = notification.inform;
+    e.identity = std::move(notification.version == NotificationVersion::V3 ? notification.user : notification.community);
+    e.packed = packBindings(notification.bindings);
+    e.bindingCount = uint32_t(notification.bindings.size());
+    if (notification.v1 || !notification.engineId.empty() || !notification.context.empty())
+        e.extra.reset(new Extra{std::move(notification.v1), std::move(notification.engineId),
+                                std::move(notification.context)});
     if (m_paused)
         ++m_arrivedWhilePaused;
     // The rows in sight go when what waits is announced; what waits is bounded itself.
@@ -205,13 +222,10 @@ void TrapListModel::mibsChanged()
 
 Notification TrapListModel::notification(int row) const
 {
-    const Entry &e = *m_rows[size_t(row)];
-    Notification n = e.header;
-    n.bindings = unpackBindings(e.packed);
-    return n;
+    return notificationOf(m_rows[size_t(row)]);
 }
 
 size_t TrapListModel::bindingCount(int row) const
 {
-    return m_rows[size_t(row)]->bindingCount;
+    return m_rows[size_t(row)].bindingCount;
 }

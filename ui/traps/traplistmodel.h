@@ -10,12 +10,13 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 
 // The notifications the Traps window lists, the newest last. A notification
-// is kept as its header and its bindings packed into one string (some 400
-// bytes for a linkDown); the name and the summary are made when first shown
-// and made again when the MIB set or MIB Values change. At most `bound` are
+// is kept as the few texts its columns need and its bindings packed into one
+// string (some 300 bytes for a linkDown); the name and the summary are made
+// when first shown and made again when the MIB set or MIB Values change. At most `bound` are
 // kept: beyond it the oldest go, counted.
 //
 // What comes is stored at once, but the view hears of it at most every
@@ -65,14 +66,38 @@ public:
     static QString fullTime(int64_t receivedMs);
 
 private:
-    struct Entry;
+    // The few notifications that come with more than the list's columns.
+    struct Extra
+    {
+        std::optional<TrapV1Fields> v1;
+        std::string engineId;
+        std::string context;
+    };
+    // Compact: most texts stay short enough to live inside their strings,
+    // and the bindings are one packed string.
+    struct Entry
+    {
+        int64_t receivedMs = 0;
+        std::string address;
+        std::string identity; // the community, or SNMPv3's user
+        std::string packed;   // the bindings
+        std::unique_ptr<Extra> extra;
+        uint32_t bindingCount = 0;
+        uint16_t port = 0;
+        NotificationVersion version = NotificationVersion::V2c;
+        bool inform = false;
+        mutable uint64_t textKey = 0;
+        mutable std::string name;
+        mutable std::string summary;
+    };
+    static Notification notificationOf(const Entry &entry);
     void announceNow();
     // What cached texts were made for: the MIB generation and MIB Values.
     uint64_t textKey() const;
     const Entry &texts(const Entry &entry) const;
 
-    std::deque<std::unique_ptr<Entry>> m_rows;    // known to the view
-    std::deque<std::unique_ptr<Entry>> m_waiting; // stored, not yet announced
+    std::deque<Entry> m_rows;    // known to the view
+    std::deque<Entry> m_waiting; // stored, not yet announced
     size_t m_bound;
     uint64_t m_dropped = 0;
     uint64_t m_arrivedWhilePaused = 0;
