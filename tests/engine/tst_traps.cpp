@@ -125,6 +125,7 @@ private slots:
     void netSnmpSenders_data();
     void netSnmpSenders();
     void usersOutliveQuerySessions();
+    void everyAddressBothFamilies();
     void portsThatCannotBeHad_data();
     void portsThatCannotBeHad();
     void burstLosesNothing();
@@ -355,6 +356,36 @@ void TestTraps::usersOutliveQuerySessions()
     QTRY_VERIFY(sender.finished());
     QTRY_COMPARE(m_sink.got.size(), size_t(1));
     QVERIFY(m_sink.refused.empty());
+}
+
+// No address: one socket for IPv4 and IPv6, an IPv4 sender shown as such.
+void TestTraps::everyAddressBothFamilies()
+{
+    TrapReceiver all(m_sink);
+    all.setCommunities({"public"});
+    const quint16 port = freeLoopbackPort();
+    QVERIFY(all.listen({}, port, {}, {}, 0).problem.empty());
+    const QByteArray trap = message(1, 0xA7, V2Head);
+    const UdpSocket v4;
+    const sockaddr_in to4 = loopbackAddress(port);
+    QCOMPARE(::sendto(v4.fd(), trap.constData(), size_t(trap.size()), 0, reinterpret_cast<const sockaddr *>(&to4), sizeof to4),
+             ssize_t(trap.size()));
+    const int v6 = ::socket(AF_INET6, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in6 to6{};
+    to6.sin6_family = AF_INET6;
+    to6.sin6_addr = in6addr_loopback;
+    to6.sin6_port = htons(port);
+    const bool sent6 = v6 >= 0
+        && ::sendto(v6, trap.constData(), size_t(trap.size()), 0, reinterpret_cast<const sockaddr *>(&to6), sizeof to6)
+            == ssize_t(trap.size());
+    if (v6 >= 0)
+        ::close(v6);
+    QTRY_COMPARE(m_sink.got.size(), size_t(sent6 ? 2 : 1));
+    QCOMPARE(m_sink.got[0].sender.address, std::string("127.0.0.1"));
+    QVERIFY(m_sink.got[0].sender.port != 0);
+    if (!sent6)
+        QSKIP("no IPv6 loopback here: IPv4 alone checked");
+    QCOMPARE(m_sink.got[1].sender.address, std::string("::1"));
 }
 
 void TestTraps::portsThatCannotBeHad_data()
