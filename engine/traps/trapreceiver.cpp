@@ -107,12 +107,6 @@ ReceiverCounts TrapReceiver::counts() const
     return counts;
 }
 
-void TrapReceiver::processPending()
-{
-    if (m_pump)
-        readChunk();
-}
-
 void TrapReceiver::readChunk()
 {
     if (!m_pump)

@@ -81,9 +81,6 @@ public:
 
     ReceiverCounts counts() const;
 
-    // Reads what waits now, as the event loop would.
-    void processPending();
-
 signals:
     // After every chunk.
     void countsChanged();

@@ -63,6 +63,7 @@ private slots:
     void snmpv3UserSetUpInTheWindow();
     void settingsKeptWithoutPassphrases();
     void userDialogAsTyped();
+    void passphrasesLeaveTheKeyringWithTheirUser();
     void boundKeepsTheNewest();
 
 private:
@@ -333,6 +334,37 @@ void TestTrapsWindow::userDialogAsTyped()
     QCOMPARE(user.userName, QStringLiteral("ops"));
     QCOMPARE(user.engineId, QByteArray::fromHex("8000000001"));
     QCOMPARE(auth.bytes(), std::string("authPass-123"));
+}
+
+// A user remembered in the keyring: renamed, its entry moves; removed, it goes.
+void TestTrapsWindow::passphrasesLeaveTheKeyringWithTheirUser()
+{
+    DialogLog log;
+    StubDialogs dialogs(log);
+    auto owned = std::make_unique<MemoryKeyring>();
+    MemoryKeyring &desktop = *owned;
+    TTrapsWindow window(dialogs, TrapSettings(), nullptr, std::move(owned), nullptr);
+    QString name = QStringLiteral("ops");
+    log.answerTrapUser = [&name](TrapUser &user, Secret &auth, Secret &priv) {
+        user.userName = name;
+        user.rememberPassphrases = true;
+        auth = Secret(TrapSender::AuthPassphrase);
+        priv = Secret(TrapSender::PrivPassphrase);
+        return true;
+    };
+    const auto stored = [&desktop](const char *user) {
+        Secret entry;
+        return desktop.read(QLatin1String(user) + QLatin1String("@traps:"), entry).outcome == Keyring::Outcome::Done;
+    };
+    window.addUser();
+    QVERIFY(stored("ops"));
+    name = QStringLiteral("noc");
+    window.editUser(0);
+    QVERIFY(!stored("ops"));
+    QVERIFY(stored("noc"));
+    window.removeUser(0);
+    QVERIFY(!stored("noc"));
+    QCOMPARE(log.errors, QStringList());
 }
 
 // Beyond the bound the oldest go, counted; paused, the rows in sight stay.

@@ -486,12 +486,22 @@ void TTrapsWindow::editUser(int row)
             m_dialogs.showError(this, keyring.message());
         return;
     }
+    // Renamed, or for another engine: the keyring entry of the old key goes.
+    const bool moved = !adding
+        && (vaultAgent(m_settings.users[size_t(row)]) != vaultAgent(user)
+            || m_settings.users[size_t(row)].userName != user.userName);
+    StoreError kept;
+    if (moved && wasRemembered) {
+        const TrapUser &old = m_settings.users[size_t(row)];
+        kept = m_passphrases.keep(vaultAgent(old), old.userName, {}, false, true);
+    }
     if (adding)
         m_settings.users.push_back(user);
     else
         m_settings.users[size_t(row)] = user;
-    const StoreError kept = m_passphrases.keep(vaultAgent(user), user.userName, passphrases, user.rememberPassphrases,
-                                               wasRemembered);
+    if (const StoreError failure = m_passphrases.keep(vaultAgent(user), user.userName, passphrases,
+                                                      user.rememberPassphrases, wasRemembered && !moved))
+        kept = failure;
     updateUsers();
     applyUsers();
     if (kept)
@@ -502,9 +512,14 @@ void TTrapsWindow::removeUser(int row)
 {
     if (row < 0 || row >= int(m_settings.users.size()))
         return;
+    const TrapUser user = m_settings.users[size_t(row)];
     m_settings.users.erase(m_settings.users.begin() + row);
+    // Its passphrases go from memory, and from the keyring when they were there.
+    const StoreError kept = m_passphrases.keep(vaultAgent(user), user.userName, {}, false, user.rememberPassphrases);
     updateUsers();
     applyUsers();
+    if (kept)
+        m_dialogs.showError(this, kept.message());
 }
 
 void TTrapsWindow::saveAs()

@@ -51,8 +51,6 @@ public:
     bool isListening() const { return m_receiver.isListening(); }
     void listen();
     void stop();
-    // Reads what waits in the receiver now, as the event loop does.
-    void processPending() { m_receiver.processPending(); }
     const TrapReceiver &receiver() const { return m_receiver; }
 
     TrapListModel &notifications() const { return *m_list; }
