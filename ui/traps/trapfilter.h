@@ -3,6 +3,8 @@
 
 #include <QSortFilterProxyModel>
 
+#include <string>
+
 class TrapListModel;
 
 // The notifications whose source, version, community or user, name or
@@ -23,4 +25,6 @@ protected:
 private:
     TrapListModel &m_notifications;
     QString m_text;
+    bool m_ascii = true;
+    std::string m_asciiNeedle; // the text in lower case, when it is ASCII
 };

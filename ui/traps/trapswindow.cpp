@@ -142,7 +142,11 @@ QWidget *TTrapsWindow::createNotificationsPage()
     edtFilter->setClearButtonEnabled(true);
     edtFilter->setAccessibleName(tr("Filter"));
     lblFilter->setBuddy(edtFilter);
-    connect(edtFilter, &QLineEdit::textChanged, m_filter, &TrapFilter::setText);
+    // Each change goes over every notification kept: once typing pauses.
+    m_filterTimer.setSingleShot(true);
+    m_filterTimer.setInterval(FilterDelayMs);
+    connect(edtFilter, &QLineEdit::textChanged, &m_filterTimer, qOverload<>(&QTimer::start));
+    connect(&m_filterTimer, &QTimer::timeout, this, [this] { m_filter->setText(edtFilter->text()); });
     chkPause = new QCheckBox(tr("&Pause"), page);
     chkPause->setObjectName(QStringLiteral("chkPause"));
     connect(chkPause, &QCheckBox::toggled, this, [this](bool on) {

@@ -5,6 +5,7 @@
 #include "store/passphrasevault.h"
 #include "store/settings.h"
 
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -37,6 +38,8 @@ class TTrapsWindow final : public QWidget, private NotificationSink
     Q_OBJECT
 
 public:
+    static constexpr int FilterDelayMs = 150;
+
     // Without a keyring the passphrases of the SNMPv3 users stay in memory.
     TTrapsWindow(DialogService &dialogs, const TrapSettings &settings, QAction *mibValues,
                  std::unique_ptr<Keyring> keyring, QWidget *owner);
@@ -117,5 +120,6 @@ private:
     QPlainTextEdit *edtCommunities = nullptr;
     QListWidget *m_usersView = nullptr;
     QLabel *lblEngine = nullptr;
+    QTimer m_filterTimer;
     bool m_followEnd = true; // the list was at its end when rows came
 };
