@@ -245,7 +245,7 @@ std::string NotificationSession::setUsers(const std::vector<ListeningUser> &user
     const std::string ours(reinterpret_cast<const char *>(local), snmpv3_get_engineID(local, sizeof local));
     std::string problem;
     for (const ListeningUser &user : users) {
-        std::string failure = passphraseProblem(user.security);
+        std::string failure = securityProblem(user.security);
         // A name used twice answers informs with the first one's keys.
         const char *name = user.security.userName.c_str();
         if (failure.empty() && !usm::addListeningUser(user.security, ours)

@@ -6,8 +6,8 @@
 #include "ui/dialogs/detailsdialog.h"
 #include "ui/dialogs/errorbox.h"
 #include "ui/dialogs/optionsdialog.h"
-#include "ui/prometheus/prometheusdialog.h"
 #include "ui/dialogs/trapuserdialog.h"
+#include "ui/prometheus/prometheusdialog.h"
 
 #include <QFileDialog>
 #include <QDir>

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "common/snmpversion.h"
-#include "ui/dialogs/agentpropertiesedit.h"
 #include "store/settings.h"
+#include "ui/dialogs/agentpropertiesedit.h"
 
 #include <QString>
 

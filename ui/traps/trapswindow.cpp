@@ -450,7 +450,6 @@ void TTrapsWindow::applyCommunities()
 void TTrapsWindow::applyUsers()
 {
     std::vector<ListeningUser> users;
-    StoreError keyring;
     for (const TrapUser &u : m_settings.users) {
         ListeningUser user;
         AgentSecurity &s = user.security;
@@ -458,17 +457,35 @@ void TTrapsWindow::applyUsers()
         s.level = u.level;
         s.auth = u.auth;
         s.priv = u.priv;
-        Passphrases passphrases = m_passphrases.find(vaultAgent(u), u.userName, u.rememberPassphrases, &keyring);
-        s.authPassphrase = std::move(passphrases.auth);
-        s.privPassphrase = std::move(passphrases.priv);
+        if (std::optional<Passphrases> held = m_passphrases.held(vaultAgent(u), u.userName)) {
+            s.authPassphrase = std::move(held->auth);
+            s.privPassphrase = std::move(held->priv);
+        } else if (u.rememberPassphrases) {
+            fetchPassphrases(u);
+        }
         user.engineId = u.engineId.toStdString();
         users.push_back(std::move(user));
     }
     const std::string problem = m_receiver.setUsers(std::move(users));
-    if (keyring)
-        m_dialogs.showError(this, keyring.message());
-    if (!problem.empty() && isListening())
+    if (!problem.empty() && isListening() && m_fetches.empty())
         m_dialogs.showError(this, QString::fromStdString(problem));
+}
+
+void TTrapsWindow::fetchPassphrases(const TrapUser &user)
+{
+    if (!m_passphrases.keyringProblem().isEmpty())
+        return;
+    const QString key = PassphraseVault::entryName(vaultAgent(user), user.userName);
+    if (m_fetches.contains(key))
+        return;
+    // In the background: the users are set up again once the keyring answers.
+    m_fetches[key] = m_passphrases.fetch(vaultAgent(user), user.userName, [this, key](PassphraseVault::Fetched fetched) {
+        m_fetches.erase(key);
+        if (fetched.failure)
+            m_dialogs.showError(this, fetched.failure.message());
+        else if (fetched.passphrases)
+            applyUsers();
+    });
 }
 
 void TTrapsWindow::addUser()
@@ -480,36 +497,32 @@ void TTrapsWindow::editUser(int row)
 {
     const bool adding = row < 0 || row >= int(m_settings.users.size());
     TrapUser user = adding ? TrapUser() : m_settings.users[size_t(row)];
-    StoreError keyring;
+    // What is held: a remembered user's passphrases were fetched when the users were set up.
     Passphrases passphrases;
-    if (!adding)
-        passphrases = m_passphrases.find(vaultAgent(user), user.userName, user.rememberPassphrases, &keyring);
-    const bool wasRemembered = !adding && user.rememberPassphrases;
-    if (!m_dialogs.editTrapUser(this, user, passphrases.auth, passphrases.priv)) {
-        if (keyring)
-            m_dialogs.showError(this, keyring.message());
-        return;
+    if (!adding) {
+        if (std::optional<Passphrases> held = m_passphrases.held(vaultAgent(user), user.userName))
+            passphrases = std::move(*held);
     }
+    const bool wasRemembered = !adding && user.rememberPassphrases;
+    if (!m_dialogs.editTrapUser(this, user, passphrases.auth, passphrases.priv))
+        return;
+    const auto failed = [this](const StoreError &failure) { m_dialogs.showError(this, failure.message()); };
     // Renamed, or for another engine: the keyring entry of the old key goes.
     const bool moved = !adding
         && (vaultAgent(m_settings.users[size_t(row)]) != vaultAgent(user)
             || m_settings.users[size_t(row)].userName != user.userName);
-    StoreError kept;
-    if (moved && wasRemembered) {
+    if (moved) {
         const TrapUser &old = m_settings.users[size_t(row)];
-        kept = m_passphrases.keep(vaultAgent(old), old.userName, {}, false, true);
+        m_passphrases.forget(vaultAgent(old), old.userName, wasRemembered, failed);
     }
     if (adding)
         m_settings.users.push_back(user);
     else
         m_settings.users[size_t(row)] = user;
-    if (const StoreError failure = m_passphrases.keep(vaultAgent(user), user.userName, passphrases,
-                                                      user.rememberPassphrases, wasRemembered && !moved))
-        kept = failure;
+    m_passphrases.keep(vaultAgent(user), user.userName, passphrases, user.rememberPassphrases,
+                       wasRemembered && !moved, failed);
     updateUsers();
     applyUsers();
-    if (kept)
-        m_dialogs.showError(this, kept.message());
 }
 
 void TTrapsWindow::removeUser(int row)
@@ -519,11 +532,10 @@ void TTrapsWindow::removeUser(int row)
     const TrapUser user = m_settings.users[size_t(row)];
     m_settings.users.erase(m_settings.users.begin() + row);
     // Its passphrases go from memory, and from the keyring when they were there.
-    const StoreError kept = m_passphrases.keep(vaultAgent(user), user.userName, {}, false, user.rememberPassphrases);
+    m_passphrases.forget(vaultAgent(user), user.userName, user.rememberPassphrases,
+                         [this](const StoreError &failure) { m_dialogs.showError(this, failure.message()); });
     updateUsers();
     applyUsers();
-    if (kept)
-        m_dialogs.showError(this, kept.message());
 }
 
 void TTrapsWindow::saveAs()

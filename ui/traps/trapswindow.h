@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <map>
 #include <memory>
 
 class DialogService;
@@ -92,6 +93,7 @@ private:
     void updateUsers();
     // The users with their passphrases to the receiver; the problem with one, shown.
     void applyUsers();
+    void fetchPassphrases(const TrapUser &user);
     void applyCommunities();
     // The keyring entry of a user's passphrases.
     static QString vaultAgent(const TrapUser &user);
@@ -99,6 +101,8 @@ private:
     DialogService &m_dialogs;
     TrapSettings m_settings;
     PassphraseVault m_passphrases;
+    // The remembered users' passphrases asked of the keyring, by entry name.
+    std::map<QString, std::unique_ptr<PassphraseVault::Pending>> m_fetches;
     TrapListModel *m_list = nullptr;
     TrapFilter *m_filter = nullptr;
     RejectedListModel *m_rejected = nullptr;
