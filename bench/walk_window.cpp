@@ -28,13 +28,13 @@
 #include "engine/mib/oidtext.h"
 #include "engine/snmp/snmpmgr.h"
 #include "tests/support/windowfixture.h"
+#include "ui/compare/comparemodel.h"
+#include "ui/compare/comparewindow.h"
 #include "ui/results/findbar.h"
 #include "ui/results/listview.h"
 #include "ui/results/resultmodel.h"
 #include "ui/tableview/tablemodel.h"
 #include "ui/tableview/tablewindow.h"
-#include "ui/compare/comparemodel.h"
-#include "ui/compare/comparewindow.h"
 #include "ui/widgets/statusbar.h"
 
 #include <QAbstractEventDispatcher>

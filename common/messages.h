@@ -129,4 +129,40 @@ inline constexpr const char *SetTimeoutUser =
 inline constexpr const char *SetSucceeded = "The Set succeeded: %d objects written, as the agent answered below.";
 inline constexpr const char *SetSucceededOne = "The Set succeeded: 1 object written, as the agent answered below.";
 inline constexpr const char *SetCancelled = "Set cancelled: nothing was sent.";
+// The Traps window's receiver. Why a port cannot be had, each with its fix;
+// the first %s of each is "UDP port 162" or "UDP port 162 of 10.0.0.1".
+inline constexpr const char *TrapNoAddress =
+    "'%s' is no IPv4 or IPv6 address: give one of this computer's, or none for all of them.";
+inline constexpr const char *TrapPrivilegedPort =
+    "Not permitted to listen on %s: ports below 1024 need privilege. Either give the program that one right "
+    "(sudo setcap cap_net_bind_service=+ep %s), or listen on a port above 1023 (such as 10162) and have the "
+    "firewall redirect port %u to it.";
+inline constexpr const char *TrapNotPermitted = "Not permitted to listen on %s: %s.";
+inline constexpr const char *TrapPortInUse =
+    "%s is in use by another program (a trap receiver such as snmptrapd?): stop it, or listen on another port.";
+inline constexpr const char *TrapNotOurAddress = "'%s' is not an address of this computer.";
+inline constexpr const char *TrapCannotListen = "Cannot listen on %s: %s.";
+inline constexpr const char *TrapNoReader = "Cannot start reading the socket.";
+inline constexpr const char *TrapUserUnusable = "User '%s': %s";
+inline constexpr const char *TrapProtocolsUnusable = "The protocols of user '%s' cannot be used.";
+// Why a datagram was rejected.
+inline constexpr const char *TrapNotSnmp = "Not an SNMP message.";
+inline constexpr const char *TrapUnknownVersion = "Unknown SNMP version %d.";
+inline constexpr const char *TrapMalformed = "Malformed or truncated message.";
+inline constexpr const char *TrapNotNotification = "Not a notification: %s.";
+inline constexpr const char *TrapBadName = "A binding's name is no object identifier of at most 128 sub-identifiers.";
+inline constexpr const char *TrapBadOidValue = "A binding's object identifier value is malformed.";
+inline constexpr const char *TrapBadEnterprise = "The Trap-PDU's enterprise is no object identifier.";
+inline constexpr const char *TrapCommunity = "Community '%s' is not accepted.";
+inline constexpr const char *TrapUnknownUser = "Unknown user '%s' (or not set up for the sender's engine ID).";
+inline constexpr const char *TrapWrongAuth = "Authentication failed for user '%s': wrong passphrase or protocol.";
+inline constexpr const char *TrapLevelNotSetUp = "Security level not set up for user '%s'.";
+inline constexpr const char *TrapTimeWindow = "Not in the time window: an old or replayed message.";
+inline constexpr const char *TrapUnknownEngine = "Unknown engine ID.";
+inline constexpr const char *TrapDecryption = "Decryption failed for user '%s'.";
+inline constexpr const char *TrapWrongPrivacy =
+    "Unreadable after decryption for user '%s': wrong privacy passphrase or protocol.";
+inline constexpr const char *TrapNotRead = "Not read: %s.";
+inline constexpr const char *TrapLongName = "A binding's name is longer than 128 sub-identifiers.";
+inline constexpr const char *TrapNoSnmpV3 = "SNMPv3 cannot be read here.";
 } // namespace msg

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Any bytes as an agent's datagram: the reader stays inside them, what it
-// reads encodes again to the same message, and the records it makes hold
-// exactly the octets and numbers that were read.
+// reads (an SNMPv1 Trap-PDU's fields too) encodes again to the same message,
+// and the records it makes hold exactly the octets and numbers that were read.
 #include "engine/snmp/berreader.h"
 
 #include <cstdio>
@@ -112,9 +112,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!inside(message.community, data, size))
         fail("community outside the datagram");
 
-    // What was read, encoded again, reads back the same.
-    const std::string pdu = tlv(0x02, int32Content(message.requestId)) + tlv(0x02, int32Content(message.errorStatus))
-        + tlv(0x02, int32Content(message.errorIndex)) + tlv(0x30, list);
+    // What was read, encoded again, reads back the same; an SNMPv1
+    // Trap-PDU has its own fields in place of the three numbers.
+    const TrapFields &trap = message.trap;
+    if (!inside(trap.enterprise, data, size) || !inside(trap.agentAddress, data, size))
+        fail("trap field outside the datagram");
+    const std::string pdu = message.pduType == 0xA4
+        ? tlv(0x06, text(trap.enterprise)) + tlv(0x40, text(trap.agentAddress)) + tlv(0x02, int32Content(trap.genericTrap))
+            + tlv(0x02, int32Content(trap.specificTrap)) + tlv(0x43, int32Content(int32_t(trap.timeStamp))) + tlv(0x30, list)
+        : tlv(0x02, int32Content(message.requestId)) + tlv(0x02, int32Content(message.errorStatus))
+            + tlv(0x02, int32Content(message.errorIndex)) + tlv(0x30, list);
     const std::string encoded =
         tlv(0x30, tlv(0x02, int32Content(message.version)) + tlv(0x04, text(message.community)) + tlv(message.pduType, pdu));
     Message again;
@@ -122,7 +129,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         fail("re-encoded message refused");
     if (again.version != message.version || again.pduType != message.pduType || again.requestId != message.requestId
         || again.errorStatus != message.errorStatus || again.errorIndex != message.errorIndex
-        || !sameOctets(text(message.community), again.community) || again.bindings.size() != message.bindings.size())
+        || !sameOctets(text(message.community), again.community) || again.bindings.size() != message.bindings.size()
+        || !sameOctets(text(trap.enterprise), again.trap.enterprise)
+        || !sameOctets(text(trap.agentAddress), again.trap.agentAddress) || again.trap.genericTrap != trap.genericTrap
+        || again.trap.specificTrap != trap.specificTrap || again.trap.timeStamp != trap.timeStamp)
         fail("re-encoded header differs");
     for (size_t i = 0; i < again.bindings.size(); ++i) {
         const Binding &a = message.bindings[i];

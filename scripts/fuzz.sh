@@ -4,7 +4,7 @@
 # UBSan on) into ${FUZZ_BUILD_DIR:-build-fuzz} and runs each for N seconds,
 # one after the other. `scripts/fuzz.sh 5` is the CI smoke run.
 #
-#   scripts/fuzz.sh [seconds, default 60] [target...]   targets: hive rowrender oidtext berreader snmprec walktext
+#   scripts/fuzz.sh [seconds, default 60] [target...]   targets: hive rowrender oidtext berreader snmprec walktext trapdecode
 #
 # New inputs collect in <dir>/corpus/<target> (seeded from fuzz/corpus/<target>),
 # each run's log in <dir>/<target>.log, findings in <dir>/artifacts/. The exit
@@ -14,7 +14,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 SECONDS_EACH=${1:-60}
 [ $# -gt 0 ] && shift
 TARGETS=("$@")
-[ ${#TARGETS[@]} -gt 0 ] || TARGETS=(hive rowrender oidtext berreader snmprec walktext)
+[ ${#TARGETS[@]} -gt 0 ] || TARGETS=(hive rowrender oidtext berreader snmprec walktext trapdecode)
 
 # Packages (clang and its fuzzer runtime besides) and the MIB folder come
 # with the normal build; names in rows are decoded against the same MIBs.

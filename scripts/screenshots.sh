@@ -5,8 +5,9 @@
 # keys sent with xdotool, and each picture cut from the screen to the window
 # it shows (with whatever menu is open over it). The Table View and the find
 # bar show a walk of the recorded Cisco switch that snmpsim serves; Compare,
-# two walks of the demo agent. Needs
-# xvfb, xdotool, imagemagick, snmpd and snmpsim; build first (scripts/run.sh
+# two walks of the demo agent; the Traps window what Net-SNMP's snmptrap and
+# snmpinform send it. Needs xvfb, xdotool, imagemagick, snmpd, snmp and
+# snmpsim; build first (scripts/run.sh
 # or scripts/test.sh).
 # OUT=folder writes the pictures elsewhere.
 set -euo pipefail
@@ -265,6 +266,28 @@ compare=$(window "Compare: .*")
 xdotool windowsize --sync "$compare" 1000 420
 sleep 1
 shoot "Compare: .*" compare.png
+
+# View, Traps: listening on a free port, a few notifications sent by
+# Net-SNMP's own tools (MIB Values still on), linkDown selected.
+keys alt+v r
+focus Traps
+trapport=$(python3 -c 'import socket;s=socket.socket(socket.AF_INET,socket.SOCK_DGRAM);s.bind(("127.0.0.1",0));print(s.getsockname()[1])')
+keys alt+o ctrl+a
+xdotool type --delay 30 "$trapport"
+keys alt+l
+sleep 1
+sendtrap() { SNMPCONFPATH=$WORK MIBS= SNMP_PERSISTENT_DIR=$WORK/traps "$@" >/dev/null 2>&1; }
+ifcolumn=.1.3.6.1.2.1.2.2.1
+sendtrap snmptrap -v2c -c public "127.0.0.1:$trapport" '' .1.3.6.1.6.3.1.1.5.3 $ifcolumn.1.7 i 7 $ifcolumn.7.7 i 1 $ifcolumn.8.7 i 2
+sendtrap snmptrap -v1 -c public "127.0.0.1:$trapport" .1.3.6.1.4.1.8072.3.2.10 10.0.0.7 0 0 ''
+sendtrap snmpinform -v2c -c public "127.0.0.1:$trapport" '' .1.3.6.1.6.3.1.1.5.4 $ifcolumn.1.7 i 7 $ifcolumn.7.7 i 1 $ifcolumn.8.7 i 1
+sendtrap snmptrap -v2c -c private "127.0.0.1:$trapport" '' .1.3.6.1.6.3.1.1.5.1
+sleep 1
+traps=$(window Traps)
+xdotool windowsize --sync "$traps" 900 520
+xdotool mousemove --window "$traps" 250 133 click 1
+shoot Traps traps.png
+keys Escape
 focus Norvane
 
 # View, MIB Tree (the fifth item), a search typed into its search box; the

@@ -47,6 +47,34 @@ struct WatchSettings
     std::vector<WatchEntry> entries;
 };
 
+// An SNMPv3 user whose notifications the Traps window takes; never its
+// passphrases (the desktop keyring or memory keeps those, as for agents).
+struct TrapUser
+{
+    QString userName;
+    QByteArray engineId; // the sender's, for its traps; empty: informs only
+    SecurityLevel level = SecurityLevel::AuthPriv;
+    AuthProtocol auth = AuthProtocol::SHA256;
+    PrivProtocol priv = PrivProtocol::AES256;
+    bool rememberPassphrases = false;
+
+    bool operator==(const TrapUser &) const = default;
+};
+
+// The Traps window's receiver: where it listens, whose notifications it
+// takes, and our own SNMPv3 engine (its ID once made, the boots so far).
+struct TrapSettings
+{
+    QString address; // empty: every IPv4 and IPv6 address
+    int port = 162;
+    QStringList communities = {QStringLiteral("public")};
+    std::vector<TrapUser> users;
+    QByteArray engineId;
+    uint32_t engineBoots = 0;
+
+    bool operator==(const TrapSettings &) const = default;
+};
+
 // Everything the program keeps between runs, as one value: what the load
 // found and what the exit writes. A default value is a first start: the
 // window's own state before anything is loaded, except for the bounds and
@@ -72,4 +100,5 @@ struct Settings
     // Never a passphrase: those live in the desktop keyring or in memory.
     AgentPropertiesMap agentProperties;
     WatchSettings watch;
+    TrapSettings traps;
 };

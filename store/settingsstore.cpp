@@ -270,6 +270,90 @@ StoreError loadAgents(RegistryHive &hive, AgentPropertiesMap &agents)
     return first;
 }
 
+// A binary value (another kind of value fails), when it exists.
+StoreError readBinary(const HiveKey &key, const char *name, QByteArray *bytes)
+{
+    uint32_t type = REG_NONE;
+    uint32_t size = 0;
+    if (key.regQueryValue(name, &type, nullptr, &size) != ERROR_SUCCESS)
+        return {};
+    if (type != REG_BINARY)
+        return valueFailure(msg::InvalidDataType, name);
+    QByteArray data(qsizetype(size), '\0');
+    if (size > 0 && key.regQueryValue(name, &type, data.data(), &size) != ERROR_SUCCESS)
+        return valueFailure(msg::GetDataFailed, name);
+    *bytes = data.left(qsizetype(size));
+    return {};
+}
+
+// One receiver user; none, and no failure, with a number outside its list.
+StoreError readTrapUser(const HiveKey &key, std::optional<TrapUser> *user)
+{
+    std::optional<int32_t> level, auth, priv, remember;
+    TrapUser u;
+    StoreError failure;
+    if ((failure = readString(key, "UserName", &u.userName)) || (failure = readBinary(key, "EngineID", &u.engineId))
+        || (failure = readInteger(key, "SecurityLevel", &level)) || (failure = readInteger(key, "AuthProtocol", &auth))
+        || (failure = readInteger(key, "PrivProtocol", &priv))
+        || (failure = readInteger(key, "RememberPassphrases", &remember)))
+        return failure;
+    if ((level && !usmnames::validLevel(*level)) || (auth && !usmnames::validAuth(*auth))
+        || (priv && !usmnames::validPriv(*priv)) || u.userName.isEmpty())
+        return {};
+    if (level)
+        u.level = SecurityLevel(*level);
+    if (auth)
+        u.auth = AuthProtocol(*auth);
+    if (priv)
+        u.priv = PrivProtocol(*priv);
+    u.rememberPassphrases = remember.value_or(0) != 0;
+    *user = std::move(u);
+    return {};
+}
+
+// The Traps window's values, on their own: the first failure ends them
+// (what was read before it stays), and is returned.
+StoreError loadTraps(RegistryHive &hive, TrapSettings &traps)
+{
+    HiveKey key;
+    if (hive.regOpenKey(TrapsKey, &key) != ERROR_SUCCESS)
+        return {};
+    std::optional<int32_t> port, boots, communityCount, userCount;
+    StoreError failure;
+    (void)((failure = readString(key, "Address", &traps.address)) || (failure = readInteger(key, "Port", &port))
+           || (failure = readBinary(key, "EngineID", &traps.engineId))
+           || (failure = readInteger(key, "EngineBoots", &boots))
+           || (failure = readInteger(key, "CommunityCount", &communityCount)));
+    if (port && *port > 0 && *port <= 65535)
+        traps.port = *port;
+    traps.engineBoots = uint32_t(boots.value_or(0));
+    if (failure)
+        return failure;
+    if (communityCount) {
+        traps.communities.clear();
+        for (int32_t i = 0; i < *communityCount; ++i) {
+            QString community;
+            const QByteArray name = "Community" + QByteArray::number(i);
+            if ((failure = readString(key, name, &community)))
+                return failure;
+            traps.communities.append(community);
+        }
+    }
+    if ((failure = readInteger(key, "UserCount", &userCount)) || !userCount)
+        return failure;
+    for (int32_t i = 0; i < *userCount; ++i) {
+        HiveKey userKey;
+        if (hive.regOpenKey(QByteArray(TrapsKey) + "User" + QByteArray::number(i), &userKey) != ERROR_SUCCESS)
+            continue;
+        std::optional<TrapUser> user;
+        if ((failure = readTrapUser(userKey, &user)))
+            return failure;
+        if (user)
+            traps.users.push_back(std::move(*user));
+    }
+    return {};
+}
+
 StoreError writeInteger(HiveKey &key, const char *name, int64_t value)
 {
     unsigned char bytes[4];
@@ -401,6 +485,47 @@ StoreError saveWatch(RegistryHive &hive, const WatchSettings &watch)
     return {};
 }
 
+StoreError saveTraps(RegistryHive &hive, const TrapSettings &traps)
+{
+    HiveKey key;
+    if (hive.regCreateKey(TrapsKey, &key) != ERROR_SUCCESS)
+        return {};
+    StoreError failure;
+    if ((failure = writeString(key, "Address", traps.address)) || (failure = writeInteger(key, "Port", traps.port))
+        || (failure = writeInteger(key, "EngineBoots", traps.engineBoots))
+        || (failure = writeInteger(key, "CommunityCount", traps.communities.size())))
+        return failure;
+    if (!traps.engineId.isEmpty()
+        && key.regSetValue("EngineID", REG_BINARY, traps.engineId.constData(), uint32_t(traps.engineId.size()))
+            != ERROR_SUCCESS)
+        return valueFailure(msg::SetDataFailed, "EngineID");
+    for (qsizetype i = 0; i < traps.communities.size(); ++i) {
+        const QByteArray name = "Community" + QByteArray::number(i);
+        if ((failure = writeString(key, name.constData(), traps.communities[i])))
+            return failure;
+    }
+    if ((failure = writeInteger(key, "UserCount", int64_t(traps.users.size()))))
+        return failure;
+    for (size_t i = 0; i < traps.users.size(); ++i) {
+        const TrapUser &u = traps.users[i];
+        HiveKey userKey;
+        if (hive.regCreateKey(QByteArray(TrapsKey) + "User" + QByteArray::number(qsizetype(i)), &userKey)
+            != ERROR_SUCCESS)
+            continue;
+        if ((failure = writeString(userKey, "UserName", u.userName))
+            || (failure = writeInteger(userKey, "SecurityLevel", int32_t(u.level)))
+            || (failure = writeInteger(userKey, "AuthProtocol", int32_t(u.auth)))
+            || (failure = writeInteger(userKey, "PrivProtocol", int32_t(u.priv)))
+            || (failure = writeInteger(userKey, "RememberPassphrases", u.rememberPassphrases ? 1 : 0)))
+            return failure;
+        // Always written: an empty one replaces the ID an earlier user there had.
+        if (userKey.regSetValue("EngineID", REG_BINARY, u.engineId.constData(), uint32_t(u.engineId.size()))
+            != ERROR_SUCCESS)
+            return valueFailure(msg::SetDataFailed, "EngineID");
+    }
+    return {};
+}
+
 StoreError saveAll(RegistryHive &hive, const Settings &s)
 {
     {
@@ -418,7 +543,9 @@ StoreError saveAll(RegistryHive &hive, const Settings &s)
     }
     if (StoreError failure = saveAgents(hive, s.agentProperties))
         return failure;
-    return saveWatch(hive, s.watch);
+    if (const StoreError watchFailure = saveWatch(hive, s.watch))
+        return watchFailure;
+    return saveTraps(hive, s.traps);
 }
 
 } // namespace
@@ -440,13 +567,16 @@ LoadedSettings loadSettings(RegistryHive &hive)
         loadHistory(hive, CommunityHistoryKey, s.communities, &failure);
     if (!failure && !loadHistory(hive, OidHistoryKey, s.oids, &failure))
         s.agents.selectFirst = s.communities.selectFirst = s.oids.selectFirst = true;
-    // Independent of the values before: each agent loads on its own.
+    // Independent of the values before: each agent loads on its own, and so do the Traps window's values.
     const StoreError agentFailure = loadAgents(hive, s.agentProperties);
     if (!failure)
         failure = agentFailure;
     const StoreError watchFailure = loadWatch(hive, s.watch);
     if (!failure)
         failure = watchFailure;
+    const StoreError trapFailure = loadTraps(hive, s.traps);
+    if (!failure)
+        failure = trapFailure;
     if (!failure)
         failure = fileError;
     return loaded;

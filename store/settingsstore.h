@@ -20,6 +20,12 @@ inline constexpr const char *AgentsKey = "\\Software\\Ferrolyn\\Norvane\\Agents\
 // a key "Item0", "Item1"... per object with "Agent", "Community" and "Oid"
 // (dotted decimal). Keys past Count are left over from a longer list.
 inline constexpr const char *WatchKey = "\\Software\\Ferrolyn\\Norvane\\Watch\\";
+// The Traps window: "Address", "Port", "EngineID" (binary), "EngineBoots",
+// "CommunityCount" and "Community0".., "UserCount" and the keys "User0"..
+// with "UserName", "EngineID", "SecurityLevel", "AuthProtocol",
+// "PrivProtocol", "RememberPassphrases". Counted, because the store keeps
+// values and keys a shorter list no longer has.
+inline constexpr const char *TrapsKey = "\\Software\\Ferrolyn\\Norvane\\Traps\\";
 
 // What the load found, and the failure that ended it (none when it ran through).
 struct LoadedSettings

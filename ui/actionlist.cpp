@@ -52,7 +52,7 @@ void ActionList::create(QWidget *window)
         {&ActionList::actAbout, "actAbout", "&About Norvane...", {},
          "About|Displays program information, version number, and copyright.", 0, false},
         // Letters unique within each menu: "&Toolbar" has T, "Sto&p" has P.
-        {&ActionList::actMibTree, "actMibTree", "MIB T&ree", {},
+        {&ActionList::actMibTree, "actMibTree", "MIB Tr&ee", {},
          "Browses and searches the loaded MIB modules.", 0, false},
         {&ActionList::actLoadMib, "actLoadMib", "&Load MIB File...", {},
          "Loads a MIB module from a file and keeps it in your MIB folder.", 0, false},
@@ -79,6 +79,8 @@ void ActionList::create(QWidget *window)
          "Compares the list with a recording or result file.", 0, false},
         {&ActionList::actComparePrevious, "actComparePrevious", "Compare With Pre&vious Walk", {},
          "Compares the last walk with the one before it of the same agent and OIDs.", 0, false},
+        {&ActionList::actTraps, "actTraps", "T&raps", {},
+         "Receives SNMP traps and informs, and lists them.", 0, false},
     };
 
     // The group only draws the three as radio items; which one is checked is
@@ -118,7 +120,7 @@ QList<QAction *> ActionList::all() const
     return {actSave, actSaveAs, actExit, actToolBar, actStatusBar, actMibValues, actDetails, actOptions,
             actRun, actStop, actClear, actAgentProperties, actGet, actGetNext, actWalk, actAbout, actMibTree, actLoadMib,
             actFind, actFindNext, actFindPrevious, actTableView, actExportPrometheus, actAddToWatch, actWatch,
-            actOpen, actCompareWith, actComparePrevious};
+            actOpen, actCompareWith, actComparePrevious, actTraps};
 }
 
 void applyHint(QAction *action, const QString &hint)

@@ -44,6 +44,8 @@ struct ActionList
     QAction *actOpen = nullptr;
     QAction *actCompareWith = nullptr;
     QAction *actComparePrevious = nullptr;
+    // Notifications: the Traps window.
+    QAction *actTraps = nullptr;
     // actGet, actGetNext and actWalk; their data() is the operation tag 1..3.
     QActionGroup *operations = nullptr;
 

@@ -33,7 +33,7 @@ CommandBars::CommandBars(const ActionList &c, QWidget *window)
                       {c.actOpen, c.actSave, c.actSaveAs, c.actExportPrometheus, nullptr, c.actCompareWith, nullptr,
                        c.actLoadMib, nullptr, c.actExit});
     miView = makeMenu("miView", "&View", "Contains commands for manipulating the view.",
-                      {c.actToolBar, c.actStatusBar, c.actMibValues, nullptr, c.actDetails, c.actMibTree, nullptr,
+                      {c.actToolBar, c.actStatusBar, c.actMibValues, nullptr, c.actDetails, c.actMibTree, c.actTraps, nullptr,
                        c.actFind, c.actFindNext, c.actFindPrevious, c.actTableView, c.actWatch, nullptr, c.actOptions});
     miAction = makeMenu("miAction", "&Action", "Contains action commands.",
                         {c.actRun, c.actStop, c.actClear, c.actComparePrevious, nullptr, c.actAgentProperties, nullptr,

@@ -13,6 +13,7 @@
 #include "ui/results/rowcopy.h"
 #include "ui/results/rowfinder.h"
 #include "ui/tableview/tablewindow.h"
+#include "ui/traps/trapswindow.h"
 #include "ui/watchcommands.h"
 #include "ui/widgets/coolbar.h"
 #include "ui/widgets/pagescroller.h"
@@ -187,6 +188,12 @@ void TMainForm::connectCommands()
         {c.actOpen, [this] { m_opening.open(); }},
         {c.actCompareWith, [this] { m_comparing.compareWithFile(); }},
         {c.actComparePrevious, [this] { m_comparing.compareWithPreviousWalk(); }},
+        {c.actTraps, [this] {
+             if (!m_traps)
+                 m_traps = new TTrapsWindow(*m_dialogs, m_trapSettings, m_commands.actMibValues,
+                                            std::make_unique<DesktopKeyring>(), this);
+             m_traps->present();
+         }},
     };
     for (QAction *action : c.all())
         connect(action, &QAction::triggered, this, [this, action] { execute(action); });
@@ -218,6 +225,7 @@ void TMainForm::applySettings(const Settings &settings)
     m_inputs->applyHistory(settings);
     m_agents.setProperties(settings.agentProperties);
     m_watch->applySettings(settings.watch);
+    m_trapSettings = settings.traps;
 }
 
 Settings TMainForm::currentSettings() const
@@ -233,6 +241,7 @@ Settings TMainForm::currentSettings() const
     m_inputs->storeHistory(settings);
     settings.agentProperties = m_agents.properties();
     settings.watch = m_watch->settings();
+    settings.traps = m_traps ? m_traps->settings() : m_trapSettings;
     return settings;
 }
 

@@ -35,6 +35,7 @@ class StatusBar;
 class TMibTreeWindow;
 class TTableWindow;
 class WatchCommands;
+class TTrapsWindow;
 
 // The program's one window: it composes the tool bar's input boxes, the
 // commands, the result list and the status line, and dispatches each command
@@ -67,6 +68,8 @@ public:
     RowCopy *rowCopy() const { return m_rowCopy; }
     // The Table View, once opened.
     TTableWindow *tableWindow() const { return m_tableWindow; }
+    // The Traps window, once opened.
+    TTrapsWindow *trapsWindow() const { return m_traps; }
     StatusBar *statusLine() const { return m_statusBar; }
     CoolBar *coolBar() const { return m_bars.coolBar; }
     QComboBox *agentBox() const { return m_inputs->agentBox(); }
@@ -163,6 +166,8 @@ private:
     StatusBar *m_statusBar = nullptr;
     MibCommands *m_mibs = nullptr;
     TTableWindow *m_tableWindow = nullptr;
+    TTrapsWindow *m_traps = nullptr;
+    TrapSettings m_trapSettings; // as loaded, until the Traps window keeps them
 
     ResultModel *m_results = nullptr;
     RowFinder *m_finder = nullptr;

@@ -11,6 +11,8 @@ constexpr uint8_t IntegerTag = 0x02;
 constexpr uint8_t OctetStringTag = 0x04;
 constexpr uint8_t OidTag = 0x06;
 constexpr uint8_t SequenceTag = 0x30;
+constexpr uint8_t IpAddressTag = 0x40;
+constexpr uint8_t TimeTicksTag = 0x43;
 constexpr uint8_t GetResponse = 0xA2;
 
 // Consecutive TLVs inside one range. Tags are one octet, as in every SNMP
@@ -97,8 +99,19 @@ bool readFrame(const uint8_t *datagram, size_t size, Message &header, OnBinding 
 
     Cursor pduFields(pdu);
     Bytes list;
-    if (!readInt32(pduFields, header.requestId) || !readInt32(pduFields, header.errorStatus)
-        || !readInt32(pduFields, header.errorIndex) || !pduFields.expect(SequenceTag, list))
+    if (header.pduType == pdu::TrapV1) {
+        TrapFields &trap = header.trap;
+        Bytes stamp;
+        if (!pduFields.expect(OidTag, trap.enterprise) || !pduFields.expect(IpAddressTag, trap.agentAddress)
+            || !readInt32(pduFields, trap.genericTrap) || !readInt32(pduFields, trap.specificTrap)
+            || !pduFields.expect(TimeTicksTag, stamp))
+            return false;
+        trap.timeStamp = uint32_t(readUnsigned(stamp));
+    } else if (!readInt32(pduFields, header.requestId) || !readInt32(pduFields, header.errorStatus)
+               || !readInt32(pduFields, header.errorIndex)) {
+        return false;
+    }
+    if (!pduFields.expect(SequenceTag, list))
         return false;
 
     Cursor bindings(list);
@@ -125,6 +138,18 @@ bool readMessage(const uint8_t *datagram, size_t size, Message &message)
         message.bindings.push_back(binding);
         return true;
     });
+}
+
+bool readVersion(const uint8_t *datagram, size_t size, int32_t &version)
+{
+    if (!datagram)
+        return false;
+    Cursor outer(Bytes{datagram, size});
+    Bytes body;
+    if (!outer.expect(SequenceTag, body))
+        return false;
+    Cursor fields(body);
+    return readInt32(fields, version);
 }
 
 bool readOid(Bytes content, std::vector<uint32_t> &ids)

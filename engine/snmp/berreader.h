@@ -29,9 +29,24 @@ struct Binding
     Bytes value;     // the value's content octets
 };
 
+// The fields an SNMPv1 Trap-PDU has in place of request-id, error-status and
+// error-index (RFC 1157): the enterprise's OID content, the agent's address
+// as sent (four octets when the agent follows the RFC), the generic and
+// specific trap numbers and the agent's sysUpTime.
+struct TrapFields
+{
+    Bytes enterprise;
+    Bytes agentAddress;
+    int32_t genericTrap = 0;
+    int32_t specificTrap = 0;
+    uint32_t timeStamp = 0;
+};
+
 // SEQUENCE { version, community, PDU { request-id, error-status, error-index,
 // SEQUENCE OF SEQUENCE { name, value } } }: the layout of SNMPv1 and v2c
-// messages alike, so the caller checks the version and the PDU type.
+// messages alike, so the caller checks the version and the PDU type. An
+// SNMPv1 Trap-PDU (pduType 0xA4) has the trap fields in place of the three
+// numbers, which then stay 0.
 struct Message
 {
     int32_t version = 0;
@@ -40,12 +55,17 @@ struct Message
     int32_t requestId = 0;
     int32_t errorStatus = 0;
     int32_t errorIndex = 0;
+    TrapFields trap;
     std::vector<Binding> bindings;
 };
 
 // False when the datagram holds no such message (framing, lengths, the fields'
 // tags, header numbers beyond 32 bits). Bytes after a complete item are ignored.
 bool readMessage(const uint8_t *datagram, size_t size, Message &message);
+
+// The version number every SNMP message starts with (0 SNMPv1, 1 SNMPv2c,
+// 3 SNMPv3), whatever follows it; false when the datagram does not start so.
+bool readVersion(const uint8_t *datagram, size_t size, int32_t &version);
 
 // Sub-identifiers of OID content octets (the first octet gives two); empty
 // content gives none. False when one is cut off or exceeds 32 bits.

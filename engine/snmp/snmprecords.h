@@ -39,8 +39,12 @@ inline constexpr uint8_t EndOfMibView = 0x82;
 namespace pdu {
 inline constexpr uint8_t Get = 0xA0;
 inline constexpr uint8_t GetNext = 0xA1;
+inline constexpr uint8_t Response = 0xA2;
 inline constexpr uint8_t Set = 0xA3;     // sends the list's values
+inline constexpr uint8_t TrapV1 = 0xA4;  // SNMPv1's Trap-PDU
 inline constexpr uint8_t GetBulk = 0xA5; // SNMPv2c only
+inline constexpr uint8_t Inform = 0xA6;  // InformRequest: answered with a Response
+inline constexpr uint8_t TrapV2 = 0xA7;  // SNMPv2-Trap-PDU
 } // namespace pdu
 
 namespace errorStatus {

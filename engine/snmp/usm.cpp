@@ -11,6 +11,8 @@
 #include <net-snmp/library/keytools.h>
 #include <net-snmp/library/scapi.h>
 #include <net-snmp/library/snmpusm.h>
+#include <net-snmp/library/snmpv3.h>
+#include <net-snmp/library/lcd_time.h>
 
 #include <algorithm>
 #include <climits>
@@ -19,6 +21,7 @@
 #include <optional>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -93,6 +96,20 @@ size_t keysOf(const netsnmp_session &session)
     return digest;
 }
 
+// The receiver's users, by engine ID and name: no query session's end takes
+// them away.
+std::vector<std::pair<std::string, std::string>> g_listeningUsers;
+
+bool listening(const usmUser &user)
+{
+    const std::string engine(reinterpret_cast<const char *>(user.engineID), user.engineIDLen);
+    for (const auto &[id, name] : g_listeningUsers) {
+        if (id == engine && name == user.name)
+            return true;
+    }
+    return false;
+}
+
 // Removes the entry an earlier session made for this session's user at its
 // engine: Net-SNMP would otherwise keep that session's keys for this one.
 void forgetUser(const netsnmp_session &session)
@@ -101,7 +118,7 @@ void forgetUser(const netsnmp_session &session)
     for (usmUser *user = usm_get_userList(); user;) {
         usmUser *next = user->next;
         if (user->name && name == user->name && user->engineIDLen == session.securityEngineIDLen
-            && std::memcmp(user->engineID, session.securityEngineID, user->engineIDLen) == 0)
+            && std::memcmp(user->engineID, session.securityEngineID, user->engineIDLen) == 0 && !listening(*user))
             dropUser(user);
         user = next;
     }
@@ -149,10 +166,11 @@ std::string securityProblem(const AgentSecurity &security)
 
 namespace usm {
 
-bool setUp(snmp_session &settings, const AgentSecurity &security)
-{
-    initUsm();
+namespace {
 
+// The session settings for the security: user, level, protocols, context and keys (Ku).
+bool fillSecurity(snmp_session &settings, const AgentSecurity &security)
+{
     settings.version = SNMP_VERSION_3;
     settings.securityModel = SNMP_SEC_MODEL_USM;
     // snmp_sess_add copies the texts; the casts only satisfy its C fields.
@@ -193,6 +211,67 @@ bool setUp(snmp_session &settings, const AgentSecurity &security)
     return generate_Ku(authOid, u_int(authLength), reinterpret_cast<const u_char *>(privPass.data()),
                        privPass.size(), settings.securityPrivKey, &settings.securityPrivKeyLen)
         == SNMPERR_SUCCESS;
+}
+
+} // namespace
+
+bool setUp(snmp_session &settings, const AgentSecurity &security)
+{
+    initUsm();
+    return fillSecurity(settings, security);
+}
+
+LocalEngine startLocalEngine(const std::string &storedId, uint32_t storedBoots)
+{
+    initUsm();
+    if (storedId.size() >= 5 && storedId.size() <= 32)
+        set_exact_engineID(reinterpret_cast<const u_char *>(storedId.data()), storedId.size());
+    // Net-SNMP takes the stored count and adds the one of this start.
+    std::string boots = std::to_string(std::min<uint32_t>(storedBoots, 2147483646));
+    engineBoots_conf("engineBoots", boots.data());
+    LocalEngine engine;
+    u_char id[32];
+    engine.id.assign(reinterpret_cast<const char *>(id), snmpv3_get_engineID(id, sizeof id));
+    engine.boots = uint32_t(snmpv3_local_snmpEngineBoots());
+    // A message to our engine is checked against this record (unknown
+    // engine ID without it): Net-SNMP made the record for the ID it started with.
+    set_enginetime(id, u_int(engine.id.size()), u_int(engine.boots), u_int(snmpv3_local_snmpEngineTime()), TRUE);
+    return engine;
+}
+
+bool addListeningUser(const AgentSecurity &security, const std::string &engineId)
+{
+    initUsm();
+    auto *engine = reinterpret_cast<u_char *>(const_cast<char *>(engineId.data()));
+    // A user of the same engine and name that a query set up goes, or its keys would be kept.
+    if (usmUser *old = usm_get_user(engine, engineId.size(), const_cast<char *>(security.userName.c_str())))
+        dropUser(old);
+    netsnmp_session settings;
+    snmp_sess_init(&settings);
+    struct KeyWiper
+    {
+        netsnmp_session &settings;
+        ~KeyWiper() { wipeKeys(settings); }
+    } wiper{settings};
+    if (!fillSecurity(settings, security))
+        return false;
+    settings.securityEngineID = engine;
+    settings.securityEngineIDLen = engineId.size();
+    if (usm_create_user_from_session(&settings) != SNMPERR_SUCCESS
+        || !usm_get_user(engine, engineId.size(), const_cast<char *>(security.userName.c_str())))
+        return false;
+    g_listeningUsers.emplace_back(engineId, security.userName);
+    return true;
+}
+
+void removeListeningUsers()
+{
+    const auto users = std::exchange(g_listeningUsers, {});
+    for (const auto &[id, name] : users) {
+        auto *engine = reinterpret_cast<u_char *>(const_cast<char *>(id.data()));
+        if (usmUser *user = usm_get_user(engine, id.size(), const_cast<char *>(name.c_str())))
+            dropUser(user);
+    }
 }
 
 void closing(snmp_session &state)

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct snmp_session;
 struct snmp_pdu;
@@ -30,6 +31,22 @@ void wipeKeys(snmp_session &settings);
 // out of Net-SNMP's list with the localised keys (Kul) it keeps there, which
 // would otherwise stay until the next SNMPv3 session is set up.
 void closing(snmp_session &state);
+
+// For the notification receiver (engine/snmp/notificationsession.cpp).
+// Our own engine: the stored ID when it is one (5 to 32 octets), else the
+// one Net-SNMP made up at its start; snmpEngineBoots one more than stored.
+// Its time counts from Net-SNMP's start.
+struct LocalEngine
+{
+    std::string id;
+    uint32_t boots = 0;
+};
+LocalEngine startLocalEngine(const std::string &storedId, uint32_t storedBoots);
+// A user whose messages the receiver reads, its keys localised for the
+// engine given (a sender's, or our own for informs). setUp() leaves these
+// users in place. False when a protocol or key is refused.
+bool addListeningUser(const AgentSecurity &security, const std::string &engineId);
+void removeListeningUsers();
 
 // Net-SNMP discovers the agent's engine ID before a session's first request
 // with a probe of its own, for which it blocks the thread. An open session

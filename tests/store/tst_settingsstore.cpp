@@ -46,6 +46,7 @@ private slots:
     void agentProperties_data();
     void agentProperties();
     void watchListShrinksAndSkipsABadItem();
+    void trapReceiver();
     void positionRules_data();
     void positionRules();
     void twelveEntriesWrittenBack();
@@ -387,6 +388,42 @@ void TestSettingsStore::watchListShrinksAndSkipsABadItem()
     QCOMPARE(next.error.message(), QStringLiteral("Invalid data type for 'Oid'"));
     QCOMPARE(next.settings.watch.entries.size(), size_t(1));
     QCOMPARE(next.settings.watch.entries.front().oid, QStringLiteral(".1.3.6.1.2.1.1.3.0"));
+}
+
+// The Traps window's receiver read back as written; a shorter list of
+// communities and users written over a longer one reads back shorter (the
+// store keeps values and keys nobody writes); a value of a wrong kind is
+// reported, what came before it kept, and the other settings load.
+void TestSettingsStore::trapReceiver()
+{
+    Settings written;
+    TrapSettings &traps = written.traps;
+    traps.address = QStringLiteral("::1");
+    traps.port = 10162;
+    traps.communities = QStringList{QStringLiteral("public"), QStringLiteral("n\u00f8c %1\\x")};
+    traps.engineId = QByteArray::fromHex("80001f8880a1b2c3d4");
+    traps.engineBoots = 7;
+    TrapUser sender{QStringLiteral("ops"), QByteArray::fromHex("8000000001020304"), SecurityLevel::AuthNoPriv,
+                    AuthProtocol::SHA512, PrivProtocol::AES, true};
+    TrapUser informer;
+    informer.userName = QStringLiteral("informer");
+    traps.users = {sender, informer};
+    QCOMPARE(save(written), QString());
+    QCOMPARE(load().settings.traps, traps);
+
+    traps.communities = QStringList{"only"};
+    traps.users = {informer};
+    QCOMPARE(save(written), QString());
+    QCOMPARE(load().settings.traps, traps);
+
+    QByteArray text = readAll(m_path);
+    text.replace("\"CommunityCount\"=dword:00000001", "\"CommunityCount\"=\"1\"");
+    QVERIFY(writeFile(m_path, text));
+    const LoadedSettings damaged = load();
+    QCOMPARE(damaged.error.message(), QStringLiteral("Invalid data type for 'CommunityCount'"));
+    QCOMPARE(damaged.settings.traps.port, 10162);
+    QCOMPARE(damaged.settings.traps.engineId, traps.engineId);
+    QCOMPARE(damaged.settings.traps.communities, TrapSettings().communities);
 }
 
 void TestSettingsStore::positionRules_data()

@@ -46,6 +46,10 @@ struct DialogLog
     };
     // Agent Properties: given what the dialog would show, true with the answer written.
     std::function<bool(AgentPropertiesEdit &)> answerAgent = [](AgentPropertiesEdit &) { return false; };
+    // The Traps window's SNMPv3 user: given what the dialog would show, true with the answer written.
+    std::function<bool(TrapUser &, Secret &auth, Secret &priv)> answerTrapUser = [](TrapUser &, Secret &, Secret &) {
+        return false;
+    };
 };
 
 class StubDialogs final : public DialogService
@@ -83,6 +87,10 @@ public:
     {
         m_log.asked << initialName;
         return m_log.answerCsvFile();
+    }
+    bool editTrapUser(QWidget *, TrapUser &user, Secret &auth, Secret &priv) override
+    {
+        return m_log.answerTrapUser(user, auth, priv);
     }
 
 private:

@@ -6,6 +6,7 @@
 #include "ui/dialogs/detailsdialog.h"
 #include "ui/dialogs/errorbox.h"
 #include "ui/dialogs/optionsdialog.h"
+#include "ui/dialogs/trapuserdialog.h"
 #include "ui/prometheus/prometheusdialog.h"
 
 #include <QFileDialog>
@@ -94,6 +95,17 @@ std::optional<QString> DialogService::askCsvFileName(QWidget *, const QString &)
 bool DialogService::editAgentProperties(QWidget *, AgentPropertiesEdit &)
 {
     return false;
+}
+
+bool DialogService::editTrapUser(QWidget *, TrapUser &, Secret &, Secret &)
+{
+    return false;
+}
+
+bool ModalDialogs::editTrapUser(QWidget *owner, TrapUser &user, Secret &authPassphrase, Secret &privPassphrase)
+{
+    const GiveBackActivation activation(owner);
+    return TTrapUserDialog::edit(owner, user, authPassphrase, privPassphrase);
 }
 
 void DialogService::editPrometheusExport(QWidget *, PrometheusExport &) {}

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "common/snmpversion.h"
+#include "store/settings.h"
 #include "ui/dialogs/agentpropertiesedit.h"
 
 #include <QString>
@@ -67,6 +68,9 @@ public:
     // writes its files and runs the generator. A service that cannot ask
     // leaves it as it was proposed, nothing written.
     virtual void editPrometheusExport(QWidget *owner, PrometheusExport &exporter);
+    // The Traps window's SNMPv3 user: true with all of it written when
+    // confirmed; a service that cannot ask answers as a user who cancels.
+    virtual bool editTrapUser(QWidget *owner, TrapUser &user, Secret &authPassphrase, Secret &privPassphrase);
 };
 
 // The real dialogs, shown modally with the owner as their parent.
@@ -85,4 +89,5 @@ public:
     std::optional<QString> askMibFileName(QWidget *owner) override;
     std::optional<QString> askCsvFileName(QWidget *owner, const QString &initialName) override;
     void editPrometheusExport(QWidget *owner, PrometheusExport &exporter) override;
+    bool editTrapUser(QWidget *owner, TrapUser &user, Secret &authPassphrase, Secret &privPassphrase) override;
 };
