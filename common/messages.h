@@ -125,6 +125,8 @@ inline constexpr const char *SetTimeout =
     "community (or none the agent knows). Check it in Agent Properties, and that the agent is up.";
 inline constexpr const char *SetTimeoutUser =
     "No answer to the Set: SNMPv3 user '%s' may not have write access, or the agent is down.";
+inline constexpr const char *SetReadCommunity =
+    "The write community given may be one the agent lets read only (a read community).";
 // In the status line after a Set.
 inline constexpr const char *SetSucceeded = "The Set succeeded: %d objects written, as the agent answered below.";
 inline constexpr const char *SetSucceededOne = "The Set succeeded: 1 object written, as the agent answered below.";

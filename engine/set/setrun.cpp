@@ -27,20 +27,27 @@ private:
     SnmpVarBindList &m_list;
 };
 
-std::string oidText(const AsnObjectIdentifier &oid)
+// The binding as the result list names it.
+std::string bindingName(const AsnObjectIdentifier &oid)
 {
-    return renderBinding(SnmpVarBind{oid, {}}).oid;
+    ResultRow row = renderBinding(SnmpVarBind{oid, {}});
+    return row.name.empty() ? row.oid : row.name;
 }
 
-[[noreturn]] void refused(int32_t status, int32_t index, const SnmpVarBindList &sent)
+[[noreturn]] void refused(int32_t status, int32_t index, const SnmpVarBindList &sent, bool community)
 {
     const SnmpErrorInfo *info = snmpErrorStatus(status);
     const char *name = info ? info->name : "?";
-    const char *meaning = info ? info->meaning : "";
+    std::string meaning = info ? info->meaning : "";
+    // An agent that knows the community as one that reads refuses each object.
+    if (community
+        && (status == errorStatus::NoSuchName || status == errorStatus::ReadOnly || status == errorStatus::NoAccess
+            || status == errorStatus::AuthorizationError))
+        meaning = meaning + " " + msg::SetReadCommunity;
     if (index >= 1 && size_t(index) <= sent.list.size())
-        throwMessage(msg::SetRefused, name, int(status), int(index), oidText(sent.list[size_t(index) - 1].name).c_str(),
-                     meaning);
-    throwMessage(msg::SetRefusedAll, name, int(status), meaning);
+        throwMessage(msg::SetRefused, name, int(status), int(index),
+                     bindingName(sent.list[size_t(index) - 1].name).c_str(), meaning.c_str());
+    throwMessage(msg::SetRefusedAll, name, int(status), meaning.c_str());
 }
 
 } // namespace
@@ -98,7 +105,7 @@ QueryEnd runSet(const SetRequest &request, QuerySink &sink, const RunControl &co
             if (std::string message = usmStatusFailure(status, *security); !message.empty())
                 throw AppError(message);
         }
-        refused(status, index, request.bindings);
+        refused(status, index, request.bindings, !security);
     }
     sink.inputsAccepted();
     for (const SnmpVarBind &binding : answer.list)

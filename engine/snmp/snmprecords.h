@@ -51,6 +51,9 @@ namespace errorStatus {
 inline constexpr int32_t NoError = 0;
 inline constexpr int32_t TooBig = 1;
 inline constexpr int32_t NoSuchName = 2;
+inline constexpr int32_t ReadOnly = 4;
+inline constexpr int32_t NoAccess = 6;
+inline constexpr int32_t AuthorizationError = 16;
 } // namespace errorStatus
 
 struct AsnObjectIdentifier
