@@ -58,7 +58,7 @@ TSetDialog::TSetDialog(QWidget *owner, const SetEdit &edit) : QDialog(owner), m_
     createControls(edit);
     lstBindings->setCurrentRow(0);
     showBinding(0);
-    (edtValue->isVisible() ? static_cast<QWidget *>(edtValue) : cboEnum)->setFocus();
+    (edtValue->isHidden() ? static_cast<QWidget *>(cboEnum) : edtValue)->setFocus();
 }
 
 TSetDialog::~TSetDialog()
@@ -174,6 +174,12 @@ void TSetDialog::createControls(const SetEdit &edit)
         form->addRow(QString(), note);
         connect(edtCommunity, &QLineEdit::textChanged, this, &TSetDialog::refresh);
     }
+
+    const std::pair<QLabel *, QString> named[] = {{lblAgent, tr("Agent")},      {lblObject, tr("Object's OID and MIB")},
+                                                  {lblCurrent, tr("Current value")}, {lblProblem, tr("Rule broken")},
+                                                  {lblWarning, tr("Warning")}};
+    for (const auto &[label, name] : named)
+        label->setAccessibleName(name);
 
     auto *buttons = new QDialogButtonBox(this);
     btnSet = buttons->addButton(tr("&Set..."), QDialogButtonBox::AcceptRole);
