@@ -172,6 +172,7 @@ void TMainForm::connectCommands()
         {c.actStop, [this] {
              m_run.stop();
              m_agentPrompts.cancel();
+             m_set->cancel();
          }},
         {c.actClear, [this] {
              m_run.abandonStopped();
@@ -470,7 +471,6 @@ void TMainForm::changeEvent(QEvent *event)
 void TMainForm::closeEvent(QCloseEvent *event)
 {
     execute(m_commands.actStop);
-    m_set->cancel();
     if (m_run.isRunning()) {
         m_run.closeWhenEnded();
         event->ignore();

@@ -91,9 +91,25 @@ void SetCommands::execute()
     const AgentProfiles::Completion completion = m_agents.complete(request);
     SetEdit edit = prepare(request);
     if (request.security) {
-        if (completion.missing != AgentProfiles::Missing::Nothing) {
-            m_hooks.showError(tr("The SNMPv3 passphrases of user '%1' are not in memory yet: run a Get on the agent "
-                                 "once (or type them in Agent Properties), then Set.")
+        if (completion.missing == AgentProfiles::Missing::Remembered) {
+            // Read from the keyring first; the command comes back when it answers.
+            m_hooks.status(QString::fromLatin1(msg::KeyringWait));
+            m_keyringWait = m_agents.fetch(completion.agent, completion.user, [this](PassphraseVault::Fetched fetched) {
+                m_keyringWait.reset();
+                m_hooks.status(QString());
+                if (fetched.passphrases)
+                    execute();
+                else
+                    m_hooks.showError(fetched.failure.message().isEmpty()
+                                          ? tr("The desktop keyring holds no passphrases for this agent's user: type "
+                                               "them in Agent Properties, then Set.")
+                                          : fetched.failure.message());
+            });
+            return;
+        }
+        if (completion.missing == AgentProfiles::Missing::Unknown) {
+            m_hooks.showError(tr("The passphrases of SNMPv3 user '%1' are not known: type them in Agent Properties, "
+                                 "then Set.")
                                   .arg(completion.user));
             return;
         }
