@@ -2,6 +2,7 @@
 #include "engine/mib/mibinfo.h"
 #include "engine/mib/mibsetup.h"
 #include "engine/mib/oidtext.h"
+#include "tests/support/modaldriver.h"
 #include "tests/support/snmpdagent.h"
 #include "tests/support/windowfixture.h"
 #include "ui/results/resultmodel.h"
@@ -113,6 +114,18 @@ void TestSet::dialogChecksBeforeSending()
     QTest::keyClick(value, Qt::Key_Return);
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(dialog.bindings().front().text, std::string("128"));
+
+    // The confirmation: Enter sends, Esc does not.
+    ModalDialogs dialogs;
+    for (const auto &[key, sends] : {std::pair{Qt::Key_Return, true}, std::pair{Qt::Key_Escape, false}}) {
+        bool confirmed = !sends;
+        QVERIFY(driveModal<QMessageBox>([&] { confirmed = dialogs.confirmSet(nullptr, setConfirmationText(edit)); },
+                                        [key = key](QMessageBox *box) {
+                                            QVERIFY(box->text().contains(QLatin1String("IP-MIB::ipDefaultTTL.0 (INTEGER)")));
+                                            QTest::keyClick(box, key);
+                                        }));
+        QCOMPARE(confirmed, sends);
+    }
     for (QWidget *field : dialog.findChildren<QWidget *>()) {
         if (field->focusPolicy() != Qt::NoFocus && field->isVisibleTo(&dialog) && !qobject_cast<QAbstractButton *>(field)) // a button is named by its text
             QVERIFY2(!field->accessibleName().isEmpty(), qPrintable(field->objectName()));
