@@ -84,7 +84,8 @@ TMainForm::TMainForm(std::unique_ptr<DialogService> dialogs, QWidget *parent)
         SetCommands::Hooks{[this] { return boxesRequest(); },
                            [this](const QString &text) { setSimpleStatus(text.isEmpty() ? readyText() : text); },
                            [this](const QString &message) { m_dialogs->showError(this, message); },
-                           [this](bool) { updateCommands(); }});
+                           [this](bool) { updateCommands(); },
+                           [this](const QueryRequest &request) { m_watch->runStarted(request); }});
     m_statusBar = new StatusBar(this);
     setStatusBar(m_statusBar);
     arrangeClientArea();

@@ -164,6 +164,7 @@ void SetCommands::send(SetEdit &edit, QueryRequest request)
             return; // the dialog let no such binding through
         set.bindings.list.push_back({AsnObjectIdentifier{b.oid}, std::move(*check.value)});
     }
+    m_hooks.rowsFrom(request);
     m_control = RunControl();
     m_setting = true;
     m_hooks.busy(true);

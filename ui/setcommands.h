@@ -35,6 +35,7 @@ public:
         std::function<void(const QString &)> status;
         std::function<void(const QString &)> showError;
         std::function<void(bool)> busy; // a Set is out: the window's commands wait
+        std::function<void(const QueryRequest &)> rowsFrom; // the answer's rows come from this agent
     };
     SetCommands(ResultModel &results, QAbstractItemView &list, AgentProfiles &agents, DialogService &dialogs,
                 QWidget *owner, Hooks hooks);
