@@ -54,7 +54,8 @@ private slots:
 
 private:
     // Sends the bindings as the community (v3: the writer) and returns the rows, or the message raised.
-    QString set(std::vector<SetBinding> bindings, bool v3, const char *community = WriteCommunity, int timeoutMs = 1000);
+    QString set(std::vector<SetBinding> bindings, bool v3, const char *community = WriteCommunity, int timeoutMs = 1000,
+                SnmpVersion version = SnmpVersion::V2c);
     QString get(const char *name);
 
     SnmpdAgent m_snmpd;
@@ -132,11 +133,12 @@ void TestSetRun::checks()
     QCOMPARE(got, sent);
 }
 
-QString TestSetRun::set(std::vector<SetBinding> bindings, bool v3, const char *community, int timeoutMs)
+QString TestSetRun::set(std::vector<SetBinding> bindings, bool v3, const char *community, int timeoutMs,
+                        SnmpVersion version)
 {
     SetRequest request;
     request.agent = m_snmpd.address();
-    request.transport = {timeoutMs, 0, SnmpVersion::V2c};
+    request.transport = {timeoutMs, 0, version};
     if (v3) {
         AgentSecurity s = v3users::securityOf(QString::fromLatin1("u_sha_aes"));
         s.userName = WriteUser;
@@ -212,18 +214,21 @@ void TestSetRun::refusals_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("community");
     QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("version");
 
     const QString rw = QLatin1String(WriteCommunity);
     QTest::newRow("notWritable") << "SNMPv2-MIB::sysDescr.0" << -1 << "x" << rw
-                                 << "notWritable (17) at binding 2, SNMPv2-MIB::sysDescr.0. The object cannot be written";
+                                 << "notWritable (17) at binding 2, SNMPv2-MIB::sysDescr.0. The object cannot be written" << int(SnmpVersion::V2c);
+    QTest::newRow("SNMPv1, read-only") << "SNMPv2-MIB::sysDescr.0" << -1 << "x" << rw
+                                       << "noSuchName (2) at binding 2, SNMPv2-MIB::sysDescr.0." << int(SnmpVersion::V1);
     QTest::newRow("wrongType") << "SNMPv2-MIB::sysLocation.0" << int(SetType::Integer) << "5" << rw
-                               << "wrongType (7) at binding 2, SNMPv2-MIB::sysLocation.0";
+                               << "wrongType (7) at binding 2, SNMPv2-MIB::sysLocation.0" << int(SnmpVersion::V2c);
     QTest::newRow("read community") << "SNMPv2-MIB::sysContact.0" << -1 << "x" << QString::fromLatin1(SnmpdAgent::Community)
                                     << "noAccess (6) at binding 1, SNMPv2-MIB::sysContact.0. The object is not accessible "
                                        "with this community or user. The write community given may be one the agent lets "
-                                       "read only";
+                                       "read only" << int(SnmpVersion::V2c);
     QTest::newRow("unknown community") << "SNMPv2-MIB::sysContact.0" << -1 << "x" << "nosuch"
-                                       << "No answer to the Set. An agent drops a Set whose community may only read";
+                                       << "No answer to the Set. An agent drops a Set whose community may only read" << int(SnmpVersion::V2c);
 }
 
 void TestSetRun::refusals()
@@ -233,6 +238,7 @@ void TestSetRun::refusals()
     QFETCH(QString, text);
     QFETCH(QString, community);
     QFETCH(QString, message);
+    QFETCH(int, version);
     // Two bindings: the index names the second; the first is not written either.
     SetBinding first = bindingOf("SNMPv2-MIB::sysContact.0", QStringLiteral("untouched?"));
     SetBinding b = bindingOf(object.toUtf8().constData(), text);
@@ -242,7 +248,7 @@ void TestSetRun::refusals()
     }
     const QString before = get("SNMPv2-MIB::sysContact.0");
     const QByteArray c = community.toLatin1();
-    const QString answer = set({first, b}, false, c.constData(), 100 * SlowBuild);
+    const QString answer = set({first, b}, false, c.constData(), 100 * SlowBuild, SnmpVersion(version));
     QVERIFY2(answer.contains(message), qPrintable(answer));
     QCOMPARE(get("SNMPv2-MIB::sysContact.0"), before);
 }

@@ -115,6 +115,17 @@ void TestSet::dialogChecksBeforeSending()
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(dialog.bindings().front().text, std::string("128"));
 
+    // An enumeration is a drop-down of the MIB's labels.
+    QVERIFY(SnmpMgrStrToOid("IF-MIB::ifAdminStatus.1", &oid));
+    SetEdit enumEdit;
+    enumEdit.bindings.push_back(setBindingFor(oid.ids, "IF-MIB::ifAdminStatus.1", mibObject(oid.ids), "up(1)"));
+    enumEdit.bindings.front().text = "up";
+    TSetDialog enumDialog(nullptr, enumEdit);
+    enumDialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&enumDialog));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QCOMPARE(enumDialog.bindings().front().text, std::string("down"));
+
     // The confirmation: Enter sends, Esc does not.
     ModalDialogs dialogs;
     for (const auto &[key, sends] : {std::pair{Qt::Key_Return, true}, std::pair{Qt::Key_Escape, false}}) {

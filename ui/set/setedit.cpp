@@ -11,6 +11,9 @@ QString setConfirmationText(const SetEdit &edit)
         const QString type = QString::fromLatin1(setTypeName(b.type)) + (b.overridden ? tr(", overridden") : QString());
         const QString old = b.current.empty() ? tr("(not read)") : QString::fromStdString(b.current);
         text += tr("\n%1 (%2)\n    %3  ->  %4").arg(QString::fromStdString(b.name), type, old, QString::fromStdString(b.text));
+        // What the dialog warned of (a read-only object, a type overridden) is said once more.
+        if (const std::string warning = checkSetBinding(b).warning; !warning.empty())
+            text += QStringLiteral("\n    ") + QString::fromStdString(warning);
     }
     return text;
 }
