@@ -128,11 +128,19 @@ void AgentProfiles::keep(const Editing &edited, const PassphraseVault::Failed &f
     const bool wasV3 = was.version == AgentVersion::V3;
     const bool isV3 = now.version == AgentVersion::V3;
     const bool sameUser = wasV3 && isV3 && was.userName == now.userName;
-    if (shown.forgetPassphrases)
-        m_passphrases.forget(shown.agent, writeCommunityKey(), was.rememberPassphrases || now.rememberPassphrases, failed);
-    else
+    // A remembered write community not read this session showed as empty:
+    // left as it is unless one is typed or it is forgotten.
+    const std::optional<Passphrases> write = m_passphrases.held(shown.agent, writeCommunityKey());
+    const bool writeKnown = write && !write->empty();
+    const bool writeMaybeStored = write ? writeKnown : was.rememberPassphrases;
+    if (shown.forgetPassphrases) {
+        if (writeMaybeStored)
+            m_passphrases.forget(shown.agent, writeCommunityKey(), was.rememberPassphrases || now.rememberPassphrases,
+                                 failed);
+    } else if (!shown.writeCommunity.empty() || writeKnown) {
         m_passphrases.keep(shown.agent, writeCommunityKey(), {shown.writeCommunity.copy(), {}}, now.rememberPassphrases,
                            was.rememberPassphrases, failed);
+    }
     // Kept under the user's name: another user, or no SNMPv3, leaves none behind.
     if (wasV3 && !sameUser)
         m_passphrases.forget(shown.agent, was.userName, was.rememberPassphrases, failed);

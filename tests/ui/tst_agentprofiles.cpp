@@ -131,6 +131,15 @@ void TestAgentProfiles::entriesFollowTheAgent()
                                                                                    : std::string("authpass1\0privpass1", 19));
     QCOMPARE(profiles.writeCommunity(QStringLiteral("router")).community.bytes(),
              change == QLatin1String("write") ? std::string("wr1te-c0m") : std::string());
+    if (change == QLatin1String("write")) {
+        // The next start: Agent Properties confirmed before the keyring was read keeps the entry.
+        AgentProfiles next(std::make_unique<FakeKeyring>(keyring));
+        next.setProperties(profiles.properties());
+        QCOMPARE(next.writeCommunity(QStringLiteral("Router")).missing, AgentProfiles::Missing::Remembered);
+        const qsizetype calls = keyring->calls.size();
+        next.keep(next.edit(QStringLiteral("Router")), {});
+        QCOMPARE(keyring->calls.size(), calls); // not even asked to remove it
+    }
     QueryRequest request;
     request.agent = QStringLiteral("Router");
     const AgentProfiles::Completion completion = profiles.complete(request);
