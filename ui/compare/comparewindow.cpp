@@ -11,7 +11,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-TCompareWindow::TCompareWindow(QWidget *owner) : QWidget(owner, Qt::Window)
+TCompareWindow::TCompareWindow(QWidget *owner) : FrameWindow(owner)
 {
     setObjectName(QStringLiteral("CompareWindow"));
     setWindowTitle(QStringLiteral("Compare"));

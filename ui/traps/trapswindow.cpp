@@ -57,7 +57,7 @@ QString userLine(const TrapUser &u)
 
 TTrapsWindow::TTrapsWindow(DialogService &dialogs, const TrapSettings &settings, QAction *mibValues,
                            std::unique_ptr<Keyring> keyring, QWidget *owner)
-    : QWidget(owner, Qt::Window),
+    : FrameWindow(owner),
       m_dialogs(dialogs),
       m_settings(settings),
       m_passphrases(std::move(keyring)),
@@ -129,8 +129,6 @@ void TTrapsWindow::createControls()
     layout->addWidget(m_pages, 1);
     layout->addWidget(lblStatus);
 
-    auto *close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(close, &QShortcut::activated, this, &QWidget::close);
 }
 
 QWidget *TTrapsWindow::createNotificationsPage()
