@@ -290,7 +290,8 @@ void TMainForm::updateCommands()
     c.actMibValues->setChecked(mibValues());
     c.actDetails->setEnabled(m_listView->selectionModel()->hasSelection());
     c.actExportPrometheus->setEnabled(c.actDetails->isEnabled());
-    c.actAddToWatch->setEnabled(m_watch->canAdd(m_tableWindow));
+    // An opened file's rows have no agent to poll.
+    c.actAddToWatch->setEnabled(m_opening.fileName().isEmpty() && m_watch->canAdd(m_tableWindow));
     // Stop also gives a wait for the keyring up.
     c.actStop->setEnabled(!c.actRun->isEnabled() || m_agentPrompts.waiting());
     // Names would change under a running walk's rows.
