@@ -168,7 +168,7 @@ QWidget *TTrapsWindow::createNotificationsPage()
     m_listView->setAccessibleName(tr("Notifications"));
     m_listView->setModel(m_filter);
     // The bindings take what is left; a cut-off text shows whole as a tooltip.
-    const int widths[TrapListModel::SummaryColumn] = {90, 130, 110, 110, 170};
+    const int widths[TrapListModel::SummaryColumn] = {90, 130, 110, 130, 170};
     for (int column = 0; column < TrapListModel::SummaryColumn; ++column)
         m_listView->setColumnWidth(column, widths[column]);
     m_listView->horizontalHeader()->setStretchLastSection(true);
