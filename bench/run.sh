@@ -12,8 +12,8 @@
 # --walks-only the walks of both versions (no agent, waiting, memory, Save or
 # start-up rows), --mib-only the MIB rows (loading, and walks with MIB Values
 # on and off), --watch-only the Watch rows (its polls' cost against snmpget,
-# a day of samples in memory, the graph's repaint).
-# on and off), --traps-only the burst of traps into the Traps window beside
+# a day of samples in memory, the graph's repaint), --recordings-only the
+# recordings' rows (Open, Save As, Compare), --traps-only the burst of traps into the Traps window beside
 # snmptrapd (which then must be installed: apt-get install snmptrapd).
 # The default build is Release in build-bench-release/.
 set -euo pipefail

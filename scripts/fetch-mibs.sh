@@ -48,6 +48,9 @@ RFC_MODULES=(
 IANA_MODULES=(ianaiftype-mib ianaiprouteprotocol-mib ianaaddressfamilynumbers-mib)
 
 [ "$(cat "$DEST/.complete" 2>/dev/null)" = "$MIB_SET" ] && exit 0
+# A folder filled for an earlier set starts again empty: a module that set
+# had and this one has not would still load (and may import what is gone).
+[ ! -f "$DEST/.complete" ] || rm -rf "$DEST"
 mkdir -p "$DEST"
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT

@@ -17,8 +17,10 @@ TARGETS=("$@")
 [ ${#TARGETS[@]} -gt 0 ] || TARGETS=(hive rowrender oidtext berreader snmprec walktext trapdecode)
 
 # Packages (clang and its fuzzer runtime besides) and the MIB folder come
-# with the normal build; names in rows are decoded against the same MIBs.
+# from the normal set-up, without its build; names in rows are decoded
+# against the same MIBs.
 SETUP_NEEDS=fuzz
+SETUP_BUILD=0
 source "$ROOT/scripts/setup.sh"
 FUZZ_DIR=${FUZZ_BUILD_DIR:-$ROOT/build-fuzz}
 cmake -S "$ROOT" -B "$FUZZ_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \

@@ -275,7 +275,7 @@ sleep 1
 xdotool type --delay 30 "$WORK/snmpd-before.snmprec"
 keys Return
 compare=$(window "Compare: .*")
-xdotool windowsize --sync "$compare" 1000 420
+xdotool windowsize --sync "$compare" 1040 420
 sleep 1
 shoot "Compare: .*" compare.png
 

@@ -27,10 +27,8 @@
 #include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QActionGroup>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QScreen>
 #include <QStatusTipEvent>
 #include <QVBoxLayout>
 
@@ -91,9 +89,7 @@ TMainForm::TMainForm(std::unique_ptr<DialogService> dialogs, QWidget *parent)
     arrangeClientArea();
     connectCommands();
 
-    // The design's 640 pixels assume its narrow 8-point font; with a wider
-    // one the window grows just enough to show the whole tool bar.
-    setGeometry(QRect(BuiltInPosition, QSize(std::max(640, m_bars.coolBar->sizeHint().width()), 480)));
+    setGeometry(builtInBounds());
     m_inputs->agentBox()->setFocus();
 
     // A failed load is shown, and what it read before the failure applies; the
@@ -305,7 +301,8 @@ void TMainForm::updateCommands()
     c.actMibValues->setChecked(mibValues());
     c.actDetails->setEnabled(m_listView->selectionModel()->hasSelection());
     c.actExportPrometheus->setEnabled(c.actDetails->isEnabled());
-    c.actAddToWatch->setEnabled(m_watch->canAdd(m_tableWindow));
+    // An opened file's rows have no agent to poll.
+    c.actAddToWatch->setEnabled(m_opening.fileName().isEmpty() && m_watch->canAdd(m_tableWindow));
     // Stop also gives a wait for the keyring up.
     c.actStop->setEnabled(!c.actRun->isEnabled() || m_agentPrompts.waiting());
     // Names would change under a running walk's rows.
@@ -322,25 +319,14 @@ ResultModel &TMainForm::results()
 
 void TMainForm::setBounds(const QRect &bounds)
 {
-    const QList<QScreen *> screens = QGuiApplication::screens();
-    if (screens.isEmpty()) {
-        setGeometry(bounds);
-        return;
-    }
-    // No larger than the desktop, as Windows limits a window: a stored size
-    // of millions of pixels would otherwise take gigabytes of backing store.
-    QRect desktop;
-    QList<QRect> available;
-    for (QScreen *screen : screens) {
-        desktop |= screen->geometry();
-        available << screen->availableGeometry();
-    }
-    // Stored on a larger screen or a screen that is gone, the window could
-    // open where nobody can grab it, and without a window manager nothing
-    // brings it back: then it opens on the primary screen.
-    setGeometry(placeWindow(QRect(bounds.topLeft(), bounds.size().boundedTo(desktop.size())), available,
-                            QGuiApplication::primaryScreen()->availableGeometry(),
-                            QRect(BuiltInPosition, QSize(std::max(640, m_bars.coolBar->sizeHint().width()), 480))));
+    setGeometry(placeOnScreens(bounds, builtInBounds()));
+}
+
+QRect TMainForm::builtInBounds() const
+{
+    // The design's 640 pixels assume its narrow 8-point font; with a wider
+    // one the window grows just enough to show the whole tool bar.
+    return QRect(BuiltInPosition, QSize(std::max(640, m_bars.coolBar->sizeHint().width()), 480));
 }
 
 QRect TMainForm::normalBounds() const
@@ -352,18 +338,7 @@ void TMainForm::setWindowStateValue(int state)
 {
     // Before the window is shown this only records the state; show() then
     // opens it so, with the bounds set before as its normal bounds.
-    const Qt::WindowStates others = windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
-    switch (state) {
-    case 2:
-        setWindowState(others | Qt::WindowMaximized);
-        break;
-    case 1:
-        setWindowState(others | Qt::WindowMinimized);
-        break;
-    default:
-        setWindowState(others);
-        break;
-    }
+    setWindowState(windowStatesFor(windowState(), state));
     m_windowStateValue = state == 1 || state == 2 ? state : 0;
 }
 
@@ -457,15 +432,8 @@ void TMainForm::showHint(const QString &hint)
 
 void TMainForm::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::WindowStateChange) {
-        // Minimising leaves the stored state as it was (normal or maximised),
-        // whatever flags the platform reports with it.
-        const Qt::WindowStates states = windowState();
-        if (states & Qt::WindowMaximized)
-            m_windowStateValue = 2;
-        else if (!(states & Qt::WindowMinimized))
-            m_windowStateValue = 0;
-    }
+    if (event->type() == QEvent::WindowStateChange)
+        m_windowStateValue = storedWindowState(windowState(), m_windowStateValue);
     QMainWindow::changeEvent(event);
 }
 
@@ -498,18 +466,16 @@ void TMainForm::takeOid(const QString &oid, bool append)
 {
     // A Walk refuses several OIDs: appending would build a list the Run rejects.
     const bool walk = append && m_operation == Operation::Walk;
+    m_inputs->takeOid(oid, append && !walk);
     if (walk)
-        append = false;
-    m_inputs->takeOid(oid, append);
+        setSimpleStatus(QString::fromLatin1(msg::WalkTakesOneOid));
     // Replacing: the window comes up with the box, ready for F9. Appending
     // goes on in the MIB Tree, for the next node.
-    if (!append) {
+    if (!append || walk) {
         raise();
         activateWindow();
         m_inputs->oidBox()->setFocus();
     }
-    if (walk)
-        setSimpleStatus(QString::fromLatin1(msg::WalkTakesOneOid));
 }
 
 void TMainForm::actTableViewExecute()
@@ -528,10 +494,8 @@ void TMainForm::actTableViewExecute()
 
 void TMainForm::exportForPrometheus(ExportSource source)
 {
-    // Over the window the export was asked from: the MIB Tree, the Table View or this one.
-    QWidget *owner = QApplication::activeWindow() ? QApplication::activeWindow() : this;
     // The agent's settings with what passphrases are at hand: the export may leave them out.
     QueryRequest agent = boxesRequest();
     m_agents.complete(agent);
-    openPrometheusExport(*m_dialogs, owner, std::move(source), agent);
+    openPrometheusExport(*m_dialogs, this, std::move(source), agent);
 }

@@ -99,6 +99,8 @@ public:
     Operation operation() const { return m_operation; }
     void setBounds(const QRect &bounds);
     QRect normalBounds() const;
+    // Where the window opens without stored bounds.
+    QRect builtInBounds() const;
     void setWindowStateValue(int state); // 0 normal, 1 minimised, 2 maximised
     int windowStateValue() const { return m_windowStateValue; }
     bool toolBarShown() const;

@@ -5,12 +5,14 @@
 #include "ui/results/resultmodel.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QItemSelectionModel>
 
-void openPrometheusExport(DialogService &dialogs, QWidget *owner, ExportSource source, const QueryRequest &agent)
+void openPrometheusExport(DialogService &dialogs, QWidget *window, ExportSource source, const QueryRequest &agent)
 {
     PrometheusExport exporter(std::move(source), agent);
-    dialogs.editPrometheusExport(owner, exporter);
+    // Over the window the export was asked from: the MIB Tree, the Table View or the main window.
+    dialogs.editPrometheusExport(QApplication::activeWindow() ? QApplication::activeWindow() : window, exporter);
 }
 
 ExportSource selectedRows(const QAbstractItemView &list, const ResultModel &rows)

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "ui/windowplacement.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 #include <algorithm>
 
 namespace {
@@ -36,4 +39,44 @@ QRect placeWindow(const QRect &bounds, const QList<QRect> &screens, const QRect 
     if (!titleReachable(placed, {primary}))
         placed.moveTopLeft(primary.topLeft());
     return placed;
+}
+
+QRect placeOnScreens(const QRect &bounds, const QRect &builtIn)
+{
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    if (screens.isEmpty())
+        return bounds;
+    // No larger than the desktop, as Windows limits a window: a stored size
+    // of millions of pixels would otherwise take gigabytes of backing store.
+    QRect desktop;
+    QList<QRect> available;
+    for (QScreen *screen : screens) {
+        desktop |= screen->geometry();
+        available << screen->availableGeometry();
+    }
+    // Stored on a larger screen or a screen that is gone, the window could
+    // open where nobody can grab it, and without a window manager nothing
+    // brings it back: then it opens on the primary screen.
+    return placeWindow(QRect(bounds.topLeft(), bounds.size().boundedTo(desktop.size())), available,
+                       QGuiApplication::primaryScreen()->availableGeometry(), builtIn);
+}
+
+Qt::WindowStates windowStatesFor(Qt::WindowStates current, int state)
+{
+    const Qt::WindowStates others = current & ~(Qt::WindowMinimized | Qt::WindowMaximized);
+    switch (state) {
+    case 2:
+        return others | Qt::WindowMaximized;
+    case 1:
+        return others | Qt::WindowMinimized;
+    default:
+        return others;
+    }
+}
+
+int storedWindowState(Qt::WindowStates states, int previous)
+{
+    if (states & Qt::WindowMaximized)
+        return 2;
+    return states & Qt::WindowMinimized ? previous : 0;
 }

@@ -1258,9 +1258,12 @@ void TestMainForm::everyControlIsNamed()
 void TestMainForm::escAndTabInEachWindow_data()
 {
     QTest::addColumn<QString>("command"); // shows the window or the bar
-    QTest::newRow("MIB Tree") << "actMibTree";
-    QTest::newRow("Table View") << "actTableView";
-    QTest::newRow("find bar") << "actFind";
+    QTest::addColumn<QString>("shown");   // its object name
+    QTest::newRow("MIB Tree") << "actMibTree" << "MibTreeWindow";
+    QTest::newRow("Table View") << "actTableView" << "TableWindow";
+    QTest::newRow("find bar") << "actFind" << "FindBar";
+    QTest::newRow("Watch") << "actWatch" << "WatchWindow";
+    QTest::newRow("Traps") << "actTraps" << "TrapsWindow";
 }
 
 // Tab goes round a window's controls and leaves its grids and lists (through
@@ -1269,38 +1272,37 @@ void TestMainForm::escAndTabInEachWindow_data()
 void TestMainForm::escAndTabInEachWindow()
 {
     QFETCH(QString, command);
+    QFETCH(QString, shown);
     for (int n = 1; n <= 6; ++n) // two columns of ifTable: a table to show
         m_window->appendRow({".1.3.6.1.2.1.2.2.1." + std::to_string(1 + n / 4) + "." + std::to_string(n % 4), "",
                              "Integer32", "1"});
     const auto open = [&]() -> QWidget * {
-        QWidget *shown = m_window.trigger(command.toLatin1().constData()) ? m_window->findChild<QWidget *>(
-                             command == "actMibTree" ? "MibTreeWindow" : command == "actTableView" ? "TableWindow" : "FindBar")
-                                                                          : nullptr;
+        QWidget *window = m_window.trigger(command.toLatin1().constData()) ? m_window->findChild<QWidget *>(shown) : nullptr;
         if (TTableWindow *table = m_window->tableWindow())
             table->gridView()->setCurrentIndex(table->grid()->index(0, 0));
-        QWidget *first = command == "actMibTree" ? m_window->mibTreeWindow()->searchBox() : shown;
-        return shown && QTest::qWaitFor([&] { return first == QApplication::focusWidget() || first->isAncestorOf(QApplication::focusWidget()); }) ? shown : nullptr;
+        QWidget *first = command == "actMibTree" ? m_window->mibTreeWindow()->searchBox() : window;
+        return window && QTest::qWaitFor([&] { return first == QApplication::focusWidget() || first->isAncestorOf(QApplication::focusWidget()); }) ? window : nullptr;
     };
-    QWidget *shown = open();
-    QVERIFY(shown);
+    QWidget *window = open();
+    QVERIFY(window);
     QList<QWidget *> order{QApplication::focusWidget()};
     for (int i = 0; i < 12; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QWidget *next = QApplication::focusWidget();
         QVERIFY2(next != order.back(), qPrintable(next->objectName()));
-        if (next == order.front() || !shown->isAncestorOf(next))
+        if (next == order.front() || !window->isAncestorOf(next))
             break;
         order << next;
     }
     QVERIFY(order.size() >= 3 && order.size() < 12);
     for (qsizetype i = 1; command == "actFind" && i < order.size(); ++i)
-        QVERIFY(order[i]->mapTo(shown, QPoint()).x() > order[i - 1]->mapTo(shown, QPoint()).x());
+        QVERIFY(order[i]->mapTo(window, QPoint()).x() > order[i - 1]->mapTo(window, QPoint()).x());
     for (QWidget *control : order) {
-        if (!shown->isVisible())
-            QVERIFY((shown = open()));
+        if (!window->isVisible())
+            QVERIFY((window = open()));
         control->setFocus();
         QTest::keyClick(control, Qt::Key_Escape);
-        QVERIFY2(!shown->isVisible(), qPrintable(control->objectName()));
+        QVERIFY2(!window->isVisible(), qPrintable(control->objectName()));
     }
 }
 

@@ -204,6 +204,11 @@ void TestRecordings::offlineList()
     QCOMPARE(m_window.notIdle(), QStringLiteral("status not Ready"));
     QVERIFY(m_window.trigger("actMibValues"));
     QCOMPARE(m_window->listView()->model()->index(1, 3).data().toString(), QStringLiteral("down(2)"));
+    // A file's row is no object on an agent: nothing to poll.
+    m_window->listView()->selectionModel()->select(m_window->listView()->model()->index(0, 0),
+                                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QVERIFY(m_window.trigger("actExportPrometheus")); // a row is selected
+    QVERIFY(!m_window.trigger("actAddToWatch"));
     QVERIFY(m_window.trigger("actTableView"));
 
     // A file that is no recording leaves the list as it was.

@@ -11,11 +11,11 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-TCompareWindow::TCompareWindow(QWidget *owner) : QWidget(owner, Qt::Window)
+TCompareWindow::TCompareWindow(QWidget *owner) : FrameWindow(owner)
 {
     setObjectName(QStringLiteral("CompareWindow"));
     setWindowTitle(QStringLiteral("Compare"));
-    resize(900, 480);
+    resize(1040, 480);
     m_model = new CompareModel(this);
 
     cboShow = new QComboBox;
@@ -44,7 +44,7 @@ TCompareWindow::TCompareWindow(QWidget *owner) : QWidget(owner, Qt::Window)
     m_changes->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_changes->verticalHeader()->setDefaultSectionSize(m_changes->fontMetrics().height() + 4);
     m_changes->horizontalHeader()->setStretchLastSection(true);
-    const int widths[CompareModel::ColumnCount] = {66, 150, 170, 80, 130, 130, 80, 80};
+    const int widths[CompareModel::ColumnCount] = {66, 190, 230, 90, 130, 130, 80, 80};
     for (int column = 0; column < CompareModel::ColumnCount; ++column)
         m_changes->setColumnWidth(column, widths[column]);
 

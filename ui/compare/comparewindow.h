@@ -2,9 +2,9 @@
 #pragma once
 
 #include "engine/recording/walkdiff.h"
+#include "ui/widgets/framewindow.h"
 
 #include <QTimer>
-#include <QWidget>
 
 class CompareModel;
 class QComboBox;
@@ -16,7 +16,7 @@ class QTableView;
 // added, removed or changed, with the old and new values and the counters'
 // increase and rate; the kinds to show, a name filter and the summary line.
 // Not modal; it keeps its comparison whatever becomes of the list.
-class TCompareWindow : public QWidget
+class TCompareWindow : public FrameWindow
 {
     Q_OBJECT
 

@@ -57,7 +57,7 @@ QString userLine(const TrapUser &u)
 
 TTrapsWindow::TTrapsWindow(DialogService &dialogs, const TrapSettings &settings, QAction *mibValues,
                            std::unique_ptr<Keyring> keyring, QWidget *owner)
-    : QWidget(owner, Qt::Window),
+    : FrameWindow(owner),
       m_dialogs(dialogs),
       m_settings(settings),
       m_passphrases(std::move(keyring)),
@@ -129,8 +129,6 @@ void TTrapsWindow::createControls()
     layout->addWidget(m_pages, 1);
     layout->addWidget(lblStatus);
 
-    auto *close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(close, &QShortcut::activated, this, &QWidget::close);
 }
 
 QWidget *TTrapsWindow::createNotificationsPage()
@@ -170,7 +168,7 @@ QWidget *TTrapsWindow::createNotificationsPage()
     m_listView->setAccessibleName(tr("Notifications"));
     m_listView->setModel(m_filter);
     // The bindings take what is left; a cut-off text shows whole as a tooltip.
-    const int widths[TrapListModel::SummaryColumn] = {90, 130, 110, 110, 170};
+    const int widths[TrapListModel::SummaryColumn] = {90, 130, 110, 130, 170};
     for (int column = 0; column < TrapListModel::SummaryColumn; ++column)
         m_listView->setColumnWidth(column, widths[column]);
     m_listView->horizontalHeader()->setStretchLastSection(true);

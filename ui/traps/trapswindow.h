@@ -4,9 +4,9 @@
 #include "engine/traps/trapreceiver.h"
 #include "store/passphrasevault.h"
 #include "store/settings.h"
+#include "ui/widgets/framewindow.h"
 
 #include <QTimer>
-#include <QWidget>
 
 #include <map>
 #include <memory>
@@ -34,7 +34,7 @@ class TrapListModel;
 // bindings below as result rows. Closing the window only hides it; the
 // receiver listens on until Stop or the program's end. MIB Values follow the
 // main window's command.
-class TTrapsWindow final : public QWidget, private NotificationSink
+class TTrapsWindow final : public FrameWindow, private NotificationSink
 {
     Q_OBJECT
 

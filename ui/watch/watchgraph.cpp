@@ -109,7 +109,6 @@ void WatchGraph::paintEvent(QPaintEvent *)
         }
     }
 
-    QElapsedTimer t1; t1.start();
     // Each object's columns, and the range of all of them.
     std::vector<Drawn> drawn;
     double low = NAN, high = NAN;
@@ -134,7 +133,6 @@ void WatchGraph::paintEvent(QPaintEvent *)
         drawn.push_back(std::move(d));
     }
     m_axis = units.join(QLatin1String(", "));
-    fprintf(stderr, "columns %.2f ms\n", t1.nsecsElapsed()/1e6); t1.restart();
 
     // Enumerations of one kind label their values; rates start at zero.
     const std::vector<MibNamedNumber> *enums = nullptr;
@@ -255,7 +253,6 @@ void WatchGraph::paintEvent(QPaintEvent *)
         p.drawPoints(points.data(), int(points.size()));
     }
     p.setClipping(false);
-    fprintf(stderr, "drawn %.2f ms\n", t1.nsecsElapsed()/1e6);
 
     // The legend, in the colours of the lines.
     int x = plot.left();

@@ -31,7 +31,7 @@ const char *const SpanNames[] = {"Last 5 minutes", "Last hour", "Last 24 hours",
 } // namespace
 
 TWatchWindow::TWatchWindow(WatchListModel &model, DialogService &dialogs, QWidget *owner)
-    : QWidget(owner, Qt::Window), m_model(model), m_dialogs(dialogs)
+    : FrameWindow(owner), m_model(model), m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("WatchWindow"));
     setWindowTitle(tr("Watch"));
@@ -134,8 +134,6 @@ TWatchWindow::TWatchWindow(WatchListModel &model, DialogService &dialogs, QWidge
     connect(&m_model, &QAbstractItemModel::rowsInserted, this, &TWatchWindow::updateControls);
     auto *remove = new QShortcut(QKeySequence::Delete, m_list, nullptr, nullptr, Qt::WidgetShortcut);
     connect(remove, &QShortcut::activated, this, &TWatchWindow::removeSelected);
-    auto *close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(close, &QShortcut::activated, this, &QWidget::close);
     updateControls();
 }
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QWidget>
+#include "ui/widgets/framewindow.h"
 
 class DialogService;
 class QCheckBox;
@@ -17,7 +17,7 @@ class WatchListModel;
 // objects with their last values and rates, a graph of the selected ones
 // over a time span, the poll interval, Start and Pause, Remove and Export
 // CSV. The list and its polling live on while the window is closed.
-class TWatchWindow final : public QWidget
+class TWatchWindow final : public FrameWindow
 {
     Q_OBJECT
 

@@ -3,7 +3,8 @@
 
 #include <QWidget>
 
-// A window of its own beside the main one (MIB Tree, Table View), not modal:
+// A window of its own beside the main one (MIB Tree, Table View, Watch,
+// Traps, Compare), not modal:
 // Esc closes it from any control in it, and screen readers see a frame, as
 // they see the main window, rather than a filler.
 class FrameWindow : public QWidget
