@@ -81,8 +81,6 @@ TMainForm::TMainForm(std::unique_ptr<DialogService> dialogs, QWidget *parent)
         *m_results, *m_listView, m_agents, *m_dialogs, this,
         SetCommands::Hooks{[this] { return boxesRequest(); },
                            [this](const QString &text) { setSimpleStatus(text.isEmpty() ? readyText() : text); },
-                           [this](const QString &message) { m_dialogs->showError(this, message); },
-                           [this](bool) { updateCommands(); },
                            [this](const QueryRequest &request) { m_watch->runStarted(request); }});
     m_statusBar = new StatusBar(this);
     setStatusBar(m_statusBar);

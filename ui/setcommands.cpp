@@ -14,6 +14,7 @@
 
 #include <QAbstractItemView>
 #include <QItemSelectionModel>
+#include <QScopeGuard>
 
 namespace {
 
@@ -85,7 +86,7 @@ void SetCommands::execute()
         return;
     QueryRequest request = m_hooks.boxes();
     if (request.agent.trimmed().isEmpty()) {
-        m_hooks.showError(QString::fromLatin1(msg::EmptyInput));
+        m_dialogs.showError(m_owner, QString::fromLatin1(msg::EmptyInput));
         return;
     }
     const AgentProfiles::Completion completion = m_agents.complete(request);
@@ -100,7 +101,7 @@ void SetCommands::execute()
                 if (fetched.passphrases)
                     execute();
                 else
-                    m_hooks.showError(fetched.failure.message().isEmpty()
+                    m_dialogs.showError(m_owner, fetched.failure.message().isEmpty()
                                           ? tr("The desktop keyring holds no passphrases for this agent's user: type "
                                                "them in Agent Properties, then Set.")
                                           : fetched.failure.message());
@@ -108,7 +109,7 @@ void SetCommands::execute()
             return;
         }
         if (completion.missing == AgentProfiles::Missing::Unknown) {
-            m_hooks.showError(tr("The passphrases of SNMPv3 user '%1' are not known: type them in Agent Properties, "
+            m_dialogs.showError(m_owner, tr("The passphrases of SNMPv3 user '%1' are not known: type them in Agent Properties, "
                                  "then Set.")
                                   .arg(completion.user));
             return;
@@ -166,8 +167,9 @@ void SetCommands::send(SetEdit &edit, QueryRequest request)
     }
     m_hooks.rowsFrom(request);
     m_control = RunControl();
+    // The window's commands wait meanwhile (updateCommands runs as the wait's loop idles).
     m_setting = true;
-    m_hooks.busy(true);
+    auto done = qScopeGuard([this] { m_setting = false; });
     ListSink sink(m_results);
     try {
         const QueryEnd end = runSet(set, sink, m_control);
@@ -176,11 +178,8 @@ void SetCommands::send(SetEdit &edit, QueryRequest request)
             m_hooks.status(sink.rows == 1 ? QString::fromLatin1(msg::SetSucceededOne)
                                           : formatMessage(msg::SetSucceeded, sink.rows).c_str());
     } catch (const AppError &failure) {
+        done.dismiss();
         m_setting = false;
-        m_hooks.busy(false);
-        m_hooks.showError(QString::fromUtf8(failure.what()));
-        return;
+        m_dialogs.showError(m_owner, QString::fromUtf8(failure.what()));
     }
-    m_setting = false;
-    m_hooks.busy(false);
 }

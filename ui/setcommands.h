@@ -33,8 +33,6 @@ public:
     {
         std::function<QueryRequest()> boxes; // the Agent and Oids boxes, the transport settings
         std::function<void(const QString &)> status;
-        std::function<void(const QString &)> showError;
-        std::function<void(bool)> busy; // a Set is out: the window's commands wait
         std::function<void(const QueryRequest &)> rowsFrom; // the answer's rows come from this agent
     };
     SetCommands(ResultModel &results, QAbstractItemView &list, AgentProfiles &agents, DialogService &dialogs,
