@@ -93,6 +93,44 @@ inline constexpr const char *FileRows = "%s: %s";
 inline constexpr const char *FileRowsSkipped = "%s: %s, %s skipped";
 inline constexpr const char *FileStopped = "%s: stopped after %s";
 
+// Set: the rule a value breaks, said next to its field before anything is sent.
+inline constexpr const char *SetEmpty = "Write a value.";
+inline constexpr const char *SetNotNumber = "'%s' is no whole number.";
+inline constexpr const char *SetTypeRange = "%s holds %s..%s.";
+inline constexpr const char *SetOutOfRange = "%s is outside the MIB's range %s.";
+inline constexpr const char *SetDecimals = "The DISPLAY-HINT %s allows %d decimals.";
+inline constexpr const char *SetNoSuchLabel = "'%s' is none of the MIB's labels: %s.";
+inline constexpr const char *SetNotListed = "%s is not in the MIB's enumeration: %s.";
+inline constexpr const char *SetSize = "%d octets: the MIB's SIZE is %s.";
+inline constexpr const char *SetHint = "Does not fit the DISPLAY-HINT \"%s\": write it as %s.";
+inline constexpr const char *SetAsciiHint = "The DISPLAY-HINT \"%s\" allows ASCII only: write other octets as Hex.";
+inline constexpr const char *SetDateAndTime = "Not a DateAndTime: write it as 2026-12-09 05:17:08, a zone (+01:00) optional.";
+inline constexpr const char *SetHexDigit = "'%s' is no hex digit.";
+inline constexpr const char *SetHexPairs = "Hex digits come in pairs: one is missing.";
+inline constexpr const char *SetBadOid = "'%s' is no OID: neither a name the loaded MIBs know nor dotted decimal.";
+inline constexpr const char *SetBadAddress = "'%s' is no IPv4 address: four numbers 0..255 with dots.";
+inline constexpr const char *SetNoSuchBit = "'%s' is none of the MIB's bits: %s.";
+inline constexpr const char *SetCounter = "%s is read-only by definition: check Override to send it anyway.";
+// What may be sent, but is likely refused.
+inline constexpr const char *SetReadOnly = "The MIB says MAX-ACCESS %s: the agent will likely refuse the Set.";
+inline constexpr const char *SetOverridden = "Sent as %s, not the MIB's %s: the agent will likely answer wrongType.";
+// Set: what its request comes to. No write community ever goes into one.
+inline constexpr const char *SetNoCommunity =
+    "The Set needs the agent's write community (Agent Properties); nothing was sent.";
+inline constexpr const char *SetCounter64V1 = "SNMPv1 cannot carry a Counter64: choose version 2c in Agent Properties.";
+inline constexpr const char *SetRefused = "The agent refused the Set: %s (%d) at binding %d, %s. %s";
+inline constexpr const char *SetRefusedAll = "The agent refused the Set: %s (%d). %s";
+inline constexpr const char *SetTimeout =
+    "No answer to the Set. An agent drops a Set whose community may only read: the write community may be a read "
+    "community (or none the agent knows). Check it in Agent Properties, and that the agent is up.";
+inline constexpr const char *SetTimeoutUser =
+    "No answer to the Set: SNMPv3 user '%s' may not have write access, or the agent is down.";
+inline constexpr const char *SetReadCommunity =
+    "The write community given may be one the agent lets read only (a read community).";
+// In the status line after a Set.
+inline constexpr const char *SetSucceeded = "The Set succeeded: %d objects written, as the agent answered below.";
+inline constexpr const char *SetSucceededOne = "The Set succeeded: 1 object written, as the agent answered below.";
+inline constexpr const char *SetCancelled = "Set cancelled: nothing was sent.";
 // The Traps window's receiver. Why a port cannot be had, each with its fix;
 // the first %s of each is "UDP port 162" or "UDP port 162 of 10.0.0.1".
 inline constexpr const char *TrapNoAddress =

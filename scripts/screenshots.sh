@@ -142,7 +142,8 @@ keys Escape
 # AES-256, passphrases typed (they echo as dots); cancelled, so nothing kept.
 focus Norvane
 # The Action menu from the keyboard (alt+a is the Agent box; "p" is Stop's too)
-keys F10 Right Right Down Down Down Down Return
+# (Run, Stop, Clear, Compare With Previous Walk, then Agent Properties)
+keys F10 Right Right Down Down Down Down Down Return
 focus "Agent Properties"
 keys alt+v 3 alt+u
 xdotool type --delay 30 netops
@@ -151,6 +152,17 @@ xdotool type --delay 30 "demo-auth-passphrase"
 keys Tab Down Down Tab
 xdotool type --delay 30 "demo-priv-passphrase"
 shoot "Agent Properties" agentproperties.png
+keys Escape
+
+# Set Value on the walk's sysLocation.0 row (the sixth), a new value typed;
+# the demo agent has no write community yet, so the dialog asks for one.
+# Cancelled: nothing is sent.
+focus Norvane
+keys alt+i Tab Home Down Down Down Down Down ctrl+e
+focus "Set Value"
+keys ctrl+a
+xdotool type --delay 30 "Rack 12, row B"
+shoot "Set Value" set.png
 keys Escape
 
 # View, MIB Values, and a walk of the interfaces table scrolled down to its

@@ -81,6 +81,9 @@ void ActionList::create(QWidget *window)
          "Compares the last walk with the one before it of the same agent and OIDs.", 0, false},
         {&ActionList::actTraps, "actTraps", "T&raps", {},
          "Receives SNMP traps and informs, and lists them.", 0, false},
+        {&ActionList::actSet, "actSet", "&Set...", {QKeySequence(Qt::CTRL | Qt::Key_E)},
+         "Set|Writes a new value to the selected row's object (or the Oids box's OID), checked by its MIB, after a "
+         "confirmation.", 0, false},
     };
 
     // The group only draws the three as radio items; which one is checked is
@@ -120,7 +123,7 @@ QList<QAction *> ActionList::all() const
     return {actSave, actSaveAs, actExit, actToolBar, actStatusBar, actMibValues, actDetails, actOptions,
             actRun, actStop, actClear, actAgentProperties, actGet, actGetNext, actWalk, actAbout, actMibTree, actLoadMib,
             actFind, actFindNext, actFindPrevious, actTableView, actExportPrometheus, actAddToWatch, actWatch,
-            actOpen, actCompareWith, actComparePrevious, actTraps};
+            actOpen, actCompareWith, actComparePrevious, actTraps, actSet};
 }
 
 void applyHint(QAction *action, const QString &hint)

@@ -46,6 +46,8 @@ struct ActionList
     QAction *actComparePrevious = nullptr;
     // Notifications: the Traps window.
     QAction *actTraps = nullptr;
+    // Set: a value written to the agent, after a confirmation.
+    QAction *actSet = nullptr;
     // actGet, actGetNext and actWalk; their data() is the operation tag 1..3.
     QActionGroup *operations = nullptr;
 

@@ -64,8 +64,48 @@ AgentProfiles::Editing AgentProfiles::edit(const QString &agent) const
         editing.shown.authPassphrase = std::move(held->auth);
         editing.shown.privPassphrase = std::move(held->priv);
     }
+    if (std::optional<Passphrases> held = m_passphrases.held(editing.shown.agent, writeCommunityKey()))
+        editing.shown.writeCommunity = std::move(held->auth);
     editing.shown.keyringProblem = m_passphrases.keyringProblem();
     return editing;
+}
+
+QString AgentProfiles::writeCommunityKey()
+{
+    return QStringLiteral("(the write community of SNMPv1 and SNMPv2c)");
+}
+
+// The properties' own text when the agent has some: what the vault keys by.
+static QString keptAgent(const AgentPropertiesMap &properties, const QString &agent)
+{
+    const auto found = properties.find(agent);
+    return found == properties.end() ? agent : found->first;
+}
+
+AgentProfiles::WriteCommunity AgentProfiles::writeCommunity(const QString &agent) const
+{
+    WriteCommunity result;
+    const QString kept = keptAgent(m_properties, agent);
+    if (std::optional<Passphrases> held = m_passphrases.held(kept, writeCommunityKey()); held && !held->auth.empty()) {
+        result.community = std::move(held->auth);
+        return result;
+    }
+    const auto found = m_properties.find(agent);
+    const bool remembered = found != m_properties.end() && found->second.rememberPassphrases;
+    result.missing = needsKeyring(kept, writeCommunityKey(), remembered) ? Missing::Remembered : Missing::Unknown;
+    return result;
+}
+
+std::unique_ptr<PassphraseVault::Pending>
+AgentProfiles::fetchWriteCommunity(const QString &agent, std::function<void(PassphraseVault::Fetched)> done)
+{
+    return m_passphrases.fetch(keptAgent(m_properties, agent), writeCommunityKey(), std::move(done));
+}
+
+void AgentProfiles::holdWriteCommunity(const QString &agent, const Secret &community)
+{
+    // Not remembered, and a remembered one left in the keyring as it is.
+    m_passphrases.keep(keptAgent(m_properties, agent), writeCommunityKey(), {community.copy(), {}}, false, false, {});
 }
 
 bool AgentProfiles::needsKeyring(const QString &agent, const QString &user, bool remembered) const
@@ -88,6 +128,19 @@ void AgentProfiles::keep(const Editing &edited, const PassphraseVault::Failed &f
     const bool wasV3 = was.version == AgentVersion::V3;
     const bool isV3 = now.version == AgentVersion::V3;
     const bool sameUser = wasV3 && isV3 && was.userName == now.userName;
+    // A remembered write community not read this session showed as empty:
+    // left as it is unless one is typed or it is forgotten.
+    const std::optional<Passphrases> write = m_passphrases.held(shown.agent, writeCommunityKey());
+    const bool writeKnown = write && !write->empty();
+    const bool writeMaybeStored = write ? writeKnown : was.rememberPassphrases;
+    if (shown.forgetPassphrases) {
+        if (writeMaybeStored)
+            m_passphrases.forget(shown.agent, writeCommunityKey(), was.rememberPassphrases || now.rememberPassphrases,
+                                 failed);
+    } else if (!shown.writeCommunity.empty() || writeKnown) {
+        m_passphrases.keep(shown.agent, writeCommunityKey(), {shown.writeCommunity.copy(), {}}, now.rememberPassphrases,
+                           was.rememberPassphrases, failed);
+    }
     // Kept under the user's name: another user, or no SNMPv3, leaves none behind.
     if (wasV3 && !sameUser)
         m_passphrases.forget(shown.agent, was.userName, was.rememberPassphrases, failed);

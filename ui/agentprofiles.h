@@ -56,6 +56,22 @@ public:
     // Reads an agent user's remembered passphrases (PassphraseVault::fetch).
     [[nodiscard]] std::unique_ptr<PassphraseVault::Pending>
     fetch(const QString &agent, const QString &user, std::function<void(PassphraseVault::Fetched)> done);
+    // The write community for a Set to an agent: held in memory, in the
+    // keyring still to be read (Remembered: fetchWriteCommunity), or none.
+    // Kept in the vault under a user name no SNMPv3 user can have (longer
+    // than USM's 32 octets), with the agent's "remember" choice.
+    struct WriteCommunity
+    {
+        Secret community;
+        Missing missing = Missing::Nothing;
+    };
+    WriteCommunity writeCommunity(const QString &agent) const;
+    [[nodiscard]] std::unique_ptr<PassphraseVault::Pending>
+    fetchWriteCommunity(const QString &agent, std::function<void(PassphraseVault::Fetched)> done);
+    // One typed into the Set dialog: held in memory for the session only.
+    void holdWriteCommunity(const QString &agent, const Secret &community);
+    static QString writeCommunityKey();
+
     // Why the keyring is not used this session; empty while it is.
     const QString &keyringProblem() const { return m_passphrases.keyringProblem(); }
 

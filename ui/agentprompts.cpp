@@ -56,6 +56,15 @@ void AgentPrompts::editProperties(const QString &agent)
                   });
         return;
     }
+    // So does a remembered write community (versions 1 and 2c).
+    if (p.version != AgentVersion::V3
+        && m_profiles.needsKeyring(editing.shown.agent, AgentProfiles::writeCommunityKey(), p.rememberPassphrases)) {
+        startWait(editing.shown.agent, AgentProfiles::writeCommunityKey(),
+                  [this, agent = editing.shown.agent](const PassphraseVault::Fetched &) {
+                      openDialog(m_profiles.edit(agent));
+                  });
+        return;
+    }
     openDialog(std::move(editing));
 }
 

@@ -37,7 +37,7 @@ CommandBars::CommandBars(const ActionList &c, QWidget *window)
                        c.actFind, c.actFindNext, c.actFindPrevious, c.actTableView, c.actWatch, nullptr, c.actOptions});
     miAction = makeMenu("miAction", "&Action", "Contains action commands.",
                         {c.actRun, c.actStop, c.actClear, c.actComparePrevious, nullptr, c.actAgentProperties, nullptr,
-                         c.actGet, c.actGetNext, c.actWalk, nullptr, c.actAddToWatch});
+                         c.actGet, c.actGetNext, c.actWalk, nullptr, c.actAddToWatch, c.actSet});
     miHelp = makeMenu("miHelp", "&Help", "Help topics.", {c.actAbout});
     menuBar->watchKeys(window);
     psMenuBar->setControl(menuBar);

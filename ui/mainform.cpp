@@ -14,6 +14,7 @@
 #include "ui/results/rowfinder.h"
 #include "ui/tableview/tablewindow.h"
 #include "ui/traps/trapswindow.h"
+#include "ui/setcommands.h"
 #include "ui/watchcommands.h"
 #include "ui/widgets/coolbar.h"
 #include "ui/widgets/pagescroller.h"
@@ -76,6 +77,11 @@ TMainForm::TMainForm(std::unique_ptr<DialogService> dialogs, QWidget *parent)
     m_splitter = new Splitter(m_bars.coolBar);
     createListView();
     m_watch = std::make_unique<WatchCommands>(*m_results, *m_listView, m_agents, m_transport, *m_dialogs, this);
+    m_set = std::make_unique<SetCommands>(
+        *m_results, *m_listView, m_agents, *m_dialogs, this,
+        SetCommands::Hooks{[this] { return boxesRequest(); },
+                           [this](const QString &text) { setSimpleStatus(text.isEmpty() ? readyText() : text); },
+                           [this](const QueryRequest &request) { m_watch->runStarted(request); }});
     m_statusBar = new StatusBar(this);
     setStatusBar(m_statusBar);
     arrangeClientArea();
@@ -161,6 +167,7 @@ void TMainForm::connectCommands()
         {c.actStop, [this] {
              m_run.stop();
              m_agentPrompts.cancel();
+             m_set->cancel();
          }},
         {c.actClear, [this] {
              m_run.abandonStopped();
@@ -181,6 +188,7 @@ void TMainForm::connectCommands()
         {c.actExportPrometheus, [this] { exportForPrometheus(selectedRows(*m_listView, results())); }},
         {c.actAddToWatch, [this] { m_watch->addSelected(m_tableWindow); }},
         {c.actWatch, [this] { m_watch->show(); }},
+        {c.actSet, [this] { m_set->execute(); }},
         {c.actOpen, [this] { m_opening.open(); }},
         {c.actCompareWith, [this] { m_comparing.compareWithFile(); }},
         {c.actComparePrevious, [this] { m_comparing.compareWithPreviousWalk(); }},
@@ -277,7 +285,8 @@ void TMainForm::reportFailure(const StoreError &failure)
 void TMainForm::updateCommands()
 {
     const ActionList &c = m_commands;
-    c.actRun->setEnabled(m_run.isIdle());
+    c.actRun->setEnabled(m_run.isIdle() && !m_set->isSetting());
+    c.actSet->setEnabled(c.actRun->isEnabled() && !m_agentPrompts.waiting());
     const bool canSave = c.actRun->isEnabled() && m_results->storedRowCount() > 0;
     c.actSave->setEnabled(canSave);
     c.actSaveAs->setEnabled(canSave);

@@ -34,6 +34,7 @@ class Splitter;
 class StatusBar;
 class TMibTreeWindow;
 class TTableWindow;
+class SetCommands;
 class WatchCommands;
 class TTrapsWindow;
 
@@ -185,6 +186,7 @@ private:
     ResultSaving m_saving;
     RunLifecycle m_run;
     std::unique_ptr<WatchCommands> m_watch;
+    std::unique_ptr<SetCommands> m_set;
     ResultOpening m_opening;
     WalkComparing m_comparing;
 };

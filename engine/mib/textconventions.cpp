@@ -145,6 +145,125 @@ std::optional<std::string> hintedOctets(std::string_view bytes, std::string_view
     return text;
 }
 
+namespace {
+
+// One field's item of a hinted text at text[at], its octets appended: a
+// number in the field's length (in full: a short last chunk reads back
+// padded), or up to that many octets of text, ending where the field's
+// separator or terminator begins. False when nothing there fits.
+bool readHintItem(std::string_view text, size_t &at, const HintField &field, std::string &bytes)
+{
+    const auto ends = [&](char c) { return (field.separator && c == field.separator) || (field.terminator && c == field.terminator); };
+    if (field.format == 'a' || field.format == 't') {
+        const size_t start = at;
+        while (at < text.size() && at - start < field.length && !ends(text[at])) {
+            if (field.format == 'a' && uint8_t(text[at]) >= 0x80)
+                return false;
+            ++at;
+        }
+        if (at == start)
+            return false;
+        bytes.append(text.substr(start, at - start));
+        return field.format == 'a' || displayText(text.substr(start, at - start), true).has_value();
+    }
+    if (field.length > 8)
+        return false;
+    const unsigned base = field.format == 'x' ? 16 : field.format == 'o' ? 8 : 10;
+    unsigned long long value = 0;
+    const size_t start = at;
+    for (; at < text.size(); ++at) {
+        const char c = text[at];
+        unsigned digit = 0;
+        if (c >= '0' && c <= '9')
+            digit = unsigned(c - '0');
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = unsigned(c - 'a' + 10);
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = unsigned(c - 'A' + 10);
+        else
+            break;
+        if (digit >= base || value > (~0ull - digit) / base)
+            return false;
+        value = value * base + digit;
+    }
+    if (at == start || (field.length < 8 && value >> (8 * field.length)))
+        return false;
+    for (size_t octet = field.length; octet-- > 0;)
+        bytes.push_back(char(uint8_t(value >> (8 * octet))));
+    return true;
+}
+
+} // namespace
+
+std::optional<std::string> octetsByHint(std::string_view text, std::string_view hint)
+{
+    const auto fields = parseHint(hint);
+    if (!fields)
+        return std::nullopt;
+    std::string bytes;
+    size_t at = 0;
+    for (size_t k = 0; at < text.size(); ++k) {
+        const HintField &field = (*fields)[std::min(k, fields->size() - 1)];
+        if (!field.repeat) {
+            if (!readHintItem(text, at, field, bytes))
+                return std::nullopt;
+            if (at < text.size() && field.separator) {
+                if (text[at] != field.separator)
+                    return std::nullopt;
+                ++at;
+            }
+            continue;
+        }
+        // The items up to the terminator (or the end), their count in front.
+        const size_t countAt = bytes.size();
+        bytes.push_back('\0');
+        size_t count = 0;
+        for (;;) {
+            if (!readHintItem(text, at, field, bytes) || ++count > 255)
+                return std::nullopt;
+            if (at == text.size())
+                break;
+            if (field.terminator && text[at] == field.terminator) {
+                ++at;
+                break;
+            }
+            if (!field.separator || text[at] != field.separator)
+                return std::nullopt;
+            ++at;
+        }
+        bytes[countAt] = char(count);
+    }
+    return bytes;
+}
+
+std::optional<std::string> dateAndTimeOctets(std::string_view text)
+{
+    unsigned year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, tenths = 0, zoneHours = 0, zoneMinutes = 0;
+    char sign = 0;
+    int used = 0;
+    const std::string line(text);
+    if (std::sscanf(line.c_str(), "%4u-%2u-%2u %2u:%2u:%2u%n", &year, &month, &day, &hour, &minute, &second, &used) != 6)
+        return std::nullopt;
+    std::string_view rest = text.substr(size_t(used));
+    if (rest.size() >= 2 && rest[0] == '.' && rest[1] >= '0' && rest[1] <= '9') {
+        tenths = unsigned(rest[1] - '0');
+        rest.remove_prefix(2);
+    }
+    if (!rest.empty()) {
+        const std::string zone(rest);
+        if (std::sscanf(zone.c_str(), " %c%2u:%2u%n", &sign, &zoneHours, &zoneMinutes, &used) != 3
+            || size_t(used) != zone.size() || (sign != '+' && sign != '-'))
+            return std::nullopt;
+    }
+    std::string bytes{char(year >> 8), char(year & 0xFF), char(month), char(day), char(hour), char(minute),
+                      char(second), char(tenths)};
+    if (sign)
+        bytes += std::string{sign, char(zoneHours), char(zoneMinutes)};
+    if (year > 65535 || !dateAndTimeText(bytes))
+        return std::nullopt;
+    return bytes;
+}
+
 std::optional<std::string> dateAndTimeText(std::string_view bytes)
 {
     if (bytes.size() != 8 && bytes.size() != 11)

@@ -76,8 +76,54 @@ int takeAnswer(berreader::Response &answer, size_t least, size_t most, SnmpVarBi
     return 1;
 }
 
-// A request PDU of the given command asking for the list's names, with NULL
-// values whatever the list holds from a previous answer. Null on failure.
+// A binding's value as Net-SNMP takes it for the tag (its integers as long
+// and unsigned long, a Counter64 as its two halves, an OID as its
+// sub-identifiers), appended at the tail. Null for a tag no request carries.
+netsnmp_variable_list *addValue(netsnmp_variable_list **tail, const oid *name, size_t length, const AsnAny &value)
+{
+    const auto add = [&](const void *data, size_t size) {
+        return snmp_varlist_add_variable(tail, name, length, value.asnType, data, size);
+    };
+    switch (value.asnType) {
+    case asn::Integer32: {
+        const long number = value.number;
+        return add(&number, sizeof number);
+    }
+    case asn::Counter32:
+    case asn::Gauge32:
+    case asn::TimeTicks:
+    case asn::Unsigned32: {
+        const unsigned long number = value.unsigned32;
+        return add(&number, sizeof number);
+    }
+    case asn::Counter64: {
+        const counter64 number{static_cast<unsigned long>(value.counter64 >> 32),
+                               static_cast<unsigned long>(value.counter64 & 0xFFFFFFFFu)};
+        return add(&number, sizeof number);
+    }
+    case asn::ObjectIdentifier: {
+        const std::vector<uint32_t> &ids = value.object.ids;
+        if (ids.size() < 2 || ids.size() > MAX_OID_LEN)
+            return nullptr;
+        oid sub[MAX_OID_LEN];
+        std::copy(ids.begin(), ids.end(), sub);
+        return add(sub, ids.size() * sizeof(oid));
+    }
+    case asn::OctetString:
+    case asn::Bits:
+    case asn::IpAddress:
+    case asn::Opaque:
+        return add(value.bytes.data(), value.bytes.size());
+    case asn::Null:
+        return add(nullptr, 0);
+    default:
+        return nullptr;
+    }
+}
+
+// A request PDU of the given command for the list's names: with NULL values
+// whatever the list holds from a previous answer, or for a Set with its
+// values. Null on failure.
 PduPtr buildRequest(int command, const SnmpVarBindList &list)
 {
     PduPtr request(snmp_pdu_create(command));
@@ -85,6 +131,7 @@ PduPtr buildRequest(int command, const SnmpVarBindList &list)
         fail(SnmpMgrErrors::AgentErrors);
         return nullptr;
     }
+    const bool withValues = command == SNMP_MSG_SET;
     oid name[MAX_OID_LEN];
     // Appended at the tail: snmp_add_null_var walks the whole list for every
     // binding, minutes for the 50,000 OIDs of a pasted megabyte.
@@ -96,9 +143,11 @@ PduPtr buildRequest(int command, const SnmpVarBindList &list)
             return nullptr;
         }
         std::copy(ids.begin(), ids.end(), name);
-        netsnmp_variable_list *added = snmp_varlist_add_variable(tail, name, ids.size(), ASN_NULL, nullptr, 0);
+        netsnmp_variable_list *added = withValues
+            ? addValue(tail, name, ids.size(), binding.value)
+            : snmp_varlist_add_variable(tail, name, ids.size(), ASN_NULL, nullptr, 0);
         if (!added) {
-            fail(SnmpMgrErrors::AgentErrors);
+            fail(withValues ? SnmpMgrErrors::InvalidParameter : SnmpMgrErrors::AgentErrors);
             return nullptr;
         }
         tail = &added->next_variable;
@@ -301,9 +350,23 @@ int SnmpMgrSend(LPSNMP_MGR_SESSION session, uint8_t requestType, const SnmpVarBi
 {
     if (!session || !session->handle)
         return fail(SnmpMgrErrors::InvalidSession);
-    if (!list || list->list.empty() || (requestType != pdu::Get && requestType != pdu::GetNext) || session->sent)
+    if (!list || list->list.empty() || session->sent)
         return fail(SnmpMgrErrors::InvalidParameter);
-    PduPtr request = buildRequest(requestType == pdu::Get ? SNMP_MSG_GET : SNMP_MSG_GETNEXT, *list);
+    int command = 0;
+    switch (requestType) {
+    case pdu::Get:
+        command = SNMP_MSG_GET;
+        break;
+    case pdu::GetNext:
+        command = SNMP_MSG_GETNEXT;
+        break;
+    case pdu::Set:
+        command = SNMP_MSG_SET;
+        break;
+    default:
+        return fail(SnmpMgrErrors::InvalidParameter);
+    }
+    PduPtr request = buildRequest(command, *list);
     if (!request)
         return 0;
     const size_t count = list->list.size();

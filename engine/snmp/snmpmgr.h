@@ -33,7 +33,9 @@ LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const std::string &comm
 struct AgentSecurity;
 LPSNMP_MGR_SESSION SnmpMgrOpen(const std::string &agent, const AgentSecurity &security, int timeoutMs,
                                int retries);
-// Non-zero on success; the list is overwritten with the response. The wait
+// Non-zero on success; the list is overwritten with the response. A Get or
+// GetNext asks for the list's names (whatever values it holds); a Set sends
+// its values, which Net-SNMP encodes by their tags. The wait
 // for the answer blocks the thread unless the caller asks for its events to
 // be processed meanwhile; then the abandon check may give the request up
 // (Abandoned). The answer holds a binding for each one asked for, except that
@@ -50,7 +52,7 @@ int SnmpMgrRequest(LPSNMP_MGR_SESSION session, uint8_t requestType, SnmpVarBindL
 int SnmpMgrBulkRequest(LPSNMP_MGR_SESSION session, int32_t maxRepetitions, SnmpVarBindList *list,
                        int32_t *errorStatus, int32_t *errorIndex, RequestWait wait = RequestWait::Blocking,
                        const AbandonCheck &abandoned = {});
-// A Get or GetNext in two steps, so that the caller works while the agent
+// A Get, GetNext or Set in two steps, so that the caller works while the agent
 // answers: SnmpMgrSend posts it (0 only for what SnmpMgrRequest refuses
 // before sending, or a request already posted), SnmpMgrAwait waits for it and
 // takes the answer into the list as SnmpMgrRequest does, failing as it would

@@ -40,6 +40,7 @@ namespace pdu {
 inline constexpr uint8_t Get = 0xA0;
 inline constexpr uint8_t GetNext = 0xA1;
 inline constexpr uint8_t Response = 0xA2;
+inline constexpr uint8_t Set = 0xA3;     // sends the list's values
 inline constexpr uint8_t TrapV1 = 0xA4;  // SNMPv1's Trap-PDU
 inline constexpr uint8_t GetBulk = 0xA5; // SNMPv2c only
 inline constexpr uint8_t Inform = 0xA6;  // InformRequest: answered with a Response
@@ -50,6 +51,9 @@ namespace errorStatus {
 inline constexpr int32_t NoError = 0;
 inline constexpr int32_t TooBig = 1;
 inline constexpr int32_t NoSuchName = 2;
+inline constexpr int32_t ReadOnly = 4;
+inline constexpr int32_t NoAccess = 6;
+inline constexpr int32_t AuthorizationError = 16;
 } // namespace errorStatus
 
 struct AsnObjectIdentifier

@@ -43,14 +43,15 @@ bool SnmpdAgent::launch(quint16 port)
         return false;
     file.write(QStringLiteral("agentAddress udp:127.0.0.1:%1,tcp:127.0.0.1:%1\n"
                               "rocommunity %2 127.0.0.1\n"
-                              "sysLocation %3\n"
-                              "sysContact %4\n"
-                              "sysName %5\n"
+                              "sysName %3\n"
                               "dontLogTCPWrappersConnects yes\n")
                    .arg(port)
-                   .arg(QLatin1String(Community), QLatin1String(SysLocation), QLatin1String(SysContact),
-                        QLatin1String(SysName))
+                   .arg(QLatin1String(Community), QLatin1String(SysName))
                    .toUtf8());
+    if (!m_writableSystem)
+        file.write(QStringLiteral("sysLocation %1\nsysContact %2\n")
+                       .arg(QLatin1String(SysLocation), QLatin1String(SysContact))
+                       .toUtf8());
     // snmpd takes createUser from the main config as from its persistent one.
     file.write(QString(m_extraConfig).replace(QLatin1String("%PORT%"), QString::number(port)).toUtf8());
     file.close();

@@ -34,6 +34,9 @@ public:
     // Lines added to the generated config (createUser, rouser, proxy...);
     // before start(). "%PORT%" in them becomes the agent's port.
     void addConfig(const QString &lines) { m_extraConfig += lines; }
+    // sysLocation and sysContact left out of the config, where snmpd would
+    // hold them read-only: a Set may change them. Before start().
+    void writableSystem() { m_writableSystem = true; }
 
     // Starts snmpd and waits (up to about 10 s) until it answers; false when it does not.
     bool start();
@@ -59,6 +62,7 @@ private:
     std::unique_ptr<QProcess> m_process;
     quint16 m_port = 0;
     QString m_extraConfig;
+    bool m_writableSystem = false;
     int m_engines = 0; // persistent folders used so far: one per engine
 };
 

@@ -10,6 +10,7 @@
 #include "tests/support/modaldriver.h"
 #include "ui/dialogs/dialogservice.h"
 #include "ui/mainform.h"
+#include "ui/set/setedit.h"
 #include "ui/widgets/statusbar.h"
 
 #include <QAbstractItemView>
@@ -50,6 +51,10 @@ struct DialogLog
     std::function<bool(TrapUser &, Secret &auth, Secret &priv)> answerTrapUser = [](TrapUser &, Secret &, Secret &) {
         return false;
     };
+    // Set Value and its confirmation: given what they would show, true with the answer written.
+    std::function<bool(SetEdit &)> answerSet = [](SetEdit &) { return false; };
+    QStringList confirmations; // each confirmation's text
+    bool answerConfirm = false;
 };
 
 class StubDialogs final : public DialogService
@@ -91,6 +96,12 @@ public:
     bool editTrapUser(QWidget *, TrapUser &user, Secret &auth, Secret &priv) override
     {
         return m_log.answerTrapUser(user, auth, priv);
+    }
+    bool editSet(QWidget *, SetEdit &edit) override { return m_log.answerSet(edit); }
+    bool confirmSet(QWidget *, const QString &text) override
+    {
+        m_log.confirmations << text;
+        return m_log.answerConfirm;
     }
 
 private:

@@ -93,6 +93,10 @@ void TestAgentProfiles::entriesFollowTheAgent_data()
     QTest::newRow("SNMPv2c") << "version" << QStringList() << false;
     QTest::newRow("Remember off") << "remember" << QStringList() << true;
     QTest::newRow("Forget passphrases") << "forget" << QStringList() << false;
+    // The write community of a Set, remembered as passphrases are; the v3 user's entry goes.
+    QTest::newRow("SNMPv2c, write community")
+        << "write" << QStringList{PassphraseVault::entryName(QStringLiteral("Router"), AgentProfiles::writeCommunityKey())}
+        << false;
 }
 
 // One entry per agent and user: what the agent no longer uses leaves the
@@ -114,6 +118,8 @@ void TestAgentProfiles::entriesFollowTheAgent()
         p.version = AgentVersion::V2c;
     else if (change == QLatin1String("remember"))
         p.rememberPassphrases = false;
+    else if (change == QLatin1String("write"))
+        p.version = AgentVersion::V2c, editing.shown.writeCommunity = Secret("wr1te-c0m");
     else if (change == QLatin1String("forget"))
         editing.shown.forgetPassphrases = true, editing.shown.authPassphrase = {}, editing.shown.privPassphrase = {};
     profiles.keep(editing, {});
@@ -121,7 +127,19 @@ void TestAgentProfiles::entriesFollowTheAgent()
     QFETCH(QStringList, entries);
     QTRY_COMPARE(FakeKeyring::names(*keyring), entries);
     if (!entries.isEmpty())
-        QCOMPARE(keyring->entries.begin()->second, std::string("authpass1\0privpass1", 19));
+        QCOMPARE(keyring->entries.begin()->second, change == QLatin1String("write") ? std::string("wr1te-c0m\0", 10)
+                                                                                   : std::string("authpass1\0privpass1", 19));
+    QCOMPARE(profiles.writeCommunity(QStringLiteral("router")).community.bytes(),
+             change == QLatin1String("write") ? std::string("wr1te-c0m") : std::string());
+    if (change == QLatin1String("write")) {
+        // The next start: Agent Properties confirmed before the keyring was read keeps the entry.
+        AgentProfiles next(std::make_unique<FakeKeyring>(keyring));
+        next.setProperties(profiles.properties());
+        QCOMPARE(next.writeCommunity(QStringLiteral("Router")).missing, AgentProfiles::Missing::Remembered);
+        const qsizetype calls = keyring->calls.size();
+        next.keep(next.edit(QStringLiteral("Router")), {});
+        QCOMPARE(keyring->calls.size(), calls); // not even asked to remove it
+    }
     QueryRequest request;
     request.agent = QStringLiteral("Router");
     const AgentProfiles::Completion completion = profiles.complete(request);

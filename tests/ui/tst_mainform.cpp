@@ -333,7 +333,9 @@ void TestMainForm::menusAsShown_data()
         "Get&Next\tCtrl+T\tRetrieve the value of the lexicographic successor the specified variable.",
         "&Walk\tCtrl+W\tRetrieve the all values of the specified subtree.", "-",
         "&Add to Watch\tCtrl+Shift+W\tPolls the selected row's object (in the Table View, the selected cells) on its "
-        "agent and graphs it in the Watch window."};
+        "agent and graphs it in the Watch window.",
+        "&Set...\tCtrl+E\tWrites a new value to the selected row's object (or the Oids box's OID), checked by its MIB, "
+        "after a confirmation."};
     QTest::newRow("miHelp") << QStringList{
         "&About Norvane...\t\tDisplays program information, version number, and copyright."};
 }

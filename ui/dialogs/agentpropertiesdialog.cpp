@@ -101,6 +101,10 @@ void TAgentPropertiesDialog::createControls(const QString &agent)
     addRow(tr("Privacy passph&rase:"), edtPrivPass, "edtPrivPass");
     edtContext = new QLineEdit(this);
     addRow(tr("Con&text:"), edtContext, "edtContext");
+    edtWriteCommunity = new QLineEdit(this);
+    edtWriteCommunity->setEchoMode(QLineEdit::Password);
+    edtWriteCommunity->setAccessibleName(tr("Write community"));
+    addRow(tr("&Write community:"), edtWriteCommunity, "edtWriteCommunity");
 
     chkRemember = new QCheckBox(tr("&Remember passphrases in the desktop keyring"), this);
     chkRemember->setObjectName(QStringLiteral("chkRemember"));
@@ -137,8 +141,9 @@ void TAgentPropertiesDialog::createControls(const QString &agent)
         m_forgotten = true;
         edtAuthPass->setFocus();
     });
-    for (QLineEdit *field : {edtAuthPass, edtPrivPass})
+    for (QLineEdit *field : {edtAuthPass, edtPrivPass, edtWriteCommunity})
         connect(field, &QLineEdit::textEdited, this, [this] { m_forgotten = false; });
+    connect(edtWriteCommunity, &QLineEdit::textChanged, this, &TAgentPropertiesDialog::updateFields);
 }
 
 TAgentPropertiesDialog::~TAgentPropertiesDialog()
@@ -159,9 +164,17 @@ void TAgentPropertiesDialog::updateFields()
     edtAuthPass->setEnabled(auth);
     cboPriv->setEnabled(priv);
     edtPrivPass->setEnabled(priv);
-    chkRemember->setEnabled(auth);
-    btnForget->setEnabled(v3);
-    if (!v3)
+    const bool writeCommunity = !v3 && !edtWriteCommunity->text().isEmpty();
+    edtWriteCommunity->setEnabled(!v3);
+    chkRemember->setEnabled(auth || writeCommunity);
+    btnForget->setEnabled(v3 || writeCommunity);
+    if (!v3 && chkRemember->isChecked() && writeCommunity && !m_keyringProblem.isEmpty())
+        lblSecrets->setText(m_keyringProblem);
+    else if (!v3 && chkRemember->isChecked() && writeCommunity)
+        lblSecrets->setText(tr("Reads send the Community box's community; the write community goes to the desktop keyring."));
+    else if (!v3 && writeCommunity)
+        lblSecrets->setText(tr("Reads send the Community box's community; the write community is kept in memory until Norvane exits."));
+    else if (!v3)
         lblSecrets->setText(tr("Versions 1 and 2c send the community of the Community box."));
     else if (chkRemember->isChecked() && auth && !m_keyringProblem.isEmpty())
         lblSecrets->setText(m_keyringProblem);
@@ -226,10 +239,26 @@ Secret TAgentPropertiesDialog::privPassphrase() const
     return secret;
 }
 
+Secret TAgentPropertiesDialog::writeCommunity() const
+{
+    QString text = edtWriteCommunity->text();
+    Secret secret = Secret::fromText(text);
+    wipeText(text);
+    return secret;
+}
+
+void TAgentPropertiesDialog::setWriteCommunity(const Secret &community)
+{
+    QString text = passphraseText(community);
+    edtWriteCommunity->setText(text);
+    wipeText(text);
+}
+
 void TAgentPropertiesDialog::clearPassphrases()
 {
     wipeField(edtAuthPass);
     wipeField(edtPrivPass);
+    wipeField(edtWriteCommunity);
 }
 
 bool TAgentPropertiesDialog::edit(QWidget *owner, AgentPropertiesEdit &edit)
@@ -238,12 +267,14 @@ bool TAgentPropertiesDialog::edit(QWidget *owner, AgentPropertiesEdit &edit)
     QPointer<TAgentPropertiesDialog> dialog = new TAgentPropertiesDialog(owner, edit.agent);
     const auto release = qScopeGuard([&dialog] { delete dialog.data(); });
     dialog->setProperties(edit.properties, edit.authPassphrase, edit.privPassphrase);
+    dialog->setWriteCommunity(edit.writeCommunity);
     dialog->setKeyringProblem(edit.keyringProblem);
     if (dialog->exec() != QDialog::Accepted || !dialog)
         return false;
     edit.properties = dialog->properties();
     edit.authPassphrase = dialog->authPassphrase();
     edit.privPassphrase = dialog->privPassphrase();
+    edit.writeCommunity = dialog->writeCommunity();
     edit.forgetPassphrases = dialog->forgetPassphrases();
     return true;
 }

@@ -30,6 +30,8 @@ public:
     AgentProperties properties() const;
     Secret authPassphrase() const;
     Secret privPassphrase() const;
+    Secret writeCommunity() const;
+    void setWriteCommunity(const Secret &community);
     // Forget passphrases was pressed and nothing typed since.
     bool forgetPassphrases() const { return m_forgotten; }
 
@@ -51,6 +53,7 @@ private:
     QComboBox *cboPriv = nullptr;
     QLineEdit *edtPrivPass = nullptr;
     QLineEdit *edtContext = nullptr;
+    QLineEdit *edtWriteCommunity = nullptr;
     QCheckBox *chkRemember = nullptr;
     QPushButton *btnForget = nullptr;
     QLabel *lblSecrets = nullptr;

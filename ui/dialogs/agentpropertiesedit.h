@@ -13,6 +13,8 @@ struct AgentPropertiesEdit
     AgentProperties properties;
     Secret authPassphrase;
     Secret privPassphrase;
+    // What a Set sends with SNMPv1 and SNMPv2c; kept as the passphrases are.
+    Secret writeCommunity;
     // Why the desktop keyring is not used this session, which the dialog
     // says instead of where remembered passphrases go; empty while it is.
     QString keyringProblem;

@@ -8,11 +8,13 @@
 #include "ui/dialogs/optionsdialog.h"
 #include "ui/dialogs/trapuserdialog.h"
 #include "ui/prometheus/prometheusdialog.h"
+#include "ui/set/setdialog.h"
 
 #include <QFileDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QPointer>
 #include <QStandardPaths>
 
@@ -106,6 +108,33 @@ bool ModalDialogs::editTrapUser(QWidget *owner, TrapUser &user, Secret &authPass
 {
     const GiveBackActivation activation(owner);
     return TTrapUserDialog::edit(owner, user, authPassphrase, privPassphrase);
+}
+
+bool DialogService::editSet(QWidget *, SetEdit &)
+{
+    return false;
+}
+
+bool ModalDialogs::editSet(QWidget *owner, SetEdit &edit)
+{
+    const GiveBackActivation activation(owner);
+    return TSetDialog::edit(owner, edit);
+}
+
+bool DialogService::confirmSet(QWidget *, const QString &)
+{
+    return false;
+}
+
+bool ModalDialogs::confirmSet(QWidget *owner, const QString &text)
+{
+    const GiveBackActivation activation(owner);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Set"), text, QMessageBox::NoButton, owner);
+    QPushButton *send = box.addButton(QStringLiteral("&Send"), QMessageBox::AcceptRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(send); // Enter sends
+    box.exec();
+    return box.clickedButton() == send;
 }
 
 void DialogService::editPrometheusExport(QWidget *, PrometheusExport &) {}

@@ -10,6 +10,7 @@
 #include <optional>
 
 class PrometheusExport;
+struct SetEdit;
 class QAbstractItemView;
 class QWidget;
 
@@ -71,6 +72,11 @@ public:
     // The Traps window's SNMPv3 user: true with all of it written when
     // confirmed; a service that cannot ask answers as a user who cancels.
     virtual bool editTrapUser(QWidget *owner, TrapUser &user, Secret &authPassphrase, Secret &privPassphrase);
+    // Set Value: true with the edit's bindings (and the community asked for)
+    // written when the user chose Set...; a service that cannot ask cancels.
+    virtual bool editSet(QWidget *owner, SetEdit &edit);
+    // The Set's confirmation: true only when the user says send (Enter does).
+    virtual bool confirmSet(QWidget *owner, const QString &text);
 };
 
 // The real dialogs, shown modally with the owner as their parent.
@@ -90,4 +96,6 @@ public:
     std::optional<QString> askCsvFileName(QWidget *owner, const QString &initialName) override;
     void editPrometheusExport(QWidget *owner, PrometheusExport &exporter) override;
     bool editTrapUser(QWidget *owner, TrapUser &user, Secret &authPassphrase, Secret &privPassphrase) override;
+    bool editSet(QWidget *owner, SetEdit &edit) override;
+    bool confirmSet(QWidget *owner, const QString &text) override;
 };
