@@ -550,7 +550,7 @@ void TestInterop::recordingServedAgain()
     static QTemporaryDir dir;
     if (!m_replay) {
         QMap<QString, QString> written;
-        for (const QString &d : {"linux", "winxp", "cisco", "hp"}) {
+        for (const QString d : {"linux", "winxp", "cisco", "hp"}) {
             const std::vector<ResultRow> *rows = rowsUnder(d, QStringLiteral("1"));
             QVERIFY(rows && rows->size() > 100);
             struct Bindings final : BindingRows
@@ -564,7 +564,7 @@ void TestInterop::recordingServedAgain()
                 }
                 std::string rowText(size_t i) const override { return rows[i].oid; }
             } bindings(*rows);
-            for (const QString &f : {"snmprec", "snmpwalk"}) {
+            for (const QString f : {"snmprec", "snmpwalk"}) {
                 RecordingLines lines;
                 QCOMPARE(lines.prepare(bindings, f == "snmprec" ? RecordingFormat::Snmprec : RecordingFormat::WalkText),
                          std::string());
