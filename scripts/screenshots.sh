@@ -281,6 +281,7 @@ shoot "Compare: .*" compare.png
 
 # View, Traps: listening on a free port, a few notifications sent by
 # Net-SNMP's own tools (MIB Values still on), linkDown selected.
+focus Norvane
 keys alt+v r
 focus Traps
 trapport=$(python3 -c 'import socket;s=socket.socket(socket.AF_INET,socket.SOCK_DGRAM);s.bind(("127.0.0.1",0));print(s.getsockname()[1])')
