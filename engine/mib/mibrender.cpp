@@ -133,7 +133,12 @@ std::string bitsText(std::string_view bytes, const MibObject &object)
             continue;
         const auto named = std::find_if(object.enums.begin(), object.enums.end(),
                                         [&](const MibNamedNumber &e) { return e.value == int64_t(bit); });
-        text += " " + (named != object.enums.end() ? named->label + "(" + std::to_string(bit) + ")" : std::to_string(bit));
+        // Appended piece by piece: GCC 12 sees a false overlap (-Wrestrict) in " " + std::string&&.
+        text += ' ';
+        if (named != object.enums.end())
+            text.append(named->label).append("(").append(std::to_string(bit)).append(")");
+        else
+            text += std::to_string(bit);
     }
     return text;
 }
